@@ -1,0 +1,44 @@
+#pragma once
+// The console window that Alt+F1 opens: it shows everything the process writes to
+// standard output and standard error from the moment it opens until it is closed.
+
+#include "platform/StdStreamTap.h"
+
+#include <QWidget>
+
+#include <mutex>
+#include <string>
+
+class QPlainTextEdit;
+
+namespace orthaven {
+
+class DiagnosticConsole : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit DiagnosticConsole(QWidget* parent = nullptr);
+    ~DiagnosticConsole() override;
+
+    // Everything received so far, also what has not reached the text view yet.
+    QString capturedText() const;
+    // Puts the original outputs back; called on close and on destruction.
+    void release();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private slots:
+    void showPending();
+
+private:
+    void receive(const std::string& text);
+
+    QPlainTextEdit* view = nullptr;
+    StdStreamTap tap;
+    mutable std::mutex mutex;
+    std::string received;
+    std::string pending;
+};
+
+} // namespace orthaven

@@ -1,0 +1,224 @@
+#include "app/MainWindow.h"
+
+#include "app/DiagnosticConsole.h"
+#include "app/Startup.h"
+#include "uikit/UserDialogs.h"
+
+#include "ui_MainWindowForm.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDockWidget>
+#include <QKeyEvent>
+#include <QStyleFactory>
+#include <QTranslator>
+
+#include <iostream>
+
+namespace orthaven {
+
+namespace {
+
+// Until their own panels are built, both working areas are plain docks that carry
+// the object names and titles the rest of the window relies on.
+QDockWidget* makeLayoutDock(QWidget* parent)
+{
+    auto* dock = new QDockWidget(QCoreApplication::translate("LayoutForm", "Layout Creator"), parent);
+    dock->setObjectName(QStringLiteral("Layout"));
+    return dock;
+}
+
+QDockWidget* makePreferencesDock(QWidget* parent)
+{
+    auto* dock =
+        new QDockWidget(QCoreApplication::translate("LayoutPrefForm", "Layout Preferences"), parent);
+    dock->setObjectName(QStringLiteral("LayoutPrefInfo"));
+    return dock;
+}
+
+} // namespace
+
+MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWindowForm)
+{
+    ui->setupUi(this);
+    installEventFilter(this);
+
+    layoutPanel = makeLayoutDock(this);
+    preferencesPanel = makePreferencesDock(this);
+    preferencesPanel->hide();
+    current = layoutPanel;
+    addDockWidget(Qt::TopDockWidgetArea, current);
+
+    for (QAction* action : {ui->actionMenu_PDF_Generator, ui->actionMenu_Batch_Processing,
+                            ui->actionMenu_Layout_Viewer, ui->actionMenuCheck_for_Updates}) {
+        action->setEnabled(false);
+        action->setVisible(false);
+    }
+    ui->actionLayout_Wizard->setEnabled(false);
+
+    createActions();
+    createToolBars();
+}
+
+MainWindow::~MainWindow()
+{
+    // The console's redirection is undone here, so nothing written after the window is
+    // gone ends in a pipe nobody reads.
+    delete consoleWindow;
+    std::cout << "Destructor MainWindow" << std::endl;
+}
+
+void MainWindow::createActions()
+{
+    std::cout << "MainWindow::createActions()" << std::endl;
+    layoutPlugIn = new QAction(QIcon(QStringLiteral(":/img/layout_LG.png")), tr("&Layout PlugIn"), this);
+    layoutPlugIn->setObjectName(QStringLiteral("actionLayout_PlugIn"));
+
+    for (QAction* action : {ui->actionMenu_LayoutPrefs, ui->actionMenu_Layout_Generator,
+                            ui->actionMenu_Batch_Processing, ui->actionMenu_PDF_Generator,
+                            ui->actionMenu_Layout_Viewer, layoutPlugIn})
+        connect(action, &QAction::triggered, this, &MainWindow::openPlugIn);
+    connect(ui->actionInstall_Sketchup_Scripts, &QAction::triggered, this,
+            &MainWindow::installSkpScripts);
+    connect(ui->actionMenuCheck_for_Updates, &QAction::triggered, this, &MainWindow::checkUpdate);
+    connect(ui->actionQuit, &QAction::triggered, this, &MainWindow::onQuit);
+    connect(ui->actionAbout, &QAction::triggered, this, &MainWindow::about);
+}
+
+void MainWindow::createToolBars()
+{
+    std::cout << "Create Toolbars" << std::endl;
+    ui->pluginToolBar->addAction(layoutPlugIn);
+}
+
+void MainWindow::showCurrentDock()
+{
+    addDockWidget(Qt::TopDockWidgetArea, current);
+    current->show();
+}
+
+DiagnosticConsole* MainWindow::console() const { return consoleWindow.data(); }
+
+void MainWindow::useWizard() { ui->actionLayout_Wizard->setEnabled(false); }
+
+void MainWindow::openPlugIn()
+{
+    if (!current->isFloating())
+        current->hide();
+    const QObject* from = sender();
+    if (from == layoutPlugIn || from == ui->actionMenu_Layout_Generator)
+        current = layoutPanel;
+    else if (from == ui->actionMenu_LayoutPrefs)
+        current = preferencesPanel;
+    // Any other sender has no panel of its own: the current one is shown again.
+    showCurrentDock();
+}
+
+void MainWindow::preferencesChanged()
+{
+    current->hide();
+    if (sender() == preferencesPanel)
+        current = layoutPanel;
+    showCurrentDock();
+}
+
+void MainWindow::checkUpdate()
+{
+    std::cout << "Check Update done!" << std::endl;
+}
+
+void MainWindow::openLayoutFile() {}
+
+void MainWindow::about()
+{
+    UserDialogs::about(this, QStringLiteral("Orthaven"),
+                       tr("Orthaven 1.1 (revision 6): orthographic layouts, sections and "
+                          "elevations from terrestrial laser scans."));
+}
+
+void MainWindow::onQuit() { close(); }
+
+void MainWindow::installSkpScripts() {}
+
+QString MainWindow::styleNameFor(const QString& actionText)
+{
+    const QStringList offered = QStyleFactory::keys();
+    const auto pick = [&offered](std::initializer_list<const char*> wanted) {
+        for (const char* name : wanted) {
+            for (const QString& key : offered) {
+                if (key.compare(QLatin1String(name), Qt::CaseInsensitive) == 0)
+                    return key;
+            }
+        }
+        return QStringLiteral("Fusion");
+    };
+    if (actionText == QLatin1String("Windows XP"))
+        return pick({"Windows"});
+    if (actionText == QLatin1String("Windows Vista/W7"))
+        return pick({"windowsvista", "Windows"});
+    if (actionText == QLatin1String("Motif"))
+        return pick({"Windows"});
+    // The Plastique and Cleanlooks looks have no successor of their own in Qt 6.
+    return QStringLiteral("Fusion");
+}
+
+void MainWindow::onSetStyle()
+{
+    auto* action = qobject_cast<QAction*>(sender());
+    if (!action)
+        return;
+    for (QAction* a : {ui->actionWindows_XP, ui->actionWindows_Vista_W7, ui->actionPlastic,
+                       ui->actionClean_Look, ui->actionMotif})
+        a->setChecked(false);
+    QStyle* style = QStyleFactory::create(styleNameFor(action->text()));
+    if (!style)
+        style = QStyleFactory::create(QStringLiteral("Fusion"));
+    if (style)
+        QApplication::setStyle(style);
+    action->setChecked(true);
+}
+
+void MainWindow::onSetLanguage()
+{
+    auto* action = qobject_cast<QAction*>(sender());
+    if (!action)
+        return;
+    for (QAction* a : {ui->actionEnglish, ui->actionGerman, ui->actionFrench})
+        a->setChecked(false);
+    action->setChecked(true);
+    if (action == ui->actionGerman) {
+        std::cout << "German selected" << std::endl;
+        germanTranslator = new QTranslator;
+        loadTranslation(*germanTranslator, QStringLiteral("orthaven_de"));
+        QCoreApplication::installTranslator(germanTranslator);
+    }
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::ShortcutOverride) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->modifiers() == Qt::AltModifier && key->key() == Qt::Key_F1) {
+            std::cout << "ALT + F1 pressed" << std::endl;
+            toggleConsole();
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::toggleConsole()
+{
+    if (!consoleWindow) {
+        consoleWindow = new DiagnosticConsole(this);
+        consoleWindow->setAttribute(Qt::WA_DeleteOnClose);
+        consoleWindow->show();
+    } else {
+        consoleWindow->close();
+        consoleWindow = nullptr;
+    }
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) { event->accept(); }
+
+} // namespace orthaven

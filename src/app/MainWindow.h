@@ -1,0 +1,69 @@
+#pragma once
+// The program's only top-level window: menus, the plug-in tool bar and the top dock
+// area in which it shows one working panel at a time (the Layout Creator or the layout
+// preferences). It also owns the diagnostic console that Alt+F1 toggles.
+
+#include <QMainWindow>
+#include <QPointer>
+
+#include <memory>
+
+class QDockWidget;
+class QTranslator;
+
+namespace Ui {
+class MainWindowForm;
+}
+
+namespace orthaven {
+
+class DiagnosticConsole;
+
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+public:
+    explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    QDockWidget* layoutDock() const { return layoutPanel; }
+    QDockWidget* preferencesDock() const { return preferencesPanel; }
+    QDockWidget* currentDock() const { return current; }
+    QAction* layoutPlugInAction() const { return layoutPlugIn; }
+    DiagnosticConsole* console() const;
+
+    // The style that a style action's text asks for, mapped to the styles Qt 6 offers.
+    static QString styleNameFor(const QString& actionText);
+
+public slots:
+    void useWizard();
+    void openPlugIn();
+    void checkUpdate();
+    void openLayoutFile();
+    void about();
+    void onQuit();
+    void installSkpScripts();
+    void preferencesChanged();
+    void onSetStyle();
+    void onSetLanguage();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void createActions();
+    void createToolBars();
+    void showCurrentDock();
+    void toggleConsole();
+
+    std::unique_ptr<Ui::MainWindowForm> ui;
+    QPointer<DiagnosticConsole> consoleWindow;
+    QDockWidget* current = nullptr;
+    QDockWidget* layoutPanel = nullptr;
+    QDockWidget* preferencesPanel = nullptr;
+    QAction* layoutPlugIn = nullptr;
+    QTranslator* germanTranslator = nullptr;
+};
+
+} // namespace orthaven

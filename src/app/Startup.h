@@ -1,0 +1,33 @@
+#pragma once
+// The pieces of the program's start-up sequence that main() runs in order.
+
+#include <QString>
+#include <QtGlobal>
+
+class QTranslator;
+
+namespace orthaven {
+
+// Qt's debug, warning and critical messages go to standard output, one line each;
+// a fatal message is written the same way and then aborts the process.
+void messageHandler(QtMsgType type, const QMessageLogContext& context, const QString& text);
+
+// Loads a translation by its file name: from the working folder first, then from the
+// "translations" folder beside the executable, then from Qt's own translation folder.
+// Returns whether a file was found; a translator whose file is missing stays empty.
+bool loadTranslation(QTranslator& translator, const QString& name);
+
+// When the system language is German: prints "Install Language" and installs the Qt
+// and program translations (whether their files are found or not). Returns whether
+// it did.
+bool installGermanTranslators();
+
+// True when another copy of the program is running. Shows the error box when the
+// listing does not even find this copy.
+bool singleInstanceCheck();
+
+// The decision behind singleInstanceCheck, on a given listing.
+enum class InstanceVerdict { OtherCopyRunning, OnlyThisCopy, ListingFailed };
+InstanceVerdict judgeInstanceCount(int count);
+
+} // namespace orthaven

@@ -1,0 +1,36 @@
+// The window program's entry point.
+
+#include "app/MainWindow.h"
+#include "app/Startup.h"
+#include "platform/AppFolders.h"
+#include "platform/AppPaths.h"
+#include "uikit/UserDialogs.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[])
+{
+    qInstallMessageHandler(orthaven::messageHandler);
+    Q_INIT_RESOURCE(orthaven);
+
+    QApplication app(argc, argv);
+    app.addLibraryPath(QCoreApplication::applicationDirPath() + QStringLiteral("/plugins"));
+    QCoreApplication::setOrganizationName(QStringLiteral("Brandmoor"));
+    QCoreApplication::setApplicationName(QStringLiteral("Orthaven"));
+
+    // The temporary folder is emptied only once we know that no other copy is using it.
+    orthaven::ensureAppFolders(false);
+    orthaven::installGermanTranslators();
+
+    if (orthaven::singleInstanceCheck()) {
+        orthaven::UserDialogs::information(
+            nullptr, QCoreApplication::translate("main", "Information"),
+            QCoreApplication::translate("main", "There is already a Orthaven instance running!"));
+        return 0;
+    }
+    orthaven::clearFolder(orthaven::tempFolder(), false);
+
+    orthaven::MainWindow window;
+    window.show();
+    return app.exec();
+}

@@ -1,0 +1,68 @@
+#include "platform/AppFolders.h"
+
+#include "platform/AppPaths.h"
+#include "settings/ConfigSettings.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <iostream>
+
+namespace orthaven {
+
+bool ensureAppFolders(bool emptyTemp)
+{
+    const QString maker = makerFolder();
+    const QString product = productFolder();
+    const QString temp = tempFolder();
+    const QString config = configFilePath();
+
+    QDir dir;
+    if (QFileInfo::exists(maker)) {
+        if (!QFileInfo::exists(product)) {
+            std::cout << "create OV Path" << std::endl;
+            dir.mkpath(product);
+        }
+    } else {
+        std::cout << "create Full Path" << std::endl;
+        dir.mkpath(maker);
+        dir.mkpath(product);
+        dir.mkpath(temp);
+    }
+    dir.mkpath(temp);
+
+    if (QFileInfo::exists(config)) {
+        std::cout << "Config File exists" << std::endl;
+    } else {
+        std::cout << "Create Config File" << std::endl;
+        writeConfig(defaultConfig(), config);
+    }
+
+    if (emptyTemp)
+        clearFolder(temp, false);
+    return true;
+}
+
+void clearFolder(const QString& path, bool removeSelf)
+{
+    const QDir dir(path);
+    // Plain files first, then the sub-folders. A link is removed as a link and never
+    // followed: emptying the temporary folder must not reach into the folder a link
+    // points at.
+    const QFileInfoList entries =
+        dir.entryInfoList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
+    for (const QFileInfo& entry : entries) {
+        if (entry.isSymLink() || !entry.isDir())
+            QFile::remove(path + QLatin1Char('/') + entry.fileName());
+    }
+    for (const QFileInfo& entry : entries) {
+        if (!entry.isSymLink() && entry.isDir())
+            clearFolder(path + QLatin1Char('/') + entry.fileName(), true);
+    }
+
+    if (removeSelf)
+        QDir().rmdir(path);
+}
+
+} // namespace orthaven

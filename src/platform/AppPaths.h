@@ -1,0 +1,19 @@
+#pragma once
+// Per-user folders and files of the program. Every path is the application-data
+// folder followed by a fixed suffix; callers rebuild them whenever they need one.
+
+#include <QString>
+
+namespace orthaven {
+
+// The per-user application-data folder: the APPDATA environment variable when it is
+// set (Windows always sets it; tests point it at a temporary folder), otherwise the
+// platform's per-user data folder.
+QString appDataFolder();
+
+QString makerFolder();      // <appdata>/Brandmoor
+QString productFolder();    // <appdata>/Brandmoor/Orthaven
+QString tempFolder();       // <appdata>/Brandmoor/Orthaven/tmp
+QString configFilePath();   // <appdata>/Brandmoor/Orthaven/orthaven.cfg
+
+} // namespace orthaven

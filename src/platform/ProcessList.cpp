@@ -1,0 +1,95 @@
+#include "platform/ProcessList.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+
+#ifndef Q_OS_WIN
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace orthaven {
+
+int countOccurrences(const QByteArray& text, const QByteArray& needle)
+{
+    if (needle.isEmpty())
+        return 0;
+    int count = 0;
+    qsizetype from = 0;
+    while (true) {
+        const qsizetype hit = text.indexOf(needle, from);
+        if (hit < 0)
+            break;
+        ++count;
+        from = hit + 1;
+    }
+    return count;
+}
+
+#ifdef Q_OS_WIN
+
+QByteArray processListing()
+{
+    QProcess wmic;
+    wmic.start(QStringLiteral("wmic.exe"), {QStringLiteral("process"), QStringLiteral("get"),
+                                            QStringLiteral("name")});
+    wmic.waitForFinished(30000);
+    return wmic.readAllStandardOutput();
+}
+
+QByteArray ownImageNeedle() { return QByteArrayLiteral("Orthaven.exe"); }
+
+#else
+
+namespace {
+
+// The program file name of one process: the target of /proc/<pid>/exe when it can be
+// read, else the kernel's short name from /proc/<pid>/comm.
+QByteArray programName(const QString& pidFolder)
+{
+    const QString exe = QFile::symLinkTarget(pidFolder + QStringLiteral("/exe"));
+    if (!exe.isEmpty())
+        return QFileInfo(exe).fileName().toLocal8Bit();
+    QFile comm(pidFolder + QStringLiteral("/comm"));
+    if (comm.open(QIODevice::ReadOnly))
+        return comm.readAll().trimmed();
+    return {};
+}
+
+} // namespace
+
+QByteArray processListing()
+{
+    const QDir proc(QStringLiteral("/proc"));
+    const QStringList entries = proc.entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    const uid_t me = getuid();
+    QByteArray listing("\n");
+    for (const QString& entry : entries) {
+        bool isPid = false;
+        entry.toInt(&isPid);
+        if (!isPid)
+            continue;
+        const QString folder = proc.filePath(entry);
+        struct stat info {};
+        // Only this user's programs: another user's copy works in its own folders.
+        if (stat(QFile::encodeName(folder).constData(), &info) != 0 || info.st_uid != me)
+            continue;
+        const QByteArray name = programName(folder);
+        if (!name.isEmpty())
+            listing += name + '\n';
+    }
+    return listing;
+}
+
+QByteArray ownImageNeedle()
+{
+    const QString self = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
+    return '\n' + self.toLocal8Bit() + '\n';
+}
+
+#endif
+
+} // namespace orthaven

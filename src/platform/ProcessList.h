@@ -1,0 +1,24 @@
+#pragma once
+// The process listing behind the single-instance check: the names of the running
+// programs as one text, and the count of one program's name in it.
+
+#include <QByteArray>
+
+namespace orthaven {
+
+// The listing of the running processes as 8-bit text. On Windows the output of
+// "wmic.exe process get name" (waiting up to 30000 ms); elsewhere one line per process
+// of the current user, each line the program's file name, the text starting and ending
+// with a line feed. Empty when the listing fails.
+QByteArray processListing();
+
+// What to count in processListing() for this program: "Orthaven.exe" on Windows;
+// elsewhere the executable's own file name framed by line feeds, so that a longer name
+// that merely contains it (orthaven-layout) does not count.
+QByteArray ownImageNeedle();
+
+// Occurrences of needle in text, case-sensitive; after each hit the search goes on
+// from the hit's position + 1.
+int countOccurrences(const QByteArray& text, const QByteArray& needle);
+
+} // namespace orthaven

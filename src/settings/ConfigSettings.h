@@ -1,0 +1,44 @@
+#pragma once
+// The user's layout and overview preferences as kept in the configuration file
+// orthaven.cfg, with the built-in defaults and the file's reader and writer.
+
+#include <QColor>
+#include <QString>
+
+namespace orthaven {
+
+struct ConfigSettings
+{
+    double version = 1.0;
+    double scannerDomain = 30.0; // metres; "Scan Radius"
+    double tileSize = 20.0;      // metres; "Image Size"
+    double resolution = 0.01;    // metres per pixel; "Image Resolution"
+    int intensityMethod = 0;     // read when present, never written
+    bool invertColor = false;
+    bool grid = true;
+    QColor gridColor{192, 192, 192, 128};
+    QColor textColor{0, 0, 0, 255};
+    QColor scanPosColor1{0, 255, 0, 64}; // used scan positions on the overview sheet
+    QColor scanPosColor2{255, 0, 0, 64}; // unused scan positions
+    int coordSystemSize = 150;           // pixels
+
+    bool operator==(const ConfigSettings&) const = default;
+};
+
+ConfigSettings defaultConfig();
+
+// Applies the keys found in the file at path to settings (the caller starts from the
+// defaults, so a missing key keeps its default). False when the file cannot be opened.
+bool readConfig(const QString& path, ConfigSettings& settings);
+
+// Writes the seventeen lines of the file. The file is replaced atomically: a failed
+// write leaves the previous file as it was. Returns true in every case.
+bool writeConfig(const ConfigSettings& settings, const QString& path);
+
+// The text that writeConfig puts into the file.
+QByteArray configText(const ConfigSettings& settings);
+
+// Shortest form of a real with at most six significant digits ("0.01", "30", "400").
+QString formatShortReal(double value);
+
+} // namespace orthaven
