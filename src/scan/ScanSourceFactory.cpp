@@ -1,0 +1,43 @@
+#include "scan/ScanSourceFactory.h"
+
+#include <QFileInfo>
+
+namespace orthaven {
+
+namespace {
+
+struct ReaderEntry
+{
+    const char* extension;
+    std::unique_ptr<ScanSource> (*create)();
+};
+
+// One explicit table, not static self-registration: a static library drops objects
+// that nothing references.
+const ReaderEntry readers[] = {
+    {nullptr, nullptr},
+};
+
+} // namespace
+
+std::unique_ptr<ScanSource> createScanSource(const QString& firstInputPath)
+{
+    const QString lower = firstInputPath.toLower();
+    for (const ReaderEntry& entry : readers) {
+        if (entry.extension && lower.endsWith(QLatin1String(entry.extension)))
+            return entry.create();
+    }
+    return nullptr;
+}
+
+QStringList supportedScanExtensions()
+{
+    QStringList extensions;
+    for (const ReaderEntry& entry : readers) {
+        if (entry.extension)
+            extensions.append(QString::fromLatin1(entry.extension));
+    }
+    return extensions;
+}
+
+} // namespace orthaven
