@@ -1,6 +1,33 @@
 <?xml version='1.0' encoding='utf-8'?>
 <TS version="2.1" language="de_DE">
 <context>
+    <name>BatchLayoutForm</name>
+    <message>
+        <source>Batch List</source>
+        <translation>Stapelliste</translation>
+    </message>
+    <message>
+        <source>Layout File</source>
+        <translation>Layout-Datei</translation>
+    </message>
+    <message>
+        <source>View</source>
+        <translation>Ansicht</translation>
+    </message>
+    <message>
+        <source>Clipping</source>
+        <translation>Schnittebenen</translation>
+    </message>
+    <message>
+        <source>Image Type</source>
+        <translation>Bildtyp</translation>
+    </message>
+    <message>
+        <source>Input</source>
+        <translation>Eingabe</translation>
+    </message>
+</context>
+<context>
     <name>LayoutForm</name>
     <message>
         <source>Layout Creator</source>
@@ -12,6 +39,150 @@
     <message>
         <source>Layout Preferences</source>
         <translation>Layout-Einstellungen</translation>
+    </message>
+    <message>
+        <source>Layout Geometry Settings</source>
+        <translation>Layout-Geometrie</translation>
+    </message>
+    <message>
+        <source>Image Resolution:</source>
+        <translation>Bildauflösung:</translation>
+    </message>
+    <message>
+        <source>Scan Radius:</source>
+        <translation>Scanradius:</translation>
+    </message>
+    <message>
+        <source>Image Size:</source>
+        <translation>Bildgröße:</translation>
+    </message>
+    <message>
+        <source>Layout Color Settings</source>
+        <translation>Layout-Farbe</translation>
+    </message>
+    <message>
+        <source>Invert Color</source>
+        <translation>Farben umkehren</translation>
+    </message>
+    <message>
+        <source>Overview Settings</source>
+        <translation>Übersicht</translation>
+    </message>
+    <message>
+        <source>Grid on/off</source>
+        <translation>Gitter ein/aus</translation>
+    </message>
+    <message>
+        <source>R</source>
+        <translation>R</translation>
+    </message>
+    <message>
+        <source>G</source>
+        <translation>G</translation>
+    </message>
+    <message>
+        <source>B</source>
+        <translation>B</translation>
+    </message>
+    <message>
+        <source>A</source>
+        <translation>A</translation>
+    </message>
+    <message>
+        <source>Grid Color</source>
+        <translation>Gitterfarbe</translation>
+    </message>
+    <message>
+        <source>Choose</source>
+        <translation>Wählen</translation>
+    </message>
+    <message>
+        <source>Text Color</source>
+        <translation>Textfarbe</translation>
+    </message>
+    <message>
+        <source>Used Scan Color</source>
+        <translation>Benutzte Scans</translation>
+    </message>
+    <message>
+        <source>Unused Scan Color</source>
+        <translation>Unbenutzte Scans</translation>
+    </message>
+    <message>
+        <source>Standard Values</source>
+        <translation>Standardwerte</translation>
+    </message>
+    <message>
+        <source>Save</source>
+        <translation>Speichern</translation>
+    </message>
+    <message>
+        <source>2 mm</source>
+        <translation>2 mm</translation>
+    </message>
+    <message>
+        <source>5 mm</source>
+        <translation>5 mm</translation>
+    </message>
+    <message>
+        <source>10 mm</source>
+        <translation>10 mm</translation>
+    </message>
+    <message>
+        <source>20 mm</source>
+        <translation>20 mm</translation>
+    </message>
+    <message>
+        <source>50 mm</source>
+        <translation>50 mm</translation>
+    </message>
+    <message>
+        <source>100 mm</source>
+        <translation>100 mm</translation>
+    </message>
+    <message>
+        <source>5 m</source>
+        <translation>5 m</translation>
+    </message>
+    <message>
+        <source>10 m</source>
+        <translation>10 m</translation>
+    </message>
+    <message>
+        <source>15 m</source>
+        <translation>15 m</translation>
+    </message>
+    <message>
+        <source>20 m</source>
+        <translation>20 m</translation>
+    </message>
+    <message>
+        <source>25 m</source>
+        <translation>25 m</translation>
+    </message>
+    <message>
+        <source>30 m</source>
+        <translation>30 m</translation>
+    </message>
+    <message>
+        <source>40 m</source>
+        <translation>40 m</translation>
+    </message>
+    <message>
+        <source>50 m</source>
+        <translation>50 m</translation>
+    </message>
+    <message>
+        <source>100 m</source>
+        <translation>100 m</translation>
+    </message>
+    <message>
+        <source>200 m</source>
+        <translation>200 m</translation>
+    </message>
+    <message>
+        <source>400 m</source>
+        <translation>400 m</translation>
     </message>
 </context>
 <context>
@@ -137,10 +308,64 @@
     </message>
 </context>
 <context>
+    <name>orthaven::BatchLayout</name>
+    <message>
+        <source>Top</source>
+        <translation>Oben</translation>
+    </message>
+    <message>
+        <source>Left</source>
+        <translation>Links</translation>
+    </message>
+    <message>
+        <source>Back</source>
+        <translation>Hinten</translation>
+    </message>
+    <message>
+        <source>Right</source>
+        <translation>Rechts</translation>
+    </message>
+    <message>
+        <source>Front</source>
+        <translation>Vorne</translation>
+    </message>
+    <message>
+        <source>Layout output file already in batch list!</source>
+        <translation>Diese Layout-Ausgabedatei ist bereits in der Stapelliste!</translation>
+    </message>
+    <message>
+        <source>Multiple Input Files</source>
+        <translation>Mehrere Eingabedateien</translation>
+    </message>
+</context>
+<context>
     <name>orthaven::DiagnosticConsole</name>
     <message>
         <source>Orthaven Console</source>
         <translation>Orthaven-Konsole</translation>
+    </message>
+</context>
+<context>
+    <name>orthaven::LayoutPrefInfo</name>
+    <message>
+        <source>The preferences could not be saved to %1!</source>
+        <translation>Die Einstellungen konnten nicht in %1 gespeichert werden!</translation>
+    </message>
+    <message>
+        <source>Grid Color: Only values between 0 and 255 are possible!</source>
+        <translation>Gitterfarbe: Nur Werte zwischen 0 und 255 sind möglich!</translation>
+    </message>
+    <message>
+        <source>Text Color: Only values between 0 and 255 are possible!</source>
+        <translation>Textfarbe: Nur Werte zwischen 0 und 255 sind möglich!</translation>
+    </message>
+    <message>
+        <source>Used Scan Color: Only values between 0 and 255 are possible!</source>
+        <translation>Farbe benutzter Scans: Nur Werte zwischen 0 und 255 sind möglich!</translation>
+    </message>
+    <message>
+        <source>Unused Scan Color: Only values between 0 and 255 are possible!</source>
+        <translation>Farbe unbenutzter Scans: Nur Werte zwischen 0 und 255 sind möglich!</translation>
     </message>
 </context>
 <context>

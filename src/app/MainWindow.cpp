@@ -2,6 +2,7 @@
 
 #include "app/DiagnosticConsole.h"
 #include "app/Startup.h"
+#include "settings/LayoutPrefInfo.h"
 #include "uikit/UserDialogs.h"
 
 #include "ui_MainWindowForm.h"
@@ -19,8 +20,8 @@ namespace orthaven {
 
 namespace {
 
-// Until their own panels are built, both working areas are plain docks that carry
-// the object names and titles the rest of the window relies on.
+// Until its own panel is built, the Layout Creator area is a plain dock that carries the
+// object name and title the rest of the window relies on.
 QDockWidget* makeLayoutDock(QWidget* parent)
 {
     auto* dock = new QDockWidget(QCoreApplication::translate("LayoutForm", "Layout Creator"), parent);
@@ -28,12 +29,16 @@ QDockWidget* makeLayoutDock(QWidget* parent)
     return dock;
 }
 
-QDockWidget* makePreferencesDock(QWidget* parent)
+QDockWidget* makePreferencesDock(QWidget* parent) { return new LayoutPrefInfo(parent); }
+
+// The Layout Creator re-reads the configuration when the preferences are saved. This is the
+// one place where that connection is made; it goes by signature, so it is made as soon as
+// the Layout dock offers the slot, and must come before the window's own connection.
+void connectLayoutDockToPreferences(QDockWidget* preferences, QDockWidget* layout)
 {
-    auto* dock =
-        new QDockWidget(QCoreApplication::translate("LayoutPrefForm", "Layout Preferences"), parent);
-    dock->setObjectName(QStringLiteral("LayoutPrefInfo"));
-    return dock;
+    if (layout->metaObject()->indexOfSlot("preferencesChanged()") >= 0)
+        QObject::connect(preferences, SIGNAL(preferencesChanged()), layout,
+                         SLOT(preferencesChanged()));
 }
 
 } // namespace
@@ -83,6 +88,9 @@ void MainWindow::createActions()
     connect(ui->actionMenuCheck_for_Updates, &QAction::triggered, this, &MainWindow::checkUpdate);
     connect(ui->actionQuit, &QAction::triggered, this, &MainWindow::onQuit);
     connect(ui->actionAbout, &QAction::triggered, this, &MainWindow::about);
+    connectLayoutDockToPreferences(preferencesPanel, layoutPanel);
+    connect(qobject_cast<LayoutPrefInfo*>(preferencesPanel), &LayoutPrefInfo::preferencesChanged,
+            this, &MainWindow::preferencesChanged);
 }
 
 void MainWindow::createToolBars()

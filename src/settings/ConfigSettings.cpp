@@ -169,15 +169,20 @@ QByteArray configText(const ConfigSettings& s)
     return text;
 }
 
-bool writeConfig(const ConfigSettings& settings, const QString& path)
+bool saveConfig(const ConfigSettings& settings, const QString& path)
 {
     // Written beside the old file and renamed over it, so a crash or a full disk never
     // leaves a cut-off configuration behind.
     QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly)) {
-        file.write(configText(settings));
-        file.commit();
-    }
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    file.write(configText(settings));
+    return file.commit();
+}
+
+bool writeConfig(const ConfigSettings& settings, const QString& path)
+{
+    saveConfig(settings, path);
     return true;
 }
 

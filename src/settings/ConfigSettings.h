@@ -35,6 +35,10 @@ bool readConfig(const QString& path, ConfigSettings& settings);
 // write leaves the previous file as it was. Returns true in every case.
 bool writeConfig(const ConfigSettings& settings, const QString& path);
 
+// The same write, telling whether the file really was replaced (false when its folder is
+// missing or not writable, or the disk is full).
+bool saveConfig(const ConfigSettings& settings, const QString& path);
+
 // The text that writeConfig puts into the file.
 QByteArray configText(const ConfigSettings& settings);
 

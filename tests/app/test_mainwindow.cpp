@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <QStyleFactory>
@@ -130,18 +131,25 @@ TEST(MainWindow, AFloatingDockStaysVisibleBesideTheNewOne)
     EXPECT_EQ(w.dockWidgetArea(w.preferencesDock()), Qt::TopDockWidgetArea);
 }
 
-TEST(MainWindow, PreferencesSignalBringsTheLayoutDockBack)
+TEST(MainWindow, SavingThePreferencesBringsTheLayoutDockBack)
 {
-    TempAppData appData;
-    MainWindow w;
-    w.show();
-    action(w, "actionMenu_LayoutPrefs")->trigger();
-    QObject::connect(w.preferencesDock(), &QObject::objectNameChanged, &w,
-                     &MainWindow::preferencesChanged);
-    w.preferencesDock()->setObjectName("LayoutPrefInfo2"); // stands in for its signal
-    EXPECT_EQ(w.currentDock(), w.layoutDock());
-    EXPECT_TRUE(w.layoutDock()->isVisible());
-    EXPECT_FALSE(w.preferencesDock()->isVisible());
+    for (const char* buttonName : {"pb_save", "pb_preSet"}) {
+        SCOPED_TRACE(buttonName);
+        TempAppData appData;
+        MainWindow w;
+        w.show();
+        action(w, "actionMenu_LayoutPrefs")->trigger();
+        ASSERT_TRUE(w.preferencesDock()->isVisible());
+        auto* button = w.preferencesDock()->findChild<QPushButton*>(buttonName);
+        ASSERT_NE(button, nullptr);
+        QTest::mouseClick(button, Qt::LeftButton);
+
+        EXPECT_EQ(w.currentDock(), w.layoutDock());
+        EXPECT_TRUE(w.layoutDock()->isVisible());
+        EXPECT_FALSE(w.preferencesDock()->isVisible());
+        EXPECT_EQ(w.dockWidgetArea(w.layoutDock()), Qt::TopDockWidgetArea);
+        EXPECT_TRUE(QFileInfo::exists(appData.path() + "/Brandmoor/Orthaven/orthaven.cfg"));
+    }
 }
 
 TEST(MainWindow, AltF1TogglesTheConsoleAndOtherKeysDoNot)

@@ -1,0 +1,236 @@
+#include "settings/LayoutPrefInfo.h"
+
+#include "platform/AppPaths.h"
+#include "uikit/UserDialogs.h"
+
+#include "ui_LayoutPrefForm.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <iostream>
+#include <optional>
+#include <span>
+
+namespace orthaven {
+
+namespace {
+
+struct Choice
+{
+    const char* text;
+    double value;
+};
+
+// The offered values; an item's index in its combo box is its index here.
+constexpr Choice resolutionChoices[] = {
+    {QT_TRANSLATE_NOOP("LayoutPrefForm", "2 mm"), 0.002},
+    {QT_TRANSLATE_NOOP("LayoutPrefForm", "5 mm"), 0.005},
+    {QT_TRANSLATE_NOOP("LayoutPrefForm", "10 mm"), 0.01},
+    {QT_TRANSLATE_NOOP("LayoutPrefForm", "20 mm"), 0.02},
+    {QT_TRANSLATE_NOOP("LayoutPrefForm", "50 mm"), 0.05},
+    {QT_TRANSLATE_NOOP("LayoutPrefForm", "100 mm"), 0.1},
+};
+
+constexpr Choice domainChoices[] = {
+    {QT_TRANSLATE_NOOP("LayoutPrefForm", "5 m"), 5},
+    {QT_TRANSLATE_NOOP("LayoutPrefForm", "10 m"), 10},
+    {QT_TRANSLATE_NOOP("LayoutPrefForm", "15 m"), 15},
+    {QT_TRANSLATE_NOOP("LayoutPrefForm", "20 m"), 20},
+    {QT_TRANSLATE_NOOP("LayoutPrefForm", "25 m"), 25},
+    {QT_TRANSLATE_NOOP("LayoutPrefForm", "30 m"), 30},
+    {QT_TRANSLATE_NOOP("LayoutPrefForm", "40 m"), 40},
+    {QT_TRANSLATE_NOOP("LayoutPrefForm", "50 m"), 50},
+    {QT_TRANSLATE_NOOP("LayoutPrefForm", "100 m"), 100},
+    {QT_TRANSLATE_NOOP("LayoutPrefForm", "200 m"), 200},
+    {QT_TRANSLATE_NOOP("LayoutPrefForm", "400 m"), 400},
+};
+
+constexpr Choice tileSizeChoices[] = {
+    {QT_TRANSLATE_NOOP("LayoutPrefForm", "10 m"), 10},
+    {QT_TRANSLATE_NOOP("LayoutPrefForm", "20 m"), 20},
+    {QT_TRANSLATE_NOOP("LayoutPrefForm", "30 m"), 30},
+    {QT_TRANSLATE_NOOP("LayoutPrefForm", "40 m"), 40},
+};
+
+void fillCombo(QComboBox* combo, std::span<const Choice> choices)
+{
+    for (const Choice& choice : choices)
+        combo->addItem(QCoreApplication::translate("LayoutPrefForm", choice.text));
+}
+
+// Only an exact match selects an item; anything else falls back to the first one, whose
+// value the next save then stores.
+void selectValue(QComboBox* combo, std::span<const Choice> choices, double value)
+{
+    for (std::size_t i = 0; i < choices.size(); ++i) {
+        if (choices[i].value == value) {
+            combo->setCurrentIndex(static_cast<int>(i));
+            return;
+        }
+    }
+    combo->setCurrentIndex(0);
+}
+
+void takeValue(const QComboBox* combo, std::span<const Choice> choices, double& field)
+{
+    const int index = combo->currentIndex();
+    if (index >= 0 && static_cast<std::size_t>(index) < choices.size())
+        field = choices[static_cast<std::size_t>(index)].value;
+}
+
+// A component is a base-10 integer within 0..255; blanks around it are forgiven.
+std::optional<int> component(const QLineEdit* field)
+{
+    bool ok = false;
+    const int value = field->text().trimmed().toInt(&ok, 10);
+    if (!ok || value < 0 || value > 255)
+        return std::nullopt;
+    return value;
+}
+
+void showColor(const std::array<QLineEdit*, 4>& fields, const QColor& c)
+{
+    const int components[4] = {c.red(), c.green(), c.blue(), c.alpha()};
+    for (std::size_t k = 0; k < 4; ++k)
+        fields[k]->setText(QString::number(components[k]));
+}
+
+} // namespace
+
+LayoutPrefInfo::LayoutPrefInfo(QWidget* parent)
+    : QDockWidget(parent), ui(new Ui::LayoutPrefForm), record(defaultConfig())
+{
+    ui->setupUi(this);
+    setObjectName(QStringLiteral("LayoutPrefInfo"));
+    readConfig(configFilePath(), record); // a missing file leaves the defaults
+
+    colorRows = {{
+        {{ui->tb_Grid_R, ui->tb_Grid_G, ui->tb_Grid_B, ui->tb_Grid_A},
+         ui->pb_ChooseGridColor,
+         &ConfigSettings::gridColor},
+        {{ui->tb_Text_R, ui->tb_Text_G, ui->tb_Text_B, ui->tb_Text_A},
+         ui->pb_ChooseTextColor,
+         &ConfigSettings::textColor},
+        {{ui->tb_Scan1_R, ui->tb_Scan1_G, ui->tb_Scan1_B, ui->tb_Scan1_A},
+         ui->pb_ChooseScan1Color,
+         &ConfigSettings::scanPosColor1},
+        {{ui->tb_Scan2_R, ui->tb_Scan2_G, ui->tb_Scan2_B, ui->tb_Scan2_A},
+         ui->pb_ChooseScan2Color,
+         &ConfigSettings::scanPosColor2},
+    }};
+
+    fillCombo(ui->cB_resolution, resolutionChoices);
+    fillCombo(ui->cB_Domain, domainChoices);
+    fillCombo(ui->cB_TileSize, tileSizeChoices);
+    showSettings(record);
+
+    // clicked(), not pressed(): a message box or colour chooser opened while the mouse
+    // button is still down would leave the button drawn pressed after it closes.
+    connect(ui->pb_preSet, &QPushButton::clicked, this, &LayoutPrefInfo::onButton);
+    connect(ui->pb_save, &QPushButton::clicked, this, &LayoutPrefInfo::onButton);
+    for (const ColorRow& row : colorRows)
+        connect(row.choose, &QPushButton::clicked, this, &LayoutPrefInfo::onButtonColor);
+}
+
+LayoutPrefInfo::~LayoutPrefInfo() = default;
+
+ConfigSettings LayoutPrefInfo::standardValues()
+{
+    ConfigSettings values = defaultConfig();
+    values.resolution = 0.01;
+    values.scannerDomain = 25;
+    values.tileSize = 20;
+    values.invertColor = false;
+    values.grid = true;
+    values.gridColor = QColor(0, 0, 0, 255);
+    values.textColor = QColor(0, 0, 0, 255);
+    values.scanPosColor1 = QColor(0, 255, 0, 92);
+    values.scanPosColor2 = QColor(255, 0, 0, 92);
+    return values;
+}
+
+void LayoutPrefInfo::showSettings(const ConfigSettings& values)
+{
+    selectValue(ui->cB_resolution, resolutionChoices, values.resolution);
+    selectValue(ui->cB_Domain, domainChoices, values.scannerDomain);
+    selectValue(ui->cB_TileSize, tileSizeChoices, values.tileSize);
+    ui->cb_invert->setChecked(values.invertColor);
+    ui->cb_grid->setChecked(values.grid);
+    for (const ColorRow& row : colorRows)
+        showColor(row.fields, values.*row.color);
+}
+
+void LayoutPrefInfo::onButton()
+{
+    if (sender() == ui->pb_preSet)
+        showSettings(standardValues());
+    save();
+}
+
+void LayoutPrefInfo::save()
+{
+    std::cout << "Save All" << std::endl;
+    record.grid = ui->cb_grid->isChecked();
+    takeValue(ui->cB_resolution, resolutionChoices, record.resolution);
+    takeValue(ui->cB_Domain, domainChoices, record.scannerDomain);
+    takeValue(ui->cB_TileSize, tileSizeChoices, record.tileSize);
+    record.invertColor = ui->cb_invert->isChecked();
+
+    for (std::size_t i = 0; i < colorRows.size(); ++i) {
+        const ColorRow& row = colorRows[i];
+        std::array<int, 4> value{};
+        bool valid = true;
+        for (std::size_t k = 0; k < 4; ++k) {
+            const std::optional<int> c = component(row.fields[k]);
+            valid = valid && c.has_value();
+            value[k] = c.value_or(0);
+        }
+        if (valid) {
+            record.*row.color = QColor(value[0], value[1], value[2], value[3]);
+        } else {
+            UserDialogs::message(nullptr, rangeMessage(static_cast<int>(i)));
+            // The row shows again what is kept, so the panel never disagrees with the file.
+            showColor(row.fields, record.*row.color);
+        }
+    }
+
+    const QString path = configFilePath();
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    if (!saveConfig(record, path)) {
+        // Switching back to the Layout Creator would pretend the values were taken over;
+        // the panel stays with the user's edits so they can try again.
+        UserDialogs::message(
+            nullptr, tr("The preferences could not be saved to %1!").arg(QDir::toNativeSeparators(path)));
+        return;
+    }
+    emit preferencesChanged();
+}
+
+void LayoutPrefInfo::onButtonColor()
+{
+    const ColorRow* row = nullptr;
+    for (const ColorRow& candidate : colorRows) {
+        if (candidate.choose == sender())
+            row = &candidate;
+    }
+    if (!row)
+        return;
+    // The chooser offers no alpha channel, so what it gives is opaque.
+    const QColor chosen = UserDialogs::color(this, QString());
+    if (!chosen.isValid())
+        return; // cancelled: the row keeps what it holds
+    showColor(row->fields, QColor(chosen.red(), chosen.green(), chosen.blue(), 255));
+}
+
+QString LayoutPrefInfo::rangeMessage(int row) const
+{
+    switch (row) {
+    case 0: return tr("Grid Color: Only values between 0 and 255 are possible!");
+    case 1: return tr("Text Color: Only values between 0 and 255 are possible!");
+    case 2: return tr("Used Scan Color: Only values between 0 and 255 are possible!");
+    default: return tr("Unused Scan Color: Only values between 0 and 255 are possible!");
+    }
+}
+
+} // namespace orthaven
