@@ -23,16 +23,24 @@ BatchLayout::~BatchLayout()
     batchThread.wait();
 }
 
-bool BatchLayout::isProcessing() const { return batchThread.isRunning(); }
+bool BatchLayout::isProcessing() const
+{
+    return batchThread.isRunning();
+}
 
 QString BatchLayout::viewName(std::uint32_t view)
 {
     switch (view) {
-    case Top: return tr("Top");
-    case Left: return tr("Left");
-    case Back: return tr("Back");
-    case Right: return tr("Right");
-    case Front: return tr("Front");
+    case Top:
+        return tr("Top");
+    case Left:
+        return tr("Left");
+    case Back:
+        return tr("Back");
+    case Right:
+        return tr("Right");
+    case Front:
+        return tr("Front");
     }
     return QString::number(view);
 }

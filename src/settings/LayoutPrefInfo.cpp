@@ -125,12 +125,10 @@ LayoutPrefInfo::LayoutPrefInfo(QWidget* parent)
     fillCombo(ui->cB_TileSize, tileSizeChoices);
     showSettings(record);
 
-    // clicked(), not pressed(): a message box or colour chooser opened while the mouse
-    // button is still down would leave the button drawn pressed after it closes.
-    connect(ui->pb_preSet, &QPushButton::clicked, this, &LayoutPrefInfo::onButton);
-    connect(ui->pb_save, &QPushButton::clicked, this, &LayoutPrefInfo::onButton);
+    connect(ui->pb_preSet, &QPushButton::pressed, this, &LayoutPrefInfo::onButton);
+    connect(ui->pb_save, &QPushButton::pressed, this, &LayoutPrefInfo::onButton);
     for (const ColorRow& row : colorRows)
-        connect(row.choose, &QPushButton::clicked, this, &LayoutPrefInfo::onButtonColor);
+        connect(row.choose, &QPushButton::pressed, this, &LayoutPrefInfo::onButtonColor);
 }
 
 LayoutPrefInfo::~LayoutPrefInfo() = default;
@@ -201,7 +199,8 @@ void LayoutPrefInfo::save()
         // Switching back to the Layout Creator would pretend the values were taken over;
         // the panel stays with the user's edits so they can try again.
         UserDialogs::message(
-            nullptr, tr("The preferences could not be saved to %1!").arg(QDir::toNativeSeparators(path)));
+            nullptr,
+            tr("The preferences could not be saved to %1!").arg(QDir::toNativeSeparators(path)));
         return;
     }
     emit preferencesChanged();
@@ -226,10 +225,14 @@ void LayoutPrefInfo::onButtonColor()
 QString LayoutPrefInfo::rangeMessage(int row) const
 {
     switch (row) {
-    case 0: return tr("Grid Color: Only values between 0 and 255 are possible!");
-    case 1: return tr("Text Color: Only values between 0 and 255 are possible!");
-    case 2: return tr("Used Scan Color: Only values between 0 and 255 are possible!");
-    default: return tr("Unused Scan Color: Only values between 0 and 255 are possible!");
+    case 0:
+        return tr("Grid Color: Only values between 0 and 255 are possible!");
+    case 1:
+        return tr("Text Color: Only values between 0 and 255 are possible!");
+    case 2:
+        return tr("Used Scan Color: Only values between 0 and 255 are possible!");
+    default:
+        return tr("Unused Scan Color: Only values between 0 and 255 are possible!");
     }
 }
 

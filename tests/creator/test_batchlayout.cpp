@@ -1,4 +1,5 @@
 #include "creator/BatchLayout.h"
+#include "support/QtPrinters.h"
 #include "uikit/UserDialogs.h"
 
 #include <QLineEdit>
@@ -73,13 +74,16 @@ TEST_F(Batch, FillsTheFiveCellsOfEachJob)
         QStringList cells;
     };
     const Case cases[] = {
-        {job("C:\\out\\top.log", Top, -1.5, 3), {"C:\\out\\top.log", "Top", "-1.5/3", "png", "C:\\scans\\a.ptx"}},
+        {job("C:\\out\\top.log", Top, -1.5, 3),
+         {"C:\\out\\top.log", "Top", "-1.5/3", "png", "C:\\scans\\a.ptx"}},
         {job("C:\\out\\left.log", Left, 0.125, 1e7, {"a.ptg", "b.ptg", "c.ptg"}, "jpg"),
          {"C:\\out\\left.log", "Left", "0.125/1e+07", "jpg", "Multiple Input Files"}},
         {job("C:\\out\\back.log", Back, -0.1234567, 2.5, {"a.fws", "b.fws"}, "tif"),
          {"C:\\out\\back.log", "Back", "-0.123457/2.5", "tif", "Multiple Input Files"}},
-        {job("C:\\out\\right.log", Right, -20, -10), {"C:\\out\\right.log", "Right", "-20/-10", "png", "C:\\scans\\a.ptx"}},
-        {job("C:\\out\\front.log", Front, 0, 0, {"D:\\p\\x.rsp"}), {"C:\\out\\front.log", "Front", "0/0", "png", "D:\\p\\x.rsp"}},
+        {job("C:\\out\\right.log", Right, -20, -10),
+         {"C:\\out\\right.log", "Right", "-20/-10", "png", "C:\\scans\\a.ptx"}},
+        {job("C:\\out\\front.log", Front, 0, 0, {"D:\\p\\x.rsp"}),
+         {"C:\\out\\front.log", "Front", "0/0", "png", "D:\\p\\x.rsp"}},
     };
     for (const Case& c : cases)
         ASSERT_TRUE(batch.addBatchJob(c.def));

@@ -1,4 +1,5 @@
 #include "settings/ConfigSettings.h"
+#include "support/QtPrinters.h"
 #include "support/TempAppData.h"
 
 #include <QDir>
@@ -186,4 +187,16 @@ TEST(ConfigFile, WriteIntoMissingFolderReportsTrueAndWritesNothing)
     const QString blocker = writeFile(dir.filePath("blocker"), "x");
     EXPECT_TRUE(writeConfig(defaultConfig(), blocker + "/orthaven.cfg"));
     EXPECT_EQ(readFile(blocker), "x");
+}
+
+TEST(ConfigFile, SaveConfigTellsWhetherTheFileWasWritten)
+{
+    QTemporaryDir dir;
+    const QString blocker = writeFile(dir.filePath("blocker"), "x");
+    EXPECT_FALSE(saveConfig(defaultConfig(), blocker + "/orthaven.cfg"));
+    EXPECT_FALSE(saveConfig(defaultConfig(), dir.path())) << "a folder is not a file";
+
+    const QString path = dir.filePath("orthaven.cfg");
+    EXPECT_TRUE(saveConfig(defaultConfig(), path));
+    EXPECT_EQ(readFile(path), defaultFileText);
 }

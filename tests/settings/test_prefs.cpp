@@ -3,6 +3,7 @@
 #include "settings/ConfigSettings.h"
 #include "settings/LayoutPrefInfo.h"
 #include "support/CaptureStdout.h"
+#include "support/QtPrinters.h"
 #include "support/TempAppData.h"
 #include "uikit/UserDialogs.h"
 
@@ -53,8 +54,14 @@ protected:
         EXPECT_NE(found, nullptr) << name.toStdString();
         return found;
     }
-    QComboBox* combo(const char* name) const { return widget<QComboBox>(QString::fromLatin1(name)); }
-    QCheckBox* check(const char* name) const { return widget<QCheckBox>(QString::fromLatin1(name)); }
+    QComboBox* combo(const char* name) const
+    {
+        return widget<QComboBox>(QString::fromLatin1(name));
+    }
+    QCheckBox* check(const char* name) const
+    {
+        return widget<QCheckBox>(QString::fromLatin1(name));
+    }
     QPushButton* button(const char* name) const
     {
         return widget<QPushButton>(QString::fromLatin1(name));
@@ -141,9 +148,9 @@ TEST_F(PrefsPanel, OffersTheDesignedItemsAndTexts)
     QStringList labels;
     for (const QLabel* label : panel->findChildren<QLabel*>())
         labels.append(label->text());
-    for (const char* text : {"Image Resolution:", "Scan Radius:", "Image Size:", "Grid Color",
-                             "Text Color", "Used Scan Color", "Unused Scan Color", "R", "G", "B",
-                             "A"})
+    for (const char* text :
+         {"Image Resolution:", "Scan Radius:", "Image Size:", "Grid Color", "Text Color",
+          "Used Scan Color", "Unused Scan Color", "R", "G", "B", "A"})
         EXPECT_TRUE(labels.contains(QString::fromLatin1(text))) << text;
 }
 
@@ -329,6 +336,7 @@ TEST_F(PrefsPanel, OutOfRangeTextColourKeepsTheOldColourAndSavesTheOtherRows)
 
         EXPECT_EQ(UserDialogs::shownTexts(),
                   QStringList{"Text Color: Only values between 0 and 255 are possible!"});
+        ASSERT_EQ(UserDialogs::shownMessages().size(), 1);
         EXPECT_TRUE(UserDialogs::shownMessages().first().title.isEmpty());
         const ConfigSettings saved = savedFile();
         EXPECT_EQ(saved.textColor, QColor(0, 0, 0, 255));
@@ -384,7 +392,7 @@ TEST_F(PrefsPanel, ChooseFillsOnlyItsOwnRowOpaque)
 TEST_F(PrefsPanel, CancelledChooserChangesNothing)
 {
     open();
-    field(2, 'R')->setText("17"); // an unsaved edit survives as well
+    field(2, 'R')->setText("17");        // an unsaved edit survives as well
     UserDialogs::setNextColor(QColor()); // cancelled
     click("pb_ChooseScan1Color");
     EXPECT_EQ(rowText(2), "17 255 0 64");
@@ -402,7 +410,8 @@ TEST_F(PrefsPanel, UnwritableFileIsReportedAndThePanelStays)
     combo("cB_TileSize")->setCurrentIndex(3);
     click("pb_save");
     ASSERT_EQ(UserDialogs::shownTexts().size(), 1);
-    EXPECT_TRUE(UserDialogs::shownTexts().first().startsWith("The preferences could not be saved to "));
+    EXPECT_TRUE(
+        UserDialogs::shownTexts().first().startsWith("The preferences could not be saved to "));
     EXPECT_EQ(changed.count(), 0);
     EXPECT_EQ(combo("cB_TileSize")->currentText(), "40 m") << "the edit is still there";
 
