@@ -113,20 +113,6 @@ TEST_F(Batch, CellsCanBeSelectedButNotEdited)
     EXPECT_TRUE(table->item(0, 0)->isSelected());
 }
 
-TEST_F(Batch, KeepsItsOwnCopyOfEachJob)
-{
-    layoutdef def = job("C:\\out\\a.log", Back, 1, 2, {"one.ptx"});
-    ASSERT_TRUE(batch.addBatchJob(def));
-    def.inputFiles.append("two.ptx");
-    def.outputFile = "changed.log";
-    def.scanList.clearBit(0);
-    const layoutdef& kept = batch.batchJobs().first();
-    EXPECT_EQ(kept.inputFiles, QStringList{"one.ptx"});
-    EXPECT_EQ(kept.outputFile, "C:\\out\\a.log");
-    EXPECT_TRUE(kept.scanList.testBit(0));
-    EXPECT_EQ(kept.view, std::uint32_t(Back));
-}
-
 TEST_F(Batch, UnknownViewCodeIsShownAsItsNumber)
 {
     ASSERT_TRUE(batch.addBatchJob(job("C:\\out\\a.log", 7)));

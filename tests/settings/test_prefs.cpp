@@ -198,14 +198,6 @@ TEST_F(PrefsPanel, FitsItsDesignedSizeWithTheLogoBesideTheGroupsInEveryLanguage)
     }
 }
 
-TEST_F(PrefsPanel, WithoutAFileShowsTheDefaultsAndWritesNothing)
-{
-    open(std::nullopt);
-    EXPECT_EQ(combo("cB_Domain")->currentText(), "30 m");
-    EXPECT_EQ(rowText(0), "192 192 192 128");
-    EXPECT_FALSE(QFileInfo::exists(configFilePath()));
-}
-
 TEST_F(PrefsPanel, SelectsOnlyExactlyMatchingItems)
 {
     struct Case
@@ -234,21 +226,14 @@ TEST_F(PrefsPanel, SelectsOnlyExactlyMatchingItems)
         EXPECT_EQ(combo("cB_TileSize")->currentText(), c.shownTileSize);
 
         click("pb_save");
+        EXPECT_TRUE(readFile(configFilePath())
+                        .contains("\nResolution = " +
+                                  formatShortReal(c.savedResolution).toLatin1() + "\n"));
         const ConfigSettings saved = savedFile();
         EXPECT_EQ(saved.resolution, c.savedResolution);
         EXPECT_EQ(saved.scannerDomain, c.savedDomain);
         EXPECT_EQ(saved.tileSize, c.savedTileSize);
     }
-}
-
-TEST_F(PrefsPanel, ResolutionOfThreeMillimetresIsSavedAsTwo)
-{
-    ConfigSettings file = defaultConfig();
-    file.resolution = 0.003;
-    open(file);
-    EXPECT_EQ(combo("cB_resolution")->currentText(), "2 mm");
-    click("pb_save");
-    EXPECT_TRUE(readFile(configFilePath()).contains("\nResolution = 0.002\n"));
 }
 
 TEST_F(PrefsPanel, StandardValuesAreWrittenAtOnce)
@@ -423,10 +408,12 @@ TEST_F(PrefsPanel, UnwritableFileIsReportedAndThePanelStays)
     EXPECT_EQ(savedFile().tileSize, 40);
 }
 
-TEST_F(PrefsPanel, SaveRecreatesAMissingProductFolder)
+TEST_F(PrefsPanel, WithoutAFileShowsTheDefaultsAndSaveCreatesIt)
 {
     open(std::nullopt);
-    ASSERT_FALSE(QFileInfo::exists(productFolder()));
+    EXPECT_EQ(combo("cB_Domain")->currentText(), "30 m");
+    EXPECT_EQ(rowText(0), "192 192 192 128");
+    ASSERT_FALSE(QFileInfo::exists(productFolder())) << "showing the panel writes nothing";
     click("pb_save");
     EXPECT_TRUE(UserDialogs::shownTexts().isEmpty());
     EXPECT_EQ(readFile(configFilePath()), configText(defaultConfig()));
