@@ -2,7 +2,9 @@
 
 #include "app/DiagnosticConsole.h"
 #include "app/Startup.h"
+#include "sketchup/SketchUpPlugIn.h"
 #include "uikit/UserDialogs.h"
+#include "update/Updater.h"
 
 #include "ui_MainWindowForm.h"
 
@@ -124,6 +126,10 @@ void MainWindow::preferencesChanged()
 
 void MainWindow::checkUpdate()
 {
+    {
+        Updater updater(programVersion, programRevision, updateServerUrl(), this);
+        updater.exec();
+    }
     std::cout << "Check Update done!" << std::endl;
 }
 
@@ -138,7 +144,11 @@ void MainWindow::about()
 
 void MainWindow::onQuit() { close(); }
 
-void MainWindow::installSkpScripts() {}
+void MainWindow::installSkpScripts()
+{
+    SketchUpPlugIn installer;
+    installer.exec();
+}
 
 QString MainWindow::styleNameFor(const QString& actionText)
 {
