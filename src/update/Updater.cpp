@@ -7,7 +7,7 @@
 
 #include "ui_UpdaterForm.h"
 
-#include <QAuthenticator>
+#include <QAuthenticator> // complete for the slot's meta type
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -103,7 +103,16 @@ bool Updater::downloadFile(const QString& urlpath, const QString& targetfile)
     // QUrl percent-encodes the path and keeps a port and a user name of the address;
     // the access manager answers an authentication request with that user name and
     // password before it asks slotAuthenticationRequired.
-    QNetworkReply* transfer = http->get(QNetworkRequest(QUrl(urlpath)));
+    const QUrl url(urlpath);
+    const QString scheme = url.scheme().toLower();
+    if (scheme != QLatin1String("http") && scheme != QLatin1String("https")) {
+        // Nothing but the web: a check file must not make us copy a local file (file:) or
+        // talk any other protocol. An empty address lands here too.
+        QMetaObject::invokeMethod(
+            this, [this, id] { httpRequestFinished(id, true); }, Qt::QueuedConnection);
+        return true;
+    }
+    QNetworkReply* transfer = http->get(QNetworkRequest(url));
     reply = transfer;
     connect(transfer, &QNetworkReply::metaDataChanged, this, [this, transfer] {
         readResponseHeader(transfer->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt());

@@ -17,6 +17,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 
@@ -365,6 +366,21 @@ TEST_F(UpdaterTest, AnUpperCaseFiletypeLeavesNothingToDownload)
     EXPECT_EQ(finished[0][0].toInt(), 0);
     EXPECT_EQ(UserDialogs::shownTexts(), QStringList{connectionError});
     EXPECT_FALSE(server.wasAskedFor("/Orthaven-New.zip"));
+}
+
+TEST_F(UpdaterTest, OnlyAWebAddressIsFetched)
+{
+    const QString local = writeFile(appData.path() + "/secret.txt", "not for the package");
+    server.serve("/orthavenupdatecheck.log",
+                 checkFile("1.2", "6", QUrl::fromLocalFile(local).toString()));
+    TestUpdater updater(1.1, 6, server.baseUrl());
+    QSignalSpy finished(&updater, &QDialog::finished);
+    ASSERT_TRUE(waitFor([&] { return updater.phase() == 2; }));
+    EXPECT_TRUE(updater.packageUrl().startsWith("file:"));
+    continueButton(updater)->click();
+    ASSERT_TRUE(waitFor([&] { return !finished.isEmpty(); }));
+    EXPECT_EQ(UserDialogs::shownTexts(), QStringList{connectionError});
+    EXPECT_NE(readFile(updater.packagePath()), "not for the package");
 }
 
 TEST_F(UpdaterTest, AnAuthenticationDemandIsNotAnswered)
