@@ -3,7 +3,9 @@
 #include "app/DiagnosticConsole.h"
 #include "app/Startup.h"
 #include "settings/LayoutPrefInfo.h"
+#include "sketchup/SketchUpPlugIn.h"
 #include "uikit/UserDialogs.h"
+#include "update/Updater.h"
 
 #include "ui_MainWindowForm.h"
 
@@ -132,6 +134,10 @@ void MainWindow::preferencesChanged()
 
 void MainWindow::checkUpdate()
 {
+    {
+        Updater updater(programVersion, programRevision, updateServerUrl(), this);
+        updater.exec();
+    }
     std::cout << "Check Update done!" << std::endl;
 }
 
@@ -146,7 +152,11 @@ void MainWindow::about()
 
 void MainWindow::onQuit() { close(); }
 
-void MainWindow::installSkpScripts() {}
+void MainWindow::installSkpScripts()
+{
+    SketchUpPlugIn installer;
+    installer.exec();
+}
 
 QString MainWindow::styleNameFor(const QString& actionText)
 {

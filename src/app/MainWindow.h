@@ -32,6 +32,10 @@ public:
     QAction* layoutPlugInAction() const { return layoutPlugIn; }
     DiagnosticConsole* console() const;
 
+    // What the update check compares with the maker's newest release.
+    static constexpr double programVersion = 1.1;
+    static constexpr double programRevision = 6;
+
     // The style that a style action's text asks for, mapped to the styles Qt 6 offers.
     static QString styleNameFor(const QString& actionText);
 

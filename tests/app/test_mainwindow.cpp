@@ -1,17 +1,22 @@
 #include "app/DiagnosticConsole.h"
 #include "app/MainWindow.h"
+#include "sketchup/SketchUpPlugIn.h"
 #include "support/CaptureStdout.h"
 #include "support/TempAppData.h"
+#include "update/Updater.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDockWidget>
 #include <QFileInfo>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QTest>
 #include <QStyleFactory>
+#include <QTest>
+#include <QTimer>
 #include <QToolBar>
 
 #include <gtest/gtest.h>
@@ -36,6 +41,42 @@ QStringList menuTexts(QMenu* menu)
     for (QAction* a : menu->actions())
         texts.append(a->isSeparator() ? QStringLiteral("|") : a->text());
     return texts;
+}
+
+// The open dialog of type T among the top-level widgets, or null.
+template <typename T> T* openDialog()
+{
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (auto* dialog = qobject_cast<T*>(widget); dialog && dialog->isVisible())
+            return dialog;
+    }
+    return nullptr;
+}
+
+// What a modal dialog looked like while its caller waited for it.
+struct SeenDialog
+{
+    bool found = false;
+    bool modal = false;
+    QPointer<QDialog> dialog;
+};
+
+// Once the window's nested event loop runs, notes the open dialog of type T and closes
+// it with its Close button.
+template <typename T>
+void closeWhenOpen(MainWindow& w, SeenDialog& seen, std::function<void(T&)> look = {})
+{
+    QTimer::singleShot(0, &w, [&seen, look] {
+        T* dialog = openDialog<T>();
+        if (!dialog)
+            return;
+        seen.found = true;
+        seen.modal = QApplication::activeModalWidget() == dialog;
+        seen.dialog = dialog;
+        if (look)
+            look(*dialog);
+        dialog->template findChild<QPushButton*>(QStringLiteral("b_close"))->click();
+    });
 }
 
 } // namespace
@@ -206,4 +247,42 @@ TEST(MainWindow, QuitClosesTheWindowWithoutWritingTheConfiguration)
     action(w, "actionQuit")->trigger();
     EXPECT_FALSE(w.isVisible());
     EXPECT_FALSE(QFileInfo::exists(appData.path() + "/Brandmoor/Orthaven/orthaven.cfg"));
+}
+
+TEST(MainWindow, InstallSketchUpScriptsRunsTheInstallerModallyAndDestroysIt)
+{
+    TempAppData appData;
+    MainWindow w;
+    w.show();
+    SeenDialog seen;
+    closeWhenOpen<SketchUpPlugIn>(
+        w, seen, [](SketchUpPlugIn& installer) { EXPECT_EQ(installer.parent(), nullptr); });
+    action(w, "actionInstall_Sketchup_Scripts")->trigger();
+    EXPECT_TRUE(seen.found);
+    EXPECT_TRUE(seen.modal);
+    EXPECT_TRUE(seen.dialog.isNull()) << "destroyed once it closed";
+}
+
+TEST(MainWindow, CheckUpdateRunsTheUpdaterForThisReleaseAndSaysWhenDone)
+{
+    TempAppData appData;
+    MainWindow w;
+    w.show();
+    SeenDialog seen;
+    double version = 0;
+    double revision = 0;
+    closeWhenOpen<Updater>(w, seen, [&](Updater& updater) {
+        version = updater.currentVersion();
+        revision = updater.currentRevision();
+        EXPECT_EQ(updater.checkUrl(), "http://update.brandmoor.example/orthavenupdatecheck.log");
+    });
+    CaptureStdout out;
+    w.checkUpdate();
+    EXPECT_TRUE(seen.found);
+    EXPECT_TRUE(seen.modal);
+    EXPECT_TRUE(seen.dialog.isNull());
+    EXPECT_DOUBLE_EQ(version, 1.1);
+    EXPECT_DOUBLE_EQ(revision, 6);
+    ASSERT_FALSE(out.lines().isEmpty());
+    EXPECT_EQ(out.lines().last(), "Check Update done!");
 }

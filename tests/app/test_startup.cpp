@@ -94,10 +94,13 @@ TEST(SingleInstance, VerdictByCount)
     EXPECT_EQ(judgeInstanceCount(5), InstanceVerdict::OtherCopyRunning);
 }
 
-TEST(SingleInstance, ListingFindsThisTestProgramOnce)
+TEST(SingleInstance, ListingFindsThisTestProgram)
 {
 #ifndef Q_OS_WIN
-    EXPECT_EQ(countOccurrences(processListing(), ownImageNeedle()), 1);
-    EXPECT_FALSE(singleInstanceCheck());
+    // Other copies of this test program may run at the same time (CTest runs the suite
+    // in parallel), so only "at least this one" is certain.
+    const QByteArray listing = processListing();
+    EXPECT_TRUE(listing.startsWith('\n'));
+    EXPECT_GE(countOccurrences(listing, ownImageNeedle()), 1);
 #endif
 }
