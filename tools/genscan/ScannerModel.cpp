@@ -29,7 +29,14 @@ Surface surfaceOf(Material material)
     return {0.5, 128, 128, 128};
 }
 
-double asFloat(double value) { return double(float(value)); }
+// Rounds to the nearest float. The volatile keeps the rounding: GCC 12's SLP vectoriser
+// was seen to merge the x and y products into one packed multiply and drop the narrowing
+// of both, which left coordinates that binary float formats cannot reproduce.
+double asFloat(double value)
+{
+    volatile float narrowed = static_cast<float>(value);
+    return static_cast<double>(narrowed);
+}
 
 } // namespace
 
