@@ -154,7 +154,13 @@ void checkScanSourceContract(const ScanSourceContract& contract)
         EXPECT_FALSE(reader->isScanOpen(i)) << "fetchFiles opens no scan";
     }
 
-    // Every scan in index order, as the engine reads it.
+    // The first chunk of every scan stays with the caller to the end: no later read may
+    // write into it (a reader that recycles its chunk matrix would).
+    std::vector<std::pair<cv::Mat, cv::Mat>> heldChunks;
+
+    // Every scan in index order, as the engine reads it: into one matrix variable, over
+    // and over.
+    cv::Mat chunk;
     for (int i = 0; i < count; ++i) {
         SCOPED_TRACE("scan " + std::to_string(i));
         const ContractScan& expected = contract.scans[std::size_t(i)];
@@ -175,7 +181,6 @@ void checkScanSourceContract(const ScanSourceContract& contract)
         int calls = 0;
         for (;; ++calls) {
             ASSERT_LT(calls, callLimit) << "readPoints never ends the scan";
-            cv::Mat chunk;
             const bool more = reader->readPoints(i, chunk, contract.maxColumns);
             checkChunkShape(chunk, contract.maxPointsPerChunk);
             if (chunk.cols < 2)
@@ -189,10 +194,8 @@ void checkScanSourceContract(const ScanSourceContract& contract)
                 break;
         }
         EXPECT_TRUE(samePoints(points, expected.points, contract.pointTolerance));
-        if (!firstChunk.empty()) {
-            EXPECT_TRUE(sameMatrix(firstChunk, firstChunkCopy, 0.0))
-                << "a later read overwrote a chunk the caller still holds";
-        }
+        if (!firstChunk.empty())
+            heldChunks.push_back({firstChunk, firstChunkCopy});
 
         // After the end: the placeholder chunk and false.
         cv::Mat after;
@@ -233,6 +236,11 @@ void checkScanSourceContract(const ScanSourceContract& contract)
                                contract.scans[0].points, contract.pointTolerance));
         reader->rewindPoints();
         reader->closeScan(0);
+    }
+
+    for (const auto& [held, copy] : heldChunks) {
+        EXPECT_TRUE(sameMatrix(held, copy, 0.0))
+            << "a later read overwrote a chunk the caller still holds";
     }
 }
 
