@@ -14,7 +14,10 @@ namespace orthaven {
 
 namespace {
 
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
+}
 
 const char* skipBlanks(const char* p, const char* end)
 {
@@ -86,7 +89,10 @@ bool parsePoseLine(std::string_view line, double (&values)[4])
     return skipBlanks(p, end) == end;
 }
 
-std::string printable(const QString& path) { return path.toStdString(); }
+std::string printable(const QString& path)
+{
+    return path.toStdString();
+}
 
 } // namespace
 
@@ -103,7 +109,8 @@ ScanSourcePTX::HeaderResult ScanSourcePTX::readHeader(TextLineReader& in, Header
         return HeaderResult::AtEnd;
     }
     position = in.offset();
-    const std::string where = " at byte " + std::to_string(position) + " of " + printable(in.path());
+    const std::string where =
+        " at byte " + std::to_string(position) + " of " + printable(in.path());
 
     std::string_view line;
     int counts[2] = {0, 0};
@@ -281,7 +288,10 @@ bool ScanSourcePTX::closeScan(int i)
     return true;
 }
 
-bool ScanSourcePTX::isScanOpen(int i) const { return currentScan != -1 && i == currentScan; }
+bool ScanSourcePTX::isScanOpen(int i) const
+{
+    return currentScan != -1 && i == currentScan;
+}
 
 void ScanSourcePTX::rewindPoints()
 {
@@ -317,7 +327,10 @@ bool ScanSourcePTX::restartIfPending(int i)
     return stream && currentScan == i;
 }
 
-bool ScanSourcePTX::scanHasMore() { return linesConsumed < openPointLines && !stream->atEnd(); }
+bool ScanSourcePTX::scanHasMore()
+{
+    return linesConsumed < openPointLines && !stream->atEnd();
+}
 
 void ScanSourcePTX::reportScanEnd()
 {
@@ -433,8 +446,8 @@ bool ScanSourcePTX::readPolarDataFromScan(int i, cv::Mat& polar, int columns)
     if (wanted <= 0)
         return scanHasMore();
     // Never more than maxChunkPoints at once, and never past the end of the scan.
-    const qint64 capacity = std::min<qint64>(
-        {wanted, ScanSource::maxChunkPoints, openPointLines - linesConsumed});
+    const qint64 capacity =
+        std::min<qint64>({wanted, ScanSource::maxChunkPoints, openPointLines - linesConsumed});
     cv::Mat values(3, int(std::max<qint64>(capacity, 1)), CV_64F);
     double* const ranges = values.ptr<double>(0);
     double* const polarAngles = values.ptr<double>(1);

@@ -46,7 +46,13 @@ private:
         int rowCount = 0;    // header line 2: points per scan column
         cv::Mat pose;
     };
-    enum class HeaderResult { Read, AtEnd, Incomplete, Invalid };
+    enum class HeaderResult
+    {
+        Read,
+        AtEnd,
+        Incomplete,
+        Invalid
+    };
 
     HeaderResult readHeader(TextLineReader& in, Header& header, qint64& position) const;
     bool locateScan(int i, int& fileIndex, qint64& position) const;

@@ -14,7 +14,8 @@ namespace orthaven {
 class TextLineReader
 {
 public:
-    enum class LineStatus {
+    enum class LineStatus
+    {
         Line,     // a line, without its '\n'
         Overlong, // a line longer than the buffer: consumed, its text is not handed out
         End       // no bytes left

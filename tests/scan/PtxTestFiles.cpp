@@ -17,7 +17,10 @@ void appendNumber(QByteArray& out, double value)
 
 } // namespace
 
-QList<QByteArray> identityPoseLines() { return {"1 0 0 0", "0 1 0 0", "0 0 1 0", "0 0 0 1"}; }
+QList<QByteArray> identityPoseLines()
+{
+    return {"1 0 0 0", "0 1 0 0", "0 0 1 0", "0 0 0 1"};
+}
 
 QByteArray ptxHeader(const QByteArray& line1, const QByteArray& line2,
                      const QList<QByteArray>& poseLines)

@@ -224,12 +224,12 @@ TEST(GenScan, ProgramWritesTheScansItReports)
 {
     QTemporaryDir dir;
     QProcess program;
-    program.start(QStringLiteral(ORTHAVEN_GENSCAN_PROGRAM),
-                  {QStringLiteral("--output"), dir.path(), QStringLiteral("--stations"),
-                   QStringLiteral("2"), QStringLiteral("--points-per-column"), QStringLiteral("10"),
-                   QStringLiteral("--columns"), QStringLiteral("20"), QStringLiteral("--single-file"),
-                   QStringLiteral("--offset"), QStringLiteral("500000,5400000"),
-                   QStringLiteral("--name"), QStringLiteral("demo")});
+    program.start(
+        QStringLiteral(ORTHAVEN_GENSCAN_PROGRAM),
+        {QStringLiteral("--output"), dir.path(), QStringLiteral("--stations"), QStringLiteral("2"),
+         QStringLiteral("--points-per-column"), QStringLiteral("10"), QStringLiteral("--columns"),
+         QStringLiteral("20"), QStringLiteral("--single-file"), QStringLiteral("--offset"),
+         QStringLiteral("500000,5400000"), QStringLiteral("--name"), QStringLiteral("demo")});
     ASSERT_TRUE(program.waitForFinished(60000));
     EXPECT_EQ(program.exitCode(), 0) << program.readAllStandardError().toStdString();
     const QStringList lines = QString::fromUtf8(program.readAllStandardOutput())

@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 using namespace orthaven;
 using namespace orthaven::test;
 
@@ -24,9 +26,9 @@ struct BadInput
 {
     const char* name;
     QByteArray bytes;
-    int scans;                                 // scans indexed
+    int scans;                                  // scans indexed
     std::vector<std::vector<cv::Vec3d>> points; // what each scan delivers
-    const char* printed;                       // a line that contains this is printed
+    const char* printed;                        // a line that contains this is printed
 };
 
 std::vector<BadInput> badInputs()
@@ -37,37 +39,68 @@ std::vector<BadInput> badInputs()
         {"only blank lines", "\n \r\n\t\n", 0, {}, "EOF detect"},
         {"ends after line 1", "2\n", 0, {}, "PTX header incomplete at byte 0 of "},
         {"ends inside the pose lines", ptxHeader(1, 2).left(36), 0, {}, "PTX header incomplete"},
-        {"negative count", ptxHeader("-2", "3") + ptxPointLines(twoPoints), 0, {},
+        {"negative count",
+         ptxHeader("-2", "3") + ptxPointLines(twoPoints),
+         0,
+         {},
          "PTX header invalid at byte 0 of "},
         {"garbage count", ptxHeader("abc", "3"), 0, {}, "lines 1 and 2 must hold whole numbers"},
         {"fractional count", ptxHeader("2.5", "3"), 0, {}, "PTX header invalid"},
         {"count beyond int", ptxHeader("2147483648", "2147483648"), 0, {}, "PTX header invalid"},
         {"two counts on line 1", ptxHeader("2 3", "3"), 0, {}, "PTX header invalid"},
-        {"pose line with three numbers", ptxHeader("1", "2", {pose[0], "0 1 0", pose[2], pose[3]}),
-         0, {}, "line 8 must hold four numbers"},
-        {"pose line with garbage", ptxHeader("1", "2", {pose[0], pose[1], "0 0 x 0", pose[3]}), 0,
-         {}, "line 9 must hold four numbers"},
-        {"pose line with nan", ptxHeader("1", "2", {pose[0], pose[1], pose[2], "nan 0 0 1"}), 0,
-         {}, "line 10 must hold four numbers"},
-        {"binary data", QByteArray("PTG\0\xc7\xa3\x8f\x92\x01\x02", 10) + QByteArray(200, '\0'), 0,
-         {}, "PTX header invalid"},
+        {"pose line with three numbers",
+         ptxHeader("1", "2", {pose[0], "0 1 0", pose[2], pose[3]}),
+         0,
+         {},
+         "line 8 must hold four numbers"},
+        {"pose line with garbage",
+         ptxHeader("1", "2", {pose[0], pose[1], "0 0 x 0", pose[3]}),
+         0,
+         {},
+         "line 9 must hold four numbers"},
+        {"pose line with nan",
+         ptxHeader("1", "2", {pose[0], pose[1], pose[2], "nan 0 0 1"}),
+         0,
+         {},
+         "line 10 must hold four numbers"},
+        {"binary data",
+         QByteArray("PTG\0\xc7\xa3\x8f\x92\x01\x02", 10) + QByteArray(200, '\0'),
+         0,
+         {},
+         "PTX header invalid"},
         {"huge counts, few lines",
-         ptxHeader("2147483647", "2147483647") + ptxPointLines(twoPoints), 1, {twoPoints},
+         ptxHeader("2147483647", "2147483647") + ptxPointLines(twoPoints),
+         1,
+         {twoPoints},
          "ends after 2 of 4611686014132420609 point lines"},
-        {"scan ends inside its points", ptxHeader(2, 3) + ptxPointLines(twoPoints), 1, {twoPoints},
+        {"scan ends inside its points",
+         ptxHeader(2, 3) + ptxPointLines(twoPoints),
+         1,
+         {twoPoints},
          "PTX scan 0 in "},
         {"header without points", ptxHeader(2, 3), 1, {{}}, "ends after 0 of 6 point lines"},
-        {"zero counts, then a scan", ptxHeader(0, 0) + ptxHeader(5, 0) + goodScan, 3,
-         {{}, {}, twoPoints}, "Header = 5 0"},
+        {"zero counts, then a scan",
+         ptxHeader(0, 0) + ptxHeader(5, 0) + goodScan,
+         3,
+         {{}, {}, twoPoints},
+         "Header = 5 0"},
         {"malformed point lines are skipped",
          ptxHeader(3, 3) + "1 2 3\n1 2\n\na b c\n1 2 3x\n1,2,3\nnan 0 0\n1e999 0 0\n4 5 6 7\n" +
              goodScan,
-         2, {twoPoints, twoPoints}, "Scan 0: skipped 7 malformed point lines"},
+         2,
+         {twoPoints, twoPoints},
+         "Scan 0: skipped 7 malformed point lines"},
         {"garbage after the last scan", goodScan + "hello\n", 1, {twoPoints}, "PTX header invalid"},
-        {"blank lines between scans", goodScan + "\n\n" + goodScan + "\n\n", 2,
-         {twoPoints, twoPoints}, "EOF detect"},
-        {"counts with blanks and plus sign", ptxHeader(" +1 ", "2\t") + ptxPointLines(twoPoints), 1,
-         {twoPoints}, "Header = 1 2"},
+        {"blank lines between scans",
+         goodScan + "\n\n" + goodScan + "\n\n",
+         2,
+         {twoPoints, twoPoints},
+         "EOF detect"},
+        {"counts with blanks and plus sign",
+         ptxHeader(" +1 ", "2\t") + ptxPointLines(twoPoints),
+         1,
+         {twoPoints},
+         "Header = 1 2"},
     };
 }
 
@@ -104,9 +137,8 @@ TEST(PtxBadInput, HugeHeaderAllocatesOnlyWhatTheFileHolds)
     // 2^31 - 1 points per column and one column: the depth image and a polar column are
     // sized by the three lines present, not by the header's claim.
     QTemporaryDir dir;
-    const QString path =
-        writeFile(dir.filePath(QStringLiteral("huge.ptx")),
-                  ptxHeader("1", "2147483647") + "3 4 0\n0 0 5\n1 2 2\n");
+    const QString path = writeFile(dir.filePath(QStringLiteral("huge.ptx")),
+                                   ptxHeader("1", "2147483647") + "3 4 0\n0 0 5\n1 2 2\n");
     CaptureStdout out;
     ScanSourcePTX reader;
     reader.fetchFiles({path});
@@ -127,7 +159,8 @@ TEST(PtxBadInput, HugeHeaderAllocatesOnlyWhatTheFileHolds)
     cv::Mat polar;
     EXPECT_FALSE(reader.readPolarDataFromScan(0, polar, 1000));
     EXPECT_EQ(polar.cols, 3);
-    EXPECT_TRUE(out.lines().contains(QStringLiteral("ERROR in ScanSourcePTX::readPolarDataFromScan")));
+    EXPECT_TRUE(
+        out.lines().contains(QStringLiteral("ERROR in ScanSourcePTX::readPolarDataFromScan")));
 }
 
 TEST(PtxBadInput, MalformedLinesKeepTheirPlaceInTheDepthImage)
@@ -207,4 +240,43 @@ TEST(PtxBadInput, IndicesOutsideTheScansAreRefused)
         EXPECT_LT(chunk.cols, 2);
     }
     EXPECT_FALSE(reader.isScanOpen(-1)) << "nothing open is not scan -1 open";
+}
+
+TEST(PtxBadInput, RandomDamageNeverBreaksTheReader)
+{
+    // A good two-scan file, cut short or overwritten at seeded places: whatever comes out,
+    // indexing ends, every read ends, and every chunk keeps its shape.
+    const QByteArray good = ptxHeader(2, 3) + ptxPointLines(distinctPoints(6, 1.0), " 0.5 1 2 3") +
+                            ptxHeader(1, 4, {"0 1 0 0", "-1 0 0 0", "0 0 1 0", "1e5 -2 3 1"}) +
+                            ptxPointLines(distinctPoints(4, 9.0));
+    const char alphabet[] = "0123456789 -+.eE\n\r\tx";
+    std::mt19937 random(20240607u);
+    QTemporaryDir dir;
+    CaptureStdout quiet;
+    for (int round = 0; round < 400; ++round) {
+        QByteArray bytes = good;
+        if (round % 4 == 0) {
+            bytes.truncate(qsizetype(random() % std::uint32_t(bytes.size())));
+        } else {
+            const int changes = 1 + int(random() % 6);
+            for (int k = 0; k < changes; ++k)
+                bytes[qsizetype(random() % std::uint32_t(bytes.size()))] =
+                    alphabet[random() % (sizeof alphabet - 1)];
+        }
+        SCOPED_TRACE("round " + std::to_string(round) + ":\n" + bytes.toStdString());
+        const QString path = writeFile(dir.filePath(QStringLiteral("damaged.ptx")), bytes);
+        ScanSourcePTX reader;
+        ASSERT_TRUE(reader.fetchFiles({path}));
+        ASSERT_LE(reader.scanCount(), 3);
+        for (int i = 0; i < reader.scanCount(); ++i) {
+            const ScanReadout scan = readWholeScan(reader, i, 1000, 50);
+            ASSERT_TRUE(scan.opened);
+            ASSERT_FALSE(scan.results.back()) << "scan " << i << " never ended";
+            EXPECT_LE(scan.points.size(), std::size_t(bytes.size() / 5 + 1));
+            cv::Mat depth;
+            EXPECT_TRUE(reader.computeScanDepthImage(i, depth));
+            EXPECT_LE(depth.total(), std::size_t(bytes.size()));
+            reader.closeScan(i);
+        }
+    }
 }

@@ -16,8 +16,7 @@ using namespace orthaven::test;
 
 namespace {
 
-const QList<QByteArray> secondPoseLines = {"0 1 0 0", "-1 0 0 0", "0 0 1 0",
-                                           "12.5 -3.25 1.75 1"};
+const QList<QByteArray> secondPoseLines = {"0 1 0 0", "-1 0 0 0", "0 0 1 0", "12.5 -3.25 1.75 1"};
 
 // Two scans of 2 columns × 3 points each in one file; scan 1 is turned and moved.
 struct TwoScanFile
@@ -37,9 +36,15 @@ struct TwoScanFile
     }
 };
 
-cv::Mat identity() { return cv::Mat::eye(4, 4, CV_64F); }
+cv::Mat identity()
+{
+    return cv::Mat::eye(4, 4, CV_64F);
+}
 
-std::unique_ptr<ScanSource> newPtxReader() { return std::make_unique<ScanSourcePTX>(); }
+std::unique_ptr<ScanSource> newPtxReader()
+{
+    return std::make_unique<ScanSourcePTX>();
+}
 
 } // namespace
 
@@ -66,8 +71,8 @@ TEST(PtxReader, ReadsTwoScansFromOneFile)
     ASSERT_TRUE(scan1.opened);
     EXPECT_EQ(scan1.points, file.second);
     EXPECT_EQ(scan1.results, std::vector<bool>({false}));
-    EXPECT_TRUE(out.lines().contains(QStringLiteral("Load Scan 1 getFileInd = 0 Position = %1")
-                                         .arg(file.secondHeaderOffset)));
+    EXPECT_TRUE(out.lines().contains(
+        QStringLiteral("Load Scan 1 getFileInd = 0 Position = %1").arg(file.secondHeaderOffset)));
 }
 
 TEST(PtxReader, KeepsTheScanSourceContract)
@@ -78,8 +83,7 @@ TEST(PtxReader, KeepsTheScanSourceContract)
     contract.label = "two PTX scans in one file";
     contract.createReader = newPtxReader;
     contract.inputFiles = {file.path};
-    contract.scans = {{file.first, identity(), 3, 2},
-                      {file.second, poseOf(secondPoseLines), 3, 2}};
+    contract.scans = {{file.first, identity(), 3, 2}, {file.second, poseOf(secondPoseLines), 3, 2}};
     checkScanSourceContract(contract);
 }
 
@@ -107,8 +111,8 @@ TEST(PtxReader, NumbersScansAcrossFilesAndSkipsUnreadableOnes)
     reader.fetchFiles(contract.inputFiles);
     QStringList names;
     reader.scanNames(names);
-    EXPECT_EQ(names, QStringList({twoScans.path + " (000)", twoScans.path + " (001)",
-                                  other + " (000)"}));
+    EXPECT_EQ(names,
+              QStringList({twoScans.path + " (000)", twoScans.path + " (001)", other + " (000)"}));
     EXPECT_TRUE(reader.openScan(2));
     EXPECT_TRUE(out.lines().contains(QStringLiteral("Load Scan 2 getFileInd = 2 Position = 0")));
 }
@@ -204,7 +208,10 @@ TEST(PtxReader, PoseIsTheTransposeOfThePoseLines)
         double element10; // pose(1, 0): column 0 comes from line 7
     };
     const Case cases[] = {
-        {"translation on line 10", {"1 0 0 0", "0 1 0 0", "0 0 1 0", "10 20 30 1"}, {10, 20, 30}, 0},
+        {"translation on line 10",
+         {"1 0 0 0", "0 1 0 0", "0 0 1 0", "10 20 30 1"},
+         {10, 20, 30},
+         0},
         {"line 7 is column 0", {"0 1 0 0", "-1 0 0 0", "0 0 1 0", "1 2 3 1"}, {1, 2, 3}, 1},
         // A float would round these to steps of 0.03125 m and 0.5 m.
         {"georeferenced translation keeps its centimetres",
@@ -270,15 +277,16 @@ TEST(PtxReader, LineEndsAndBlanksDoNotChangeWhatIsRead)
         contract.scans = {{a, identity(), 2, 3}, {b, poseOf(secondPoseLines), 2, 1}};
         checkScanSourceContract(contract);
         for (const QString& line : out.lines())
-            EXPECT_FALSE(line.contains(QStringLiteral("skipped"))) << name << ": " << line.toStdString();
+            EXPECT_FALSE(line.contains(QStringLiteral("skipped")))
+                << name << ": " << line.toStdString();
     }
 }
 
 TEST(PtxReader, HeaderLineIsPrintedAtIndexingAndAtEveryOpen)
 {
     QTemporaryDir dir;
-    const QString path = writeFile(dir.filePath(QStringLiteral("h.ptx")),
-                                   ptxHeader(1024, 2048) + "1 2 3\n4 5 6\n");
+    const QString path =
+        writeFile(dir.filePath(QStringLiteral("h.ptx")), ptxHeader(1024, 2048) + "1 2 3\n4 5 6\n");
     CaptureStdout out;
     ScanSourcePTX reader;
     reader.fetchFiles({path});
@@ -294,10 +302,9 @@ TEST(PtxReader, ExtraFieldsAndOriginPointsAreKept)
     // Intensity and colour are dropped; a missing return at the origin is a point.
     QTemporaryDir dir;
     const QString path = writeFile(dir.filePath(QStringLiteral("fields.ptx")),
-                                   ptxHeader(1, 3) +
-                                       "1.5 -2 3e-1 0.731 12 34 56\n"
-                                       "0 0 0 0.500000 0 0 0\n"
-                                       "+4 5.25E1 -6 0.1\n");
+                                   ptxHeader(1, 3) + "1.5 -2 3e-1 0.731 12 34 56\n"
+                                                     "0 0 0 0.500000 0 0 0\n"
+                                                     "+4 5.25E1 -6 0.1\n");
     CaptureStdout quiet;
     ScanSourcePTX reader;
     reader.fetchFiles({path});
@@ -313,9 +320,9 @@ TEST(PtxReader, ExtraFieldsAndOriginPointsAreKept)
     EXPECT_DOUBLE_EQ(polar.at<double>(0, 0), r0);
     EXPECT_DOUBLE_EQ(polar.at<double>(1, 0), std::acos(0.3 / r0));
     EXPECT_DOUBLE_EQ(polar.at<double>(2, 0), std::atan2(-2.0, 1.5));
-    EXPECT_EQ(polar.at<double>(0, 1), 0.0);         // the origin: range 0,
+    EXPECT_EQ(polar.at<double>(0, 1), 0.0);          // the origin: range 0,
     EXPECT_TRUE(std::isnan(polar.at<double>(1, 1))); // no polar angle,
-    EXPECT_EQ(polar.at<double>(2, 1), 0.0);         // atan2(0, 0) = 0
+    EXPECT_EQ(polar.at<double>(2, 1), 0.0);          // atan2(0, 0) = 0
 }
 
 TEST(PtxReader, DepthImageFollowsPointsPerColumn)
@@ -355,15 +362,16 @@ TEST(PtxReader, PolarReadStopsAtTheEndOfItsScan)
     EXPECT_FALSE(reader.readPolarDataFromScan(0, polar, 5)); // only 3 are left
     EXPECT_EQ(polar.cols, 3);
     EXPECT_DOUBLE_EQ(polar.at<double>(0, 2), cv::norm(file.first[5]));
-    EXPECT_TRUE(out.lines().contains(QStringLiteral("ERROR in ScanSourcePTX::readPolarDataFromScan")));
+    EXPECT_TRUE(
+        out.lines().contains(QStringLiteral("ERROR in ScanSourcePTX::readPolarDataFromScan")));
 }
 
 TEST(PtxReader, FailedOpenLeavesNoScanOpen)
 {
     // The file is replaced after indexing: its header cannot be read again.
     QTemporaryDir dir;
-    const QString path = writeFile(dir.filePath(QStringLiteral("changing.ptx")),
-                                   ptxHeader(1, 2) + "1 2 3\n4 5 6\n");
+    const QString path =
+        writeFile(dir.filePath(QStringLiteral("changing.ptx")), ptxHeader(1, 2) + "1 2 3\n4 5 6\n");
     CaptureStdout quiet;
     ScanSourcePTX reader;
     reader.fetchFiles({path});

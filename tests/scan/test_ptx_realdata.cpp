@@ -17,7 +17,10 @@ using namespace orthaven::test;
 
 namespace {
 
-QString realPtxDir() { return QStringLiteral(ORTHAVEN_REAL_DATA_DIR "/ptx"); }
+QString realPtxDir()
+{
+    return QStringLiteral(ORTHAVEN_REAL_DATA_DIR "/ptx");
+}
 
 double number(const QByteArray& text)
 {

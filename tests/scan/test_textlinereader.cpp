@@ -33,7 +33,7 @@ Readout readAll(TextLineReader& in)
             break;
         out.offsets.push_back(offset);
         out.lines.push_back(status == TextLineReader::LineStatus::Line ? std::string(line)
-                                                                        : "<overlong>");
+                                                                       : "<overlong>");
     }
     return out;
 }

@@ -38,9 +38,8 @@ namespace {
 {
     if (actual.type() != CV_64F || actual.size() != expected.size()) {
         return ::testing::AssertionFailure()
-               << "matrix of " << actual.rows << " x " << actual.cols << " (type "
-               << actual.type() << "), " << expected.rows << " x " << expected.cols
-               << " doubles expected";
+               << "matrix of " << actual.rows << " x " << actual.cols << " (type " << actual.type()
+               << "), " << expected.rows << " x " << expected.cols << " doubles expected";
     }
     for (int r = 0; r < expected.rows; ++r) {
         for (int c = 0; c < expected.cols; ++c) {
@@ -140,10 +139,10 @@ void checkScanSourceContract(const ScanSourceContract& contract)
         cv::Mat rotation(3, 3, CV_64F, cv::Scalar(-7.0));
         cv::Mat translation(3, 1, CV_64F, cv::Scalar(-7.0));
         reader->scanPoseParts(i, rotation, translation);
-        EXPECT_TRUE(sameMatrix(rotation, expected.pose(cv::Rect(0, 0, 3, 3)),
-                               contract.poseTolerance));
-        EXPECT_TRUE(sameMatrix(translation, expected.pose(cv::Rect(3, 0, 1, 3)),
-                               contract.poseTolerance));
+        EXPECT_TRUE(
+            sameMatrix(rotation, expected.pose(cv::Rect(0, 0, 3, 3)), contract.poseTolerance));
+        EXPECT_TRUE(
+            sameMatrix(translation, expected.pose(cv::Rect(3, 0, 1, 3)), contract.poseTolerance));
         if (expected.rows >= 0) {
             int rows = -1;
             int columns = -1;

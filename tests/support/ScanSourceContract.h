@@ -39,12 +39,12 @@ struct ScanSourceContract
     std::function<std::unique_ptr<ScanSource>()> createReader;
     QStringList inputFiles;
     std::vector<ContractScan> scans;
-    int maxColumns = 1000;         // what the engine passes
+    int maxColumns = 1000; // what the engine passes
     int maxPointsPerChunk = ScanSource::maxChunkPoints;
-    double pointTolerance = 0.0;   // 0: bit for bit
+    double pointTolerance = 0.0; // 0: bit for bit
     double poseTolerance = 0.0;
     bool distinctNames = true;
-    bool singleOpenScan = true;    // opening a scan closes the open one (all but FARO)
+    bool singleOpenScan = true; // opening a scan closes the open one (all but FARO)
 };
 
 void checkScanSourceContract(const ScanSourceContract& contract);

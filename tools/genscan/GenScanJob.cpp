@@ -30,8 +30,8 @@ QString GenScanJob::checkOptions() const
     }
     if (opts.stations < 1 || opts.stations > maxStations)
         return QStringLiteral("The number of stations must lie between 1 and %1").arg(maxStations);
-    if (opts.pointsPerColumn < 1 || opts.pointsPerColumn > maxGridSide ||
-        opts.columns < 1 || opts.columns > maxGridSide)
+    if (opts.pointsPerColumn < 1 || opts.pointsPerColumn > maxGridSide || opts.columns < 1 ||
+        opts.columns > maxGridSide)
         return QStringLiteral("Points per column and columns must lie between 1 and %1")
             .arg(maxGridSide);
     if (!(opts.rangeNoise >= 0 && opts.rangeNoise <= 1))
@@ -44,10 +44,10 @@ QString GenScanJob::checkOptions() const
 
 QString GenScanJob::fileFor(int station, const ScanWriter& writer) const
 {
-    const QString name = opts.oneFile && writer.holdsSeveralScans()
-                             ? opts.baseName
-                             : QStringLiteral("%1_%2").arg(opts.baseName).arg(station, 3, 10,
-                                                                              QLatin1Char('0'));
+    const QString name =
+        opts.oneFile && writer.holdsSeveralScans()
+            ? opts.baseName
+            : QStringLiteral("%1_%2").arg(opts.baseName).arg(station, 3, 10, QLatin1Char('0'));
     return QDir(opts.outputFolder).filePath(name + writer.extension());
 }
 

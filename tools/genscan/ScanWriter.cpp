@@ -17,7 +17,10 @@ struct WriterEntry
     std::unique_ptr<ScanWriter> (*create)();
 };
 
-template <class Writer> std::unique_ptr<ScanWriter> create() { return std::make_unique<Writer>(); }
+template <class Writer> std::unique_ptr<ScanWriter> create()
+{
+    return std::make_unique<Writer>();
+}
 
 // Formats are added here as their writers arrive.
 const WriterEntry writers[] = {
@@ -55,8 +58,17 @@ QStringList scanWriterFormats()
     return formats;
 }
 
-void appendNumber(std::string& out, double value) { appendChars(out, value); }
-void appendNumber(std::string& out, float value) { appendChars(out, value); }
-void appendNumber(std::string& out, long long value) { appendChars(out, value); }
+void appendNumber(std::string& out, double value)
+{
+    appendChars(out, value);
+}
+void appendNumber(std::string& out, float value)
+{
+    appendChars(out, value);
+}
+void appendNumber(std::string& out, long long value)
+{
+    appendChars(out, value);
+}
 
 } // namespace orthaven::genscan

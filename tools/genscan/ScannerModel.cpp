@@ -63,7 +63,8 @@ void ScannerModel::scanColumn(const Scene& scene, const Station& station, int st
         if (!scene.castRay(station.position, world, maxRange, hit))
             continue; // a missing return stays (0, 0, 0)
         const double noise =
-            rangeNoise * (2 * unitRandom(stationSeed, std::uint64_t(column), std::uint64_t(row)) - 1);
+            rangeNoise *
+            (2 * unitRandom(stationSeed, std::uint64_t(column), std::uint64_t(row)) - 1);
         const double range = std::max(hit.distance + noise, 0.01);
         const double incidence = std::abs(dot(world, hit.normal));
         const Surface surface = surfaceOf(hit.material);

@@ -65,8 +65,8 @@ void Scene::addWall(bool alongX, double at, double from, double to,
     double cursor = from;
     for (const Opening& o : openings) {
         add(cursor, o.start, 0.0, wallHeight);
-        add(o.start, o.end, 0.0, o.bottom);       // sill
-        add(o.start, o.end, o.top, wallHeight);   // lintel
+        add(o.start, o.end, 0.0, o.bottom);     // sill
+        add(o.start, o.end, o.top, wallHeight); // lintel
         cursor = o.end;
     }
     add(cursor, to, 0.0, wallHeight);

@@ -9,7 +9,13 @@
 
 namespace orthaven::genscan {
 
-enum class Material : std::uint8_t { Floor, Wall, Ceiling, Column };
+enum class Material : std::uint8_t
+{
+    Floor,
+    Wall,
+    Ceiling,
+    Column
+};
 
 struct Hit
 {
@@ -60,7 +66,8 @@ private:
     {
         double start, end, bottom, top;
     };
-    void addWall(bool alongX, double at, double from, double to, const std::vector<Opening>& openings);
+    void addWall(bool alongX, double at, double from, double to,
+                 const std::vector<Opening>& openings);
 
     std::vector<Box> boxes;
     std::vector<Cylinder> cylinders;

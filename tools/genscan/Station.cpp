@@ -36,7 +36,10 @@ Vec3 Station::rotate(const Vec3& d) const
     return {c * d.x - s * d.y, s * d.x + c * d.y, d.z};
 }
 
-Vec3 Station::toScene(const Vec3& p) const { return rotate(p) + position; }
+Vec3 Station::toScene(const Vec3& p) const
+{
+    return rotate(p) + position;
+}
 
 std::vector<Station> placeStations(const Scene& scene, int count, std::uint64_t seed,
                                    const Vec3& offset)

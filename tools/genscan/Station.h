@@ -13,9 +13,9 @@ namespace orthaven::genscan {
 
 struct Station
 {
-    double yaw = 0;  // rotation about the vertical axis, radians
-    Vec3 position;   // in the scene's own frame, where rays are cast
-    Vec3 offset;     // added to the translation only (e.g. 500000, 5400000, 0)
+    double yaw = 0; // rotation about the vertical axis, radians
+    Vec3 position;  // in the scene's own frame, where rays are cast
+    Vec3 offset;    // added to the translation only (e.g. 500000, 5400000, 0)
 
     // 4 × 4, row-major, column-vector convention: project = pose · (x, y, z, 1).
     std::array<double, 16> pose() const;

@@ -136,7 +136,7 @@ int main(int argc, char** argv)
                   << " " << number(m[11]) << std::endl;
         total += r.points;
     }
-    std::cout << job.reports().size() << " scans, " << total << " points in "
-              << job.files().size() << " files" << std::endl;
+    std::cout << job.reports().size() << " scans, " << total << " points in " << job.files().size()
+              << " files" << std::endl;
     return 0;
 }
