@@ -77,6 +77,13 @@ cv::Mat ScanSource::placeholderChunk() { return cv::Mat::ones(4, 1, CV_64F); }
 
 void ScanSource::splitPose(const cv::Mat& pose, cv::Mat& rotation, cv::Mat& translation)
 {
+    if (pose.rows != 4 || pose.cols != 4 || pose.type() != CV_64F)
+        return;
+    // Callers pass both parts allocated, and then create() keeps them (and whatever shares
+    // their data); an unallocated or misshapen part is made the right shape instead of
+    // being written past its end.
+    rotation.create(3, 3, CV_64F);
+    translation.create(3, 1, CV_64F);
     for (int r = 0; r < 3; ++r) {
         for (int c = 0; c < 3; ++c)
             rotation.at<double>(r, c) = pose.at<double>(r, c);

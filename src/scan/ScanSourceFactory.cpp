@@ -1,5 +1,7 @@
 #include "scan/ScanSourceFactory.h"
 
+#include "scan/ScanSourcePTX.h"
+
 #include <QFileInfo>
 
 namespace orthaven {
@@ -14,8 +16,13 @@ struct ReaderEntry
 
 // One explicit table, not static self-registration: a static library drops objects
 // that nothing references.
+template <class Reader> std::unique_ptr<ScanSource> create()
+{
+    return std::make_unique<Reader>();
+}
+
 const ReaderEntry readers[] = {
-    {nullptr, nullptr},
+    {".ptx", &create<ScanSourcePTX>},
 };
 
 } // namespace

@@ -1,0 +1,74 @@
+#!/usr/bin/env bash
+# Runs the benchmarks of an existing build (it builds nothing: run scripts/build.sh first)
+# and prints their figures next to what plain tools take on the same file.
+#
+#   bench/run.sh [--points N] [--build DIR] [--keep]
+#
+# --points  points in the generated PTX file (default 4000000; 12500000 makes about 1 GB)
+# --build   build folder (default build)
+# --keep    keep the generated file in the temporary folder for the next run
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+build=build
+points=4000000
+keep=0
+while [ $# -gt 0 ]; do
+    case "$1" in
+        --points) points="$2"; shift 2 ;;
+        --build) build="$2"; shift 2 ;;
+        --keep) keep=1; shift ;;
+        *) echo "unknown option $1" >&2; exit 2 ;;
+    esac
+done
+
+bin="$build/bin/bench_ptx_read"
+if [ ! -x "$bin" ]; then
+    echo "$bin is missing: build with scripts/build.sh first" >&2
+    exit 1
+fi
+
+dir="${TMPDIR:-/tmp}/orthaven-bench"
+file="$dir/ptx_read_$points.ptx"
+json="$(mktemp)"
+trap 'rm -f "$json"; if [ "$keep" = 0 ]; then rm -f "$file"; fi' EXIT
+
+"$bin" --ptx-points="$points" --ptx-file="$file" \
+    --benchmark_repetitions=3 --benchmark_report_aggregates_only=true \
+    --benchmark_out="$json" --benchmark_out_format=json
+
+# The median real time of a benchmark, in seconds.
+median() {
+    awk -v want="\"$1/real_time_median\"," '
+        $1 == "\"name\":" && $2 == want { found = 1 }
+        found && $1 == "\"real_time\":" { gsub(",", "", $2); t = $2 }
+        found && $1 == "\"time_unit\":" { u = $2; gsub("[\",]", "", u);
+            f = (u == "ns") ? 1e-9 : (u == "us") ? 1e-6 : (u == "ms") ? 1e-3 : 1;
+            printf "%.3f\n", t * f; exit }' "$json"
+}
+
+seconds() { # wall time of a command, seconds
+    local start end
+    start=$(date +%s%N)
+    "$@" >/dev/null
+    end=$(date +%s%N)
+    awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f\n", (b - a) / 1e9 }'
+}
+
+bytes=$(stat -c %s "$file")
+cat "$file" >/dev/null # the same warm page cache for everyone
+wc_time=$(seconds wc -l "$file")
+cat_time=$(seconds cat "$file")
+read_time=$(median BM_PtxReadPoints)
+index_time=$(median BM_PtxIndex)
+
+awk -v bytes="$bytes" -v points="$points" -v rt="$read_time" -v it="$index_time" \
+    -v wt="$wc_time" -v ct="$cat_time" 'BEGIN {
+    mb = bytes / 1e6
+    printf "\nPTX file: %.0f MB, about %d points\n", mb, points
+    printf "%-34s %8.3f s  %8.0f MB/s  %6.2f M points/s\n", "ScanSourcePTX readPoints (median)", rt, mb / rt, points / rt / 1e6
+    printf "%-34s %8.3f s  %8.0f MB/s\n", "ScanSourcePTX fetchFiles (median)", it, mb / it
+    printf "%-34s %8.3f s  %8.0f MB/s\n", "wc -l", wt, mb / wt
+    printf "%-34s %8.3f s  %8.0f MB/s\n", "cat > /dev/null", ct, mb / ct
+    printf "readPoints / wc -l: %.2f    fetchFiles / wc -l: %.2f\n", rt / wt, it / wt
+}'

@@ -1,0 +1,85 @@
+#pragma once
+// The scan source for PTX text files: indexes every scan of every input file once, then
+// streams the points of one scan at a time straight from its file, seeking to its header.
+//
+// A PTX scan is a ten-line header followed by one point per line, column by column:
+// line 1 holds the number of scan columns, line 2 the points per column (the rows of the
+// scan grid), lines 3-6 are ignored, and line 7 + k holds column k of the 4 × 4 pose.
+
+#include "scan/ScanSource.h"
+
+#include <QList>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace orthaven {
+
+class TextLineReader;
+
+class ScanSourcePTX : public ScanSource
+{
+public:
+    ScanSourcePTX();
+    ~ScanSourcePTX() override;
+
+    bool fetchFiles(const QStringList& files) override;
+    void scanNames(QStringList& names) const override;
+    bool openScan(int i) override;
+    bool closeScan(int i) override;
+    bool isScanOpen(int i) const override;
+    void rewindPoints() override;
+    // rows = points per column (header line 2), columns = header line 1; a scan whose
+    // point lines end early reports the part of the grid its lines fill.
+    bool scanDimensions(int i, int& rows, int& columns) override;
+    bool readPoints(int i, cv::Mat& chunk, int maxColumns) override;
+    bool readPointList(int i, std::vector<cv::Mat>& list, int maxColumns) override;
+    bool readPolarDataFromScan(int i, cv::Mat& polar, int columns) override;
+    void scanPoseParts(int i, cv::Mat& rotation, cv::Mat& translation) const override;
+    void scanPose(int i, cv::Mat& pose) const override;
+
+private:
+    struct Header
+    {
+        int columnCount = 0; // header line 1
+        int rowCount = 0;    // header line 2: points per scan column
+        cv::Mat pose;
+    };
+    enum class HeaderResult
+    {
+        Read,
+        AtEnd,
+        Incomplete,
+        Invalid
+    };
+
+    HeaderResult readHeader(TextLineReader& in, Header& header, qint64& position) const;
+    bool locateScan(int i, int& fileIndex, qint64& position) const;
+    bool restartIfPending(int i);
+    bool scanHasMore();
+    void reportScanEnd();
+    // Reads point lines of the open scan until `capacity` entries were handed to `take`
+    // or the scan's lines end. Lines that hold no point are counted in skippedLines and
+    // either dropped or, with malformedTakesPlace, handed on as invalid entries.
+    template <class Take>
+    qint64 readPointLines(qint64 capacity, Take take, bool malformedTakesPlace = false);
+
+    int currentScan = -1;
+    int openColumnCount = 0;
+    int openRowCount = 0;
+    qint64 pointsDelivered = 0;
+    QList<QList<qint64>> scanHeaderPositions; // byte offsets of the headers, per file
+    QList<int> rowCounts;
+    QList<int> columnCounts;
+    std::unique_ptr<TextLineReader> stream;
+    std::vector<cv::Mat> poses;
+
+    QList<qint64> pointLinesPresent; // per scan: point lines its file holds
+    qint64 openPointLines = 0;       // rows × columns of the open scan
+    qint64 linesConsumed = 0;        // point lines of the open scan read since opening
+    qint64 skippedLines = 0;         // of those, lines that held no point
+    bool endReported = false;
+};
+
+} // namespace orthaven

@@ -1,0 +1,282 @@
+// Broken PTX input by name: each case has one defined outcome (scans found, points read,
+// the line printed), and none crashes or allocates by what a damaged header claims.
+
+#include "PtxTestFiles.h"
+#include "scan/ScanSourcePTX.h"
+#include "support/CaptureStdout.h"
+#include "support/ScanSourceContract.h"
+#include "support/TempAppData.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+using namespace orthaven;
+using namespace orthaven::test;
+
+namespace {
+
+const std::vector<cv::Vec3d> twoPoints = {{1, 2, 3}, {4, 5, 6}};
+const QByteArray goodScan = ptxHeader(1, 2) + ptxPointLines(twoPoints);
+
+struct BadInput
+{
+    const char* name;
+    QByteArray bytes;
+    int scans;                                  // scans indexed
+    std::vector<std::vector<cv::Vec3d>> points; // what each scan delivers
+    const char* printed;                        // a line that contains this is printed
+};
+
+std::vector<BadInput> badInputs()
+{
+    const QList<QByteArray> pose = identityPoseLines();
+    return {
+        {"empty file", "", 0, {}, "EOF detect"},
+        {"only blank lines", "\n \r\n\t\n", 0, {}, "EOF detect"},
+        {"ends after line 1", "2\n", 0, {}, "PTX header incomplete at byte 0 of "},
+        {"ends inside the pose lines", ptxHeader(1, 2).left(36), 0, {}, "PTX header incomplete"},
+        {"negative count",
+         ptxHeader("-2", "3") + ptxPointLines(twoPoints),
+         0,
+         {},
+         "PTX header invalid at byte 0 of "},
+        {"garbage count", ptxHeader("abc", "3"), 0, {}, "lines 1 and 2 must hold whole numbers"},
+        {"fractional count", ptxHeader("2.5", "3"), 0, {}, "PTX header invalid"},
+        {"count beyond int", ptxHeader("2147483648", "2147483648"), 0, {}, "PTX header invalid"},
+        {"two counts on line 1", ptxHeader("2 3", "3"), 0, {}, "PTX header invalid"},
+        {"pose line with three numbers",
+         ptxHeader("1", "2", {pose[0], "0 1 0", pose[2], pose[3]}),
+         0,
+         {},
+         "line 8 must hold four numbers"},
+        {"pose line with garbage",
+         ptxHeader("1", "2", {pose[0], pose[1], "0 0 x 0", pose[3]}),
+         0,
+         {},
+         "line 9 must hold four numbers"},
+        {"pose line with nan",
+         ptxHeader("1", "2", {pose[0], pose[1], pose[2], "nan 0 0 1"}),
+         0,
+         {},
+         "line 10 must hold four numbers"},
+        {"binary data",
+         QByteArray("PTG\0\xc7\xa3\x8f\x92\x01\x02", 10) + QByteArray(200, '\0'),
+         0,
+         {},
+         "PTX header invalid"},
+        {"huge counts, few lines",
+         ptxHeader("2147483647", "2147483647") + ptxPointLines(twoPoints),
+         1,
+         {twoPoints},
+         "ends after 2 of 4611686014132420609 point lines"},
+        {"scan ends inside its points",
+         ptxHeader(2, 3) + ptxPointLines(twoPoints),
+         1,
+         {twoPoints},
+         "PTX scan 0 in "},
+        {"header without points", ptxHeader(2, 3), 1, {{}}, "ends after 0 of 6 point lines"},
+        {"zero counts, then a scan",
+         ptxHeader(0, 0) + ptxHeader(5, 0) + goodScan,
+         3,
+         {{}, {}, twoPoints},
+         "Header = 5 0"},
+        {"malformed point lines are skipped",
+         ptxHeader(3, 3) + "1 2 3\n1 2\n\na b c\n1 2 3x\n1,2,3\nnan 0 0\n1e999 0 0\n4 5 6 7\n" +
+             goodScan,
+         2,
+         {twoPoints, twoPoints},
+         "Scan 0: skipped 7 malformed point lines"},
+        {"garbage after the last scan", goodScan + "hello\n", 1, {twoPoints}, "PTX header invalid"},
+        {"blank lines between scans",
+         goodScan + "\n\n" + goodScan + "\n\n",
+         2,
+         {twoPoints, twoPoints},
+         "EOF detect"},
+        {"counts with blanks and plus sign",
+         ptxHeader(" +1 ", "2\t") + ptxPointLines(twoPoints),
+         1,
+         {twoPoints},
+         "Header = 1 2"},
+    };
+}
+
+} // namespace
+
+TEST(PtxBadInput, EveryCaseHasItsDefinedOutcome)
+{
+    for (const BadInput& c : badInputs()) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir dir;
+        const QString path = writeFile(dir.filePath(QStringLiteral("bad.ptx")), c.bytes);
+        CaptureStdout out;
+        ScanSourcePTX reader;
+        EXPECT_TRUE(reader.fetchFiles({path})) << "indexing itself never fails";
+        ASSERT_EQ(reader.scanCount(), c.scans);
+        for (int i = 0; i < c.scans; ++i) {
+            const ScanReadout scan = readWholeScan(reader, i);
+            EXPECT_TRUE(scan.opened);
+            EXPECT_EQ(scan.points, c.points[std::size_t(i)]) << "scan " << i;
+            EXPECT_FALSE(scan.results.back()) << "the last read of scan " << i;
+            EXPECT_LE(scan.chunkColumns.size(), std::size_t(2));
+            reader.rewindPoints();
+            reader.closeScan(i);
+        }
+        bool found = false;
+        for (const QString& line : out.lines())
+            found = found || line.contains(QLatin1String(c.printed));
+        EXPECT_TRUE(found) << "no line with \"" << c.printed << "\" in:\n" << out.text();
+    }
+}
+
+TEST(PtxBadInput, HugeHeaderAllocatesOnlyWhatTheFileHolds)
+{
+    // 2^31 - 1 points per column and one column: the depth image and a polar column are
+    // sized by the three lines present, not by the header's claim.
+    QTemporaryDir dir;
+    const QString path = writeFile(dir.filePath(QStringLiteral("huge.ptx")),
+                                   ptxHeader("1", "2147483647") + "3 4 0\n0 0 5\n1 2 2\n");
+    CaptureStdout out;
+    ScanSourcePTX reader;
+    reader.fetchFiles({path});
+    int rows = 0;
+    int columns = 0;
+    reader.scanDimensions(0, rows, columns);
+    EXPECT_EQ(rows, 3);
+    EXPECT_EQ(columns, 1);
+
+    cv::Mat depth;
+    ASSERT_TRUE(reader.computeScanDepthImage(0, depth));
+    ASSERT_EQ(depth.size(), cv::Size(1, 3));
+    EXPECT_EQ(depth.at<double>(0, 0), 5.0);
+    EXPECT_EQ(depth.at<double>(1, 0), 5.0);
+    EXPECT_EQ(depth.at<double>(2, 0), 3.0);
+
+    reader.openScan(0);
+    cv::Mat polar;
+    EXPECT_FALSE(reader.readPolarDataFromScan(0, polar, 1000));
+    EXPECT_EQ(polar.cols, 3);
+    EXPECT_TRUE(
+        out.lines().contains(QStringLiteral("ERROR in ScanSourcePTX::readPolarDataFromScan")));
+}
+
+TEST(PtxBadInput, MalformedLinesKeepTheirPlaceInTheDepthImage)
+{
+    QTemporaryDir dir;
+    const QString path = writeFile(dir.filePath(QStringLiteral("holes.ptx")),
+                                   ptxHeader(2, 2) + "0 0 1\ngarbage\n0 2 0\n3 0 0\n");
+    CaptureStdout out;
+    ScanSourcePTX reader;
+    reader.fetchFiles({path});
+    cv::Mat depth;
+    ASSERT_TRUE(reader.computeScanDepthImage(0, depth));
+    ASSERT_EQ(depth.size(), cv::Size(2, 2));
+    EXPECT_EQ(depth.at<double>(0, 0), 1.0);
+    EXPECT_TRUE(std::isnan(depth.at<double>(1, 0)));
+    EXPECT_EQ(depth.at<double>(0, 1), 2.0);
+    EXPECT_EQ(depth.at<double>(1, 1), 3.0);
+    EXPECT_TRUE(out.lines().contains(QStringLiteral("Scan 0: skipped 1 malformed point lines")));
+}
+
+TEST(PtxBadInput, OverlongLineIsSkippedLikeAnyMalformedLine)
+{
+    // One point line longer than the reader's 4 MiB buffer.
+    QTemporaryDir dir;
+    const QByteArray longLine = "1 2 3 " + QByteArray(5 << 20, '7') + '\n';
+    const QString path = writeFile(dir.filePath(QStringLiteral("long.ptx")),
+                                   ptxHeader(1, 3) + "1 1 1\n" + longLine + "2 2 2\n" + goodScan);
+    CaptureStdout out;
+    ScanSourcePTX reader;
+    reader.fetchFiles({path});
+    ASSERT_EQ(reader.scanCount(), 2);
+    EXPECT_EQ(readWholeScan(reader, 0).points, std::vector<cv::Vec3d>({{1, 1, 1}, {2, 2, 2}}));
+    EXPECT_EQ(readWholeScan(reader, 1).points, twoPoints);
+}
+
+TEST(PtxBadInput, UnreadableInputsContributeNoScan)
+{
+    QTemporaryDir dir;
+    QDir(dir.path()).mkdir(QStringLiteral("folder.ptx"));
+    const QString good = writeFile(dir.filePath(QStringLiteral("good.ptx")), goodScan);
+    const QStringList inputs = {dir.filePath(QStringLiteral("missing.ptx")),
+                                dir.filePath(QStringLiteral("folder.ptx")), good};
+    CaptureStdout out;
+    ScanSourcePTX reader;
+    EXPECT_TRUE(reader.fetchFiles(inputs));
+    ASSERT_EQ(reader.scanCount(), 1);
+    QStringList names;
+    reader.scanNames(names);
+    EXPECT_EQ(names, QStringList({good + " (000)"}));
+    EXPECT_EQ(readWholeScan(reader, 0).points, twoPoints);
+    EXPECT_TRUE(out.lines().contains("Cannot open PTX file " + inputs[0]));
+
+    ScanSourcePTX empty;
+    EXPECT_TRUE(empty.fetchFiles({}));
+    EXPECT_EQ(empty.scanCount(), 0);
+    EXPECT_FALSE(empty.openScan(0));
+}
+
+TEST(PtxBadInput, IndicesOutsideTheScansAreRefused)
+{
+    QTemporaryDir dir;
+    const QString path = writeFile(dir.filePath(QStringLiteral("g.ptx")), goodScan);
+    CaptureStdout quiet;
+    ScanSourcePTX reader;
+    reader.fetchFiles({path});
+    for (int i : {-1, 1, 1000}) {
+        EXPECT_FALSE(reader.openScan(i));
+        EXPECT_FALSE(reader.isScanOpen(i));
+        cv::Mat pose = cv::Mat::ones(2, 2, CV_64F);
+        reader.scanPose(i, pose);
+        EXPECT_EQ(pose.size(), cv::Size(2, 2)) << "left untouched";
+        int rows = 7;
+        int columns = 7;
+        EXPECT_FALSE(reader.scanDimensions(i, rows, columns));
+        cv::Mat chunk;
+        EXPECT_FALSE(reader.readPoints(i, chunk, 1000));
+        EXPECT_LT(chunk.cols, 2);
+    }
+    EXPECT_FALSE(reader.isScanOpen(-1)) << "nothing open is not scan -1 open";
+}
+
+TEST(PtxBadInput, RandomDamageNeverBreaksTheReader)
+{
+    // A good two-scan file, cut short or overwritten at seeded places: whatever comes out,
+    // indexing ends, every read ends, and every chunk keeps its shape.
+    const QByteArray good = ptxHeader(2, 3) + ptxPointLines(distinctPoints(6, 1.0), " 0.5 1 2 3") +
+                            ptxHeader(1, 4, {"0 1 0 0", "-1 0 0 0", "0 0 1 0", "1e5 -2 3 1"}) +
+                            ptxPointLines(distinctPoints(4, 9.0));
+    const char alphabet[] = "0123456789 -+.eE\n\r\tx";
+    std::mt19937 random(20240607u);
+    QTemporaryDir dir;
+    CaptureStdout quiet;
+    for (int round = 0; round < 400; ++round) {
+        QByteArray bytes = good;
+        if (round % 4 == 0) {
+            bytes.truncate(qsizetype(random() % std::uint32_t(bytes.size())));
+        } else {
+            const int changes = 1 + int(random() % 6);
+            for (int k = 0; k < changes; ++k)
+                bytes[qsizetype(random() % std::uint32_t(bytes.size()))] =
+                    alphabet[random() % (sizeof alphabet - 1)];
+        }
+        SCOPED_TRACE("round " + std::to_string(round) + ":\n" + bytes.toStdString());
+        const QString path = writeFile(dir.filePath(QStringLiteral("damaged.ptx")), bytes);
+        ScanSourcePTX reader;
+        ASSERT_TRUE(reader.fetchFiles({path}));
+        ASSERT_LE(reader.scanCount(), 3);
+        for (int i = 0; i < reader.scanCount(); ++i) {
+            const ScanReadout scan = readWholeScan(reader, i, 1000, 50);
+            ASSERT_TRUE(scan.opened);
+            ASSERT_FALSE(scan.results.back()) << "scan " << i << " never ended";
+            EXPECT_LE(scan.points.size(), std::size_t(bytes.size() / 5 + 1));
+            cv::Mat depth;
+            EXPECT_TRUE(reader.computeScanDepthImage(i, depth));
+            EXPECT_LE(depth.total(), std::size_t(bytes.size()));
+            reader.closeScan(i);
+        }
+    }
+}

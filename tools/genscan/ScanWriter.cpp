@@ -1,0 +1,74 @@
+#include "genscan/ScanWriter.h"
+
+#include "genscan/PtxWriter.h"
+
+#include <charconv>
+#include <type_traits>
+
+namespace orthaven::genscan {
+
+ScanWriter::~ScanWriter() = default;
+
+namespace {
+
+struct WriterEntry
+{
+    const char* format;
+    std::unique_ptr<ScanWriter> (*create)();
+};
+
+template <class Writer> std::unique_ptr<ScanWriter> create()
+{
+    return std::make_unique<Writer>();
+}
+
+// Formats are added here as their writers arrive.
+const WriterEntry writers[] = {
+    {"ptx", &create<PtxWriter>},
+};
+
+template <class T> void appendChars(std::string& out, T value)
+{
+    char text[64];
+    std::to_chars_result r;
+    if constexpr (std::is_floating_point_v<T>)
+        r = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed);
+    else
+        r = std::to_chars(text, text + sizeof text, value);
+    out.append(text, r.ptr);
+}
+
+} // namespace
+
+std::unique_ptr<ScanWriter> createScanWriter(const QString& format)
+{
+    const QString lower = format.toLower();
+    for (const WriterEntry& entry : writers) {
+        if (lower == QLatin1String(entry.format))
+            return entry.create();
+    }
+    return nullptr;
+}
+
+QStringList scanWriterFormats()
+{
+    QStringList formats;
+    for (const WriterEntry& entry : writers)
+        formats.append(QString::fromLatin1(entry.format));
+    return formats;
+}
+
+void appendNumber(std::string& out, double value)
+{
+    appendChars(out, value);
+}
+void appendNumber(std::string& out, float value)
+{
+    appendChars(out, value);
+}
+void appendNumber(std::string& out, long long value)
+{
+    appendChars(out, value);
+}
+
+} // namespace orthaven::genscan

@@ -1,0 +1,61 @@
+#pragma once
+// One writer per scan format behind one interface: the generator hands every format the
+// same scans, column by column, so layouts made from different formats can be compared.
+
+#include "genscan/ScannerModel.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <array>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace orthaven::genscan {
+
+struct ScanInfo
+{
+    int columns = 0;
+    int pointsPerColumn = 0;
+    std::array<double, 16> pose{}; // row-major, column-vector convention
+    bool intensity = true;
+    bool colour = false;
+};
+
+class ScanWriter
+{
+public:
+    virtual ~ScanWriter();
+
+    // File name ending with the dot, e.g. ".ptx".
+    virtual QString extension() const = 0;
+    // Whether one file may hold several scans one after another.
+    virtual bool holdsSeveralScans() const = 0;
+
+    // Call order: beginFile, then for every scan of the file beginScan, writeColumn once
+    // per column, endScan; then endFile. Each returns false on failure, with errorText.
+    virtual bool beginFile(const QString& path) = 0;
+    virtual bool beginScan(const ScanInfo& info) = 0;
+    virtual bool writeColumn(const std::vector<ScanPoint>& points) = 0;
+    virtual bool endScan() = 0;
+    // Makes the file complete on disk; nothing is left behind when an earlier step failed.
+    virtual bool endFile() = 0;
+
+    QString errorText() const { return error; }
+
+protected:
+    QString error;
+};
+
+// The writer of a format named as on the command line ("ptx"); null for an unknown name.
+std::unique_ptr<ScanWriter> createScanWriter(const QString& format);
+QStringList scanWriterFormats();
+
+// The shortest decimal text that reads back as exactly this double, without exponent
+// ("0.10000000149011612", "500000", "-3.5"), independent of the locale.
+void appendNumber(std::string& out, double value);
+void appendNumber(std::string& out, float value);
+void appendNumber(std::string& out, long long value);
+
+} // namespace orthaven::genscan

@@ -1,0 +1,72 @@
+#include "genscan/Station.h"
+
+#include <cmath>
+#include <numbers>
+
+namespace orthaven::genscan {
+
+std::uint64_t mix(std::uint64_t value)
+{
+    value += 0x9e3779b97f4a7c15ULL;
+    value = (value ^ (value >> 30)) * 0xbf58476d1ce4e5b9ULL;
+    value = (value ^ (value >> 27)) * 0x94d049bb133111ebULL;
+    return value ^ (value >> 31);
+}
+
+double unitRandom(std::uint64_t seed, std::uint64_t a, std::uint64_t b, std::uint64_t c)
+{
+    const std::uint64_t h = mix(mix(mix(mix(seed) ^ a) ^ b) ^ c);
+    return double(h >> 11) * 0x1.0p-53;
+}
+
+std::array<double, 16> Station::pose() const
+{
+    const double c = std::cos(yaw);
+    const double s = std::sin(yaw);
+    return {c,   -s,  0.0, position.x + offset.x, //
+            s,   c,   0.0, position.y + offset.y, //
+            0.0, 0.0, 1.0, position.z + offset.z, //
+            0.0, 0.0, 0.0, 1.0};
+}
+
+Vec3 Station::rotate(const Vec3& d) const
+{
+    const double c = std::cos(yaw);
+    const double s = std::sin(yaw);
+    return {c * d.x - s * d.y, s * d.x + c * d.y, d.z};
+}
+
+Vec3 Station::toScene(const Vec3& p) const
+{
+    return rotate(p) + position;
+}
+
+std::vector<Station> placeStations(const Scene& scene, int count, std::uint64_t seed,
+                                   const Vec3& offset)
+{
+    std::vector<Station> stations;
+    const std::vector<Vec3>& centres = scene.roomCentres();
+    if (centres.empty())
+        return stations;
+    for (int k = 0; k < count; ++k) {
+        const Vec3& centre = centres[std::size_t(k) % centres.size()];
+        Station station;
+        station.offset = offset;
+        station.yaw = 2 * std::numbers::pi * unitRandom(seed, 1, std::uint64_t(k));
+        station.position = {centre.x, centre.y, 1.5};
+        // Try seeded places within 0.8 m of the centre; the centre itself is the fallback.
+        for (std::uint64_t attempt = 0; attempt < 64; ++attempt) {
+            const Vec3 p{centre.x + 1.6 * (unitRandom(seed, 2, std::uint64_t(k), attempt) - 0.5),
+                         centre.y + 1.6 * (unitRandom(seed, 3, std::uint64_t(k), attempt) - 0.5),
+                         1.4 + 0.2 * unitRandom(seed, 4, std::uint64_t(k), attempt)};
+            if (scene.isFree(p, 0.5)) {
+                station.position = p;
+                break;
+            }
+        }
+        stations.push_back(station);
+    }
+    return stations;
+}
+
+} // namespace orthaven::genscan
