@@ -7,13 +7,13 @@ namespace orthaven {
 std::string StatusReporter::statusText() const
 {
     const std::lock_guard<std::mutex> guard(textLock);
-    return text;
+    return currentText;
 }
 
 void StatusReporter::setStatusText(std::string newText)
 {
     const std::lock_guard<std::mutex> guard(textLock);
-    text.swap(newText);
+    currentText.swap(newText);
     // the old text is freed outside the lock, when newText goes out of scope
 }
 

@@ -63,7 +63,7 @@ protected:
 
 private:
     mutable std::mutex textLock;
-    std::string text;
+    std::string currentText;
 };
 
 } // namespace orthaven
