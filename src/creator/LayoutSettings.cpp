@@ -41,10 +41,17 @@ bool getLayoutSettings(const LayoutDialogState& state, layoutdef& job)
 
     job.imageType = QStringLiteral("png");
     switch (state.imageTypeIndex) {
-    case 0: job.imageType = QStringLiteral("png"); break;
-    case 1: job.imageType = QStringLiteral("jpg"); break;
-    case 2: job.imageType = QStringLiteral("tif"); break;
-    default: break;
+    case 0:
+        job.imageType = QStringLiteral("png");
+        break;
+    case 1:
+        job.imageType = QStringLiteral("jpg");
+        break;
+    case 2:
+        job.imageType = QStringLiteral("tif");
+        break;
+    default:
+        break;
     }
 
     job.view = state.view;

@@ -16,14 +16,14 @@ namespace orthaven {
 
 struct LayoutDialogState
 {
-    QStringList inputPaths;         // the chosen input files, in the dialog's order
-    QString outputPath;             // text of l_out
-    int imageTypeIndex = 0;         // current index of cb_imagetype: 0 png, 1 jpg, 2 tif
-    std::uint32_t view = Top;       // the checked view radio button, a LayoutView
-    QBitArray scanSelection;        // one flag per listed scan; empty before a listing
-    QString upperText;              // text of e_upper
-    QString lowerText;              // text of e_lower
-    ConfigSettings config;          // the dock's copy of the configuration file
+    QStringList inputPaths;   // the chosen input files, in the dialog's order
+    QString outputPath;       // text of l_out
+    int imageTypeIndex = 0;   // current index of cb_imagetype: 0 png, 1 jpg, 2 tif
+    std::uint32_t view = Top; // the checked view radio button, a LayoutView
+    QBitArray scanSelection;  // one flag per listed scan; empty before a listing
+    QString upperText;        // text of e_upper
+    QString lowerText;        // text of e_lower
+    ConfigSettings config;    // the dock's copy of the configuration file
 };
 
 // Fills job from state. On the first failed check prints its line on standard output

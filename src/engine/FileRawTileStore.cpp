@@ -11,7 +11,10 @@ FileRawTileStore::FileRawTileStore(ImageCache& imageCache, int tilePixels, QStri
 {
 }
 
-cv::Mat FileRawTileStore::getTile(int U, int V) { return cache.getImage(U, V, n, n, prefix); }
+cv::Mat FileRawTileStore::getTile(int U, int V)
+{
+    return cache.getImage(U, V, n, n, prefix);
+}
 
 bool FileRawTileStore::releaseTile(int U, int V, const cv::Mat& tile)
 {

@@ -25,7 +25,10 @@ constexpr std::int32_t emptyRun = 10;
 constexpr std::int32_t fullRun = -10;
 constexpr int runLength = 10;
 
-std::string toText(const QString& s) { return s.toStdString(); }
+std::string toText(const QString& s)
+{
+    return s.toStdString();
+}
 
 // Reads a file through a fixed buffer, so a large tile never needs a second copy in memory.
 class ChunkReader
@@ -300,7 +303,8 @@ bool ImageCache::saveQImage(const QString& path, const QImage& image)
     if (image.isNull())
         return false;
     const bool tiff = path.endsWith(QLatin1String(".tif"));
-    const QByteArray format = tiff ? QByteArray("tiff") : QFileInfo(path).suffix().toLower().toLatin1();
+    const QByteArray format =
+        tiff ? QByteArray("tiff") : QFileInfo(path).suffix().toLower().toLatin1();
     // Written beside the target and renamed over it: a full disk or a missing folder is a
     // reported failure, never a cut-off file that looks like a tile.
     QSaveFile file(path);

@@ -22,7 +22,10 @@ namespace {
 
 const QString rawTilePrefix = QStringLiteral("orvnTile_");
 
-bool bitSet(const QBitArray& bits, int i) { return i >= 0 && i < bits.size() && bits.testBit(i); }
+bool bitSet(const QBitArray& bits, int i)
+{
+    return i >= 0 && i < bits.size() && bits.testBit(i);
+}
 
 bool isFinite(const cv::Mat& m)
 {
@@ -62,7 +65,10 @@ cv::Mat multiply(const cv::Mat& A, const cv::Mat& B)
     return result;
 }
 
-std::string utf8(const QString& s) { return s.toStdString(); }
+std::string utf8(const QString& s)
+{
+    return s.toStdString();
+}
 
 } // namespace
 
@@ -86,10 +92,15 @@ cv::Mat LayoutCreator::viewMatrixFor(std::uint32_t view)
     };
     switch (view) {
     case Left:
-    case Right: rows({0, -1, 0, 0, 0, 1, 1, 0, 0}); break;
+    case Right:
+        rows({0, -1, 0, 0, 0, 1, 1, 0, 0});
+        break;
     case Back:
-    case Front: rows({1, 0, 0, 0, 0, 1, 0, 1, 0}); break;
-    default: break; // Top: the identity
+    case Front:
+        rows({1, 0, 0, 0, 0, 1, 0, 1, 0});
+        break;
+    default:
+        break; // Top: the identity
     }
     return M;
 }
@@ -321,9 +332,14 @@ bool LayoutCreator::computeRawTiles()
 void LayoutCreator::rasterizeBlock(const cv::Mat& B, const cv::Mat& viewBlock, const cv::Mat& T)
 {
     switch (rasterizer->rasterizeBlock(B, viewBlock, T, tileRange, maxAccumulated)) {
-    case RawTileRasterizer::Result::Done: break;
-    case RawTileRasterizer::Result::NoImage: reportFailure(NotEnoughMemory); break;
-    case RawTileRasterizer::Result::TileLost: reportFailure(TempFileAccess); break;
+    case RawTileRasterizer::Result::Done:
+        break;
+    case RawTileRasterizer::Result::NoImage:
+        reportFailure(NotEnoughMemory);
+        break;
+    case RawTileRasterizer::Result::TileLost:
+        reportFailure(TempFileAccess);
+        break;
     }
 }
 
@@ -355,9 +371,9 @@ bool LayoutCreator::normalizeTilesClassic()
             }
             const float sum = TileNormalizer::normalizeTile(raw, L, reverseIntensity, grey);
             if (sum > dataThreshold) {
-                const QString path = sessionPath(rawTilePrefix + QString::number(U) +
-                                                 QLatin1Char('_') + QString::number(V) +
-                                                 QStringLiteral(".png"));
+                const QString path =
+                    sessionPath(rawTilePrefix + QString::number(U) + QLatin1Char('_') +
+                                QString::number(V) + QStringLiteral(".png"));
                 if (!ImageCache::saveIplImage(path, grey)) {
                     // Dropping the tile would leave a hole in the layout that looks like
                     // missing data.
@@ -418,18 +434,20 @@ bool LayoutCreator::writeImages()
                 for (int sv = 0; sv < k; ++sv) {
                     const int U = k * (grid.minOU + a) + su;
                     const int V = k * (grid.minOV + b) + sv;
-                    const QString path = sessionPath(rawTilePrefix + QString::number(U) +
-                                                     QLatin1Char('_') + QString::number(V) +
-                                                     QStringLiteral(".png"));
+                    const QString path =
+                        sessionPath(rawTilePrefix + QString::number(U) + QLatin1Char('_') +
+                                    QString::number(V) + QStringLiteral(".png"));
                     QImage raw;
                     if (!QFileInfo::exists(path) || !raw.load(path))
                         continue;
                     tileUsed.at<std::int32_t>(a, b) = 1;
-                    OutputTiles::drawOpaque(tile, raw, raw.width() * su, m - raw.height() * (sv + 1));
+                    OutputTiles::drawOpaque(tile, raw, raw.width() * su,
+                                            m - raw.height() * (sv + 1));
                 }
             }
             const QString out = outputTilePath(a, b);
-            if (!ImageCache::saveQImage(out, mirrorHorizontal ? tile.mirrored(true, false) : tile)) {
+            if (!ImageCache::saveQImage(out,
+                                        mirrorHorizontal ? tile.mirrored(true, false) : tile)) {
                 // A tile that is not on disk must not end in a "successful" layout (an older
                 // file of the same name would even pass the thumbnail's read-back).
                 std::cout << "File = " << utf8(out) << std::endl;

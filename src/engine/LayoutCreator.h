@@ -28,8 +28,8 @@ class RawTileRasterizer;
 class LayoutCreator : public StatusReporter
 {
 public:
-    static constexpr int rawTileSize = 10;      // metres; the internal tile grid
-    static constexpr int thumbnailSize = 3000;  // pixels on the thumbnail's longer edge
+    static constexpr int rawTileSize = 10;     // metres; the internal tile grid
+    static constexpr int thumbnailSize = 3000; // pixels on the thumbnail's longer edge
     static constexpr int maxColumnsPerChunk = 1000;
     // No tile image of a layout may have a longer edge (40 m tiles at 2 mm reach it).
     // Settings that would need larger images fail with NotEnoughMemory before anything
@@ -80,7 +80,7 @@ public:
 
     // Settings and results. Written by setup and layout; read them only while layout() is
     // not running.
-    QBitArray scanList;            // selected scans; scans that fail to open are cleared
+    QBitArray scanList; // selected scans; scans that fail to open are cleared
     std::int32_t view = Top;
     cv::Mat viewMatrix;            // 4 × 4
     bool mirrorHorizontal = false; // Back and Right: images mirrored left-right
@@ -90,11 +90,11 @@ public:
     std::int32_t tileSize = 20;    // metres
     double clipLow = -2147483648.0;
     double clipHigh = 2147483647.0;
-    float dataThreshold = 0.0f;    // a tile's sum of scale values must exceed it
-    float maxAccumulated = 0.0f;   // largest raw pixel value, then the scale top
-    TileRange tileRange;           // raw tiles in stages 1 and 2, output tiles after stage 3
+    float dataThreshold = 0.0f;       // a tile's sum of scale values must exceed it
+    float maxAccumulated = 0.0f;      // largest raw pixel value, then the scale top
+    TileRange tileRange;              // raw tiles in stages 1 and 2, output tiles after stage 3
     std::vector<cv::Mat> tileCorners; // 4 × 2 per output tile, in writing order
-    cv::Mat tileUsed;              // nOU × nOV int32: 1 when raw data was drawn into the tile
+    cv::Mat tileUsed;                 // nOU × nOV int32: 1 when raw data was drawn into the tile
     QString outputDir;
     QString baseName;
     QString imageType;

@@ -36,8 +36,8 @@ cv::Mat OutputTiles::cornerMatrix(const OutputGrid& grid, int a, int b, int tile
     const double left = double(tileSize) * (double(grid.minOU) + a);
     const double bottom = double(tileSize) * (double(grid.minOV) + b);
     cv::Mat corners = (cv::Mat_<double>(4, 2) << left, left + tileSize, //
-                       bottom, bottom + tileSize,                        //
-                       0.0, 0.0,                                         //
+                       bottom, bottom + tileSize,                       //
+                       0.0, 0.0,                                        //
                        1.0, 1.0);
     return corners;
 }

@@ -118,8 +118,8 @@ RawTileRasterizer::Result RawTileRasterizer::rasterizeBlock(const cv::Mat& B, co
                 // does not divide the tile) gets here; such a point is not drawn.
                 if (outOfBound < outOfBoundLinesLimit) {
                     std::cout << "ERROR: OUT OF BOUND" << std::endl;
-                    std::cout << std::int64_t(rf) << " " << std::int64_t(cf) << " in Image " << tile.rows << " x "
-                              << tile.cols << std::endl;
+                    std::cout << std::int64_t(rf) << " " << std::int64_t(cf) << " in Image "
+                              << tile.rows << " x " << tile.cols << std::endl;
                 }
                 ++outOfBound;
                 continue;

@@ -15,19 +15,20 @@ namespace orthaven {
 
 struct RasterSettings
 {
-    double resolution = 0.01;     // metres per pixel
-    double scannerDomain = 0.0;   // points farther from their scanner are dropped
+    double resolution = 0.01;       // metres per pixel
+    double scannerDomain = 0.0;     // points farther from their scanner are dropped
     double clipLow = -2147483648.0; // depth range kept, planes included
     double clipHigh = 2147483647.0;
-    bool topView = true;          // weight = squared distance; else its square root's root
-    int rawTileSize = 10;         // metres
-    int tilePixels = 1000;        // n = integer part of rawTileSize / resolution
+    bool topView = true;   // weight = squared distance; else its square root's root
+    int rawTileSize = 10;  // metres
+    int tilePixels = 1000; // n = integer part of rawTileSize / resolution
 };
 
 class RawTileRasterizer
 {
 public:
-    enum class Result {
+    enum class Result
+    {
         Done,
         NoImage,  // a tile image could not be had: the block was abandoned
         TileLost, // a tile could not be stored back: its points of this block are lost
@@ -46,8 +47,8 @@ public:
     // T: view matrix · pose, whose translation column is the scanner in view coordinates.
     // Widens range by every tile visited and raises maxAccumulated to the largest pixel
     // value written. Points of one tile are added in increasing index order.
-    Result rasterizeBlock(const cv::Mat& B, const cv::Mat& view, const cv::Mat& T,
-                          TileRange& range, float& maxAccumulated);
+    Result rasterizeBlock(const cv::Mat& B, const cv::Mat& view, const cv::Mat& T, TileRange& range,
+                          float& maxAccumulated);
 
     // Points whose pixel fell outside their tile (they are not drawn).
     std::int64_t outOfBoundPoints() const { return outOfBound; }

@@ -11,7 +11,8 @@ namespace orthaven {
 
 // Value of errorCode when failed is set. The values are fixed: the dock maps them to its
 // messages and a stopped run is reported as interrupted whatever the code.
-enum ResultCode : std::int32_t {
+enum ResultCode : std::int32_t
+{
     NoError = 0,         // set at the start of every run
     NotEnoughMemory = 1, // a tile or thumbnail image could not be had (or would be absurdly large)
     TempFileAccess = 2,  // a temporary file or an output image could not be written or read back

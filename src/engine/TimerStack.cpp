@@ -23,7 +23,10 @@ TimerStack& TimerStack::instance()
     return stack;
 }
 
-void TimerStack::startTimer() { starts.push_back(nowMilliseconds()); }
+void TimerStack::startTimer()
+{
+    starts.push_back(nowMilliseconds());
+}
 
 void TimerStack::printElapsed(const std::string& text)
 {
@@ -46,8 +49,7 @@ std::string TimerStack::elapsedLine(const std::string& text, std::int64_t millis
     // Seconds as a float in default stream notation, never with a local decimal comma.
     std::ostringstream line;
     line.imbue(std::locale::classic());
-    line << text << "............... Time " << static_cast<float>(milliseconds) / 1000.0f
-         << " sec";
+    line << text << "............... Time " << static_cast<float>(milliseconds) / 1000.0f << " sec";
     return line.str();
 }
 

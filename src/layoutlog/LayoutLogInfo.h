@@ -16,7 +16,7 @@ struct LayoutLogInfo
     QString version; // "1.1"
     int tilesU = 0;
     int tilesV = 0;
-    int view = 0;    // a LayoutView; a word the reader does not know leaves it at 0
+    int view = 0; // a LayoutView; a word the reader does not know leaves it at 0
     // Settings of the layout. Kept as double: a clipping plane of a georeferenced layout
     // needs more digits than a float holds.
     double tileSize = 0.0;
@@ -24,9 +24,9 @@ struct LayoutLogInfo
     double resolution = 0.0;
     double clipLow = 0.0;
     double clipHigh = 0.0;
-    bool reverseIntensity = true; // true when the line is missing
-    cv::Mat projection;           // 4 × 4: world → view coordinates
-    QString thumbnail;            // file name, without folder
+    bool reverseIntensity = true;   // true when the line is missing
+    cv::Mat projection;             // 4 × 4: world → view coordinates
+    QString thumbnail;              // file name, without folder
     std::vector<cv::Mat> scanPoses; // 4 × 4 per scan, in file (scan index) order
     QStringList tileNames;          // file names, without folder
     // 4 × 1 (x, y, z, 1) per tile: world corners, and the same in view coordinates

@@ -14,9 +14,15 @@ const char* viewName(std::uint32_t view)
     return view < 5 ? names[view] : "Top";
 }
 
-QByteArray number(double value) { return QByteArray::fromStdString(formatLogNumber(value)); }
+QByteArray number(double value)
+{
+    return QByteArray::fromStdString(formatLogNumber(value));
+}
 
-QByteArray integer(long long value) { return QByteArray::number(value); }
+QByteArray integer(long long value)
+{
+    return QByteArray::number(value);
+}
 
 cv::Mat asDouble(const cv::Mat& m)
 {
@@ -110,8 +116,8 @@ QByteArray layoutLogText(const LayoutLogContent& c)
             rightUpper = at(0, 1) + ' ' + at(1, 1) + ' ' + at(2, 1);
             break;
         }
-        const bool used = a < c.tileUsed.rows && b < c.tileUsed.cols &&
-                          c.tileUsed.at<std::int32_t>(a, b) == 1;
+        const bool used =
+            a < c.tileUsed.rows && b < c.tileUsed.cols && c.tileUsed.at<std::int32_t>(a, b) == 1;
         line("# comment: Tile " + integer(a) + ' ' + integer(b));
         line("Tile Name = " + base + '_' + integer(a) + '_' + integer(b) + '.' + type);
         line("# comment: X Y Z image coordinates left bottom corner (LB),right upper corner (RU)");

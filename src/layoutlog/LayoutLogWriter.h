@@ -18,8 +18,8 @@ namespace orthaven {
 // What the log is written from (the engine fills it at the end of a run).
 struct LayoutLogContent
 {
-    int tilesU = 0; // output tile columns
-    int tilesV = 0; // output tile rows
+    int tilesU = 0;         // output tile columns
+    int tilesV = 0;         // output tile rows
     std::uint32_t view = 0; // a LayoutView
     double resolution = 0.0;
     int tileSize = 0;
@@ -27,13 +27,13 @@ struct LayoutLogContent
     bool reverseIntensity = true;
     double clipLow = 0.0;
     double clipHigh = 0.0;
-    cv::Mat viewMatrix;              // 4 × 4
-    QString baseName;                // names the thumbnail and the tiles
-    QString imageType;               // "png", "jpg", "tif"
-    std::vector<cv::Mat> scanPoses;  // 4 × 4, one per scan of the source, selected or not
+    cv::Mat viewMatrix;               // 4 × 4
+    QString baseName;                 // names the thumbnail and the tiles
+    QString imageType;                // "png", "jpg", "tif"
+    std::vector<cv::Mat> scanPoses;   // 4 × 4, one per scan of the source, selected or not
     std::vector<cv::Mat> tileCorners; // 4 × 2 view-plane corners, tile (a, b) at a · tilesV + b
-    cv::Mat tileUsed;                // tilesU × tilesV int32: 1 when raw data was drawn
-    QBitArray usedScans;             // selected scans that could be read
+    cv::Mat tileUsed;                 // tilesU × tilesV int32: 1 when raw data was drawn
+    QBitArray usedScans;              // selected scans that could be read
 };
 
 // A real number of the log: the shortest form with at most 12 significant digits

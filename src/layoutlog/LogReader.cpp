@@ -10,7 +10,10 @@ namespace orthaven {
 
 namespace {
 
-QStringList words(const QString& line) { return line.split(QLatin1Char(' '), Qt::SkipEmptyParts); }
+QStringList words(const QString& line)
+{
+    return line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+}
 
 // The value of a "key = value" line: everything after the first " = ", so names holding
 // blanks (or " = ") come back whole.
@@ -51,7 +54,10 @@ std::optional<std::vector<double>> numbers(const QStringList& parts, int first, 
 
 } // namespace
 
-LogReader::LogReader(const QString& path) { success = parse(path); }
+LogReader::LogReader(const QString& path)
+{
+    success = parse(path);
+}
 
 bool LogReader::read(const QString& path, LayoutLogInfo& info)
 {
@@ -110,7 +116,9 @@ bool LogReader::parse(const QString& path)
 
     for (qsizetype i = 0; i < lines.size(); ++i) {
         const QString& line = lines[i];
-        const auto starts = [&line](const char* key) { return line.startsWith(QLatin1String(key)); };
+        const auto starts = [&line](const char* key) {
+            return line.startsWith(QLatin1String(key));
+        };
         if (starts("Version")) {
             result.version = valueOf(line);
             const std::optional<double> v = toReal(result.version);

@@ -105,14 +105,16 @@ TEST(LayoutSettings, ReportsOnlyTheFirstFailureInCheckOrder)
              s.lowerText = QStringLiteral("x");
          },
          "getLayoutSettings: clipHigh "},
-        {"upper plane not a number", [](LayoutDialogState& s) { s.upperText = QStringLiteral("abc"); },
+        {"upper plane not a number",
+         [](LayoutDialogState& s) { s.upperText = QStringLiteral("abc"); },
          "getLayoutSettings: clipHigh "},
         {"upper plane with a decimal comma",
          [](LayoutDialogState& s) { s.upperText = QStringLiteral("1,500"); },
          "getLayoutSettings: clipHigh "},
         {"upper plane infinite", [](LayoutDialogState& s) { s.upperText = QStringLiteral("inf"); },
          "getLayoutSettings: clipHigh "},
-        {"lower plane not a number", [](LayoutDialogState& s) { s.lowerText = QStringLiteral("-"); },
+        {"lower plane not a number",
+         [](LayoutDialogState& s) { s.lowerText = QStringLiteral("-"); },
          "getLayoutSettings: clipLow "},
         {"lower plane NaN", [](LayoutDialogState& s) { s.lowerText = QStringLiteral("nan"); },
          "getLayoutSettings: clipLow "},
@@ -181,7 +183,8 @@ TEST(LayoutSettings, AllScansUncheckedStillPasses)
 
 TEST(LayoutSettings, ImageTypeFollowsTheComboBoxIndex)
 {
-    const std::pair<int, const char*> cases[] = {{0, "png"}, {1, "jpg"}, {2, "tif"}, {-1, "png"}, {3, "png"}};
+    const std::pair<int, const char*> cases[] = {
+        {0, "png"}, {1, "jpg"}, {2, "tif"}, {-1, "png"}, {3, "png"}};
     for (const auto& [index, type] : cases) {
         SCOPED_TRACE(index);
         LayoutDialogState s = completeState();

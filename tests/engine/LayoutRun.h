@@ -84,8 +84,8 @@ public:
 
     QStringList outputFiles() const
     {
-        return QDir(outputFolder()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot,
-                                              QDir::Name);
+        return QDir(outputFolder())
+            .entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
     }
 
     // Every file the run wrote, by name, with its bytes.

@@ -29,7 +29,10 @@ QByteArray int32Bytes(std::int32_t v)
     return b;
 }
 
-QByteArray floatBytes(float v) { return int32Bytes(std::bit_cast<std::int32_t>(v)); }
+QByteArray floatBytes(float v)
+{
+    return int32Bytes(std::bit_cast<std::int32_t>(v));
+}
 
 bool sameImage(const cv::Mat& a, const cv::Mat& b)
 {
@@ -179,7 +182,8 @@ TEST(RawTileFile, UnwritableFileIsReported)
     QTemporaryDir dir;
     const QString notAFolder = writeFile(dir.filePath("plain"), "x");
     EXPECT_FALSE(ImageCache::storeRawTile(notAFolder + "/t.tmp", sampleTile(10, 10), 0.0f));
-    EXPECT_FALSE(ImageCache::storeRawTile(dir.filePath("grey.tmp"), cv::Mat(10, 10, CV_8UC1), 0.0f));
+    EXPECT_FALSE(
+        ImageCache::storeRawTile(dir.filePath("grey.tmp"), cv::Mat(10, 10, CV_8UC1), 0.0f));
 }
 
 TEST(ImageCacheSession, SessionFolderLivesFromCreateToClean)
@@ -203,9 +207,8 @@ TEST(ImageCacheSession, SessionFolderLivesFromCreateToClean)
 
     CaptureStdout capture;
     cache.cleanFiles();
-    EXPECT_EQ(capture.lines(),
-              QStringList({"Clean Files", "TMP Path = " + sessionPath,
-                           "Clean all temporary files ... done"}));
+    EXPECT_EQ(capture.lines(), QStringList({"Clean Files", "TMP Path = " + sessionPath,
+                                            "Clean all temporary files ... done"}));
     EXPECT_FALSE(QFileInfo::exists(sessionPath));
     EXPECT_TRUE(QFileInfo::exists(base + "download.zip"));
     EXPECT_FALSE(cache.hasSession());

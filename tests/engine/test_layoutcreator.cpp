@@ -35,7 +35,10 @@ cv::Mat rotationZ(double degrees, double x, double y, double z)
     return pose;
 }
 
-cv::Mat vec3(double a, double b, double c) { return (cv::Mat_<double>(3, 1) << a, b, c); }
+cv::Mat vec3(double a, double b, double c)
+{
+    return (cv::Mat_<double>(3, 1) << a, b, c);
+}
 
 QStringList withoutTimes(const QStringList& lines)
 {
@@ -66,10 +69,8 @@ TEST(LayoutCreatorSetup, TakesTheJobsSettings)
         bool mirrored;
     };
     const Case cases[] = {
-        {Top, {1, 0, 0, 0, 1, 0, 0, 0, 1}, false},
-        {Left, {0, -1, 0, 0, 0, 1, 1, 0, 0}, false},
-        {Back, {1, 0, 0, 0, 0, 1, 0, 1, 0}, true},
-        {Right, {0, -1, 0, 0, 0, 1, 1, 0, 0}, true},
+        {Top, {1, 0, 0, 0, 1, 0, 0, 0, 1}, false},   {Left, {0, -1, 0, 0, 0, 1, 1, 0, 0}, false},
+        {Back, {1, 0, 0, 0, 0, 1, 0, 1, 0}, true},   {Right, {0, -1, 0, 0, 0, 1, 1, 0, 0}, true},
         {Front, {1, 0, 0, 0, 0, 1, 0, 1, 0}, false},
     };
     for (const Case& c : cases) {
@@ -148,10 +149,11 @@ TEST(LayoutCreatorRun, OutputTilesOfTheWorkedExampleAtFullSize)
     EXPECT_EQ(run.outputFiles(),
               QStringList({"site.log", "site_0_0.png", "site_0_1.png", "site_1_0.png",
                            "site_1_1.png", "site_2_0.png", "site_2_1.png", "site_overview.png"}));
-    for (const QString& name : run.outputFiles().filter("site_") ) {
+    for (const QString& name : run.outputFiles().filter("site_")) {
         if (name == "site_overview.png")
             continue;
-        EXPECT_EQ(QImageReader(run.outputPath(name)).size(), QSize(2000, 2000)) << name.toStdString();
+        EXPECT_EQ(QImageReader(run.outputPath(name)).size(), QSize(2000, 2000))
+            << name.toStdString();
     }
     EXPECT_EQ(run.creator.tileRange, (TileRange{1, 3, -1, 0}));
     const cv::Mat expectedUse = (cv::Mat_<std::int32_t>(3, 2) << 1, 0, 0, 0, 0, 1);
@@ -160,8 +162,8 @@ TEST(LayoutCreatorRun, OutputTilesOfTheWorkedExampleAtFullSize)
 
     // The patch of raw tile (3, -2) sits in the lower-right quarter of tile (0, 0).
     const QRect dark = darkArea(run.image("site_0_0.png"));
-    EXPECT_TRUE(QRect(1498, 1467, 34, 34).contains(dark)) << dark.x() << " " << dark.y() << " "
-                                                          << dark.width() << " " << dark.height();
+    EXPECT_TRUE(QRect(1498, 1467, 34, 34).contains(dark))
+        << dark.x() << " " << dark.y() << " " << dark.width() << " " << dark.height();
     EXPECT_GT(dark.width(), 25);
     EXPECT_EQ(QImageReader(run.outputPath("site_overview.png")).size(), QSize(3000, 2000));
 
@@ -220,7 +222,7 @@ TEST(LayoutCreatorRun, ThumbnailSizes)
         QSize size;
     };
     const Case cases[] = {
-        {patch(2, 2, 1, 0.05) + patch(32, 2, 1, 0.05), QSize(3000, 750)},  // 4 × 1 tiles
+        {patch(2, 2, 1, 0.05) + patch(32, 2, 1, 0.05), QSize(3000, 750)},   // 4 × 1 tiles
         {patch(2, 2, 1, 0.05) + patch(62, 42, 1, 0.05), QSize(2996, 2140)}, // 7 × 5 tiles
     };
     for (const Case& c : cases) {
@@ -250,8 +252,8 @@ TEST(LayoutCreatorRun, BackViewIsTheFrontViewSeenFromBehind)
     // Tile (0, 0) shows at the right end of the thumbnail.
     const QImage thumbnail = back.image("site_overview.png");
     ASSERT_EQ(thumbnail.size(), QSize(3000, 1000));
-    EXPECT_TRUE(QRect(2680, 0, 140, 1000).contains(darkArea(thumbnail.copy(2000, 0, 1000, 1000))
-                                                       .translated(2000, 0)));
+    EXPECT_TRUE(QRect(2680, 0, 140, 1000)
+                    .contains(darkArea(thumbnail.copy(2000, 0, 1000, 1000)).translated(2000, 0)));
     EXPECT_TRUE(darkArea(thumbnail.copy(1000, 0, 1000, 1000)).isEmpty());
     EXPECT_TRUE(QRect(680, 0, 140, 1000).contains(darkArea(thumbnail.copy(0, 0, 1000, 1000))));
     EXPECT_FALSE(darkArea(thumbnail.copy(0, 0, 1000, 1000)).isEmpty());
@@ -272,7 +274,8 @@ TEST(LayoutCreatorRun, TileWhoseSumEqualsTheThresholdIsDropped)
         std::vector<FakeScan> scans;
         for (int k = 0; k < count; ++k) {
             const double u = u0 + 0.5 * k;
-            scans.push_back(scanAt(QString::number(k), FakeScanSource::translation(u - 2.0, 1.0, 0.0),
+            scans.push_back(scanAt(QString::number(k),
+                                   FakeScanSource::translation(u - 2.0, 1.0, 0.0),
                                    {{2.0, 0.0, 0.0}, {2.0, 0.0, 0.0}}));
         }
         return scans;
@@ -351,9 +354,8 @@ TEST(LayoutCreatorRun, SameFilesWhateverTheChunksOrTheTileStore)
     EXPECT_EQ(small.outputBytes(), expected);
 
     LayoutRun memory(scans, 1000);
-    memory.creator.setRawTileStoreFactory([](ImageCache&, int n) {
-        return std::make_unique<MemoryRawTileStore>(n);
-    });
+    memory.creator.setRawTileStoreFactory(
+        [](ImageCache&, int n) { return std::make_unique<MemoryRawTileStore>(n); });
     ASSERT_TRUE(memory.run());
     EXPECT_EQ(memory.outputBytes(), expected);
 }

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <condition_variable>
 #include <cmath>
+#include <condition_variable>
 #include <limits>
 #include <mutex>
 #include <thread>
@@ -32,7 +32,8 @@ void expectFailedWith(const LayoutRun& run, int code)
     EXPECT_EQ(run.creator.progressDone, 0.0f);
     EXPECT_EQ(run.creator.progressTotal, 1.0f);
     EXPECT_TRUE(run.creator.finished);
-    EXPECT_TRUE(run.temporaryLeftovers().isEmpty()) << run.temporaryLeftovers().join(' ').toStdString();
+    EXPECT_TRUE(run.temporaryLeftovers().isEmpty())
+        << run.temporaryLeftovers().join(' ').toStdString();
 }
 
 } // namespace
@@ -61,8 +62,7 @@ TEST(LayoutFailures, StopDuringTheScansLeavesNothingBehind)
     EXPECT_TRUE(run.outputFiles().isEmpty());
     EXPECT_TRUE(run.temporaryLeftovers().isEmpty());
     // The block in hand is finished, then the scan is given back and no other is opened.
-    EXPECT_EQ(run.source.calls(),
-              QStringList({"open 0", "pose 0", "read 0", "rewind", "close 0"}));
+    EXPECT_EQ(run.source.calls(), QStringList({"open 0", "pose 0", "read 0", "rewind", "close 0"}));
 
     // setup clears the request: the next run goes through.
     run.source.onChunk = nullptr;
@@ -152,8 +152,8 @@ TEST(LayoutFailures, LogThatCannotBeWrittenIsNoSuccess)
     ASSERT_TRUE(run.run());
     expectFailedWith(run, LogFileAccess);
     EXPECT_EQ(LogFileAccess, 5);
-    EXPECT_TRUE(run.lines.contains("ERROR: could not write the layout log " +
-                                   run.outputPath("site.log")));
+    EXPECT_TRUE(
+        run.lines.contains("ERROR: could not write the layout log " + run.outputPath("site.log")));
     EXPECT_TRUE(QFileInfo(run.outputPath("site.log")).isDir());
     EXPECT_TRUE(QFileInfo::exists(run.outputPath("site_0_0.png"))); // the images are there
     EXPECT_TRUE(QFileInfo::exists(run.outputPath("site_overview.png")));
@@ -187,7 +187,8 @@ TEST(LayoutFailures, UnsoundSettingsAreRefusedBeforeAnythingIsWritten)
         {"resolution above the tile", [](layoutdef& j) { j.resolution = 11.0; }, InvalidSettings},
         {"tile size below 10 m", [](layoutdef& j) { j.tileSize = 5.0; }, InvalidSettings},
         {"tile size 0", [](layoutdef& j) { j.tileSize = 0.0; }, InvalidSettings},
-        {"tile size not a multiple of 10 m", [](layoutdef& j) { j.tileSize = 25.0; }, InvalidSettings},
+        {"tile size not a multiple of 10 m", [](layoutdef& j) { j.tileSize = 25.0; },
+         InvalidSettings},
         {"tile size NaN", [nan](layoutdef& j) { j.tileSize = nan; }, InvalidSettings},
         {"tile size absurd", [](layoutdef& j) { j.tileSize = 1.0e300; }, InvalidSettings},
         {"scanner domain 0", [](layoutdef& j) { j.scannerDomain = 0.0; }, InvalidSettings},

@@ -138,12 +138,12 @@ TEST_F(Rasterize, KeepsOnlyPointsBetweenTwoPixelsAndTheDomain)
 {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     ASSERT_EQ(rasterize({
-                  {0.0, 0.0, 0.0},         // a missing measurement at the scanner
-                  {0.1, 0.1, 0.0},         // nearer than √2 pixels
-                  {0.125, 0.125, 0.0},     // exactly √2 pixels: kept
-                  {100.0, 0.0, 0.0},       // exactly at the domain: kept
-                  {100.0, 0.001, 0.0},     // beyond it
-                  {nan, 1.0, 1.0},         // no position
+                  {0.0, 0.0, 0.0},     // a missing measurement at the scanner
+                  {0.1, 0.1, 0.0},     // nearer than √2 pixels
+                  {0.125, 0.125, 0.0}, // exactly √2 pixels: kept
+                  {100.0, 0.0, 0.0},   // exactly at the domain: kept
+                  {100.0, 0.001, 0.0}, // beyond it
+                  {nan, 1.0, 1.0},     // no position
                   {3.0, std::numeric_limits<double>::infinity(), 0.0},
               }),
               RawTileRasterizer::Result::Done);
@@ -174,9 +174,10 @@ TEST_F(Rasterize, ClippingPlanesBelongToTheKeptRegion)
 {
     settings.clipLow = -1.0;
     settings.clipHigh = 2.0;
-    ASSERT_EQ(rasterize({{1.0, 1.0, -1.0}, {2.0, 1.0, 2.0}, {3.0, 1.0, -1.0000001},
-                         {4.0, 1.0, 2.0000001}}),
-              RawTileRasterizer::Result::Done);
+    ASSERT_EQ(
+        rasterize(
+            {{1.0, 1.0, -1.0}, {2.0, 1.0, 2.0}, {3.0, 1.0, -1.0000001}, {4.0, 1.0, 2.0000001}}),
+        RawTileRasterizer::Result::Done);
     const cv::Mat t = tile(0, 0);
     EXPECT_NE(t.at<float>(71, 8), 0.0f);
     EXPECT_NE(t.at<float>(71, 16), 0.0f);
@@ -248,16 +249,18 @@ TEST(RasterizeFailures, MissingImageOrLostTileEndsTheBlock)
         BrokenStore store(true);
         RawTileRasterizer rasterizer(store, settings);
         CaptureStdout capture;
-        EXPECT_EQ(rasterizer.rasterizeBlock(B, B, cv::Mat::eye(4, 4, CV_64F), range, maxAccumulated),
-                  RawTileRasterizer::Result::NoImage);
+        EXPECT_EQ(
+            rasterizer.rasterizeBlock(B, B, cv::Mat::eye(4, 4, CV_64F), range, maxAccumulated),
+            RawTileRasterizer::Result::NoImage);
         EXPECT_EQ(capture.lines(), QStringList({"Get Image 1 -1", "ERROR: Image Pointer is NULL"}));
     }
     {
         BrokenStore store(false);
         RawTileRasterizer rasterizer(store, settings);
         CaptureStdout capture;
-        EXPECT_EQ(rasterizer.rasterizeBlock(B, B, cv::Mat::eye(4, 4, CV_64F), range, maxAccumulated),
-                  RawTileRasterizer::Result::TileLost);
+        EXPECT_EQ(
+            rasterizer.rasterizeBlock(B, B, cv::Mat::eye(4, 4, CV_64F), range, maxAccumulated),
+            RawTileRasterizer::Result::TileLost);
         EXPECT_EQ(capture.lines(), QStringList{"ERROR: raw tile 1 -1 could not be stored"});
     }
 }

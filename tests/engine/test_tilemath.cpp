@@ -13,9 +13,11 @@ using namespace orthaven;
 TEST(TileNormalizer, GreyValuesAreTruncatedNeverRounded)
 {
     const std::pair<float, int> cases[] = {
-        {0.999f, 254}, {1.0f, 255},  {0.0f, 0},   {0.5f, 127},   {0.2f, 51},
-        {1.0f / 255.0f, 1}, {0.99999f, 254}, {-0.25f, 0}, {1.5f, 255},
-        {std::numeric_limits<float>::quiet_NaN(), 0},
+        {0.999f, 254},   {1.0f, 255},
+        {0.0f, 0},       {0.5f, 127},
+        {0.2f, 51},      {1.0f / 255.0f, 1},
+        {0.99999f, 254}, {-0.25f, 0},
+        {1.5f, 255},     {std::numeric_limits<float>::quiet_NaN(), 0},
     };
     for (const auto& [value, grey] : cases)
         EXPECT_EQ(int(TileNormalizer::greyValue(value)), grey) << value;
@@ -54,7 +56,8 @@ TEST(TileNormalizer, SumCountsOnePerDensestPixel)
     for (int k = 0; k < 20; ++k)
         raw.at<float>(k / 10, k % 10) = top;
     cv::Mat grey(10, 10, CV_8UC1);
-    EXPECT_EQ(TileNormalizer::normalizeTile(raw, TileNormalizer::log2Plus1(top), true, grey), 20.0f);
+    EXPECT_EQ(TileNormalizer::normalizeTile(raw, TileNormalizer::log2Plus1(top), true, grey),
+              20.0f);
 }
 
 TEST(TileNormalizer, NoScaleMeansNoData)
@@ -100,9 +103,9 @@ TEST(OutputTiles, ThumbnailEdgePerTile)
         int edge;
     };
     const Case cases[] = {
-        {4, 1, 0.01, 750}, {7, 5, 0.01, 428}, {1, 1, 0.1, 3000},  {2, 3, 0.1, 1000},
-        {3000, 1, 0.01, 1}, {3001, 2, 0.01, 0},
-        {25, 1, 0.01, 119}, // floor(1000 / (25000 / 3000)) in doubles: just under 120
+        {4, 1, 0.01, 750},  {7, 5, 0.01, 428},  {1, 1, 0.1, 3000},  {2, 3, 0.1, 1000},
+        {3000, 1, 0.01, 1}, {3001, 2, 0.01, 0}, {25, 1, 0.01, 119}, // floor(1000 / (25000 / 3000))
+                                                                    // in doubles: just under 120
     };
     for (const Case& c : cases)
         EXPECT_EQ(OutputTiles::thumbnailEdge(c.nOU, c.nOV, c.resolution), c.edge)

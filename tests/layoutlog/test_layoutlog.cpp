@@ -75,14 +75,18 @@ LayoutLogContent twoTiles(std::uint32_t view)
     return c;
 }
 
-QString writeLog(const QTemporaryDir& dir, const LayoutLogContent& content, const char* name = "site.log")
+QString writeLog(const QTemporaryDir& dir, const LayoutLogContent& content,
+                 const char* name = "site.log")
 {
     const QString path = dir.filePath(QString::fromUtf8(name));
     EXPECT_TRUE(writeLayoutLog(path, content));
     return path;
 }
 
-double maxDifference(const cv::Mat& a, const cv::Mat& b) { return cv::norm(a, b, cv::NORM_INF); }
+double maxDifference(const cv::Mat& a, const cv::Mat& b)
+{
+    return cv::norm(a, b, cv::NORM_INF);
+}
 
 } // namespace
 
@@ -270,7 +274,9 @@ TEST(LogRoundTrip, NamesWithBlanksDotsAndAccentsComeBackWhole)
     content.baseName = QString::fromUtf8("Straße Süd = Nord");
     content.imageType = QStringLiteral("tif");
     const QString path = writeLog(dir, content, "Straße Süd = Nord.log");
-    EXPECT_TRUE(readFile(path).contains("Thumbnail = Stra\xC3\x9F" "e S\xC3\xBC" "d = Nord_overview.tif\n"));
+    EXPECT_TRUE(readFile(path).contains("Thumbnail = Stra\xC3\x9F"
+                                        "e S\xC3\xBC"
+                                        "d = Nord_overview.tif\n"));
     LayoutLogInfo info;
     ASSERT_TRUE(LogReader::read(path, info));
     EXPECT_EQ(info.thumbnail, QString::fromUtf8("Straße Süd = Nord_overview.tif"));
@@ -280,27 +286,28 @@ TEST(LogRoundTrip, NamesWithBlanksDotsAndAccentsComeBackWhole)
 TEST(LogReader, ReadsLogsWithSixDigitNumbersAndWindowsLineEnds)
 {
     QTemporaryDir dir;
-    const QByteArray text = "Brandmoor Layout\r\n"
-                            "Version = 1.1\r\n"
-                            "Number of Tiles U = 1\r\n"
-                            "Number of Tiles V = 1\r\n"
-                            "View = Front\r\n"
-                            "Resolution = 0.01\r\n"
-                            "Tile Size = 20\r\n"
-                            "Scan Domain = 30\r\n"
-                            "Clipping Low = -2.14748e+09\r\n"
-                            "Clipping High = 2.14748e+09\r\n"
-                            "Projection Motion = 1 0 0 0 0 0 1 0 0 1 0 0 0 0 0 1 \r\n"
-                            "Thumbnail = old_overview.jpg\r\n"
-                            "Scan Motion = 0 1 0 0 0 0 1 0 0 0 0 1 0 1.5 2.5 3.5 1\r\n"
-                            "# comment: Tile 0 0\r\n"
-                            "Tile Name = old_0_0.jpg\r\n"
-                            "# comment: X Y Z image coordinates left bottom corner (LB),right upper "
-                            "corner (RU)\r\n"
-                            "Left Bottom = 20 0 -20\r\n"
-                            "Right Upper = 40 0 0\r\n"
-                            "Scans used = 0 \r\n"
-                            "Layout END\r\n";
+    const QByteArray text =
+        "Brandmoor Layout\r\n"
+        "Version = 1.1\r\n"
+        "Number of Tiles U = 1\r\n"
+        "Number of Tiles V = 1\r\n"
+        "View = Front\r\n"
+        "Resolution = 0.01\r\n"
+        "Tile Size = 20\r\n"
+        "Scan Domain = 30\r\n"
+        "Clipping Low = -2.14748e+09\r\n"
+        "Clipping High = 2.14748e+09\r\n"
+        "Projection Motion = 1 0 0 0 0 0 1 0 0 1 0 0 0 0 0 1 \r\n"
+        "Thumbnail = old_overview.jpg\r\n"
+        "Scan Motion = 0 1 0 0 0 0 1 0 0 0 0 1 0 1.5 2.5 3.5 1\r\n"
+        "# comment: Tile 0 0\r\n"
+        "Tile Name = old_0_0.jpg\r\n"
+        "# comment: X Y Z image coordinates left bottom corner (LB),right upper "
+        "corner (RU)\r\n"
+        "Left Bottom = 20 0 -20\r\n"
+        "Right Upper = 40 0 0\r\n"
+        "Scans used = 0 \r\n"
+        "Layout END\r\n";
     LayoutLogInfo info;
     ASSERT_TRUE(LogReader::read(writeFile(dir.filePath("old.log"), text), info));
     EXPECT_EQ(info.view, int(Front));
@@ -309,7 +316,7 @@ TEST(LogReader, ReadsLogsWithSixDigitNumbersAndWindowsLineEnds)
     EXPECT_EQ(info.thumbnail, "old_overview.jpg");
     EXPECT_EQ(info.tileNames, QStringList{"old_0_0.jpg"});
     EXPECT_EQ(info.scanPoses[0].at<double>(1, 3), 2.5);
-    EXPECT_EQ(info.cornersLBView[0].at<double>(0), 20.0); // u = x
+    EXPECT_EQ(info.cornersLBView[0].at<double>(0), 20.0);  // u = x
     EXPECT_EQ(info.cornersLBView[0].at<double>(1), -20.0); // v = z
 }
 
@@ -337,15 +344,20 @@ TEST(LogReader, RefusesWhatIsNotACompleteLog)
         {"version 1.0", QByteArray(good).replace("Version = 1.1", "Version = 1.0")},
         {"version not a number", QByteArray(good).replace("Version = 1.1", "Version = new")},
         {"no version", without("Version = 1.1\n")},
-        {"no projection", without(good.mid(good.indexOf("Projection Motion"),
-                                           good.indexOf("Thumbnail") - good.indexOf("Projection Motion")))},
+        {"no projection",
+         without(good.mid(good.indexOf("Projection Motion"),
+                          good.indexOf("Thumbnail") - good.indexOf("Projection Motion")))},
         {"no end marker", without("Layout END\n")},
-        {"first tile without its left bottom corner", QByteArray(good).replace("Left Bottom = 20 -20 0\n", "")},
-        {"last tile without its right upper corner", QByteArray(good).replace("Right Upper = 60 0 0\n", "")},
-        {"corner with a missing number", QByteArray(good).replace("Left Bottom = 20 -20 0", "Left Bottom = 20 -20")},
+        {"first tile without its left bottom corner",
+         QByteArray(good).replace("Left Bottom = 20 -20 0\n", "")},
+        {"last tile without its right upper corner",
+         QByteArray(good).replace("Right Upper = 60 0 0\n", "")},
+        {"corner with a missing number",
+         QByteArray(good).replace("Left Bottom = 20 -20 0", "Left Bottom = 20 -20")},
         {"fewer tile blocks than the counts", oneBlockOnly},
         {"garbage in the projection", garbageProjection},
-        {"garbage tile count", QByteArray(good).replace("Number of Tiles U = 2", "Number of Tiles U = two")},
+        {"garbage tile count",
+         QByteArray(good).replace("Number of Tiles U = 2", "Number of Tiles U = two")},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -365,7 +377,8 @@ TEST(LogReader, EveryCutOffLogIsRefused)
     QByteArray prefix;
     for (int n = 0; n + 2 < lines.size(); ++n) { // every prefix without "Layout END"
         prefix += lines[n] + '\n';
-        EXPECT_FALSE(LogReader(writeFile(dir.filePath("cut.log"), prefix)).ok()) << "lines: " << n + 1;
+        EXPECT_FALSE(LogReader(writeFile(dir.filePath("cut.log"), prefix)).ok())
+            << "lines: " << n + 1;
     }
     EXPECT_TRUE(LogReader(writeFile(dir.filePath("cut.log"), good)).ok());
 }

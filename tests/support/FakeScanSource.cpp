@@ -28,7 +28,10 @@ bool FakeScanSource::fetchFiles(const QStringList& files)
     return true;
 }
 
-int FakeScanSource::scanCount() const { return int(scans.size()); }
+int FakeScanSource::scanCount() const
+{
+    return int(scans.size());
+}
 
 void FakeScanSource::scanNames(QStringList& names) const
 {
@@ -57,7 +60,10 @@ bool FakeScanSource::closeScan(int i)
     return true;
 }
 
-bool FakeScanSource::isScanOpen(int i) const { return i >= 0 && i == openIndex; }
+bool FakeScanSource::isScanOpen(int i) const
+{
+    return i >= 0 && i == openIndex;
+}
 
 void FakeScanSource::rewindPoints()
 {
