@@ -105,14 +105,6 @@ TEST(RawTileFile, RunHoldingOneValueIsStoredInFull)
     EXPECT_EQ(readFile(path), expected);
 }
 
-TEST(RawTileFile, EmptyValueDecidesWhichRunsAreShort)
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath("ones.tmp");
-    ASSERT_TRUE(ImageCache::storeRawTile(path, cv::Mat(1, 10, CV_32FC1, cv::Scalar(1.0)), 1.0f));
-    EXPECT_EQ(readFile(path), int32Bytes(10) + int32Bytes(1) + int32Bytes(10));
-}
-
 TEST(RawTileFile, RoundTripKeepsEveryValueAndEveryByte)
 {
     QTemporaryDir dir;
@@ -356,14 +348,3 @@ TEST(ImageWriters, GreyImageIsWrittenWithAGreyPalette)
     EXPECT_FALSE(ImageCache::saveIplImage(dir.filePath("f.png"), cv::Mat(3, 3, CV_32FC1)));
 }
 
-TEST(ImageWriters, ColourImageChannelsAreRedGreenBlue)
-{
-    QTemporaryDir dir;
-    cv::Mat colour(1, 2, CV_8UC3);
-    colour.at<cv::Vec3b>(0, 0) = cv::Vec3b(255, 0, 0);
-    colour.at<cv::Vec3b>(0, 1) = cv::Vec3b(0, 10, 200);
-    ASSERT_TRUE(ImageCache::saveIplImage(dir.filePath("c.png"), colour));
-    const QImage back(dir.filePath("c.png"));
-    EXPECT_EQ(back.pixel(0, 0), qRgb(255, 0, 0));
-    EXPECT_EQ(back.pixel(1, 0), qRgb(0, 10, 200));
-}

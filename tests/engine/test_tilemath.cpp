@@ -1,7 +1,6 @@
 #include "engine/OutputTiles.h"
 #include "engine/TileNormalizer.h"
 
-#include <QImageReader>
 
 #include <gtest/gtest.h>
 
@@ -21,14 +20,6 @@ TEST(TileNormalizer, GreyValuesAreTruncatedNeverRounded)
     };
     for (const auto& [value, grey] : cases)
         EXPECT_EQ(int(TileNormalizer::greyValue(value)), grey) << value;
-}
-
-TEST(TileNormalizer, LogarithmScaleOfPixelValues)
-{
-    EXPECT_EQ(TileNormalizer::log2Plus1(0.0f), 0.0f);
-    EXPECT_EQ(TileNormalizer::log2Plus1(1.0f), 1.0f);
-    EXPECT_EQ(TileNormalizer::log2Plus1(3.0f), 2.0f);
-    EXPECT_EQ(TileNormalizer::log2Plus1(1023.0f), 10.0f);
 }
 
 TEST(TileNormalizer, UntouchedPixelsAreTheGroundAndTheDensestTheInk)
@@ -143,13 +134,3 @@ TEST(OutputTiles, DrawingCopiesUnscaledAndCutsAtTheEdges)
     OutputTiles::drawOpaque(target, source, 7, 7); // entirely outside: nothing happens
 }
 
-TEST(OutputTiles, ImageReadsOfLargeTilesAreAllowed)
-{
-    const int before = QImageReader::allocationLimit();
-    QImageReader::setAllocationLimit(16);
-    OutputTiles::allowImageReads(std::int64_t(10000) * 10000 * 4);
-    EXPECT_GE(QImageReader::allocationLimit(), 382);
-    OutputTiles::allowImageReads(1); // never lowered
-    EXPECT_GE(QImageReader::allocationLimit(), 382);
-    QImageReader::setAllocationLimit(before);
-}

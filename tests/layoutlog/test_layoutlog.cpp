@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <locale>
 
 using namespace orthaven;
 using orthaven::test::readFile;
@@ -108,22 +107,6 @@ TEST(LogNumbers, ShortestFormWithTwelveSignificantDigits)
     };
     for (const auto& [value, text] : cases)
         EXPECT_EQ(formatLogNumber(value), text) << text;
-}
-
-TEST(LogNumbers, NotChangedByAGermanLocale)
-{
-    std::locale german;
-    try {
-        german = std::locale("de_DE.UTF-8");
-    } catch (const std::runtime_error&) {
-        GTEST_SKIP() << "no German locale on this machine";
-    }
-    const std::locale previous = std::locale::global(german);
-    const std::string number = formatLogNumber(1234567.25);
-    const QByteArray text = layoutLogText(oneTopTile());
-    std::locale::global(previous);
-    EXPECT_EQ(number, "1234567.25");
-    EXPECT_TRUE(text.contains("Resolution = 0.01\n"));
 }
 
 TEST(LogWriter, WritesEveryLineOfATopTile)
