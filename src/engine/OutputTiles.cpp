@@ -1,0 +1,79 @@
+#include "engine/OutputTiles.h"
+
+#include <QImageReader>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace orthaven {
+
+OutputGrid OutputTiles::outputGrid(const TileRange& raw, int tileSize, int rawTileSize)
+{
+    const auto outputIndex = [&](std::int32_t rawIndex) {
+        return static_cast<std::int32_t>(
+            std::floor(double(rawTileSize) * double(rawIndex) / double(tileSize)));
+    };
+    OutputGrid grid;
+    grid.minOU = outputIndex(raw.minU);
+    grid.maxOU = outputIndex(raw.maxU);
+    grid.minOV = outputIndex(raw.minV);
+    grid.maxOV = outputIndex(raw.maxV);
+    return grid;
+}
+
+int OutputTiles::thumbnailEdge(std::int64_t nOU, std::int64_t nOV, double resolution,
+                               int rawTileSize, int thumbnailSize)
+{
+    const double g = double(rawTileSize) / resolution;
+    const double longest = std::max(double(nOU) * g, double(nOV) * g);
+    const double edge = std::floor(g / (longest / double(thumbnailSize)));
+    return edge >= 1.0 && edge <= double(thumbnailSize) ? int(edge) : 0;
+}
+
+cv::Mat OutputTiles::cornerMatrix(const OutputGrid& grid, int a, int b, int tileSize)
+{
+    const double left = double(tileSize) * (double(grid.minOU) + a);
+    const double bottom = double(tileSize) * (double(grid.minOV) + b);
+    cv::Mat corners = (cv::Mat_<double>(4, 2) << left, left + tileSize, //
+                       bottom, bottom + tileSize,                       //
+                       0.0, 0.0,                                        //
+                       1.0, 1.0);
+    return corners;
+}
+
+QString OutputTiles::tilePath(const QString& dir, const QString& base, int a, int b,
+                              const QString& type)
+{
+    return dir + QLatin1Char('/') + base + QLatin1Char('_') + QString::number(a) +
+           QLatin1Char('_') + QString::number(b) + QLatin1Char('.') + type;
+}
+
+void OutputTiles::drawOpaque(QImage& target, const QImage& source, int x, int y)
+{
+    const QImage rgb = source.format() == QImage::Format_RGB32
+                           ? source
+                           : source.convertToFormat(QImage::Format_RGB32);
+    const int left = std::max(0, x);
+    const int top = std::max(0, y);
+    const int right = std::min(target.width(), x + rgb.width());
+    const int bottom = std::min(target.height(), y + rgb.height());
+    if (left >= right || top >= bottom)
+        return;
+    const std::size_t bytes = std::size_t(right - left) * 4;
+    for (int ty = top; ty < bottom; ++ty) {
+        const uchar* from = rgb.constScanLine(ty - y) + std::size_t(left - x) * 4;
+        uchar* to = target.scanLine(ty) + std::size_t(left) * 4;
+        std::memcpy(to, from, bytes);
+    }
+}
+
+void OutputTiles::allowImageReads(std::int64_t bytes)
+{
+    const int limit = QImageReader::allocationLimit(); // megabytes, 0 = none
+    const std::int64_t needed = bytes / (1024 * 1024) + 1;
+    if (limit != 0 && limit < needed)
+        QImageReader::setAllocationLimit(int(std::min<std::int64_t>(needed, 1 << 30)));
+}
+
+} // namespace orthaven

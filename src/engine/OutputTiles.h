@@ -1,0 +1,54 @@
+#pragma once
+// The arithmetic of the output tiles and the overview thumbnail: which output tiles a
+// layout has, where they lie, how large the thumbnail is, and how tile images are put
+// together without scaling.
+
+#include "engine/TileRange.h"
+
+#include <QImage>
+#include <QString>
+
+#include <opencv2/core.hpp>
+
+#include <cstdint>
+
+namespace orthaven {
+
+struct OutputGrid
+{
+    std::int32_t minOU = 0, maxOU = -1, minOV = 0, maxOV = -1;
+
+    std::int64_t countU() const { return std::int64_t(maxOU) - minOU + 1; } // nOU
+    std::int64_t countV() const { return std::int64_t(maxOV) - minOV + 1; } // nOV
+};
+
+class OutputTiles
+{
+public:
+    // Output tiles covering the raw tile range: minOU = floor(10 · minU / tileSize) and so
+    // on, computed in double.
+    static OutputGrid outputGrid(const TileRange& rawTiles, int tileSize, int rawTileSize = 10);
+
+    // Edge of one output tile in the thumbnail: floor(g / (max(nOU · g, nOV · g) / size))
+    // with g = rawTileSize / resolution, in double. 0 when the grid is wider than size.
+    static int thumbnailEdge(std::int64_t nOU, std::int64_t nOV, double resolution,
+                             int rawTileSize = 10, int thumbnailSize = 3000);
+
+    // 4 × 2 doubles: column 0 = (u left, v bottom, 0, 1), column 1 = (u right, v top, 0, 1)
+    // of output tile (a, b), metres in view coordinates.
+    static cv::Mat cornerMatrix(const OutputGrid& grid, int a, int b, int tileSize);
+
+    // dir + "/" + base + "_" + a + "_" + b + "." + type
+    static QString tilePath(const QString& dir, const QString& base, int a, int b,
+                            const QString& type);
+
+    // Copies source (any format; drawn as opaque RGB) into target (RGB32) with its top-left
+    // corner at (x, y), unscaled; what lies outside target is cut off.
+    static void drawOpaque(QImage& target, const QImage& source, int x, int y);
+
+    // Lets the image readers decode images of at least this many bytes (Qt refuses images
+    // above a limit of its own, smaller than the largest tiles a layout writes).
+    static void allowImageReads(std::int64_t bytes);
+};
+
+} // namespace orthaven

@@ -1,0 +1,150 @@
+#include "engine/RawTileRasterizer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <iostream>
+
+namespace orthaven {
+
+namespace {
+
+// One share: computed in double, rounded to float, added to the float pixel.
+inline void addShare(float& pixel, double share, float& maxAccumulated)
+{
+    pixel = pixel + static_cast<float>(share);
+    maxAccumulated = std::max(maxAccumulated, pixel);
+}
+
+std::uint64_t tileKey(std::int32_t U, std::int32_t V)
+{
+    return (std::uint64_t(std::uint32_t(U)) << 32) | std::uint32_t(V);
+}
+
+} // namespace
+
+RawTileRasterizer::RawTileRasterizer(RawTileStore& tileStore, const RasterSettings& settings)
+    : store(tileStore), s(settings)
+{
+}
+
+RawTileRasterizer::Result RawTileRasterizer::rasterizeBlock(const cv::Mat& B, const cv::Mat& view,
+                                                            const cv::Mat& T, TileRange& range,
+                                                            float& maxAccumulated)
+{
+    const int N = B.cols;
+    const double* bx = B.ptr<double>(0);
+    const double* by = B.ptr<double>(1);
+    const double* bz = B.ptr<double>(2);
+    const double* pu = view.ptr<double>(0);
+    const double* pv = view.ptr<double>(1);
+    const double* pd = view.ptr<double>(2);
+    const double scannerU = T.at<double>(0, 3);
+    const double scannerV = T.at<double>(1, 3);
+    const double domain2 = s.scannerDomain * s.scannerDomain;
+    const double nearest2 = 2.0 * s.resolution * s.resolution;
+    const int n = s.tilePixels;
+
+    // Step 1: tile index and domain test. Points outside the domain, nearer than √2 pixels
+    // to their scanner (a missing measurement at the origin among them) or without a
+    // usable position are done before they start. Groups of points by tile, in the order
+    // of each tile's first point, each group in increasing point order.
+    tileU.resize(N);
+    tileV.resize(N);
+    groupOf.assign(N, -1);
+    groupTile.clear();
+    groupIndex.clear();
+    for (int j = 0; j < N; ++j) {
+        const double r2 = bx[j] * bx[j] + by[j] * by[j] + bz[j] * bz[j];
+        const bool inDomain = r2 <= domain2 && r2 >= nearest2;
+        const bool placeable = std::isfinite(pu[j]) && std::isfinite(pv[j]) &&
+                               std::isfinite(pd[j]) && std::abs(pu[j]) <= maxViewCoordinate &&
+                               std::abs(pv[j]) <= maxViewCoordinate;
+        if (!inDomain || !placeable)
+            continue;
+        tileU[j] = static_cast<std::int32_t>(std::floor(pu[j] / s.rawTileSize));
+        tileV[j] = static_cast<std::int32_t>(std::floor(pv[j] / s.rawTileSize));
+        const auto [it, isNew] =
+            groupIndex.try_emplace(tileKey(tileU[j], tileV[j]), int(groupTile.size()));
+        if (isNew)
+            groupTile.emplace_back(tileU[j], tileV[j]);
+        groupOf[j] = it->second;
+    }
+    const int groups = int(groupTile.size());
+    groupStart.assign(groups + 1, 0);
+    for (int j = 0; j < N; ++j)
+        if (groupOf[j] >= 0)
+            ++groupStart[groupOf[j] + 1];
+    for (int g = 0; g < groups; ++g)
+        groupStart[g + 1] += groupStart[g];
+    members.resize(groupStart[groups]);
+    {
+        std::vector<int> fill(groupStart.begin(), groupStart.end() - 1);
+        for (int j = 0; j < N; ++j)
+            if (groupOf[j] >= 0)
+                members[fill[groupOf[j]]++] = j;
+    }
+
+    // Step 2: one visit per tile.
+    for (int g = 0; g < groups; ++g) {
+        const auto [U0, V0] = groupTile[g];
+        range.widen(U0, V0);
+        cv::Mat tile = store.getTile(U0, V0);
+        if (tile.empty()) {
+            std::cout << "Get Image " << U0 << " " << V0 << std::endl;
+            std::cout << "ERROR: Image Pointer is NULL" << std::endl;
+            return Result::NoImage;
+        }
+        const double originU = double(std::int64_t(s.rawTileSize) * U0) / s.resolution;
+        const double originV = double(std::int64_t(s.rawTileSize) * V0) / s.resolution;
+
+        for (int m = groupStart[g]; m < groupStart[g + 1]; ++m) {
+            const int j = members[m];
+            const double d = pd[j];
+            if (d > s.clipHigh || d < s.clipLow)
+                continue;
+            const double du = pu[j] - scannerU;
+            const double dv = pv[j] - scannerV;
+            const double q = du * du + dv * dv;
+            const double w = s.topView ? q : std::sqrt(std::sqrt(q));
+
+            const double px = pu[j] / s.resolution - originU;
+            const double py = pv[j] / s.resolution - originV;
+            const double cf = std::floor(px);
+            const double rf = std::floor(py);
+            const double fx = px - cf;
+            const double fy = py - rf;
+            if (cf < 0 || cf > n - 1 || rf < 0 || rf > n - 1) {
+                // Only rounding at the tile's upper or right edge (or a resolution that
+                // does not divide the tile) gets here; such a point is not drawn.
+                if (outOfBound < outOfBoundLinesLimit) {
+                    std::cout << "ERROR: OUT OF BOUND" << std::endl;
+                    std::cout << std::int64_t(rf) << " " << std::int64_t(cf) << " in Image "
+                              << tile.rows << " x " << tile.cols << std::endl;
+                }
+                ++outOfBound;
+                continue;
+            }
+            const int c = int(cf);
+            const int r = int(rf);
+            const int R = n - 1 - r;
+            if (r < n - 1 && c < n - 1) {
+                float* row = tile.ptr<float>(R);
+                float* above = tile.ptr<float>(R - 1);
+                addShare(row[c], (1 - fx) * (1 - fy) * w, maxAccumulated);
+                addShare(above[c], (1 - fx) * fy * w, maxAccumulated);
+                addShare(above[c + 1], fx * fy * w, maxAccumulated);
+                addShare(row[c + 1], fx * (1 - fy) * w, maxAccumulated);
+            } else {
+                addShare(tile.ptr<float>(R)[c], w, maxAccumulated);
+            }
+        }
+        if (!store.releaseTile(U0, V0, tile)) {
+            std::cout << "ERROR: raw tile " << U0 << " " << V0 << " could not be stored"
+                      << std::endl;
+            return Result::TileLost;
+        }
+    }
+    return Result::Done;
+}
+
+} // namespace orthaven

@@ -1,0 +1,67 @@
+#pragma once
+// Splats the points of one block into the 10 m raw tiles of the view plane: a
+// distance-dependent weight per point, shared bilinearly over the four nearest pixels.
+
+#include "engine/RawTileStore.h"
+#include "engine/TileRange.h"
+
+#include <opencv2/core.hpp>
+
+#include <cstdint>
+#include <unordered_map>
+#include <vector>
+
+namespace orthaven {
+
+struct RasterSettings
+{
+    double resolution = 0.01;       // metres per pixel
+    double scannerDomain = 0.0;     // points farther from their scanner are dropped
+    double clipLow = -2147483648.0; // depth range kept, planes included
+    double clipHigh = 2147483647.0;
+    bool topView = true;   // weight = squared distance; else its square root's root
+    int rawTileSize = 10;  // metres
+    int tilePixels = 1000; // n = integer part of rawTileSize / resolution
+};
+
+class RawTileRasterizer
+{
+public:
+    enum class Result
+    {
+        Done,
+        NoImage,  // a tile image could not be had: the block was abandoned
+        TileLost, // a tile could not be stored back: its points of this block are lost
+    };
+
+    // Points farther than this from the view origin are not placed (their tile index
+    // would not fit the 32-bit tile numbers).
+    static constexpr double maxViewCoordinate = 1.0e9;
+    // The out-of-bound lines are printed for this many points of a rasteriser, then only
+    // counted (a resolution that does not divide 10 m would print them by the million).
+    static constexpr std::int64_t outOfBoundLinesLimit = 10;
+
+    RawTileRasterizer(RawTileStore& store, const RasterSettings& settings);
+
+    // B: the block as read (4 × N, scanner frame); view: T · B (4 × N, u v d 1);
+    // T: view matrix · pose, whose translation column is the scanner in view coordinates.
+    // Widens range by every tile visited and raises maxAccumulated to the largest pixel
+    // value written. Points of one tile are added in increasing index order.
+    Result rasterizeBlock(const cv::Mat& B, const cv::Mat& view, const cv::Mat& T, TileRange& range,
+                          float& maxAccumulated);
+
+    // Points whose pixel fell outside their tile (they are not drawn).
+    std::int64_t outOfBoundPoints() const { return outOfBound; }
+
+private:
+    RawTileStore& store;
+    RasterSettings s;
+    std::int64_t outOfBound = 0;
+    // working data, kept between blocks to avoid allocations per block
+    std::vector<std::int32_t> tileU, tileV;
+    std::vector<int> groupOf, groupStart, members;
+    std::vector<std::pair<std::int32_t, std::int32_t>> groupTile;
+    std::unordered_map<std::uint64_t, int> groupIndex;
+};
+
+} // namespace orthaven

@@ -1,0 +1,7 @@
+#include "engine/RawTileStore.h"
+
+namespace orthaven {
+
+RawTileStore::~RawTileStore() = default;
+
+} // namespace orthaven

@@ -1,0 +1,42 @@
+#include "engine/StatusReporter.h"
+
+#include <utility>
+
+namespace orthaven {
+
+std::string StatusReporter::statusText() const
+{
+    const std::lock_guard<std::mutex> guard(textLock);
+    return currentText;
+}
+
+void StatusReporter::setStatusText(std::string newText)
+{
+    const std::lock_guard<std::mutex> guard(textLock);
+    currentText.swap(newText);
+    // the old text is freed outside the lock, when newText goes out of scope
+}
+
+StatusSnapshot StatusReporter::snapshot() const
+{
+    StatusSnapshot s;
+    s.stopRequested = stopRequested;
+    s.finished = finished;
+    s.failed = failed;
+    s.errorCode = errorCode;
+    s.statusText = statusText();
+    s.progressDone = progressDone;
+    s.progressTotal = progressTotal;
+    return s;
+}
+
+void StatusReporter::reportFailure(ResultCode code)
+{
+    failed = true;
+    errorCode = code;
+    setStatusText({});
+    progressDone = 0.0f;
+    progressTotal = 1.0f;
+}
+
+} // namespace orthaven

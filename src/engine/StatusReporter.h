@@ -1,0 +1,70 @@
+#pragma once
+// The engine's status record and result codes: the only part of a running layout that
+// another thread (the dock's timer, a command-line runner) reads or writes.
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+namespace orthaven {
+
+// Value of errorCode when failed is set. The values are fixed: the dock maps them to its
+// messages and a stopped run is reported as interrupted whatever the code.
+enum ResultCode : std::int32_t
+{
+    NoError = 0,         // set at the start of every run
+    NotEnoughMemory = 1, // a tile or thumbnail image could not be had (or would be absurdly large)
+    TempFileAccess = 2,  // a temporary file or an output image could not be written or read back
+    // 3 is not used
+    NotEnoughData = 4,   // no tile holds enough data after normalisation
+    LogFileAccess = 5,   // the layout log could not be written: the run has no usable result
+    InvalidSettings = 6, // the job's settings cannot give a layout (resolution, tile size, …)
+};
+
+// A consistent copy of the record, for whoever polls it.
+struct StatusSnapshot
+{
+    bool stopRequested = false;
+    bool finished = false;
+    bool failed = false;
+    std::int32_t errorCode = NoError;
+    std::string statusText;
+    float progressDone = 0.0f;
+    float progressTotal = 0.0f;
+};
+
+class StatusReporter
+{
+public:
+    StatusReporter() = default;
+    StatusReporter(const StatusReporter&) = delete;
+    StatusReporter& operator=(const StatusReporter&) = delete;
+
+    // Written by the front end (from any thread) to ask for an early end; cleared by setup.
+    std::atomic<bool> stopRequested{false};
+    // Set as the last step of a run; cleared by setup.
+    std::atomic<bool> finished{false};
+    std::atomic<bool> failed{false};
+    std::atomic<std::int32_t> errorCode{NoError};
+    std::atomic<float> progressDone{0.0f};
+    std::atomic<float> progressTotal{0.0f};
+
+    // The running stage's name. The engine replaces it while another thread may copy it,
+    // so it is only handed over under a short lock.
+    std::string statusText() const;
+    void setStatusText(std::string text);
+
+    void requestStop() { stopRequested = true; }
+    StatusSnapshot snapshot() const;
+
+protected:
+    // What every failing stage does: failed, the code, an empty text and progress 0 / 1.
+    void reportFailure(ResultCode code);
+
+private:
+    mutable std::mutex textLock;
+    std::string currentText;
+};
+
+} // namespace orthaven

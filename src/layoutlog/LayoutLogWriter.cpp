@@ -1,0 +1,145 @@
+#include "layoutlog/LayoutLogWriter.h"
+
+#include <QSaveFile>
+
+#include <charconv>
+
+namespace orthaven {
+
+namespace {
+
+const char* viewName(std::uint32_t view)
+{
+    static const char* const names[] = {"Top", "Left", "Back", "Right", "Front"};
+    return view < 5 ? names[view] : "Top";
+}
+
+QByteArray number(double value)
+{
+    return QByteArray::fromStdString(formatLogNumber(value));
+}
+
+QByteArray integer(long long value)
+{
+    return QByteArray::number(value);
+}
+
+cv::Mat asDouble(const cv::Mat& m)
+{
+    if (m.type() == CV_64FC1)
+        return m;
+    cv::Mat converted;
+    m.convertTo(converted, CV_64F);
+    return converted;
+}
+
+} // namespace
+
+std::string formatLogNumber(double value)
+{
+    if (value == 0.0)
+        return "0";
+    char buffer[64];
+    const auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 12);
+    return std::string(buffer, result.ptr);
+}
+
+QByteArray layoutLogText(const LayoutLogContent& c)
+{
+    QByteArray text;
+    const auto line = [&text](const QByteArray& content) {
+        text += content;
+        text += '\n';
+    };
+    const cv::Mat M = c.viewMatrix.empty() ? cv::Mat::eye(4, 4, CV_64F) : asDouble(c.viewMatrix);
+
+    line("Brandmoor Layout");
+    line("Version = 1.1");
+    line("Number of Tiles U = " + integer(c.tilesU));
+    line("Number of Tiles V = " + integer(c.tilesV));
+    line(QByteArray("View = ") + viewName(c.view));
+    line("Resolution = " + number(c.resolution));
+    line("Tile Size = " + integer(c.tileSize));
+    line("Scan Domain = " + number(c.scannerDomain));
+    line(QByteArray("ReverseIntensity = ") + (c.reverseIntensity ? "1" : "0"));
+    line("Clipping Low = " + number(c.clipLow));
+    line("Clipping High = " + number(c.clipHigh));
+
+    QByteArray projection = "Projection Motion = ";
+    for (int r = 0; r < 4; ++r)
+        for (int k = 0; k < 4; ++k)
+            projection += number(M.at<double>(r, k)) + ' ';
+    line(projection);
+
+    const QByteArray type = c.imageType.toUtf8();
+    const QByteArray base = c.baseName.toUtf8();
+    line("Thumbnail = " + base + "_overview." + type);
+
+    for (std::size_t i = 0; i < c.scanPoses.size(); ++i) {
+        const cv::Mat P = c.scanPoses[i].rows == 4 && c.scanPoses[i].cols == 4
+                              ? asDouble(c.scanPoses[i])
+                              : cv::Mat::eye(4, 4, CV_64F);
+        QByteArray pose = "Scan Motion = " + integer(static_cast<long long>(i));
+        for (int k = 0; k < 4; ++k)
+            for (int r = 0; r < 4; ++r)
+                pose += ' ' + number(P.at<double>(r, k));
+        line(pose);
+    }
+
+    QByteArray usedScans;
+    for (int i = 0; i < c.usedScans.size(); ++i)
+        if (c.usedScans.testBit(i))
+            usedScans += integer(i) + ' ';
+
+    // The view matrices are orthonormal, so their inverse is their transpose: exact, no
+    // rounding noise in the corner coordinates.
+    const cv::Mat inverse = M.t();
+    const int tilesV = std::max(c.tilesV, 1);
+    for (std::size_t i = 0; i < c.tileCorners.size(); ++i) {
+        const int a = int(i) / tilesV;
+        const int b = int(i) % tilesV;
+        const cv::Mat C = inverse * asDouble(c.tileCorners[i]);
+        const auto at = [&C](int r, int k) { return number(C.at<double>(r, k)); };
+        QByteArray leftBottom, rightUpper;
+        switch (c.view) {
+        case 2: // Back: the image is mirrored, its left edge is the right corner's x
+            leftBottom = at(0, 1) + ' ' + at(1, 0) + ' ' + at(2, 0);
+            rightUpper = at(0, 0) + ' ' + at(1, 1) + ' ' + at(2, 1);
+            break;
+        case 3: // Right: likewise for y
+            leftBottom = at(0, 0) + ' ' + at(1, 1) + ' ' + at(2, 0);
+            rightUpper = at(0, 1) + ' ' + at(1, 0) + ' ' + at(2, 1);
+            break;
+        default:
+            leftBottom = at(0, 0) + ' ' + at(1, 0) + ' ' + at(2, 0);
+            rightUpper = at(0, 1) + ' ' + at(1, 1) + ' ' + at(2, 1);
+            break;
+        }
+        const bool used =
+            a < c.tileUsed.rows && b < c.tileUsed.cols && c.tileUsed.at<std::int32_t>(a, b) == 1;
+        line("# comment: Tile " + integer(a) + ' ' + integer(b));
+        line("Tile Name = " + base + '_' + integer(a) + '_' + integer(b) + '.' + type);
+        line("# comment: X Y Z image coordinates left bottom corner (LB),right upper corner (RU)");
+        line("Left Bottom = " + leftBottom);
+        line("Right Upper = " + rightUpper);
+        line("Scans used = " + (used ? usedScans : QByteArray()));
+    }
+    line("Layout END");
+    return text;
+}
+
+bool writeLayoutLog(const QString& path, const LayoutLogContent& content)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
+        return false;
+    const QByteArray text = layoutLogText(content);
+    if (file.write(text) != text.size()) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
+
+} // namespace orthaven

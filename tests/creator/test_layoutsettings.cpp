@@ -1,0 +1,221 @@
+#include "creator/LayoutSettings.h"
+#include "support/CaptureStdout.h"
+
+#include <gtest/gtest.h>
+
+using namespace orthaven;
+using orthaven::test::CaptureStdout;
+
+namespace {
+
+// A dock state that passes every check: two files, three listed scans, planes 0 … 3.
+LayoutDialogState completeState()
+{
+    LayoutDialogState s;
+    s.inputPaths = {QStringLiteral("C:\\scans\\a.ptx"), QStringLiteral("C:\\scans\\b.ptx")};
+    s.outputPath = QStringLiteral("C:\\out\\Layout.log");
+    s.imageTypeIndex = 0;
+    s.view = Front;
+    s.scanSelection = QBitArray(3, true);
+    s.upperText = QStringLiteral("3");
+    s.lowerText = QStringLiteral("0");
+    s.config = defaultConfig();
+    return s;
+}
+
+struct Outcome
+{
+    bool ok;
+    QStringList lines;
+    layoutdef job;
+};
+
+Outcome run(const LayoutDialogState& state)
+{
+    Outcome o;
+    CaptureStdout capture;
+    o.ok = getLayoutSettings(state, o.job);
+    o.lines = capture.lines();
+    return o;
+}
+
+} // namespace
+
+TEST(LayoutSettings, CompleteStateFillsEveryField)
+{
+    LayoutDialogState s = completeState();
+    s.config.invertColor = true;
+    s.config.resolution = 0.02;
+    s.config.scannerDomain = 40.0;
+    s.config.tileSize = 30.0;
+    s.config.grid = false;
+    s.config.gridColor = QColor(1, 2, 3, 4);
+    s.config.textColor = QColor(5, 6, 7, 8);
+    s.config.scanPosColor1 = QColor(9, 10, 11, 12);
+    s.config.scanPosColor2 = QColor(13, 14, 15, 16);
+    s.scanSelection.clearBit(1);
+
+    const Outcome o = run(s);
+    ASSERT_TRUE(o.ok);
+    EXPECT_TRUE(o.lines.isEmpty());
+    EXPECT_EQ(o.job.inputFiles, s.inputPaths);
+    EXPECT_EQ(o.job.outputFile, s.outputPath);
+    EXPECT_EQ(o.job.imageType, QStringLiteral("png"));
+    EXPECT_EQ(o.job.view, std::uint32_t(Front));
+    EXPECT_EQ(o.job.scanList, s.scanSelection);
+    EXPECT_EQ(o.job.clipHigh, 3.0);
+    EXPECT_EQ(o.job.clipLow, 0.0);
+    EXPECT_TRUE(o.job.invertColor);
+    EXPECT_EQ(o.job.resolution, 0.02);
+    EXPECT_EQ(o.job.scannerDomain, 40.0);
+    EXPECT_EQ(o.job.tileSize, 30.0);
+    EXPECT_FALSE(o.job.grid);
+    EXPECT_EQ(o.job.gridColor, QColor(1, 2, 3, 4));
+    EXPECT_EQ(o.job.textColor, QColor(5, 6, 7, 8));
+    EXPECT_EQ(o.job.scanPosColor1, QColor(9, 10, 11, 12));
+    EXPECT_EQ(o.job.scanPosColor2, QColor(13, 14, 15, 16));
+}
+
+// Each broken state names the first failing check; later problems must not be reported.
+TEST(LayoutSettings, ReportsOnlyTheFirstFailureInCheckOrder)
+{
+    struct Case
+    {
+        const char* name;
+        void (*breakIt)(LayoutDialogState&);
+        const char* line;
+    };
+    const Case cases[] = {
+        {"no input files, nothing else either",
+         [](LayoutDialogState& s) {
+             s.inputPaths.clear();
+             s.scanSelection = QBitArray();
+             s.upperText = QStringLiteral("abc");
+         },
+         "getLayoutSettings: No Input Files"},
+        {"scan list never built",
+         [](LayoutDialogState& s) {
+             s.scanSelection = QBitArray();
+             s.upperText.clear();
+         },
+         "getLayoutSettings: Empty ScanList"},
+        {"upper plane empty, lower also bad",
+         [](LayoutDialogState& s) {
+             s.upperText.clear();
+             s.lowerText = QStringLiteral("x");
+         },
+         "getLayoutSettings: clipHigh "},
+        {"upper plane not a number",
+         [](LayoutDialogState& s) { s.upperText = QStringLiteral("abc"); },
+         "getLayoutSettings: clipHigh "},
+        {"upper plane with a decimal comma",
+         [](LayoutDialogState& s) { s.upperText = QStringLiteral("1,500"); },
+         "getLayoutSettings: clipHigh "},
+        {"upper plane infinite", [](LayoutDialogState& s) { s.upperText = QStringLiteral("inf"); },
+         "getLayoutSettings: clipHigh "},
+        {"lower plane not a number",
+         [](LayoutDialogState& s) { s.lowerText = QStringLiteral("-"); },
+         "getLayoutSettings: clipLow "},
+        {"lower plane NaN", [](LayoutDialogState& s) { s.lowerText = QStringLiteral("nan"); },
+         "getLayoutSettings: clipLow "},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        LayoutDialogState s = completeState();
+        c.breakIt(s);
+        const Outcome o = run(s);
+        EXPECT_FALSE(o.ok);
+        EXPECT_EQ(o.lines, QStringList{QString::fromLatin1(c.line)});
+    }
+}
+
+TEST(LayoutSettings, FieldsBeforeTheFailureKeepTheirNewValues)
+{
+    LayoutDialogState s = completeState();
+    s.imageTypeIndex = 2;
+    s.scanSelection = QBitArray();
+    const Outcome o = run(s);
+    ASSERT_FALSE(o.ok);
+    EXPECT_EQ(o.job.inputFiles, s.inputPaths);
+    EXPECT_EQ(o.job.outputFile, s.outputPath);
+    EXPECT_EQ(o.job.imageType, QStringLiteral("tif"));
+    EXPECT_EQ(o.job.view, std::uint32_t(Front));
+    EXPECT_EQ(o.job.scanList.size(), 0);
+}
+
+TEST(LayoutSettings, ReadsPlanesInCNotation)
+{
+    struct Case
+    {
+        const char* upper;
+        const char* lower;
+        double high;
+        double low;
+    };
+    const Case cases[] = {
+        {"12", "1e1", 12.0, 10.0},
+        {" 2.5 ", "-3.25", 2.5, -3.25},
+        {"+4", "-1E-2", 4.0, -0.01},
+        // the planes are not compared here: the dock does that before it asks
+        {"1", "5", 1.0, 5.0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.upper);
+        LayoutDialogState s = completeState();
+        s.upperText = QString::fromLatin1(c.upper);
+        s.lowerText = QString::fromLatin1(c.lower);
+        const Outcome o = run(s);
+        ASSERT_TRUE(o.ok);
+        EXPECT_EQ(o.job.clipHigh, c.high);
+        EXPECT_EQ(o.job.clipLow, c.low);
+    }
+}
+
+TEST(LayoutSettings, AllScansUncheckedStillPasses)
+{
+    LayoutDialogState s = completeState();
+    s.scanSelection = QBitArray(5, false);
+    const Outcome o = run(s);
+    ASSERT_TRUE(o.ok);
+    EXPECT_EQ(o.job.scanList.size(), 5);
+    EXPECT_EQ(o.job.scanList.count(true), 0);
+}
+
+TEST(LayoutSettings, ImageTypeFollowsTheComboBoxIndex)
+{
+    const std::pair<int, const char*> cases[] = {
+        {0, "png"}, {1, "jpg"}, {2, "tif"}, {-1, "png"}, {3, "png"}};
+    for (const auto& [index, type] : cases) {
+        SCOPED_TRACE(index);
+        LayoutDialogState s = completeState();
+        s.imageTypeIndex = index;
+        const Outcome o = run(s);
+        ASSERT_TRUE(o.ok);
+        EXPECT_EQ(o.job.imageType, QString::fromLatin1(type));
+    }
+}
+
+TEST(LayoutSettings, ReplacesInputFilesOfAReusedRecord)
+{
+    layoutdef job;
+    job.inputFiles = {QStringLiteral("old.ptx")};
+    LayoutDialogState s = completeState();
+    CaptureStdout quiet;
+    ASSERT_TRUE(getLayoutSettings(s, job));
+    EXPECT_EQ(job.inputFiles, s.inputPaths);
+}
+
+TEST(LayoutSettings, CopiesOfTheRecordAreIndependent)
+{
+    const Outcome o = run(completeState());
+    ASSERT_TRUE(o.ok);
+    const layoutdef original = o.job;
+    layoutdef copy = original;
+    copy.inputFiles[0] = QStringLiteral("changed.ptx");
+    copy.inputFiles.append(QStringLiteral("more.ptx"));
+    copy.scanList.clearBit(0);
+    copy.outputFile.append(QStringLiteral(".bak"));
+    EXPECT_EQ(original.inputFiles, completeState().inputPaths);
+    EXPECT_TRUE(original.scanList.testBit(0));
+    EXPECT_EQ(original.outputFile, completeState().outputPath);
+}

@@ -1,0 +1,128 @@
+#pragma once
+// One layout job of the engine tests: a private APPDATA, an output folder, a fake scan
+// source and the engine, with helpers to run it and look at what it wrote.
+
+#include "creator/layoutdef.h"
+#include "engine/LayoutCreator.h"
+#include "support/CaptureStdout.h"
+#include "support/FakeScanSource.h"
+#include "support/TempAppData.h"
+
+#include <QDir>
+#include <QImage>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <vector>
+
+namespace orthaven::test {
+
+// Points of a square patch lying flat (z = height) with its lower-left corner at (x0, y0),
+// one point every step metres.
+inline std::vector<cv::Vec3d> patch(double x0, double y0, double size, double step,
+                                    double height = 0.0)
+{
+    std::vector<cv::Vec3d> points;
+    const int count = int(size / step + 0.5);
+    for (int i = 0; i < count; ++i)
+        for (int j = 0; j < count; ++j)
+            points.emplace_back(x0 + i * step, y0 + j * step, height);
+    return points;
+}
+
+// The same for an upright patch in the x-z plane at depth y (for Front and Back views).
+inline std::vector<cv::Vec3d> wall(double x0, double z0, double size, double step, double y = 0.0)
+{
+    std::vector<cv::Vec3d> points;
+    for (const cv::Vec3d& p : patch(x0, z0, size, step))
+        points.emplace_back(p[0], y, p[1]);
+    return points;
+}
+
+inline std::vector<cv::Vec3d> operator+(std::vector<cv::Vec3d> a, const std::vector<cv::Vec3d>& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+class LayoutRun
+{
+public:
+    explicit LayoutRun(std::vector<FakeScan> scans, int chunkPoints = 1000)
+        : source(std::move(scans), chunkPoints)
+    {
+        job.inputFiles = {QStringLiteral("scans.ptx")};
+        job.view = Top;
+        job.scanList = QBitArray(source.scanCount(), true);
+        job.clipLow = -100.0;
+        job.clipHigh = 100.0;
+        job.outputFile = out.filePath(QStringLiteral("site.log"));
+        job.imageType = QStringLiteral("png");
+        job.invertColor = false;
+        job.resolution = 0.1;
+        job.scannerDomain = 50.0;
+        job.tileSize = 10.0;
+        creator.setScanSource(&source);
+    }
+
+    // setup + layout; the console lines of the run are kept in lines.
+    bool run()
+    {
+        const bool accepted = creator.setup(job);
+        CaptureStdout capture;
+        creator.layout();
+        lines = capture.lines();
+        return accepted;
+    }
+
+    bool succeeded() const { return !creator.failed && !creator.stopRequested; }
+
+    QString outputPath(const QString& name) const { return QDir(outputFolder()).filePath(name); }
+    QString outputFolder() const { return QFileInfo(job.outputFile).absolutePath(); }
+
+    QStringList outputFiles() const
+    {
+        return QDir(outputFolder())
+            .entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+    }
+
+    // Every file the run wrote, by name, with its bytes.
+    std::map<QString, QByteArray> outputBytes() const
+    {
+        std::map<QString, QByteArray> files;
+        for (const QString& name : QDir(outputFolder()).entryList(QDir::Files))
+            files[name] = readFile(outputPath(name));
+        return files;
+    }
+
+    QImage image(const QString& name) const { return QImage(outputPath(name)); }
+
+    // Anything left in the temporary folder (sessions are removed after every run).
+    QStringList temporaryLeftovers() const
+    {
+        return QDir(appData.path() + QStringLiteral("/Brandmoor/Orthaven/tmp"))
+            .entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+    }
+
+    TempAppData appData;
+    QTemporaryDir out;
+    FakeScanSource source;
+    LayoutCreator creator;
+    layoutdef job;
+    QStringList lines;
+};
+
+// Bounding box of the pixels darker than mid-grey (the points, on a white ground).
+inline QRect darkArea(const QImage& image)
+{
+    QRect box;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (qGray(image.pixel(x, y)) < 128)
+                box = box.united(QRect(x, y, 1, 1));
+    return box;
+}
+
+} // namespace orthaven::test

@@ -1,0 +1,350 @@
+#include "engine/ImageCache.h"
+#include "support/CaptureStdout.h"
+#include "support/TempAppData.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QImageWriter>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtEndian>
+
+#include <gtest/gtest.h>
+
+#include <bit>
+
+using namespace orthaven;
+using orthaven::test::CaptureStdout;
+using orthaven::test::readFile;
+using orthaven::test::TempAppData;
+using orthaven::test::writeFile;
+
+namespace {
+
+QByteArray int32Bytes(std::int32_t v)
+{
+    QByteArray b(4, '\0');
+    qToLittleEndian<qint32>(v, b.data());
+    return b;
+}
+
+QByteArray floatBytes(float v)
+{
+    return int32Bytes(std::bit_cast<std::int32_t>(v));
+}
+
+bool sameImage(const cv::Mat& a, const cv::Mat& b)
+{
+    return a.size() == b.size() && a.type() == b.type() &&
+           std::equal(a.begin<float>(), a.end<float>(), b.begin<float>());
+}
+
+// The Compression tag (259) of the first directory of a TIFF file, -1 when absent.
+int tiffCompression(const QByteArray& file)
+{
+    if (file.size() < 8)
+        return -1;
+    const bool little = file.startsWith("II");
+    const auto u16 = [&](qsizetype at) {
+        return little ? qFromLittleEndian<quint16>(file.constData() + at)
+                      : qFromBigEndian<quint16>(file.constData() + at);
+    };
+    const auto u32 = [&](qsizetype at) {
+        return little ? qFromLittleEndian<quint32>(file.constData() + at)
+                      : qFromBigEndian<quint32>(file.constData() + at);
+    };
+    const qsizetype ifd = u32(4);
+    if (ifd + 2 > file.size())
+        return -1;
+    const int entries = u16(ifd);
+    for (int i = 0; i < entries; ++i) {
+        const qsizetype at = ifd + 2 + 12 * i;
+        if (at + 12 > file.size())
+            return -1;
+        if (u16(at) == 259)
+            return u16(at + 8);
+    }
+    return -1;
+}
+
+cv::Mat sampleTile(int w, int h)
+{
+    cv::Mat tile(h, w, CV_32FC1, cv::Scalar(0));
+    // Sparse content: full runs, runs with one value and empty runs side by side.
+    for (int r = 0; r < h; r += 3)
+        for (int c = (r % 7); c < w; c += 11)
+            tile.at<float>(r, c) = 0.25f * float(r + 1) + 1.0e-3f * float(c);
+    return tile;
+}
+
+} // namespace
+
+TEST(RawTileFile, AllZeroTileIsHeaderAndOneMarkerPerTenPixels)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("zero.tmp");
+    ASSERT_TRUE(ImageCache::storeRawTile(path, cv::Mat(1000, 1000, CV_32FC1, cv::Scalar(0)), 0.0f));
+    const QByteArray bytes = readFile(path);
+    ASSERT_EQ(bytes.size(), 8 + 400000);
+    EXPECT_EQ(bytes.left(8), int32Bytes(1000) + int32Bytes(1000));
+    EXPECT_EQ(bytes.mid(8), int32Bytes(10).repeated(100000));
+}
+
+TEST(RawTileFile, RunHoldingOneValueIsStoredInFull)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("one.tmp");
+    cv::Mat tile(2, 10, CV_32FC1, cv::Scalar(0)); // 20 pixels: two runs
+    tile.at<float>(1, 3) = 2.5f;
+    ASSERT_TRUE(ImageCache::storeRawTile(path, tile, 0.0f));
+
+    QByteArray expected = int32Bytes(10) + int32Bytes(2) + int32Bytes(10) + int32Bytes(-10);
+    for (int k = 0; k < 10; ++k)
+        expected += floatBytes(k == 3 ? 2.5f : 0.0f);
+    EXPECT_EQ(readFile(path), expected);
+}
+
+TEST(RawTileFile, RoundTripKeepsEveryValueAndEveryByte)
+{
+    QTemporaryDir dir;
+    const cv::Mat tile = sampleTile(100, 100);
+    ASSERT_TRUE(ImageCache::storeRawTile(dir.filePath("a.tmp"), tile, 0.0f));
+    const cv::Mat read = ImageCache::loadRawTile(dir.filePath("a.tmp"));
+    ASSERT_TRUE(sameImage(read, tile));
+    ASSERT_TRUE(ImageCache::storeRawTile(dir.filePath("b.tmp"), read, 0.0f));
+    EXPECT_EQ(readFile(dir.filePath("a.tmp")), readFile(dir.filePath("b.tmp")));
+}
+
+TEST(RawTileFile, PixelCountNotMultipleOfTenDropsTheLastValues)
+{
+    // 333 × 333 = 110889 pixels: 11088 runs; the last nine values are not stored.
+    QTemporaryDir dir;
+    const QString path = dir.filePath("odd.tmp");
+    const cv::Mat tile(333, 333, CV_32FC1, cv::Scalar(1.5));
+    ASSERT_TRUE(ImageCache::storeRawTile(path, tile, 0.0f));
+    EXPECT_EQ(QFileInfo(path).size(), 8 + 44 * 11088);
+
+    const cv::Mat read = ImageCache::loadRawTile(path);
+    ASSERT_EQ(read.size(), cv::Size(333, 333));
+    for (int c = 0; c < 333; ++c)
+        ASSERT_EQ(read.at<float>(332, c), c < 324 ? 1.5f : 0.0f) << "column " << c;
+    EXPECT_EQ(read.at<float>(0, 0), 1.5f);
+}
+
+TEST(RawTileFile, BrokenFilesGiveNoImage)
+{
+    QTemporaryDir dir;
+    const QByteArray tenByTen = int32Bytes(10) + int32Bytes(10);
+    const QByteArray fullRun = int32Bytes(-10) + floatBytes(1.0f).repeated(10);
+    struct Case
+    {
+        const char* name;
+        QByteArray bytes;
+    };
+    const Case cases[] = {
+        {"empty", {}},
+        {"header cut", int32Bytes(10)},
+        {"header only", tenByTen},
+        {"one run short", tenByTen + int32Bytes(10).repeated(9)},
+        {"full run cut", tenByTen + int32Bytes(10).repeated(9) + fullRun.left(20)},
+        {"trailing bytes", tenByTen + int32Bytes(10).repeated(10) + QByteArray("x")},
+        {"bad marker", tenByTen + int32Bytes(7) + int32Bytes(10).repeated(9)},
+        {"zero width", int32Bytes(0) + int32Bytes(10)},
+        {"negative height", int32Bytes(10) + int32Bytes(-10)},
+        {"absurd size, tiny file", int32Bytes(1 << 30) + int32Bytes(1 << 30) + int32Bytes(10)},
+        {"large size, file too short",
+         int32Bytes(20000) + int32Bytes(20000) + int32Bytes(10).repeated(1000)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = writeFile(dir.filePath(QString::fromLatin1(c.name) + ".tmp"), c.bytes);
+        CaptureStdout capture;
+        EXPECT_TRUE(ImageCache::loadRawTile(path).empty());
+        ASSERT_EQ(capture.lines().size(), 1);
+        EXPECT_TRUE(capture.lines()[0].startsWith("Corrupt raw tile file "));
+    }
+    CaptureStdout capture;
+    EXPECT_TRUE(ImageCache::loadRawTile(dir.filePath("missing.tmp")).empty());
+    EXPECT_TRUE(capture.lines().isEmpty()); // a tile without a file is normal
+}
+
+TEST(RawTileFile, UnwritableFileIsReported)
+{
+    QTemporaryDir dir;
+    const QString notAFolder = writeFile(dir.filePath("plain"), "x");
+    EXPECT_FALSE(ImageCache::storeRawTile(notAFolder + "/t.tmp", sampleTile(10, 10), 0.0f));
+    EXPECT_FALSE(
+        ImageCache::storeRawTile(dir.filePath("grey.tmp"), cv::Mat(10, 10, CV_8UC1), 0.0f));
+}
+
+TEST(ImageCacheSession, SessionFolderLivesFromCreateToClean)
+{
+    TempAppData appData;
+    ImageCache cache;
+    const QString base = appData.path() + "/Brandmoor/Orthaven/tmp/";
+    EXPECT_EQ(cache.tempPath(), base);
+
+    ASSERT_TRUE(cache.createSession());
+    EXPECT_TRUE(QRegularExpression("^[0-9]{9}$").match(cache.sessionName()).hasMatch())
+        << cache.sessionName().toStdString();
+    EXPECT_EQ(cache.tempPath(), base + cache.sessionName() + "/");
+    EXPECT_TRUE(QFileInfo(cache.tempPath()).isDir());
+
+    const QString sessionPath = cache.tempPath();
+    EXPECT_EQ(cache.rawTilePath("orvnTile_", -3, 12), sessionPath + "orvnTile_-3_12.tmp");
+    ASSERT_TRUE(cache.releaseImage("orvnTile_", -3, 12, sampleTile(10, 10)));
+    writeFile(sessionPath + "orvnTile_-3_12.png", "png");
+    writeFile(base + "download.zip", "kept"); // not in the session
+
+    CaptureStdout capture;
+    cache.cleanFiles();
+    EXPECT_EQ(capture.lines(), QStringList({"Clean Files", "TMP Path = " + sessionPath,
+                                            "Clean all temporary files ... done"}));
+    EXPECT_FALSE(QFileInfo::exists(sessionPath));
+    EXPECT_TRUE(QFileInfo::exists(base + "download.zip"));
+    EXPECT_FALSE(cache.hasSession());
+    EXPECT_EQ(cache.tempPath(), base);
+}
+
+TEST(ImageCacheSession, SessionsStartedTogetherNeverShareAFolder)
+{
+    TempAppData appData;
+    ImageCache first;
+    ImageCache second;
+    ASSERT_TRUE(first.createSession());
+    ASSERT_TRUE(second.createSession());
+    EXPECT_NE(first.sessionName(), second.sessionName());
+    CaptureStdout quiet;
+    first.cleanFiles();
+    second.cleanFiles();
+}
+
+TEST(ImageCacheSession, SessionCannotBeCreatedBelowAFile)
+{
+    TempAppData appData;
+    writeFile(appData.path() + "/Brandmoor", "a file where the folder belongs");
+    ImageCache cache;
+    EXPECT_FALSE(cache.createSession());
+    EXPECT_FALSE(cache.hasSession());
+}
+
+TEST(ImageCacheSession, GetImageReadsTheTileFileOrStartsFromZero)
+{
+    TempAppData appData;
+    ImageCache cache;
+    ASSERT_TRUE(cache.createSession());
+
+    const cv::Mat fresh = cache.getImage(4, -1, 20, 20, "orvnTile_");
+    ASSERT_EQ(fresh.size(), cv::Size(20, 20));
+    EXPECT_EQ(fresh.type(), CV_32FC1);
+    EXPECT_EQ(cv::countNonZero(fresh), 0);
+
+    const cv::Mat tile = sampleTile(20, 20);
+    ASSERT_TRUE(cache.releaseImage("orvnTile_", 4, -1, tile));
+    EXPECT_TRUE(sameImage(cache.getImage(4, -1, 20, 20, "orvnTile_"), tile));
+
+    // A file of another size is no tile of this run.
+    EXPECT_EQ(cv::countNonZero(cache.getImage(4, -1, 10, 10, "orvnTile_")), 0);
+
+    CaptureStdout quiet;
+    writeFile(cache.rawTilePath("orvnTile_", 5, 5), int32Bytes(20) + int32Bytes(20));
+    EXPECT_EQ(cv::countNonZero(cache.getImage(5, 5, 20, 20, "orvnTile_")), 0);
+    cache.cleanFiles();
+}
+
+TEST(ImageAllocation, GivesZeroedImagesOrNoImage)
+{
+    const cv::Mat grey = ImageCache::allocateImage(8, 7, 3);
+    EXPECT_EQ(grey.type(), CV_8UC1);
+    EXPECT_EQ(grey.size(), cv::Size(7, 3));
+    EXPECT_EQ(cv::countNonZero(grey), 0);
+    const cv::Mat raw = ImageCache::allocateImage(32, 5, 4);
+    EXPECT_EQ(raw.type(), CV_32FC1);
+    EXPECT_EQ(cv::countNonZero(raw), 0);
+
+    CaptureStdout capture;
+    EXPECT_TRUE(ImageCache::allocateImage(32, 1 << 20, 1 << 20).empty());
+    EXPECT_EQ(capture.lines(), QStringList{"Can not allocate 4398046511104 Bytes"});
+}
+
+TEST(ImageWriters, PngJpegAndTiffPluginsArePresent)
+{
+    const QList<QByteArray> formats = QImageWriter::supportedImageFormats();
+    for (const char* format : {"png", "jpg", "jpeg", "tif", "tiff"})
+        EXPECT_TRUE(formats.contains(format)) << format;
+    const QList<QByteArray> readable = QImageReader::supportedImageFormats();
+    for (const char* format : {"png", "jpg", "tif"})
+        EXPECT_TRUE(readable.contains(format)) << format;
+}
+
+TEST(ImageWriters, OnlyLowerCaseTifUsesTheCompressingTiffWriter)
+{
+    QTemporaryDir dir;
+    QImage image(64, 48, QImage::Format_RGB32);
+    image.fill(qRgb(200, 100, 50));
+    {
+        CaptureStdout capture;
+        ASSERT_TRUE(ImageCache::saveQImage(dir.filePath("a.tif"), image));
+        ASSERT_TRUE(ImageCache::saveQImage(dir.filePath("b.TIF"), image));
+        EXPECT_TRUE(capture.lines().isEmpty());
+    }
+    EXPECT_EQ(tiffCompression(readFile(dir.filePath("a.tif"))), 5); // LZW
+    EXPECT_EQ(tiffCompression(readFile(dir.filePath("b.TIF"))), 1); // none: chosen by suffix
+    for (const char* name : {"a.tif", "b.TIF"}) {
+        const QImage back(dir.filePath(name));
+        ASSERT_FALSE(back.isNull()) << name;
+        EXPECT_EQ(back.convertToFormat(QImage::Format_RGB32), image) << name;
+    }
+}
+
+TEST(ImageWriters, PngIsExactAndJpegKeepsTheSize)
+{
+    QTemporaryDir dir;
+    QImage image(30, 20, QImage::Format_RGB32);
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 30; ++x)
+            image.setPixel(x, y, qRgb(x * 8, y * 12, 77));
+    ASSERT_TRUE(ImageCache::saveQImage(dir.filePath("t.png"), image));
+    EXPECT_EQ(QImage(dir.filePath("t.png")).convertToFormat(QImage::Format_RGB32), image);
+    ASSERT_TRUE(ImageCache::saveQImage(dir.filePath("t.jpg"), image));
+    EXPECT_EQ(QImage(dir.filePath("t.jpg")).size(), QSize(30, 20));
+    EXPECT_TRUE(readFile(dir.filePath("t.jpg")).startsWith("\xFF\xD8"));
+}
+
+TEST(ImageWriters, UnwritablePathsAreFailures)
+{
+    QTemporaryDir dir;
+    const QString notAFolder = writeFile(dir.filePath("plain"), "x");
+    QImage image(8, 8, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    CaptureStdout capture;
+    EXPECT_FALSE(ImageCache::saveQImage(notAFolder + "/t.png", image));
+    EXPECT_FALSE(ImageCache::saveQImage(notAFolder + "/t.tif", image));
+    EXPECT_FALSE(ImageCache::saveQImage(dir.filePath("t.unknownformat"), image));
+    EXPECT_FALSE(ImageCache::saveQImage(dir.filePath("null.png"), QImage()));
+    EXPECT_EQ(capture.lines(), QStringList{"failed to write TIFF"});
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("t.unknownformat")));
+}
+
+TEST(ImageWriters, GreyImageIsWrittenWithAGreyPalette)
+{
+    QTemporaryDir dir;
+    cv::Mat grey(3, 5, CV_8UC1);
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 5; ++c)
+            grey.at<uchar>(r, c) = uchar(r * 100 + c * 10);
+    ASSERT_TRUE(ImageCache::saveIplImage(dir.filePath("g.png"), grey));
+    const QImage back(dir.filePath("g.png"));
+    ASSERT_EQ(back.size(), QSize(5, 3));
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 5; ++c)
+            ASSERT_EQ(back.pixel(c, r), qRgb(r * 100 + c * 10, r * 100 + c * 10, r * 100 + c * 10));
+
+    CaptureStdout capture;
+    ASSERT_TRUE(ImageCache::saveIplImage(dir.filePath("g.tif"), grey));
+    EXPECT_EQ(capture.lines(), QStringList{"USE WRITER"});
+    EXPECT_EQ(tiffCompression(readFile(dir.filePath("g.tif"))), 5);
+    EXPECT_FALSE(ImageCache::saveIplImage(dir.filePath("f.png"), cv::Mat(3, 3, CV_32FC1)));
+}
+

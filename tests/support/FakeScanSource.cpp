@@ -1,0 +1,118 @@
+#include "support/FakeScanSource.h"
+
+#include <algorithm>
+
+namespace orthaven::test {
+
+FakeScanSource::FakeScanSource(std::vector<FakeScan> fakeScans, int chunk)
+    : scans(std::move(fakeScans)), chunkPoints(chunk)
+{
+    numScans = int(scans.size());
+}
+
+QStringList FakeScanSource::calls() const
+{
+    const std::lock_guard<std::mutex> guard(callLock);
+    return callLog;
+}
+
+void FakeScanSource::record(const QString& call) const
+{
+    const std::lock_guard<std::mutex> guard(callLock);
+    callLog.append(call);
+}
+
+bool FakeScanSource::fetchFiles(const QStringList& files)
+{
+    fileList = files;
+    return true;
+}
+
+int FakeScanSource::scanCount() const
+{
+    return int(scans.size());
+}
+
+void FakeScanSource::scanNames(QStringList& names) const
+{
+    names.clear();
+    for (const FakeScan& s : scans)
+        names.append(s.name);
+}
+
+bool FakeScanSource::openScan(int i)
+{
+    record(QStringLiteral("open %1").arg(i));
+    if (i < 0 || i >= int(scans.size()) || !scans[i].opens)
+        return false;
+    openIndex = i;
+    position = 0;
+    chunksDelivered = 0;
+    rewindPending = false;
+    return true;
+}
+
+bool FakeScanSource::closeScan(int i)
+{
+    record(QStringLiteral("close %1").arg(i));
+    if (i == openIndex)
+        openIndex = -1;
+    return true;
+}
+
+bool FakeScanSource::isScanOpen(int i) const
+{
+    return i >= 0 && i == openIndex;
+}
+
+void FakeScanSource::rewindPoints()
+{
+    record(QStringLiteral("rewind"));
+    rewindPending = true;
+}
+
+bool FakeScanSource::readPoints(int i, cv::Mat& chunk, int)
+{
+    record(QStringLiteral("read %1").arg(i));
+    if (rewindPending) {
+        rewindPending = false;
+        position = 0;
+    }
+    if (i != openIndex || position >= scans[i].points.size()) {
+        chunk = placeholderChunk();
+        return false;
+    }
+    const std::vector<cv::Vec3d>& points = scans[i].points;
+    const std::size_t count = std::min<std::size_t>(chunkPoints, points.size() - position);
+    chunk = cv::Mat(4, int(count), CV_64F);
+    for (std::size_t k = 0; k < count; ++k) {
+        const cv::Vec3d& p = points[position + k];
+        chunk.at<double>(0, int(k)) = p[0];
+        chunk.at<double>(1, int(k)) = p[1];
+        chunk.at<double>(2, int(k)) = p[2];
+        chunk.at<double>(3, int(k)) = 1.0;
+    }
+    position += count;
+    if (onChunk)
+        onChunk(i, chunksDelivered);
+    ++chunksDelivered;
+    return placeholderAtEnd || position < points.size();
+}
+
+void FakeScanSource::scanPose(int i, cv::Mat& pose) const
+{
+    record(QStringLiteral("pose %1").arg(i));
+    if (i >= 0 && i < int(scans.size()))
+        pose = scans[i].pose.clone();
+}
+
+cv::Mat FakeScanSource::translation(double x, double y, double z)
+{
+    cv::Mat pose = cv::Mat::eye(4, 4, CV_64F);
+    pose.at<double>(0, 3) = x;
+    pose.at<double>(1, 3) = y;
+    pose.at<double>(2, 3) = z;
+    return pose;
+}
+
+} // namespace orthaven::test
