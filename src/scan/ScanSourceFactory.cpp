@@ -1,5 +1,6 @@
 #include "scan/ScanSourceFactory.h"
 
+#include "scan/ScanSourcePTG.h"
 #include "scan/ScanSourcePTX.h"
 
 #include <QFileInfo>
@@ -23,6 +24,7 @@ template <class Reader> std::unique_ptr<ScanSource> create()
 
 const ReaderEntry readers[] = {
     {".ptx", &create<ScanSourcePTX>},
+    {".ptg", &create<ScanSourcePTG>},
 };
 
 } // namespace

@@ -24,10 +24,13 @@ GenScanJob::GenScanJob(const GenScanOptions& options)
 
 QString GenScanJob::checkOptions() const
 {
-    if (!createScanWriter(opts.format)) {
+    const std::unique_ptr<ScanWriter> writer = createScanWriter(opts.format);
+    if (!writer) {
         return QStringLiteral("Unknown format \"%1\"; known: %2")
             .arg(opts.format, scanWriterFormats().join(QStringLiteral(", ")));
     }
+    if (opts.indexFile && !writer->hasIndexFile())
+        return QStringLiteral("The format \"%1\" has no index file").arg(opts.format);
     if (opts.stations < 1 || opts.stations > maxStations)
         return QStringLiteral("The number of stations must lie between 1 and %1").arg(maxStations);
     if (opts.pointsPerColumn < 1 || opts.pointsPerColumn > maxGridSide || opts.columns < 1 ||
@@ -64,6 +67,7 @@ QStringList GenScanJob::files() const
 bool GenScanJob::run()
 {
     done.clear();
+    indexPath.clear();
     error = checkOptions();
     if (!error.isEmpty())
         return false;
@@ -123,6 +127,14 @@ bool GenScanJob::run()
         error = writer->errorText();
         done.clear();
         return false;
+    }
+    if (opts.indexFile) {
+        const QString path = QDir(opts.outputFolder).filePath(opts.baseName + writer->extension());
+        if (!writer->writeIndexFile(path, files())) {
+            error = writer->errorText();
+            return false;
+        }
+        indexPath = path;
     }
     return true;
 }

@@ -27,7 +27,8 @@ struct GenScanOptions
     bool intensity = true;
     bool colour = false;
     bool ceiling = true;
-    bool oneFile = false; // all stations in one file, where the format allows it
+    bool oneFile = false;   // all stations in one file, where the format allows it
+    bool indexFile = false; // also an index file <baseName><extension> naming the scan files
     double rangeNoise = 0.002;
     std::uint64_t seed = 1;
     Vec3 offset; // georeferenced offset added to every pose translation
@@ -61,6 +62,8 @@ public:
     const std::vector<Station>& stations() const { return placed; }
     const std::vector<StationReport>& reports() const { return done; }
     QStringList files() const;
+    // The index file written, or empty.
+    QString indexFile() const { return indexPath; }
     QString errorText() const { return error; }
 
 private:
@@ -71,6 +74,7 @@ private:
     ScannerModel model;
     std::vector<Station> placed;
     std::vector<StationReport> done;
+    QString indexPath;
     QString error;
 };
 

@@ -1,5 +1,6 @@
 #include "genscan/ScanWriter.h"
 
+#include "genscan/PtgWriter.h"
 #include "genscan/PtxWriter.h"
 
 #include <charconv>
@@ -8,6 +9,13 @@
 namespace orthaven::genscan {
 
 ScanWriter::~ScanWriter() = default;
+
+bool ScanWriter::writeIndexFile(const QString& path, const QStringList&)
+{
+    error =
+        QStringLiteral("Cannot write %1: the %2 format has no index file").arg(path, extension());
+    return false;
+}
 
 namespace {
 
@@ -22,9 +30,16 @@ template <class Writer> std::unique_ptr<ScanWriter> create()
     return std::make_unique<Writer>();
 }
 
+std::unique_ptr<ScanWriter> createPtgWithDoubles()
+{
+    return std::make_unique<PtgWriter>(true);
+}
+
 // Formats are added here as their writers arrive.
 const WriterEntry writers[] = {
     {"ptx", &create<PtxWriter>},
+    {"ptg", &create<PtgWriter>},
+    {"ptg-double", &createPtgWithDoubles},
 };
 
 template <class T> void appendChars(std::string& out, T value)

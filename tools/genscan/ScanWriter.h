@@ -42,13 +42,19 @@ public:
     // Makes the file complete on disk; nothing is left behind when an earlier step failed.
     virtual bool endFile() = 0;
 
+    // Formats with an index file, a text file naming the scan files of a project, write
+    // it after the last scan file. The base has none.
+    virtual bool hasIndexFile() const { return false; }
+    virtual bool writeIndexFile(const QString& path, const QStringList& scanFiles);
+
     QString errorText() const { return error; }
 
 protected:
     QString error;
 };
 
-// The writer of a format named as on the command line ("ptx"); null for an unknown name.
+// The writer of a format named as on the command line ("ptx", "ptg"); null for an unknown
+// name.
 std::unique_ptr<ScanWriter> createScanWriter(const QString& format);
 QStringList scanWriterFormats();
 

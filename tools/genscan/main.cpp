@@ -91,8 +91,11 @@ int main(int argc, char** argv)
         QStringLiteral("x,y[,z]"));
     const QCommandLineOption single(QStringLiteral("single-file"),
                                     QStringLiteral("All stations in one file (PTX)."));
+    const QCommandLineOption index(
+        QStringLiteral("index"),
+        QStringLiteral("Also write an index file <base>.ptg naming the scan files (PTG)."));
     parser.addOptions({output, format, name, stations, rows, columns, noIntensity, colour,
-                       noCeiling, seed, noise, offset, single});
+                       noCeiling, seed, noise, offset, single, index});
     parser.process(app);
 
     GenScanOptions options;
@@ -103,6 +106,7 @@ int main(int argc, char** argv)
     options.colour = parser.isSet(colour);
     options.ceiling = !parser.isSet(noCeiling);
     options.oneFile = parser.isSet(single);
+    options.indexFile = parser.isSet(index);
     bool ok = toInt(parser.value(stations), options.stations) &&
               toInt(parser.value(rows), options.pointsPerColumn) &&
               toInt(parser.value(columns), options.columns);
@@ -138,5 +142,8 @@ int main(int argc, char** argv)
     }
     std::cout << job.reports().size() << " scans, " << total << " points in " << job.files().size()
               << " files" << std::endl;
+    if (!job.indexFile().isEmpty())
+        std::cout << "index file " << QDir::toNativeSeparators(job.indexFile()).toStdString()
+                  << std::endl;
     return 0;
 }
