@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Runs the benchmarks of an existing build (it builds nothing: run scripts/build.sh first)
-# and prints their figures next to what plain tools take on the same file.
+# and prints their figures next to what plain tools take on the same file, then the PTG
+# reader's on the same scan written as PTG, and the ratio of the two readers.
 #
 #   bench/run.sh [--points N] [--build DIR] [--keep]
 #
-# --points  points in the generated PTX file (default 4000000; 12500000 makes about 1 GB)
+# --points  points in the generated PTX file (default 4000000; 12500000 makes about 1 GB);
+#           the PTG file holds the same grid
 # --build   build folder (default build)
 # --keep    keep the generated file in the temporary folder for the next run
 set -euo pipefail
@@ -30,21 +32,30 @@ fi
 
 dir="${TMPDIR:-/tmp}/orthaven-bench"
 file="$dir/ptx_read_$points.ptx"
+ptgfile="$dir/ptg_read_$points.ptg"
 json="$(mktemp)"
-trap 'rm -f "$json"; if [ "$keep" = 0 ]; then rm -f "$file"; fi' EXIT
+ptgjson="$(mktemp)"
+trap 'rm -f "$json" "$ptgjson"; if [ "$keep" = 0 ]; then rm -f "$file" "$ptgfile"; fi' EXIT
 
 "$bin" --ptx-points="$points" --ptx-file="$file" \
     --benchmark_repetitions=3 --benchmark_report_aggregates_only=true \
     --benchmark_out="$json" --benchmark_out_format=json
 
-# The median real time of a benchmark, in seconds.
+# The median real time of a benchmark, in seconds (the JSON file is $2, default $json).
 median() {
     awk -v want="\"$1/real_time_median\"," '
         $1 == "\"name\":" && $2 == want { found = 1 }
         found && $1 == "\"real_time\":" { gsub(",", "", $2); t = $2 }
         found && $1 == "\"time_unit\":" { u = $2; gsub("[\",]", "", u);
             f = (u == "ns") ? 1e-9 : (u == "us") ? 1e-6 : (u == "ms") ? 1e-3 : 1;
-            printf "%.3f\n", t * f; exit }' "$json"
+            printf "%.3f\n", t * f; exit }' "${2:-$json}"
+}
+
+# A counter of a benchmark's median entry.
+counter() {
+    awk -v want="\"$1/real_time_median\"," -v key="\"$2\":" '
+        $1 == "\"name\":" && $2 == want { found = 1 }
+        found && $1 == key { gsub(",", "", $2); printf "%.0f\n", $2; exit }' "$3"
 }
 
 seconds() { # wall time of a command, seconds
@@ -71,4 +82,32 @@ awk -v bytes="$bytes" -v points="$points" -v rt="$read_time" -v it="$index_time"
     printf "%-34s %8.3f s  %8.0f MB/s\n", "wc -l", wt, mb / wt
     printf "%-34s %8.3f s  %8.0f MB/s\n", "cat > /dev/null", ct, mb / ct
     printf "readPoints / wc -l: %.2f    fetchFiles / wc -l: %.2f\n", rt / wt, it / wt
+}'
+
+ptgbin="$build/bin/bench_ptg_read"
+if [ ! -x "$ptgbin" ]; then
+    echo "$ptgbin is missing: no PTG figures" >&2
+    exit 0
+fi
+"$ptgbin" --ptg-points="$points" --ptg-file="$ptgfile" \
+    --benchmark_repetitions=3 --benchmark_report_aggregates_only=true \
+    --benchmark_out="$ptgjson" --benchmark_out_format=json
+
+ptgbytes=$(stat -c %s "$ptgfile")
+cat "$ptgfile" >/dev/null
+ptg_cat_time=$(seconds cat "$ptgfile")
+ptg_read_time=$(median BM_PtgReadPoints "$ptgjson")
+ptg_index_time=$(median BM_PtgIndex "$ptgjson")
+ptg_points=$(counter BM_PtgReadPoints points "$ptgjson")
+
+# The PTG file holds the same grid; its row masks leave out the missing returns that the
+# PTX file stores as points at the origin, so it delivers fewer points.
+awk -v bytes="$ptgbytes" -v cells="$points" -v delivered="$ptg_points" -v rt="$ptg_read_time" \
+    -v it="$ptg_index_time" -v ct="$ptg_cat_time" -v xt="$read_time" 'BEGIN {
+    mb = bytes / 1e6
+    printf "\nPTG file: %.0f MB, the same grid of about %d cells, %d points with a return\n", mb, cells, delivered
+    printf "%-34s %8.3f s  %8.0f MB/s  %6.2f M points/s  %6.2f M cells/s\n", "ScanSourcePTG readPoints (median)", rt, mb / rt, delivered / rt / 1e6, cells / rt / 1e6
+    printf "%-34s %8.3f s\n", "ScanSourcePTG fetchFiles (median)", it
+    printf "%-34s %8.3f s  %8.0f MB/s\n", "cat > /dev/null", ct, mb / ct
+    printf "PTX readPoints / PTG readPoints (same grid): %.1f\n", xt / rt
 }'
