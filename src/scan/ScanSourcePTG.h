@@ -50,14 +50,6 @@ public:
     void scanPoseParts(int i, cv::Mat& rotation, cv::Mat& translation) const override;
     void scanPose(int i, cv::Mat& pose) const override;
 
-    // Bytes of one point record for a "%%properties" value.
-    static int recordSize(qint32 properties);
-    // Whether the file begins with the line "PTG index file".
-    static bool isIndexFile(const QString& path);
-    // The scan files an index file names, in its order: absolute paths in the index
-    // file's folder, letter case kept, '\' taken as a folder separator.
-    static QStringList readIndexFile(const QString& path);
-
 private:
     struct Header
     {
@@ -68,6 +60,13 @@ private:
         qint64 tableOffset = 0; // where the column offset table begins
     };
 
+    // Bytes of one point record for a "%%properties" value.
+    static int recordSize(qint32 properties);
+    // Whether the file begins with the line "PTG index file".
+    static bool isIndexFile(const QString& path);
+    // The scan files an index file names, in its order: absolute paths in the index
+    // file's folder, letter case kept, '\' taken as a folder separator.
+    static QStringList readIndexFile(const QString& path);
     bool readHeader(BinaryBlockReader& in, Header& header) const;
     bool restartIfPending(int i);
     // Reads (the rest of) column columnCursor into points from column n on, at most

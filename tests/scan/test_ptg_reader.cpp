@@ -523,10 +523,12 @@ TEST(PtgReader, FilesWithoutAScanLeaveTheListAligned)
     const QStringList inputs = {writeFile(dir.filePath(QStringLiteral("a.ptg")), a.bytes),
                                 dir.filePath(QStringLiteral("missing.ptg")),
                                 writeFile(dir.filePath(QStringLiteral("text.ptg")), "hello\n"),
+                                dir.filePath(QStringLiteral("folder.ptg")),
                                 writeFile(dir.filePath(QStringLiteral("b.ptg")), b.bytes)};
+    QDir(dir.path()).mkdir(QStringLiteral("folder.ptg"));
     CaptureStdout out;
     ScanSourceContract contract;
-    contract.label = "four inputs, two of them without a scan";
+    contract.label = "five inputs, three of them without a scan";
     contract.createReader = newPtgReader;
     contract.inputFiles = inputs;
     contract.scans = {
@@ -538,9 +540,10 @@ TEST(PtgReader, FilesWithoutAScanLeaveTheListAligned)
     reader.fetchFiles(inputs);
     QStringList names;
     reader.scanNames(names);
-    EXPECT_EQ(names, QStringList({inputs[0], inputs[3]}));
+    EXPECT_EQ(names, QStringList({inputs[0], inputs[4]}));
     EXPECT_TRUE(out.lines().contains("Cannot open PTG file " + inputs[1]));
     EXPECT_TRUE(out.lines().contains("Not a PTG file: " + inputs[2]));
+    EXPECT_TRUE(out.lines().contains("Cannot open PTG file " + inputs[3]));
 
     ScanSourcePTG none;
     EXPECT_FALSE(none.fetchFiles({})) << "no input";
