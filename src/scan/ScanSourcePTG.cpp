@@ -28,6 +28,9 @@ constexpr std::size_t indexLineLimit = std::size_t(64) << 10;
 // No key of ours is this long: a key record's first bytes decide whether it is one.
 constexpr qint64 keyLookAhead = 64;
 constexpr qint64 startBytes = 8; // "PTG", a zero byte, the magic number
+// A header holds a few dozen key records; a file that goes on with records (zeros read as
+// empty keys, say) is not read to its end.
+constexpr int maxKeyRecords = 10000;
 
 template <class T> T littleEndian(const char* p)
 {
@@ -201,8 +204,12 @@ bool ScanSourcePTG::readHeader(BinaryBlockReader& in, Header& header) const
     header = Header();
     header.pose = cv::Mat::eye(4, 4, CV_64F); // a scan without "%%transform" is not moved
     qint64 at = startBytes;
-    for (;;) {
+    for (int records = 0;; ++records) {
         const qint64 recordStart = at;
+        if (records == maxKeyRecords) {
+            return invalid(recordStart, "no %%header_end after " + std::to_string(records) +
+                                            " key records");
+        }
         const char* p = in.bytes(at, 4);
         if (!p)
             return incomplete(recordStart);
