@@ -207,8 +207,8 @@ bool ScanSourcePTG::readHeader(BinaryBlockReader& in, Header& header) const
     for (int records = 0;; ++records) {
         const qint64 recordStart = at;
         if (records == maxKeyRecords) {
-            return invalid(recordStart, "no %%header_end after " + std::to_string(records) +
-                                            " key records");
+            return invalid(recordStart,
+                           "no %%header_end after " + std::to_string(records) + " key records");
         }
         const char* p = in.bytes(at, 4);
         if (!p)
