@@ -42,6 +42,8 @@ QByteArray processListing()
 
 QByteArray ownImageNeedle() { return QByteArrayLiteral("Orthaven.exe"); }
 
+QByteArray layoutRunnerNeedle() { return QByteArrayLiteral("orthaven-layout.exe"); }
+
 #else
 
 namespace {
@@ -83,6 +85,8 @@ QByteArray processListing()
     }
     return listing;
 }
+
+QByteArray layoutRunnerNeedle() { return QByteArrayLiteral("\northaven-layout\n"); }
 
 QByteArray ownImageNeedle()
 {

@@ -86,6 +86,15 @@ TEST(SingleInstance, CountsEveryOccurrenceOfTheImageName)
     EXPECT_EQ(countOccurrences("\northaven\northaven-layout\northaven\n", "\northaven\n"), 2);
 }
 
+TEST(SingleInstance, TheLayoutRunnerIsFoundApartFromTheWindow)
+{
+#ifndef Q_OS_WIN
+    EXPECT_EQ(countOccurrences("\northaven\n", layoutRunnerNeedle()), 0);
+    EXPECT_EQ(countOccurrences("\nbash\northaven-layout\northaven\n", layoutRunnerNeedle()), 1);
+    EXPECT_EQ(countOccurrences("\northaven-layout2\n", layoutRunnerNeedle()), 0);
+#endif
+}
+
 TEST(SingleInstance, VerdictByCount)
 {
     EXPECT_EQ(judgeInstanceCount(0), InstanceVerdict::ListingFailed);
