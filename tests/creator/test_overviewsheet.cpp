@@ -159,23 +159,6 @@ TEST(OverviewGeometry, GridLabelsNameTheWorldCoordinateAtEachTileEdge)
     }
 }
 
-TEST(OverviewGeometry, GeoreferencedLayoutsGetFullMetreLabels)
-{
-    OverviewScene scene(Top, [](std::vector<FakeScan>& scans) {
-        for (FakeScan& s : scans) {
-            s.pose.at<double>(0, 3) += 500000.0;
-            s.pose.at<double>(1, 3) += 5400000.0;
-        }
-    });
-    ASSERT_TRUE(scene.layout());
-    const LayoutLogInfo log = LogReader(scene.logPath()).info();
-    const std::vector<GridLabel> labels = gridLabels(log, Top, scene.original.size());
-    ASSERT_EQ(labels.size(), 3u);
-    EXPECT_EQ(labels[0].text, "500000 m");
-    EXPECT_EQ(labels[1].text, "500010 m");
-    EXPECT_EQ(labels[2].text, "5400000 m");
-}
-
 TEST(OverviewGeometry, ScanFlagsAndNamesShorterThanTheLogAreUnusedScans)
 {
     OverviewScene scene;
