@@ -289,6 +289,17 @@
     </message>
 </context>
 <context>
+    <name>OverviewSheet</name>
+    <message>
+        <source>Orthaven – orthographic layouts from laser scans</source>
+        <translation>Orthaven – orthografische Layouts aus Laserscans</translation>
+    </message>
+    <message>
+        <source>List of unused scans</source>
+        <translation>Liste der nicht verwendeten Scans</translation>
+    </message>
+</context>
+<context>
     <name>SketchupPluginForm</name>
     <message>
         <source>SketchUp Plugin Installation Dialog</source>

@@ -1,5 +1,6 @@
 #include "creator/LayoutTask.h"
 
+#include "creator/OverviewSheet.h"
 #include "platform/AppPaths.h"
 #include "scan/ScanSourceFactory.h"
 
@@ -109,8 +110,25 @@ void LayoutTask::compute()
     creator.layout();
 }
 
-// The scan-position sheet and the annotated thumbnail are drawn here once the overview
-// sheet is part of the program.
-void LayoutTask::drawOverviewPictures() {}
+void LayoutTask::drawOverviewPictures()
+{
+    OverviewInputs inputs;
+    inputs.view = job.view;
+    inputs.scanList = job.scanList;
+    inputs.usedFlags = creator.scanList;
+    inputs.invertColor = job.invertColor;
+    inputs.config = config;
+    try {
+        reader->scanNames(inputs.scanNames);
+    } catch (...) {
+        inputs.scanNames.clear(); // the markers are then labelled by index
+    }
+    const AxisLabels labels = axisLabelsFor(job.view);
+    // The engine names the log after the output file's base name (site.final.log gives
+    // site.log): read the file it really wrote.
+    const QString logPath = creator.logFilePath();
+    drawScanPositionSheet(logPath, labels.horizontal, labels.vertical, inputs);
+    annotateThumbnail(logPath, labels.horizontal, labels.vertical, inputs);
+}
 
 } // namespace orthaven
