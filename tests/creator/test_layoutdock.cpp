@@ -10,6 +10,7 @@
 #include "platform/AppPaths.h"
 #include "support/CaptureStdout.h"
 #include "support/FakeScanSource.h"
+#include "support/GermanTexts.h"
 #include "support/QtPrinters.h"
 #include "support/TempAppData.h"
 #include "uikit/UserDialogs.h"
@@ -465,6 +466,7 @@ TEST_F(Dock, ScansOfTheSameNameShareOneRowThatStandsForTheLater)
 
 TEST_F(Dock, AChoiceThatCannotBeListedKeepsThePreviousOne)
 {
+    writeConfig(30.0, 0.05, 20.0);
     makeDock();
     const QString good = scanFile("good.ptx", stationPtx(0, 0, 1));
     chooseInputs({good});
@@ -785,6 +787,25 @@ TEST_F(Dock, StopAndWaitEndsARunQuietly)
     EXPECT_TRUE(UserDialogs::shownMessages().isEmpty());
     expectResetPanel();
     EXPECT_FALSE(QFileInfo::exists(log));
+}
+
+TEST_F(Dock, SpeaksGermanWithTheGermanTranslation)
+{
+    GermanTexts german;
+    ASSERT_TRUE(german.isLoaded());
+    makeDock();
+    EXPECT_EQ(dock->windowTitle(), "Layout-Erstellung");
+    EXPECT_EQ(w<QGroupBox>("step6")->title(), "Letzter Schritt");
+    EXPECT_EQ(w<QComboBox>("cb_imagetype")->itemText(2), "TIFF (*.tif)");
+    chooseInputs({scanFile("one.ptx", stationPtx(0, 0, 1))});
+    click("rb_back");
+    EXPECT_EQ(textOf("sl_lower"), "Vorne");
+    EXPECT_EQ(textOf("sl_upper"), "Hinten");
+    EXPECT_EQ(dock->findChild<QWidget*>("ProgressForm")->windowTitle(), "Fortschritt ...");
+    chooseOutput(outFolder() + "/de.log");
+    w<QLineEdit>("e_upper")->setText(textOf("e_lower"));
+    click("b_start");
+    EXPECT_EQ(UserDialogs::shownTexts(), QStringList{"Bitte geben Sie gültige Schnittebenen an!"});
 }
 
 TEST(DockRules, RieglProjectPathsMustBeLatin1)
