@@ -204,7 +204,7 @@ Bitte wählen Sie PTX-, PTG-, FARO- oder Riegl-Scandateien.</translation>
     </message>
     <message>
         <source>Layout/Section save as</source>
-        <translation>Layout/Schnitt speichern unter</translation>
+        <translation>Layout/Schnitt speichern als</translation>
     </message>
     <message>
         <source>Image File Type</source>
