@@ -10,12 +10,10 @@
 #include "ui_LayoutForm.h"
 #include "ui_ProgressForm.h"
 
-#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
 #include <QEventLoop>
 #include <QFileInfo>
-#include <QKeyEvent>
 #include <QListWidgetItem>
 #include <QSignalBlocker>
 
@@ -321,6 +319,11 @@ Layout::Listing Layout::listScans()
     task.reader->scanNames(names);
     for (const QString& path : std::as_const(inputPaths))
         std::cout << path.toStdString() << std::endl;
+    // Files without a single scan give nothing to choose and no layout.
+    if (names.isEmpty()) {
+        hideProgressWindow();
+        return Listing::Failed;
+    }
     for (const QString& path : std::as_const(inputPaths)) {
         if (!rieglPathSupported(path)) {
             hideProgressWindow();
@@ -605,15 +608,10 @@ void Layout::onAddBatch()
 
 bool Layout::eventFilter(QObject* watched, QEvent* event)
 {
-    // The listing runs to its end; its window cannot be closed or escaped meanwhile.
-    if (watched == progressWindow) {
-        if (event->type() == QEvent::Close && listing) {
-            event->ignore();
-            return true;
-        }
-        if (event->type() == QEvent::KeyPress &&
-            static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape)
-            return true;
+    // The listing runs to its end; its window cannot be closed meanwhile.
+    if (watched == progressWindow && event->type() == QEvent::Close && listing) {
+        event->ignore();
+        return true;
     }
     return QDockWidget::eventFilter(watched, event);
 }
