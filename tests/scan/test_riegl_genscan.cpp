@@ -1,10 +1,10 @@
 // Riegl projects written by orthaven-genscan: the same points and poses as the PTX files
 // of the same scene, to the last bit, and so the same layout, pixel for pixel.
 
-#include "genscan/GenScanJob.h"
-#include "genscan/RieglWriter.h"
 #include "creator/layoutdef.h"
 #include "engine/LayoutCreator.h"
+#include "genscan/GenScanJob.h"
+#include "genscan/RieglWriter.h"
 #include "scan/ScanSourcePTX.h"
 #include "scan/ScanSourceRiegl.h"
 #include "support/CaptureStdout.h"
@@ -13,7 +13,6 @@
 #include "support/TempAppData.h"
 
 #include <QDir>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -227,25 +226,4 @@ TEST(RieglGenScan, FailedWriteLeavesNoStreamWithoutItsProject)
     EXPECT_FALSE(job.errorText().isEmpty());
     EXPECT_FALSE(QFile::exists(dir.filePath("SCANS/ScanPos001/SINGLESCANS/scan_001.p3s")));
     EXPECT_FALSE(QFile::exists(dir.filePath("SCANS/ScanPos003/SINGLESCANS/scan_003.p3s")));
-}
-
-TEST(RieglGenScan, ProgramWritesAProject)
-{
-    QTemporaryDir dir;
-    QProcess program;
-    program.start(QStringLiteral(ORTHAVEN_GENSCAN_PROGRAM),
-                  {"--output", dir.path(), "--format", "rsp", "--stations", "2",
-                   "--points-per-column", "10", "--columns", "20", "--single-file", "--name", "site"});
-    ASSERT_TRUE(program.waitForFinished(60000));
-    EXPECT_EQ(program.exitCode(), 0) << program.readAllStandardError().toStdString();
-    const QStringList lines = QString::fromUtf8(program.readAllStandardOutput())
-                                  .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    ASSERT_FALSE(lines.isEmpty());
-    EXPECT_EQ(lines.last(), "2 scans, 400 points in 1 files");
-
-    CaptureStdout quiet;
-    ScanSourceRiegl reader;
-    ASSERT_TRUE(reader.fetchFiles({dir.filePath("site.rsp")}));
-    ASSERT_EQ(reader.scanCount(), 2);
-    EXPECT_EQ(readWholeScan(reader, 1).points.size(), 200u);
 }

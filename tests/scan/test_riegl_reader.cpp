@@ -39,12 +39,11 @@ struct TwoPositionProject
 
     TwoPositionProject()
     {
-        project = writeFile(dir.filePath("site.RiSCAN/project.rsp"),
-                            projectXml(popXml(pop),
-                                       positionXml("ScanPos001", singleScansXml({"a.p3s"}) +
-                                                                     sopXml(sop1)) +
-                                           positionXml("ScanPos002", singleScansXml({"b.p3s"}) +
-                                                                         sopXml(sop2))));
+        project = writeFile(
+            dir.filePath("site.RiSCAN/project.rsp"),
+            projectXml(popXml(pop),
+                       positionXml("ScanPos001", singleScansXml({"a.p3s"}) + sopXml(sop1)) +
+                           positionXml("ScanPos002", singleScansXml({"b.p3s"}) + sopXml(sop2))));
         scan1 = writeFile(dir.filePath("site.RiSCAN/SCANS/ScanPos001/SINGLESCANS/a.p3s"),
                           pointStream({points1}));
         scan2 = writeFile(dir.filePath("site.RiSCAN/SCANS/ScanPos002/SINGLESCANS/b.p3s"),
@@ -138,7 +137,8 @@ TEST(RieglReader, KeepsTheScanSourceContract)
     contract.createReader = newRieglReader;
     contract.inputFiles = {site.project};
     // The scan grid is not known from a stream: 0 × 0.
-    contract.scans = {{site.points1, times(pop, sop1), 0, 0}, {site.points2, times(pop, sop2), 0, 0}};
+    contract.scans = {{site.points1, times(pop, sop1), 0, 0},
+                      {site.points2, times(pop, sop2), 0, 0}};
     contract.maxPointsPerChunk = ScanSourceRiegl::chunkPoints;
     checkScanSourceContract(contract);
 }
@@ -191,10 +191,10 @@ TEST(RieglReader, ChunksOfThirtyThousandEndWithTheFrame)
 TEST(RieglReader, PositionWithTwoSingleScansSharesItsSop)
 {
     ReadProject p(projectXml(
-        popXml(pop), positionXml("ScanPos001", singleScansXml({"a.p3s"}, "FIRST") +
-                                                   singleScansXml({"b.p3s"}, "SECOND") +
-                                                   sopXml(sop1)) +
-                         positionXml("ScanPos002", singleScansXml({"c.p3s"}) + sopXml(sop2))));
+        popXml(pop),
+        positionXml("ScanPos001", singleScansXml({"a.p3s"}, "FIRST") +
+                                      singleScansXml({"b.p3s"}, "SECOND") + sopXml(sop1)) +
+            positionXml("ScanPos002", singleScansXml({"c.p3s"}) + sopXml(sop2))));
     ASSERT_TRUE(p.fetched);
     EXPECT_EQ(p.names(), QStringList({"a.p3s", "b.p3s", "c.p3s"}));
     EXPECT_TRUE(sameMatrix(p.pose(0), times(pop, sop1)));
@@ -208,19 +208,20 @@ TEST(RieglReader, PosesStayWithTheirOwnPosition)
 {
     // A position with a SOP but no scan, and one whose "singlescans" is empty, place
     // nothing; the SOPs of the positions after them stay with their own scans.
-    ReadProject p(projectXml(
-        popXml(pop),
-        positionXml("A", singleScansXml({"a.p3s"}) + sopXml(sop1)) +
-            positionXml("NoScans", sopXml(translation(1000, 1000, 1000))) +
-            positionXml("Empty", singleScansXml({}) + sopXml(translation(2000, 0, 0))) +
-            positionXml("NoSop", "") + // places nothing, so needs no SOP
-            positionXml("B", singleScansXml({"b.p3s"}) + sopXml(sop2))));
+    ReadProject p(
+        projectXml(popXml(pop),
+                   positionXml("A", singleScansXml({"a.p3s"}) + sopXml(sop1)) +
+                       positionXml("NoScans", sopXml(translation(1000, 1000, 1000))) +
+                       positionXml("Empty", singleScansXml({}) + sopXml(translation(2000, 0, 0))) +
+                       positionXml("NoSop", "") + // places nothing, so needs no SOP
+                       positionXml("B", singleScansXml({"b.p3s"}) + sopXml(sop2))));
     ASSERT_TRUE(p.fetched);
     EXPECT_EQ(p.names(), QStringList({"a.p3s", "b.p3s"}));
     EXPECT_TRUE(sameMatrix(p.pose(1), times(pop, sop2)));
     EXPECT_TRUE(p.lines.contains("Scan position \"Empty\": no scan file in \"SINGLESCANS\""));
     for (const QString& line : p.lines)
-        EXPECT_FALSE(line.endsWith("/SINGLESCANS/") || line.endsWith("/SINGLESCANS")) << line.toStdString();
+        EXPECT_FALSE(line.endsWith("/SINGLESCANS/") || line.endsWith("/SINGLESCANS"))
+            << line.toStdString();
 }
 
 TEST(RieglReader, ProjectsWithoutASoundPose)
@@ -240,8 +241,9 @@ TEST(RieglReader, ProjectsWithoutASoundPose)
          projectXml(popXml(pop), positionXml("SP01", scans + "<sop><freeze>0</freeze></sop>")),
          "Error: scan position \"SP01\": sop holds no matrix"},
         {"3 x 4 matrix",
-         projectXml(popXml(pop), positionXml("SP01", scans + "<sop><matrix rows=\"3\" cols=\"4\">"
-                                                             "1 0 0 0 0 1 0 0 0 0 1 0</matrix></sop>")),
+         projectXml(popXml(pop),
+                    positionXml("SP01", scans + "<sop><matrix rows=\"3\" cols=\"4\">"
+                                                "1 0 0 0 0 1 0 0 0 0 1 0</matrix></sop>")),
          "Error: scan position \"SP01\": sop matrix of rows=\"3\" cols=\"4\", 4 x 4 expected"},
         {"no rows attribute",
          projectXml(popXml(pop), positionXml("SP01", scans + "<sop><matrix cols=\"4\">"
@@ -249,8 +251,9 @@ TEST(RieglReader, ProjectsWithoutASoundPose)
                                                              "</matrix></sop>")),
          "Error: scan position \"SP01\": sop matrix of rows=\"\" cols=\"4\", 4 x 4 expected"},
         {"twelve numbers",
-         projectXml(popXml(pop), positionXml("SP01", scans + "<sop><matrix rows=\"4\" cols=\"4\">"
-                                                             "1 0 0 0 0 1 0 0 0 0 1 0</matrix></sop>")),
+         projectXml(popXml(pop),
+                    positionXml("SP01", scans + "<sop><matrix rows=\"4\" cols=\"4\">"
+                                                "1 0 0 0 0 1 0 0 0 0 1 0</matrix></sop>")),
          "Error: scan position \"SP01\": sop matrix holds 12 numbers, 16 expected"},
         {"a word among the numbers",
          projectXml(popXml(pop), positionXml("SP01", scans + "<sop><matrix rows=\"4\" cols=\"4\">"
@@ -289,10 +292,11 @@ TEST(RieglReader, ProjectsWithoutASoundPose)
 
     // Windows exponents, a leading plus, tabs and line breaks between numbers, and a
     // bottom row as the file gives it; numbers after the sixteenth are not read.
-    ReadProject written(projectXml(
-        "<pop><matrix rows=\"4\" cols=\"4\">\t1 4.7632160018149184E-005 0 1441015.57\n"
-        "0 1 -5.2554397717696518E-019 -4480820.38   0 0 +1 4289793.94   0 0 0 1   7 </matrix></pop>",
-        positionXml("SP01", scans + sopXml(cv::Mat::eye(4, 4, CV_64F)))));
+    ReadProject written(
+        projectXml("<pop><matrix rows=\"4\" cols=\"4\">\t1 4.7632160018149184E-005 0 1441015.57\n"
+                   "0 1 -5.2554397717696518E-019 -4480820.38   0 0 +1 4289793.94   0 0 0 1   7 "
+                   "</matrix></pop>",
+                   positionXml("SP01", scans + sopXml(cv::Mat::eye(4, 4, CV_64F)))));
     ASSERT_TRUE(written.fetched);
     const cv::Mat pose = written.pose(0);
     EXPECT_EQ(pose.at<double>(0, 1), 4.7632160018149184E-5);
@@ -311,15 +315,15 @@ TEST(RieglReader, TakesThePlainScanOfASingleScans)
         const char* chosen;
     };
     const Case cases[] = {
-        {"monitoring preview first",
-         singleScansXml({"170815_144558.mon.rxp", "170815_144558.rxp"}), "170815_144558.rxp"},
+        {"monitoring preview first", singleScansXml({"170815_144558.mon.rxp", "170815_144558.rxp"}),
+         "170815_144558.rxp"},
         {"archived copies first",
          singleScansXml({"151120_150227_old@20160315-120347-357.rxp",
                          "151120_150404@20160315-120349-059.rxp", "151120_150227.rxp",
                          "151120_150404.rxp"}),
          "151120_150227.rxp"},
-        {"only copies: the first",
-         singleScansXml({"a.mon.rxp", "b@20160315-120606-559.rxp"}), "a.mon.rxp"},
+        {"only copies: the first", singleScansXml({"a.mon.rxp", "b@20160315-120606-559.rxp"}),
+         "a.mon.rxp"},
         {"plain scan first", singleScansXml({"x.rxp", "x.mon.rxp"}), "x.rxp"},
         {"a scan marked deleted",
          "<singlescans fold=\"S\"><scan states=\"deleted\"><file>old.rxp</file></scan>"
@@ -463,15 +467,18 @@ TEST(RieglPath, ProjectPathsOutsideLatin1AreRefused)
         {QString::fromUtf8("C:\\Проект\\project.rsp"), true},
         {QString::fromUtf8("D:/測量/site.RSP"), true},
         {QString::fromUtf8("C:/scans/€uro/project.rsp"), true}, // € is not Latin-1
-        {QString::fromUtf8("C:\\Проект\\scan.ptx"), false},       // not a Riegl project
+        {QString::fromUtf8("C:\\Проект\\scan.ptx"), false},     // not a Riegl project
         {QString::fromUtf8("C:\\Проект\\project.rsp.bak"), false},
     };
     for (const Case& c : cases)
         EXPECT_EQ(rieglProjectPathRefused(c.path), c.refused) << c.path.toStdString();
 
-    EXPECT_EQ(rieglScanUri(QString::fromUtf8("/d/Süd/a.p3s")), QByteArray("file:/d/S\xfc" "d/a.p3s"));
+    EXPECT_EQ(rieglScanUri(QString::fromUtf8("/d/Süd/a.p3s")), QByteArray("file:/d/S\xfc"
+                                                                          "d/a.p3s"));
     EXPECT_TRUE(rieglScanUri(QString::fromUtf8("/d/Проект/a.p3s")).isEmpty());
-    EXPECT_EQ(rieglPathFromUri("file:/d/S\xfc" "d/a.p3s"), QString::fromUtf8("/d/Süd/a.p3s"));
+    EXPECT_EQ(rieglPathFromUri("file:/d/S\xfc"
+                               "d/a.p3s"),
+              QString::fromUtf8("/d/Süd/a.p3s"));
     EXPECT_TRUE(rieglPathFromUri("http://host/a.p3s").isEmpty());
     EXPECT_TRUE(rieglPathFromUri("file:").isEmpty());
 }
@@ -485,9 +492,10 @@ TEST(RieglPath, Latin1FoldersAreReadAndOthersRefusedAtOpen)
     const QString folder = dir.filePath(QString::fromUtf8("Messung Süd"));
     const QString project = writeFile(
         folder + "/project.rsp",
-        projectXml(popXml(pop),
-                   positionXml(QString::fromUtf8("Straße"), singleScansXml({"a.p3s"}) + sopXml(sop1)) +
-                       positionXml(QString::fromUtf8("Двор"), singleScansXml({"b.p3s"}) + sopXml(sop2))));
+        projectXml(
+            popXml(pop),
+            positionXml(QString::fromUtf8("Straße"), singleScansXml({"a.p3s"}) + sopXml(sop1)) +
+                positionXml(QString::fromUtf8("Двор"), singleScansXml({"b.p3s"}) + sopXml(sop2))));
     writeFile(folder + QString::fromUtf8("/SCANS/Straße/SINGLESCANS/a.p3s"), pointStream({points}));
     writeFile(folder + QString::fromUtf8("/SCANS/Двор/SINGLESCANS/b.p3s"), pointStream({points}));
 

@@ -46,7 +46,8 @@ const RealProject realProjects[] = {
        {-128362.151182, 330662.330613, 127.015517}}}},
     // Archived copies ("…_old@….rxp", "…@….rxp") are listed before the scans themselves.
     {"rsp/riscan-pro/project.RiSCAN/project.rsp",
-     {{"SCANS/SP01/SINGLESCANS/151120_150227.rxp", {-515634.854668, -5519672.415948, 3143442.430636}},
+     {{"SCANS/SP01/SINGLESCANS/151120_150227.rxp",
+       {-515634.854668, -5519672.415948, 3143442.430636}},
       {"SCANS/SP02/SINGLESCANS/151120_155528.rxp",
        {-515634.998876, -5519663.249397, 3143458.432627}}}},
 };
@@ -109,7 +110,8 @@ TEST(RieglRealData, SouthPolePositionsKeepTheirOwnSop)
     EXPECT_EQ(names[9], "170117_204947.rxp");
     EXPECT_EQ(names[20], "170118_022237.rxp");
     EXPECT_EQ(names[21], "170118_223126.rxp");
-    EXPECT_TRUE(out.lines().contains("Scan position \"ScanPos009b\": no scan file in \"SINGLESCANS\""));
+    EXPECT_TRUE(
+        out.lines().contains("Scan position \"ScanPos009b\": no scan file in \"SINGLESCANS\""));
     for (const QString& line : out.lines())
         EXPECT_FALSE(line.endsWith("/")) << line.toStdString();
 
@@ -141,8 +143,9 @@ TEST(RieglRealData, HandMadeFailureCases)
     CaptureStdout out;
     ScanSourceRiegl reader;
     EXPECT_FALSE(reader.fetchFiles({empty}));
-    EXPECT_EQ(out.lines(), QStringList({"Error: Parse error at line 1, column 0: Premature end of document.",
-                                        "Error parsing rsp file"}));
+    EXPECT_EQ(out.lines(),
+              QStringList({"Error: Parse error at line 1, column 0: Premature end of document.",
+                           "Error parsing rsp file"}));
     EXPECT_EQ(reader.scanCount(), 0);
 
     ScanSourceRiegl other;
@@ -161,10 +164,11 @@ TEST(RieglRealData, RxpStreamIsRefusedWithoutGarbage)
     const QString stream = dir.filePath("SCANS/P/SINGLESCANS/scan.rxp");
     QDir().mkpath(QFileInfo(stream).absolutePath());
     ASSERT_TRUE(QFile::copy(rxp, stream));
-    const QString project = writeFile(
-        dir.filePath("project.rsp"),
-        projectXml(popXml(cv::Mat::eye(4, 4, CV_64F)),
-                   positionXml("P", singleScansXml({"scan.rxp"}) + sopXml(cv::Mat::eye(4, 4, CV_64F)))));
+    const QString project =
+        writeFile(dir.filePath("project.rsp"),
+                  projectXml(popXml(cv::Mat::eye(4, 4, CV_64F)),
+                             positionXml("P", singleScansXml({"scan.rxp"}) +
+                                                  sopXml(cv::Mat::eye(4, 4, CV_64F)))));
 
     CaptureStdout out;
     ScanSourceRiegl reader;

@@ -123,7 +123,8 @@ bool RieglWriter::beginScan(const ScanInfo& info)
         error = QStringLiteral("Riegl writer used out of order");
         return false;
     }
-    const quint64 points = quint64(std::max(info.columns, 0)) * quint64(std::max(info.pointsPerColumn, 0));
+    const quint64 points =
+        quint64(std::max(info.columns, 0)) * quint64(std::max(info.pointsPerColumn, 0));
     if (points > std::numeric_limits<std::uint32_t>::max()) {
         error = QStringLiteral("A Riegl scan frame holds at most %1 points")
                     .arg(std::numeric_limits<std::uint32_t>::max());
@@ -138,15 +139,16 @@ bool RieglWriter::beginScan(const ScanInfo& info)
                               .arg(QLatin1String(streamExtension));
     position.pose = info.pose;
 
-    const QString folder = projectFolder + QStringLiteral("/SCANS/") + position.name +
-                           QStringLiteral("/SINGLESCANS");
+    const QString folder =
+        projectFolder + QStringLiteral("/SCANS/") + position.name + QStringLiteral("/SINGLESCANS");
     if (!QDir().mkpath(folder)) {
         error = QStringLiteral("Cannot create the folder %1").arg(folder);
         return false;
     }
     stream = std::make_unique<QSaveFile>(folder + QLatin1Char('/') + position.streamFile);
     if (!stream->open(QIODevice::WriteOnly)) {
-        error = QStringLiteral("Cannot create %1: %2").arg(stream->fileName(), stream->errorString());
+        error =
+            QStringLiteral("Cannot create %1: %2").arg(stream->fileName(), stream->errorString());
         stream.reset();
         return false;
     }
@@ -190,7 +192,8 @@ bool RieglWriter::endScan()
     inScan = false;
     const bool ok = flush(true) && stream->commit();
     if (!ok && error.isEmpty())
-        error = QStringLiteral("Cannot write %1: %2").arg(stream->fileName(), stream->errorString());
+        error =
+            QStringLiteral("Cannot write %1: %2").arg(stream->fileName(), stream->errorString());
     if (ok)
         writtenStreams.append(stream->fileName());
     stream.reset();
@@ -245,7 +248,8 @@ QByteArray RieglWriter::projectText() const
         }
         return QByteArray::fromStdString(text);
     };
-    std::array<double, 16> pop{1, 0, 0, offset[0], 0, 1, 0, offset[1], 0, 0, 1, offset[2], 0, 0, 0, 1};
+    std::array<double, 16> pop{1, 0, 0, offset[0], 0, 1, 0, offset[1],
+                               0, 0, 1, offset[2], 0, 0, 0, 1};
 
     QByteArray xml;
     xml += "<?xml version=\"1.0\" standalone=\"no\"?>\n";
@@ -263,9 +267,11 @@ QByteArray RieglWriter::projectText() const
             sop[std::size_t(4 * axis + 3)] -= offset[std::size_t(axis)];
         const QByteArray name = xmlText(p.name);
         const QString stem = QFileInfo(p.streamFile).completeBaseName();
-        xml += "\t\t<scanposition name=\"" + name + "\" kind=\"PositionX\" fold=\"" + name + "\">\n";
+        xml +=
+            "\t\t<scanposition name=\"" + name + "\" kind=\"PositionX\" fold=\"" + name + "\">\n";
         xml += "\t\t\t<name>" + name + "</name>\n";
-        xml += "\t\t\t<singlescans name=\"SINGLESCANS\" kind=\"SINGLESCANS\" fold=\"SINGLESCANS\">\n";
+        xml +=
+            "\t\t\t<singlescans name=\"SINGLESCANS\" kind=\"SINGLESCANS\" fold=\"SINGLESCANS\">\n";
         xml += "\t\t\t\t<scan name=\"" + xmlText(stem) + "\" kind=\"ScanAcquiredX\">\n";
         xml += "\t\t\t\t\t<file>" + xmlText(p.streamFile) + "</file>\n";
         xml += "\t\t\t\t\t<name>" + xmlText(stem) + "</name>\n";
@@ -284,7 +290,8 @@ bool RieglWriter::flush(bool always)
         return true;
     const qint64 written = stream->write(buffer.data(), qint64(buffer.size()));
     if (written != qint64(buffer.size())) {
-        error = QStringLiteral("Cannot write %1: %2").arg(stream->fileName(), stream->errorString());
+        error =
+            QStringLiteral("Cannot write %1: %2").arg(stream->fileName(), stream->errorString());
         return false;
     }
     buffer.clear();

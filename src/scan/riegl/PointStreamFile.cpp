@@ -38,8 +38,7 @@ PointStreamFile::Result PointStreamFile::open(const QString& path)
     if (header.size() < qsizetype(headerSize) || std::memcmp(header.data(), magic, 8) != 0) {
         if (looksLikeRxp(header)) {
             std::cout << "Point stream " << printablePath
-                      << ": a Riegl RXP stream, which only Riegl's scan library reads"
-                      << std::endl;
+                      << ": a Riegl RXP stream, which only Riegl's scan library reads" << std::endl;
         } else {
             std::cout << "Point stream " << printablePath
                       << ": not a point stream (no point-stream header)" << std::endl;
@@ -86,8 +85,8 @@ PointStreamFile::Result PointStreamFile::startFrame()
     if (n < 0)
         return fail("read error: " + file.errorString().toStdString());
     if (n < 8) {
-        return fail("ends inside the header of frame " + std::to_string(frameIndex) +
-                    " at byte " + std::to_string(position));
+        return fail("ends inside the header of frame " + std::to_string(frameIndex) + " at byte " +
+                    std::to_string(position));
     }
     if (std::memcmp(head, frameTag, 4) != 0) {
         return fail("no frame tag at byte " + std::to_string(position) + " (frame " +

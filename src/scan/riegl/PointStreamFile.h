@@ -18,7 +18,8 @@ class PointStreamFile
 {
 public:
     // Results of the stand-in's functions, as they return them.
-    enum Result : int {
+    enum Result : int
+    {
         Success = 0,
         EndOfStream = 1,   // no frame follows
         InvalidCall = 2,   // unknown stream, missing buffer, unusable URI

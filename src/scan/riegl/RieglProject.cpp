@@ -25,8 +25,7 @@ QDomElement firstChild(const QDomElement& parent, const QString& tag)
 
 template <class Visit> void forEachChild(const QDomElement& parent, const QString& tag, Visit visit)
 {
-    for (QDomElement e = parent.firstChildElement(tag); !e.isNull();
-         e = e.nextSiblingElement(tag))
+    for (QDomElement e = parent.firstChildElement(tag); !e.isNull(); e = e.nextSiblingElement(tag))
         visit(e);
 }
 
@@ -65,8 +64,7 @@ bool readMatrix(const QDomElement& matrix, cv::Mat& out, std::string& problem)
     const int cols = matrix.attribute(QStringLiteral("cols")).toInt(&colsOk);
     if (!rowsOk || !colsOk || rows != 4 || cols != 4) {
         problem = "matrix of rows=" + quoted(matrix.attribute(QStringLiteral("rows"))) +
-                  " cols=" + quoted(matrix.attribute(QStringLiteral("cols"))) +
-                  ", 4 x 4 expected";
+                  " cols=" + quoted(matrix.attribute(QStringLiteral("cols"))) + ", 4 x 4 expected";
         return false;
     }
     const QStringList items =
@@ -230,8 +228,8 @@ bool RieglProject::read(const QString& projectPath)
     const QString latin1 = asLatin1 ? QString::fromLatin1(bytes) : QString();
     qint64 deepLine = 0;
     if (asLatin1 ? nestsTooDeep(latin1, deepLine) : nestsTooDeep(bytes, deepLine)) {
-        std::cout << "Error: rsp file nests elements deeper than " << maxDepth
-                  << " levels at line " << deepLine << std::endl;
+        std::cout << "Error: rsp file nests elements deeper than " << maxDepth << " levels at line "
+                  << deepLine << std::endl;
         return false;
     }
 
@@ -279,9 +277,9 @@ bool RieglProject::walk(const QDomElement& root, const QString& projectFolder)
                               << quoted(scans.attribute(QStringLiteral("fold"))) << std::endl;
                     return;
                 }
-                found.append(joinPath(projectFolder,
-                                      {positionsFold, positionFold,
-                                       scans.attribute(QStringLiteral("fold")), file}));
+                found.append(
+                    joinPath(projectFolder, {positionsFold, positionFold,
+                                             scans.attribute(QStringLiteral("fold")), file}));
             });
             if (found.isEmpty())
                 return; // its SOP, if any, places nothing

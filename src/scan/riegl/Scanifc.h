@@ -19,7 +19,7 @@ struct ScanifcAttributes // per-point data the reader does not look at
     std::uint8_t bytes[16];
 };
 
-using ScanifcTime = std::uint64_t;   // per-point time stamp, not looked at either
+using ScanifcTime = std::uint64_t;    // per-point time stamp, not looked at either
 using ScanifcStream = std::uintptr_t; // an open stream; 0 is none
 
 extern "C" {
@@ -49,8 +49,7 @@ struct ScanifcApi
 // The library this program is linked with.
 inline ScanifcApi linkedScanifc()
 {
-    return {&scanifc_point3dstream_open, &scanifc_point3dstream_read,
-            &scanifc_point3dstream_close};
+    return {&scanifc_point3dstream_open, &scanifc_point3dstream_read, &scanifc_point3dstream_close};
 }
 
 } // namespace orthaven
