@@ -1,6 +1,7 @@
 #include "scan/ScanSourceFactory.h"
 
 #include "scan/ScanSourcePTX.h"
+#include "scan/ScanSourceRiegl.h"
 
 #include <QFileInfo>
 
@@ -23,6 +24,7 @@ template <class Reader> std::unique_ptr<ScanSource> create()
 
 const ReaderEntry readers[] = {
     {".ptx", &create<ScanSourcePTX>},
+    {".rsp", &create<ScanSourceRiegl>},
 };
 
 } // namespace

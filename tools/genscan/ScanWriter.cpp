@@ -1,6 +1,7 @@
 #include "genscan/ScanWriter.h"
 
 #include "genscan/PtxWriter.h"
+#include "genscan/RieglWriter.h"
 
 #include <charconv>
 #include <type_traits>
@@ -25,6 +26,7 @@ template <class Writer> std::unique_ptr<ScanWriter> create()
 // Formats are added here as their writers arrive.
 const WriterEntry writers[] = {
     {"ptx", &create<PtxWriter>},
+    {"rsp", &create<RieglWriter>},
 };
 
 template <class T> void appendChars(std::string& out, T value)
