@@ -1,5 +1,7 @@
 #include "creator/Layout.h"
 
+#include "scan/riegl/RieglPath.h"
+
 #include "creator/BatchLayout.h"
 #include "creator/LayoutSettings.h"
 #include "engine/LayoutCreator.h"
@@ -50,19 +52,9 @@ QString importFilter()
 
 } // namespace
 
-bool fitsLatin1(const QString& text)
-{
-    for (const QChar c : text) {
-        if (c.unicode() > 0xff)
-            return false;
-    }
-    return true;
-}
+bool fitsLatin1(const QString& text) { return isLatin1Text(text); }
 
-bool rieglPathSupported(const QString& path)
-{
-    return !path.endsWith(QLatin1String(".rsp"), Qt::CaseInsensitive) || fitsLatin1(path);
-}
+bool rieglPathSupported(const QString& path) { return !rieglProjectPathRefused(path); }
 
 QString defaultLogFileName(std::uint32_t view)
 {
