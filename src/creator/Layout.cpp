@@ -7,6 +7,7 @@
 #include "engine/LayoutCreator.h"
 #include "engine/StatusReporter.h"
 #include "platform/AppPaths.h"
+#include "scan/riegl/RieglPath.h"
 #include "uikit/UserDialogs.h"
 
 #include "ui_LayoutForm.h"
