@@ -1,7 +1,5 @@
 #include "creator/Layout.h"
 
-#include "scan/riegl/RieglPath.h"
-
 #include "creator/BatchLayout.h"
 #include "creator/LayoutSettings.h"
 #include "engine/LayoutCreator.h"
