@@ -101,6 +101,10 @@ int LayoutRunner::run()
     results = std::make_unique<std::ostream>(outBuffer);
     progress = std::make_unique<ProgressDisplay>(err, errIsTerminal, columns);
     const int code = runJob();
+    if (code != Success) {
+        for (const QString& folder : std::as_const(createdFolders))
+            QDir().rmdir(folder); // only when empty
+    }
     showEngineLines(true);
     progress->finish();
     results->flush();
@@ -166,6 +170,14 @@ bool LayoutRunner::checkOutputFile(QString& error)
         return false;
     }
     const QString folder = info.absolutePath();
+    // Folders made here are removed again when the run writes nothing into them.
+    for (QString missing = folder; !QFileInfo::exists(missing);) {
+        createdFolders.append(missing);
+        const QString parent = QFileInfo(missing).absolutePath();
+        if (parent == missing)
+            break;
+        missing = parent;
+    }
     if (!QDir().mkpath(folder) || !QFileInfo(folder).isDir()) {
         error = QStringLiteral("cannot create the output folder %1")
                     .arg(QDir::toNativeSeparators(folder));

@@ -7,6 +7,7 @@
 #include "cli/CommandLine.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <deque>
 #include <functional>
@@ -74,7 +75,8 @@ private:
     std::unique_ptr<LayoutTask> task;
     std::deque<std::string> heldLines; // the last diagnostics not shown
     static constexpr std::size_t maxHeldLines = 40;
-    QString outputFile; // absolute path of the log to write
+    QString outputFile;         // absolute path of the log to write
+    QStringList createdFolders; // the output folders this run made, innermost first
     bool abandoned = false;
 };
 
