@@ -18,20 +18,6 @@ QStringList split(const char* text)
 
 } // namespace
 
-TEST(CommandLine, DefaultsLeaveTheConfigurationValuesOpen)
-{
-    CommandLine options;
-    QString error;
-    ASSERT_TRUE(parseCommandLine({"a.ptx"}, options, error)) << error.toStdString();
-    EXPECT_EQ(options.inputFiles, QStringList{"a.ptx"});
-    EXPECT_EQ(options.view, std::uint32_t(Top));
-    EXPECT_TRUE(options.scans.empty());
-    EXPECT_FALSE(options.clipLow || options.clipHigh || options.resolution ||
-                 options.scannerDomain || options.tileSize || options.invertColor);
-    EXPECT_TRUE(options.outputFile.isEmpty());
-    EXPECT_EQ(options.imageType, "png");
-}
-
 TEST(CommandLine, TakesEveryOptionInBothSpellings)
 {
     CommandLine options;
@@ -88,18 +74,6 @@ TEST(CommandLine, LaterOptionsWinAndDashDashEndsThem)
     EXPECT_EQ(options.invertColor, false);
     EXPECT_EQ(options.view, std::uint32_t(Front));
     EXPECT_EQ(options.inputFiles, QStringList{"--odd-name.ptx"});
-}
-
-TEST(CommandLine, HelpAndListNeedNoOutput)
-{
-    CommandLine options;
-    QString error;
-    ASSERT_TRUE(parseCommandLine({"--help"}, options, error)) << "help needs no scan file";
-    EXPECT_TRUE(options.help);
-    ASSERT_TRUE(parseCommandLine({"--list", "a.ptx"}, options, error));
-    EXPECT_TRUE(options.list);
-    EXPECT_TRUE(usageText().contains("--clip-low"));
-    EXPECT_TRUE(usageText().contains(".ptx"));
 }
 
 TEST(CommandLine, RefusesWhatNoJobCanUse)

@@ -44,8 +44,9 @@ QBitArray bits(std::initializer_list<bool> flags)
 
 TEST(ClippingDefaults, DepthRangeOfTheChosenScansRoundedOutwardPlusOneMetre)
 {
-    // Scan 2 lies far off and is only used where it is chosen.
-    const FakeScanSource source = sourceAt({{0.5, -1.3, -1.3}, {-2.5, 3.1, 3.1}, {400, 400, 400}});
+    // Scan 2 stands in georeferenced coordinates and is only used where it is chosen.
+    const FakeScanSource source =
+        sourceAt({{0.5, -1.3, -1.3}, {-2.5, 3.1, 3.1}, {512345.25, 5400000.3, 301.7}});
     const struct
     {
         const char* name;
@@ -61,7 +62,7 @@ TEST(ClippingDefaults, DepthRangeOfTheChosenScansRoundedOutwardPlusOneMetre)
         {"left: depth x", Left, bits({true, true, false}), 1.0, -5, 3},
         {"right: depth x", Right, bits({true, true, false}), 0.5, -4, 2},
         {"whole metres stay whole", Left, bits({false, true, false}), 0.5, -4, -1},
-        {"one far scan", Top, bits({false, false, true}), 30, 369, 431},
+        {"georeferenced", Front, bits({false, false, true}), 30, 5399969, 5400032},
         {"no scan chosen", Top, bits({false, false, false}), 30, -1, 1},
         {"no selection at all", Top, QBitArray(), 30, -1, 1},
     };
@@ -70,14 +71,6 @@ TEST(ClippingDefaults, DepthRangeOfTheChosenScansRoundedOutwardPlusOneMetre)
         EXPECT_EQ(planes.low, c.low) << c.name;
         EXPECT_EQ(planes.high, c.high) << c.name;
     }
-}
-
-TEST(ClippingDefaults, GeoreferencedPositionsKeepTheirMetres)
-{
-    const FakeScanSource source = sourceAt({{512345.25, 5400000.3, 301.7}});
-    const ClipPlanes front = defaultClipPlanes(source, bits({true}), Front, 30);
-    EXPECT_EQ(front.low, 5399969.0);
-    EXPECT_EQ(front.high, 5400032.0);
 }
 
 TEST(ClippingDefaults, ScansWithoutAUsablePoseAreLeftOut)
