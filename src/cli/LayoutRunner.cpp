@@ -331,6 +331,9 @@ int LayoutRunner::listScans()
     if (!task->createReader())
         return badArguments(QStringLiteral("no reader for %1").arg(options.inputFiles.first()));
     task->mode = FetchScans;
+    // Only what the reader says from here on explains a failed listing.
+    showEngineLines(false);
+    heldLines.clear();
     progress->message("Reading the scan files ...");
     task->start();
     while (!task->wait(pollMilliseconds / 2)) {
