@@ -295,8 +295,8 @@ TEST_F(LayoutCli, TopViewShowsTheWallsDarkOnWhiteAcrossTileBorders)
         EXPECT_LT(s.darkest, 100) << w.name;
         EXPECT_LT(s.darkest + 80, floorA.mean) << w.name;
     }
-    // The two tiles meet without a seam: the wall runs on at the same height on both
-    // sides of x = 10, and the rows just either side of the border are alike.
+    // The two tiles meet without an offset: the wall runs on in the same pixel row on both
+    // sides of x = 10.
     int darkRowWest = -1;
     int darkRowEast = -1;
     int darkestWest = 256;
@@ -314,7 +314,7 @@ TEST_F(LayoutCli, TopViewShowsTheWallsDarkOnWhiteAcrossTileBorders)
     }
     EXPECT_LT(darkestWest, 160);
     EXPECT_LT(darkestEast, 160);
-    EXPECT_LE(std::abs(darkRowWest - darkRowEast), 1) << "the wall line steps at the border";
+    EXPECT_LE(std::abs(darkRowWest - darkRowEast), 1) << "the wall line steps at the tile border";
 }
 
 TEST_F(LayoutCli, FrontViewOfOneScanAsJpegWithTheViewsDefaultName)
