@@ -80,7 +80,7 @@ awk -v points="$points" -v rp="$read_points" -v ep="$engine_points" -v bytes="$b
     -v wall="$wall" -v peak="$peak" -v lt="$list_time" -v rt="$read_time" -v tiles="$tiles" '
 BEGIN {
     mb = bytes / 1e6
-    printf "\nScans: 4 stations, %d points (%d delivered by the reader, %d rasterised input), %.0f MB of PTX\n", points, rp, ep, mb
+    printf "\nScans: 4 stations, %d points (%d in the plain read, %d in the layout), %.0f MB of PTX\n", points, rp, ep, mb
     printf "%-40s %8.2f s  %6.2f M points/s  peak %s MB  (%d tiles)\n", "orthaven-layout (list + layout)", wall, points / wall / 1e6, peak, tiles
     printf "%-40s %8.2f s  %6.2f M points/s\n", "plain read (list + read all points)", lt + rt, points / (lt + rt) / 1e6
     printf "%-40s %8.2f s\n", "  of which listing the files", lt
