@@ -1,7 +1,9 @@
 #include "creator/Layout.h"
 
 #include "creator/BatchLayout.h"
+#include "creator/ClippingDefaults.h"
 #include "creator/LayoutSettings.h"
+#include "creator/ResultMessages.h"
 #include "engine/LayoutCreator.h"
 #include "engine/StatusReporter.h"
 #include "platform/AppPaths.h"
@@ -28,21 +30,6 @@ namespace orthaven {
 
 namespace {
 
-// The rows of the rotation that maps world (x, y, z) to (horizontal, vertical, depth).
-cv::Mat viewRotation(std::uint32_t view)
-{
-    switch (view) {
-    case Front:
-    case Back:
-        return (cv::Mat_<double>(3, 3) << 1, 0, 0, 0, 0, 1, 0, 1, 0);
-    case Left:
-    case Right:
-        return (cv::Mat_<double>(3, 3) << 0, -1, 0, 0, 0, 1, 1, 0, 0);
-    default:
-        return cv::Mat::eye(3, 3, CV_64F);
-    }
-}
-
 QString importFilter()
 {
     return QStringLiteral("All supported (*.ptx *.fws *.rsp *.ptg );; PTX(*.ptx);; FARO(*.fws);; "
@@ -68,49 +55,6 @@ QString defaultLogFileName(std::uint32_t view)
         return QStringLiteral("Right_View.log");
     default:
         return QStringLiteral("Layout.log");
-    }
-}
-
-std::pair<QString, QString> clippingPlaneTexts(bool anyScan, double minDepth, double maxDepth)
-{
-    double low = 0.0;
-    double high = 0.0;
-    // Scans without a usable pose leave the range empty (min above max); they give the
-    // planes of no scan rather than planes from the sentinels.
-    if (anyScan && std::isfinite(minDepth) && std::isfinite(maxDepth) && minDepth <= maxDepth) {
-        low = std::floor(minDepth);
-        high = std::ceil(maxDepth);
-    }
-    // Whole metres in plain digits, also for georeferenced depths beyond the int range.
-    return {QString::number(low - 1.0, 'f', 0), QString::number(high + 1.0, 'f', 0)};
-}
-
-QString layoutResultMessage(int errorCode)
-{
-    switch (errorCode) {
-    case NotEnoughMemory:
-        return QCoreApplication::translate(
-            "Layout", "Computation interrupted (Not enough Memory) !\n\nPlease reduce *Scanner "
-                      "Range* or *Resolution*\nin \"orthaven.cfg\". and restart Orthaven!");
-    case TempFileAccess:
-        return QCoreApplication::translate("Layout", "Could not access a temporary file!");
-    case NotEnoughData:
-        return QCoreApplication::translate(
-            "Layout",
-            "Not enougth data in the choosen area!\nIncrease Crop size or use more Scans!");
-    case LogFileAccess:
-        return QCoreApplication::translate(
-            "Layout", "Could not write the layout log file!\nThe tiles cannot be placed without "
-                      "it. Please choose a folder you may write to.");
-    case InvalidSettings:
-        return QCoreApplication::translate(
-            "Layout", "The layout settings cannot give a layout!\nPlease check *Scanner Range*, "
-                      "*Tile Size* and *Resolution* in the Layout Preferences.");
-    case ScanSourceError:
-        return QCoreApplication::translate(
-            "Layout", "Could not read the scans!\nPlease check the input files.");
-    default:
-        return QString();
     }
 }
 
@@ -412,21 +356,13 @@ void Layout::setNewLowerUpper()
     // running job's.
     if (task.isRunning())
         return;
-    const cv::Mat R = viewRotation(checkedView());
-    bool any = onScanChange();
-    double minDepth = 0.0;
-    double maxDepth = 0.0;
-    if (any) {
-        cv::Mat minOut;
-        cv::Mat maxOut;
-        any = LayoutCreator::computeScanExtent(*task.reader, scanSelection, minOut, maxOut,
-                                               config.scannerDomain, R.t());
-        if (any) {
-            minDepth = minOut.at<double>(2);
-            maxDepth = maxOut.at<double>(2);
-        }
-    }
-    const auto [lower, upper] = clippingPlaneTexts(any, minDepth, maxDepth);
+    // Without a checked scan the planes are -1 and 1.
+    const ClipPlanes planes = onScanChange() ? defaultClipPlanes(*task.reader, scanSelection,
+                                                                 checkedView(), config.scannerDomain)
+                                             : ClipPlanes{};
+    // Whole metres in plain digits, also for georeferenced depths beyond the int range.
+    const QString lower = QString::number(planes.low, 'f', 0);
+    const QString upper = QString::number(planes.high, 'f', 0);
     ui->e_lower->setText(lower);
     ui->e_upper->setText(upper);
 }
@@ -562,7 +498,7 @@ void Layout::reportOutcome()
         UserDialogs::message(this,
                              QCoreApplication::translate("Layout", "Computation interrupted!"));
     } else if (task.creator.failed) {
-        const QString message = layoutResultMessage(task.creator.errorCode);
+        const QString message = resultCodeMessage(task.creator.errorCode);
         if (!message.isEmpty())
             UserDialogs::information(this, QCoreApplication::translate("Layout", "Information"),
                                      message);

@@ -39,14 +39,6 @@ bool rieglPathSupported(const QString& path);
 // The log file name offered for a view: "Layout.log" for the top view, "Front_View.log" …
 QString defaultLogFileName(std::uint32_t view);
 
-// The default clipping plane texts (lower, upper) for the depth range of the checked scans'
-// surroundings; without one ("-1", "1"). The range is widened to whole metres and one more.
-std::pair<QString, QString> clippingPlaneTexts(bool anyScan, double minDepth, double maxDepth);
-
-// The text the dock shows for a failed computation's result code; empty for a code it has
-// no message for.
-QString layoutResultMessage(int errorCode);
-
 class Layout : public QDockWidget
 {
     Q_OBJECT

