@@ -50,24 +50,6 @@ Increase Crop size or use more Scans!</source>
 Vergrößern Sie den Schnittbereich oder verwenden Sie mehr Scans!</translation>
     </message>
     <message>
-        <source>Could not write the layout log file!
-The tiles cannot be placed without it. Please choose a folder you may write to.</source>
-        <translation>Die Layout-Logdatei konnte nicht geschrieben werden!
-Ohne sie lassen sich die Kacheln nicht platzieren. Bitte wählen Sie einen Ordner, in den Sie schreiben dürfen.</translation>
-    </message>
-    <message>
-        <source>The layout settings cannot give a layout!
-Please check *Scanner Range*, *Tile Size* and *Resolution* in the Layout Preferences.</source>
-        <translation>Mit diesen Einstellungen lässt sich kein Layout berechnen!
-Bitte prüfen Sie *Scanradius*, *Kachelgröße* und *Auflösung* in den Layout-Einstellungen.</translation>
-    </message>
-    <message>
-        <source>Could not read the scans!
-Please check the input files.</source>
-        <translation>Die Scans konnten nicht gelesen werden!
-Bitte prüfen Sie die Eingabedateien.</translation>
-    </message>
-    <message>
         <source>Permission denied while batch processing is running!</source>
         <translation>Nicht möglich, solange die Stapelverarbeitung läuft!</translation>
     </message>
@@ -122,6 +104,34 @@ Bitte wählen Sie PTX-, PTG-, FARO- oder Riegl-Scandateien.</translation>
     <message>
         <source>Layout settings are invalid or not complete!</source>
         <translation>Die Layout-Einstellungen sind ungültig oder unvollständig!</translation>
+    </message>
+    <message>
+        <source>Could not write the layout log file!
+
+The tiles cannot be placed without it.
+Please choose an output folder you may write to!</source>
+        <translation>Die Layout-Protokolldatei konnte nicht geschrieben werden!
+
+Ohne sie lassen sich die Kacheln nicht platzieren.
+Bitte wählen Sie einen Ausgabeordner, in den Sie schreiben dürfen!</translation>
+    </message>
+    <message>
+        <source>The layout settings are invalid!
+
+Please check *Scan Radius*, *Tile Size* and *Resolution*
+in "orthaven.cfg"!</source>
+        <translation>Die Layout-Einstellungen sind ungültig!
+
+Bitte prüfen Sie *Scan-Radius*, *Kachelgröße* und *Auflösung*
+in "orthaven.cfg"!</translation>
+    </message>
+    <message>
+        <source>Could not read the scans!
+
+The scan files may be damaged or incomplete.</source>
+        <translation>Die Scans konnten nicht gelesen werden!
+
+Die Scan-Dateien sind möglicherweise beschädigt oder unvollständig.</translation>
     </message>
 </context>
 <context>
