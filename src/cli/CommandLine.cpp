@@ -111,6 +111,12 @@ QString applyValue(const QString& name, const QString& value, CommandLine& optio
         options.tileSize = number;
         return {};
     }
+    if (name == QLatin1String("--jobs")) {
+        if (value.trimmed().isEmpty())
+            return QStringLiteral("--jobs needs a job file");
+        options.jobFile = value;
+        return {};
+    }
     return QStringLiteral("unknown option %1").arg(name);
 }
 
@@ -118,7 +124,8 @@ bool takesValue(const QString& name)
 {
     static const char* const names[] = {"--view",       "--scans",  "--clip-low",
                                         "--clip-high",  "--out",    "--type",
-                                        "--resolution", "--domain", "--tile"};
+                                        "--resolution", "--domain", "--tile",
+                                        "--jobs"};
     for (const char* n : names) {
         if (name == QLatin1String(n))
             return true;
@@ -189,6 +196,23 @@ bool parseCommandLine(const QStringList& arguments, CommandLine& options, QStrin
     }
     if (options.help)
         return true;
+    if (!options.jobFile.isEmpty()) {
+        // Each job of the file carries its own options; only --verbose applies to all.
+        CommandLine plain;
+        plain.jobFile = options.jobFile;
+        plain.verbose = options.verbose;
+        const bool onlyJobs = options.inputFiles.isEmpty() && !options.list &&
+                              options.view == plain.view && options.scans.empty() &&
+                              !options.clipLow && !options.clipHigh && options.outputFile.isEmpty() &&
+                              options.imageType == plain.imageType && !options.resolution &&
+                              !options.scannerDomain && !options.tileSize && !options.invertColor;
+        if (!onlyJobs) {
+            error = QStringLiteral("--jobs takes the options of every job from its file; only "
+                                   "--verbose may stand beside it");
+            return false;
+        }
+        return true;
+    }
     if (options.inputFiles.isEmpty()) {
         error = QStringLiteral("no scan files given");
         return false;
@@ -220,6 +244,7 @@ QString usageText()
 {
     return QStringLiteral(
                "Usage: orthaven-layout [options] SCAN_FILE...\n"
+               "       orthaven-layout [--verbose] --jobs FILE\n"
                "\n"
                "Computes one layout from the scans of the given files (all of one format: %1)\n"
                "and writes its tiles, overview thumbnail and layout log.\n"
@@ -241,12 +266,14 @@ QString usageText()
                "  --tile M              tile size, a multiple of 10 m (default from orthaven.cfg)\n"
                "  --invert, --no-invert dark background with light points, or the reverse\n"
                "                        (default from orthaven.cfg)\n"
+               "  --jobs FILE           run the jobs of FILE one after another: one job per line,\n"
+               "                        written like this command line (see docs/orthaven-layout.md)\n"
                "  --list                print every scan: number, name and position (x y z in\n"
                "                        metres, project coordinates), then exit\n"
                "  -v, --verbose         show the engine's diagnostic lines and the peak memory\n"
                "  -h, --help            show this text\n"
                "\n"
-               "Exit codes: 0 success, 1 the layout failed, 2 bad arguments,\n"
+               "Exit codes: 0 success, 1 the layout (or a job of the file) failed, 2 bad arguments,\n"
                "130 interrupted by Ctrl+C (128 + the signal's number).\n")
         .arg(supportedScanExtensions().join(QStringLiteral(", ")));
 }

@@ -25,6 +25,7 @@ struct CommandLine
     std::optional<double> scannerDomain; // metres
     std::optional<double> tileSize;      // metres
     std::optional<bool> invertColor;
+    QString jobFile; // --jobs: run the jobs of this file one after another
     bool list = false;
     bool help = false;
     bool verbose = false;

@@ -3,6 +3,7 @@
 
 #include "cli/CommandLine.h"
 #include "cli/ConsoleCapture.h"
+#include "cli/JobFile.h"
 #include "cli/LayoutRunner.h"
 #include "platform/InterruptHandler.h"
 #include "platform/ProcessStats.h"
@@ -60,10 +61,18 @@ int main(int argc, char** argv)
     QCoreApplication::setApplicationName(QStringLiteral("orthaven-layout"));
 
     installInterruptHandler();
-    LayoutRunner runner(options, out, std::cerr, standardErrorIsTerminal(), terminalColumns(),
-                        &capture);
-    const int code = runner.run();
-    if (runner.mustExitAtOnce()) {
+    int code = 0;
+    bool exitAtOnce = false;
+    if (!options.jobFile.isEmpty()) {
+        code = runJobFile(options, out, std::cerr, standardErrorIsTerminal(), terminalColumns(),
+                          &capture, exitAtOnce);
+    } else {
+        LayoutRunner runner(options, out, std::cerr, standardErrorIsTerminal(), terminalColumns(),
+                            &capture);
+        code = runner.run();
+        exitAtOnce = runner.mustExitAtOnce();
+    }
+    if (exitAtOnce) {
         out.flush();
         std::cerr.flush();
         std::fflush(nullptr);

@@ -512,8 +512,37 @@ TEST_F(LayoutCli, CtrlCStopsTheRunAndRemovesTheTemporaryFiles)
     // Stopped while the scans were read, the run wrote nothing at all, and the output
     // folder it made is gone again. (A stop that lands while the tiles are written ends
     // the run there, after the tile at hand.)
-    if (!err.contains("Write Images"))
+    if (!err.contains("Write Images")) {
         EXPECT_FALSE(QFileInfo::exists(outPath({}))) << err.toStdString();
+    }
     EXPECT_TRUE(tempFolderIsEmpty());
 }
 #endif
+
+TEST_F(LayoutCli, AJobFileRunsEveryJobAndReportsTheOnesThatFail)
+{
+    const QStringList scans = scanFiles();
+    const auto quoted = [](const QString& path) { return "\"" + path + "\""; };
+    const QString jobs = writeFile(
+        appData.path() + "/out/jobs.txt",
+        ("# two plans and one section\n"
+         "--resolution 0.05 --tile 10 --out first " + quoted(scans[0]) + "\n" +
+         "--resolution 0.05 --tile 10 --clip-low 50 --clip-high 60 --out empty " +
+         quoted(scans[1]) + "\n" +
+         "--resolution 0.05 --out FIRST.log " + quoted(scans[2]) + "\n" +
+         "--resolution 0.05 --tile 10 --view front " + quoted(scans[2]) + "\n")
+            .toUtf8());
+    const ProgramRun run = runLayout({"--jobs", jobs});
+    ASSERT_FALSE(run.crashed);
+    EXPECT_EQ(run.exitCode, 1) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains("jobs.txt line 4: Layout output file already in batch list!"))
+        << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains("Not enougth data in the choosen area!"));
+    EXPECT_TRUE(run.err.contains("Failed jobs on lines 3"));
+    EXPECT_TRUE(run.out.contains("Jobs written: 2 of 3"));
+    EXPECT_TRUE(QFileInfo::exists(outPath("first.log")));
+    EXPECT_FALSE(QFileInfo::exists(outPath("empty.log")));
+    EXPECT_TRUE(QFileInfo::exists(outPath("Front_View.log")))
+        << "the job after a failed one still runs";
+    EXPECT_TRUE(tempFolderIsEmpty());
+}
