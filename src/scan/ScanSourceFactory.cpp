@@ -2,6 +2,7 @@
 
 #include "scan/ScanSourcePTG.h"
 #include "scan/ScanSourcePTX.h"
+#include "scan/ScanSourceRiegl.h"
 
 #include <QFileInfo>
 
@@ -25,6 +26,7 @@ template <class Reader> std::unique_ptr<ScanSource> create()
 const ReaderEntry readers[] = {
     {".ptx", &create<ScanSourcePTX>},
     {".ptg", &create<ScanSourcePTG>},
+    {".rsp", &create<ScanSourceRiegl>},
 };
 
 } // namespace

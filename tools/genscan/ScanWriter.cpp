@@ -2,6 +2,7 @@
 
 #include "genscan/PtgWriter.h"
 #include "genscan/PtxWriter.h"
+#include "genscan/RieglWriter.h"
 
 #include <charconv>
 #include <type_traits>
@@ -40,6 +41,7 @@ const WriterEntry writers[] = {
     {"ptx", &create<PtxWriter>},
     {"ptg", &create<PtgWriter>},
     {"ptg-double", &createPtgWithDoubles},
+    {"rsp", &create<RieglWriter>},
 };
 
 template <class T> void appendChars(std::string& out, T value)
