@@ -16,11 +16,12 @@ if [ ! -f "$samples/.complete" ]; then
     touch "$samples/.complete"
 fi
 
-# 10 m tiles at 2 cm, so the plan comes out in a few tiles whose joins can be seen.
+# A floor plan cut between 0.5 m and 2.5 m above the floor, as one would trace it: 10 m
+# tiles at 2 cm, so the plan comes out in a few tiles whose joins can be seen.
 layout=build/sample-layout
 rm -rf "$layout"
 build/bin/orthaven-layout --view top --resolution 0.02 --tile 10 --domain 30 --no-invert \
-    --out "$layout/Layout.log" "$samples"/scan_*.ptx
+    --clip-low 0.5 --clip-high 2.5 --out "$layout/Layout.log" "$samples"/scan_*.ptx
 echo "Sample layout (tiles, thumbnail Layout_overview.png, log Layout.log): $(cd "$layout" && pwd)"
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then

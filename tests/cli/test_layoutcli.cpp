@@ -480,11 +480,12 @@ TEST_F(LayoutCli, FailuresExitWithOneAndTheResultMessage)
 #ifndef _WIN32
 TEST_F(LayoutCli, CtrlCStopsTheRunAndRemovesTheTemporaryFiles)
 {
-    // Enough points that the run is still reading scans when the signal arrives.
+    // Enough points that the run is still reading scans when the signal arrives, also on
+    // a busy machine where this test itself may wait a while for the processor.
     QTemporaryDir big;
     GenScanOptions options;
     options.outputFolder = big.path();
-    options.stations = 6;
+    options.stations = 12;
     options.pointsPerColumn = 400;
     options.columns = 1000;
     GenScanJob slow(options);
@@ -508,7 +509,7 @@ TEST_F(LayoutCli, CtrlCStopsTheRunAndRemovesTheTemporaryFiles)
     EXPECT_EQ(process.exitCode(), 130) << err.toStdString();
     EXPECT_TRUE(err.contains("Computation interrupted!")) << err.toStdString();
     EXPECT_TRUE(process.readAllStandardOutput().isEmpty());
-    EXPECT_FALSE(QFileInfo::exists(outPath("stopped.log")));
+    EXPECT_FALSE(QFileInfo::exists(outPath("stopped.log"))) << err.toStdString();
     // Stopped while the scans were read, the run wrote nothing at all, and the output
     // folder it made is gone again. (A stop that lands while the tiles are written ends
     // the run there, after the tile at hand.)
