@@ -9,7 +9,8 @@
 
 namespace orthaven {
 
-// Null when no reader handles the file's extension.
+// Null when no reader handles the file's extension. A ".fws" path prints "Faro File ..... "
+// first.
 std::unique_ptr<ScanSource> createScanSource(const QString& firstInputPath);
 
 // The extensions with a reader, lower case with the dot (".ptx", …), in table order.

@@ -1,5 +1,6 @@
 #include "genscan/ScanWriter.h"
 
+#include "genscan/FwsWriter.h"
 #include "genscan/PtxWriter.h"
 
 #include <charconv>
@@ -25,6 +26,7 @@ template <class Writer> std::unique_ptr<ScanWriter> create()
 // Formats are added here as their writers arrive.
 const WriterEntry writers[] = {
     {"ptx", &create<PtxWriter>},
+    {"fws", &create<FwsWriter>},
 };
 
 template <class T> void appendChars(std::string& out, T value)
