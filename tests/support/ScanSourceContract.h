@@ -45,6 +45,7 @@ struct ScanSourceContract
     double poseTolerance = 0.0;
     bool distinctNames = true;
     bool singleOpenScan = true; // opening a scan closes the open one (all but FARO)
+    bool dimensionsOpenScan = false; // scanDimensions loads the scan first (FARO)
 };
 
 void checkScanSourceContract(const ScanSourceContract& contract);

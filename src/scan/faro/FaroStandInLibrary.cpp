@@ -117,8 +117,9 @@ HResult FaroStandInLibrary::loadScan(std::int32_t scan, std::int32_t& status)
         return faro::okResult;
     }
 
+    // Unbuffered: a column is one read of its own, straight from the file as it is now.
     auto file = std::make_unique<QFile>(entry.pointsPath);
-    if (!file->open(QIODevice::ReadOnly)) {
+    if (!file->open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         say(QStringLiteral("cannot open the points file %1 of scan %2")
                 .arg(entry.pointsPath)
                 .arg(scan));

@@ -31,7 +31,7 @@ template <std::size_t N> bool listed(const char* const (&names)[N], const QStrin
 
 QStringList words(const QString& value)
 {
-    return value.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    return value.simplified().split(QLatin1Char(' '), Qt::SkipEmptyParts);
 }
 
 bool parseInt(const QString& text, long long low, long long high, long long& value)
@@ -221,10 +221,10 @@ FaroWorkspaceFile::Status FaroWorkspaceFile::read(const QString& path)
                 continue;
             }
             HResult code = 0;
-            if (!parseHResult(parts[1], code)) {
+            if (!parseHResult(parts[1], code) || code >= 0) {
                 return fail(Malformed, path, lineNo,
-                            QStringLiteral("\"%1\" is not a result code (0x80004005 or a "
-                                           "32-bit whole number)")
+                            QStringLiteral("\"%1\" is not a failure code (a negative 32-bit "
+                                           "number such as 0x80004005)")
                                 .arg(parts[1]));
             }
             into[call] = code;

@@ -23,7 +23,7 @@ struct FaroWorkspaceScan
     QString pointsPath; // absolute; the file is looked at when the scan is loaded
     int loadStatus = 0; // "load-status": what loading the scan answers instead of 0
     bool nullObject = false;           // "fail = object null"
-    std::map<QString, HResult> failures; // "fail = <call> <hresult>", by call name
+    std::map<QString, HResult> failures; // "fail = <call> <negative hresult>", by call
 };
 
 class FaroWorkspaceFile
