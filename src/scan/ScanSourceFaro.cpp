@@ -268,8 +268,8 @@ bool ScanSourceFaro::readPolarDataFromScan(int i, cv::Mat& polar, int columns)
 }
 
 template <class Take>
-bool ScanSourceFaro::readListColumns(int i, std::vector<cv::Mat>& list, int maxColumns,
-                                     bool polar, Take take)
+bool ScanSourceFaro::readListColumns(int i, std::vector<cv::Mat>& list, int maxColumns, bool polar,
+                                     Take take)
 {
     if (!restartAndOpen(i))
         return false;

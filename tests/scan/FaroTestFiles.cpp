@@ -51,8 +51,8 @@ QByteArray faroWorkspaceText(const std::vector<FaroTestScan>& scans,
         text += "columns = " + QByteArray::number(s.columns) + '\n';
         text += "position = " + number(s.position[0]) + ' ' + number(s.position[1]) + ' ' +
                 number(s.position[2]) + '\n';
-        text += "axis = " + number(s.axis[0]) + ' ' + number(s.axis[1]) + ' ' +
-                number(s.axis[2]) + '\n';
+        text += "axis = " + number(s.axis[0]) + ' ' + number(s.axis[1]) + ' ' + number(s.axis[2]) +
+                '\n';
         text += "angle = " + number(s.angle) + '\n';
         text += "points = " + s.name.toUtf8() + ".fwp\n";
         for (const QString& line : s.extraLines)

@@ -215,10 +215,10 @@ TEST(FaroReader, CountsOnlyAPathThatEndsInLowerCaseFws)
 {
     TwoScans ws;
     const QString upper = writeFile(ws.dir.filePath(QStringLiteral("SITE.FWS")), readFile(ws.path));
-    const QString second = writeFile(ws.dir.filePath(QStringLiteral("other.fws")),
-                                     readFile(ws.path));
-    const QString backup = writeFile(ws.dir.filePath(QStringLiteral("site.fws.bak")),
-                                     readFile(ws.path));
+    const QString second =
+        writeFile(ws.dir.filePath(QStringLiteral("other.fws")), readFile(ws.path));
+    const QString backup =
+        writeFile(ws.dir.filePath(QStringLiteral("site.fws.bak")), readFile(ws.path));
     // A folder whose name holds ".fws" does not hide the workspace inside it.
     const QString nested = ws.dir.filePath(QStringLiteral("old.fws/site.fws"));
     QDir().mkpath(ws.dir.filePath(QStringLiteral("old.fws")));
@@ -228,7 +228,8 @@ TEST(FaroReader, CountsOnlyAPathThatEndsInLowerCaseFws)
     QFile::copy(ws.path, nested);
 
     const QString onlyFaro = QStringLiteral("Actually we only support Faro Workspace files");
-    const QString onlyOne = QStringLiteral("ScanSourceFaro::fetchFiles ... only one fws file allowed");
+    const QString onlyOne =
+        QStringLiteral("ScanSourceFaro::fetchFiles ... only one fws file allowed");
     struct Case
     {
         const char* name;
@@ -351,13 +352,22 @@ TEST(FaroReader, BuildsThePoseFromPositionAxisAndAngle)
         double tolerance;
     };
     const Case cases[] = {
-        {"angle 0: identity, whatever the axis", {0.3, 0.4, 0.5}, 0.0,
-         cv::Mat::eye(3, 3, CV_64F), 0.0},
-        {"quarter turn about z", {0, 0, 1}, pi / 2, matrix(3, 3, {0, -1, 0, 1, 0, 0, 0, 0, 1}),
+        {"angle 0: identity, whatever the axis",
+         {0.3, 0.4, 0.5},
+         0.0,
+         cv::Mat::eye(3, 3, CV_64F),
+         0.0},
+        {"quarter turn about z",
+         {0, 0, 1},
+         pi / 2,
+         matrix(3, 3, {0, -1, 0, 1, 0, 0, 0, 0, 1}),
          1e-15},
         {"half turn about x", {1, 0, 0}, pi, matrix(3, 3, {1, 0, 0, 0, -1, 0, 0, 0, -1}), 1e-15},
-        {"axis used as delivered, not normalised", {0, 0, 2}, pi / 2,
-         matrix(3, 3, {0, -2, 0, 2, 0, 0, 0, 0, 4}), 1e-15},
+        {"axis used as delivered, not normalised",
+         {0, 0, 2},
+         pi / 2,
+         matrix(3, 3, {0, -2, 0, 2, 0, 0, 0, 0, 4}),
+         1e-15},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -436,8 +446,7 @@ TEST(FaroReader, DeliversPolarValuesAndTheDepthImage)
 {
     TwoScans ws;
     ws.north.points[4] = {0, 0, 0}; // a missing return
-    writeFile(faroPointsPath(ws.dir.path(), ws.north),
-              faroPointsFile(3, 8, ws.north.points));
+    writeFile(faroPointsPath(ws.dir.path(), ws.north), faroPointsFile(3, 8, ws.north.points));
     ScanSourceFaro reader;
     ASSERT_TRUE(reader.fetchFiles({ws.path}));
 
@@ -524,15 +533,25 @@ TEST(FaroReader, ScanTheLibraryCannotLoadDoesNotOpen)
     };
     const Case cases[] = {
         {"marked to fail", [](const QString&) {}, {"load-status = 5"}, 5, nullptr},
-        {"points file missing", [](const QString& f) { QFile::remove(f); }, {}, 1,
+        {"points file missing",
+         [](const QString& f) { QFile::remove(f); },
+         {},
+         1,
          "FARO stand-in: cannot open the points file "},
         {"points file truncated",
-         [](const QString& f) { QFile(f).resize(QFile(f).size() - 10); }, {}, 3,
+         [](const QString& f) { QFile(f).resize(QFile(f).size() - 10); },
+         {},
+         3,
          "FARO stand-in: the points file "},
         {"points file of another grid",
-         [](const QString& f) { writeFile(f, faroPointsFile(4, 6, distinctPoints(24, 0))); }, {},
-         2, "FARO stand-in: "},
-        {"not a points file", [](const QString& f) { writeFile(f, QByteArray(600, 'x')); }, {}, 2,
+         [](const QString& f) { writeFile(f, faroPointsFile(4, 6, distinctPoints(24, 0))); },
+         {},
+         2,
+         "FARO stand-in: "},
+        {"not a points file",
+         [](const QString& f) { writeFile(f, QByteArray(600, 'x')); },
+         {},
+         2,
          "FARO stand-in: "},
     };
     for (const Case& c : cases) {
@@ -550,8 +569,7 @@ TEST(FaroReader, ScanTheLibraryCannotLoadDoesNotOpen)
         EXPECT_EQ(untouched.size(), cv::Size(2, 2));
         if (c.lineStart) {
             ASSERT_FALSE(out.lines().isEmpty());
-            EXPECT_TRUE(out.lines().first().startsWith(QLatin1String(c.lineStart)))
-                << out.text();
+            EXPECT_TRUE(out.lines().first().startsWith(QLatin1String(c.lineStart))) << out.text();
         }
         EXPECT_EQ(readWholeScan(reader, 1).points, ws.south.points) << "the other scan loads";
     }
@@ -722,25 +740,24 @@ TEST(FaroReader, CallsTheLibraryInItsOrder)
     ASSERT_TRUE(reader.openScan(1));
     ASSERT_TRUE(reader.openScan(1));
     ASSERT_TRUE(reader.openScan(0));
-    EXPECT_EQ(library.calls, QStringList({"prepareScanLoad 0", "loadScan 1", "prepareScanLoad 0",
-                                          "loadScan 0"}));
+    EXPECT_EQ(library.calls,
+              QStringList({"prepareScanLoad 0", "loadScan 1", "prepareScanLoad 0", "loadScan 0"}));
 
     library.calls.clear();
     cv::Mat chunk;
     ASSERT_TRUE(reader.readPoints(1, chunk, 2));
     reader.closeScan(1);
     reader.closeScan(1);
-    EXPECT_EQ(library.calls,
-              QStringList({"scanRows 1", "scanColumns 1", "cartesianColumn 1 0 0 2",
-                           "cartesianColumn 1 0 1 2", "unloadScan 1"}));
+    EXPECT_EQ(library.calls, QStringList({"scanRows 1", "scanColumns 1", "cartesianColumn 1 0 0 2",
+                                          "cartesianColumn 1 0 1 2", "unloadScan 1"}));
 
     library.calls.clear();
     QStringList names;
     reader.scanNames(names);
     cv::Mat pose;
     reader.scanPose(0, pose);
-    EXPECT_EQ(library.calls, QStringList({"scanObject 0", "scanObject 1", "scanPosition 0",
-                                          "scanOrientation 0"}));
+    EXPECT_EQ(library.calls,
+              QStringList({"scanObject 0", "scanObject 1", "scanPosition 0", "scanOrientation 0"}));
 }
 
 TEST(FaroReader, FactoryCreatesItForAnyCaseOfFws)

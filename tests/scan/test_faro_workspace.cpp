@@ -141,8 +141,8 @@ TEST(FaroWorkspace, DamagedWorkspaceFailsToLoadWithItsReason)
          " line 9: \"0x180004005\" is not a failure code (a negative 32-bit number such as "
          "0x80004005)"},
         {"same call failing twice",
-         magic + withLine("angle", "angle = 0\nfail = load 0x80004005\nfail = load 0x80004005"),
-         3, " line 10: a second \"fail\" for \"load\""},
+         magic + withLine("angle", "angle = 0\nfail = load 0x80004005\nfail = load 0x80004005"), 3,
+         " line 10: a second \"fail\" for \"load\""},
         {"load-status out of range", magic + withLine("angle", "angle = 0\nload-status = 3e9"), 3,
          " line 9: load-status must be a 32-bit whole number"},
     };

@@ -152,8 +152,7 @@ void checkScanSourceContract(const ScanSourceContract& contract)
             reader->scanDimensions(i, rows, columns);
             EXPECT_EQ(rows, expected.rows);
             EXPECT_EQ(columns, expected.columns);
-            EXPECT_EQ(reader->isScanOpen(i), contract.dimensionsOpenScan)
-                << "after scanDimensions";
+            EXPECT_EQ(reader->isScanOpen(i), contract.dimensionsOpenScan) << "after scanDimensions";
         } else {
             EXPECT_FALSE(reader->isScanOpen(i)) << "poses are known without opening a scan";
         }

@@ -104,8 +104,8 @@ bool FwsWriter::beginScan(const ScanInfo& info)
     const QString name = QStringLiteral("%1_%2")
                              .arg(QFileInfo(basePath).fileName())
                              .arg(scanIndex, 3, 10, QLatin1Char('0'));
-    const QString pointsPath = basePath + QStringLiteral("_%1.fwp").arg(scanIndex, 3, 10,
-                                                                        QLatin1Char('0'));
+    const QString pointsPath =
+        basePath + QStringLiteral("_%1.fwp").arg(scanIndex, 3, 10, QLatin1Char('0'));
     points = std::make_unique<QSaveFile>(pointsPath);
     if (!points->open(QIODevice::WriteOnly)) {
         const QString reason = points->errorString();
@@ -154,8 +154,8 @@ bool FwsWriter::endScan()
                             .arg(scan.columns));
     }
     if (!flush(true) || !points->commit())
-        return failWith(QStringLiteral("Cannot write %1: %2")
-                            .arg(points->fileName(), points->errorString()));
+        return failWith(
+            QStringLiteral("Cannot write %1: %2").arg(points->fileName(), points->errorString()));
     pointFiles.append(points->fileName());
     points.reset();
     inScan = false;
@@ -193,8 +193,8 @@ bool FwsWriter::flush(bool always)
         return true;
     const qint64 written = points->write(buffer.data(), qint64(buffer.size()));
     if (written != qint64(buffer.size()))
-        return failWith(QStringLiteral("Cannot write %1: %2")
-                            .arg(points->fileName(), points->errorString()));
+        return failWith(
+            QStringLiteral("Cannot write %1: %2").arg(points->fileName(), points->errorString()));
     buffer.clear();
     return true;
 }

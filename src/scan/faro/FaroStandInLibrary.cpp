@@ -13,8 +13,7 @@ namespace {
 class StandInScanObject : public FaroScanObject
 {
 public:
-    StandInScanObject(const QString& name, HResult nameResult)
-        : scanName(name), result(nameResult)
+    StandInScanObject(const QString& name, HResult nameResult) : scanName(name), result(nameResult)
     {
     }
 
@@ -192,8 +191,8 @@ HResult FaroStandInLibrary::scanPosition(std::int32_t scan, double& x, double& y
     return faro::okResult;
 }
 
-HResult FaroStandInLibrary::scanOrientation(std::int32_t scan, double& ax, double& ay,
-                                            double& az, double& angle, std::int32_t& status)
+HResult FaroStandInLibrary::scanOrientation(std::int32_t scan, double& ax, double& ay, double& az,
+                                            double& angle, std::int32_t& status)
 {
     if (const HResult r = scanCallResult(scan, "orientation"))
         return r;
@@ -253,19 +252,17 @@ HResult FaroStandInLibrary::readColumn(std::int32_t scan, std::int32_t firstRow,
 }
 
 HResult FaroStandInLibrary::cartesianColumn(std::int32_t scan, std::int32_t firstRow,
-                                            std::int32_t column, std::int32_t rowCount,
-                                            double* xyz, std::int32_t* flags,
-                                            std::int32_t& status)
+                                            std::int32_t column, std::int32_t rowCount, double* xyz,
+                                            std::int32_t* flags, std::int32_t& status)
 {
     return readColumn(scan, firstRow, column, rowCount, xyz, flags, status, "points");
 }
 
 HResult FaroStandInLibrary::polarColumn(std::int32_t scan, std::int32_t firstRow,
-                                        std::int32_t column, std::int32_t rowCount,
-                                        double* values, std::int32_t* flags, std::int32_t& status)
+                                        std::int32_t column, std::int32_t rowCount, double* values,
+                                        std::int32_t* flags, std::int32_t& status)
 {
-    const HResult r =
-        readColumn(scan, firstRow, column, rowCount, values, flags, status, "polar");
+    const HResult r = readColumn(scan, firstRow, column, rowCount, values, flags, status, "polar");
     if (r != faro::okResult || status != 0)
         return r;
     // Range, polar angle from the scanner's up axis, azimuth; a point at the origin (a

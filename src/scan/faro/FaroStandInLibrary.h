@@ -26,13 +26,15 @@ public:
     static constexpr qint64 bytesPerPoint = 24;
 
     // Status values of loadScan besides 0 (a "load-status" key answers its own value).
-    enum ScanLoadStatus {
+    enum ScanLoadStatus
+    {
         PointsFileMissing = 1,   // cannot be opened
         PointsFileMismatch = 2,  // not a points file, or of another grid
         PointsFileWrongSize = 3, // truncated, or longer than its grid
     };
     // Status values of the column calls besides 0.
-    enum ColumnStatus {
+    enum ColumnStatus
+    {
         ScanNotLoaded = 1,
         ColumnUnreadable = 4, // the points file ended or failed since the scan was loaded
     };
@@ -48,8 +50,8 @@ public:
     HResult scanColumns(std::int32_t scan, std::int32_t& columns) override;
     HResult scanPosition(std::int32_t scan, double& x, double& y, double& z,
                          std::int32_t& status) override;
-    HResult scanOrientation(std::int32_t scan, double& ax, double& ay, double& az,
-                            double& angle, std::int32_t& status) override;
+    HResult scanOrientation(std::int32_t scan, double& ax, double& ay, double& az, double& angle,
+                            std::int32_t& status) override;
     HResult scanObject(std::int32_t scan, std::unique_ptr<FaroScanObject>& object) override;
     HResult cartesianColumn(std::int32_t scan, std::int32_t firstRow, std::int32_t column,
                             std::int32_t rowCount, double* xyz, std::int32_t* flags,

@@ -8,8 +8,8 @@
 #include <fast_float/fast_float.h>
 
 #include <charconv>
-#include <cstdint>
 #include <cmath>
+#include <cstdint>
 #include <string>
 
 namespace orthaven {
@@ -159,9 +159,9 @@ FaroWorkspaceFile::Status FaroWorkspaceFile::read(const QString& path)
             continue;
         if (line == QLatin1String("scan")) {
             if (inScan) {
-                return fail(Malformed, path, lineNo,
-                            QStringLiteral("\"scan\" inside the scan block of line %1")
-                                .arg(scanLine));
+                return fail(
+                    Malformed, path, lineNo,
+                    QStringLiteral("\"scan\" inside the scan block of line %1").arg(scanLine));
             }
             if (int(scans.size()) >= maxScans) {
                 return fail(Malformed, path, lineNo,
@@ -176,8 +176,8 @@ FaroWorkspaceFile::Status FaroWorkspaceFile::read(const QString& path)
         if (line == QLatin1String("end")) {
             if (!inScan)
                 return fail(Malformed, path, lineNo, QStringLiteral("\"end\" without \"scan\""));
-            for (const char* key : {"name", "rows", "columns", "position", "axis", "angle",
-                                    "points"}) {
+            for (const char* key :
+                 {"name", "rows", "columns", "position", "axis", "angle", "points"}) {
                 if (!keys.contains(QLatin1String(key))) {
                     return fail(Malformed, path, lineNo,
                                 QStringLiteral("the scan of line %1 has no \"%2\"")
@@ -242,9 +242,9 @@ FaroWorkspaceFile::Status FaroWorkspaceFile::read(const QString& path)
         long long whole = 0;
         if (key == QLatin1String("name")) {
             if (value.isEmpty() || value.size() > maxNameLength) {
-                return fail(Malformed, path, lineNo,
-                            QStringLiteral("a scan name has 1 to %1 characters")
-                                .arg(maxNameLength));
+                return fail(
+                    Malformed, path, lineNo,
+                    QStringLiteral("a scan name has 1 to %1 characters").arg(maxNameLength));
             }
             scan.name = value;
         } else if (key == QLatin1String("rows") || key == QLatin1String("columns")) {

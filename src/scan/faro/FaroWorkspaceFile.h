@@ -19,10 +19,10 @@ struct FaroWorkspaceScan
     int columns = 0; // scan columns
     double position[3] = {0, 0, 0};
     double axis[3] = {0, 0, 1};
-    double angle = 0; // radians
-    QString pointsPath; // absolute; the file is looked at when the scan is loaded
-    int loadStatus = 0; // "load-status": what loading the scan answers instead of 0
-    bool nullObject = false;           // "fail = object null"
+    double angle = 0;        // radians
+    QString pointsPath;      // absolute; the file is looked at when the scan is loaded
+    int loadStatus = 0;      // "load-status": what loading the scan answers instead of 0
+    bool nullObject = false; // "fail = object null"
     std::map<QString, HResult> failures; // "fail = <call> <negative hresult>", by call
 };
 
@@ -30,7 +30,8 @@ class FaroWorkspaceFile
 {
 public:
     // The status values a workspace load answers besides 0.
-    enum Status {
+    enum Status
+    {
         Read = 0,
         CannotOpen = 1,    // missing, unreadable or a folder
         NotAWorkspace = 2, // first line is not "orthaven-fws 1"
