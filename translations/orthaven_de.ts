@@ -28,10 +28,269 @@
     </message>
 </context>
 <context>
+    <name>Layout</name>
+    <message>
+        <source>Computation interrupted (Not enough Memory) !
+
+Please reduce *Scanner Range* or *Resolution*
+in "orthaven.cfg". and restart Orthaven!</source>
+        <translation>Berechnung abgebrochen (nicht genug Speicher)!
+
+Bitte verringern Sie *Scanradius* oder *Auflösung*
+in "orthaven.cfg" und starten Sie Orthaven neu!</translation>
+    </message>
+    <message>
+        <source>Could not access a temporary file!</source>
+        <translation>Auf eine temporäre Datei konnte nicht zugegriffen werden!</translation>
+    </message>
+    <message>
+        <source>Not enougth data in the choosen area!
+Increase Crop size or use more Scans!</source>
+        <translation>Nicht genug Daten im gewählten Bereich!
+Vergrößern Sie den Schnittbereich oder verwenden Sie mehr Scans!</translation>
+    </message>
+    <message>
+        <source>Permission denied while batch processing is running!</source>
+        <translation>Nicht möglich, solange die Stapelverarbeitung läuft!</translation>
+    </message>
+    <message>
+        <source>Open</source>
+        <translation>Öffnen</translation>
+    </message>
+    <message>
+        <source>The Riegl API doesn't support a file path with non ASCII letters yet.
+Please move your project to a different path with ASCII letters in the path only!</source>
+        <translation>Die Riegl-Schnittstelle unterstützt noch keine Dateipfade mit Nicht-ASCII-Zeichen.
+Bitte verschieben Sie Ihr Projekt in einen Pfad, der nur ASCII-Zeichen enthält!</translation>
+    </message>
+    <message>
+        <source>The chosen files could not be read!
+Please choose PTX, PTG, FARO or Riegl scan files.</source>
+        <translation>Die gewählten Dateien konnten nicht gelesen werden!
+Bitte wählen Sie PTX-, PTG-, FARO- oder Riegl-Scandateien.</translation>
+    </message>
+    <message>
+        <source>Scanning input files ...</source>
+        <translation>Eingabedateien werden gelesen ...</translation>
+    </message>
+    <message>
+        <source>Save Project</source>
+        <translation>Projekt speichern</translation>
+    </message>
+    <message>
+        <source>BRM Logfile (*.log)</source>
+        <translation>BRM-Logdatei (*.log)</translation>
+    </message>
+    <message>
+        <source>We do not support non-ASCII file names. Apologize!</source>
+        <translation>Dateinamen mit Nicht-ASCII-Zeichen werden nicht unterstützt. Entschuldigung!</translation>
+    </message>
+    <message>
+        <source>Please set valid Crop Bounds!</source>
+        <translation>Bitte geben Sie gültige Schnittebenen an!</translation>
+    </message>
+    <message>
+        <source>Computation interrupted!</source>
+        <translation>Berechnung abgebrochen!</translation>
+    </message>
+    <message>
+        <source>Information</source>
+        <translation>Information</translation>
+    </message>
+    <message>
+        <source>Computation successful!</source>
+        <translation>Berechnung erfolgreich!</translation>
+    </message>
+    <message>
+        <source>Layout settings are invalid or not complete!</source>
+        <translation>Die Layout-Einstellungen sind ungültig oder unvollständig!</translation>
+    </message>
+    <message>
+        <source>Could not write the layout log file!
+
+The tiles cannot be placed without it.
+Please choose an output folder you may write to!</source>
+        <translation>Die Layout-Protokolldatei konnte nicht geschrieben werden!
+
+Ohne sie lassen sich die Kacheln nicht platzieren.
+Bitte wählen Sie einen Ausgabeordner, in den Sie schreiben dürfen!</translation>
+    </message>
+    <message>
+        <source>The layout settings are invalid!
+
+Please check *Scan Radius*, *Tile Size* and *Resolution*
+in "orthaven.cfg"!</source>
+        <translation>Die Layout-Einstellungen sind ungültig!
+
+Bitte prüfen Sie *Scan-Radius*, *Kachelgröße* und *Auflösung*
+in "orthaven.cfg"!</translation>
+    </message>
+    <message>
+        <source>Could not read the scans!
+
+The scan files may be damaged or incomplete.</source>
+        <translation>Die Scans konnten nicht gelesen werden!
+
+Die Scan-Dateien sind möglicherweise beschädigt oder unvollständig.</translation>
+    </message>
+</context>
+<context>
     <name>LayoutForm</name>
     <message>
         <source>Layout Creator</source>
         <translation>Layout-Erstellung</translation>
+    </message>
+    <message>
+        <source>Step 1</source>
+        <translation>Schritt 1</translation>
+    </message>
+    <message>
+        <source>Select the Scan Workspace</source>
+        <translation>Scan-Arbeitsbereich wählen</translation>
+    </message>
+    <message>
+        <source>Browse</source>
+        <translation>Durchsuchen</translation>
+    </message>
+    <message>
+        <source>Step 2</source>
+        <translation>Schritt 2</translation>
+    </message>
+    <message>
+        <source>Select View</source>
+        <translation>Ansicht wählen</translation>
+    </message>
+    <message>
+        <source>Top View x,y (Layout)</source>
+        <translation>Draufsicht x,y (Grundriss)</translation>
+    </message>
+    <message>
+        <source>Front View x,z</source>
+        <translation>Vorderansicht x,z</translation>
+    </message>
+    <message>
+        <source>Left View -y,z</source>
+        <translation>Linke Ansicht -y,z</translation>
+    </message>
+    <message>
+        <source>Back View -x, z</source>
+        <translation>Rückansicht -x, z</translation>
+    </message>
+    <message>
+        <source>Right View y, z</source>
+        <translation>Rechte Ansicht y, z</translation>
+    </message>
+    <message>
+        <source>Step 3</source>
+        <translation>Schritt 3</translation>
+    </message>
+    <message>
+        <source>Select Scan Positions</source>
+        <translation>Scanpositionen wählen</translation>
+    </message>
+    <message>
+        <source>Step 4</source>
+        <translation>Schritt 4</translation>
+    </message>
+    <message>
+        <source>Clipping Planes</source>
+        <translation>Schnittebenen</translation>
+    </message>
+    <message>
+        <source>Top</source>
+        <translation>Oben</translation>
+    </message>
+    <message>
+        <source>[m]</source>
+        <translation>[m]</translation>
+    </message>
+    <message>
+        <source>Bottom</source>
+        <translation>Unten</translation>
+    </message>
+    <message>
+        <source>Step 5</source>
+        <translation>Schritt 5</translation>
+    </message>
+    <message>
+        <source>Layout/Section save as</source>
+        <translation>Layout/Schnitt speichern als</translation>
+    </message>
+    <message>
+        <source>Image File Type</source>
+        <translation>Bilddateityp</translation>
+    </message>
+    <message>
+        <source>Final Step</source>
+        <translation>Letzter Schritt</translation>
+    </message>
+    <message>
+        <source>Status</source>
+        <translation>Status</translation>
+    </message>
+    <message>
+        <source>Batch PlugIn not available</source>
+        <translation>Stapel-PlugIn nicht verfügbar</translation>
+    </message>
+    <message>
+        <source>Start</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>Infobox</source>
+        <translation>Info</translation>
+    </message>
+    <message>
+        <source>Scan Radius:</source>
+        <translation>Scanradius:</translation>
+    </message>
+    <message>
+        <source>Tile Size:</source>
+        <translation>Kachelgröße:</translation>
+    </message>
+    <message>
+        <source>Image Resolution:</source>
+        <translation>Bildauflösung:</translation>
+    </message>
+    <message>
+        <source>[mm]</source>
+        <translation>[mm]</translation>
+    </message>
+    <message>
+        <source>PNG (*.png)</source>
+        <translation>PNG (*.png)</translation>
+    </message>
+    <message>
+        <source>JPEG (*.jpg)</source>
+        <translation>JPEG (*.jpg)</translation>
+    </message>
+    <message>
+        <source>Tiff (*.tif)</source>
+        <translation>TIFF (*.tif)</translation>
+    </message>
+    <message>
+        <source>Add to Batch List</source>
+        <translation>Zur Stapelliste hinzufügen</translation>
+    </message>
+    <message>
+        <source>Front</source>
+        <translation>Vorne</translation>
+    </message>
+    <message>
+        <source>Back</source>
+        <translation>Hinten</translation>
+    </message>
+    <message>
+        <source>Left</source>
+        <translation>Links</translation>
+    </message>
+    <message>
+        <source>Right</source>
+        <translation>Rechts</translation>
+    </message>
+    <message>
+        <source>Stop</source>
+        <translation>Stopp</translation>
     </message>
 </context>
 <context>
@@ -286,6 +545,28 @@
     <message>
         <source>Layout Wizard</source>
         <translation>Layout-Assistent</translation>
+    </message>
+</context>
+<context>
+    <name>OverviewSheet</name>
+    <message>
+        <source>Orthaven – orthographic layouts from laser scans</source>
+        <translation>Orthaven – orthografische Layouts aus Laserscans</translation>
+    </message>
+    <message>
+        <source>List of unused scans</source>
+        <translation>Liste der nicht verwendeten Scans</translation>
+    </message>
+</context>
+<context>
+    <name>ProgressForm</name>
+    <message>
+        <source>Progress ...</source>
+        <translation>Fortschritt ...</translation>
+    </message>
+    <message>
+        <source>please wait</source>
+        <translation>bitte warten</translation>
     </message>
 </context>
 <context>

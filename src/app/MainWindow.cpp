@@ -2,6 +2,7 @@
 
 #include "app/DiagnosticConsole.h"
 #include "app/Startup.h"
+#include "creator/Layout.h"
 #include "settings/LayoutPrefInfo.h"
 #include "sketchup/SketchUpPlugIn.h"
 #include "uikit/UserDialogs.h"
@@ -22,14 +23,7 @@ namespace orthaven {
 
 namespace {
 
-// Until its own panel is built, the Layout Creator area is a plain dock that carries the
-// object name and title the rest of the window relies on.
-QDockWidget* makeLayoutDock(QWidget* parent)
-{
-    auto* dock = new QDockWidget(QCoreApplication::translate("LayoutForm", "Layout Creator"), parent);
-    dock->setObjectName(QStringLiteral("Layout"));
-    return dock;
-}
+QDockWidget* makeLayoutDock(QWidget* parent) { return new Layout(parent); }
 
 QDockWidget* makePreferencesDock(QWidget* parent) { return new LayoutPrefInfo(parent); }
 
@@ -237,6 +231,14 @@ void MainWindow::toggleConsole()
     }
 }
 
-void MainWindow::closeEvent(QCloseEvent* event) { event->accept(); }
+// A thread destroyed while it runs takes the program down, and a computation cut off
+// leaves its temporary files behind: the Layout Creator's worker is stopped and waited
+// for first (the engine then removes its files). Closing is never refused.
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    if (auto* layout = qobject_cast<Layout*>(layoutPanel))
+        layout->stopAndWait();
+    event->accept();
+}
 
 } // namespace orthaven

@@ -4,6 +4,7 @@
 #include "app/Startup.h"
 #include "platform/AppFolders.h"
 #include "platform/AppPaths.h"
+#include "platform/ProcessList.h"
 #include "uikit/UserDialogs.h"
 
 #include <QApplication>
@@ -28,7 +29,10 @@ int main(int argc, char* argv[])
             QCoreApplication::translate("main", "There is already a Orthaven instance running!"));
         return 0;
     }
-    orthaven::clearFolder(orthaven::tempFolder(), false);
+    // A command-line layout may be computing in the same temporary folder; its session
+    // folder is removed by that run itself.
+    if (orthaven::countOccurrences(orthaven::processListing(), orthaven::layoutRunnerNeedle()) == 0)
+        orthaven::clearFolder(orthaven::tempFolder(), false);
 
     orthaven::MainWindow window;
     window.show();

@@ -45,6 +45,10 @@ protected slots:
     void onButton();
     void updateProcess();
 
+protected:
+    // The thread a batch runner processes the jobs on.
+    QThread& worker() { return batchThread; }
+
 private:
     std::unique_ptr<Ui::BatchLayoutForm> ui;
     QThread batchThread; // its running state is "batch processing is running"

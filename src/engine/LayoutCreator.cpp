@@ -227,6 +227,14 @@ void LayoutCreator::layout()
     } catch (const std::bad_alloc&) {
         std::cout << "ERROR: out of memory" << std::endl;
         reportFailure(NotEnoughMemory);
+    } catch (const std::exception& e) {
+        // A vendor library's error (the FARO COM error among them) ends the run here, so
+        // the temporary files are still cleaned below.
+        std::cout << "ERROR: reading the scans failed: " << e.what() << std::endl;
+        reportFailure(ScanSourceError);
+    } catch (...) {
+        std::cout << "ERROR: reading the scans failed" << std::endl;
+        reportFailure(ScanSourceError);
     }
     rasterizer.reset();
     rawTiles.reset();

@@ -20,6 +20,7 @@ enum ResultCode : std::int32_t
     NotEnoughData = 4,   // no tile holds enough data after normalisation
     LogFileAccess = 5,   // the layout log could not be written: the run has no usable result
     InvalidSettings = 6, // the job's settings cannot give a layout (resolution, tile size, …)
+    ScanSourceError = 7, // the scan source failed with an error of its own (a vendor library's)
 };
 
 // A consistent copy of the record, for whoever polls it.

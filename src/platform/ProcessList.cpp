@@ -42,6 +42,8 @@ QByteArray processListing()
 
 QByteArray ownImageNeedle() { return QByteArrayLiteral("Orthaven.exe"); }
 
+QByteArray layoutRunnerNeedle() { return QByteArrayLiteral("orthaven-layout.exe"); }
+
 #else
 
 namespace {
@@ -57,6 +59,21 @@ QByteArray programName(const QString& pidFolder)
     if (comm.open(QIODevice::ReadOnly))
         return comm.readAll().trimmed();
     return {};
+}
+
+// True for a process that has ended but was not yet reaped: it runs no longer.
+bool hasEnded(const QString& pidFolder)
+{
+    QFile stat(pidFolder + QStringLiteral("/stat"));
+    if (!stat.open(QIODevice::ReadOnly))
+        return true;
+    const QByteArray line = stat.readAll();
+    // "pid (name) state ...": the name may hold blanks and parentheses itself.
+    const qsizetype close = line.lastIndexOf(')');
+    if (close < 0 || close + 2 >= line.size())
+        return true;
+    const char state = line.at(close + 2);
+    return state == 'Z' || state == 'X';
 }
 
 } // namespace
@@ -77,12 +94,16 @@ QByteArray processListing()
         // Only this user's programs: another user's copy works in its own folders.
         if (stat(QFile::encodeName(folder).constData(), &info) != 0 || info.st_uid != me)
             continue;
+        if (hasEnded(folder))
+            continue;
         const QByteArray name = programName(folder);
         if (!name.isEmpty())
             listing += name + '\n';
     }
     return listing;
 }
+
+QByteArray layoutRunnerNeedle() { return QByteArrayLiteral("\northaven-layout\n"); }
 
 QByteArray ownImageNeedle()
 {

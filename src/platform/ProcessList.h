@@ -17,6 +17,11 @@ QByteArray processListing();
 // that merely contains it (orthaven-layout) does not count.
 QByteArray ownImageNeedle();
 
+// What to look for in processListing() for the command-line layout runner, which works
+// in the same temporary folder: "orthaven-layout.exe" on Windows, the line-framed
+// "orthaven-layout" elsewhere.
+QByteArray layoutRunnerNeedle();
+
 // Occurrences of needle in text, case-sensitive; after each hit the search goes on
 // from the hit's position + 1.
 int countOccurrences(const QByteArray& text, const QByteArray& needle);

@@ -2,10 +2,9 @@
 
 #include "scan/ScanSourceFaro.h"
 #include "scan/ScanSourcePTX.h"
+#include "scan/ScanSourceRiegl.h"
 
 #include <QFileInfo>
-
-#include <iostream>
 
 namespace orthaven {
 
@@ -24,17 +23,10 @@ template <class Reader> std::unique_ptr<ScanSource> create()
     return std::make_unique<Reader>();
 }
 
-// The console announces a FARO workspace before the library is created, which may take
-// a while (or fail with its own line).
-std::unique_ptr<ScanSource> createFaro()
-{
-    std::cout << "Faro File ..... " << std::endl;
-    return std::make_unique<ScanSourceFaro>();
-}
-
 const ReaderEntry readers[] = {
     {".ptx", &create<ScanSourcePTX>},
-    {".fws", &createFaro},
+    {".fws", &create<ScanSourceFaro>},
+    {".rsp", &create<ScanSourceRiegl>},
 };
 
 } // namespace

@@ -9,8 +9,7 @@
 
 namespace orthaven {
 
-// Null when no reader handles the file's extension. A ".fws" path prints "Faro File ..... "
-// first.
+// Null when no reader handles the file's extension.
 std::unique_ptr<ScanSource> createScanSource(const QString& firstInputPath);
 
 // The extensions with a reader, lower case with the dot (".ptx", …), in table order.

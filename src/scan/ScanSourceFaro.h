@@ -8,12 +8,11 @@
 
 #include "scan/ScanSource.h"
 #include "scan/faro/FaroComError.h"
+#include "scan/faro/FaroLibrary.h"
 
 #include <memory>
 
 namespace orthaven {
-
-class FaroLibrary;
 
 class ScanSourceFaro : public ScanSource
 {

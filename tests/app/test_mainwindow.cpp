@@ -1,14 +1,26 @@
 #include "app/DiagnosticConsole.h"
 #include "app/MainWindow.h"
+#include "creator/Layout.h"
+#include "platform/AppFolders.h"
+#include "platform/AppPaths.h"
+#include "settings/ConfigSettings.h"
 #include "sketchup/SketchUpPlugIn.h"
 #include "support/CaptureStdout.h"
+#include "support/FakeScanSource.h"
 #include "support/TempAppData.h"
+#include "uikit/UserDialogs.h"
 #include "update/Updater.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
+#include <QDeadlineTimer>
+#include <QDir>
 #include <QDockWidget>
 #include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
@@ -21,7 +33,15 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <fstream>
 #include <iostream>
+#include <thread>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
 
 using namespace orthaven;
 using namespace orthaven::test;
@@ -87,8 +107,11 @@ TEST(MainWindow, StartsWithTheLayoutDockAndHiddenModules)
     MainWindow w;
     w.show();
     EXPECT_EQ(w.windowTitle(), "Orthaven");
-    EXPECT_EQ(w.size(), QSize(740, 380));
+    // 740 × 380 as designed; the window grows as far as the Layout Creator's panel needs.
+    EXPECT_EQ(w.width(), 740);
+    EXPECT_GE(w.height(), 380);
     ASSERT_NE(w.layoutDock(), nullptr);
+    EXPECT_GE(w.layoutDock()->widget()->height(), 370);
     EXPECT_EQ(w.layoutDock()->objectName(), "Layout");
     EXPECT_EQ(w.preferencesDock()->objectName(), "LayoutPrefInfo");
     EXPECT_EQ(w.currentDock(), w.layoutDock());
@@ -285,4 +308,162 @@ TEST(MainWindow, CheckUpdateRunsTheUpdaterForThisReleaseAndSaysWhenDone)
     EXPECT_DOUBLE_EQ(revision, 6);
     ASSERT_FALSE(out.lines().isEmpty());
     EXPECT_EQ(out.lines().last(), "Check Update done!");
+}
+
+namespace {
+
+// A small PTX scan: one station over a 2 m × 2 m floor.
+QByteArray smallScan()
+{
+    QByteArray text = "20\n20\n0 0 0\n1 0 0\n0 1 0\n0 0 1\n1 0 0 0\n0 1 0 0\n0 0 1 0\n0 0 0 1\n";
+    for (int c = 0; c < 20; ++c) {
+        for (int r = 0; r < 20; ++r)
+            text += QByteArray::number(-1.0 + 0.1 * c) + ' ' + QByteArray::number(-1.0 + 0.1 * r) +
+                    " -1.2 0.5\n";
+    }
+    return text;
+}
+
+bool tempFolderIsEmpty()
+{
+    return QDir(tempFolder()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot);
+}
+
+bool waitUntil(const std::function<bool()>& done)
+{
+    QDeadlineTimer deadline(std::chrono::minutes(2)); // a guard against a hang only
+    while (!done()) {
+        if (deadline.hasExpired())
+            return false;
+        QTest::qWait(10);
+    }
+    return true;
+}
+
+// Runs a function when the watched widget is shown.
+class ShowHook : public QObject
+{
+public:
+    explicit ShowHook(std::function<void()> onShow) : onShow(std::move(onShow)) {}
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Show)
+            onShow();
+        return false;
+    }
+
+private:
+    std::function<void()> onShow;
+};
+
+struct WindowWithScans : ::testing::Test
+{
+    TempAppData appData;
+    void SetUp() override
+    {
+        ensureAppFolders();
+        UserDialogs::clearScript();
+    }
+    void TearDown() override { UserDialogs::clearScript(); }
+
+    static Layout& layoutOf(MainWindow& w) { return *qobject_cast<Layout*>(w.layoutDock()); }
+    static void click(Layout& dock, const char* name)
+    {
+        QTest::mouseClick(dock.findChild<QPushButton*>(QString::fromLatin1(name)), Qt::LeftButton);
+    }
+};
+
+} // namespace
+
+TEST_F(WindowWithScans, ClosingDuringAComputationStopsItAndLeavesNoTemporaryFiles)
+{
+    MainWindow w;
+    w.show();
+    Layout& dock = layoutOf(w);
+    UserDialogs::setNextFileNames({writeFile(appData.path() + "/scan.ptx", smallScan())});
+    click(dock, "b_ws");
+    const QString log = appData.path() + "/plan.log";
+    UserDialogs::setNextFileName(log);
+    click(dock, "b_out");
+
+    // A scan that takes long to read, so the run is surely going on when the window closes.
+    FakeScan scan;
+    for (int i = 0; i < 200000; ++i)
+        scan.points.push_back({1.0 + 0.00001 * i, 1.0, 0.0});
+    auto slow = std::make_unique<FakeScanSource>(std::vector<FakeScan>{scan}, 10);
+    std::atomic<bool> reading{false};
+    slow->onChunk = [&reading](int, int) {
+        reading = true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    };
+    dock.layoutTask().reader = std::move(slow);
+    click(dock, "b_start");
+    ASSERT_TRUE(waitUntil([&reading] { return reading.load(); }));
+    ASSERT_TRUE(dock.layoutTask().isRunning());
+    ASSERT_FALSE(tempFolderIsEmpty()) << "the run's session folder exists";
+
+    action(w, "actionQuit")->trigger();
+    EXPECT_FALSE(w.isVisible());
+    EXPECT_FALSE(dock.layoutTask().isRunning());
+    EXPECT_TRUE(tempFolderIsEmpty());
+    EXPECT_FALSE(QFileInfo::exists(log));
+    QTest::qWait(300); // the status timer would have reported by now
+    EXPECT_TRUE(UserDialogs::shownMessages().isEmpty());
+}
+
+#ifdef Q_OS_UNIX
+// The scan file is a pipe: the listing stays in its read until the test lets data in, so
+// the window surely closes while the listing waits.
+TEST_F(WindowWithScans, ClosingDuringAListingWaitsForItAndDropsIt)
+{
+    const QString pipe = appData.path() + "/pipe.ptx";
+    ASSERT_EQ(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    std::atomic<bool> closing{false};
+    std::thread feeder([&closing, pipe] {
+        while (!closing)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        std::ofstream out(QFile::encodeName(pipe).toStdString(), std::ios::binary);
+        const QByteArray scan = smallScan();
+        out.write(scan.constData(), scan.size());
+    });
+
+    MainWindow w;
+    w.show();
+    Layout& dock = layoutOf(w);
+    bool busyAtClose = false;
+    // Once the progress window shows, the next turn of the event loop is the listing's own.
+    ShowHook hook([&] {
+        QTimer::singleShot(0, &w, [&] {
+            busyAtClose = dock.isBusy() && dock.layoutTask().isRunning();
+            closing = true;
+            w.close();
+        });
+    });
+    dock.findChild<QWidget*>("ProgressForm")->installEventFilter(&hook);
+    UserDialogs::setNextFileNames({pipe});
+    click(dock, "b_ws");
+    closing = true;
+    feeder.join();
+
+    EXPECT_TRUE(busyAtClose);
+    EXPECT_FALSE(w.isVisible());
+    EXPECT_FALSE(dock.isBusy());
+    EXPECT_FALSE(dock.findChild<QWidget*>("ProgressForm")->isVisible());
+    EXPECT_EQ(dock.findChild<QListWidget*>("w_tab")->count(), 0);
+    EXPECT_TRUE(UserDialogs::shownMessages().isEmpty());
+}
+#endif
+
+TEST_F(WindowWithScans, SavedPreferencesReachTheLayoutDockBeforeItShowsAgain)
+{
+    MainWindow w;
+    w.show();
+    action(w, "actionMenu_LayoutPrefs")->trigger();
+    auto* tileSize = w.preferencesDock()->findChild<QComboBox*>("cB_TileSize");
+    tileSize->setCurrentIndex(tileSize->findText("40 m"));
+    QTest::mouseClick(w.preferencesDock()->findChild<QPushButton*>("pb_save"), Qt::LeftButton);
+    EXPECT_EQ(w.currentDock(), w.layoutDock());
+    EXPECT_EQ(w.layoutDock()->findChild<QLabel*>("sl_mosaicspace")->text(), "40 x 40");
 }

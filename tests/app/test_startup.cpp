@@ -12,6 +12,12 @@
 
 #include <gtest/gtest.h>
 
+#ifdef Q_OS_LINUX
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
 using namespace orthaven;
 using namespace orthaven::test;
 
@@ -86,6 +92,15 @@ TEST(SingleInstance, CountsEveryOccurrenceOfTheImageName)
     EXPECT_EQ(countOccurrences("\northaven\northaven-layout\northaven\n", "\northaven\n"), 2);
 }
 
+TEST(SingleInstance, TheLayoutRunnerIsFoundApartFromTheWindow)
+{
+#ifndef Q_OS_WIN
+    EXPECT_EQ(countOccurrences("\northaven\n", layoutRunnerNeedle()), 0);
+    EXPECT_EQ(countOccurrences("\nbash\northaven-layout\northaven\n", layoutRunnerNeedle()), 1);
+    EXPECT_EQ(countOccurrences("\northaven-layout2\n", layoutRunnerNeedle()), 0);
+#endif
+}
+
 TEST(SingleInstance, VerdictByCount)
 {
     EXPECT_EQ(judgeInstanceCount(0), InstanceVerdict::ListingFailed);
@@ -102,5 +117,30 @@ TEST(SingleInstance, ListingFindsThisTestProgram)
     const QByteArray listing = processListing();
     EXPECT_TRUE(listing.startsWith('\n'));
     EXPECT_GE(countOccurrences(listing, ownImageNeedle()), 1);
+#endif
+}
+
+TEST(SingleInstance, AnEndedButUnreapedCopyDoesNotCount)
+{
+#ifdef Q_OS_LINUX
+    // A child that has exited and that nobody waited for yet stays listed by the kernel
+    // as a zombie; it must not keep the program from starting.
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        prctl(PR_SET_NAME, "ovzombietest", 0, 0, 0);
+        _exit(0);
+    }
+    const QString stat = QString("/proc/%1/stat").arg(child);
+    bool ended = false;
+    for (int i = 0; i < 2000 && !ended; ++i) {
+        QFile f(stat);
+        ended = f.open(QIODevice::ReadOnly) && f.readAll().contains("(ovzombietest) Z");
+        if (!ended)
+            usleep(1000);
+    }
+    ASSERT_TRUE(ended);
+    EXPECT_EQ(countOccurrences(processListing(), "\novzombietest\n"), 0);
+    waitpid(child, nullptr, 0);
 #endif
 }

@@ -1,10 +1,14 @@
 // FARO workspaces written by orthaven-genscan, end to end: the same points and poses as the
-// PTX file of the same stations, the same layout pixel for pixel, a scan the library cannot
-// load skipped by the engine, and a library error leaving the engine as FaroComError.
+// PTX file of the same stations, the same layout pixel for pixel, and through the layout
+// task a scan the library cannot load skipped, a library error failing the listing or the
+// run instead of the program.
 
+#include "creator/LayoutTask.h"
 #include "creator/layoutdef.h"
 #include "engine/LayoutCreator.h"
 #include "genscan/GenScanJob.h"
+#include "platform/AppFolders.h"
+#include "platform/AppPaths.h"
 #include "scan/ScanSourceFaro.h"
 #include "scan/ScanSourcePTX.h"
 #include "support/CaptureStdout.h"
@@ -13,6 +17,7 @@
 #include "support/TempAppData.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -176,46 +181,144 @@ TEST(FaroGenerated, WorkspaceLaysOutLikeThePtxFilePixelForPixel)
     }
 }
 
-TEST(FaroGenerated, EngineSkipsAScanTheLibraryCannotLoad)
+// A generated workspace listed and laid out through the layout task, as the window does.
+struct FaroTask : ::testing::Test
 {
-    QTemporaryDir dir;
-    const QStringList fws = generate(dir.path(), QStringLiteral("fws"));
-    editWorkspace(fws[0], "name = scan_001\n", "name = scan_001\nload-status = 9\n");
-    CaptureStdout quiet;
-    ScanSourceFaro reader;
-    ASSERT_TRUE(reader.fetchFiles(fws));
-    const LayoutResult result = layOut(reader, Top);
-    EXPECT_TRUE(result.succeeded);
-    EXPECT_EQ(result.lines.count(QStringLiteral("Scan load failed")), 1);
-    EXPECT_TRUE(result.scansUsed.testBit(0));
-    EXPECT_FALSE(result.scansUsed.testBit(1));
-    EXPECT_TRUE(result.scansUsed.testBit(2));
-    EXPECT_FALSE(reader.isScanOpen(1));
-    EXPECT_EQ(reader.lastLibraryStatus(), 0) << "the next scan loaded and read";
+    TempAppData appData;
+    QString workspace;
+    QString output;
+    LayoutTask task;
+
+    void SetUp() override
+    {
+        ensureAppFolders();
+        const QStringList files = generate(appData.path() + "/scans", QStringLiteral("fws"));
+        ASSERT_EQ(files.size(), 1);
+        workspace = files[0];
+        output = appData.path() + "/out/site.log";
+        QDir().mkpath(appData.path() + "/out");
+    }
+
+    // createReader and a FetchScans run; the console lines of both.
+    QStringList list()
+    {
+        CaptureStdout out;
+        task.job = layoutdef();
+        task.job.inputFiles = {workspace};
+        if (!task.reader) {
+            EXPECT_TRUE(task.createReader());
+        }
+        task.mode = FetchScans;
+        task.start();
+        task.wait();
+        return out.lines();
+    }
+
+    QStringList compute()
+    {
+        layoutdef job;
+        job.inputFiles = {workspace};
+        job.view = Top;
+        job.scanList = QBitArray(3, true);
+        job.clipLow = 0.1;
+        job.clipHigh = 1e9;
+        job.outputFile = output;
+        job.imageType = QStringLiteral("png");
+        job.resolution = 0.02;
+        job.scannerDomain = 30.0;
+        job.tileSize = 10.0;
+        task.job = job;
+        task.mode = ComputeLayout;
+        CaptureStdout out;
+        task.start();
+        task.wait();
+        return out.lines();
+    }
+
+    bool tempFolderIsEmpty() const
+    {
+        return QDir(tempFolder()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot);
+    }
+};
+
+TEST_F(FaroTask, ListsTheWorkspaceAndLaysItOut)
+{
+    const QStringList listing = list();
+    EXPECT_EQ(listing, QStringList({"Faro File ..... "}));
+    ASSERT_TRUE(task.result);
+    QStringList names;
+    task.reader->scanNames(names);
+    EXPECT_EQ(names, QStringList({"scan_000.fls", "scan_001.fls", "scan_002.fls"}));
+
+    const QStringList lines = compute();
+    EXPECT_TRUE(lines.contains(QStringLiteral("Task ERROR: 0 Code: 0")));
+    EXPECT_FALSE(task.creator.failed);
+    EXPECT_TRUE(QFileInfo::exists(output));
+    EXPECT_TRUE(tempFolderIsEmpty());
 }
 
-TEST(FaroGenerated, LibraryErrorDuringALayoutLeavesTheEngineAsFaroComError)
+TEST_F(FaroTask, EngineSkipsAScanTheLibraryCannotLoad)
 {
-    QTemporaryDir dir;
-    const QStringList fws = generate(dir.path(), QStringLiteral("fws"));
-    editWorkspace(fws[0], "name = scan_001\n", "name = scan_001\nfail = points 0x80004005\n");
-    CaptureStdout quiet;
-    auto reader = std::make_unique<ScanSourceFaro>();
-    ASSERT_TRUE(reader->fetchFiles(fws));
-    // What the layout task catches at its boundary.
-    bool caught = false;
-    try {
-        layOut(*reader, Top);
-    } catch (const FaroComError& e) {
-        caught = true;
-        EXPECT_EQ(e.hresult(), HResult(0x80004005));
-        EXPECT_EQ(e.interfaceId(), faro::libraryInterfaceId);
+    editWorkspace(workspace, "name = scan_001\n", "name = scan_001\nload-status = 9\n");
+    list();
+    ASSERT_TRUE(task.result);
+    const QStringList lines = compute();
+    EXPECT_EQ(lines.count(QStringLiteral("Scan load failed")), 1);
+    EXPECT_TRUE(lines.contains(QStringLiteral("Task ERROR: 0 Code: 0")));
+    EXPECT_TRUE(task.creator.scanList.testBit(0));
+    EXPECT_FALSE(task.creator.scanList.testBit(1));
+    EXPECT_TRUE(task.creator.scanList.testBit(2));
+    EXPECT_TRUE(QFileInfo::exists(output));
+}
+
+TEST_F(FaroTask, LibraryErrorsEndTheListingNotTheProgram)
+{
+    struct Case
+    {
+        const char* name;
+        bool withLibrary;
+        QByteArray workspaceLine;
+        QString line;
+    };
+    const Case cases[] = {
+        {"library that could not be created",
+         false,
+         {},
+         "Task ERROR: could not read the scans: FARO library error 0x80004003 in interface "
+         "{04C30767-2E10-4231-802B-F9DF2D5F8C5B}"},
+        {"workspace load failing in the library", true, "fail = open 0x80004005\n",
+         "Task ERROR: could not read the scans: FARO library error 0x80004005 in interface "
+         "{04C30767-2E10-4231-802B-F9DF2D5F8C5B}"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (!c.workspaceLine.isEmpty())
+            editWorkspace(workspace, "orthaven-fws 1\n", "orthaven-fws 1\n" + c.workspaceLine);
+        task.reader.reset();
+        if (!c.withLibrary)
+            task.reader = std::make_unique<ScanSourceFaro>(nullptr);
+        const QStringList lines = list();
+        EXPECT_FALSE(task.result);
+        EXPECT_TRUE(lines.contains(c.line)) << lines.join(QLatin1Char('\n')).toStdString();
+        EXPECT_EQ(task.reader->scanCount(), 0);
     }
-    EXPECT_TRUE(caught);
-    // The reader is still whole: it reads another scan and is destroyed cleanly.
-    reader->rewindPoints();
-    EXPECT_EQ(readWholeScan(*reader, 2).points.size(), std::size_t(60 * 120));
-    reader.reset();
+}
+
+TEST_F(FaroTask, LibraryErrorDuringTheLayoutFailsTheRunAndCleansUp)
+{
+    editWorkspace(workspace, "name = scan_001\n", "name = scan_001\nfail = points 0x80004005\n");
+    list();
+    ASSERT_TRUE(task.result);
+    const QStringList lines = compute();
+    EXPECT_TRUE(lines.contains(QStringLiteral(
+        "ERROR: reading the scans failed: FARO library error 0x80004005 in interface "
+        "{04C30767-2E10-4231-802B-F9DF2D5F8C5B}")))
+        << lines.join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(lines.contains(QStringLiteral("Task ERROR: 1 Code: 7")));
+    EXPECT_TRUE(task.result) << "a computation's result is the engine's failed flag";
+    EXPECT_EQ(task.creator.errorCode, ScanSourceError);
+    EXPECT_FALSE(QFileInfo::exists(output));
+    EXPECT_TRUE(tempFolderIsEmpty());
 }
 
 TEST(FaroGenerated, EveryHeadingStoresExactlyAsAxisAndAngle)

@@ -690,10 +690,8 @@ TEST(FaroReader, CallsTheLibraryInItsOrder)
 TEST(FaroReader, FactoryCreatesItForAnyCaseOfFws)
 {
     for (const char* path : {"site.fws", "SITE.FWS"}) {
-        CaptureStdout out;
         const std::unique_ptr<ScanSource> reader = createScanSource(QString::fromLatin1(path));
         EXPECT_NE(dynamic_cast<ScanSourceFaro*>(reader.get()), nullptr) << path;
-        EXPECT_EQ(out.lines(), QStringList({"Faro File ..... "})) << path;
     }
-    EXPECT_TRUE(supportedScanExtensions().contains(QStringLiteral(".fws")));
+    EXPECT_EQ(supportedScanExtensions().indexOf(QStringLiteral(".fws")), 1) << "after .ptx";
 }

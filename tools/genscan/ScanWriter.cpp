@@ -2,6 +2,7 @@
 
 #include "genscan/FwsWriter.h"
 #include "genscan/PtxWriter.h"
+#include "genscan/RieglWriter.h"
 
 #include <charconv>
 #include <type_traits>
@@ -27,6 +28,7 @@ template <class Writer> std::unique_ptr<ScanWriter> create()
 const WriterEntry writers[] = {
     {"ptx", &create<PtxWriter>},
     {"fws", &create<FwsWriter>},
+    {"rsp", &create<RieglWriter>},
 };
 
 template <class T> void appendChars(std::string& out, T value)

@@ -1,0 +1,45 @@
+#pragma once
+// The command line of orthaven-layout, parsed into the options of one job. Parsing only
+// looks at the text; what needs the scans (scan numbers, default planes) is checked by
+// the runner.
+
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace orthaven {
+
+struct CommandLine
+{
+    QStringList inputFiles;
+    std::uint32_t view = 0; // a LayoutView
+    std::vector<int> scans; // empty: every scan
+    std::optional<double> clipLow;
+    std::optional<double> clipHigh;
+    QString outputFile; // as given, ".log" appended when it was missing; empty: default
+    QString imageType = QStringLiteral("png");
+    std::optional<double> resolution;    // metres per pixel
+    std::optional<double> scannerDomain; // metres
+    std::optional<double> tileSize;      // metres
+    std::optional<bool> invertColor;
+    QString jobFile; // --jobs: run the jobs of this file one after another
+    bool list = false;
+    bool help = false;
+    bool verbose = false;
+};
+
+// Fills options from the arguments (without the program name). False with a one-line
+// reason in error when an option is unknown, lacks its value or has a value that no job
+// can use. "--" ends the options; "--name=value" and "--name value" are both accepted.
+bool parseCommandLine(const QStringList& arguments, CommandLine& options, QString& error);
+
+// The text of --help.
+QString usageText();
+
+// The log file name the Layout Creator offers for a view ("Layout.log" for Top).
+QString defaultLogName(std::uint32_t view);
+
+} // namespace orthaven

@@ -1,0 +1,379 @@
+#include "cli/LayoutRunner.h"
+
+#include "cli/ConsoleCapture.h"
+#include "cli/ProgressDisplay.h"
+#include "creator/ClippingDefaults.h"
+#include "creator/LayoutTask.h"
+#include "creator/ResultMessages.h"
+#include "platform/AppFolders.h"
+#include "platform/AppPaths.h"
+#include "platform/InterruptHandler.h"
+#include "platform/ProcessStats.h"
+#include "scan/ScanSourceFactory.h"
+#include "settings/ConfigSettings.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryFile>
+
+#include <charconv>
+#include <chrono>
+#include <cmath>
+#include <csignal>
+
+namespace orthaven {
+
+namespace {
+
+constexpr unsigned long pollMilliseconds = 200; // as often as the Layout Creator looks
+
+std::string text(const QString& s)
+{
+    return s.toStdString();
+}
+
+std::string nativePath(const QString& path)
+{
+    return QDir::toNativeSeparators(path).toStdString();
+}
+
+// A coordinate to the millimetre, in the C notation whatever the locale.
+std::string millimetres(double value)
+{
+    if (!std::isfinite(value))
+        return "?";
+    if (std::abs(value) < 0.0005)
+        value = 0.0; // no "-0.000"
+    char buffer[64];
+    const auto result =
+        std::to_chars(buffer, buffer + sizeof(buffer), value, std::chars_format::fixed, 3);
+    return std::string(buffer, result.ptr);
+}
+
+// Lines of the engine and the readers that a user should see even without --verbose:
+// errors, scans left out, damaged lines skipped.
+bool isNotable(const std::string& line)
+{
+    if (line.rfind("Task ERROR: ", 0) == 0)
+        return false; // the runner's own message says it better
+    return line.rfind("ERROR", 0) == 0 || line.find("failed") != std::string::npos ||
+           line.find("skipped") != std::string::npos;
+}
+
+QString lowerSuffix(const QString& path)
+{
+    const QString name = QFileInfo(path).fileName();
+    const int dot = name.lastIndexOf(QLatin1Char('.'));
+    return dot < 0 ? QString() : name.mid(dot).toLower();
+}
+
+} // namespace
+
+LayoutRunner::LayoutRunner(const CommandLine& options, std::ostream& out, std::ostream& err,
+                           bool errIsTerminal, int columns, ConsoleCapture* capture)
+    : options(options), out(out), err(err), errIsTerminal(errIsTerminal), columns(columns),
+      interrupt(&receivedInterrupt), capture(capture)
+{
+}
+
+LayoutRunner::~LayoutRunner()
+{
+    if (abandoned) {
+        // The listing thread is still reading and cannot be stopped; the process ends
+        // at once (mustExitAtOnce), so the task is left to it rather than waited for.
+        static_cast<void>(task.release());
+    }
+}
+
+int LayoutRunner::run()
+{
+    if (options.help) {
+        out << text(usageText()) << std::flush;
+        return Success;
+    }
+    // From here on std::cout belongs to the engine and the readers; the runner's own
+    // results go to the stream it was given, past the capture.
+    std::streambuf* outBuffer = out.rdbuf();
+    if (!capture) {
+        ownCapture = std::make_unique<ConsoleCapture>();
+        capture = ownCapture.get();
+    }
+    results = std::make_unique<std::ostream>(outBuffer);
+    progress = std::make_unique<ProgressDisplay>(err, errIsTerminal, columns);
+    const int code = runJob();
+    if (code != Success) {
+        for (const QString& folder : std::as_const(createdFolders))
+            QDir().rmdir(folder); // only when empty
+    }
+    showEngineLines(true);
+    progress->finish();
+    results->flush();
+    err.flush();
+    if (abandoned) {
+        // The listing thread may still print: its buffer must outlive it, and the process
+        // is about to end.
+        static_cast<void>(ownCapture.release());
+        return code;
+    }
+    task.reset(); // waits for nothing: every run has ended here
+    ownCapture.reset();
+    capture = nullptr;
+    return code;
+}
+
+int LayoutRunner::badArguments(const QString& message)
+{
+    progress->finish();
+    err << "orthaven-layout: " << text(message) << std::endl;
+    err << "Try orthaven-layout --help." << std::endl;
+    return BadArguments;
+}
+
+int LayoutRunner::interrupted(int signal)
+{
+    progress->finish();
+    err << text(layoutResultMessage(true, false, 0)) << std::endl;
+    return 128 + signal;
+}
+
+void LayoutRunner::showEngineLines(bool finalDrain)
+{
+    if (!capture)
+        return;
+    const std::vector<std::string> lines = finalDrain ? capture->takeAll() : capture->takeLines();
+    for (const std::string& line : lines) {
+        if (options.verbose || isNotable(line)) {
+            progress->message(line);
+        } else {
+            // Kept for a moment: when the reader gives up, its last lines say why.
+            heldLines.push_back(line);
+            if (heldLines.size() > maxHeldLines)
+                heldLines.pop_front();
+        }
+    }
+}
+
+bool LayoutRunner::checkOutputFile(QString& error)
+{
+    const QString given =
+        options.outputFile.isEmpty() ? defaultLogName(options.view) : options.outputFile;
+    const QFileInfo info(given);
+    outputFile = info.absoluteFilePath();
+    if (info.isDir()) {
+        error = QStringLiteral("--out names a folder: %1").arg(QDir::toNativeSeparators(given));
+        return false;
+    }
+    // The engine names every file after the part of the name before its first dot.
+    if (info.baseName().isEmpty()) {
+        error = QStringLiteral("the output file needs a name before its first dot: %1")
+                    .arg(QDir::toNativeSeparators(given));
+        return false;
+    }
+    const QString folder = info.absolutePath();
+    // Folders made here are removed again when the run writes nothing into them.
+    for (QString missing = folder; !QFileInfo::exists(missing);) {
+        createdFolders.append(missing);
+        const QString parent = QFileInfo(missing).absolutePath();
+        if (parent == missing)
+            break;
+        missing = parent;
+    }
+    if (!QDir().mkpath(folder) || !QFileInfo(folder).isDir()) {
+        error = QStringLiteral("cannot create the output folder %1")
+                    .arg(QDir::toNativeSeparators(folder));
+        return false;
+    }
+    // Better to learn it now than after the scans have been read.
+    QTemporaryFile probe(folder + QStringLiteral("/.orthaven-layout-XXXXXX"));
+    if (!probe.open()) {
+        error = QStringLiteral("cannot write to the output folder %1")
+                    .arg(QDir::toNativeSeparators(folder));
+        return false;
+    }
+    return true;
+}
+
+int LayoutRunner::runJob()
+{
+    const auto started = std::chrono::steady_clock::now();
+
+    // The input files: all present, all of one format with a reader.
+    QStringList inputs;
+    for (const QString& file : std::as_const(options.inputFiles)) {
+        const QFileInfo info(file);
+        if (!info.isFile())
+            return badArguments(
+                QStringLiteral("no such scan file: %1").arg(QDir::toNativeSeparators(file)));
+        inputs.append(QDir::toNativeSeparators(info.absoluteFilePath()));
+    }
+    if (!createScanSource(inputs.first()))
+        return badArguments(QStringLiteral("no reader for %1 (files this program reads: %2)")
+                                .arg(QDir::toNativeSeparators(options.inputFiles.first()),
+                                     supportedScanExtensions().join(QStringLiteral(", "))));
+    for (const QString& file : std::as_const(inputs)) {
+        if (lowerSuffix(file) != lowerSuffix(inputs.first()))
+            return badArguments(
+                QStringLiteral("all scan files must be of one format: %1 and %2")
+                    .arg(QFileInfo(inputs.first()).fileName(), QFileInfo(file).fileName()));
+    }
+    QString problem;
+    if (!options.list && !checkOutputFile(problem))
+        return badArguments(problem);
+
+    // The per-user folders and the configuration file, so the user's preferences apply.
+    // The temporary folder is not emptied: a window may be computing in it.
+    ensureAppFolders(false);
+    ConfigSettings config = defaultConfig();
+    readConfig(configFilePath(), config);
+
+    const int listed = listScans();
+    if (listed != Success)
+        return listed;
+    if (options.list) {
+        printList();
+        return Success;
+    }
+
+    // Which scans, and the clipping planes between which their points are used.
+    const int count = task->reader->scanCount();
+    QBitArray selection(count, options.scans.empty());
+    for (int index : options.scans) {
+        if (index >= count)
+            return badArguments(
+                QStringLiteral("there is no scan %1: the files hold scans 0 to %2 (see --list)")
+                    .arg(index)
+                    .arg(count - 1));
+        selection.setBit(index);
+    }
+    layoutdef job;
+    job.inputFiles = inputs;
+    job.view = options.view;
+    job.scanList = selection;
+    job.outputFile = QDir::toNativeSeparators(outputFile);
+    job.imageType = options.imageType;
+    job.invertColor = options.invertColor.value_or(config.invertColor);
+    job.resolution = options.resolution.value_or(config.resolution);
+    job.scannerDomain = options.scannerDomain.value_or(config.scannerDomain);
+    job.tileSize = options.tileSize.value_or(config.tileSize);
+    job.grid = config.grid;
+    job.gridColor = config.gridColor;
+    job.textColor = config.textColor;
+    job.scanPosColor1 = config.scanPosColor1;
+    job.scanPosColor2 = config.scanPosColor2;
+    const ClipPlanes planes =
+        defaultClipPlanes(*task->reader, selection, options.view, job.scannerDomain);
+    job.clipLow = options.clipLow.value_or(planes.low);
+    job.clipHigh = options.clipHigh.value_or(planes.high);
+    if (!(job.clipLow < job.clipHigh))
+        return badArguments(QStringLiteral("the lower clipping plane (%1 m) must be below the "
+                                           "upper one (%2 m)")
+                                .arg(job.clipLow)
+                                .arg(job.clipHigh));
+    if (options.verbose)
+        progress->message("Clipping planes: " + millimetres(job.clipLow) + " " +
+                          millimetres(job.clipHigh));
+
+    // The computation, polled like the Layout Creator polls it.
+    task->job = job;
+    task->mode = ComputeLayout;
+    task->start();
+    int signal = 0;
+    while (!task->wait(pollMilliseconds)) {
+        if (!signal)
+            signal = interrupt();
+        // setup clears the flag, so a request made before it would be lost: keep asking
+        // until the engine has finished.
+        if (signal && !task->creator.finished)
+            task->creator.requestStop();
+        const StatusSnapshot status = task->creator.snapshot();
+        showEngineLines(false);
+        progress->update(status.statusText, status.progressDone, status.progressTotal);
+    }
+    showEngineLines(true);
+    progress->finish();
+
+    const StatusSnapshot status = task->creator.snapshot();
+    if (status.stopRequested)
+        return interrupted(signal ? signal : SIGINT);
+    if (status.failed) {
+        QString message = layoutResultMessage(false, true, status.errorCode);
+        if (message.isEmpty())
+            message = QStringLiteral("Computation failed (error code %1)!").arg(status.errorCode);
+        err << text(message) << std::endl;
+        return Failed;
+    }
+
+    const LayoutCreator& creator = task->creator;
+    *results << "Layout written to " << nativePath(creator.logFilePath()) << std::endl;
+    const std::size_t tiles = creator.tileCorners.size();
+    *results << "  " << tiles << (tiles == 1 ? " tile of " : " tiles of ") << creator.tileSize
+             << " m, thumbnail " << text(QFileInfo(creator.thumbnailPath()).fileName())
+             << std::endl;
+    if (options.verbose) {
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        char buffer[32];
+        const auto end =
+            std::to_chars(buffer, buffer + sizeof(buffer), seconds, std::chars_format::fixed, 2);
+        err << "Wall time: " << std::string(buffer, end.ptr) << " s" << std::endl;
+        const std::int64_t peak = peakResidentBytes();
+        if (peak > 0)
+            err << "Peak memory: " << (peak + (1 << 19)) / (1 << 20) << " MB" << std::endl;
+    }
+    return Success;
+}
+
+int LayoutRunner::listScans()
+{
+    task = std::make_unique<LayoutTask>();
+    for (const QString& file : std::as_const(options.inputFiles))
+        task->job.inputFiles.append(QDir::toNativeSeparators(QFileInfo(file).absoluteFilePath()));
+    if (!task->createReader())
+        return badArguments(QStringLiteral("no reader for %1").arg(options.inputFiles.first()));
+    task->mode = FetchScans;
+    // Only what the reader says from here on explains a failed listing.
+    showEngineLines(false);
+    heldLines.clear();
+    progress->message("Reading the scan files ...");
+    task->start();
+    while (!task->wait(pollMilliseconds / 2)) {
+        showEngineLines(false);
+        if (const int signal = interrupt()) {
+            // A reader cannot be stopped while it lists, and nothing needs cleaning yet.
+            abandoned = true;
+            return interrupted(signal);
+        }
+    }
+    showEngineLines(false);
+    if (!task->result || task->reader->scanCount() < 1) {
+        // What the reader said about the files is the explanation.
+        showEngineLines(true);
+        for (const std::string& line : heldLines)
+            progress->message(line);
+        err << "orthaven-layout: could not read any scan from "
+            << nativePath(options.inputFiles.join(QStringLiteral(", "))) << std::endl;
+        return Failed;
+    }
+    return Success;
+}
+
+void LayoutRunner::printList()
+{
+    const ScanSource& reader = *task->reader;
+    QStringList names;
+    reader.scanNames(names);
+    for (int i = 0; i < reader.scanCount(); ++i) {
+        cv::Mat pose;
+        reader.scanPose(i, pose);
+        std::string position = "? ? ?";
+        if (pose.rows == 4 && pose.cols == 4 && pose.type() == CV_64FC1)
+            position = millimetres(pose.at<double>(0, 3)) + " " +
+                       millimetres(pose.at<double>(1, 3)) + " " +
+                       millimetres(pose.at<double>(2, 3));
+        *results << i << '\t' << (i < names.size() ? text(names[i]) : std::string()) << '\t'
+                 << position << '\n';
+    }
+    results->flush();
+}
+
+} // namespace orthaven

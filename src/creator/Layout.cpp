@@ -1,0 +1,546 @@
+#include "creator/Layout.h"
+
+#include "creator/BatchLayout.h"
+#include "creator/ClippingDefaults.h"
+#include "creator/LayoutSettings.h"
+#include "creator/ResultMessages.h"
+#include "engine/LayoutCreator.h"
+#include "engine/StatusReporter.h"
+#include "platform/AppPaths.h"
+#include "scan/riegl/RieglPath.h"
+#include "uikit/UserDialogs.h"
+
+#include "ui_LayoutForm.h"
+#include "ui_ProgressForm.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QListWidgetItem>
+#include <QSignalBlocker>
+
+#include <opencv2/core.hpp>
+
+#include <algorithm>
+#include <cmath>
+#include <iostream>
+
+namespace orthaven {
+
+namespace {
+
+QString importFilter()
+{
+    return QStringLiteral("All supported (*.ptx *.fws *.rsp *.ptg );; PTX(*.ptx);; FARO(*.fws);; "
+                          "Riegl(V-Line) (*.rsp);; Leica(*.ptg)");
+}
+
+} // namespace
+
+bool fitsLatin1(const QString& text) { return isLatin1Text(text); }
+
+bool rieglPathSupported(const QString& path) { return !rieglProjectPathRefused(path); }
+
+QString defaultLogFileName(std::uint32_t view)
+{
+    switch (view) {
+    case Front:
+        return QStringLiteral("Front_View.log");
+    case Back:
+        return QStringLiteral("Back_View.log");
+    case Left:
+        return QStringLiteral("Left_View.log");
+    case Right:
+        return QStringLiteral("Right_View.log");
+    default:
+        return QStringLiteral("Layout.log");
+    }
+}
+
+Layout::Layout(QWidget* parent)
+    : QDockWidget(parent), ui(new Ui::LayoutForm), progressUi(new Ui::ProgressForm),
+      config(defaultConfig())
+{
+    ui->setupUi(this);
+    setObjectName(QStringLiteral("Layout"));
+
+    // The listing cannot be interrupted, so its window offers no way to close it.
+    progressWindow = new QWidget(this, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    progressUi->setupUi(progressWindow);
+    progressWindow->setWindowModality(Qt::ApplicationModal);
+    progressWindow->installEventFilter(this);
+
+    batchList = nullptr;
+    readConfig(configFilePath(), config); // a missing file leaves the defaults
+
+    ui->cb_imagetype->addItem(QCoreApplication::translate("LayoutForm", "PNG (*.png)"));
+    ui->cb_imagetype->addItem(QCoreApplication::translate("LayoutForm", "JPEG (*.jpg)"));
+    ui->cb_imagetype->addItem(QCoreApplication::translate("LayoutForm", "Tiff (*.tif)"));
+
+    showConfiguration();
+
+    connect(ui->b_ws, &QPushButton::clicked, this, &Layout::onChooseImport);
+    connect(ui->b_out, &QPushButton::clicked, this, &Layout::onChooseExport);
+    connect(ui->b_start, &QPushButton::clicked, this, &Layout::onStartStop);
+    connect(ui->b_batch, &QPushButton::clicked, this, &Layout::onAddBatch);
+    for (QRadioButton* button : {ui->rb_top, ui->rb_front, ui->rb_left, ui->rb_back, ui->rb_right})
+        connect(button, &QRadioButton::clicked, this, &Layout::onViewChange);
+    connect(ui->w_tab, &QListWidget::itemChanged, this, &Layout::scanItemSelect);
+
+    updateTimer.setInterval(200);
+    connect(&updateTimer, &QTimer::timeout, this, &Layout::updateProcess);
+
+    ui->b_batch->hide();
+    ui->b_batch->setEnabled(false);
+}
+
+Layout::~Layout()
+{
+    updateTimer.stop();
+    task.stopAndWait();
+}
+
+bool Layout::getLayoutSettings(layoutdef& job) const
+{
+    LayoutDialogState state;
+    state.inputPaths = inputPaths;
+    state.outputPath = ui->l_out->text();
+    state.imageTypeIndex = ui->cb_imagetype->currentIndex();
+    state.view = checkedView();
+    state.scanSelection = scanSelection;
+    state.upperText = ui->e_upper->text();
+    state.lowerText = ui->e_lower->text();
+    state.config = config;
+    return orthaven::getLayoutSettings(state, job);
+}
+
+void Layout::setBatchList(BatchLayout* list)
+{
+    batchList = list;
+    ui->b_batch->setText(
+        list ? QCoreApplication::translate("LayoutForm", "Add to Batch List")
+             : QCoreApplication::translate("LayoutForm", "Batch PlugIn not available"));
+    ui->b_batch->setVisible(list != nullptr);
+    ui->b_batch->setEnabled(list != nullptr && !task.isRunning());
+}
+
+bool Layout::isBusy() const
+{
+    return listing || task.isRunning();
+}
+
+void Layout::stopAndWait()
+{
+    updateTimer.stop();
+    const bool computing = !listing && task.isRunning();
+    if (listing)
+        listingAbandoned = true;
+    if (task.isRunning())
+        std::cout << "Waiting for the layout task to end ..." << std::endl;
+    task.stopAndWait();
+    hideProgressWindow();
+    if (computing)
+        resetPanel();
+}
+
+std::uint32_t Layout::checkedView() const
+{
+    if (ui->rb_front->isChecked())
+        return Front;
+    if (ui->rb_left->isChecked())
+        return Left;
+    if (ui->rb_back->isChecked())
+        return Back;
+    if (ui->rb_right->isChecked())
+        return Right;
+    return Top;
+}
+
+bool Layout::batchProcessing() const
+{
+    return batchList && batchList->isProcessing();
+}
+
+void Layout::preferencesChanged()
+{
+    config = defaultConfig();
+    readConfig(configFilePath(), config);
+    const QString lower = ui->e_lower->text();
+    const QString upper = ui->e_upper->text();
+    onViewChange();
+    ui->e_lower->setText(lower);
+    ui->e_upper->setText(upper);
+}
+
+void Layout::onChooseImport()
+{
+    if (batchProcessing()) {
+        UserDialogs::message(this,
+                             QCoreApplication::translate(
+                                 "Layout", "Permission denied while batch processing is running!"));
+        return;
+    }
+    if (isBusy())
+        return;
+    const QStringList chosen = UserDialogs::openFileNames(
+        this, QCoreApplication::translate("Layout", "Open"), QString(), importFilter());
+    if (chosen.isEmpty())
+        return;
+
+    // The current choice stays usable until the new one has been listed: its reader backs
+    // the scan list on show and the selection made in it.
+    const QString shownBefore = ui->l_ws->text();
+    const QStringList pathsBefore = inputPaths;
+    std::unique_ptr<ScanSource> readerBefore = std::move(task.reader);
+
+    ui->l_ws->setText(chosen.first());
+    inputPaths = chosen;
+    const Listing outcome = listScans();
+    if (outcome != Listing::Listed) {
+        task.reader = std::move(readerBefore);
+        inputPaths = pathsBefore;
+        ui->l_ws->setText(shownBefore);
+        if (listingAbandoned)
+            return;
+        // A Riegl project in such a path cannot be opened at all, so that message also
+        // explains a listing that failed.
+        const bool rieglRefused =
+            outcome == Listing::RieglPathRefused ||
+            std::any_of(chosen.cbegin(), chosen.cend(),
+                        [](const QString& path) { return !rieglPathSupported(path); });
+        if (rieglRefused)
+            UserDialogs::message(
+                this, QCoreApplication::translate(
+                          "Layout", "The Riegl API doesn't support a file path with non ASCII "
+                                    "letters yet.\nPlease move your project to a different path "
+                                    "with ASCII letters in the path only!"));
+        else
+            UserDialogs::message(
+                this, QCoreApplication::translate("Layout", "The chosen files could not be read!\n"
+                                                            "Please choose PTX, PTG, FARO or Riegl "
+                                                            "scan files."));
+        return;
+    }
+    readerBefore.reset();
+    // A new job needs its own output choice before it can be started.
+    ui->l_out->clear();
+    ui->step6->setEnabled(false);
+}
+
+Layout::Listing Layout::listScans()
+{
+    listing = true;
+    listingAbandoned = false;
+    showProgressWindow();
+
+    // Native separators: backslashes on Windows, where the vendor libraries expect them;
+    // the paths stay valid elsewhere.
+    for (QString& path : inputPaths)
+        path = QDir::toNativeSeparators(path);
+    layoutdef job;
+    job.inputFiles = inputPaths;
+    task.job = job;
+    task.createReader();
+    task.mode = FetchScans;
+    runTaskAndWait();
+    listing = false;
+
+    if (listingAbandoned || !task.result || !task.reader) {
+        hideProgressWindow();
+        return Listing::Failed;
+    }
+    QStringList names;
+    task.reader->scanNames(names);
+    for (const QString& path : std::as_const(inputPaths))
+        std::cout << path.toStdString() << std::endl;
+    // Files without a single scan give nothing to choose and no layout.
+    if (names.isEmpty()) {
+        hideProgressWindow();
+        return Listing::Failed;
+    }
+    for (const QString& path : std::as_const(inputPaths)) {
+        if (!rieglPathSupported(path)) {
+            hideProgressWindow();
+            return Listing::RieglPathRefused;
+        }
+    }
+
+    fillScanList(names);
+    ui->step2->setEnabled(true);
+    ui->step4->setEnabled(true);
+    ui->step5->setEnabled(true);
+    ui->l_out->setEnabled(true);
+    onViewChange();
+    hideProgressWindow();
+    return Listing::Listed;
+}
+
+// Waits for the task without blocking the event loop and without polling: the loop ends
+// with the thread. Should the loop end early (the program quits), the wait still holds,
+// so nothing goes on with a thread that runs.
+void Layout::runTaskAndWait()
+{
+    QEventLoop loop;
+    connect(&task, &QThread::finished, &loop, &QEventLoop::quit);
+    task.start(QThread::InheritPriority);
+    if (!task.isFinished())
+        loop.exec();
+    task.wait();
+}
+
+void Layout::showProgressWindow()
+{
+    progressUi->busyGroup->setTitle(
+        QCoreApplication::translate("Layout", "Scanning input files ..."));
+    progressWindow->adjustSize();
+    progressWindow->resize(531, 91);
+    if (QWidget* host = window(); host && host != progressWindow)
+        progressWindow->move(host->geometry().center() - progressWindow->rect().center());
+    progressWindow->show();
+}
+
+void Layout::hideProgressWindow()
+{
+    progressWindow->hide();
+}
+
+void Layout::fillScanList(const QStringList& names)
+{
+    ui->w_tab->clear();
+    scanIndexByName.clear();
+    for (int i = 0; i < names.size(); ++i)
+        scanIndexByName[names[i]] = i; // a later scan of the same name takes the row
+    for (auto it = scanIndexByName.cbegin(); it != scanIndexByName.cend(); ++it) {
+        auto* item = new QListWidgetItem(it.key());
+        item->setFlags(Qt::ItemIsUserCheckable | Qt::ItemIsSelectable | Qt::ItemIsEnabled);
+        item->setCheckState(Qt::Checked);
+        item->setToolTip(it.key());
+        ui->w_tab->addItem(item);
+    }
+}
+
+void Layout::showConfiguration()
+{
+    ui->sl_scanrange->setText(formatShortReal(config.scannerDomain));
+    ui->sl_resolution->setText(formatShortReal(config.resolution * 1000.0));
+    ui->sl_mosaicspace->setText(QStringLiteral("%1 x %2").arg(formatShortReal(config.tileSize),
+                                                              formatShortReal(config.tileSize)));
+}
+
+void Layout::onViewChange()
+{
+    showConfiguration();
+    switch (checkedView()) {
+    case Front:
+    case Back:
+        ui->sl_lower->setText(QCoreApplication::translate("LayoutForm", "Front"));
+        ui->sl_upper->setText(QCoreApplication::translate("LayoutForm", "Back"));
+        break;
+    case Left:
+    case Right:
+        ui->sl_lower->setText(QCoreApplication::translate("LayoutForm", "Left"));
+        ui->sl_upper->setText(QCoreApplication::translate("LayoutForm", "Right"));
+        break;
+    default:
+        ui->sl_lower->setText(QCoreApplication::translate("LayoutForm", "Bottom"));
+        ui->sl_upper->setText(QCoreApplication::translate("LayoutForm", "Top"));
+        break;
+    }
+    setNewLowerUpper();
+}
+
+void Layout::setNewLowerUpper()
+{
+    // While a computation runs the reader belongs to it, and the planes on show are the
+    // running job's.
+    if (task.isRunning())
+        return;
+    // Without a checked scan the planes are -1 and 1.
+    const ClipPlanes planes = onScanChange() ? defaultClipPlanes(*task.reader, scanSelection,
+                                                                 checkedView(), config.scannerDomain)
+                                             : ClipPlanes{};
+    // Whole metres in plain digits, also for georeferenced depths beyond the int range.
+    const QString lower = QString::number(planes.low, 'f', 0);
+    const QString upper = QString::number(planes.high, 'f', 0);
+    ui->e_lower->setText(lower);
+    ui->e_upper->setText(upper);
+}
+
+bool Layout::onScanChange()
+{
+    if (!task.reader)
+        return false;
+    scanSelection.resize(task.reader->scanCount());
+    bool any = false;
+    int row = 0;
+    for (auto it = scanIndexByName.cbegin();
+         it != scanIndexByName.cend() && row < ui->w_tab->count(); ++it, ++row) {
+        const bool checked = ui->w_tab->item(row)->checkState() == Qt::Checked;
+        if (it.value() >= 0 && it.value() < scanSelection.size())
+            scanSelection.setBit(it.value(), checked);
+        any = any || checked;
+    }
+    return any;
+}
+
+void Layout::scanItemSelect(QListWidgetItem* item)
+{
+    if (!item)
+        return;
+    const Qt::CheckState state = item->checkState() == Qt::Checked ? Qt::Checked : Qt::Unchecked;
+    {
+        // The rows changed here must not call back in.
+        const QSignalBlocker quiet(ui->w_tab);
+        for (QListWidgetItem* selected : ui->w_tab->selectedItems()) {
+            selected->setCheckState(state);
+            selected->setSelected(false);
+        }
+    }
+    // The view is not told of changes made while its signals were blocked.
+    ui->w_tab->viewport()->update();
+    onScanChange();
+}
+
+void Layout::onChooseExport()
+{
+    if (isBusy())
+        return;
+    const QString chosen =
+        UserDialogs::saveFileName(this, QCoreApplication::translate("Layout", "Save Project"),
+                                  defaultLogFileName(checkedView()),
+                                  QCoreApplication::translate("Layout", "BRM Logfile (*.log)"));
+    if (chosen.isEmpty())
+        return;
+    QString path = chosen;
+    if (!path.endsWith(QLatin1String(".log")))
+        path += QLatin1String(".log");
+    if (!fitsLatin1(QFileInfo(path).fileName())) {
+        UserDialogs::message(this,
+                             QCoreApplication::translate(
+                                 "Layout", "We do not support non-ASCII file names. Apologize!"));
+        return;
+    }
+    ui->l_out->setText(path);
+    ui->step4->setEnabled(true);
+    ui->step5->setEnabled(true);
+    ui->step6->setEnabled(true);
+    ui->b_batch->setEnabled(batchList != nullptr);
+}
+
+void Layout::onStartStop()
+{
+    if (batchProcessing()) {
+        UserDialogs::message(this,
+                             QCoreApplication::translate(
+                                 "Layout", "Permission denied while batch processing is running!"));
+        return;
+    }
+    if (task.isRunning()) {
+        stopPressed = true;
+        task.creator.requestStop();
+        return;
+    }
+    if (listing)
+        return;
+
+    bool upperOk = false;
+    bool lowerOk = false;
+    const double upper = ui->e_upper->text().toDouble(&upperOk);
+    const double lower = ui->e_lower->text().toDouble(&lowerOk);
+    // "inf" and "nan" read as numbers, but no plane lies there.
+    if (!upperOk || !lowerOk || !std::isfinite(upper) || !std::isfinite(lower) ||
+        !(lower < upper)) {
+        UserDialogs::message(
+            this, QCoreApplication::translate("Layout", "Please set valid Crop Bounds!"));
+        return;
+    }
+
+    layoutdef job;
+    if (!getLayoutSettings(job)) {
+        std::cout << "Something is wrong with the settings" << std::endl;
+        return;
+    }
+
+    for (QGroupBox* step : {ui->step1, ui->step2, ui->step3, ui->step4, ui->step5})
+        step->setEnabled(false);
+    stopPressed = false;
+    task.mode = ComputeLayout;
+    task.job = job;
+    task.start(QThread::InheritPriority);
+    updateTimer.start();
+    ui->b_batch->setEnabled(false);
+    ui->b_start->setText(QCoreApplication::translate("LayoutForm", "Stop"));
+}
+
+void Layout::updateProcess()
+{
+    if (task.isRunning()) {
+        // The engine clears the stop flag when it sets up a run; a Stop pressed just before
+        // that would be lost without asking again.
+        if (stopPressed)
+            task.creator.requestStop();
+        ui->sl_compstatus->setText(QString::fromStdString(task.creator.statusText()));
+        const double total = task.creator.progressTotal;
+        const double percent = std::trunc(double(task.creator.progressDone) / total * 100.0);
+        if (percent >= 0.0 && percent <= 100.0)
+            ui->progressBar->setValue(int(percent));
+        return;
+    }
+    updateTimer.stop();
+    reportOutcome();
+    resetPanel();
+}
+
+void Layout::reportOutcome()
+{
+    if (task.creator.stopRequested) {
+        UserDialogs::message(this,
+                             QCoreApplication::translate("Layout", "Computation interrupted!"));
+    } else if (task.creator.failed) {
+        const QString message = resultCodeMessage(task.creator.errorCode);
+        if (!message.isEmpty())
+            UserDialogs::information(this, QCoreApplication::translate("Layout", "Information"),
+                                     message);
+    } else {
+        UserDialogs::information(this, QCoreApplication::translate("Layout", "Information"),
+                                 QCoreApplication::translate("Layout", "Computation successful!"));
+    }
+}
+
+void Layout::resetPanel()
+{
+    ui->step6->setEnabled(false);
+    ui->sl_compstatus->clear();
+    ui->l_out->clear();
+    ui->progressBar->setValue(0);
+    ui->b_start->setText(QCoreApplication::translate("LayoutForm", "Start"));
+    for (QGroupBox* step : {ui->step1, ui->step2, ui->step3, ui->step4, ui->step5})
+        step->setEnabled(true);
+    ui->b_batch->setEnabled(batchList != nullptr);
+    stopPressed = false;
+}
+
+void Layout::onAddBatch()
+{
+    if (!batchList)
+        return;
+    layoutdef job;
+    if (getLayoutSettings(job))
+        batchList->addBatchJob(job);
+    else
+        UserDialogs::message(this, QCoreApplication::translate(
+                                       "Layout", "Layout settings are invalid or not complete!"));
+}
+
+bool Layout::eventFilter(QObject* watched, QEvent* event)
+{
+    // The listing runs to its end; its window cannot be closed meanwhile.
+    if (watched == progressWindow && event->type() == QEvent::Close && listing) {
+        event->ignore();
+        return true;
+    }
+    return QDockWidget::eventFilter(watched, event);
+}
+
+} // namespace orthaven

@@ -1,0 +1,120 @@
+#pragma once
+// The Layout Creator: the dock panel in which the user picks the scans, the view, the
+// clipping planes and the output of one layout job, then starts, watches and stops it.
+
+#include "creator/LayoutTask.h"
+#include "creator/layoutdef.h"
+#include "settings/ConfigSettings.h"
+
+#include <QBitArray>
+#include <QDockWidget>
+#include <QMap>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+
+#include <cstdint>
+#include <memory>
+#include <utility>
+
+class QListWidgetItem;
+
+namespace Ui {
+class LayoutForm;
+class ProgressForm;
+} // namespace Ui
+
+namespace orthaven {
+
+class BatchLayout;
+
+// True when every character of text has a Latin-1 code.
+bool fitsLatin1(const QString& text);
+
+// The Riegl library opens project paths in Latin-1 only: false for a Riegl project path
+// (".rsp", in any letter case) that has a character outside it.
+bool rieglPathSupported(const QString& path);
+
+// The log file name offered for a view: "Layout.log" for the top view, "Front_View.log" …
+QString defaultLogFileName(std::uint32_t view);
+
+class Layout : public QDockWidget
+{
+    Q_OBJECT
+public:
+    explicit Layout(QWidget* parent = nullptr);
+    ~Layout() override;
+
+    // Fills job from the panel (see the validation in LayoutSettings.h).
+    bool getLayoutSettings(layoutdef& job) const;
+
+    // Attaches the optional batch list (or detaches it with null). Its button shows only
+    // while one is attached.
+    void setBatchList(BatchLayout* list);
+
+    // Before the window goes away: a computation is asked to stop, a listing is let finish,
+    // and both are waited for, so the engine has removed its temporary files. The panel is
+    // reset without a result message; a listing that was waited for is dropped.
+    void stopAndWait();
+
+    // Listing scans or computing a layout.
+    bool isBusy() const;
+
+    LayoutTask& layoutTask() { return task; }
+    const QStringList& inputFiles() const { return inputPaths; }
+
+public slots:
+    void preferencesChanged();
+
+protected slots:
+    void onChooseImport();
+    void onChooseExport();
+    void onStartStop();
+    void onAddBatch();
+    void updateProcess();
+    void onViewChange();
+    void setNewLowerUpper();
+    void scanItemSelect(QListWidgetItem* item);
+    bool onScanChange();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    enum class Listing
+    {
+        Listed,
+        Failed,
+        RieglPathRefused
+    };
+
+    std::uint32_t checkedView() const;
+    bool batchProcessing() const;
+    Listing listScans();
+    void runTaskAndWait();
+    void showProgressWindow();
+    void hideProgressWindow();
+    void fillScanList(const QStringList& names);
+    void showConfiguration(); // the information box
+    void reportOutcome();
+    void resetPanel();
+
+    std::unique_ptr<Ui::LayoutForm> ui;
+    std::unique_ptr<Ui::ProgressForm> progressUi;
+    QWidget* progressWindow = nullptr; // child window, shown while scans are listed
+
+    QStringList inputPaths;             // the chosen input files
+    QBitArray scanSelection;            // one flag per scan index of the reader
+    QMap<QString, int> scanIndexByName; // row r of w_tab shows the r-th key
+    ConfigSettings config;
+    LayoutTask task;
+    QTimer updateTimer;
+    QPointer<BatchLayout> batchList;
+
+    bool listing = false;          // a listing waits for the task
+    bool listingAbandoned = false; // the window closed while it waited
+    bool stopPressed = false;      // Stop was pressed during the current computation
+};
+
+} // namespace orthaven

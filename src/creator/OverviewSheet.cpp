@@ -1,0 +1,478 @@
+#include "creator/OverviewSheet.h"
+
+#include "engine/ImageCache.h"
+#include "layoutlog/LogReader.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QFont>
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QImage>
+#include <QLineF>
+#include <QPainter>
+
+#include <cmath>
+#include <iostream>
+
+namespace orthaven {
+
+namespace {
+
+// The logo sits above the caption in the upper left corner of both pictures.
+const QRect logoArea(45, 10, 120, 120);
+const QPoint captionAt(45, 155);
+const QPoint listTitleAt(45, 300);
+constexpr int listTop = 360;
+constexpr int listLineStep = 40;
+constexpr int symbolAboveBottom = 90;
+
+std::string utf8(const QString& text)
+{
+    return text.toStdString();
+}
+
+bool flag(const QBitArray& flags, qsizetype i)
+{
+    return i >= 0 && i < flags.size() && flags.testBit(i);
+}
+
+QString nameOf(const OverviewInputs& inputs, qsizetype i)
+{
+    return i >= 0 && i < inputs.scanNames.size() ? inputs.scanNames[i] : QString();
+}
+
+QString indexLabel(int i)
+{
+    return QStringLiteral("_%1").arg(i);
+}
+
+// A picture coordinate truncated like the drawing does; nothing for a value no picture
+// can hold (a scan far outside the layout, or numbers that are not numbers).
+std::optional<int> pixel(double value)
+{
+    if (!std::isfinite(value) || std::abs(value) > 1.0e7)
+        return std::nullopt;
+    return static_cast<int>(value);
+}
+
+QColor invertedOpaque(const QColor& c)
+{
+    return QColor(255 - c.red(), 255 - c.green(), 255 - c.blue(), 255);
+}
+
+QColor ink(bool inkWhite, int alpha = 255)
+{
+    const int c = inkWhite ? 255 : 0;
+    return QColor(c, c, c, alpha);
+}
+
+void setFontPixelSize(QPainter& painter, int pixels)
+{
+    QFont font = painter.font();
+    font.setPixelSize(pixels);
+    painter.setFont(font);
+}
+
+bool symbolReversed(std::uint32_t view)
+{
+    return view == Back || view == Left;
+}
+
+QString caption()
+{
+    return QCoreApplication::translate("OverviewSheet",
+                                       "Orthaven – orthographic layouts from laser scans");
+}
+
+// Logo and caption, the caption in the current pen.
+void drawBranding(QPainter& painter)
+{
+    const QImage logo(QStringLiteral(":/logosets/logo_orthaven_512.png"));
+    if (!logo.isNull())
+        painter.drawImage(logoArea, logo);
+    painter.drawText(captionAt, caption());
+}
+
+// The log and thumbnail both pictures are drawn from.
+struct Source
+{
+    LayoutLogInfo log;
+    QString thumbnailPath;
+    QImage thumbnail; // RGB32
+};
+
+std::optional<Source> loadSource(const QString& logPath)
+{
+    if (!canDrawOverviewPictures()) {
+        std::cout << "Overview pictures skipped: drawing text needs a QGuiApplication" << std::endl;
+        return std::nullopt;
+    }
+    const LogReader reader(logPath);
+    if (!reader.ok()) {
+        std::cout << "Open Layout Log failed: " << utf8(logPath) << " (" << utf8(reader.errorText())
+                  << ")" << std::endl;
+        return std::nullopt;
+    }
+    Source source;
+    source.log = reader.info();
+    if (source.log.tilesU <= 0 || source.log.tilesV <= 0 || source.log.cornersLBView.empty()) {
+        std::cout << "Overview pictures skipped: the layout has no tiles" << std::endl;
+        return std::nullopt;
+    }
+    source.thumbnailPath = overviewThumbnailPath(logPath, source.log);
+    if (source.thumbnailPath.isEmpty()) {
+        std::cout << "Overview pictures skipped: the log names no thumbnail in its folder"
+                  << std::endl;
+        return std::nullopt;
+    }
+    // A thumbnail that cannot be read leaves nothing worth drawing on: no picture is
+    // written, and the file (if any) stays as it is.
+    const QImage loaded(source.thumbnailPath);
+    if (loaded.isNull()) {
+        std::cout << "Open Layout Thumbnail failed" << std::endl;
+        return std::nullopt;
+    }
+    source.thumbnail = loaded.convertToFormat(QImage::Format_RGB32);
+    if (source.thumbnail.isNull()) {
+        std::cout << "Open Layout Thumbnail failed" << std::endl;
+        return std::nullopt;
+    }
+    if (!overviewScale(source.log, source.thumbnail.width())) {
+        std::cout << "Overview pictures skipped: the layout has no tiles" << std::endl;
+        return std::nullopt;
+    }
+    return source;
+}
+
+bool save(const QString& path, const QImage& image)
+{
+    if (ImageCache::saveQImage(path, image))
+        return true;
+    std::cout << "Could not write " << utf8(path) << std::endl;
+    return false;
+}
+
+} // namespace
+
+bool canDrawOverviewPictures()
+{
+    return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr;
+}
+
+QString overviewThumbnailPath(const QString& logPath, const LayoutLogInfo& log)
+{
+    const QString& name = log.thumbnail;
+    // Only a file beside the log is ever overwritten.
+    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..") ||
+        name.contains(QLatin1Char('/')) || name.contains(QLatin1Char('\\')))
+        return {};
+    return QDir(QFileInfo(logPath).absolutePath()).filePath(name);
+}
+
+QString scanPositionSheetPath(const QString& thumbnailPath)
+{
+    const QFileInfo thumbnail(thumbnailPath);
+    QString name = thumbnail.baseName() + QStringLiteral("_scan_positions");
+    if (!thumbnail.suffix().isEmpty())
+        name += QLatin1Char('.') + thumbnail.suffix();
+    return QDir(thumbnail.absolutePath()).filePath(name);
+}
+
+std::optional<OverviewScale> overviewScale(const LayoutLogInfo& log, int imageWidth)
+{
+    if (log.tilesU <= 0 || log.tilesV <= 0 || log.cornersLBView.empty() ||
+        log.cornersRUView.empty() || imageWidth <= 0)
+        return std::nullopt;
+    OverviewScale scale;
+    scale.tileEdge =
+        std::abs(log.cornersRUView[0].at<double>(0) - log.cornersLBView[0].at<double>(0));
+    scale.pxPerMetre = double(imageWidth) / log.tilesU / scale.tileEdge;
+    if (!std::isfinite(scale.tileEdge) || scale.tileEdge <= 0.0 ||
+        !std::isfinite(scale.pxPerMetre) || scale.pxPerMetre <= 0.0)
+        return std::nullopt;
+    return scale;
+}
+
+std::vector<ScanMarker> scanMarkers(const LayoutLogInfo& log, const OverviewInputs& inputs,
+                                    QSize imageSize)
+{
+    std::vector<ScanMarker> markers;
+    const std::optional<OverviewScale> scale = overviewScale(log, imageSize.width());
+    if (!scale || log.projection.rows != 4 || log.projection.cols != 4)
+        return markers;
+    // The engine mirrors the pictures of these views left-right.
+    const bool mirrored = inputs.view == Back || inputs.view == Right;
+    for (std::size_t i = 0; i < log.scanPoses.size(); ++i) {
+        const cv::Mat& pose = log.scanPoses[i];
+        if (pose.rows != 4 || pose.cols != 4 || pose.type() != CV_64F)
+            continue;
+        const cv::Mat position = (cv::Mat_<double>(4, 1) << pose.at<double>(0, 3),
+                                  pose.at<double>(1, 3), pose.at<double>(2, 3), 1.0);
+        const cv::Mat q = log.projection * position;
+        const double px = (q.at<double>(0) - log.extentMin[0]) * scale->pxPerMetre;
+        const double py = (q.at<double>(1) - log.extentMin[1]) * scale->pxPerMetre;
+        const std::optional<int> x = pixel(px);
+        const std::optional<int> y = pixel(imageSize.height() - py);
+        if (!x || !y)
+            continue;
+        ScanMarker marker;
+        marker.index = int(i);
+        marker.centre = QPoint(mirrored ? imageSize.width() - *x - 1 : *x, *y);
+        marker.used = flag(inputs.scanList, qsizetype(i)) && flag(inputs.usedFlags, qsizetype(i));
+        const QString name = nameOf(inputs, qsizetype(i));
+        marker.label = marker.used && !name.isEmpty() ? name : indexLabel(int(i));
+        markers.push_back(marker);
+    }
+    return markers;
+}
+
+std::vector<GridLabel> gridLabels(const LayoutLogInfo& log, std::uint32_t view, QSize imageSize)
+{
+    std::vector<GridLabel> labels;
+    const std::optional<OverviewScale> scale = overviewScale(log, imageSize.width());
+    if (!scale)
+        return labels;
+    const double edge = scale->tileEdge;
+    const double ppm = scale->pxPerMetre;
+    // The horizontal labels name the world coordinate at each tile's left edge as the
+    // picture shows it: mirrored views start at the upper end and the side views show
+    // -u (the world's y).
+    double h = log.extentMin[0];
+    double step = edge;
+    switch (view) {
+    case Back:
+        h = log.extentMax[0];
+        step = -edge;
+        break;
+    case Left:
+        h = -log.extentMin[0];
+        step = -edge;
+        break;
+    case Right:
+        h = -log.extentMax[0];
+        step = edge;
+        break;
+    default:
+        break;
+    }
+    const QString unit = QStringLiteral(" m");
+    for (int i = 0; i < log.tilesU; ++i) {
+        const std::optional<int> x = pixel(i * edge * ppm + 45.0);
+        if (x)
+            labels.push_back({metreText(h + i * step) + unit, QPoint(*x, imageSize.height() - 15)});
+    }
+    for (int i = 0; i < log.tilesV; ++i) {
+        const std::optional<int> y = pixel(imageSize.height() - 40.0 - i * edge * ppm);
+        if (y)
+            labels.push_back({metreText(log.extentMin[1] + i * edge) + unit, QPoint(10, *y)});
+    }
+    return labels;
+}
+
+std::vector<UnusedScanLine> unusedScanLines(const LayoutLogInfo& log, const OverviewInputs& inputs)
+{
+    std::vector<UnusedScanLine> lines;
+    const qsizetype count = qsizetype(log.scanPoses.size());
+    const auto line = [&inputs](qsizetype i, bool failed) {
+        return UnusedScanLine{indexLabel(int(i)) + QLatin1Char(' ') + nameOf(inputs, i), failed};
+    };
+    for (qsizetype i = 0; i < count; ++i)
+        if (!flag(inputs.scanList, i))
+            lines.push_back(line(i, false));
+    for (qsizetype i = 0; i < count; ++i)
+        if (flag(inputs.scanList, i) && !flag(inputs.usedFlags, i))
+            lines.push_back(line(i, true));
+    return lines;
+}
+
+QString metreText(double metres)
+{
+    if (!std::isfinite(metres))
+        return QString::number(metres);
+    QString text = QString::number(metres, 'f', 3);
+    while (text.endsWith(QLatin1Char('0')))
+        text.chop(1);
+    if (text.endsWith(QLatin1Char('.')))
+        text.chop(1);
+    if (text == QLatin1String("-0"))
+        text = QStringLiteral("0");
+    return text;
+}
+
+void drawScanMarkers(const LayoutLogInfo& log, const OverviewInputs& inputs, bool withLabels,
+                     const QImage& image, QPainter& painter)
+{
+    setFontPixelSize(painter, 40);
+    // Every circle keeps the caller's outline, also those after a label.
+    const QPen outline = painter.pen();
+    for (const ScanMarker& marker : scanMarkers(log, inputs, image.size())) {
+        painter.setPen(outline);
+        painter.setBrush(
+            QBrush(marker.used ? inputs.config.scanPosColor1 : inputs.config.scanPosColor2,
+                   Qt::SolidPattern));
+        painter.drawEllipse(QRect(marker.centre.x() - 10, marker.centre.y() - 10, 21, 21));
+        if (withLabels) {
+            painter.setBrush(QBrush(QColor(0, 0, 0, 192), Qt::SolidPattern));
+            painter.setPen(QColor(0, 0, 0, 128));
+            painter.drawText(marker.centre + QPoint(15, 15), marker.label);
+        }
+    }
+    painter.setPen(outline);
+}
+
+void drawGrid(QPainter& painter, const QImage& image, const LayoutLogInfo& log,
+              const OverviewInputs& inputs)
+{
+    const std::optional<OverviewScale> scale = overviewScale(log, image.width());
+    if (!scale)
+        return;
+    const double edge = scale->tileEdge;
+    const double ppm = scale->pxPerMetre;
+    const double width = image.width();
+    const double height = image.height();
+
+    const QColor grid =
+        inputs.invertColor ? invertedOpaque(inputs.config.gridColor) : inputs.config.gridColor;
+    painter.setBrush(QBrush(grid, Qt::SolidPattern));
+    painter.setPen(grid);
+    // Drawn through the pixel centres, so a line fills exactly the first pixel column (or
+    // row) of the tile that starts there instead of smearing over two.
+    const auto vertical = [&](double x) {
+        if (const std::optional<int> column = pixel(x))
+            painter.drawLine(QLineF(*column + 0.5, 0.0, *column + 0.5, height));
+    };
+    const auto horizontal = [&](double y) {
+        if (const std::optional<int> row = pixel(y))
+            painter.drawLine(QLineF(0.0, *row + 0.5, width, *row + 0.5));
+    };
+    // Lines every 5 m; closer than a pixel apart they would only paint the picture over.
+    if (5.0 * ppm >= 1.0) {
+        for (int k = 0; k <= log.tilesU * edge / 5.0; ++k)
+            vertical(k * 5.0 * ppm);
+        for (int k = 0; k <= log.tilesV * edge / 5.0; ++k)
+            horizontal(k * ppm * 5.0);
+    }
+    for (int k = 0; k <= log.tilesU; ++k)
+        vertical(k * ppm * edge);
+    for (int k = 0; k <= log.tilesV; ++k)
+        horizontal(k * ppm * edge);
+
+    const QColor text =
+        inputs.invertColor ? invertedOpaque(inputs.config.textColor) : inputs.config.textColor;
+    painter.setBrush(QBrush(text, Qt::SolidPattern));
+    painter.setPen(text);
+    for (const GridLabel& label : gridLabels(log, inputs.view, image.size()))
+        painter.drawText(label.position, label.text);
+}
+
+void drawCoordinateSymbol(int baselineY, int size, bool reversed, const QString& hLabel,
+                          const QString& vLabel, QPainter& painter)
+{
+    const double x0 = reversed ? size + 90.0 : 90.0;
+    const double d = reversed ? -1.0 : 1.0;
+    const double e = size * d;
+    const double b = baselineY;
+    painter.drawLine(QLineF(x0, b, x0 + e, b));
+    painter.drawLine(QLineF(x0, b, x0, b - size));
+
+    const QFontMetrics metrics = painter.fontMetrics();
+    const int fontHeight = metrics.height();
+    double w = metrics.horizontalAdvance(hLabel);
+    if (reversed)
+        w *= 2.0;
+    painter.drawText(QPointF(x0 + (size + w) * d, b + fontHeight / 2 - 3), hLabel);
+    painter.drawText(QPointF(x0 - metrics.horizontalAdvance(vLabel) / 2, b - fontHeight - size),
+                     vLabel);
+
+    const QPointF verticalTip[] = {{x0, b - size},
+                                   {x0 - 0.1 * e, b - size + 0.3 * size},
+                                   {x0 + 0.1 * e, b - size + 0.3 * size}};
+    painter.drawConvexPolygon(verticalTip, 3);
+    const QPointF horizontalTip[] = {
+        {x0 + e, b}, {x0 + e - 0.3 * e, b - 0.1 * size}, {x0 + e - 0.3 * e, b + 0.1 * size}};
+    painter.drawConvexPolygon(horizontalTip, 3);
+}
+
+bool drawScanPositionSheet(const QString& logPath, const QString& hLabel, const QString& vLabel,
+                           const OverviewInputs& inputs)
+{
+    const std::optional<Source> source = loadSource(logPath);
+    if (!source)
+        return false;
+    const LayoutLogInfo& log = source->log;
+    const bool inkWhite = inputs.invertColor;
+
+    QImage sheet(source->thumbnail.size(), QImage::Format_RGB32);
+    if (sheet.isNull()) {
+        std::cout << "Could not create the scan position sheet" << std::endl;
+        return false;
+    }
+    sheet.fill(Qt::white);
+    QPainter painter(&sheet);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.setOpacity(0.5);
+    painter.drawImage(0, 0, source->thumbnail);
+    painter.setOpacity(1.0);
+
+    setFontPixelSize(painter, 25);
+    painter.setPen(ink(inkWhite));
+    drawBranding(painter);
+
+    setFontPixelSize(painter, 40);
+    drawScanMarkers(log, inputs, true, sheet, painter);
+
+    painter.setBrush(QBrush(QColor(0, 0, 0, 128), Qt::SolidPattern));
+    const QColor listInk = ink(inkWhite, 128);
+    painter.setPen(listInk);
+    painter.drawText(listTitleAt,
+                     QCoreApplication::translate("OverviewSheet", "List of unused scans"));
+    int y = listTop;
+    for (const UnusedScanLine& line : unusedScanLines(log, inputs)) {
+        painter.setPen(line.failedToLoad ? QColor(255, 0, 0, 128) : listInk);
+        painter.drawText(QPoint(45, y), line.text);
+        y += listLineStep;
+    }
+
+    painter.setPen(ink(inkWhite));
+    drawCoordinateSymbol(sheet.height() - symbolAboveBottom, inputs.config.coordSystemSize,
+                         symbolReversed(inputs.view), hLabel, vLabel, painter);
+    painter.end();
+    return save(scanPositionSheetPath(source->thumbnailPath), sheet);
+}
+
+bool annotateThumbnail(const QString& logPath, const QString& hLabel, const QString& vLabel,
+                       const OverviewInputs& inputs)
+{
+    std::optional<Source> source = loadSource(logPath);
+    if (!source)
+        return false;
+    const LayoutLogInfo& log = source->log;
+    const bool inkWhite = inputs.invertColor;
+    QImage& image = source->thumbnail;
+
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    setFontPixelSize(painter, 25);
+
+    painter.setBrush(QBrush(QColor(0, 0, 0, 128), Qt::SolidPattern));
+    painter.setPen(ink(inkWhite));
+    drawBranding(painter);
+
+    if (inputs.config.grid)
+        drawGrid(painter, image, log, inputs);
+
+    painter.setPen(ink(inkWhite));
+    drawScanMarkers(log, inputs, false, image, painter);
+
+    painter.setBrush(QBrush(ink(inkWhite), Qt::SolidPattern));
+    drawCoordinateSymbol(image.height() - symbolAboveBottom, inputs.config.coordSystemSize,
+                         symbolReversed(inputs.view), hLabel, vLabel, painter);
+    painter.end();
+    return save(source->thumbnailPath, image);
+}
+
+} // namespace orthaven

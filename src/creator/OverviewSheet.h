@@ -1,0 +1,108 @@
+#pragma once
+// The two overview pictures of a finished layout: the scan-position sheet written beside
+// the thumbnail, and the thumbnail itself annotated with grid, metre labels and scan markers.
+
+#include "creator/layoutdef.h"
+#include "layoutlog/LayoutLogInfo.h"
+#include "settings/ConfigSettings.h"
+
+#include <QBitArray>
+#include <QPoint>
+#include <QSize>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+class QImage;
+class QPainter;
+
+namespace orthaven {
+
+// Everything the pictures are drawn from besides the layout log.
+struct OverviewInputs
+{
+    std::uint32_t view = Top; // the job's view
+    QBitArray scanList;       // the job's selection
+    QBitArray usedFlags;      // the engine's copy of scanList: scans that failed to load cleared
+    bool invertColor = false; // light-on-dark thumbnails: plain texts and symbol in white
+    ConfigSettings config;    // grid switch, colours, coordinate symbol size
+    QStringList scanNames;    // the reader's display names, by scan index
+};
+
+// Scale of a thumbnail: the edge of one tile in metres and the pixels per metre.
+struct OverviewScale
+{
+    double tileEdge = 0.0;
+    double pxPerMetre = 0.0;
+};
+
+// One scan position as the pictures show it. centre is the pixel the marker is centred on.
+struct ScanMarker
+{
+    int index = 0;
+    QPoint centre;
+    bool used = false; // checked and loaded
+    QString label;     // the scan's name when used, else "_" and its index
+};
+
+// A metre label of the grid: its text and the start of its baseline.
+struct GridLabel
+{
+    QString text;
+    QPoint position;
+};
+
+// One line of the sheet's list of unused scans.
+struct UnusedScanLine
+{
+    QString text;              // "_" index, a blank, the scan's name
+    bool failedToLoad = false; // checked but not loaded: listed in red after the others
+};
+
+// The two pictures. Both read the log at logPath and the thumbnail it names (in the log's
+// folder); they return whether their picture was written. Every reason for not drawing
+// (unreadable log, layout without tiles, missing thumbnail, no way to draw text) is one
+// line on standard output, and leaves every file as it was.
+bool drawScanPositionSheet(const QString& logPath, const QString& hLabel, const QString& vLabel,
+                           const OverviewInputs& inputs);
+bool annotateThumbnail(const QString& logPath, const QString& hLabel, const QString& vLabel,
+                       const OverviewInputs& inputs);
+
+// The thumbnail named by the log, in the log's folder; empty when the name is empty or
+// reaches into another folder.
+QString overviewThumbnailPath(const QString& logPath, const LayoutLogInfo& log);
+// plan_overview.png gives plan_overview_scan_positions.png in the same folder.
+QString scanPositionSheetPath(const QString& thumbnailPath);
+
+// Nothing when the log has no tiles or the numbers give no usable scale.
+std::optional<OverviewScale> overviewScale(const LayoutLogInfo& log, int imageWidth);
+
+// Where and how each scan of the log is marked on a picture of imageSize.
+std::vector<ScanMarker> scanMarkers(const LayoutLogInfo& log, const OverviewInputs& inputs,
+                                    QSize imageSize);
+// The metre labels along the bottom (one per tile column) and the left edge (one per row).
+std::vector<GridLabel> gridLabels(const LayoutLogInfo& log, std::uint32_t view, QSize imageSize);
+// The scans that were not checked, then those checked but not loaded.
+std::vector<UnusedScanLine> unusedScanLines(const LayoutLogInfo& log, const OverviewInputs& inputs);
+// A metre value as the labels show it: millimetres at most, never an exponent ("20",
+// "-12.5", "5400020").
+QString metreText(double metres);
+
+// The drawing steps, on a painter that is active on image.
+void drawScanMarkers(const LayoutLogInfo& log, const OverviewInputs& inputs, bool withLabels,
+                     const QImage& image, QPainter& painter);
+void drawGrid(QPainter& painter, const QImage& image, const LayoutLogInfo& log,
+              const OverviewInputs& inputs);
+// Two arrows from an origin near the lower left corner (the horizontal one pointing left
+// when reversed), in the painter's current pen and brush, labelled hLabel and vLabel.
+void drawCoordinateSymbol(int baselineY, int size, bool reversed, const QString& hLabel,
+                          const QString& vLabel, QPainter& painter);
+
+// Text needs the font system of a QGuiApplication; a program that has only a
+// QCoreApplication cannot draw the pictures.
+bool canDrawOverviewPictures();
+
+} // namespace orthaven

@@ -1,0 +1,116 @@
+// The command line of orthaven-layout: what each option becomes and which texts are
+// refused before any scan is read.
+
+#include "cli/CommandLine.h"
+#include "creator/layoutdef.h"
+#include "support/QtPrinters.h"
+
+#include <gtest/gtest.h>
+
+using namespace orthaven;
+
+namespace {
+
+QStringList split(const char* text)
+{
+    return QString::fromUtf8(text).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+}
+
+} // namespace
+
+TEST(CommandLine, TakesEveryOptionInBothSpellings)
+{
+    CommandLine options;
+    QString error;
+    ASSERT_TRUE(parseCommandLine(split("a.ptx --view=Right --scans 0,2,5 --clip-low -3.5 "
+                                       "--clip-high=1e1 --out out/site --type TIF "
+                                       "--resolution 0.005 --domain=45 --tile 30 --invert "
+                                       "b.ptx -v"),
+                                 options, error))
+        << error.toStdString();
+    EXPECT_EQ(options.inputFiles, (QStringList{"a.ptx", "b.ptx"}));
+    EXPECT_EQ(options.view, std::uint32_t(Right));
+    EXPECT_EQ(options.scans, (std::vector<int>{0, 2, 5}));
+    EXPECT_EQ(options.clipLow, -3.5) << "a negative value after the option is its value";
+    EXPECT_EQ(options.clipHigh, 10.0);
+    EXPECT_EQ(options.outputFile, "out/site.log");
+    EXPECT_EQ(options.imageType, "tif");
+    EXPECT_EQ(options.resolution, 0.005);
+    EXPECT_EQ(options.scannerDomain, 45.0);
+    EXPECT_EQ(options.tileSize, 30.0);
+    EXPECT_EQ(options.invertColor, true);
+    EXPECT_TRUE(options.verbose);
+}
+
+TEST(CommandLine, AppendsLogOnlyWhenTheNameDoesNotEndInIt)
+{
+    const struct
+    {
+        const char* given;
+        const char* expected;
+    } cases[] = {
+        {"plan", "plan.log"},
+        {"plan.log", "plan.log"},
+        {"PLAN.LOG", "PLAN.LOG.log"}, // compared as written, like the Layout Creator
+        {"site.final", "site.final.log"},
+    };
+    for (const auto& c : cases) {
+        CommandLine options;
+        QString error;
+        ASSERT_TRUE(parseCommandLine({"a.ptx", "--out", c.given}, options, error))
+            << error.toStdString();
+        EXPECT_EQ(options.outputFile, QString::fromUtf8(c.expected)) << c.given;
+    }
+}
+
+TEST(CommandLine, LaterOptionsWinAndDashDashEndsThem)
+{
+    CommandLine options;
+    QString error;
+    ASSERT_TRUE(parseCommandLine(split("--invert --view left --no-invert --view front -- "
+                                       "--odd-name.ptx"),
+                                 options, error))
+        << error.toStdString();
+    EXPECT_EQ(options.invertColor, false);
+    EXPECT_EQ(options.view, std::uint32_t(Front));
+    EXPECT_EQ(options.inputFiles, QStringList{"--odd-name.ptx"});
+}
+
+TEST(CommandLine, RefusesWhatNoJobCanUse)
+{
+    const struct
+    {
+        const char* arguments;
+        const char* message;
+    } cases[] = {
+        {"", "no scan files given"},
+        {"--view top", "no scan files given"},
+        {"a.ptx --frobnicate", "unknown option --frobnicate"},
+        {"a.ptx -x", "unknown option -x"},
+        {"a.ptx --list=yes", "--list takes no value"},
+        {"a.ptx --out", "--out needs a value"},
+        {"a.ptx --view sideways", "--view must be top, left, back, right or front"},
+        {"a.ptx --type gif", "--type must be png, jpg or tif"},
+        {"a.ptx --scans 0,x", "--scans needs scan numbers"},
+        {"a.ptx --scans -1", "--scans needs scan numbers"},
+        {"a.ptx --scans 1,,2", "--scans needs scan numbers"},
+        {"a.ptx --clip-low abc", "--clip-low needs a number"},
+        {"a.ptx --clip-high inf", "--clip-high needs a number"},
+        {"a.ptx --clip-high 1,5", "--clip-high needs a number"}, // not a German decimal
+        {"a.ptx --clip-low 5 --clip-high 5", "--clip-low must be below --clip-high"},
+        {"a.ptx --resolution 0", "--resolution needs metres per pixel"},
+        {"a.ptx --resolution 11", "--resolution needs metres per pixel"},
+        {"a.ptx --resolution nan", "--resolution needs metres per pixel"},
+        {"a.ptx --domain -5", "--domain needs a scan radius"},
+        {"a.ptx --tile 15", "--tile needs a whole multiple of 10 m"},
+        {"a.ptx --tile 0", "--tile needs a whole multiple of 10 m"},
+        {"a.ptx --tile 20.5", "--tile needs a whole multiple of 10 m"},
+    };
+    for (const auto& c : cases) {
+        CommandLine options;
+        QString error;
+        EXPECT_FALSE(parseCommandLine(split(c.arguments), options, error)) << c.arguments;
+        EXPECT_TRUE(error.startsWith(QString::fromUtf8(c.message)))
+            << c.arguments << ": " << error.toStdString();
+    }
+}

@@ -1,0 +1,548 @@
+// orthaven-layout run as a program: generated scans of the three-room building go in,
+// tiles are checked by their pixels where the walls and the rooms are, the layout log by
+// its lines, and every refusal and failure by its exit code and message.
+
+#include "genscan/GenScanJob.h"
+#include "platform/AppPaths.h"
+#include "settings/ConfigSettings.h"
+#include "support/QtPrinters.h"
+#include "support/TempAppData.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+#include <opencv2/core.hpp>
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+
+#ifndef _WIN32
+#include <csignal>
+#include <sys/types.h>
+#endif
+
+using namespace orthaven;
+using namespace orthaven::genscan;
+using namespace orthaven::test;
+
+namespace {
+
+struct ProgramRun
+{
+    int exitCode = -1;
+    bool crashed = false;
+    QString out;
+    QString err;
+};
+
+ProgramRun runLayout(const QStringList& arguments, const QString& workingFolder = {})
+{
+    QProcess process;
+    if (!workingFolder.isEmpty())
+        process.setWorkingDirectory(workingFolder);
+    process.start(QStringLiteral(ORTHAVEN_LAYOUT_PROGRAM), arguments);
+    ProgramRun run;
+    if (!process.waitForStarted() || !process.waitForFinished(180000)) {
+        process.kill();
+        process.waitForFinished();
+        run.crashed = true;
+        return run;
+    }
+    run.crashed = process.exitStatus() != QProcess::NormalExit;
+    run.exitCode = process.exitCode();
+    run.out = QString::fromUtf8(process.readAllStandardOutput());
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
+QStringList logLines(const QString& path)
+{
+    QString text = QString::fromUtf8(readFile(path));
+    text.remove(QLatin1Char('\r'));
+    QStringList lines = text.split(QLatin1Char('\n'));
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
+QString number(double value)
+{
+    return QString::number(value, 'g', 12);
+}
+
+// The scan positions the generator placed, in project coordinates.
+std::vector<cv::Vec3d> stationPositions(const GenScanJob& job)
+{
+    std::vector<cv::Vec3d> positions;
+    for (const StationReport& r : job.reports())
+        positions.emplace_back(r.pose[3], r.pose[7], r.pose[11]);
+    return positions;
+}
+
+// The planes the Layout Creator offers: the depth range of the chosen positions widened
+// by the scan radius, rounded outward, then one metre more.
+std::pair<double, double> expectedPlanes(const std::vector<cv::Vec3d>& positions,
+                                         const std::vector<int>& chosen, int depthAxis,
+                                         double radius)
+{
+    double low = 1e300;
+    double high = -1e300;
+    for (int i : chosen) {
+        low = std::min(low, positions[std::size_t(i)][depthAxis] - radius);
+        high = std::max(high, positions[std::size_t(i)][depthAxis] + radius);
+    }
+    return {std::floor(low) - 1, std::ceil(high) + 1};
+}
+
+// A top-view layout read back from its log: every tile with its world rectangle and image.
+struct TopTile
+{
+    QString name;
+    double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    QImage image;
+};
+
+std::vector<TopTile> readTopTiles(const QString& logPath)
+{
+    std::vector<TopTile> tiles;
+    const QString folder = QFileInfo(logPath).absolutePath();
+    for (const QString& line : logLines(logPath)) {
+        const QStringList parts = line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        if (line.startsWith(QLatin1String("Tile Name = "))) {
+            tiles.push_back({});
+            tiles.back().name = line.mid(12);
+            tiles.back().image = QImage(folder + QLatin1Char('/') + tiles.back().name);
+        } else if (line.startsWith(QLatin1String("Left Bottom = ")) && parts.size() == 6) {
+            tiles.back().x0 = parts[3].toDouble();
+            tiles.back().y0 = parts[4].toDouble();
+        } else if (line.startsWith(QLatin1String("Right Upper = ")) && parts.size() == 6) {
+            tiles.back().x1 = parts[3].toDouble();
+            tiles.back().y1 = parts[4].toDouble();
+        }
+    }
+    return tiles;
+}
+
+// Grey values of a top-view layout at world points, found through the tile corners of
+// the log: the image's column grows with x from the left edge, its row with -y from the
+// upper edge.
+class TopLayout
+{
+public:
+    TopLayout(const QString& logPath, double resolution)
+        : tiles(readTopTiles(logPath)), resolution(resolution)
+    {
+    }
+
+    // -1 where no tile covers the point.
+    int grey(double x, double y) const
+    {
+        for (const TopTile& t : tiles) {
+            if (x < t.x0 || x >= t.x1 || y < t.y0 || y >= t.y1)
+                continue;
+            const int column = int(std::floor((x - t.x0) / resolution));
+            const int row = int(std::floor((t.y1 - y) / resolution));
+            if (!t.image.valid(column, row))
+                return -1;
+            return qGray(t.image.pixel(column, row));
+        }
+        return -1;
+    }
+
+    struct Stats
+    {
+        int darkest = 256;
+        double mean = 0;
+        int covered = 0;
+    };
+    // Over the rectangle x0 … x1 × y0 … y1, one sample per pixel.
+    Stats stats(double x0, double y0, double x1, double y1) const
+    {
+        Stats s;
+        double sum = 0;
+        for (double y = y0; y < y1; y += resolution) {
+            for (double x = x0; x < x1; x += resolution) {
+                const int g = grey(x, y);
+                if (g < 0)
+                    continue;
+                s.darkest = std::min(s.darkest, g);
+                sum += g;
+                ++s.covered;
+            }
+        }
+        s.mean = s.covered ? sum / s.covered : 0;
+        return s;
+    }
+
+    std::vector<TopTile> tiles;
+    double resolution;
+};
+
+// Three stations, one per room, few enough points to run in a moment, and a georeferenced
+// offset so that the positions need their millimetres.
+class LayoutCli : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        folder = std::make_unique<QTemporaryDir>();
+        GenScanOptions options;
+        options.outputFolder = folder->path() + QStringLiteral("/scans");
+        options.stations = 3;
+        options.pointsPerColumn = 300;
+        options.columns = 900;
+        options.seed = 3;
+        job = std::make_unique<GenScanJob>(options);
+        ASSERT_TRUE(job->run()) << job->errorText().toStdString();
+    }
+    static void TearDownTestSuite()
+    {
+        job.reset();
+        folder.reset();
+    }
+
+    QStringList scanFiles() const { return job->files(); }
+    QString outPath(const QString& name) const { return appData.path() + "/out/" + name; }
+    bool tempFolderIsEmpty() const
+    {
+        return QDir(tempFolder()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot);
+    }
+
+    TempAppData appData; // the program's configuration and temporary folder per test
+    static std::unique_ptr<QTemporaryDir> folder;
+    static std::unique_ptr<GenScanJob> job;
+};
+
+std::unique_ptr<QTemporaryDir> LayoutCli::folder;
+std::unique_ptr<GenScanJob> LayoutCli::job;
+
+} // namespace
+
+TEST_F(LayoutCli, TopViewShowsTheWallsDarkOnWhiteAcrossTileBorders)
+{
+    const double resolution = 0.02;
+    const ProgramRun run =
+        runLayout(QStringList{"--out", outPath("plan"), "--resolution", "0.02", "--tile", "10"} +
+                  scanFiles());
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    const QString log = outPath("plan.log");
+    EXPECT_EQ(run.out.split('\n').first(), "Layout written to " + QDir::toNativeSeparators(log));
+    EXPECT_TRUE(tempFolderIsEmpty());
+    EXPECT_TRUE(QFileInfo::exists(configFilePath())) << "the default configuration is made";
+
+    // The log: settings from the command line and the configuration, the planes the
+    // Layout Creator would offer, every scan's pose, every tile fed by all three scans.
+    const QStringList lines = logLines(log);
+    ASSERT_GE(lines.size(), 16);
+    const auto [low, high] = expectedPlanes(stationPositions(*job), {0, 1, 2}, 2, 30.0);
+    const QStringList head = {"Brandmoor Layout",
+                              "Version = 1.1",
+                              "Number of Tiles U = 2",
+                              "Number of Tiles V = 1",
+                              "View = Top",
+                              "Resolution = 0.02",
+                              "Tile Size = 10",
+                              "Scan Domain = 30",
+                              "ReverseIntensity = 1",
+                              "Clipping Low = " + number(low),
+                              "Clipping High = " + number(high),
+                              "Projection Motion = 1 0 0 0 0 1 0 0 0 0 1 0 0 0 0 1 ",
+                              "Thumbnail = plan_overview.png"};
+    EXPECT_EQ(lines.mid(0, head.size()), head);
+    EXPECT_EQ(lines.filter(QRegularExpression("^Scan Motion = \\d ")).size(), 3);
+    EXPECT_EQ(lines.filter("Scans used = 0 1 2 ").size(), 2);
+    EXPECT_EQ(lines.last(), "Layout END");
+
+    const TopLayout layout(log, resolution);
+    ASSERT_EQ(layout.tiles.size(), 2u);
+    for (const TopTile& t : layout.tiles) {
+        ASSERT_FALSE(t.image.isNull()) << t.name.toStdString();
+        EXPECT_EQ(t.image.width(), 500);
+        EXPECT_EQ(t.x1 - t.x0, 10.0);
+    }
+    EXPECT_TRUE(QImage(outPath("plan_overview.png")).width() > 0);
+
+    // Outside the building (north of it, beyond the east wall) nothing was scanned.
+    for (const auto& [x, y] : {std::pair{4.0, 9.0}, std::pair{16.0, 4.0}, std::pair{12.0, 9.5}}) {
+        const auto s = layout.stats(x - 0.3, y - 0.3, x + 0.3, y + 0.3);
+        EXPECT_EQ(s.darkest, 255) << "background at " << x << ", " << y;
+    }
+    // The walls are dark lines, the floors between them a light grey.
+    const auto floorA = layout.stats(3.0, 5.5, 4.5, 7.0);
+    EXPECT_GT(floorA.mean, 150);
+    EXPECT_LT(floorA.mean, 250) << "the floor was scanned";
+    struct Wall
+    {
+        const char* name;
+        double x0, y0, x1, y1;
+    };
+    const Wall walls[] = {
+        {"inner wall of room A at x 8", 7.8, 1.5, 8.0, 2.5},
+        {"outer wall at y 0, west of the tile border", 9.5, 0.0, 9.98, 0.25},
+        {"outer wall at y 0, east of the tile border", 10.02, 0.0, 10.5, 0.25},
+        {"east wall", 13.8, 2.0, 14.0, 4.0},
+        {"wall between rooms B and C", 9.0, 4.8, 9.5, 5.2},
+    };
+    for (const Wall& w : walls) {
+        const auto s = layout.stats(w.x0, w.y0, w.x1, w.y1);
+        EXPECT_LT(s.darkest, 100) << w.name;
+        EXPECT_LT(s.darkest + 80, floorA.mean) << w.name;
+    }
+    // The two tiles meet without an offset: the wall runs on in the same pixel row on both
+    // sides of x = 10.
+    int darkRowWest = -1;
+    int darkRowEast = -1;
+    int darkestWest = 256;
+    int darkestEast = 256;
+    for (int k = 0; k < 15; ++k) {
+        const double y = 0.005 + k * resolution;
+        if (const int g = layout.grey(10.0 - resolution / 2, y); g >= 0 && g < darkestWest) {
+            darkestWest = g;
+            darkRowWest = k;
+        }
+        if (const int g = layout.grey(10.0 + resolution / 2, y); g >= 0 && g < darkestEast) {
+            darkestEast = g;
+            darkRowEast = k;
+        }
+    }
+    EXPECT_LT(darkestWest, 160);
+    EXPECT_LT(darkestEast, 160);
+    EXPECT_LE(std::abs(darkRowWest - darkRowEast), 1) << "the wall line steps at the tile border";
+}
+
+TEST_F(LayoutCli, FrontViewOfOneScanAsJpegWithTheViewsDefaultName)
+{
+    QDir().mkpath(outPath({}));
+    const ProgramRun run = runLayout(QStringList{"--view", "front", "--scans", "1", "--type", "jpg",
+                                                 "--resolution", "0.05", "--domain", "12"} +
+                                         scanFiles(),
+                                     outPath({}));
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    const QString log = outPath("Front_View.log");
+    const QStringList lines = logLines(log);
+    ASSERT_FALSE(lines.isEmpty()) << run.out.toStdString();
+    const auto [low, high] = expectedPlanes(stationPositions(*job), {1}, 1, 12.0);
+    EXPECT_TRUE(lines.contains("View = Front"));
+    EXPECT_TRUE(lines.contains("Resolution = 0.05"));
+    EXPECT_TRUE(lines.contains("Scan Domain = 12"));
+    EXPECT_TRUE(lines.contains("Clipping Low = " + number(low)));
+    EXPECT_TRUE(lines.contains("Clipping High = " + number(high)));
+    EXPECT_TRUE(lines.contains("Thumbnail = Front_View_overview.jpg"));
+    const QStringList used = lines.filter("Scans used = ");
+    EXPECT_FALSE(used.isEmpty());
+    EXPECT_TRUE(used.contains("Scans used = 1 "));
+    for (const QString& line : used)
+        EXPECT_TRUE(line == "Scans used = 1 " || line == "Scans used = ") << line.toStdString();
+    const QStringList names = lines.filter("Tile Name = ");
+    ASSERT_FALSE(names.isEmpty());
+    for (const QString& name : names) {
+        const QImage tile(outPath(name.mid(12)));
+        EXPECT_FALSE(tile.isNull()) << name.toStdString();
+        EXPECT_TRUE(name.endsWith(".jpg"));
+    }
+}
+
+TEST_F(LayoutCli, PreferencesComeFromTheConfigurationUnlessGiven)
+{
+    ConfigSettings config = defaultConfig();
+    config.tileSize = 30;
+    config.resolution = 0.05;
+    config.invertColor = true;
+    QDir().mkpath(productFolder());
+    ASSERT_TRUE(saveConfig(config, configFilePath()));
+
+    ProgramRun run = runLayout(QStringList{"--out", outPath("prefs.log")} + scanFiles());
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    QStringList lines = logLines(outPath("prefs.log"));
+    EXPECT_TRUE(lines.contains("Tile Size = 30"));
+    EXPECT_TRUE(lines.contains("Resolution = 0.05"));
+    EXPECT_TRUE(lines.contains("ReverseIntensity = 0"));
+    // Inverted: the background is black.
+    const TopLayout inverted(outPath("prefs.log"), 0.05);
+    const auto outside = inverted.stats(3.5, 9.0, 4.5, 9.5);
+    EXPECT_GT(outside.covered, 0);
+    EXPECT_EQ(outside.mean, 0.0);
+
+    run = runLayout(QStringList{"--out", outPath("given.log"), "--tile", "20", "--no-invert",
+                                "--resolution", "0.1"} +
+                    scanFiles());
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    lines = logLines(outPath("given.log"));
+    EXPECT_TRUE(lines.contains("Tile Size = 20"));
+    EXPECT_TRUE(lines.contains("Resolution = 0.1"));
+    EXPECT_TRUE(lines.contains("ReverseIntensity = 1"));
+}
+
+TEST_F(LayoutCli, ListShowsEveryScanWithItsPositionToTheMillimetre)
+{
+    QTemporaryDir geo;
+    GenScanOptions options;
+    options.outputFolder = geo.path();
+    options.stations = 4;
+    options.pointsPerColumn = 10;
+    options.columns = 20;
+    options.oneFile = true;
+    options.offset = {512345.6784, 5403210.1236, -12.0004};
+    GenScanJob small(options);
+    ASSERT_TRUE(small.run());
+
+    const ProgramRun run = runLayout({"--list", small.files().first()});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    const QStringList lines = run.out.split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 4) << run.out.toStdString();
+    const std::vector<cv::Vec3d> positions = stationPositions(small);
+    for (int i = 0; i < 4; ++i) {
+        const QStringList fields = lines[i].split('\t');
+        ASSERT_EQ(fields.size(), 3) << lines[i].toStdString();
+        EXPECT_EQ(fields[0], QString::number(i));
+        EXPECT_FALSE(fields[1].isEmpty());
+        const cv::Vec3d& p = positions[std::size_t(i)];
+        EXPECT_EQ(fields[2], QString::number(p[0], 'f', 3) + ' ' + QString::number(p[1], 'f', 3) +
+                                 ' ' + QString::number(p[2], 'f', 3));
+    }
+    EXPECT_FALSE(QFileInfo::exists(outPath({}))) << "listing writes nothing";
+}
+
+TEST_F(LayoutCli, BadArgumentsAreRefusedWithExitCodeTwo)
+{
+    const QString scans = scanFiles().first();
+    const QString blocker = writeFile(appData.path() + "/a-file", "not a folder");
+    const QString garbage = writeFile(appData.path() + "/notes.txt", "hello");
+    const QString otherFormat = writeFile(appData.path() + "/b.ptg", "PTG");
+    const QString folderNamedLog = appData.path() + "/old.log";
+    QDir().mkpath(folderNamedLog);
+    const struct
+    {
+        QStringList arguments;
+        const char* message;
+    } cases[] = {
+        {{}, "no scan files given"},
+        {{"--bogus", scans}, "unknown option --bogus"},
+        {{"--view", "up", scans}, "--view must be"},
+        {{"--tile", "25", scans}, "--tile needs a whole multiple of 10 m"},
+        {{"--resolution", "0,01", scans}, "--resolution needs metres per pixel"},
+        {{appData.path() + "/missing.ptx"}, "no such scan file"},
+        {{garbage}, "no reader for"},
+        {{scans, otherFormat}, "all scan files must be of one format"},
+        {{"--out", blocker + "/plan.log", scans}, "cannot create the output folder"},
+        {{"--out", folderNamedLog, scans}, "--out names a folder"},
+        {{"--out", appData.path() + "/.log", scans}, "the output file needs a name"},
+        {{"--scans", "0,3", scans}, "there is no scan 3: the files hold scans 0 to 0"},
+        {{"--clip-low", "40", scans}, "the lower clipping plane (40 m) must be below"},
+        {{"--clip-low", "2", "--clip-high", "1", scans}, "--clip-low must be below --clip-high"},
+    };
+    for (const auto& c : cases) {
+        const ProgramRun run = runLayout(c.arguments);
+        const std::string what = c.arguments.join(' ').toStdString();
+        EXPECT_EQ(run.exitCode, 2) << what << "\n" << run.err.toStdString();
+        EXPECT_FALSE(run.crashed) << what;
+        EXPECT_TRUE(run.err.contains(QString::fromUtf8(c.message))) << what << "\n"
+                                                                    << run.err.toStdString();
+        EXPECT_TRUE(run.out.isEmpty()) << what;
+    }
+    EXPECT_TRUE(tempFolderIsEmpty());
+
+    const ProgramRun help = runLayout({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(help.out.startsWith("Usage: orthaven-layout")) << help.out.toStdString();
+}
+
+TEST_F(LayoutCli, FailuresExitWithOneAndTheResultMessage)
+{
+    // Clipping planes above the roof: no point is kept.
+    ProgramRun run = runLayout(
+        QStringList{"--out", outPath("empty.log"), "--clip-low", "50", "--clip-high", "60"} +
+        scanFiles());
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.err.contains(
+        "Not enougth data in the choosen area!\nIncrease Crop size or use more Scans!"))
+        << run.err.toStdString();
+    EXPECT_TRUE(run.out.isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(outPath({}))) << "the folders made for the output are gone";
+    EXPECT_TRUE(tempFolderIsEmpty());
+
+    // A file that is no scan at all: the reader's own line says why.
+    const QString broken = writeFile(appData.path() + "/broken.ptx", "12\nnot a number\n");
+    run = runLayout({"--out", outPath("broken.log"), broken});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.err.contains("could not read any scan from")) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains("PTX header")) << run.err.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(outPath("broken.log")));
+}
+
+#ifndef _WIN32
+TEST_F(LayoutCli, CtrlCStopsTheRunAndRemovesTheTemporaryFiles)
+{
+    // Enough points that the run is still reading scans when the signal arrives.
+    QTemporaryDir big;
+    GenScanOptions options;
+    options.outputFolder = big.path();
+    options.stations = 6;
+    options.pointsPerColumn = 400;
+    options.columns = 1000;
+    GenScanJob slow(options);
+    ASSERT_TRUE(slow.run());
+
+    QProcess process;
+    process.start(QStringLiteral(ORTHAVEN_LAYOUT_PROGRAM),
+                  QStringList{"--out", outPath("stopped.log")} + slow.files());
+    ASSERT_TRUE(process.waitForStarted());
+    QByteArray err;
+    while (!err.contains("Loading Scan") && process.state() == QProcess::Running) {
+        process.waitForReadyRead(1000);
+        err += process.readAllStandardError();
+    }
+    ASSERT_TRUE(err.contains("Loading Scan")) << err.toStdString();
+    ASSERT_EQ(::kill(pid_t(process.processId()), SIGINT), 0);
+    ASSERT_TRUE(process.waitForFinished(60000));
+    err += process.readAllStandardError();
+
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 130) << err.toStdString();
+    EXPECT_TRUE(err.contains("Computation interrupted!")) << err.toStdString();
+    EXPECT_TRUE(process.readAllStandardOutput().isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(outPath("stopped.log")));
+    // Stopped while the scans were read, the run wrote nothing at all, and the output
+    // folder it made is gone again. (A stop that lands while the tiles are written ends
+    // the run there, after the tile at hand.)
+    if (!err.contains("Write Images")) {
+        EXPECT_FALSE(QFileInfo::exists(outPath({}))) << err.toStdString();
+    }
+    EXPECT_TRUE(tempFolderIsEmpty());
+}
+#endif
+
+TEST_F(LayoutCli, AJobFileRunsEveryJobAndReportsTheOnesThatFail)
+{
+    const QStringList scans = scanFiles();
+    const auto quoted = [](const QString& path) { return "\"" + path + "\""; };
+    const QString jobs = writeFile(
+        appData.path() + "/out/jobs.txt",
+        ("# two plans and one section\n"
+         "--resolution 0.05 --tile 10 --out first " + quoted(scans[0]) + "\n" +
+         "--resolution 0.05 --tile 10 --clip-low 50 --clip-high 60 --out empty " +
+         quoted(scans[1]) + "\n" +
+         "--resolution 0.05 --out FIRST.log " + quoted(scans[2]) + "\n" +
+         "--resolution 0.05 --tile 10 --view front " + quoted(scans[2]) + "\n")
+            .toUtf8());
+    const ProgramRun run = runLayout({"--jobs", jobs});
+    ASSERT_FALSE(run.crashed);
+    EXPECT_EQ(run.exitCode, 1) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains("jobs.txt line 4: Layout output file already in batch list!"))
+        << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains("Not enougth data in the choosen area!"));
+    EXPECT_TRUE(run.err.contains("Failed jobs on lines 3"));
+    EXPECT_TRUE(run.out.contains("Jobs written: 2 of 3"));
+    EXPECT_TRUE(QFileInfo::exists(outPath("first.log")));
+    EXPECT_FALSE(QFileInfo::exists(outPath("empty.log")));
+    EXPECT_TRUE(QFileInfo::exists(outPath("Front_View.log")))
+        << "the job after a failed one still runs";
+    EXPECT_TRUE(tempFolderIsEmpty());
+}

@@ -1,0 +1,792 @@
+// The Layout Creator dock driven like a user would: real PTX files on disk, the file
+// dialogs and message boxes answered by the scripted UserDialogs, the real task thread
+// and engine behind Start and Stop.
+
+#include "creator/BatchLayout.h"
+#include "creator/Layout.h"
+#include "creator/ResultMessages.h"
+#include "engine/StatusReporter.h"
+#include "layoutlog/LogReader.h"
+#include "platform/AppFolders.h"
+#include "platform/AppPaths.h"
+#include "support/CaptureStdout.h"
+#include "support/FakeScanSource.h"
+#include "support/GermanTexts.h"
+#include "support/QtPrinters.h"
+#include "support/TempAppData.h"
+#include "uikit/UserDialogs.h"
+
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableWidget>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <thread>
+
+using namespace orthaven;
+using namespace orthaven::test;
+
+namespace {
+
+// One station at (x, y, z) looking at a 6 m × 6 m floor 1.2 m below it, 0.1 m apart.
+QByteArray stationPtx(double x, double y, double z)
+{
+    const QByteArray t =
+        QByteArray::number(x) + ' ' + QByteArray::number(y) + ' ' + QByteArray::number(z);
+    QByteArray text =
+        "60\n60\n" + t + "\n1 0 0\n0 1 0\n0 0 1\n1 0 0 0\n0 1 0 0\n0 0 1 0\n" + t + " 1\n";
+    for (int c = 0; c < 60; ++c) {
+        for (int r = 0; r < 60; ++r)
+            text += QByteArray::number(-3.0 + 0.1 * c) + ' ' + QByteArray::number(-3.0 + 0.1 * r) +
+                    " -1.2 0.5\n";
+    }
+    return text;
+}
+
+bool waitUntil(const std::function<bool()>& done)
+{
+    // Only a guard against a hang; nothing here depends on how long it takes.
+    QDeadlineTimer deadline(std::chrono::minutes(2));
+    while (!done()) {
+        if (deadline.hasExpired())
+            return false;
+        QTest::qWait(10);
+    }
+    return true;
+}
+
+bool tempFolderIsEmpty()
+{
+    return QDir(tempFolder()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot);
+}
+
+QStringList rowTexts(const QListWidget* list)
+{
+    QStringList texts;
+    for (int r = 0; r < list->count(); ++r)
+        texts.append(list->item(r)->text());
+    return texts;
+}
+
+// Notes how the progress window looked when it was shown and whether it went again.
+class ProgressWatch : public QObject
+{
+public:
+    int shown = 0;
+    bool modal = false;
+    Qt::WindowModality modality = Qt::NonModal;
+    QString title;
+    QString groupTitle;
+    QString label;
+    bool indeterminate = false;
+    bool hiddenAgain = false;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        auto* window = static_cast<QWidget*>(watched);
+        if (event->type() == QEvent::Show) {
+            ++shown;
+            modal = window->isModal();
+            modality = window->windowModality();
+            title = window->windowTitle();
+            groupTitle = window->findChild<QGroupBox*>()->title();
+            label = window->findChild<QLabel*>()->text();
+            const auto* bar = window->findChild<QProgressBar*>();
+            indeterminate = bar->minimum() == 0 && bar->maximum() == 0 && !bar->isTextVisible();
+            hiddenAgain = false;
+        } else if (event->type() == QEvent::Hide) {
+            hiddenAgain = true;
+        }
+        return false;
+    }
+};
+
+// A batch list whose worker runs, as while it processes its jobs.
+class ProcessingBatch : public BatchLayout
+{
+public:
+    void startProcessing() { worker().start(); }
+};
+
+struct Dock : ::testing::Test
+{
+    TempAppData appData;
+    std::unique_ptr<Layout> dock;
+
+    void SetUp() override
+    {
+        ensureAppFolders();
+        UserDialogs::clearScript();
+    }
+    void TearDown() override
+    {
+        dock.reset();
+        UserDialogs::clearScript();
+    }
+
+    void writeConfig(double scannerDomain, double resolution, double tileSize)
+    {
+        ConfigSettings c = defaultConfig();
+        c.scannerDomain = scannerDomain;
+        c.resolution = resolution;
+        c.tileSize = tileSize;
+        ASSERT_TRUE(saveConfig(c, configFilePath()));
+    }
+
+    Layout& makeDock()
+    {
+        dock = std::make_unique<Layout>();
+        dock->show();
+        return *dock;
+    }
+
+    template <typename T> T* w(const char* name) const
+    {
+        auto* found = dock->findChild<T*>(QString::fromLatin1(name));
+        EXPECT_NE(found, nullptr) << name;
+        return found;
+    }
+    QString textOf(const char* name) const
+    {
+        if (auto* edit = dock->findChild<QLineEdit*>(QString::fromLatin1(name)))
+            return edit->text();
+        return w<QLabel>(name)->text();
+    }
+    bool on(const char* group) const { return w<QGroupBox>(group)->isEnabled(); }
+    void click(const char* button)
+    {
+        QTest::mouseClick(w<QAbstractButton>(button), Qt::LeftButton);
+    }
+
+    QString scanFile(const QString& name, const QByteArray& ptx)
+    {
+        return writeFile(appData.path() + "/scans/" + name, ptx);
+    }
+    void chooseInputs(const QStringList& files)
+    {
+        UserDialogs::setNextFileNames(files);
+        click("b_ws");
+    }
+    void chooseOutput(const QString& path)
+    {
+        UserDialogs::setNextFileName(path);
+        click("b_out");
+    }
+    QString outFolder()
+    {
+        QDir().mkpath(appData.path() + "/out");
+        return appData.path() + "/out";
+    }
+    // Lists one real scan and names the output; the panel is then ready to start.
+    QString prepareRun(const QString& logName = "site.log")
+    {
+        chooseInputs({scanFile("station.ptx", stationPtx(1, 2, 1.5))});
+        const QString log = outFolder() + "/" + logName;
+        chooseOutput(log);
+        return log;
+    }
+    bool waitForMessage()
+    {
+        return waitUntil([] { return !UserDialogs::shownMessages().isEmpty(); });
+    }
+    // The panel as it is after every computation: a new output is needed.
+    void expectResetPanel()
+    {
+        for (const char* group : {"step1", "step2", "step3", "step4", "step5"})
+            EXPECT_TRUE(on(group)) << group;
+        EXPECT_FALSE(on("step6"));
+        EXPECT_EQ(textOf("l_out"), "");
+        EXPECT_EQ(textOf("sl_compstatus"), "");
+        EXPECT_EQ(w<QProgressBar>("progressBar")->value(), 0);
+        EXPECT_EQ(w<QPushButton>("b_start")->text(), "Start");
+        EXPECT_FALSE(dock->layoutTask().isRunning());
+    }
+};
+
+} // namespace
+
+TEST_F(Dock, StartsWithOnlyTheFirstStepsOpen)
+{
+    makeDock();
+    EXPECT_EQ(dock->objectName(), "Layout");
+    EXPECT_EQ(dock->windowTitle(), "Layout Creator");
+    auto* contents = w<QWidget>("dockWidgetContents");
+    EXPECT_EQ(contents->minimumSize(), QSize(726, 370));
+
+    struct Group
+    {
+        const char* name;
+        const char* title;
+        bool enabled;
+    };
+    const Group groups[] = {
+        {"step1", "Step 1", true},        {"step2", "Step 2", false},
+        {"step3", "Step 3", true},        {"step4", "Step 4", false},
+        {"step5", "Step 5", false},       {"step6", "Final Step", false},
+        {"groupBox_8", "Infobox", false},
+    };
+    for (const Group& g : groups) {
+        EXPECT_EQ(w<QGroupBox>(g.name)->title(), g.title);
+        EXPECT_EQ(on(g.name), g.enabled) << g.name;
+    }
+
+    // clang-format off
+    const std::pair<const char*, const char*> texts[] = {
+        {"label", "Select the Scan Workspace"}, {"l_ws", ""}, {"b_ws", "Browse"},
+        {"label_4", "Select View"}, {"rb_top", "Top View x,y (Layout)"},
+        {"rb_front", "Front View x,z"}, {"rb_left", "Left View -y,z"},
+        {"rb_back", "Back View -x, z"}, {"rb_right", "Right View y, z"},
+        {"label_3", "Select Scan Positions"}, {"sl_crop", "Clipping Planes"},
+        {"sl_upper", "Top"}, {"e_upper", "100.0"}, {"label_9", "[m]"},
+        {"sl_lower", "Bottom"}, {"e_lower", "-100.0"}, {"label_11", "[m]"},
+        {"label_2", "Layout/Section save as"}, {"l_out", ""}, {"b_out", "Browse"},
+        {"label_6", "Image File Type"}, {"label_7", "Status"}, {"sl_compstatus", ""},
+        {"b_batch", "Batch PlugIn not available"}, {"b_start", "Start"},
+        {"label_5", "Scan Radius:"}, {"sl_scanrange", "30"}, {"label_15", "[m]"},
+        {"label_12", "Tile Size:"}, {"sl_mosaicspace", "20 x 20"}, {"label_17", "[m]"},
+        {"label_13", "Image Resolution:"}, {"sl_resolution", "10"}, {"label_19", "[mm]"},
+    };
+    // clang-format on
+    for (const auto& [name, text] : texts) {
+        auto* widget = w<QWidget>(name);
+        QString shown;
+        if (auto* edit = qobject_cast<QLineEdit*>(widget))
+            shown = edit->text();
+        else if (auto* label = qobject_cast<QLabel*>(widget))
+            shown = label->text();
+        else if (auto* button = qobject_cast<QAbstractButton*>(widget))
+            shown = button->text();
+        EXPECT_EQ(shown, text) << name;
+    }
+
+    EXPECT_TRUE(w<QLineEdit>("l_ws")->isReadOnly());
+    EXPECT_TRUE(w<QLineEdit>("l_out")->isReadOnly());
+    EXPECT_FALSE(w<QLineEdit>("l_out")->isEnabled());
+    EXPECT_TRUE(w<QLineEdit>("e_upper")->alignment() & Qt::AlignRight);
+    EXPECT_TRUE(w<QLineEdit>("e_lower")->alignment() & Qt::AlignRight);
+    EXPECT_TRUE(w<QRadioButton>("rb_top")->isChecked());
+    EXPECT_TRUE(w<QRadioButton>("rb_top")->autoExclusive());
+    for (const char* rb : {"rb_front", "rb_left", "rb_back", "rb_right"}) {
+        EXPECT_FALSE(w<QRadioButton>(rb)->isChecked()) << rb;
+        EXPECT_EQ(w<QRadioButton>(rb)->parentWidget(), w<QWidget>("step2")) << rb;
+    }
+    auto* list = w<QListWidget>("w_tab");
+    EXPECT_EQ(list->count(), 0);
+    EXPECT_TRUE(list->alternatingRowColors());
+    EXPECT_EQ(list->selectionMode(), QAbstractItemView::MultiSelection);
+
+    auto* types = w<QComboBox>("cb_imagetype");
+    ASSERT_EQ(types->count(), 3);
+    EXPECT_EQ(types->itemText(0), "PNG (*.png)");
+    EXPECT_EQ(types->itemText(1), "JPEG (*.jpg)");
+    EXPECT_EQ(types->itemText(2), "Tiff (*.tif)");
+    EXPECT_EQ(types->currentIndex(), 0);
+
+    auto* bar = w<QProgressBar>("progressBar");
+    EXPECT_EQ(bar->value(), 0);
+    EXPECT_FALSE(bar->isTextVisible());
+    EXPECT_FALSE(w<QPushButton>("b_batch")->isVisible());
+    EXPECT_FALSE(w<QPushButton>("b_batch")->isEnabled());
+}
+
+TEST_F(Dock, ListsTheChosenScansBehindAModalProgressWindow)
+{
+    makeDock();
+    const QString a = scanFile("a.ptx", stationPtx(0, 0, 1.5) + stationPtx(4, 1, 1.5));
+    const QString b = scanFile("b.ptx", stationPtx(8, 0, 1.5));
+    ProgressWatch watch;
+    auto* progress = dock->findChild<QWidget*>("ProgressForm");
+    ASSERT_NE(progress, nullptr);
+    progress->installEventFilter(&watch);
+
+    CaptureStdout out;
+    chooseInputs({b, a}); // the file dialog's order is kept
+    EXPECT_EQ(watch.shown, 1);
+    EXPECT_TRUE(watch.modal);
+    EXPECT_EQ(watch.modality, Qt::ApplicationModal);
+    EXPECT_EQ(watch.title, "Progress ...");
+    EXPECT_EQ(watch.groupTitle, "Scanning input files ...");
+    EXPECT_EQ(watch.label, "please wait");
+    EXPECT_TRUE(watch.indeterminate);
+    EXPECT_TRUE(watch.hiddenAgain);
+    EXPECT_FALSE(progress->isVisible());
+
+    EXPECT_EQ(textOf("l_ws"), b);
+    EXPECT_EQ(dock->inputFiles(),
+              (QStringList{QDir::toNativeSeparators(b), QDir::toNativeSeparators(a)}));
+    EXPECT_TRUE(out.lines().contains(QDir::toNativeSeparators(b)));
+    EXPECT_TRUE(out.lines().contains(QDir::toNativeSeparators(a)));
+
+    // Rows sorted by name, all checked and checkable by the user.
+    auto* list = w<QListWidget>("w_tab");
+    EXPECT_EQ(rowTexts(list), (QStringList{a + " (000)", a + " (001)", b + " (000)"}));
+    for (int r = 0; r < list->count(); ++r) {
+        EXPECT_EQ(list->item(r)->checkState(), Qt::Checked);
+        EXPECT_TRUE(list->item(r)->flags() & Qt::ItemIsUserCheckable);
+    }
+    for (const char* group : {"step1", "step2", "step3", "step4", "step5"})
+        EXPECT_TRUE(on(group)) << group;
+    EXPECT_FALSE(on("step6"));
+    EXPECT_TRUE(w<QLineEdit>("l_out")->isEnabled());
+    EXPECT_TRUE(UserDialogs::shownMessages().isEmpty());
+
+    // The rows stand for the scan indexes of the reader: b's scan is index 0.
+    list->item(2)->setCheckState(Qt::Unchecked);
+    layoutdef job;
+    ASSERT_TRUE(dock->getLayoutSettings(job));
+    QBitArray expected(3, true);
+    expected.clearBit(0);
+    EXPECT_EQ(job.scanList, expected);
+}
+
+TEST_F(Dock, ClippingDefaultsFollowTheCheckedScansAndTheView)
+{
+    writeConfig(1.0, 0.01, 20.0); // the extent is widened by one metre
+    makeDock();
+    chooseInputs({scanFile("two.ptx", stationPtx(0.5, 2.2, -1.3) + stationPtx(3.7, -0.4, 3.1))});
+    // Depths -2.3 … 4.1 m after widening: whole metres and one more.
+    EXPECT_EQ(textOf("e_lower"), "-4");
+    EXPECT_EQ(textOf("e_upper"), "6");
+    EXPECT_EQ(textOf("sl_lower"), "Bottom");
+    EXPECT_EQ(textOf("sl_upper"), "Top");
+
+    struct Case
+    {
+        const char* button;
+        const char* lowerName;
+        const char* upperName;
+        const char* lower; // depth y for front and back, x for left and right
+        const char* upper;
+    };
+    const Case cases[] = {
+        {"rb_front", "Front", "Back", "-3", "5"}, {"rb_back", "Front", "Back", "-3", "5"},
+        {"rb_left", "Left", "Right", "-2", "6"},  {"rb_right", "Left", "Right", "-2", "6"},
+        {"rb_top", "Bottom", "Top", "-4", "6"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.button);
+        click(c.button);
+        EXPECT_EQ(textOf("sl_lower"), c.lowerName);
+        EXPECT_EQ(textOf("sl_upper"), c.upperName);
+        EXPECT_EQ(textOf("e_lower"), c.lower);
+        EXPECT_EQ(textOf("e_upper"), c.upper);
+    }
+
+    // Unchecking does not move the planes; the next view choice does.
+    auto* list = w<QListWidget>("w_tab");
+    list->item(0)->setCheckState(Qt::Unchecked);
+    EXPECT_EQ(textOf("e_lower"), "-4");
+    click("rb_top");
+    EXPECT_EQ(textOf("e_lower"), "1"); // only the second station: 2.1 … 4.1
+    EXPECT_EQ(textOf("e_upper"), "6");
+    list->item(1)->setCheckState(Qt::Unchecked);
+    click("rb_top");
+    EXPECT_EQ(textOf("e_lower"), "-1");
+    EXPECT_EQ(textOf("e_upper"), "1");
+}
+
+TEST_F(Dock, ACheckBoxAppliesToEverySelectedRow)
+{
+    makeDock();
+    const QString file =
+        scanFile("three.ptx", stationPtx(0, 0, 1) + stationPtx(1, 0, 1) + stationPtx(2, 0, 1));
+    chooseInputs({file});
+    auto* list = w<QListWidget>("w_tab");
+    ASSERT_EQ(list->count(), 3);
+    w<QLineEdit>("e_upper")->setText("17");
+
+    list->item(0)->setSelected(true);
+    list->item(2)->setSelected(true);
+    list->item(2)->setCheckState(Qt::Unchecked);
+    EXPECT_EQ(list->item(0)->checkState(), Qt::Unchecked);
+    EXPECT_EQ(list->item(1)->checkState(), Qt::Checked);
+    EXPECT_EQ(list->item(2)->checkState(), Qt::Unchecked);
+    EXPECT_TRUE(list->selectedItems().isEmpty());
+    EXPECT_EQ(textOf("e_upper"), "17") << "the planes are not recomputed";
+
+    layoutdef job;
+    ASSERT_TRUE(dock->getLayoutSettings(job));
+    QBitArray expected(3);
+    expected.setBit(1);
+    EXPECT_EQ(job.scanList, expected);
+
+    // Checking one row without a selection changes that row only.
+    list->item(0)->setCheckState(Qt::Checked);
+    EXPECT_EQ(list->item(2)->checkState(), Qt::Unchecked);
+    ASSERT_TRUE(dock->getLayoutSettings(job));
+    expected.setBit(0);
+    EXPECT_EQ(job.scanList, expected);
+}
+
+TEST_F(Dock, ScansOfTheSameNameShareOneRowThatStandsForTheLater)
+{
+    makeDock();
+    const QString file = scanFile("same.ptx", stationPtx(0, 0, 1));
+    chooseInputs({file, file});
+    auto* list = w<QListWidget>("w_tab");
+    EXPECT_EQ(rowTexts(list), QStringList{QDir::toNativeSeparators(file) + " (000)"});
+    layoutdef job;
+    ASSERT_TRUE(dock->getLayoutSettings(job));
+    QBitArray expected(2);
+    expected.setBit(1);
+    EXPECT_EQ(job.scanList, expected);
+}
+
+TEST_F(Dock, AChoiceThatCannotBeListedKeepsThePreviousOne)
+{
+    writeConfig(30.0, 0.05, 20.0);
+    makeDock();
+    const QString good = scanFile("good.ptx", stationPtx(0, 0, 1));
+    chooseInputs({good});
+    const QString out = outFolder() + "/keep.log";
+    chooseOutput(out);
+    const QStringList rows = rowTexts(w<QListWidget>("w_tab"));
+
+    struct Case
+    {
+        QStringList files;
+        QString message;
+    };
+    const QString riegl =
+        "The Riegl API doesn't support a file path with non ASCII letters yet.\nPlease move "
+        "your project to a different path with ASCII letters in the path only!";
+    const QString unreadable =
+        "The chosen files could not be read!\nPlease choose PTX, PTG, FARO or Riegl scan files.";
+    const QString projectFolder = appData.path() + QString::fromUtf8("/Проект");
+    const Case cases[] = {
+        {{appData.path() + "/scans/points.e57"}, unreadable},
+        {{scanFile("empty.ptx", "")}, unreadable}, // no scan in it
+        // The first file picks the PTX reader; the project behind it cannot be opened.
+        {{good, writeFile(projectFolder + "/project.rsp", "<project/>")}, riegl},
+        {{writeFile(projectFolder + "/site.RSP", "<project/>")}, riegl},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.files.join(", ").toStdString());
+        UserDialogs::clearScript();
+        chooseInputs(c.files);
+        EXPECT_EQ(UserDialogs::shownTexts(), QStringList{c.message});
+        EXPECT_EQ(textOf("l_ws"), good);
+        EXPECT_EQ(dock->inputFiles(), QStringList{QDir::toNativeSeparators(good)});
+        EXPECT_EQ(rowTexts(w<QListWidget>("w_tab")), rows);
+        EXPECT_EQ(textOf("l_out"), out);
+        EXPECT_TRUE(on("step6"));
+    }
+
+    // The kept job still runs from the kept reader.
+    UserDialogs::clearScript();
+    click("b_start");
+    ASSERT_TRUE(waitForMessage());
+    EXPECT_EQ(UserDialogs::shownTexts(), QStringList{"Computation successful!"});
+    EXPECT_TRUE(QFileInfo::exists(out));
+}
+
+TEST_F(Dock, TheOutputNameEndsInLogAndIsLatin1)
+{
+    makeDock();
+    chooseInputs({scanFile("one.ptx", stationPtx(0, 0, 1))});
+    const QString folder = outFolder();
+
+    UserDialogs::setNextFileNames({}); // cancelled
+    click("b_out");
+    EXPECT_EQ(textOf("l_out"), "");
+    EXPECT_FALSE(on("step6"));
+
+    const std::pair<QString, QString> names[] = {
+        {folder + "/plan.log", folder + "/plan.log"},
+        {folder + "/plan", folder + "/plan.log"},
+        {folder + "/PLAN.LOG", folder + "/PLAN.LOG.log"},
+        {folder + QString::fromUtf8("/Maß.log"), folder + QString::fromUtf8("/Maß.log")},
+        // Only the file name itself must be Latin-1.
+        {folder + QString::fromUtf8("/Проект/a.log"), folder + QString::fromUtf8("/Проект/a.log")},
+    };
+    for (const auto& [chosen, expected] : names) {
+        chooseOutput(chosen);
+        EXPECT_EQ(textOf("l_out"), expected);
+    }
+    for (const char* group : {"step4", "step5", "step6"})
+        EXPECT_TRUE(on(group)) << group;
+    EXPECT_FALSE(w<QPushButton>("b_batch")->isEnabled());
+    EXPECT_FALSE(w<QPushButton>("b_batch")->isVisible());
+    EXPECT_TRUE(UserDialogs::shownMessages().isEmpty());
+
+    chooseOutput(folder + QString::fromUtf8("/Plan_Ω.log"));
+    EXPECT_EQ(UserDialogs::shownTexts(),
+              QStringList{"We do not support non-ASCII file names. Apologize!"});
+    EXPECT_EQ(textOf("l_out"), folder + QString::fromUtf8("/Проект/a.log"));
+}
+
+TEST_F(Dock, StartRefusesPlanesThatBoundNothing)
+{
+    makeDock();
+    prepareRun();
+    const std::pair<const char*, const char*> planes[] = {
+        {"5", "5"},      {"6", "5"},   {"abc", "5"}, {"1", ""},
+        {"-inf", "inf"}, {"nan", "3"}, {"1,5", "3"}, // a decimal comma is no number here, whatever
+                                                     // the user's locale
+    };
+    for (const auto& [lower, upper] : planes) {
+        SCOPED_TRACE(std::string(lower) + " / " + upper);
+        UserDialogs::clearScript();
+        w<QLineEdit>("e_lower")->setText(lower);
+        w<QLineEdit>("e_upper")->setText(upper);
+        click("b_start");
+        EXPECT_EQ(UserDialogs::shownTexts(), QStringList{"Please set valid Crop Bounds!"});
+        EXPECT_FALSE(dock->layoutTask().isRunning());
+        EXPECT_EQ(w<QPushButton>("b_start")->text(), "Start");
+        EXPECT_TRUE(on("step1"));
+    }
+}
+
+TEST_F(Dock, StartComputesTheLayoutAndResetsThePanel)
+{
+    writeConfig(30.0, 0.05, 20.0);
+    makeDock();
+    const QString log = prepareRun();
+    w<QComboBox>("cb_imagetype")->setCurrentIndex(1);
+    w<QLineEdit>("e_lower")->setText("-1e1");
+    w<QLineEdit>("e_upper")->setText("2.5");
+
+    click("b_start");
+    EXPECT_EQ(w<QPushButton>("b_start")->text(), "Stop");
+    for (const char* group : {"step1", "step2", "step3", "step4", "step5"})
+        EXPECT_FALSE(on(group)) << group;
+    EXPECT_TRUE(on("step6"));
+    EXPECT_EQ(dock->layoutTask().job.clipLow, -10.0);
+    EXPECT_EQ(dock->layoutTask().job.clipHigh, 2.5);
+    EXPECT_EQ(dock->layoutTask().job.imageType, "jpg");
+    EXPECT_EQ(dock->layoutTask().job.resolution, 0.05);
+
+    ASSERT_TRUE(waitForMessage());
+    ASSERT_EQ(UserDialogs::shownMessages().size(), 1);
+    EXPECT_EQ(UserDialogs::shownMessages()[0].title, "Information");
+    EXPECT_EQ(UserDialogs::shownMessages()[0].text, "Computation successful!");
+    expectResetPanel();
+
+    const LogReader reader(log);
+    ASSERT_TRUE(reader.ok()) << reader.errorText().toStdString();
+    EXPECT_EQ(reader.info().view, int(Top));
+    EXPECT_FALSE(QImage(outFolder() + "/site_overview.jpg").isNull());
+    EXPECT_TRUE(tempFolderIsEmpty());
+}
+
+TEST_F(Dock, StopEndsTheRunAsInterrupted)
+{
+    makeDock();
+    const QString log = prepareRun();
+
+    FakeScan scan;
+    for (int i = 0; i < 200000; ++i)
+        scan.points.push_back({1.0 + 0.00001 * i, 1.0, 0.0});
+    auto fake = std::make_unique<FakeScanSource>(std::vector<FakeScan>{scan}, 10);
+    fake->onChunk = [](int, int) { std::this_thread::sleep_for(std::chrono::milliseconds(1)); };
+    dock->layoutTask().reader = std::move(fake);
+
+    click("b_start");
+    ASSERT_TRUE(waitUntil([this] { return textOf("sl_compstatus") == "Loading Scan 1 of 1"; }));
+    EXPECT_EQ(w<QProgressBar>("progressBar")->value(), 100);
+    EXPECT_TRUE(dock->layoutTask().isRunning());
+    click("b_start");
+    ASSERT_TRUE(waitForMessage());
+    ASSERT_EQ(UserDialogs::shownMessages().size(), 1);
+    EXPECT_EQ(UserDialogs::shownMessages()[0].title, "");
+    EXPECT_EQ(UserDialogs::shownMessages()[0].text, "Computation interrupted!");
+    expectResetPanel();
+    EXPECT_FALSE(QFileInfo::exists(log));
+    EXPECT_TRUE(tempFolderIsEmpty());
+}
+
+TEST_F(Dock, FailedRunsAreReportedByTheirCode)
+{
+    struct Case
+    {
+        const char* what;
+        double tileSize;
+        const char* lower;
+        const char* upper;
+        bool logIsFolder;
+        QString message;
+    };
+    const Case cases[] = {
+        {"planes above every point", 20, "50", "60", false,
+         "Not enougth data in the choosen area!\nIncrease Crop size or use more Scans!"},
+        {"a tile size the engine cannot cut", 15, "-10", "10", false,
+         resultCodeMessage(InvalidSettings)},
+        {"a log path taken by a folder", 20, "-10", "10", true,
+         resultCodeMessage(LogFileAccess)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        UserDialogs::clearScript();
+        writeConfig(30.0, 0.05, c.tileSize);
+        makeDock();
+        const QString log = prepareRun(QStringLiteral("failed.log"));
+        if (c.logIsFolder) {
+            ASSERT_TRUE(QDir().mkpath(log));
+        }
+        w<QLineEdit>("e_lower")->setText(c.lower);
+        w<QLineEdit>("e_upper")->setText(c.upper);
+        click("b_start");
+        ASSERT_TRUE(waitForMessage());
+        ASSERT_EQ(UserDialogs::shownMessages().size(), 1);
+        EXPECT_EQ(UserDialogs::shownMessages()[0].title, "Information");
+        EXPECT_EQ(UserDialogs::shownMessages()[0].text, c.message);
+        expectResetPanel();
+        EXPECT_TRUE(tempFolderIsEmpty());
+        if (c.logIsFolder)
+            QDir(log).removeRecursively();
+        EXPECT_FALSE(QFileInfo::exists(log));
+    }
+}
+
+TEST_F(Dock, NewPreferencesShowAtOnceAndKeepTheTypedPlanes)
+{
+    makeDock();
+    chooseInputs({scanFile("one.ptx", stationPtx(0, 0, 1))});
+    click("rb_left");
+    w<QLineEdit>("e_lower")->setText("-7.5");
+    w<QLineEdit>("e_upper")->setText("12");
+
+    writeConfig(50.0, 0.02, 40.0);
+    dock->preferencesChanged();
+    EXPECT_EQ(textOf("sl_scanrange"), "50");
+    EXPECT_EQ(textOf("sl_resolution"), "20");
+    EXPECT_EQ(textOf("sl_mosaicspace"), "40 x 40");
+    EXPECT_EQ(textOf("e_lower"), "-7.5");
+    EXPECT_EQ(textOf("e_upper"), "12");
+    EXPECT_EQ(textOf("sl_lower"), "Left");
+
+    layoutdef job;
+    ASSERT_TRUE(dock->getLayoutSettings(job));
+    EXPECT_EQ(job.scannerDomain, 50.0);
+    EXPECT_EQ(job.resolution, 0.02);
+    EXPECT_EQ(job.tileSize, 40.0);
+    EXPECT_EQ(job.view, std::uint32_t(Left));
+    EXPECT_EQ(job.clipLow, -7.5);
+}
+
+TEST_F(Dock, HandsItsJobToAnAttachedBatchList)
+{
+    makeDock();
+    BatchLayout batch;
+    dock->setBatchList(&batch);
+    auto* button = w<QPushButton>("b_batch");
+    EXPECT_TRUE(button->isVisible());
+    EXPECT_EQ(button->text(), "Add to Batch List");
+
+    const QString log = prepareRun(QStringLiteral("front.log"));
+    click("rb_front");
+    w<QLineEdit>("e_lower")->setText("-1.5");
+    w<QLineEdit>("e_upper")->setText("3");
+    ASSERT_TRUE(button->isEnabled());
+    click("b_batch");
+    ASSERT_EQ(batch.batchJobs().size(), 1);
+    EXPECT_EQ(batch.batchJobs()[0].outputFile, log);
+    EXPECT_EQ(batch.batchJobs()[0].view, std::uint32_t(Front));
+    auto* table = batch.findChild<QTableWidget*>("jobTable");
+    EXPECT_EQ(table->item(0, 2)->text(), "-1.5/3");
+
+    click("b_batch");
+    EXPECT_EQ(UserDialogs::shownTexts(), QStringList{"Layout output file already in batch list!"});
+    EXPECT_EQ(batch.batchJobs().size(), 1);
+
+    UserDialogs::clearScript();
+    w<QLineEdit>("e_upper")->setText("abc");
+    click("b_batch");
+    EXPECT_EQ(UserDialogs::shownTexts(),
+              QStringList{"Layout settings are invalid or not complete!"});
+
+    // The button comes back after a computation and a new output choice.
+    UserDialogs::clearScript();
+    w<QLineEdit>("e_upper")->setText("3");
+    click("b_start");
+    EXPECT_FALSE(button->isEnabled());
+    ASSERT_TRUE(waitForMessage());
+    chooseOutput(outFolder() + "/second.log");
+    EXPECT_TRUE(button->isEnabled());
+
+    dock->setBatchList(nullptr);
+    EXPECT_FALSE(button->isVisible());
+}
+
+TEST_F(Dock, ABatchListAtWorkLocksTheInputsAndTheStart)
+{
+    makeDock();
+    const QString first = scanFile("first.ptx", stationPtx(0, 0, 1));
+    chooseInputs({first});
+    chooseOutput(outFolder() + "/locked.log");
+    ProcessingBatch batch;
+    dock->setBatchList(&batch);
+    batch.startProcessing();
+    ASSERT_TRUE(batch.isProcessing());
+
+    UserDialogs::setNextFileNames({scanFile("second.ptx", stationPtx(1, 1, 1))});
+    click("b_ws");
+    click("b_start");
+    EXPECT_EQ(UserDialogs::shownTexts(),
+              (QStringList{"Permission denied while batch processing is running!",
+                           "Permission denied while batch processing is running!"}));
+    EXPECT_EQ(textOf("l_ws"), first);
+    EXPECT_FALSE(dock->layoutTask().isRunning());
+    EXPECT_EQ(w<QPushButton>("b_start")->text(), "Start");
+}
+
+TEST_F(Dock, SpeaksGermanWithTheGermanTranslation)
+{
+    GermanTexts german;
+    ASSERT_TRUE(german.isLoaded());
+    makeDock();
+    EXPECT_EQ(dock->windowTitle(), "Layout-Erstellung");
+    EXPECT_EQ(w<QGroupBox>("step6")->title(), "Letzter Schritt");
+    EXPECT_EQ(w<QComboBox>("cb_imagetype")->itemText(2), "TIFF (*.tif)");
+    chooseInputs({scanFile("one.ptx", stationPtx(0, 0, 1))});
+    click("rb_back");
+    EXPECT_EQ(textOf("sl_lower"), "Vorne");
+    EXPECT_EQ(textOf("sl_upper"), "Hinten");
+    EXPECT_EQ(dock->findChild<QWidget*>("ProgressForm")->windowTitle(), "Fortschritt ...");
+    chooseOutput(outFolder() + "/de.log");
+    w<QLineEdit>("e_upper")->setText(textOf("e_lower"));
+    click("b_start");
+    EXPECT_EQ(UserDialogs::shownTexts(), QStringList{"Bitte geben Sie gültige Schnittebenen an!"});
+}
+
+TEST(DockRules, RieglProjectPathsMustBeLatin1)
+{
+    const std::pair<QString, bool> paths[] = {
+        {"C:\\Daten\\Projekt\\project.rsp", true},
+        {QString::fromUtf8("C:\\Daten\\Größe\\project.rsp"), true},
+        {QString::fromUtf8("C:\\Проект\\project.rsp"), false},
+        {QString::fromUtf8("/data/Проект/PROJECT.RSP"), false},
+        {QString::fromUtf8("/data/Проект/scan.ptx"), true},
+        {QString::fromUtf8("/data/€/project.rsp"), false},
+    };
+    for (const auto& [path, supported] : paths)
+        EXPECT_EQ(rieglPathSupported(path), supported) << path.toStdString();
+    EXPECT_TRUE(fitsLatin1(QString::fromUtf8("ÿ")));
+    EXPECT_FALSE(fitsLatin1(QString::fromUtf8("Ā")));
+}
+
+TEST(DockRules, DefaultLogNamesFollowTheView)
+{
+    EXPECT_EQ(defaultLogFileName(Top), "Layout.log");
+    EXPECT_EQ(defaultLogFileName(Front), "Front_View.log");
+    EXPECT_EQ(defaultLogFileName(Back), "Back_View.log");
+    EXPECT_EQ(defaultLogFileName(Left), "Left_View.log");
+    EXPECT_EQ(defaultLogFileName(Right), "Right_View.log");
+}
