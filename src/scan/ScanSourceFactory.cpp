@@ -1,6 +1,7 @@
 #include "scan/ScanSourceFactory.h"
 
 #include "scan/ScanSourcePTG.h"
+#include "scan/ScanSourceFaro.h"
 #include "scan/ScanSourcePTX.h"
 #include "scan/ScanSourceRiegl.h"
 
@@ -25,8 +26,9 @@ template <class Reader> std::unique_ptr<ScanSource> create()
 
 const ReaderEntry readers[] = {
     {".ptx", &create<ScanSourcePTX>},
-    {".ptg", &create<ScanSourcePTG>},
+    {".fws", &create<ScanSourceFaro>},
     {".rsp", &create<ScanSourceRiegl>},
+    {".ptg", &create<ScanSourcePTG>},
 };
 
 } // namespace

@@ -476,6 +476,10 @@ TEST_F(Dock, AChoiceThatCannotBeListedKeepsThePreviousOne)
         // The first file picks the PTX reader; the project behind it cannot be opened.
         {{good, writeFile(projectFolder + "/project.rsp", "<project/>")}, riegl},
         {{writeFile(projectFolder + "/site.RSP", "<project/>")}, riegl},
+        // A FARO library error ends the listing, not the program; an upper-case ending
+        // picks the FARO reader, which takes only ".fws".
+        {{scanFile("broken.fws", "orthaven-fws 1\nfail = open 0x80004005\n")}, unreadable},
+        {{scanFile("SITE.FWS", "orthaven-fws 1\n")}, unreadable},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.files.join(", ").toStdString());

@@ -129,6 +129,9 @@ void checkScanSourceContract(const ScanSourceContract& contract)
         EXPECT_EQ(std::set<QString>(names.begin(), names.end()).size(), std::size_t(count));
     }
 
+    for (int i = 0; i < count; ++i)
+        EXPECT_FALSE(reader->isScanOpen(i)) << "fetchFiles opens no scan, here scan " << i;
+
     // Poses and dimensions are known without opening a scan.
     for (int i = 0; i < count; ++i) {
         SCOPED_TRACE("scan " + std::to_string(i));
@@ -149,8 +152,10 @@ void checkScanSourceContract(const ScanSourceContract& contract)
             reader->scanDimensions(i, rows, columns);
             EXPECT_EQ(rows, expected.rows);
             EXPECT_EQ(columns, expected.columns);
+            EXPECT_EQ(reader->isScanOpen(i), contract.dimensionsOpenScan) << "after scanDimensions";
+        } else {
+            EXPECT_FALSE(reader->isScanOpen(i)) << "poses are known without opening a scan";
         }
-        EXPECT_FALSE(reader->isScanOpen(i)) << "fetchFiles opens no scan";
     }
 
     // The first chunk of every scan stays with the caller to the end: no later read may

@@ -44,7 +44,8 @@ struct ScanSourceContract
     double pointTolerance = 0.0; // 0: bit for bit
     double poseTolerance = 0.0;
     bool distinctNames = true;
-    bool singleOpenScan = true; // opening a scan closes the open one (all but FARO)
+    bool singleOpenScan = true;      // opening a scan closes the open one (all but FARO)
+    bool dimensionsOpenScan = false; // scanDimensions loads the scan first (FARO)
 };
 
 void checkScanSourceContract(const ScanSourceContract& contract);

@@ -48,7 +48,7 @@ QString GenScanJob::checkOptions() const
 QString GenScanJob::fileFor(int station, const ScanWriter& writer) const
 {
     const QString name =
-        opts.oneFile && writer.holdsSeveralScans()
+        (opts.oneFile || writer.keepsScansTogether()) && writer.holdsSeveralScans()
             ? opts.baseName
             : QStringLiteral("%1_%2").arg(opts.baseName).arg(station, 3, 10, QLatin1Char('0'));
     return QDir(opts.outputFolder).filePath(name + writer.extension());
@@ -105,6 +105,8 @@ bool GenScanJob::run()
         info.columns = opts.columns;
         info.pointsPerColumn = opts.pointsPerColumn;
         info.pose = report.pose;
+        info.axis = {0.0, 0.0, 1.0};
+        info.angle = placed[std::size_t(s)].yaw;
         info.intensity = opts.intensity;
         info.colour = opts.colour;
         bool ok = writer->beginScan(info);

@@ -1,6 +1,7 @@
 #include "genscan/ScanWriter.h"
 
 #include "genscan/PtgWriter.h"
+#include "genscan/FwsWriter.h"
 #include "genscan/PtxWriter.h"
 #include "genscan/RieglWriter.h"
 
@@ -41,6 +42,7 @@ const WriterEntry writers[] = {
     {"ptx", &create<PtxWriter>},
     {"ptg", &create<PtgWriter>},
     {"ptg-double", &createPtgWithDoubles},
+    {"fws", &create<FwsWriter>},
     {"rsp", &create<RieglWriter>},
 };
 

@@ -19,6 +19,9 @@ struct ScanInfo
     int columns = 0;
     int pointsPerColumn = 0;
     std::array<double, 16> pose{}; // row-major, column-vector convention
+    // The pose's rotation as FARO workspaces store it: an axis and an angle (radians).
+    std::array<double, 3> axis{0.0, 0.0, 1.0};
+    double angle = 0.0;
     bool intensity = true;
     bool colour = false;
 };
@@ -32,6 +35,9 @@ public:
     virtual QString extension() const = 0;
     // Whether one file may hold several scans one after another.
     virtual bool holdsSeveralScans() const = 0;
+    // Whether every scan of a run goes into one file whatever the options say (a
+    // workspace lists all scans of a project).
+    virtual bool keepsScansTogether() const { return false; }
 
     // Call order: beginFile, then for every scan of the file beginScan, writeColumn once
     // per column, endScan; then endFile. Each returns false on failure, with errorText.

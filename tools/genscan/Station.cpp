@@ -1,6 +1,9 @@
 #include "genscan/Station.h"
 
+#include "scan/faro/FaroAxisAngle.h"
+
 #include <cmath>
+#include <cstring>
 #include <numbers>
 
 namespace orthaven::genscan {
@@ -18,6 +21,41 @@ double unitRandom(std::uint64_t seed, std::uint64_t a, std::uint64_t b, std::uin
     const std::uint64_t h = mix(mix(mix(mix(seed) ^ a) ^ b) ^ c);
     return double(h >> 11) * 0x1.0p-53;
 }
+
+namespace {
+
+// Whether the rotation of pose() for this heading is, bit for bit, the one a FARO workspace
+// gives when it stores the heading as angle about the axis (0, 0, 1). Mostly it is; for
+// some headings beyond ±90° the element c + (1 - c) comes out one bit below 1.
+bool storesExactlyAsAxisAngle(double yaw)
+{
+    Station station;
+    station.yaw = yaw;
+    const std::array<double, 16> pose = station.pose();
+    const std::array<double, 9> r = orthaven::faroAxisAngleRotation(0.0, 0.0, 1.0, yaw);
+    for (int row = 0; row < 3; ++row) {
+        if (std::memcmp(&pose[std::size_t(4 * row)], &r[std::size_t(3 * row)],
+                        3 * sizeof(double)) != 0)
+            return false;
+    }
+    return true;
+}
+
+// The seeded heading, moved on by the first multiple of a picoradian that makes it store
+// exactly as axis and angle, so that a workspace and a PTX file of the same station give
+// the same layout pixel for pixel. About one heading in nine moves, by a few nanoradians
+// at most (near 180°, where the cosine changes slowest).
+double exactHeading(double yaw)
+{
+    for (int k = 0; k < 1000000; ++k) {
+        const double candidate = yaw + k * 1e-12;
+        if (storesExactlyAsAxisAngle(candidate))
+            return candidate;
+    }
+    return yaw;
+}
+
+} // namespace
 
 std::array<double, 16> Station::pose() const
 {
@@ -52,7 +90,7 @@ std::vector<Station> placeStations(const Scene& scene, int count, std::uint64_t 
         const Vec3& centre = centres[std::size_t(k) % centres.size()];
         Station station;
         station.offset = offset;
-        station.yaw = 2 * std::numbers::pi * unitRandom(seed, 1, std::uint64_t(k));
+        station.yaw = exactHeading(2 * std::numbers::pi * unitRandom(seed, 1, std::uint64_t(k)));
         station.position = {centre.x, centre.y, 1.5};
         // Try seeded places within 0.8 m of the centre; the centre itself is the fallback.
         for (std::uint64_t attempt = 0; attempt < 64; ++attempt) {

@@ -1,0 +1,7 @@
+#include "scan/faro/FaroScanObject.h"
+
+namespace orthaven {
+
+FaroScanObject::~FaroScanObject() = default;
+
+} // namespace orthaven
