@@ -9,6 +9,7 @@
 //   --ptg-doubles    generate x, y, z as doubles instead of floats
 
 #include "genscan/GenScanJob.h"
+#include "ReadAllScans.h"
 #include "scan/ScanSourcePTG.h"
 
 #include <QDir>
@@ -83,22 +84,9 @@ void BM_PtgReadPoints(benchmark::State& state)
     double points = 0;
     double sum = 0;
     for (auto _ : state) {
-        points = 0;
-        for (int i = 0; i < reader.scanCount(); ++i) {
-            if (!reader.openScan(i))
-                continue;
-            cv::Mat chunk;
-            bool more = true;
-            while (more) {
-                more = reader.readPoints(i, chunk, 1000);
-                if (chunk.cols < 2)
-                    break;
-                points += chunk.cols;
-                sum += chunk.at<double>(0, chunk.cols - 1);
-            }
-            reader.rewindPoints();
-            reader.closeScan(i);
-        }
+        const orthaven::bench::ReadTotals totals = orthaven::bench::readAllScans(reader);
+        points = double(totals.points);
+        sum += totals.checksum;
     }
     benchmark::DoNotOptimize(sum);
     std::cout.rdbuf(saved);

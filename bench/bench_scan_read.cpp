@@ -4,6 +4,7 @@
 //
 //   bench_scan_read FILE...    prints "points N", "list S s" and "read S s"
 
+#include "ReadAllScans.h"
 #include "scan/ScanSourceFactory.h"
 
 #include <QStringList>
@@ -34,25 +35,8 @@ int main(int argc, char** argv)
     const auto start = Clock::now();
     const bool listed = reader->fetchFiles(files);
     const auto afterList = Clock::now();
-    long long points = 0;
-    double sum = 0;
-    for (int i = 0; listed && i < reader->scanCount(); ++i) {
-        if (!reader->openScan(i))
-            continue;
-        cv::Mat pose;
-        reader->scanPose(i, pose);
-        cv::Mat chunk;
-        bool more = true;
-        while (more) {
-            more = reader->readPoints(i, chunk, 1000);
-            if (chunk.cols < 2)
-                break;
-            points += chunk.cols;
-            sum += chunk.at<double>(0, chunk.cols - 1);
-        }
-        reader->rewindPoints();
-        reader->closeScan(i);
-    }
+    const orthaven::bench::ReadTotals totals =
+        listed ? orthaven::bench::readAllScans(*reader) : orthaven::bench::ReadTotals{};
     const auto end = Clock::now();
     std::cout.rdbuf(saved);
     if (!listed) {
@@ -60,9 +44,9 @@ int main(int argc, char** argv)
         return 1;
     }
     const auto seconds = [](Clock::duration d) { return std::chrono::duration<double>(d).count(); };
-    std::cout << "points " << points << "\n"
+    std::cout << "points " << totals.points << "\n"
               << "list " << seconds(afterList - start) << " s\n"
               << "read " << seconds(end - afterList) << " s\n"
-              << "checksum " << sum << std::endl;
+              << "checksum " << totals.checksum << std::endl;
     return 0;
 }
