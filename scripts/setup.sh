@@ -10,6 +10,7 @@ packages=(
     libopencv-core-dev libfast-float-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     p7zip-full
+    fonts-dejavu-core
     xvfb xauth
     locales
 )
