@@ -12,7 +12,6 @@ namespace orthaven::genscan {
 
 namespace {
 
-constexpr std::size_t flushSize = std::size_t(1) << 20;
 
 void appendLittleEndian(std::string& out, quint32 value)
 {
@@ -53,8 +52,8 @@ bool FwsWriter::failWith(const QString& message)
 
 void FwsWriter::discard()
 {
-    points.reset(); // an uncommitted save file removes its temporary copy
-    workspace.reset();
+    points.discard(); // nothing of an unfinished file appears
+    workspace.discard();
     for (const QString& path : pointFiles)
         QFile::remove(path);
     pointFiles.clear();
@@ -67,13 +66,11 @@ bool FwsWriter::beginFile(const QString& path)
     inScan = false;
     scanIndex = 0;
     pointFiles.clear();
-    buffer.clear();
+    points.discard();
     basePath = path.endsWith(QLatin1String(".fws")) ? path.chopped(4) : path;
     text = "orthaven-fws 1\n# written by orthaven-genscan\n";
-    workspace = std::make_unique<QSaveFile>(path);
-    if (!workspace->open(QIODevice::WriteOnly)) {
-        error = QStringLiteral("Cannot create %1: %2").arg(path, workspace->errorString());
-        workspace.reset();
+    if (!workspace.open(path)) {
+        error = workspace.errorText();
         failed = true;
         return false;
     }
@@ -82,7 +79,7 @@ bool FwsWriter::beginFile(const QString& path)
 
 bool FwsWriter::beginScan(const ScanInfo& info)
 {
-    if (!workspace || inScan || failed)
+    if (!workspace.isOpen() || inScan || failed)
         return failWith(QStringLiteral("FWS writer used out of order"));
     const std::array<double, 9> r =
         orthaven::faroAxisAngleRotation(info.axis[0], info.axis[1], info.axis[2], info.angle);
@@ -106,16 +103,12 @@ bool FwsWriter::beginScan(const ScanInfo& info)
                              .arg(scanIndex, 3, 10, QLatin1Char('0'));
     const QString pointsPath =
         basePath + QStringLiteral("_%1.fwp").arg(scanIndex, 3, 10, QLatin1Char('0'));
-    points = std::make_unique<QSaveFile>(pointsPath);
-    if (!points->open(QIODevice::WriteOnly)) {
-        const QString reason = points->errorString();
-        points.reset();
-        return failWith(QStringLiteral("Cannot create %1: %2").arg(pointsPath, reason));
-    }
+    if (!points.open(pointsPath))
+        return failWith(points.errorText());
     inScan = true;
-    buffer.assign("ORTHFWP1", 8);
-    appendLittleEndian(buffer, quint32(info.pointsPerColumn));
-    appendLittleEndian(buffer, quint32(info.columns));
+    points.data.assign("ORTHFWP1", 8);
+    appendLittleEndian(points.data, quint32(info.pointsPerColumn));
+    appendLittleEndian(points.data, quint32(info.columns));
 
     const auto& m = info.pose;
     text += "scan\nname = " + name.toStdString() + "\nrows = ";
@@ -129,7 +122,7 @@ bool FwsWriter::beginScan(const ScanInfo& info)
     text += "\nangle = ";
     appendNumber(text, info.angle);
     text += "\npoints = " + QFileInfo(pointsPath).fileName().toStdString() + "\nend\n";
-    return flush(false);
+    return flushFile(points) || failWith(error);
 }
 
 bool FwsWriter::writeColumn(const std::vector<ScanPoint>& column)
@@ -138,12 +131,12 @@ bool FwsWriter::writeColumn(const std::vector<ScanPoint>& column)
         column.size() != std::size_t(scan.pointsPerColumn))
         return failWith(QStringLiteral("FWS writer got a column that does not fit the scan"));
     for (const ScanPoint& p : column) {
-        appendLittleEndian(buffer, p.x);
-        appendLittleEndian(buffer, p.y);
-        appendLittleEndian(buffer, p.z);
+        appendLittleEndian(points.data, p.x);
+        appendLittleEndian(points.data, p.y);
+        appendLittleEndian(points.data, p.z);
     }
     ++columnsWritten;
-    return flush(false);
+    return flushFile(points) || failWith(error);
 }
 
 bool FwsWriter::endScan()
@@ -153,11 +146,9 @@ bool FwsWriter::endScan()
                             .arg(columnsWritten)
                             .arg(scan.columns));
     }
-    if (!flush(true) || !points->commit())
-        return failWith(
-            QStringLiteral("Cannot write %1: %2").arg(points->fileName(), points->errorString()));
-    pointFiles.append(points->fileName());
-    points.reset();
+    if (!commitFile(points))
+        return failWith(error);
+    pointFiles.append(points.fileName());
     inScan = false;
     ++scanIndex;
     return true;
@@ -165,38 +156,23 @@ bool FwsWriter::endScan()
 
 bool FwsWriter::endFile()
 {
-    if (!workspace) {
+    if (!workspace.isOpen()) {
         discard();
         return false;
     }
     bool ok = !inScan && !failed;
     if (ok) {
-        const qint64 size = qint64(text.size());
-        ok = workspace->write(text.data(), size) == size && workspace->commit();
-        if (!ok)
-            failWith(QStringLiteral("Cannot write %1: %2")
-                         .arg(workspace->fileName(), workspace->errorString()));
+        // The workspace goes to disk last, once every points file is complete.
+        workspace.data = text;
+        ok = commitFile(workspace) || failWith(error);
     }
     if (!ok)
         discard();
-    workspace.reset();
-    points.reset();
+    workspace.discard();
+    points.discard();
     pointFiles.clear();
-    buffer.clear();
     text.clear();
     return ok;
-}
-
-bool FwsWriter::flush(bool always)
-{
-    if (buffer.empty() || (!always && buffer.size() < flushSize))
-        return true;
-    const qint64 written = points->write(buffer.data(), qint64(buffer.size()));
-    if (written != qint64(buffer.size()))
-        return failWith(
-            QStringLiteral("Cannot write %1: %2").arg(points->fileName(), points->errorString()));
-    buffer.clear();
-    return true;
 }
 
 } // namespace orthaven::genscan

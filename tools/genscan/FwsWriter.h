@@ -5,7 +5,6 @@
 
 #include "genscan/ScanWriter.h"
 
-#include <QSaveFile>
 
 #include <memory>
 
@@ -27,15 +26,13 @@ public:
     bool endFile() override;
 
 private:
-    bool flush(bool always);
     bool failWith(const QString& text);
     void discard();
 
-    std::unique_ptr<QSaveFile> workspace;
-    std::unique_ptr<QSaveFile> points;
+    BufferedFile workspace;
+    BufferedFile points;
     QString basePath; // workspace path without ".fws"
     std::string text; // the workspace file
-    std::string buffer;
     QStringList pointFiles; // points files already complete on disk
     ScanInfo scan;
     int scanIndex = 0;

@@ -13,7 +13,6 @@ namespace orthaven::genscan {
 
 namespace {
 
-constexpr std::size_t flushSize = std::size_t(1) << 20;
 constexpr std::uint32_t magicNumber = 0x928FA3C7u;
 
 template <class T> void appendLittleEndian(std::string& out, T value)
@@ -39,20 +38,16 @@ void PtgWriter::appendKey(const char* key)
 {
     // The length counts the terminating zero byte, which is written too.
     const std::size_t length = std::strlen(key) + 1;
-    appendLittleEndian<std::int32_t>(buffer, std::int32_t(length));
-    buffer.append(key, length);
+    appendLittleEndian<std::int32_t>(out.data, std::int32_t(length));
+    out.data.append(key, length);
 }
 
 bool PtgWriter::beginFile(const QString& path)
 {
-    file = std::make_unique<QSaveFile>(path);
-    buffer.clear();
-    flushed = 0;
     inScan = false;
     scanWritten = false;
-    if (!file->open(QIODevice::WriteOnly)) {
-        error = QStringLiteral("Cannot create %1: %2").arg(path, file->errorString());
-        file.reset();
+    if (!out.open(path)) {
+        error = out.errorText();
         return false;
     }
     return true;
@@ -60,7 +55,7 @@ bool PtgWriter::beginFile(const QString& path)
 
 bool PtgWriter::beginScan(const ScanInfo& info)
 {
-    if (!file || inScan || scanWritten) {
+    if (!out.isOpen() || inScan || scanWritten) {
         error = QStringLiteral("PTG writer used out of order (one scan per file)");
         return false;
     }
@@ -68,51 +63,51 @@ bool PtgWriter::beginScan(const ScanInfo& info)
     columnsWritten = 0;
     inScan = true;
 
-    buffer.append("PTG", 4); // with its zero byte
-    appendLittleEndian<std::uint32_t>(buffer, magicNumber);
+    out.data.append("PTG", 4); // with its zero byte
+    appendLittleEndian<std::uint32_t>(out.data, magicNumber);
     appendKey("%%header_begin");
     appendKey("%%version");
-    appendLittleEndian<std::int32_t>(buffer, 1);
+    appendLittleEndian<std::int32_t>(out.data, 1);
     appendKey("%%sw_name");
-    appendString(buffer, "orthaven-genscan");
+    appendString(out.data, "orthaven-genscan");
     appendKey("%%scan_name");
-    appendString(buffer, QFileInfo(file->fileName()).completeBaseName().toUtf8());
+    appendString(out.data, QFileInfo(out.fileName()).completeBaseName().toUtf8());
     appendKey("%%scanner_name");
-    appendString(buffer, "synthetic scanner");
+    appendString(out.data, "synthetic scanner");
     appendKey("%%cols");
-    appendLittleEndian<std::int32_t>(buffer, info.columns);
+    appendLittleEndian<std::int32_t>(out.data, info.columns);
     appendKey("%%rows");
-    appendLittleEndian<std::int32_t>(buffer, info.pointsPerColumn);
+    appendLittleEndian<std::int32_t>(out.data, info.pointsPerColumn);
     appendKey("%%rows_total");
-    appendLittleEndian<std::int32_t>(buffer, info.pointsPerColumn);
+    appendLittleEndian<std::int32_t>(out.data, info.pointsPerColumn);
     const ScannerModel model;
     appendKey("%%azim_min");
-    appendLittleEndian<double>(buffer, 0.0);
+    appendLittleEndian<double>(out.data, 0.0);
     appendKey("%%azim_max");
-    appendLittleEndian<double>(buffer, 2 * std::numbers::pi);
+    appendLittleEndian<double>(out.data, 2 * std::numbers::pi);
     appendKey("%%elev_min");
-    appendLittleEndian<double>(buffer, model.elevationLow);
+    appendLittleEndian<double>(out.data, model.elevationLow);
     appendKey("%%elev_max");
-    appendLittleEndian<double>(buffer, model.elevationHigh);
+    appendLittleEndian<double>(out.data, model.elevationHigh);
     // d0 … d15 are the pose's columns one after the other (the file holds the transpose
     // of a row-major pose), so d12, d13, d14 are the translation.
     appendKey("%%transform");
     for (int k = 0; k < 16; ++k)
-        appendLittleEndian<double>(buffer, info.pose[std::size_t(4 * (k % 4) + k / 4)]);
+        appendLittleEndian<double>(out.data, info.pose[std::size_t(4 * (k % 4) + k / 4)]);
     appendKey("%%properties");
     std::int32_t properties = doubles ? 2 : 1;
     if (info.intensity)
         properties |= 4;
     if (info.colour)
         properties |= 8;
-    appendLittleEndian<std::int32_t>(buffer, properties);
+    appendLittleEndian<std::int32_t>(out.data, properties);
     appendKey("%%header_end");
 
     // The offsets are known once the columns are written; endScan fills the table in.
-    tableOffset = flushed + qint64(buffer.size());
+    tableOffset = out.position();
     columnOffsets.assign(std::size_t(std::max(info.columns, 0)), 0);
-    buffer.append(columnOffsets.size() * 8, '\0');
-    return flush(false);
+    out.data.append(columnOffsets.size() * 8, '\0');
+    return flushFile(out);
 }
 
 bool PtgWriter::writeColumn(const std::vector<ScanPoint>& points)
@@ -122,37 +117,37 @@ bool PtgWriter::writeColumn(const std::vector<ScanPoint>& points)
         error = QStringLiteral("PTG writer got a column that does not fit the scan");
         return false;
     }
-    columnOffsets[std::size_t(columnsWritten)] = flushed + qint64(buffer.size());
+    columnOffsets[std::size_t(columnsWritten)] = out.position();
     // Row j is bit 7 - j % 8 of mask byte j / 8; missing returns have no record.
-    const std::size_t maskAt = buffer.size();
-    buffer.append((points.size() + 7) / 8, '\0');
+    const std::size_t maskAt = out.data.size();
+    out.data.append((points.size() + 7) / 8, '\0');
     for (std::size_t j = 0; j < points.size(); ++j) {
         if (points[j].hit)
-            buffer[maskAt + j / 8] = char(buffer[maskAt + j / 8] | (0x80 >> (j % 8)));
+            out.data[maskAt + j / 8] = char(out.data[maskAt + j / 8] | (0x80 >> (j % 8)));
     }
     for (const ScanPoint& p : points) {
         if (!p.hit)
             continue;
         if (doubles) {
-            appendLittleEndian<double>(buffer, p.x);
-            appendLittleEndian<double>(buffer, p.y);
-            appendLittleEndian<double>(buffer, p.z);
+            appendLittleEndian<double>(out.data, p.x);
+            appendLittleEndian<double>(out.data, p.y);
+            appendLittleEndian<double>(out.data, p.z);
         } else {
             // Exact: the scanner model rounds every coordinate to a float value.
-            appendLittleEndian<float>(buffer, static_cast<float>(p.x));
-            appendLittleEndian<float>(buffer, static_cast<float>(p.y));
-            appendLittleEndian<float>(buffer, static_cast<float>(p.z));
+            appendLittleEndian<float>(out.data, static_cast<float>(p.x));
+            appendLittleEndian<float>(out.data, static_cast<float>(p.y));
+            appendLittleEndian<float>(out.data, static_cast<float>(p.z));
         }
         if (scan.intensity)
-            appendLittleEndian<float>(buffer, p.intensity);
+            appendLittleEndian<float>(out.data, p.intensity);
         if (scan.colour) {
-            buffer += char(p.red);
-            buffer += char(p.green);
-            buffer += char(p.blue);
+            out.data += char(p.red);
+            out.data += char(p.green);
+            out.data += char(p.blue);
         }
     }
     ++columnsWritten;
-    return flush(false);
+    return flushFile(out);
 }
 
 bool PtgWriter::endScan()
@@ -165,44 +160,27 @@ bool PtgWriter::endScan()
     }
     inScan = false;
     scanWritten = true;
-    if (!flush(true))
-        return false;
+    // The column offsets are known only now: they go into the table left free for them.
     std::string table;
     table.reserve(columnOffsets.size() * 8);
     for (const qint64 offset : columnOffsets)
         appendLittleEndian<std::int64_t>(table, offset);
-    const bool ok = file->seek(tableOffset) &&
-                    file->write(table.data(), qint64(table.size())) == qint64(table.size()) &&
-                    file->seek(flushed);
-    if (!ok)
-        error = QStringLiteral("Cannot write %1: %2").arg(file->fileName(), file->errorString());
-    return ok;
+    if (out.overwrite(tableOffset, table))
+        return true;
+    error = out.errorText();
+    return false;
 }
 
 bool PtgWriter::endFile()
 {
-    if (!file)
+    if (!out.isOpen())
         return false;
-    const bool ok = !inScan && flush(true) && file->commit();
-    if (!ok && error.isEmpty())
-        error = QStringLiteral("Cannot write %1: %2").arg(file->fileName(), file->errorString());
-    file.reset(); // an uncommitted save file removes its temporary copy
-    buffer.clear();
-    return ok;
-}
-
-bool PtgWriter::flush(bool always)
-{
-    if (buffer.empty() || (!always && buffer.size() < flushSize))
-        return true;
-    const qint64 written = file->write(buffer.data(), qint64(buffer.size()));
-    if (written != qint64(buffer.size())) {
-        error = QStringLiteral("Cannot write %1: %2").arg(file->fileName(), file->errorString());
+    if (inScan) {
+        out.discard();
+        error = QStringLiteral("PTG file %1 ended inside its scan").arg(out.fileName());
         return false;
     }
-    flushed += written;
-    buffer.clear();
-    return true;
+    return commitFile(out);
 }
 
 bool PtgWriter::writeIndexFile(const QString& path, const QStringList& scanFiles)
@@ -216,12 +194,7 @@ bool PtgWriter::writeIndexFile(const QString& path, const QStringList& scanFiles
         name.replace(QLatin1Char('/'), QLatin1Char('\\'));
         text += name.toUtf8() + "\r\n";
     }
-    QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly) || out.write(text) != text.size() || !out.commit()) {
-        error = QStringLiteral("Cannot write %1: %2").arg(path, out.errorString());
-        return false;
-    }
-    return true;
+    return writeWholeFile(path, text.toStdString(), error);
 }
 
 } // namespace orthaven::genscan

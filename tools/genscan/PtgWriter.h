@@ -5,10 +5,6 @@
 
 #include "genscan/ScanWriter.h"
 
-#include <QSaveFile>
-
-#include <memory>
-
 namespace orthaven::genscan {
 
 class PtgWriter : public ScanWriter
@@ -30,13 +26,10 @@ public:
     bool writeIndexFile(const QString& path, const QStringList& scanFiles) override;
 
 private:
-    bool flush(bool always);
     void appendKey(const char* key);
 
     bool doubles;
-    std::unique_ptr<QSaveFile> file;
-    std::string buffer;
-    qint64 flushed = 0; // bytes of the file already written out of buffer
+    BufferedFile out;
     ScanInfo scan;
     std::vector<qint64> columnOffsets;
     qint64 tableOffset = 0;

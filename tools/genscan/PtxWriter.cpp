@@ -2,20 +2,11 @@
 
 namespace orthaven::genscan {
 
-namespace {
-
-constexpr std::size_t flushSize = std::size_t(1) << 20;
-
-} // namespace
-
 bool PtxWriter::beginFile(const QString& path)
 {
-    file = std::make_unique<QSaveFile>(path);
-    buffer.clear();
     inScan = false;
-    if (!file->open(QIODevice::WriteOnly)) {
-        error = QStringLiteral("Cannot create %1: %2").arg(path, file->errorString());
-        file.reset();
+    if (!out.open(path)) {
+        error = out.errorText();
         return false;
     }
     return true;
@@ -23,7 +14,7 @@ bool PtxWriter::beginFile(const QString& path)
 
 bool PtxWriter::beginScan(const ScanInfo& info)
 {
-    if (!file || inScan) {
+    if (!out.isOpen() || inScan) {
         error = QStringLiteral("PTX writer used out of order");
         return false;
     }
@@ -32,31 +23,31 @@ bool PtxWriter::beginScan(const ScanInfo& info)
     inScan = true;
     const auto& m = info.pose;
     // Line 1: columns, line 2: points per column, as scanners export them.
-    appendNumber(buffer, static_cast<long long>(info.columns));
-    buffer += '\n';
-    appendNumber(buffer, static_cast<long long>(info.pointsPerColumn));
-    buffer += '\n';
+    appendNumber(out.data, static_cast<long long>(info.columns));
+    out.data += '\n';
+    appendNumber(out.data, static_cast<long long>(info.pointsPerColumn));
+    out.data += '\n';
     // Lines 3-6: scanner position and its three axes in project coordinates.
-    appendNumber(buffer, m[3]);
-    buffer += ' ';
-    appendNumber(buffer, m[7]);
-    buffer += ' ';
-    appendNumber(buffer, m[11]);
-    buffer += '\n';
+    appendNumber(out.data, m[3]);
+    out.data += ' ';
+    appendNumber(out.data, m[7]);
+    out.data += ' ';
+    appendNumber(out.data, m[11]);
+    out.data += '\n';
     for (int axis = 0; axis < 3; ++axis) {
         for (int r = 0; r < 3; ++r) {
-            appendNumber(buffer, m[std::size_t(4 * r + axis)]);
-            buffer += r < 2 ? ' ' : '\n';
+            appendNumber(out.data, m[std::size_t(4 * r + axis)]);
+            out.data += r < 2 ? ' ' : '\n';
         }
     }
     // Lines 7-10: the pose, line 7 + k holding its column k.
     for (int k = 0; k < 4; ++k) {
         for (int r = 0; r < 4; ++r) {
-            appendNumber(buffer, m[std::size_t(4 * r + k)]);
-            buffer += r < 3 ? ' ' : '\n';
+            appendNumber(out.data, m[std::size_t(4 * r + k)]);
+            out.data += r < 3 ? ' ' : '\n';
         }
     }
-    return flush(false);
+    return flushFile(out);
 }
 
 bool PtxWriter::writeColumn(const std::vector<ScanPoint>& points)
@@ -67,27 +58,27 @@ bool PtxWriter::writeColumn(const std::vector<ScanPoint>& points)
         return false;
     }
     for (const ScanPoint& p : points) {
-        appendNumber(buffer, p.x);
-        buffer += ' ';
-        appendNumber(buffer, p.y);
-        buffer += ' ';
-        appendNumber(buffer, p.z);
+        appendNumber(out.data, p.x);
+        out.data += ' ';
+        appendNumber(out.data, p.y);
+        out.data += ' ';
+        appendNumber(out.data, p.z);
         if (scan.intensity) {
-            buffer += ' ';
-            appendNumber(buffer, p.intensity);
+            out.data += ' ';
+            appendNumber(out.data, p.intensity);
         }
         if (scan.colour) {
-            buffer += ' ';
-            appendNumber(buffer, static_cast<long long>(p.red));
-            buffer += ' ';
-            appendNumber(buffer, static_cast<long long>(p.green));
-            buffer += ' ';
-            appendNumber(buffer, static_cast<long long>(p.blue));
+            out.data += ' ';
+            appendNumber(out.data, static_cast<long long>(p.red));
+            out.data += ' ';
+            appendNumber(out.data, static_cast<long long>(p.green));
+            out.data += ' ';
+            appendNumber(out.data, static_cast<long long>(p.blue));
         }
-        buffer += '\n';
+        out.data += '\n';
     }
     ++columnsWritten;
-    return flush(false);
+    return flushFile(out);
 }
 
 bool PtxWriter::endScan()
@@ -104,27 +95,14 @@ bool PtxWriter::endScan()
 
 bool PtxWriter::endFile()
 {
-    if (!file)
+    if (!out.isOpen())
         return false;
-    const bool ok = !inScan && flush(true) && file->commit();
-    if (!ok && error.isEmpty())
-        error = QStringLiteral("Cannot write %1: %2").arg(file->fileName(), file->errorString());
-    file.reset(); // an uncommitted save file removes its temporary copy
-    buffer.clear();
-    return ok;
-}
-
-bool PtxWriter::flush(bool always)
-{
-    if (buffer.empty() || (!always && buffer.size() < flushSize))
-        return true;
-    const qint64 written = file->write(buffer.data(), qint64(buffer.size()));
-    if (written != qint64(buffer.size())) {
-        error = QStringLiteral("Cannot write %1: %2").arg(file->fileName(), file->errorString());
+    if (inScan) {
+        out.discard();
+        error = QStringLiteral("PTX file %1 ended inside a scan").arg(out.fileName());
         return false;
     }
-    buffer.clear();
-    return true;
+    return commitFile(out);
 }
 
 } // namespace orthaven::genscan

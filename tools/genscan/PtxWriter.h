@@ -4,10 +4,6 @@
 
 #include "genscan/ScanWriter.h"
 
-#include <QSaveFile>
-
-#include <memory>
-
 namespace orthaven::genscan {
 
 class PtxWriter : public ScanWriter
@@ -22,10 +18,7 @@ public:
     bool endFile() override;
 
 private:
-    bool flush(bool always);
-
-    std::unique_ptr<QSaveFile> file;
-    std::string buffer;
+    BufferedFile out;
     ScanInfo scan;
     int columnsWritten = 0;
     bool inScan = false;

@@ -16,7 +16,6 @@ namespace orthaven::genscan {
 
 namespace {
 
-constexpr std::size_t flushSize = std::size_t(1) << 20;
 
 // The point-stream file of the scanifc stand-in: magic, version 1, header size 16, then
 // one frame ("FRAM", point count) holding the scan's x, y, z floats, little-endian.
@@ -107,7 +106,7 @@ bool RieglWriter::beginFile(const QString& path)
     projectName = info.completeBaseName();
     positions.clear();
     writtenStreams.clear();
-    buffer.clear();
+    stream.discard();
     inScan = false;
     if (projectName.isEmpty()) {
         error = QStringLiteral("A Riegl project needs a file name: %1").arg(path);
@@ -145,24 +144,21 @@ bool RieglWriter::beginScan(const ScanInfo& info)
         error = QStringLiteral("Cannot create the folder %1").arg(folder);
         return false;
     }
-    stream = std::make_unique<QSaveFile>(folder + QLatin1Char('/') + position.streamFile);
-    if (!stream->open(QIODevice::WriteOnly)) {
-        error =
-            QStringLiteral("Cannot create %1: %2").arg(stream->fileName(), stream->errorString());
-        stream.reset();
+    if (!stream.open(folder + QLatin1Char('/') + position.streamFile)) {
+        error = stream.errorText();
         return false;
     }
     positions.push_back(position);
     scan = info;
     columnsWritten = 0;
     inScan = true;
-    buffer.clear();
+    std::string& buffer = stream.data;
     buffer.append(streamMagic, sizeof streamMagic);
     appendUint32(buffer, 1);  // version
     appendUint32(buffer, 16); // header size
     buffer.append(frameTag, sizeof frameTag);
     appendUint32(buffer, std::uint32_t(points));
-    return flush(false);
+    return flushFile(stream);
 }
 
 bool RieglWriter::writeColumn(const std::vector<ScanPoint>& points)
@@ -173,12 +169,12 @@ bool RieglWriter::writeColumn(const std::vector<ScanPoint>& points)
         return false;
     }
     for (const ScanPoint& p : points) {
-        appendFloat(buffer, p.x);
-        appendFloat(buffer, p.y);
-        appendFloat(buffer, p.z);
+        appendFloat(stream.data, p.x);
+        appendFloat(stream.data, p.y);
+        appendFloat(stream.data, p.z);
     }
     ++columnsWritten;
-    return flush(false);
+    return flushFile(stream);
 }
 
 bool RieglWriter::endScan()
@@ -190,14 +186,10 @@ bool RieglWriter::endScan()
         return false;
     }
     inScan = false;
-    const bool ok = flush(true) && stream->commit();
-    if (!ok && error.isEmpty())
-        error =
-            QStringLiteral("Cannot write %1: %2").arg(stream->fileName(), stream->errorString());
-    if (ok)
-        writtenStreams.append(stream->fileName());
-    stream.reset();
-    return ok;
+    if (!commitFile(stream))
+        return false;
+    writtenStreams.append(stream.fileName());
+    return true;
 }
 
 bool RieglWriter::endFile()
@@ -206,16 +198,12 @@ bool RieglWriter::endFile()
         return false;
     inFile = false;
     bool ok = !inScan;
-    stream.reset(); // a scan left unfinished: its save file removes its temporary copy
-    buffer.clear();
+    stream.discard(); // a scan left unfinished does not appear
     if (ok) {
-        QSaveFile project(projectPath);
-        ok = project.open(QIODevice::WriteOnly);
-        const QByteArray text = projectText();
-        ok = ok && project.write(text) == text.size() && project.commit();
-        if (!ok && error.isEmpty()) {
-            error = QStringLiteral("Cannot write %1: %2").arg(projectPath, project.errorString());
-        }
+        QString problem;
+        ok = writeWholeFile(projectPath, projectText().toStdString(), problem);
+        if (!ok && error.isEmpty())
+            error = problem;
     }
     if (!ok)
         removeWrittenStreams(); // no stream files without their project
@@ -282,20 +270,6 @@ QByteArray RieglWriter::projectText() const
     }
     xml += "\t</scanpositions>\n</project>\n";
     return xml;
-}
-
-bool RieglWriter::flush(bool always)
-{
-    if (buffer.empty() || (!always && buffer.size() < flushSize))
-        return true;
-    const qint64 written = stream->write(buffer.data(), qint64(buffer.size()));
-    if (written != qint64(buffer.size())) {
-        error =
-            QStringLiteral("Cannot write %1: %2").arg(stream->fileName(), stream->errorString());
-        return false;
-    }
-    buffer.clear();
-    return true;
 }
 
 } // namespace orthaven::genscan

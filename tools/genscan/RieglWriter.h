@@ -5,7 +5,6 @@
 
 #include "genscan/ScanWriter.h"
 
-#include <QSaveFile>
 
 #include <array>
 #include <memory>
@@ -41,7 +40,6 @@ private:
         std::array<double, 16> pose{};
     };
 
-    bool flush(bool always);
     void removeWrittenStreams();
     QByteArray projectText() const;
 
@@ -50,8 +48,7 @@ private:
     QString projectName;
     std::vector<Position> positions;
     QStringList writtenStreams;
-    std::unique_ptr<QSaveFile> stream;
-    std::string buffer;
+    BufferedFile stream;
     ScanInfo scan;
     int columnsWritten = 0;
     bool inFile = false;

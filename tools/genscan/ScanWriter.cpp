@@ -59,6 +59,24 @@ template <class T> void appendChars(std::string& out, T value)
 
 } // namespace
 
+bool ScanWriter::flushFile(BufferedFile& file, bool always)
+{
+    if (file.flush(always))
+        return true;
+    if (error.isEmpty())
+        error = file.errorText();
+    return false;
+}
+
+bool ScanWriter::commitFile(BufferedFile& file)
+{
+    if (file.commit())
+        return true;
+    if (error.isEmpty())
+        error = file.errorText();
+    return false;
+}
+
 std::unique_ptr<ScanWriter> createScanWriter(const QString& format)
 {
     const QString lower = format.toLower();

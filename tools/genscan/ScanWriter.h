@@ -2,6 +2,7 @@
 // One writer per scan format behind one interface: the generator hands every format the
 // same scans, column by column, so layouts made from different formats can be compared.
 
+#include "genscan/BufferedFile.h"
 #include "genscan/ScannerModel.h"
 
 #include <QString>
@@ -56,6 +57,12 @@ public:
     QString errorText() const { return error; }
 
 protected:
+    // Flushes the file (see BufferedFile::flush); on failure its reason becomes the
+    // writer's error unless one is already set.
+    bool flushFile(BufferedFile& file, bool always = false);
+    // Commits the file; the same error rule.
+    bool commitFile(BufferedFile& file);
+
     QString error;
 };
 
