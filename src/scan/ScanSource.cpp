@@ -91,4 +91,17 @@ void ScanSource::splitPose(const cv::Mat& pose, cv::Mat& rotation, cv::Mat& tran
     }
 }
 
+void ScanSource::storedPose(const std::vector<cv::Mat>& poses, int i, cv::Mat& pose)
+{
+    if (i >= 0 && std::size_t(i) < poses.size())
+        pose = poses[std::size_t(i)];
+}
+
+void ScanSource::storedPoseParts(const std::vector<cv::Mat>& poses, int i, cv::Mat& rotation,
+                                 cv::Mat& translation)
+{
+    if (i >= 0 && std::size_t(i) < poses.size())
+        splitPose(poses[std::size_t(i)], rotation, translation);
+}
+
 } // namespace orthaven

@@ -60,6 +60,12 @@ public:
     static void splitPose(const cv::Mat& pose, cv::Mat& rotation, cv::Mat& translation);
 
 protected:
+    // scanPose and scanPoseParts of a reader that keeps one pose per scan in a list: an
+    // index outside the list leaves the outputs untouched.
+    static void storedPose(const std::vector<cv::Mat>& poses, int i, cv::Mat& pose);
+    static void storedPoseParts(const std::vector<cv::Mat>& poses, int i, cv::Mat& rotation,
+                                cv::Mat& translation);
+
     QStringList fileList;
     int numScans = 0;
     QBitArray openFlags;       // one bit per scan: loaded in the vendor library (FARO)

@@ -643,16 +643,12 @@ bool ScanSourcePTG::readPoints(int i, cv::Mat& chunk, int maxColumns)
 
 void ScanSourcePTG::scanPoseParts(int i, cv::Mat& rotation, cv::Mat& translation) const
 {
-    if (i < 0 || i >= numScans)
-        return;
-    splitPose(poses[std::size_t(i)], rotation, translation);
+    storedPoseParts(poses, i, rotation, translation);
 }
 
 void ScanSourcePTG::scanPose(int i, cv::Mat& pose) const
 {
-    if (i < 0 || i >= numScans)
-        return;
-    pose = poses[std::size_t(i)];
+    storedPose(poses, i, pose);
 }
 
 } // namespace orthaven

@@ -488,16 +488,12 @@ bool ScanSourcePTX::readPolarDataFromScan(int i, cv::Mat& polar, int columns)
 
 void ScanSourcePTX::scanPoseParts(int i, cv::Mat& rotation, cv::Mat& translation) const
 {
-    if (i < 0 || i >= numScans)
-        return;
-    splitPose(poses[std::size_t(i)], rotation, translation);
+    storedPoseParts(poses, i, rotation, translation);
 }
 
 void ScanSourcePTX::scanPose(int i, cv::Mat& pose) const
 {
-    if (i < 0 || i >= numScans)
-        return;
-    pose = poses[std::size_t(i)];
+    storedPose(poses, i, pose);
 }
 
 } // namespace orthaven

@@ -207,16 +207,12 @@ bool ScanSourceRiegl::readPoints(int i, cv::Mat& chunk, int)
 
 void ScanSourceRiegl::scanPoseParts(int i, cv::Mat& rotation, cv::Mat& translation) const
 {
-    if (i < 0 || i >= scanCount())
-        return;
-    splitPose(poses[std::size_t(i)], rotation, translation);
+    storedPoseParts(poses, i, rotation, translation);
 }
 
 void ScanSourceRiegl::scanPose(int i, cv::Mat& pose) const
 {
-    if (i < 0 || i >= scanCount())
-        return;
-    pose = poses[std::size_t(i)];
+    storedPose(poses, i, pose);
 }
 
 } // namespace orthaven
