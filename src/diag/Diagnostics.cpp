@@ -1,0 +1,45 @@
+#include "diag/Diagnostics.h"
+
+#include <iostream>
+#include <mutex>
+
+namespace orthaven::diag {
+
+namespace {
+
+// One lock for the sink and for the calls into it, so lines of several threads never
+// interleave and a sink is not replaced while it runs.
+std::mutex& sinkLock()
+{
+    static std::mutex lock;
+    return lock;
+}
+
+Sink& currentSink()
+{
+    static Sink sink = printToStdout;
+    return sink;
+}
+
+} // namespace
+
+void printToStdout(Severity, std::string_view text)
+{
+    std::cout << text << std::endl;
+}
+
+void report(Severity severity, std::string_view text)
+{
+    const std::lock_guard<std::mutex> guard(sinkLock());
+    currentSink()(severity, text);
+}
+
+Sink setSink(Sink sink)
+{
+    const std::lock_guard<std::mutex> guard(sinkLock());
+    Sink previous = std::move(currentSink());
+    currentSink() = sink ? std::move(sink) : Sink(printToStdout);
+    return previous;
+}
+
+} // namespace orthaven::diag

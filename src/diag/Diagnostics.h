@@ -1,0 +1,51 @@
+#pragma once
+// The program's one channel for diagnostic lines: the engine, the readers, the task and
+// the docks report a line with a severity; a replaceable sink decides where it goes. The
+// default sink prints the text and a line end on standard output, which is what the
+// diagnostic console shows, so the bytes users and scripts see do not depend on whether
+// a line was reported here or printed directly. Front ends decide what to show a user by
+// the severity, never by the words of a line.
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace orthaven::diag {
+
+enum class Severity
+{
+    Debug,   // progress and timing lines: the console's chatter
+    Info,    // what a user may like to know (a scan's point count, a file read twice)
+    Warning, // the run goes on, but its result is not what was asked for in full
+    Error,   // something failed; the run or the operation ends
+};
+
+// Receives one line (without its line end). Called from any thread, one call at a time.
+using Sink = std::function<void(Severity, std::string_view)>;
+
+void report(Severity severity, std::string_view text);
+inline void debug(std::string_view text) { report(Severity::Debug, text); }
+inline void info(std::string_view text) { report(Severity::Info, text); }
+inline void warning(std::string_view text) { report(Severity::Warning, text); }
+inline void error(std::string_view text) { report(Severity::Error, text); }
+
+// The sink that prints the line and std::endl on std::cout.
+void printToStdout(Severity severity, std::string_view text);
+
+// Installs a sink (an empty one restores printToStdout) and returns the previous one.
+Sink setSink(Sink sink);
+
+// Routes the lines to a sink while it lives, then restores the previous sink.
+class ScopedSink
+{
+public:
+    explicit ScopedSink(Sink sink) : previous(setSink(std::move(sink))) {}
+    ~ScopedSink() { setSink(std::move(previous)); }
+    ScopedSink(const ScopedSink&) = delete;
+    ScopedSink& operator=(const ScopedSink&) = delete;
+
+private:
+    Sink previous;
+};
+
+} // namespace orthaven::diag
