@@ -24,10 +24,22 @@ enum class Severity
 using Sink = std::function<void(Severity, std::string_view)>;
 
 void report(Severity severity, std::string_view text);
-inline void debug(std::string_view text) { report(Severity::Debug, text); }
-inline void info(std::string_view text) { report(Severity::Info, text); }
-inline void warning(std::string_view text) { report(Severity::Warning, text); }
-inline void error(std::string_view text) { report(Severity::Error, text); }
+inline void debug(std::string_view text)
+{
+    report(Severity::Debug, text);
+}
+inline void info(std::string_view text)
+{
+    report(Severity::Info, text);
+}
+inline void warning(std::string_view text)
+{
+    report(Severity::Warning, text);
+}
+inline void error(std::string_view text)
+{
+    report(Severity::Error, text);
+}
 
 // The sink that prints the line and std::endl on std::cout.
 void printToStdout(Severity severity, std::string_view text);
