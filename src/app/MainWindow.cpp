@@ -23,9 +23,15 @@ namespace orthaven {
 
 namespace {
 
-QDockWidget* makeLayoutDock(QWidget* parent) { return new Layout(parent); }
+QDockWidget* makeLayoutDock(QWidget* parent)
+{
+    return new Layout(parent);
+}
 
-QDockWidget* makePreferencesDock(QWidget* parent) { return new LayoutPrefInfo(parent); }
+QDockWidget* makePreferencesDock(QWidget* parent)
+{
+    return new LayoutPrefInfo(parent);
+}
 
 // The Layout Creator re-reads the configuration when the preferences are saved. This is the
 // one place where that connection is made; it goes by signature, so it is made as soon as
@@ -72,7 +78,8 @@ MainWindow::~MainWindow()
 void MainWindow::createActions()
 {
     std::cout << "MainWindow::createActions()" << std::endl;
-    layoutPlugIn = new QAction(QIcon(QStringLiteral(":/img/layout_LG.png")), tr("&Layout PlugIn"), this);
+    layoutPlugIn =
+        new QAction(QIcon(QStringLiteral(":/img/layout_LG.png")), tr("&Layout PlugIn"), this);
     layoutPlugIn->setObjectName(QStringLiteral("actionLayout_PlugIn"));
 
     for (QAction* action : {ui->actionMenu_LayoutPrefs, ui->actionMenu_Layout_Generator,
@@ -101,9 +108,15 @@ void MainWindow::showCurrentDock()
     current->show();
 }
 
-DiagnosticConsole* MainWindow::console() const { return consoleWindow.data(); }
+DiagnosticConsole* MainWindow::console() const
+{
+    return consoleWindow.data();
+}
 
-void MainWindow::useWizard() { ui->actionLayout_Wizard->setEnabled(false); }
+void MainWindow::useWizard()
+{
+    ui->actionLayout_Wizard->setEnabled(false);
+}
 
 void MainWindow::openPlugIn()
 {
@@ -144,7 +157,10 @@ void MainWindow::about()
                           "elevations from terrestrial laser scans."));
 }
 
-void MainWindow::onQuit() { close(); }
+void MainWindow::onQuit()
+{
+    close();
+}
 
 void MainWindow::installSkpScripts()
 {
@@ -212,6 +228,9 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
         const auto* key = static_cast<QKeyEvent*>(event);
         if (key->modifiers() == Qt::AltModifier && key->key() == Qt::Key_F1) {
             std::cout << "ALT + F1 pressed" << std::endl;
+            // Accepted, so the key goes no further up: the console's widgets pass it on
+            // to the console window, which is watched as well and would toggle again.
+            event->accept();
             toggleConsole();
             return true;
         }
@@ -224,6 +243,11 @@ void MainWindow::toggleConsole()
     if (!consoleWindow) {
         consoleWindow = new DiagnosticConsole(this);
         consoleWindow->setAttribute(Qt::WA_DeleteOnClose);
+        // A key goes to the window that has the focus, so Alt+F1 reaches this filter
+        // only if it watches the console too: a console clicked into still closes.
+        consoleWindow->installEventFilter(this);
+        for (QWidget* part : consoleWindow->findChildren<QWidget*>())
+            part->installEventFilter(this);
         consoleWindow->show();
     } else {
         consoleWindow->close();

@@ -31,7 +31,8 @@ int main(int argc, char* argv[])
     }
     // A command-line layout may be computing in the same temporary folder; its session
     // folder is removed by that run itself.
-    if (orthaven::countOccurrences(orthaven::processListing(), orthaven::layoutRunnerNeedle()) == 0)
+    if (orthaven::countOccurrences(orthaven::processListing(), orthaven::layoutRunnerNeedle(),
+                                   orthaven::programNameCase()) == 0)
         orthaven::clearFolder(orthaven::tempFolder(), false);
 
     orthaven::MainWindow window;
