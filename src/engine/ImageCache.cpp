@@ -173,7 +173,8 @@ cv::Mat ImageCache::loadRawTile(const QString& path)
     if (w <= 0 || h <= 0)
         return rejectRawTile(path, "bad size");
     const std::int64_t pixels = std::int64_t(w) * h;
-    if (pixels * 4 > maxImageBytes)
+    // Divided, not multiplied: four bytes a pixel of two sides near 2^31 overflow 64 bits.
+    if (pixels > maxImageBytes / 4)
         return rejectRawTile(path, "absurd size");
     // Every block takes 4 or 44 bytes: a file whose length cannot hold its header's
     // blocks is rejected before anything is allocated.

@@ -153,6 +153,8 @@ TEST(RawTileFile, BrokenFilesGiveNoImage)
         {"zero width", int32Bytes(0) + int32Bytes(10)},
         {"negative height", int32Bytes(10) + int32Bytes(-10)},
         {"absurd size, tiny file", int32Bytes(1 << 30) + int32Bytes(1 << 30) + int32Bytes(10)},
+        {"byte count beyond 64 bits",
+         int32Bytes(0x7fffffff) + int32Bytes(0x7fffffff) + int32Bytes(10)},
         {"large size, file too short",
          int32Bytes(20000) + int32Bytes(20000) + int32Bytes(10).repeated(1000)},
     };
@@ -347,4 +349,3 @@ TEST(ImageWriters, GreyImageIsWrittenWithAGreyPalette)
     EXPECT_EQ(tiffCompression(readFile(dir.filePath("g.tif"))), 5);
     EXPECT_FALSE(ImageCache::saveIplImage(dir.filePath("f.png"), cv::Mat(3, 3, CV_32FC1)));
 }
-

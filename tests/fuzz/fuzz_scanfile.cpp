@@ -1,0 +1,41 @@
+// One fuzz target per scan format: the input is a scan file (or an index or project file)
+// with the extension ORTHAVEN_FUZZ_EXTENSION, opened by the reader the program picks for
+// that extension; every scan it lists is read to its last point. ORTHAVEN_FUZZ_FILES names
+// a fixture folder (scan files an index or project may name) copied beside the input.
+
+#include "FuzzSupport.h"
+
+#include "scan/ScanSourceFactory.h"
+#include "scan/faro/FaroComError.h"
+
+#include <cstdlib>
+#include <iostream>
+
+using namespace orthaven;
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    fuzz::quiet();
+    if (QLatin1String(ORTHAVEN_FUZZ_FILES).size() > 0)
+        fuzz::copyFixtures(QStringLiteral(ORTHAVEN_FUZZ_FILES));
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const QString path =
+        fuzz::writeInput(data, size, QStringLiteral("input" ORTHAVEN_FUZZ_EXTENSION));
+    std::unique_ptr<ScanSource> source = createScanSource(path);
+    if (!source) {
+        std::cerr << "no reader for " ORTHAVEN_FUZZ_EXTENSION " files" << std::endl;
+        std::abort();
+    }
+    try {
+        if (source->fetchFiles({path}))
+            fuzz::readEveryScan(*source);
+    } catch (const FaroComError&) {
+        // A failing FARO library call, which the workspace can ask for: the task and the
+        // engine catch it the same way.
+    }
+    return 0;
+}
