@@ -51,6 +51,11 @@ else
 fi
 trap 'rm -rf "$scratch"' EXIT
 
+detach=()
+if command -v setsid >/dev/null 2>&1; then
+    detach=(setsid --wait)
+fi
+
 run=build-fuzz/run
 status=0
 for target in "${targets[@]}"; do
@@ -65,9 +70,12 @@ for target in "${targets[@]}"; do
     cp -R "tests/fuzz/$target/." "$corpus/"
     log="$run/$target/fuzz.log"
     # TMPDIR: the target's work files stay below the scratch folder, also after a crash.
-    if TMPDIR="$scratch/$target" "build-fuzz/bin/fuzz_$target" \
+    # No terminal and no input: a file an input names (/dev/tty, /dev/stdin) never waits
+    # for a user.
+    if TMPDIR="$scratch/$target" "${detach[@]}" "build-fuzz/bin/fuzz_$target" \
         -max_total_time="$seconds" -timeout=25 -rss_limit_mb=2048 -close_fd_mask=1 \
-        -print_final_stats=1 -artifact_prefix="$findings/" "$corpus" >"$log" 2>&1; then
+        -print_final_stats=1 -artifact_prefix="$findings/" "$corpus" \
+        </dev/null >"$log" 2>&1; then
         runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
         rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log")
         files=$(find "$corpus" -type f | wc -l)
