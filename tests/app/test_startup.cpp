@@ -6,6 +6,7 @@
 #include "support/CaptureStdout.h"
 #include "support/TempAppData.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -185,15 +186,18 @@ TEST(SingleInstance, ACopyWhoseProgramFileWasReplacedOrDeletedStillCounts)
     // program stands in for it under a name of its own.
     const QString sleeper = QStandardPaths::findExecutable("sleep");
     ASSERT_FALSE(sleeper.isEmpty());
+    // Named after this test process: another copy of the suite may run beside it.
+    const QString name = QString("ovcopy%1").arg(QCoreApplication::applicationPid());
+    const QByteArray needle = '\n' + name.toLatin1() + '\n';
     for (const bool replace : {false, true}) {
         SCOPED_TRACE(replace ? "replaced" : "deleted");
         QTemporaryDir dir;
-        const QString program = dir.filePath("ovreplacedtest");
+        const QString program = dir.filePath(name);
         ASSERT_TRUE(QFile::copy(sleeper, program));
         QProcess copy;
         copy.start(program, {"1000"});
         ASSERT_TRUE(copy.waitForStarted()) << "the program file is executed";
-        EXPECT_EQ(countOccurrences(processListing(), "\novreplacedtest\n"), 1);
+        EXPECT_EQ(countOccurrences(processListing(), needle), 1);
         if (replace) {
             const QString newer = dir.filePath("newer");
             ASSERT_TRUE(QFile::copy(sleeper, newer));
@@ -205,7 +209,7 @@ TEST(SingleInstance, ACopyWhoseProgramFileWasReplacedOrDeletedStillCounts)
         }
         EXPECT_TRUE(QFile::symLinkTarget(QString("/proc/%1/exe").arg(copy.processId()))
                         .endsWith(" (deleted)"));
-        EXPECT_EQ(countOccurrences(processListing(), "\novreplacedtest\n"), 1);
+        EXPECT_EQ(countOccurrences(processListing(), needle), 1);
         copy.kill();
         copy.waitForFinished(-1);
     }
