@@ -1,5 +1,6 @@
 #include "scan/ScanSourceFactory.h"
 
+#include "scan/ScanSourceE57.h"
 #include "scan/ScanSourcePTG.h"
 #include "scan/ScanSourceFaro.h"
 #include "scan/ScanSourcePTX.h"
@@ -29,6 +30,7 @@ const ReaderEntry readers[] = {
     {".fws", &create<ScanSourceFaro>},
     {".rsp", &create<ScanSourceRiegl>},
     {".ptg", &create<ScanSourcePTG>},
+    {".e57", &create<ScanSourceE57>},
 };
 
 } // namespace
