@@ -75,6 +75,40 @@ bool checkSection(PagedFile& file, const PointSet& points, SectionBounds& bounds
                 " bytes can hold";
         return false;
     }
+    // The first data packet must carry one bytestream per field of the prototype: a file
+    // whose XML section and binary sections disagree is refused when it is listed. (Index
+    // and empty packets before it are passed over, a few at most.)
+    std::uint64_t packet = dataStart;
+    for (int packets = 0; points.recordCount > 0; ++packets) {
+        unsigned char head[dataHeaderSize];
+        if (packets == 64 || packet + dataHeaderSize > end) {
+            error = "the compressed vector section" + at + " holds no data packet for its " +
+                    number(std::uint64_t(points.recordCount)) + " records";
+            return false;
+        }
+        if (!file.read(packet, head, dataHeaderSize)) {
+            error = file.error();
+            return false;
+        }
+        if (head[0] == IndexPacket || head[0] == EmptyPacket) {
+            packet += std::uint64_t(loadLittleEndian<std::uint16_t>(head + 2)) + 1;
+            continue;
+        }
+        if (head[0] != DataPacket) {
+            error = "a packet of unknown type " + number(head[0]) + " at byte " +
+                    number(file.physicalOffset(packet));
+            return false;
+        }
+        const std::uint64_t count = loadLittleEndian<std::uint16_t>(head + 4);
+        if (count != points.fields.size()) {
+            error = "the data packet at byte " + number(file.physicalOffset(packet)) + " holds " +
+                    number(count) +
+                    " bytestreams where the point prototype of the XML section has " +
+                    number(points.fields.size()) + " fields";
+            return false;
+        }
+        break;
+    }
     bounds.start = start;
     bounds.end = end;
     bounds.dataStart = dataStart;
