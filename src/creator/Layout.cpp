@@ -32,15 +32,21 @@ namespace {
 
 QString importFilter()
 {
-    return QStringLiteral("All supported (*.ptx *.fws *.rsp *.ptg );; PTX(*.ptx);; FARO(*.fws);; "
-                          "Riegl(V-Line) (*.rsp);; Leica(*.ptg)");
+    return QStringLiteral("All supported (*.ptx *.fws *.rsp *.ptg *.e57 );; PTX(*.ptx);; "
+                          "FARO(*.fws);; Riegl(V-Line) (*.rsp);; Leica(*.ptg);; E57(*.e57)");
 }
 
 } // namespace
 
-bool fitsLatin1(const QString& text) { return isLatin1Text(text); }
+bool fitsLatin1(const QString& text)
+{
+    return isLatin1Text(text);
+}
 
-bool rieglPathSupported(const QString& path) { return !rieglProjectPathRefused(path); }
+bool rieglPathSupported(const QString& path)
+{
+    return !rieglProjectPathRefused(path);
+}
 
 QString defaultLogFileName(std::uint32_t view)
 {
@@ -357,9 +363,10 @@ void Layout::setNewLowerUpper()
     if (task.isRunning())
         return;
     // Without a checked scan the planes are -1 and 1.
-    const ClipPlanes planes = onScanChange() ? defaultClipPlanes(*task.reader, scanSelection,
-                                                                 checkedView(), config.scannerDomain)
-                                             : ClipPlanes{};
+    const ClipPlanes planes =
+        onScanChange()
+            ? defaultClipPlanes(*task.reader, scanSelection, checkedView(), config.scannerDomain)
+            : ClipPlanes{};
     // Whole metres in plain digits, also for georeferenced depths beyond the int range.
     const QString lower = QString::number(planes.low, 'f', 0);
     const QString upper = QString::number(planes.high, 'f', 0);

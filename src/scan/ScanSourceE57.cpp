@@ -264,6 +264,22 @@ bool ScanSourceE57::readPoints(int i, cv::Mat& chunk, int)
     std::int64_t n = 0;
     while (n < capacity) {
         if (staged() == 0) {
+            // While a whole batch fits, its points go straight into the chunk; the staging
+            // arrays take the batch that would overfill it.
+            if (capacity - n >= batchRecords && reader.recordsLeft() > 0 && !readFailed) {
+                e57::PointReader::Output out;
+                out.x = rows[0] + n;
+                out.y = rows[1] + n;
+                out.z = rows[2] + n;
+                const std::int64_t kept =
+                    reader.read(std::size_t(std::min(batchRecords, reader.recordsLeft())), out);
+                if (kept < 0) {
+                    fail(reader.error());
+                    break;
+                }
+                n += kept;
+                continue;
+            }
             if (!refill())
                 break;
             continue;

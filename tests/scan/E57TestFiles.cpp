@@ -6,7 +6,7 @@
 
 #include <algorithm>
 #include <bit>
-#include <cstdio>
+#include <charconv>
 #include <string>
 
 namespace orthaven::test {
@@ -17,11 +17,12 @@ using e57::appendLittleEndian;
 
 constexpr qint64 pageData = 1020;
 
+// Shortest round-trip text, whatever the locale.
 QByteArray number(double value)
 {
     char text[40];
-    std::snprintf(text, sizeof text, "%.17g", value);
-    return text;
+    const auto end = std::to_chars(text, text + sizeof text, value).ptr;
+    return QByteArray(text, end - text);
 }
 
 int bitsOf(const E57Field& f)

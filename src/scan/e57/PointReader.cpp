@@ -146,6 +146,27 @@ std::int64_t PointReader::read(std::size_t records, const Output& out)
 
     // Keep the points with valid coordinates, moving them forward in place.
     const bool spherical = layout.coordinates == Coordinates::Spherical;
+    if (!spherical && (intensityStream < 0 || !out.intensity) && colourStream < 0) {
+        // The common case, without a branch per point: every point is written, and the
+        // next one overwrites it unless it is kept.
+        const bool checkState = stateStream >= 0;
+        std::size_t n = 0;
+        std::int64_t notFinite = 0;
+        for (std::size_t i = 0; i < records; ++i) {
+            const double x = out.x[i];
+            const double y = out.y[i];
+            const double z = out.z[i];
+            const bool valid = !checkState || states[i] == 0;
+            const bool finite = std::isfinite(x) && std::isfinite(y) && std::isfinite(z);
+            out.x[n] = x;
+            out.y[n] = y;
+            out.z[n] = z;
+            n += std::size_t(valid && finite);
+            notFinite += std::int64_t(valid && !finite);
+        }
+        nonFinite += notFinite;
+        return std::int64_t(n);
+    }
     const bool channels[4] = {intensityStream >= 0 && out.intensity != nullptr,
                               colourStream >= 0 && out.colour[0] != nullptr,
                               colourStream >= 0 && out.colour[1] != nullptr,
