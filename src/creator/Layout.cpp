@@ -38,15 +38,9 @@ QString importFilter()
 
 } // namespace
 
-bool fitsLatin1(const QString& text)
-{
-    return isLatin1Text(text);
-}
+bool fitsLatin1(const QString& text) { return isLatin1Text(text); }
 
-bool rieglPathSupported(const QString& path)
-{
-    return !rieglProjectPathRefused(path);
-}
+bool rieglPathSupported(const QString& path) { return !rieglProjectPathRefused(path); }
 
 QString defaultLogFileName(std::uint32_t view)
 {
@@ -363,10 +357,9 @@ void Layout::setNewLowerUpper()
     if (task.isRunning())
         return;
     // Without a checked scan the planes are -1 and 1.
-    const ClipPlanes planes =
-        onScanChange()
-            ? defaultClipPlanes(*task.reader, scanSelection, checkedView(), config.scannerDomain)
-            : ClipPlanes{};
+    const ClipPlanes planes = onScanChange() ? defaultClipPlanes(*task.reader, scanSelection,
+                                                                 checkedView(), config.scannerDomain)
+                                             : ClipPlanes{};
     // Whole metres in plain digits, also for georeferenced depths beyond the int range.
     const QString lower = QString::number(planes.low, 'f', 0);
     const QString upper = QString::number(planes.high, 'f', 0);
