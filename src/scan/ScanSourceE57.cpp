@@ -6,7 +6,9 @@
 #include <QHash>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
+#include <limits>
 
 namespace orthaven {
 
