@@ -247,44 +247,95 @@ bool CompressedVectorReader::unpack(Stream& s, std::size_t count)
     return true;
 }
 
-bool CompressedVectorReader::readDoubles(std::size_t k, std::size_t count, double* out)
+namespace {
+
+// Writes convert(i) for every i, or with keep only those whose keep byte is 1, packed;
+// without a branch per value.
+template <class Convert>
+std::size_t store(std::size_t count, double* out, const unsigned char* keep, Convert convert)
+{
+    if (!keep) {
+        for (std::size_t i = 0; i < count; ++i)
+            out[i] = convert(i);
+        return count;
+    }
+    std::size_t n = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        out[n] = convert(i);
+        n += keep[i];
+    }
+    return n;
+}
+
+} // namespace
+
+bool CompressedVectorReader::readDoubles(std::size_t k, std::size_t count, double* out,
+                                         const unsigned char* keep, std::size_t* kept)
 {
     Stream& s = streams[k];
     const Field& field = *s.field;
     if (s.valuesRead + count > std::uint64_t(set->recordCount))
         return fail("more values asked for than the scan points have");
+    std::size_t n = 0;
     if (field.type == FieldType::Float) {
         const std::size_t size = field.singlePrecision ? 4 : 8;
         if (!ensure(s, std::uint64_t(count) * size))
             return false;
         const unsigned char* p = s.bytes.data() + s.begin;
         if (field.singlePrecision) {
-            for (std::size_t i = 0; i < count; ++i)
-                out[i] = double(loadLittleEndian<float>(p + 4 * i));
+            n = store(count, out, keep,
+                      [p](std::size_t i) { return double(loadLittleEndian<float>(p + 4 * i)); });
         } else {
-            for (std::size_t i = 0; i < count; ++i)
-                out[i] = loadLittleEndian<double>(p + 8 * i);
+            n = store(count, out, keep,
+                      [p](std::size_t i) { return loadLittleEndian<double>(p + 8 * i); });
         }
         s.begin += count * size;
     } else {
         if (!unpack(s, count))
             return false;
         const std::uint64_t minimum = std::uint64_t(field.minimum);
+        const std::uint64_t* values = raw.data();
         if (field.type == FieldType::Integer) {
-            for (std::size_t i = 0; i < count; ++i)
-                out[i] = double(std::int64_t(minimum + raw[i]));
+            n = store(count, out, keep, [values, minimum](std::size_t i) {
+                return double(std::int64_t(minimum + values[i]));
+            });
         } else {
             const double scale = field.scale;
             const double offset = field.offset;
-            for (std::size_t i = 0; i < count; ++i)
-                out[i] = double(std::int64_t(minimum + raw[i])) * scale + offset;
+            n = store(count, out, keep, [values, minimum, scale, offset](std::size_t i) {
+                return double(std::int64_t(minimum + values[i])) * scale + offset;
+            });
         }
     }
     s.valuesRead += count;
+    if (kept)
+        *kept = n;
     return true;
 }
 
-bool CompressedVectorReader::readIntegers(std::size_t k, std::size_t count, std::int64_t* out)
+bool CompressedVectorReader::require(std::size_t k, std::size_t count)
+{
+    Stream& s = streams[k];
+    if (s.valuesRead + count > std::uint64_t(set->recordCount))
+        return fail("more values asked for than the scan points have");
+    return ensure(s, (s.bitOffset + std::uint64_t(s.field->bits()) * count + 7) / 8);
+}
+
+const unsigned char* CompressedVectorReader::values(std::size_t k, unsigned& bitOffset) const
+{
+    const Stream& s = streams[k];
+    bitOffset = s.bitOffset;
+    return s.bytes.data() + s.begin;
+}
+
+void CompressedVectorReader::skip(std::size_t k, std::size_t count)
+{
+    Stream& s = streams[k];
+    consume(s, std::uint64_t(s.field->bits()) * count);
+    s.valuesRead += count;
+}
+
+bool CompressedVectorReader::readZeros(std::size_t k, std::size_t count, unsigned char* keep)
 {
     Stream& s = streams[k];
     if (s.field->type != FieldType::Integer)
@@ -293,9 +344,10 @@ bool CompressedVectorReader::readIntegers(std::size_t k, std::size_t count, std:
         return fail("more values asked for than the scan points have");
     if (!unpack(s, count))
         return false;
-    const std::uint64_t minimum = std::uint64_t(s.field->minimum);
+    // value = minimum + raw is 0 where raw is -minimum.
+    const std::uint64_t zero = std::uint64_t(0) - std::uint64_t(s.field->minimum);
     for (std::size_t i = 0; i < count; ++i)
-        out[i] = std::int64_t(minimum + raw[i]);
+        keep[i] = static_cast<unsigned char>(raw[i] == zero);
     s.valuesRead += count;
     return true;
 }

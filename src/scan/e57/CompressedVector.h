@@ -37,10 +37,23 @@ public:
 
     // The next `count` values of wanted field k (an index into `wanted`), as doubles:
     // integers as they are, scaled integers times scale plus offset, floats widened.
-    bool readDoubles(std::size_t k, std::size_t count, double* out);
-    // The same as integers; for Integer fields only.
-    bool readIntegers(std::size_t k, std::size_t count, std::int64_t* out);
+    // With keep, only the values whose keep byte is 1 are written, one after the other;
+    // kept says how many.
+    bool readDoubles(std::size_t k, std::size_t count, double* out,
+                     const unsigned char* keep = nullptr, std::size_t* kept = nullptr);
+    // The next `count` values of Integer field k as keep bytes: 1 where the value is 0.
+    bool readZeros(std::size_t k, std::size_t count, unsigned char* keep);
 
+    // For decoders that take several fields in one pass: makes the bytes of the next
+    // `count` values of field k present (reading packets as needed), …
+    bool require(std::size_t k, std::size_t count);
+    // … then gives where they begin (the first value at bit bitOffset of that byte, for
+    // bitpacked fields); valid until the next require or read of any field, …
+    const unsigned char* values(std::size_t k, unsigned& bitOffset) const;
+    // … and goes past them once they are decoded.
+    void skip(std::size_t k, std::size_t count);
+
+    const Field& field(std::size_t k) const { return *streams[k].field; }
     const std::string& error() const { return problem; }
 
 private:

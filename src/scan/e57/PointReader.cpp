@@ -1,11 +1,14 @@
 #include "scan/e57/PointReader.h"
 
+#include "scan/e57/Endian.h"
 #include "scan/e57/PagedFile.h"
 #include "scan/e57/Quaternion.h"
 
 #include <QByteArray>
 
+#include <array>
 #include <cmath>
+#include <cstring>
 
 namespace orthaven::e57 {
 
@@ -115,8 +118,89 @@ bool PointReader::open(PagedFile& file, const Scan& scan, bool wantIntensity, bo
         problem = vector.error();
         return false;
     }
+    // Cartesian floats of one precision, with an invalid state that one word load reads,
+    // and no channels: one pass over the bytestreams does it all.
+    const auto& fields = scan.points.fields;
+    const Field& x = fields[std::size_t(layout.coordinate[0])];
+    onePass = layout.coordinates == Coordinates::Cartesian && intensityStream < 0 &&
+              colourStream < 0 &&
+              (layout.invalidState < 0 || fields[std::size_t(layout.invalidState)].bits() <= 56);
+    for (const int c : layout.coordinate) {
+        const Field& f = fields[std::size_t(c)];
+        onePass = onePass && f.type == FieldType::Float && f.singlePrecision == x.singlePrecision;
+    }
     remaining = scan.points.recordCount;
     return true;
+}
+
+namespace {
+
+template <class Float> struct FloatBits;
+template <> struct FloatBits<float>
+{
+    using Bits = std::uint32_t;
+    static constexpr Bits exponent = 0x7F800000u;
+};
+template <> struct FloatBits<double>
+{
+    using Bits = std::uint64_t;
+    static constexpr Bits exponent = 0x7FF0000000000000u;
+};
+
+} // namespace
+
+template <class Float, bool WithState>
+std::size_t PointReader::readFloats(std::size_t records, const Output& out)
+{
+    using Bits = typename FloatBits<Float>::Bits;
+    constexpr Bits exponent = FloatBits<Float>::exponent;
+    unsigned offset = 0;
+    const unsigned char* p[3];
+    for (std::size_t c = 0; c < 3; ++c)
+        p[c] = vector.values(c, offset);
+    std::uint64_t bit = 0;
+    const unsigned char* state = nullptr;
+    std::uint64_t mask = 0;
+    std::uint64_t zero = 0;
+    std::uint64_t width = 0;
+    if constexpr (WithState) {
+        unsigned first = 0;
+        state = vector.values(std::size_t(stateStream), first);
+        bit = first;
+        const Field& f = vector.field(std::size_t(stateStream));
+        width = std::uint64_t(f.bits());
+        mask = width == 0 ? 0 : (std::uint64_t(1) << width) - 1;
+        zero = std::uint64_t(0) - std::uint64_t(f.minimum); // beyond mask when 0 is no value
+    }
+    std::size_t n = 0;
+    std::int64_t notFinite = 0;
+    for (std::size_t i = 0; i < records; ++i) {
+        const Bits bx = loadLittleEndian<Bits>(p[0] + sizeof(Bits) * i);
+        const Bits by = loadLittleEndian<Bits>(p[1] + sizeof(Bits) * i);
+        const Bits bz = loadLittleEndian<Bits>(p[2] + sizeof(Bits) * i);
+        bool valid = true;
+        if constexpr (WithState) {
+            // 0 is a point; 1 is a direction only, 2 no return.
+            valid =
+                ((loadLittleEndian<std::uint64_t>(state + (bit >> 3)) >> (bit & 7)) & mask) == zero;
+            bit += width;
+        }
+        const bool finite = ((bx & exponent) != exponent) & ((by & exponent) != exponent) &
+                            ((bz & exponent) != exponent);
+        Float x;
+        Float y;
+        Float z;
+        std::memcpy(&x, &bx, sizeof x);
+        std::memcpy(&y, &by, sizeof y);
+        std::memcpy(&z, &bz, sizeof z);
+        out.x[n] = double(x);
+        out.y[n] = double(y);
+        out.z[n] = double(z);
+        n += std::size_t(valid & finite);
+        notFinite += std::int64_t(valid & !finite);
+    }
+    nonFinite += notFinite;
+    return n;
 }
 
 std::int64_t PointReader::read(std::size_t records, const Output& out)
@@ -125,17 +209,62 @@ std::int64_t PointReader::read(std::size_t records, const Output& out)
         records = std::size_t(remaining);
     if (records == 0)
         return 0;
-    bool ok = vector.readDoubles(0, records, out.x) && vector.readDoubles(1, records, out.y) &&
-              vector.readDoubles(2, records, out.z);
-    if (ok && stateStream >= 0) {
-        states.resize(records);
-        ok = vector.readIntegers(std::size_t(stateStream), records, states.data());
+    if (onePass) {
+        // Every bytestream's bytes for the batch first: a packet read for one field can
+        // move the pending bytes of another, not once all are there.
+        bool ok = true;
+        for (std::size_t c = 0; ok && c < 3; ++c)
+            ok = vector.require(c, records);
+        if (ok && stateStream >= 0)
+            ok = vector.require(std::size_t(stateStream), records);
+        for (std::size_t c = 0; ok && c < 3; ++c)
+            ok = vector.require(c, records);
+        if (!ok) {
+            problem = vector.error();
+            remaining = 0;
+            return -1;
+        }
+        const bool single = vector.field(0).singlePrecision;
+        const bool withState = stateStream >= 0;
+        std::size_t n = 0;
+        if (single)
+            n = withState ? readFloats<float, true>(records, out)
+                          : readFloats<float, false>(records, out);
+        else
+            n = withState ? readFloats<double, true>(records, out)
+                          : readFloats<double, false>(records, out);
+        for (std::size_t c = 0; c < 3; ++c)
+            vector.skip(c, records);
+        if (withState)
+            vector.skip(std::size_t(stateStream), records);
+        remaining -= std::int64_t(records);
+        return std::int64_t(n);
     }
-    if (ok && intensityStream >= 0 && out.intensity)
-        ok = vector.readDoubles(std::size_t(intensityStream), records, out.intensity);
-    for (int c = 0; ok && colourStream >= 0 && c < 3; ++c) {
-        if (out.colour[c])
-            ok = vector.readDoubles(std::size_t(colourStream + c), records, out.colour[c]);
+    // The invalid state first: the values of the other fields are then written only for
+    // the records that are points (0; 1 is a direction only, 2 no return).
+    const unsigned char* valid = nullptr;
+    bool ok = true;
+    if (stateStream >= 0) {
+        keep.resize(records);
+        ok = vector.readZeros(std::size_t(stateStream), records, keep.data());
+        valid = keep.data();
+    }
+    std::size_t n = records;
+    double* const coordinates[3] = {out.x, out.y, out.z};
+    for (std::size_t c = 0; ok && c < 3; ++c)
+        ok = vector.readDoubles(c, records, coordinates[c], valid, &n);
+    // Values of the channels asked for that the file has, and where they go.
+    std::array<double*, 4> channels{};
+    std::size_t channelCount = 0;
+    if (intensityStream >= 0 && out.intensity) {
+        channels[channelCount++] = out.intensity;
+        ok = ok && vector.readDoubles(std::size_t(intensityStream), records, out.intensity, valid);
+    }
+    for (int c = 0; c < 3 && colourStream >= 0; ++c) {
+        if (!out.colour[c])
+            continue;
+        channels[channelCount++] = out.colour[c];
+        ok = ok && vector.readDoubles(std::size_t(colourStream + c), records, out.colour[c], valid);
     }
     if (!ok) {
         problem = vector.error();
@@ -144,65 +273,37 @@ std::int64_t PointReader::read(std::size_t records, const Output& out)
     }
     remaining -= std::int64_t(records);
 
-    // Keep the points with valid coordinates, moving them forward in place.
-    const bool spherical = layout.coordinates == Coordinates::Spherical;
-    if (!spherical && (intensityStream < 0 || !out.intensity) && colourStream < 0) {
-        // The common case, without a branch per point: every point is written, and the
-        // next one overwrites it unless it is kept.
-        const bool checkState = stateStream >= 0;
-        std::size_t n = 0;
-        std::int64_t notFinite = 0;
-        for (std::size_t i = 0; i < records; ++i) {
-            const double x = out.x[i];
-            const double y = out.y[i];
-            const double z = out.z[i];
-            const bool valid = !checkState || states[i] == 0;
-            const bool finite = std::isfinite(x) && std::isfinite(y) && std::isfinite(z);
-            out.x[n] = x;
-            out.y[n] = y;
-            out.z[n] = z;
-            n += std::size_t(valid && finite);
-            notFinite += std::int64_t(valid && !finite);
-        }
-        nonFinite += notFinite;
-        return std::int64_t(n);
-    }
-    const bool channels[4] = {intensityStream >= 0 && out.intensity != nullptr,
-                              colourStream >= 0 && out.colour[0] != nullptr,
-                              colourStream >= 0 && out.colour[1] != nullptr,
-                              colourStream >= 0 && out.colour[2] != nullptr};
-    double* const extra[4] = {out.intensity, out.colour[0], out.colour[1], out.colour[2]};
-    std::size_t n = 0;
-    for (std::size_t i = 0; i < records; ++i) {
-        // 0 is a valid point; 1 (a direction only) and 2 (no return) are not points.
-        if (stateStream >= 0 && states[i] != 0)
-            continue;
-        double x = out.x[i];
-        double y = out.y[i];
-        double z = out.z[i];
-        if (spherical) {
-            const double range = x;
-            const double azimuth = y;
-            const double elevation = z;
+    if (layout.coordinates == Coordinates::Spherical) {
+        for (std::size_t i = 0; i < n; ++i) {
+            const double range = out.x[i];
+            const double azimuth = out.y[i];
+            const double elevation = out.z[i];
             const double horizontal = range * std::cos(elevation);
-            x = horizontal * std::cos(azimuth);
-            y = horizontal * std::sin(azimuth);
-            z = range * std::sin(elevation);
+            out.x[i] = horizontal * std::cos(azimuth);
+            out.y[i] = horizontal * std::sin(azimuth);
+            out.z[i] = range * std::sin(elevation);
         }
-        if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(z)) {
+    }
+    // Coordinates that are not finite numbers are damage: such points are left out. The
+    // check runs without a branch; the moving only when there is one.
+    bool allFinite = true;
+    for (std::size_t i = 0; i < n; ++i)
+        allFinite &= std::isfinite(out.x[i]) & std::isfinite(out.y[i]) & std::isfinite(out.z[i]);
+    if (allFinite)
+        return std::int64_t(n);
+    std::size_t m = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (!std::isfinite(out.x[i]) || !std::isfinite(out.y[i]) || !std::isfinite(out.z[i])) {
             ++nonFinite;
             continue;
         }
-        out.x[n] = x;
-        out.y[n] = y;
-        out.z[n] = z;
-        for (int c = 0; c < 4; ++c) {
-            if (channels[c])
-                extra[c][n] = extra[c][i];
-        }
-        ++n;
+        for (double* values : coordinates)
+            values[m] = values[i];
+        for (std::size_t c = 0; c < channelCount; ++c)
+            channels[c][m] = channels[c][i];
+        ++m;
     }
-    return std::int64_t(n);
+    return std::int64_t(m);
 }
 
 } // namespace orthaven::e57

@@ -74,6 +74,10 @@ public:
     const std::string& error() const { return problem; }
 
 private:
+    // x, y, z floats and the invalid state decoded together, in one pass (most files).
+    template <class Float, bool WithState>
+    std::size_t readFloats(std::size_t records, const Output& out);
+    bool onePass = false;
     CompressedVectorReader vector;
     ScanFields layout;
     // Which of the wanted streams of `vector` holds what (-1: not read).
@@ -82,7 +86,7 @@ private:
     int colourStream = -1; // the first of three
     std::int64_t remaining = 0;
     std::int64_t nonFinite = 0;
-    std::vector<std::int64_t> states;
+    std::vector<unsigned char> keep; // per record of a batch: its coordinates are valid
     std::string problem;
 };
 
