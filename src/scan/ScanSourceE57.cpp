@@ -161,6 +161,7 @@ bool ScanSourceE57::closeScan(int i)
     if (currentScan == -1 || i != currentScan)
         return true;
     file.reset();
+    lastChunk.release();
     currentScan = -1;
     return true;
 }
@@ -260,8 +261,17 @@ bool ScanSourceE57::readPoints(int i, cv::Mat& chunk, int)
         chunk = placeholderChunk();
         return false;
     }
-    // A fresh matrix on every call: a caller may still hold the previous chunk.
-    cv::Mat points(4, int(capacity), CV_64F);
+    // The last full chunk is filled again when nobody but this reader and the matrix it is
+    // read into holds it (the engine reads into one matrix over and over): that spares a
+    // fresh allocation and its page faults. A caller that still holds a chunk gets a new one.
+    cv::Mat points;
+    const bool reusable =
+        lastChunk.u && lastChunk.cols == capacity &&
+        (lastChunk.u->refcount == 1 || (chunk.u == lastChunk.u && lastChunk.u->refcount == 2));
+    if (reusable)
+        points = lastChunk;
+    else
+        points.create(4, int(capacity), CV_64F);
     double* const rows[3] = {points.ptr<double>(0), points.ptr<double>(1), points.ptr<double>(2)};
     std::int64_t n = 0;
     while (n < capacity) {
@@ -323,7 +333,12 @@ bool ScanSourceE57::readPoints(int i, cv::Mat& chunk, int)
         chunk = placeholderChunk();
         return false;
     }
-    chunk = n == capacity ? points : points.colRange(0, int(n)).clone();
+    if (n == capacity) {
+        lastChunk = points;
+        chunk = points;
+    } else {
+        chunk = points.colRange(0, int(n)).clone(); // points were left out: keep it continuous
+    }
     return more;
 }
 

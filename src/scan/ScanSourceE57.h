@@ -71,6 +71,7 @@ private:
     std::vector<double> stageZ;
     std::int64_t stageBegin = 0;
     std::int64_t stageEnd = 0;
+    cv::Mat lastChunk; // the last full chunk handed out, filled again when nobody holds it
     bool readFailed = false;
     bool endReported = false;
 };
