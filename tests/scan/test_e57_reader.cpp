@@ -212,10 +212,10 @@ TEST(E57Reader, RecordsSpreadOverManyPacketsReadAsInOne)
 
 TEST(E57Reader, ChunksStayWithinThePointLimitAndLoseNoLonePoint)
 {
-    // One point more than a chunk holds, then invalid records: the first chunk gives one
-    // point back so that the last does not hold a single point (which would end the scan
-    // without it).
-    const std::size_t valid = std::size_t(ScanSource::maxChunkPoints) + 1;
+    // Two chunks' worth of points and one more, then invalid records: the second chunk
+    // gives one point back so that the last does not hold a single point (which would end
+    // the scan without it).
+    const std::size_t valid = 2 * std::size_t(ScanSource::maxChunkPoints) + 1;
     E57ScanSpec scan;
     std::vector<double> x(valid + 3000);
     for (std::size_t k = 0; k < x.size(); ++k)
@@ -230,8 +230,31 @@ TEST(E57Reader, ChunksStayWithinThePointLimitAndLoseNoLonePoint)
     CaptureStdout quiet;
     ScanSourceE57 reader;
     reader.fetchFiles({writeE57(dir, "big.e57", {{scan}, {}})});
-    const ScanReadout read = readWholeScan(reader, 0);
-    EXPECT_EQ(read.chunkColumns, (std::vector<int>{ScanSource::maxChunkPoints - 1, 2}));
+    const auto pointsInOrder = [](const std::vector<cv::Vec3d>& points, std::size_t first) {
+        for (std::size_t k = 0; k < points.size(); ++k) {
+            if (points[k] != cv::Vec3d(double(first + k), 1, 2))
+                return false;
+        }
+        return true;
+    };
+
+    // A chunk the caller holds is never filled again.
+    ASSERT_TRUE(reader.openScan(0));
+    cv::Mat held;
+    EXPECT_TRUE(reader.readPoints(0, held, 1000));
+    ASSERT_EQ(held.cols, ScanSource::maxChunkPoints);
+    const cv::Mat copy = held.clone();
+    const ScanReadout rest = readOpenScan(reader, 0);
+    EXPECT_EQ(rest.chunkColumns, (std::vector<int>{ScanSource::maxChunkPoints - 1, 2}));
+    EXPECT_TRUE(pointsInOrder(rest.points, std::size_t(ScanSource::maxChunkPoints)));
+    EXPECT_EQ(cv::norm(held, copy, cv::NORM_INF), 0.0);
+
+    // Read as the engine reads, into one matrix it lets go of (the last full chunk is then
+    // filled again): every point, in order.
+    reader.rewindPoints();
+    const ScanReadout read = readOpenScan(reader, 0);
+    EXPECT_EQ(read.chunkColumns,
+              (std::vector<int>{ScanSource::maxChunkPoints, ScanSource::maxChunkPoints - 1, 2}));
     ASSERT_EQ(read.points.size(), valid);
-    EXPECT_EQ(read.points.back(), cv::Vec3d(double(valid - 1), 1, 2));
+    EXPECT_TRUE(pointsInOrder(read.points, 0));
 }
