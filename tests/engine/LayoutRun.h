@@ -82,10 +82,11 @@ public:
     QString outputPath(const QString& name) const { return QDir(outputFolder()).filePath(name); }
     QString outputFolder() const { return QFileInfo(job.outputFile).absolutePath(); }
 
+    // Hidden ones too: the layout's staging folder is one.
     QStringList outputFiles() const
     {
         return QDir(outputFolder())
-            .entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+            .entryList(QDir::Files | QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
     }
 
     // Every file the run wrote, by name, with its bytes.
