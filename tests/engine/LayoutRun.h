@@ -77,7 +77,7 @@ public:
         return accepted;
     }
 
-    bool succeeded() const { return !creator.failed && !creator.stopRequested; }
+    bool succeeded() const { return !creator.failed && !creator.interrupted; }
 
     QString outputPath(const QString& name) const { return QDir(outputFolder()).filePath(name); }
     QString outputFolder() const { return QFileInfo(job.outputFile).absolutePath(); }
@@ -96,6 +96,19 @@ public:
         for (const QString& name : QDir(outputFolder()).entryList(QDir::Files))
             files[name] = readFile(outputPath(name));
         return files;
+    }
+
+    // Everything in the output folder, hidden entries too: files with their bytes, folders
+    // as "<folder>".
+    std::map<QString, QByteArray> outputState() const
+    {
+        std::map<QString, QByteArray> state;
+        const QDir dir(outputFolder());
+        for (const QFileInfo& entry : dir.entryInfoList(QDir::AllEntries | QDir::Hidden |
+                                                        QDir::System | QDir::NoDotAndDotDot))
+            state[entry.fileName()] =
+                entry.isDir() ? QByteArray("<folder>") : readFile(entry.absoluteFilePath());
+        return state;
     }
 
     QImage image(const QString& name) const { return QImage(outputPath(name)); }

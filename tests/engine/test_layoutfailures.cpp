@@ -27,6 +27,7 @@ void expectFailedWith(const LayoutRun& run, int code)
 {
     EXPECT_TRUE(run.creator.failed);
     EXPECT_FALSE(run.creator.stopRequested);
+    EXPECT_FALSE(run.creator.interrupted);
     EXPECT_EQ(run.creator.errorCode, code);
     EXPECT_EQ(run.creator.statusText(), "");
     EXPECT_EQ(run.creator.progressDone, 0.0f);
@@ -57,7 +58,8 @@ TEST(LayoutFailures, StopDuringTheScansLeavesNothingBehind)
             run.creator.requestStop();
     };
     ASSERT_TRUE(run.run());
-    EXPECT_TRUE(run.creator.stopRequested);
+    EXPECT_TRUE(run.creator.interrupted);
+    EXPECT_FALSE(run.creator.failed);
     EXPECT_TRUE(run.creator.finished);
     EXPECT_TRUE(run.outputFiles().isEmpty());
     EXPECT_TRUE(run.temporaryLeftovers().isEmpty());
@@ -111,6 +113,7 @@ TEST(LayoutFailures, StatusIsPolledAndStopIsRequestedFromAnotherThread)
     EXPECT_FALSE(seen.finished);
     EXPECT_FALSE(seen.stopRequested);
     EXPECT_TRUE(run.creator.stopRequested);
+    EXPECT_TRUE(run.creator.interrupted);
     EXPECT_TRUE(run.creator.finished);
     EXPECT_TRUE(run.outputFiles().isEmpty());
     EXPECT_TRUE(run.temporaryLeftovers().isEmpty());
