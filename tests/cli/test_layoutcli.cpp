@@ -573,6 +573,7 @@ TEST_F(LayoutCli, CtrlCLeavesTheFolderAsItWasOrTheLayoutComplete)
     const QByteArray out = process.readAllStandardOutput();
 
     ASSERT_EQ(process.exitStatus(), QProcess::NormalExit);
+    RecordProperty("exitCode", process.exitCode()); // which way it went, for the report
     EXPECT_TRUE(tempFolderIsEmpty());
     if (process.exitCode() == 130) {
         EXPECT_TRUE(err.contains("Computation interrupted!")) << err.toStdString();
