@@ -59,6 +59,8 @@ bool OutputCommit::begin(const QString& log, const QString& token)
 
 QString OutputCommit::stage(const QString& finalPath)
 {
+    if (!isOpen())
+        return {}; // nowhere to write: every writer fails on an empty path
     const QString final = QFileInfo(finalPath).absoluteFilePath();
     for (const Staged& f : files)
         if (f.final == final)

@@ -34,7 +34,8 @@ public:
     QString stagingFolder() const { return staging; }
 
     // Where the file that is to become finalPath (a file beside the log) is written until
-    // the commit. Calling it again for the same file gives the same path.
+    // the commit. Calling it again for the same file gives the same path. Empty when no
+    // staging folder is open.
     QString stage(const QString& finalPath);
     // True when a folder stands where the file is to go: the commit would fail, so the
     // writer may give up at once.
