@@ -133,6 +133,16 @@ The scan files may be damaged or incomplete.</source>
 
 Die Scan-Dateien sind möglicherweise beschädigt oder unvollständig.</translation>
     </message>
+    <message>
+        <source>Warning</source>
+        <translation>Warnung</translation>
+    </message>
+    <message>
+        <source>The layout is complete, but its overview pictures could not all be written:
+%1</source>
+        <translation>Das Layout ist vollständig, aber seine Übersichtsbilder konnten nicht alle geschrieben werden:
+%1</translation>
+    </message>
 </context>
 <context>
     <name>LayoutForm</name>

@@ -5,6 +5,7 @@
 #include "creator/ClippingDefaults.h"
 #include "creator/LayoutTask.h"
 #include "creator/ResultMessages.h"
+#include "engine/SessionFolders.h"
 #include "platform/AppFolders.h"
 #include "platform/AppPaths.h"
 #include "platform/InterruptHandler.h"
@@ -221,8 +222,10 @@ int LayoutRunner::runJob()
         return badArguments(problem);
 
     // The per-user folders and the configuration file, so the user's preferences apply.
-    // The temporary folder is not emptied: a window may be computing in it.
+    // The temporary folder is not emptied: a window or another run may be computing in
+    // it. Only session folders of runs that no longer exist go (a run killed outright).
     ensureAppFolders(false);
+    removeAbandonedSessions(tempFolder());
     ConfigSettings config = defaultConfig();
     readConfig(configFilePath(), config);
 
@@ -279,12 +282,13 @@ int LayoutRunner::runJob()
     task->start();
     int signal = 0;
     while (!task->wait(pollMilliseconds)) {
-        if (!signal)
+        if (!signal) {
             signal = interrupt();
-        // setup clears the flag, so a request made before it would be lost: keep asking
-        // until the engine has finished.
-        if (signal && !task->creator.finished)
-            task->creator.requestStop();
+            // One request reaches the run, also before the engine has set it up; after
+            // the engine's last checkpoint it changes nothing and the layout is completed.
+            if (signal)
+                task->requestStop();
+        }
         const StatusSnapshot status = task->creator.snapshot();
         showEngineLines(false);
         progress->update(status.statusText, status.progressDone, status.progressTotal);
@@ -292,8 +296,10 @@ int LayoutRunner::runJob()
     showEngineLines(true);
     progress->finish();
 
+    // What the engine did decides: a Ctrl+C that came too late to stop it is no
+    // interruption, and the run is reported as the success it is.
     const StatusSnapshot status = task->creator.snapshot();
-    if (status.stopRequested)
+    if (status.interrupted)
         return interrupted(signal ? signal : SIGINT);
     if (status.failed) {
         QString message = layoutResultMessage(false, true, status.errorCode);
@@ -309,6 +315,8 @@ int LayoutRunner::runJob()
     *results << "  " << tiles << (tiles == 1 ? " tile of " : " tiles of ") << creator.tileSize
              << " m, thumbnail " << text(QFileInfo(creator.thumbnailPath()).fileName())
              << std::endl;
+    if (!task->missingOverviewPictures().isEmpty())
+        err << text(overviewPicturesWarning(task->missingOverviewPictures())) << std::endl;
     if (options.verbose) {
         const double seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();

@@ -38,9 +38,15 @@ QString importFilter()
 
 } // namespace
 
-bool fitsLatin1(const QString& text) { return isLatin1Text(text); }
+bool fitsLatin1(const QString& text)
+{
+    return isLatin1Text(text);
+}
 
-bool rieglPathSupported(const QString& path) { return !rieglProjectPathRefused(path); }
+bool rieglPathSupported(const QString& path)
+{
+    return !rieglProjectPathRefused(path);
+}
 
 QString defaultLogFileName(std::uint32_t view)
 {
@@ -357,9 +363,10 @@ void Layout::setNewLowerUpper()
     if (task.isRunning())
         return;
     // Without a checked scan the planes are -1 and 1.
-    const ClipPlanes planes = onScanChange() ? defaultClipPlanes(*task.reader, scanSelection,
-                                                                 checkedView(), config.scannerDomain)
-                                             : ClipPlanes{};
+    const ClipPlanes planes =
+        onScanChange()
+            ? defaultClipPlanes(*task.reader, scanSelection, checkedView(), config.scannerDomain)
+            : ClipPlanes{};
     // Whole metres in plain digits, also for georeferenced depths beyond the int range.
     const QString lower = QString::number(planes.low, 'f', 0);
     const QString upper = QString::number(planes.high, 'f', 0);
@@ -437,8 +444,7 @@ void Layout::onStartStop()
         return;
     }
     if (task.isRunning()) {
-        stopPressed = true;
-        task.creator.requestStop();
+        task.requestStop(); // once is enough; the report comes from what the engine did
         return;
     }
     if (listing)
@@ -464,7 +470,6 @@ void Layout::onStartStop()
 
     for (QGroupBox* step : {ui->step1, ui->step2, ui->step3, ui->step4, ui->step5})
         step->setEnabled(false);
-    stopPressed = false;
     task.mode = ComputeLayout;
     task.job = job;
     task.start(QThread::InheritPriority);
@@ -476,10 +481,6 @@ void Layout::onStartStop()
 void Layout::updateProcess()
 {
     if (task.isRunning()) {
-        // The engine clears the stop flag when it sets up a run; a Stop pressed just before
-        // that would be lost without asking again.
-        if (stopPressed)
-            task.creator.requestStop();
         ui->sl_compstatus->setText(QString::fromStdString(task.creator.statusText()));
         const double total = task.creator.progressTotal;
         const double percent = std::trunc(double(task.creator.progressDone) / total * 100.0);
@@ -494,7 +495,9 @@ void Layout::updateProcess()
 
 void Layout::reportOutcome()
 {
-    if (task.creator.stopRequested) {
+    // Only what the engine did counts: a Stop pressed after its last checkpoint found the
+    // layout completed, and it is reported so.
+    if (task.creator.interrupted) {
         UserDialogs::message(this,
                              QCoreApplication::translate("Layout", "Computation interrupted!"));
     } else if (task.creator.failed) {
@@ -505,6 +508,9 @@ void Layout::reportOutcome()
     } else {
         UserDialogs::information(this, QCoreApplication::translate("Layout", "Information"),
                                  QCoreApplication::translate("Layout", "Computation successful!"));
+        if (!task.missingOverviewPictures().isEmpty())
+            UserDialogs::information(this, QCoreApplication::translate("Layout", "Warning"),
+                                     overviewPicturesWarning(task.missingOverviewPictures()));
     }
 }
 
@@ -518,7 +524,6 @@ void Layout::resetPanel()
     for (QGroupBox* step : {ui->step1, ui->step2, ui->step3, ui->step4, ui->step5})
         step->setEnabled(true);
     ui->b_batch->setEnabled(batchList != nullptr);
-    stopPressed = false;
 }
 
 void Layout::onAddBatch()

@@ -114,7 +114,6 @@ private:
 
     bool listing = false;          // a listing waits for the task
     bool listingAbandoned = false; // the window closed while it waited
-    bool stopPressed = false;      // Stop was pressed during the current computation
 };
 
 } // namespace orthaven

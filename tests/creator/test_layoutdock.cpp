@@ -36,7 +36,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <functional>
+#include <mutex>
 #include <thread>
 
 using namespace orthaven;
@@ -616,6 +618,60 @@ TEST_F(Dock, StopEndsTheRunAsInterrupted)
     EXPECT_TRUE(tempFolderIsEmpty());
 }
 
+TEST_F(Dock, AStopThatComesAfterTheLastCheckpointFindsTheLayoutDone)
+{
+    makeDock();
+    const QString log = prepareRun();
+    // The run is held at its last checkpoint (after the log) while Stop is pressed.
+    std::mutex lock;
+    std::condition_variable changed;
+    bool atLast = false;
+    bool released = false;
+    LayoutCreator& engine = dock->layoutTask().creator;
+    engine.setCheckpointObserver([&] {
+        if (engine.statusText() != "Write Log File")
+            return;
+        std::unique_lock<std::mutex> guard(lock);
+        atLast = true;
+        changed.wait(guard, [&released] { return released; });
+    });
+    click("b_start");
+    ASSERT_TRUE(waitUntil([&] {
+        const std::lock_guard<std::mutex> guard(lock);
+        return atLast;
+    }));
+    click("b_start"); // Stop
+    {
+        const std::lock_guard<std::mutex> guard(lock);
+        released = true;
+    }
+    changed.notify_all();
+
+    ASSERT_TRUE(waitForMessage());
+    EXPECT_EQ(UserDialogs::shownTexts(), QStringList{"Computation successful!"});
+    expectResetPanel();
+    EXPECT_TRUE(LogReader(log).ok());
+    EXPECT_FALSE(QImage(outFolder() + "/site_overview_scan_positions.png").isNull())
+        << "the overview pictures are drawn";
+}
+
+TEST_F(Dock, AnOverviewPictureThatCannotBeWrittenIsAWarningBesideTheSuccess)
+{
+    makeDock();
+    prepareRun();
+    const QString sheet = outFolder() + "/site_overview_scan_positions.png";
+    ASSERT_TRUE(QDir().mkpath(sheet)); // a folder stands where the sheet goes
+    click("b_start");
+    ASSERT_TRUE(waitForMessage());
+    const QList<ShownMessage> shown = UserDialogs::shownMessages();
+    ASSERT_EQ(shown.size(), 2);
+    EXPECT_EQ(shown[0].text, "Computation successful!");
+    EXPECT_EQ(shown[1].title, "Warning");
+    EXPECT_EQ(shown[1].text, overviewPicturesWarning({sheet}));
+    EXPECT_TRUE(shown[1].text.contains(QDir::toNativeSeparators(sheet)));
+    expectResetPanel();
+}
+
 TEST_F(Dock, FailedRunsAreReportedByTheirCode)
 {
     struct Case
@@ -632,8 +688,7 @@ TEST_F(Dock, FailedRunsAreReportedByTheirCode)
          "Not enougth data in the choosen area!\nIncrease Crop size or use more Scans!"},
         {"a tile size the engine cannot cut", 15, "-10", "10", false,
          resultCodeMessage(InvalidSettings)},
-        {"a log path taken by a folder", 20, "-10", "10", true,
-         resultCodeMessage(LogFileAccess)},
+        {"a log path taken by a folder", 20, "-10", "10", true, resultCodeMessage(LogFileAccess)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -768,6 +823,8 @@ TEST_F(Dock, SpeaksGermanWithTheGermanTranslation)
     w<QLineEdit>("e_upper")->setText(textOf("e_lower"));
     click("b_start");
     EXPECT_EQ(UserDialogs::shownTexts(), QStringList{"Bitte geben Sie gültige Schnittebenen an!"});
+    EXPECT_TRUE(overviewPicturesWarning({"plan.png"}).startsWith("Das Layout ist vollständig"))
+        << overviewPicturesWarning({"plan.png"}).toStdString();
 }
 
 TEST(DockRules, RieglProjectPathsMustBeLatin1)

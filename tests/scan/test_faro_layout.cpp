@@ -86,7 +86,7 @@ LayoutResult layOut(ScanSource& reader, std::uint32_t view)
         creator.layout();
         result.lines = capture.lines();
     }
-    result.succeeded = !creator.failed && !creator.stopRequested;
+    result.succeeded = !creator.failed && !creator.interrupted;
     result.scansUsed = creator.scanList;
     for (const QString& name : QDir(out.path()).entryList(QDir::Files)) {
         result.files[name] = readFile(out.filePath(name));
