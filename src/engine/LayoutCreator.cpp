@@ -255,6 +255,15 @@ void LayoutCreator::runStages()
         std::cout << "Layoutcreator::layout unsucessful" << std::endl;
 }
 
+bool LayoutCreator::readerFailedSince(int errorsBefore)
+{
+    if (scanSource->errorCount() == errorsBefore)
+        return false;
+    std::cout << "ERROR: reading the scans failed: " << scanSource->lastError() << std::endl;
+    reportFailure(ScanSourceError);
+    return true;
+}
+
 bool LayoutCreator::computeRawTiles()
 {
     TimerStack& timers = TimerStack::instance();
@@ -271,6 +280,7 @@ bool LayoutCreator::computeRawTiles()
     rasterizer = std::make_unique<RawTileRasterizer>(*rawTiles, settings);
 
     const int count = scanSource->scanCount();
+    const int readerErrors = scanSource->errorCount();
     int selected = 0;
     for (int i = 0; i < count; ++i)
         selected += bitSet(scanList, i) ? 1 : 0;
@@ -289,6 +299,12 @@ bool LayoutCreator::computeRawTiles()
         const bool opened = scanSource->openScan(i);
         if (opened)
             scanSource->scanPose(i, pose);
+        if (readerFailedSince(readerErrors)) {
+            scanSource->closeScan(i);
+            timers.discard();
+            timers.discard();
+            break;
+        }
         const cv::Mat P = opened ? usablePose(pose) : cv::Mat();
         if (P.empty()) {
             // A scan that cannot be read (or placed) is left out and not listed as used.
@@ -324,6 +340,10 @@ bool LayoutCreator::computeRawTiles()
         }
         scanSource->rewindPoints();
         scanSource->closeScan(i);
+        if (readerFailedSince(readerErrors)) {
+            timers.discard();
+            break;
+        }
         ++k;
         std::cout << "Number of Points = " << points << std::endl;
         timers.printElapsed("Time Scan = ");
@@ -551,11 +571,14 @@ bool LayoutCreator::writeLogFile()
     content.baseName = baseName;
     content.imageType = imageType;
     const int count = scanSource->scanCount();
+    const int readerErrors = scanSource->errorCount();
     for (int i = 0; i < count; ++i) {
         cv::Mat pose;
         scanSource->scanPose(i, pose);
         content.scanPoses.push_back(usablePose(pose)); // no usable pose: written as identity
     }
+    if (readerFailedSince(readerErrors))
+        return false;
     content.tileCorners = tileCorners;
     content.tileUsed = tileUsed;
     content.usedScans = QBitArray(count);
