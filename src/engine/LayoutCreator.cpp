@@ -228,8 +228,8 @@ void LayoutCreator::layout()
         std::cout << "ERROR: out of memory" << std::endl;
         reportFailure(NotEnoughMemory);
     } catch (const std::exception& e) {
-        // A vendor library's error (the FARO COM error among them) ends the run here, so
-        // the temporary files are still cleaned below.
+        // Readers catch their own errors at ScanSource's doors; whatever else escapes a
+        // stage ends the run here, so the temporary files are still cleaned below.
         std::cout << "ERROR: reading the scans failed: " << e.what() << std::endl;
         reportFailure(ScanSourceError);
     } catch (...) {

@@ -14,8 +14,8 @@ ScanSourceFaro::ScanSourceFaro() : ScanSourceFaro(createFaroLibrary()) {}
 ScanSourceFaro::ScanSourceFaro(std::unique_ptr<FaroLibrary> faroLibrary)
     : library(std::move(faroLibrary))
 {
-    // Every later call raises FaroComError (E_POINTER); the task reports it when it lists
-    // the scans, so the program goes on without the workspace.
+    // Every later call raises FaroComError (E_POINTER), which fails the listing of the
+    // scans, so the program goes on without the workspace.
     if (!library)
         std::cout << "FARO library could not be created" << std::endl;
 }
