@@ -65,9 +65,13 @@ Bitte verschieben Sie Ihr Projekt in einen Pfad, der nur ASCII-Zeichen enthält!
     </message>
     <message>
         <source>The chosen files could not be read!
-Please choose PTX, PTG, FARO or Riegl scan files.</source>
+Please choose %1 scan files.</source>
         <translation>Die gewählten Dateien konnten nicht gelesen werden!
-Bitte wählen Sie PTX-, PTG-, FARO- oder Riegl-Scandateien.</translation>
+Bitte wählen Sie Scandateien im Format %1.</translation>
+    </message>
+    <message>
+        <source>%1 or %2</source>
+        <translation>%1 oder %2</translation>
     </message>
     <message>
         <source>Scanning input files ...</source>

@@ -61,13 +61,6 @@ bool isNotable(const std::string& line)
            line.find("skipped") != std::string::npos;
 }
 
-QString lowerSuffix(const QString& path)
-{
-    const QString name = QFileInfo(path).fileName();
-    const int dot = name.lastIndexOf(QLatin1Char('.'));
-    return dot < 0 ? QString() : name.mid(dot).toLower();
-}
-
 } // namespace
 
 LayoutRunner::LayoutRunner(const CommandLine& options, std::ostream& out, std::ostream& err,
@@ -207,15 +200,18 @@ int LayoutRunner::runJob()
                 QStringLiteral("no such scan file: %1").arg(QDir::toNativeSeparators(file)));
         inputs.append(QDir::toNativeSeparators(info.absoluteFilePath()));
     }
-    if (!createScanSource(inputs.first()))
+    const ScanFormat* format = scanFormatFor(inputs.first());
+    if (!format)
         return badArguments(QStringLiteral("no reader for %1 (files this program reads: %2)")
                                 .arg(QDir::toNativeSeparators(options.inputFiles.first()),
                                      supportedScanExtensions().join(QStringLiteral(", "))));
     for (const QString& file : std::as_const(inputs)) {
-        if (lowerSuffix(file) != lowerSuffix(inputs.first()))
+        if (scanFormatFor(file) != format)
             return badArguments(
                 QStringLiteral("all scan files must be of one format: %1 and %2")
                     .arg(QFileInfo(inputs.first()).fileName(), QFileInfo(file).fileName()));
+        if (const char* why = scanPathRefusal(file))
+            return badArguments(QString::fromLatin1(why));
     }
     QString problem;
     if (!options.list && !checkOutputFile(problem))
@@ -233,8 +229,11 @@ int LayoutRunner::runJob()
     if (listed != Success)
         return listed;
     if (options.list) {
-        printList();
-        return Success;
+        if (printList())
+            return Success;
+        err << "orthaven-layout: could not list the scans of "
+            << nativePath(options.inputFiles.join(QStringLiteral(", "))) << std::endl;
+        return Failed;
     }
 
     // Which scans, and the clipping planes between which their points are used.
@@ -365,12 +364,15 @@ int LayoutRunner::listScans()
     return Success;
 }
 
-void LayoutRunner::printList()
+bool LayoutRunner::printList()
 {
+    // Everything is asked for first: a list with a gap would read as a complete one.
     const ScanSource& reader = *task->reader;
+    const int errorsBefore = reader.errorCount();
     QStringList names;
     reader.scanNames(names);
-    for (int i = 0; i < reader.scanCount(); ++i) {
+    std::vector<std::string> positions;
+    for (int i = 0; i < reader.scanCount() && reader.errorCount() == errorsBefore; ++i) {
         cv::Mat pose;
         reader.scanPose(i, pose);
         std::string position = "? ? ?";
@@ -378,10 +380,16 @@ void LayoutRunner::printList()
             position = millimetres(pose.at<double>(0, 3)) + " " +
                        millimetres(pose.at<double>(1, 3)) + " " +
                        millimetres(pose.at<double>(2, 3));
+        positions.push_back(position);
+    }
+    if (reader.errorCount() != errorsBefore)
+        return false;
+    for (int i = 0; i < int(positions.size()); ++i) {
         *results << i << '\t' << (i < names.size() ? text(names[i]) : std::string()) << '\t'
-                 << position << '\n';
+                 << positions[std::size_t(i)] << '\n';
     }
     results->flush();
+    return true;
 }
 
 } // namespace orthaven

@@ -7,6 +7,7 @@
 #include "engine/LayoutCreator.h"
 #include "engine/StatusReporter.h"
 #include "platform/AppPaths.h"
+#include "scan/ScanSourceFactory.h"
 #include "scan/riegl/RieglPath.h"
 #include "uikit/UserDialogs.h"
 
@@ -30,10 +31,25 @@ namespace orthaven {
 
 namespace {
 
-QString importFilter()
+// Why none of the chosen files can be read at all, or an empty text.
+QString refusalOf(const QStringList& paths)
 {
-    return QStringLiteral("All supported (*.ptx *.fws *.rsp *.ptg );; PTX(*.ptx);; FARO(*.fws);; "
-                          "Riegl(V-Line) (*.rsp);; Leica(*.ptg)");
+    for (const QString& path : paths) {
+        if (const char* why = scanPathRefusal(path))
+            return QCoreApplication::translate("Layout", why);
+    }
+    return {};
+}
+
+// "PTX, FARO, Riegl or PTG": every format of the reader table.
+QString formatList()
+{
+    QStringList names = scanFormatNames();
+    if (names.size() < 2)
+        return names.join(QString());
+    const QString last = names.takeLast();
+    return QCoreApplication::translate("Layout", "%1 or %2")
+        .arg(names.join(QStringLiteral(", ")), last);
 }
 
 } // namespace
@@ -41,11 +57,6 @@ QString importFilter()
 bool fitsLatin1(const QString& text)
 {
     return isLatin1Text(text);
-}
-
-bool rieglPathSupported(const QString& path)
-{
-    return !rieglProjectPathRefused(path);
 }
 
 QString defaultLogFileName(std::uint32_t view)
@@ -190,7 +201,7 @@ void Layout::onChooseImport()
     if (isBusy())
         return;
     const QStringList chosen = UserDialogs::openFileNames(
-        this, QCoreApplication::translate("Layout", "Open"), QString(), importFilter());
+        this, QCoreApplication::translate("Layout", "Open"), QString(), scanFileFilter());
     if (chosen.isEmpty())
         return;
 
@@ -209,23 +220,16 @@ void Layout::onChooseImport()
         ui->l_ws->setText(shownBefore);
         if (listingAbandoned)
             return;
-        // A Riegl project in such a path cannot be opened at all, so that message also
-        // explains a listing that failed.
-        const bool rieglRefused =
-            outcome == Listing::RieglPathRefused ||
-            std::any_of(chosen.cbegin(), chosen.cend(),
-                        [](const QString& path) { return !rieglPathSupported(path); });
-        if (rieglRefused)
-            UserDialogs::message(
-                this, QCoreApplication::translate(
-                          "Layout", "The Riegl API doesn't support a file path with non ASCII "
-                                    "letters yet.\nPlease move your project to a different path "
-                                    "with ASCII letters in the path only!"));
+        // A file in such a path cannot be opened at all, so its message also explains a
+        // listing that failed.
+        const QString refusal = refusalOf(chosen);
+        if (!refusal.isEmpty())
+            UserDialogs::message(this, refusal);
         else
             UserDialogs::message(
                 this, QCoreApplication::translate("Layout", "The chosen files could not be read!\n"
-                                                            "Please choose PTX, PTG, FARO or Riegl "
-                                                            "scan files."));
+                                                            "Please choose %1 scan files.")
+                          .arg(formatList()));
         return;
     }
     readerBefore.reset();
@@ -265,11 +269,9 @@ Layout::Listing Layout::listScans()
         hideProgressWindow();
         return Listing::Failed;
     }
-    for (const QString& path : std::as_const(inputPaths)) {
-        if (!rieglPathSupported(path)) {
-            hideProgressWindow();
-            return Listing::RieglPathRefused;
-        }
+    if (!refusalOf(inputPaths).isEmpty()) {
+        hideProgressWindow();
+        return Listing::PathRefused;
     }
 
     fillScanList(names);

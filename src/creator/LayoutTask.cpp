@@ -5,7 +5,6 @@
 #include "platform/AppPaths.h"
 #include "scan/ScanSourceFactory.h"
 
-#include <exception>
 #include <iostream>
 
 namespace orthaven {
@@ -59,8 +58,9 @@ bool LayoutTask::createReader()
     if (job.inputFiles.isEmpty())
         return false;
     const QString first = job.inputFiles.first();
-    if (first.toLower().endsWith(QLatin1String(".fws")))
-        std::cout << "Faro File ..... " << std::endl;
+    const ScanFormat* format = scanFormatFor(first);
+    if (format && format->createLine)
+        std::cout << format->createLine << std::endl;
     reader = createScanSource(first);
     return reader != nullptr;
 }
@@ -107,18 +107,11 @@ void LayoutTask::run()
     }
 }
 
-// Opening the input files may meet a vendor library's error; it ends the listing as a
-// failure instead of ending the program.
+// A vendor library's error while the files are opened is a failed listing (the reader
+// prints it), not the end of the program.
 bool LayoutTask::fetch()
 {
-    try {
-        return reader->fetchFiles(job.inputFiles);
-    } catch (const std::exception& e) {
-        std::cout << "Task ERROR: could not read the scans: " << e.what() << std::endl;
-    } catch (...) {
-        std::cout << "Task ERROR: could not read the scans" << std::endl;
-    }
-    return false;
+    return reader->fetchFiles(job.inputFiles);
 }
 
 void LayoutTask::compute()
@@ -140,11 +133,7 @@ void LayoutTask::drawOverviewPictures()
     inputs.usedFlags = creator.scanList;
     inputs.invertColor = job.invertColor;
     inputs.config = config;
-    try {
-        reader->scanNames(inputs.scanNames);
-    } catch (...) {
-        inputs.scanNames.clear(); // the markers are then labelled by index
-    }
+    reader->scanNames(inputs.scanNames); // none when it fails: markers are labelled by index
     const AxisLabels labels = axisLabelsFor(job.view);
     // The engine names the log after the output file's base name (site.final.log gives
     // site.log): read the file it really wrote.

@@ -246,8 +246,8 @@ void LayoutCreator::layout()
         std::cout << "ERROR: out of memory" << std::endl;
         reportFailure(NotEnoughMemory);
     } catch (const std::exception& e) {
-        // A vendor library's error (the FARO COM error among them) ends the run here, so
-        // the temporary files are still cleaned below.
+        // Readers catch their own errors at ScanSource's doors; whatever else escapes a
+        // stage ends the run here, so the temporary files are still cleaned below.
         std::cout << "ERROR: reading the scans failed: " << e.what() << std::endl;
         reportFailure(ScanSourceError);
     } catch (...) {
@@ -298,6 +298,15 @@ bool LayoutCreator::commitOutput()
     return false;
 }
 
+bool LayoutCreator::readerFailedSince(int errorsBefore)
+{
+    if (scanSource->errorCount() == errorsBefore)
+        return false;
+    std::cout << "ERROR: reading the scans failed: " << scanSource->lastError() << std::endl;
+    reportFailure(ScanSourceError);
+    return true;
+}
+
 bool LayoutCreator::computeRawTiles()
 {
     TimerStack& timers = TimerStack::instance();
@@ -314,6 +323,7 @@ bool LayoutCreator::computeRawTiles()
     rasterizer = std::make_unique<RawTileRasterizer>(*rawTiles, settings, &stopRequested);
 
     const int count = scanSource->scanCount();
+    const int readerErrors = scanSource->errorCount();
     int selected = 0;
     for (int i = 0; i < count; ++i)
         selected += bitSet(scanList, i) ? 1 : 0;
@@ -334,6 +344,12 @@ bool LayoutCreator::computeRawTiles()
         const bool opened = scanSource->openScan(i);
         if (opened)
             scanSource->scanPose(i, pose);
+        if (readerFailedSince(readerErrors)) {
+            scanSource->closeScan(i);
+            timers.discard();
+            timers.discard();
+            break;
+        }
         const cv::Mat P = opened ? usablePose(pose) : cv::Mat();
         if (P.empty()) {
             // A scan that cannot be read (or placed) is left out and not listed as used.
@@ -369,6 +385,10 @@ bool LayoutCreator::computeRawTiles()
         }
         scanSource->rewindPoints();
         scanSource->closeScan(i);
+        if (readerFailedSince(readerErrors)) {
+            timers.discard();
+            break;
+        }
         ++k;
         std::cout << "Number of Points = " << points << std::endl;
         timers.printElapsed("Time Scan = ");
@@ -610,11 +630,14 @@ bool LayoutCreator::writeLogFile()
     content.baseName = baseName;
     content.imageType = imageType;
     const int count = scanSource->scanCount();
+    const int readerErrors = scanSource->errorCount();
     for (int i = 0; i < count; ++i) {
         cv::Mat pose;
         scanSource->scanPose(i, pose);
         content.scanPoses.push_back(usablePose(pose)); // no usable pose: written as identity
     }
+    if (readerFailedSince(readerErrors))
+        return false;
     content.tileCorners = tileCorners;
     content.tileUsed = tileUsed;
     content.usedScans = QBitArray(count);

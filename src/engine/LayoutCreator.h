@@ -131,6 +131,9 @@ private:
     int outputTilePixels() const; // m
     void runStages();
     QString sessionPath(const QString& name) const;
+    // Whether the scan source caught an error since it had counted errorsBefore; such an
+    // error fails the run (ScanSourceError), since a scan would be missing from the layout.
+    bool readerFailedSince(int errorsBefore);
 
     ScanSource* scanSource = nullptr;
     ImageCache imageCache;

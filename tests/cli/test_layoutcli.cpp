@@ -453,6 +453,8 @@ TEST_F(LayoutCli, BadArgumentsAreRefusedWithExitCodeTwo)
     const QString otherFormat = writeFile(appData.path() + "/b.ptg", "PTG");
     const QString folderNamedLog = appData.path() + "/old.log";
     QDir().mkpath(folderNamedLog);
+    const QString rieglProject =
+        writeFile(appData.path() + QString::fromUtf8("/Проект/site.rsp"), "<project/>");
     const struct
     {
         QStringList arguments;
@@ -466,6 +468,7 @@ TEST_F(LayoutCli, BadArgumentsAreRefusedWithExitCodeTwo)
         {{appData.path() + "/missing.ptx"}, "no such scan file"},
         {{garbage}, "no reader for"},
         {{scans, otherFormat}, "all scan files must be of one format"},
+        {{rieglProject}, "The Riegl API doesn't support a file path with non ASCII letters"},
         {{"--out", blocker + "/plan.log", scans}, "cannot create the output folder"},
         {{"--out", folderNamedLog, scans}, "--out names a folder"},
         {{"--out", appData.path() + "/.log", scans}, "the output file needs a name"},
@@ -510,6 +513,61 @@ TEST_F(LayoutCli, FailuresExitWithOneAndTheResultMessage)
     EXPECT_TRUE(run.err.contains("could not read any scan from")) << run.err.toStdString();
     EXPECT_TRUE(run.err.contains("PTX header")) << run.err.toStdString();
     EXPECT_FALSE(QFileInfo::exists(outPath("broken.log")));
+}
+
+TEST_F(LayoutCli, AScanLibraryErrorFailsWithOneNeverACrash)
+{
+    // A FARO workspace of two stations whose library fails on one call of the second scan.
+    QTemporaryDir faro;
+    GenScanOptions options;
+    options.outputFolder = faro.path();
+    options.format = QStringLiteral("fws");
+    options.stations = 2;
+    options.pointsPerColumn = 40;
+    options.columns = 80;
+    GenScanJob generated(options);
+    ASSERT_TRUE(generated.run()) << generated.errorText().toStdString();
+    const QString workspace = generated.files().first();
+    const QByteArray text = readFile(workspace);
+    ASSERT_TRUE(text.contains("name = scan_001\n"));
+
+    struct Case
+    {
+        const char* call;
+        bool listFails;   // --list asks for names and positions
+        bool layoutFails; // a layout for positions and points (names only label the sheet)
+        const char* door; // the start of the reader's error line, after "ScanSource::"
+    };
+    const Case cases[] = {
+        {"name", true, false, "scanNames failed"},
+        {"position", true, true, "scanPose failed for scan 1"},
+        {"points", false, true, "readPoints failed for scan 1"},
+    };
+    const QString runFailed =
+        "Could not read the scans!\n\nThe scan files may be damaged or incomplete.";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.call);
+        const QByteArray failure = QByteArray("fail = ") + c.call + " 0x80004005\n";
+        writeFile(workspace,
+                  QByteArray(text).replace("name = scan_001\n", "name = scan_001\n" + failure));
+        const QString line = "ScanSource::" + QString::fromLatin1(c.door) +
+                             ": FARO library error 0x80004005 in interface {";
+
+        const ProgramRun list = runLayout({"--list", workspace});
+        EXPECT_FALSE(list.crashed);
+        EXPECT_EQ(list.exitCode, c.listFails ? 1 : 0) << list.err.toStdString();
+        EXPECT_EQ(list.err.contains(line), c.listFails) << list.err.toStdString();
+        EXPECT_EQ(list.out.isEmpty(), c.listFails) << "no list with a gap";
+
+        const QString log = outPath(QString::fromLatin1(c.call) + ".log");
+        const ProgramRun layout = runLayout({"--out", log, workspace});
+        EXPECT_FALSE(layout.crashed);
+        EXPECT_EQ(layout.exitCode, c.layoutFails ? 1 : 0) << layout.err.toStdString();
+        EXPECT_TRUE(layout.err.contains(line)) << layout.err.toStdString();
+        EXPECT_EQ(layout.err.contains(runFailed), c.layoutFails) << layout.err.toStdString();
+        EXPECT_EQ(QFileInfo::exists(log), !c.layoutFails);
+        EXPECT_TRUE(tempFolderIsEmpty());
+    }
 }
 
 TEST_F(LayoutCli, AnOverviewPictureThatCannotBeWrittenIsAWarningAndTheOlderLayoutGoesWhole)

@@ -71,10 +71,9 @@ struct TaskFixture : ::testing::Test
     }
 };
 
-class ThrowingSource : public ScanSource
+class ThrowingSource : public FakeScanSource
 {
-public:
-    bool fetchFiles(const QStringList&) override { throw std::runtime_error("library refused"); }
+    bool findScans(const QStringList&) override { throw std::runtime_error("library refused"); }
 };
 
 } // namespace
@@ -168,7 +167,8 @@ TEST_F(TaskFixture, AScanLibraryErrorEndsTheListingNotTheProgram)
     task.start();
     task.wait();
     EXPECT_FALSE(task.result);
-    EXPECT_TRUE(out.lines().contains("Task ERROR: could not read the scans: library refused"));
+    EXPECT_TRUE(out.lines().contains("ScanSource::fetchFiles failed: library refused"));
+    EXPECT_EQ(task.reader->scanCount(), 0);
 }
 
 TEST_F(TaskFixture, AScanLibraryErrorDuringTheComputationFailsTheRunAndCleansUp)
