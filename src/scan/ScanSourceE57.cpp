@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstring>
 #include <limits>
 
@@ -22,7 +23,7 @@ std::string printable(const QString& path)
     return path.toStdString();
 }
 
-cv::Mat poseOf(const e57::Scan& scan)
+cv::Mat poseMatrix(const e57::Scan& scan)
 {
     std::array<double, 9> r;
     if (!e57::quaternionRotation(scan.rotation[0], scan.rotation[1], scan.rotation[2],
@@ -37,6 +38,17 @@ cv::Mat poseOf(const e57::Scan& scan)
     return pose;
 }
 
+// An 8-bit colour from a colour field's value: its place in the field's range (0 … 1 for
+// a float field that gives none).
+std::uint8_t colourByte(double value, double low, double high)
+{
+    if (!(high > low) || !(value > low))
+        return 0;
+    if (value >= high)
+        return 255;
+    return static_cast<std::uint8_t>(std::lround((value - low) / (high - low) * 255.0));
+}
+
 bool sameHeader(const e57::FileHeader& a, const e57::FileHeader& b)
 {
     return a.physicalLength == b.physicalLength && a.xmlPhysicalOffset == b.xmlPhysicalOffset &&
@@ -49,10 +61,10 @@ ScanSourceE57::ScanSourceE57() = default;
 
 ScanSourceE57::~ScanSourceE57() = default;
 
-bool ScanSourceE57::fetchFiles(const QStringList& inputs)
+bool ScanSourceE57::findScans(const QStringList& inputs)
 {
     if (currentScan != -1)
-        closeScan(currentScan);
+        close(currentScan);
     fileList = inputs;
     files.clear();
     scans.clear();
@@ -66,7 +78,7 @@ bool ScanSourceE57::fetchFiles(const QStringList& inputs)
         e57::PagedFile paged(std::size_t(64) << 10); // the XML section sits at the end
         std::vector<e57::Scan> found;
         std::string error;
-        std::vector<std::string> notes;
+        std::vector<e57::ListNote> notes;
         if (!paged.open(path)) {
             diag::error(where + paged.error());
             continue;
@@ -75,21 +87,22 @@ bool ScanSourceE57::fetchFiles(const QStringList& inputs)
             diag::error(where + error);
             continue;
         }
-        for (const std::string& note : notes)
-            diag::warning(where + note);
         diag::info(where + std::to_string(found.size()) + (found.size() == 1 ? " scan" : " scans"));
         const int fileIndex = int(files.size());
+        const int first = int(scans.size());
         files.push_back({path, paged.header()});
         for (std::size_t k = 0; k < found.size(); ++k) {
-            poses.push_back(poseOf(found[k]));
+            poses.push_back(poseMatrix(found[k]));
             scans.push_back({fileIndex, int(k), std::move(found[k])});
         }
+        for (const e57::ListNote& note : notes)
+            noteDamage(first + note.scan, where + note.text);
     }
     numScans = int(scans.size());
     return true;
 }
 
-void ScanSourceE57::scanNames(QStringList& names) const
+void ScanSourceE57::nameScans(QStringList& names) const
 {
     names.clear();
     QHash<QPair<int, QString>, int> uses;
@@ -109,19 +122,17 @@ void ScanSourceE57::scanNames(QStringList& names) const
     }
 }
 
-void ScanSourceE57::fail(const std::string& text)
+bool ScanSourceE57::poseOf(int i, cv::Mat& pose) const
 {
-    diag::error("E57 file " + printable(file ? file->path() : QString()) + ", scan " +
-                std::to_string(currentScan) + ": " + text);
-    readFailed = true;
+    return storedPose(poses, i, pose);
 }
 
-bool ScanSourceE57::openScan(int i)
+bool ScanSourceE57::open(int i)
 {
     if (i < 0 || i >= numScans)
         return false;
     if (currentScan != -1 && currentScan != i)
-        closeScan(currentScan);
+        close(currentScan);
 
     const ListedScan& listed = scans[std::size_t(i)];
     const ListedFile& source = files[std::size_t(listed.file)];
@@ -133,9 +144,6 @@ bool ScanSourceE57::openScan(int i)
     } else if (!sameHeader(file->header(), source.header)) {
         diag::error(where + "the file changed since it was listed");
         ready = false;
-    } else if (!reader.open(*file, listed.scan)) {
-        diag::error(where + "scan " + std::to_string(listed.indexInFile) + ": " + reader.error());
-        ready = false;
     }
     if (!ready) {
         // Nothing is open then, so isScanOpen does not claim a scan that cannot be read.
@@ -144,34 +152,33 @@ bool ScanSourceE57::openScan(int i)
         return false;
     }
     currentScan = i;
-    const std::size_t stage = std::size_t(batchRecords) + 2;
-    stageX.resize(stage);
-    stageY.resize(stage);
-    stageZ.resize(stage);
+    // The points are decoded from the first read on, with the channels it asks for.
+    reading = false;
     stageBegin = stageEnd = 0;
-    readFailed = false;
+    readProblem.clear();
     endReported = false;
     rewindPending = false;
     return true;
 }
 
-bool ScanSourceE57::closeScan(int i)
+bool ScanSourceE57::close(int i)
 {
     rewindPending = false;
     if (currentScan == -1 || i != currentScan)
         return true;
     file.reset();
+    reading = false;
     lastChunk.release();
     currentScan = -1;
     return true;
 }
 
-bool ScanSourceE57::isScanOpen(int i) const
+bool ScanSourceE57::isOpen(int i) const
 {
     return currentScan != -1 && i == currentScan;
 }
 
-bool ScanSourceE57::scanDimensions(int i, int& rows, int& columns)
+bool ScanSourceE57::dimensionsOf(int i, int& rows, int& columns)
 {
     rows = 0;
     columns = 0;
@@ -202,34 +209,60 @@ bool ScanSourceE57::restartIfPending(int i)
 {
     if (rewindPending) {
         rewindPending = false;
-        closeScan(i);
-        openScan(i);
+        close(i);
+        open(i);
     }
     return file && currentScan == i;
 }
 
+bool ScanSourceE57::startReading(const PointChannels& channels)
+{
+    const ListedScan& listed = scans[std::size_t(currentScan)];
+    if (!reader.open(*file, listed.scan, channels.intensity, channels.colour)) {
+        readProblem = "scan " + std::to_string(listed.indexInFile) + ": " + reader.error();
+        return false;
+    }
+    decoded.intensity = channels.intensity && reader.fields().intensity >= 0;
+    decoded.colour = channels.colour && reader.fields().colour[0] >= 0;
+    const std::size_t size = std::size_t(batchRecords) + 1;
+    for (std::size_t v = 0; v < ValueCount; ++v) {
+        const bool used =
+            v <= Z || (v == Intensity && decoded.intensity) || (v >= Red && decoded.colour);
+        stage[v].resize(used ? size : 0);
+    }
+    stageBegin = stageEnd = 0;
+    reading = true;
+    return true;
+}
+
 bool ScanSourceE57::refill()
 {
-    if (readFailed || reader.recordsLeft() == 0)
+    if (!readProblem.empty() || reader.recordsLeft() == 0)
         return false;
     // What is left (at most one point when called for) moves to the front.
     const std::int64_t left = staged();
-    for (std::int64_t k = 0; k < left; ++k) {
-        stageX[std::size_t(k)] = stageX[std::size_t(stageBegin + k)];
-        stageY[std::size_t(k)] = stageY[std::size_t(stageBegin + k)];
-        stageZ[std::size_t(k)] = stageZ[std::size_t(stageBegin + k)];
+    for (std::vector<double>& values : stage) {
+        for (std::int64_t k = 0; k < left && !values.empty(); ++k)
+            values[std::size_t(k)] = values[std::size_t(stageBegin + k)];
     }
     stageBegin = 0;
     stageEnd = left;
+    const auto at = [this](Value v) {
+        return stage[v].empty() ? nullptr : stage[v].data() + stageEnd;
+    };
     e57::PointReader::Output out;
-    out.x = stageX.data() + stageEnd;
-    out.y = stageY.data() + stageEnd;
-    out.z = stageZ.data() + stageEnd;
+    out.x = at(X);
+    out.y = at(Y);
+    out.z = at(Z);
+    out.intensity = at(Intensity);
+    out.colour[0] = at(Red);
+    out.colour[1] = at(Green);
+    out.colour[2] = at(Blue);
     const std::int64_t records = std::min<std::int64_t>(
-        {batchRecords, reader.recordsLeft(), std::int64_t(stageX.size()) - stageEnd});
+        {batchRecords, reader.recordsLeft(), std::int64_t(stage[X].size()) - stageEnd});
     const std::int64_t kept = reader.read(std::size_t(records), out);
     if (kept < 0) {
-        fail(reader.error());
+        readProblem = reader.error();
         return false;
     }
     stageEnd += kept;
@@ -242,43 +275,63 @@ void ScanSourceE57::reportScanEnd()
         return;
     endReported = true;
     if (reader.nonFiniteRecords() > 0) {
-        diag::warning("Scan " + std::to_string(currentScan) + ": skipped " +
-                      std::to_string(reader.nonFiniteRecords()) +
-                      " points whose coordinates are not finite");
+        noteDamage(currentScan, "Scan " + std::to_string(currentScan) + ": skipped " +
+                                    std::to_string(reader.nonFiniteRecords()) +
+                                    " points whose coordinates are not finite");
     }
 }
 
-bool ScanSourceE57::readPoints(int i, cv::Mat& chunk, int)
+ScanSource::ReadStep ScanSourceE57::readNext(const ReadRequest& request, ScanChunk& piece)
 {
-    if (!restartIfPending(i)) {
-        chunk = placeholderChunk();
-        return false;
-    }
+    if (!restartIfPending(request.scan))
+        return ReadStep::End;
+    const std::string where = "E57 file " + printable(file->path()) + ": ";
+    if (!reading && !startReading(request.channels))
+        return readError(request.scan, where + readProblem);
     const std::int64_t capacity =
         std::min<std::int64_t>(maxChunkPoints, staged() + reader.recordsLeft());
-    if (capacity < 2 || readFailed) {
+    if (capacity == 0) {
         reportScanEnd();
-        chunk = placeholderChunk();
-        return false;
+        return ReadStep::End;
     }
-    // The last full chunk is filled again when nobody but this reader and the matrix it is
-    // read into holds it (the engine reads into one matrix over and over): that spares a
-    // fresh allocation and its page faults. A caller that still holds a chunk gets a new one.
+    const bool withIntensity = decoded.intensity && request.channels.intensity;
+    const bool withColour = decoded.colour && request.channels.colour;
+
+    // The last full chunk is filled again when nobody but this reader holds it (the engine
+    // lets go of each chunk before it asks for the next): that spares a fresh allocation
+    // and its page faults. A chunk a caller still holds is never written again.
     cv::Mat points;
-    const bool reusable =
-        lastChunk.u && lastChunk.cols == capacity &&
-        (lastChunk.u->refcount == 1 || (chunk.u == lastChunk.u && lastChunk.u->refcount == 2));
-    if (reusable)
+    if (lastChunk.u && lastChunk.cols == capacity && lastChunk.u->refcount == 1)
         points = lastChunk;
     else
         points.create(4, int(capacity), CV_64F);
+    cv::Mat intensity;
+    cv::Mat colour;
+    if (withIntensity)
+        intensity.create(1, int(capacity), CV_32F);
+    if (withColour)
+        colour.create(3, int(capacity), CV_8U);
     double* const rows[3] = {points.ptr<double>(0), points.ptr<double>(1), points.ptr<double>(2)};
+    double low[3] = {0, 0, 0};
+    double high[3] = {1, 1, 1};
+    if (withColour) {
+        const e57::Scan& scan = scans[std::size_t(currentScan)].scan;
+        for (int c = 0; c < 3; ++c) {
+            const e57::Field& f = scan.points.fields[std::size_t(reader.fields().colour[c])];
+            if (!f.range(low[c], high[c])) {
+                low[c] = 0.0;
+                high[c] = 1.0;
+            }
+        }
+    }
+
     std::int64_t n = 0;
     while (n < capacity) {
         if (staged() == 0) {
             // While a whole batch fits, its points go straight into the chunk; the staging
-            // arrays take the batch that would overfill it.
-            if (capacity - n >= batchRecords && reader.recordsLeft() > 0 && !readFailed) {
+            // arrays take the batch that would overfill it, and the channels.
+            if (!decoded.intensity && !decoded.colour && capacity - n >= batchRecords &&
+                reader.recordsLeft() > 0 && readProblem.empty()) {
                 e57::PointReader::Output out;
                 out.x = rows[0] + n;
                 out.y = rows[1] + n;
@@ -286,7 +339,7 @@ bool ScanSourceE57::readPoints(int i, cv::Mat& chunk, int)
                 const std::int64_t kept =
                     reader.read(std::size_t(std::min(batchRecords, reader.recordsLeft())), out);
                 if (kept < 0) {
-                    fail(reader.error());
+                    readProblem = reader.error();
                     break;
                 }
                 n += kept;
@@ -298,58 +351,62 @@ bool ScanSourceE57::readPoints(int i, cv::Mat& chunk, int)
         }
         const std::int64_t take = std::min(staged(), capacity - n);
         const std::size_t from = std::size_t(stageBegin);
-        std::memcpy(rows[0] + n, stageX.data() + from, std::size_t(take) * sizeof(double));
-        std::memcpy(rows[1] + n, stageY.data() + from, std::size_t(take) * sizeof(double));
-        std::memcpy(rows[2] + n, stageZ.data() + from, std::size_t(take) * sizeof(double));
+        for (int c = 0; c < 3; ++c)
+            std::memcpy(rows[c] + n, stage[std::size_t(c)].data() + from,
+                        std::size_t(take) * sizeof(double));
+        if (withIntensity) {
+            float* to = intensity.ptr<float>(0) + n;
+            for (std::int64_t k = 0; k < take; ++k)
+                to[k] = float(stage[Intensity][from + std::size_t(k)]);
+        }
+        if (withColour) {
+            for (int c = 0; c < 3; ++c) {
+                std::uint8_t* to = colour.ptr<std::uint8_t>(c) + n;
+                const double* values = stage[Red + std::size_t(c)].data() + from;
+                for (std::int64_t k = 0; k < take; ++k)
+                    to[k] = colourByte(values[k], low[c], high[c]);
+            }
+        }
         stageBegin += take;
         n += take;
     }
-    // A full chunk must not leave a single point for the next call, which would be the
-    // end-of-scan placeholder: the point would be lost. Then this chunk gives one back.
+    if (!readProblem.empty())
+        return readError(request.scan, where + readProblem);
+    // After a full chunk, enough is decoded to tell whether a single point is left.
     if (n == capacity) {
         while (staged() < 2 && refill()) {
         }
-        if (staged() == 1 && reader.recordsLeft() == 0 && !readFailed && n > 2) {
-            if (stageBegin == 0) {
-                stageX[1] = stageX[0];
-                stageY[1] = stageY[0];
-                stageZ[1] = stageZ[0];
-                stageBegin = 1;
-                stageEnd = 2;
-            }
-            --n;
-            --stageBegin;
-            stageX[std::size_t(stageBegin)] = rows[0][n];
-            stageY[std::size_t(stageBegin)] = rows[1][n];
-            stageZ[std::size_t(stageBegin)] = rows[2][n];
-        }
+        if (!readProblem.empty())
+            return readError(request.scan, where + readProblem);
     }
     std::fill_n(points.ptr<double>(3), std::size_t(n), 1.0);
 
-    const bool more = !readFailed && (staged() > 0 || reader.recordsLeft() > 0);
-    if (!more)
+    const bool last = staged() == 0 && reader.recordsLeft() == 0;
+    if (last)
         reportScanEnd();
-    if (n < 2) {
-        chunk = placeholderChunk();
-        return false;
+    if (n > 0) {
+        if (n == capacity) {
+            lastChunk = points;
+            piece.points = points;
+        } else {
+            piece.points = points.colRange(0, int(n)).clone(); // points were left out
+        }
+        const auto cut = [n](const cv::Mat& m) {
+            return n == m.cols ? m : m.colRange(0, int(n)).clone();
+        };
+        if (withIntensity)
+            piece.intensity = cut(intensity);
+        if (withColour)
+            piece.colour = cut(colour);
     }
-    if (n == capacity) {
-        lastChunk = points;
-        chunk = points;
-    } else {
-        chunk = points.colRange(0, int(n)).clone(); // points were left out: keep it continuous
-    }
-    return more;
+    return last ? ReadStep::LastChunk : ReadStep::Chunk;
 }
 
-void ScanSourceE57::scanPoseParts(int i, cv::Mat& rotation, cv::Mat& translation) const
+qint64 ScanSourceE57::pointsLeft(int i) const
 {
-    storedPoseParts(poses, i, rotation, translation);
-}
-
-void ScanSourceE57::scanPose(int i, cv::Mat& pose) const
-{
-    storedPose(poses, i, pose);
+    if (i != currentScan || !reading || !readProblem.empty())
+        return -1;
+    return reader.recordsLeft() == 0 ? staged() : -1;
 }
 
 } // namespace orthaven

@@ -5,8 +5,6 @@
 #include "genscan/GenScanJob.h"
 #include "scan/ScanSourceE57.h"
 #include "scan/ScanSourcePTX.h"
-#include "scan/e57/PagedFile.h"
-#include "scan/e57/PointReader.h"
 #include "support/CaptureStdout.h"
 #include "support/ScanSourceContract.h"
 #include "support/TempAppData.h"
@@ -109,48 +107,44 @@ TEST(E57GenScan, IntensityAndColourAreTheGeneratorsOwn)
     options.oneFile = true;
     GenScanJob job(options);
     ASSERT_TRUE(job.run()) << job.errorText().toStdString();
-
-    e57::PagedFile file;
-    ASSERT_TRUE(file.open(job.files().first())) << file.error();
-    std::vector<e57::Scan> scans;
-    std::string error;
-    std::vector<std::string> notes;
-    ASSERT_TRUE(e57::listScans(file, scans, error, notes)) << error;
-    ASSERT_EQ(scans.size(), 3u);
-    for (std::size_t s = 0; s < scans.size(); ++s) {
+    CaptureStdout quiet;
+    ScanSourceE57 reader;
+    ASSERT_TRUE(reader.fetchFiles(job.files()));
+    ASSERT_EQ(reader.scanCount(), 3);
+    for (int s = 0; s < 3; ++s) {
         SCOPED_TRACE("scan " + std::to_string(s));
         // What the generator cast, hits only, column by column.
         std::vector<ScanPoint> hits;
         std::vector<ScanPoint> column;
         for (int c = 0; c < options.columns; ++c) {
-            job.scanner().scanColumn(job.scene(), job.stations()[s], int(s), c, column);
+            job.scanner().scanColumn(job.scene(), job.stations()[std::size_t(s)], s, c, column);
             for (const ScanPoint& p : column) {
                 if (p.hit)
                     hits.push_back(p);
             }
         }
-        e57::PointReader reader;
-        ASSERT_TRUE(reader.open(file, scans[s], true, true)) << reader.error();
-        const std::size_t records = std::size_t(reader.recordsLeft());
-        ASSERT_EQ(records, std::size_t(options.columns) * std::size_t(options.pointsPerColumn));
-        std::vector<double> v[7];
-        for (std::vector<double>& values : v)
-            values.resize(records);
-        e57::PointReader::Output out;
-        out.x = v[0].data();
-        out.y = v[1].data();
-        out.z = v[2].data();
-        out.intensity = v[3].data();
-        out.colour[0] = v[4].data();
-        out.colour[1] = v[5].data();
-        out.colour[2] = v[6].data();
-        ASSERT_EQ(reader.read(records, out), std::int64_t(hits.size()));
-        for (std::size_t k = 0; k < hits.size(); ++k) {
-            const ScanPoint& p = hits[k];
-            ASSERT_EQ(cv::Vec3d(v[0][k], v[1][k], v[2][k]), cv::Vec3d(p.x, p.y, p.z)) << k;
-            ASSERT_EQ(v[3][k], double(p.intensity)) << k;
-            ASSERT_EQ(cv::Vec3d(v[4][k], v[5][k], v[6][k]), cv::Vec3d(p.red, p.green, p.blue)) << k;
+        ASSERT_TRUE(reader.openScan(s));
+        std::size_t k = 0;
+        for (bool more = true; more;) {
+            ScanChunk chunk;
+            more = reader.readPoints(s, chunk, 1000, {.intensity = true, .colour = true});
+            if (chunk.points.cols < 2)
+                break;
+            ASSERT_EQ(chunk.intensity.cols, chunk.points.cols);
+            ASSERT_EQ(chunk.colour.cols, chunk.points.cols);
+            for (int n = 0; n < chunk.points.cols; ++n, ++k) {
+                ASSERT_LT(k, hits.size());
+                const ScanPoint& p = hits[k];
+                ASSERT_EQ(chunk.intensity.at<float>(0, n), p.intensity) << k;
+                ASSERT_EQ(cv::Vec3b(chunk.colour.at<std::uint8_t>(0, n),
+                                    chunk.colour.at<std::uint8_t>(1, n),
+                                    chunk.colour.at<std::uint8_t>(2, n)),
+                          cv::Vec3b(p.red, p.green, p.blue))
+                    << k;
+            }
         }
+        EXPECT_EQ(k, hits.size());
+        reader.closeScan(s);
     }
 }
 

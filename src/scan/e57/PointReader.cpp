@@ -50,7 +50,7 @@ ScanFields scanFields(const PointSet& points)
 }
 
 bool listScans(PagedFile& file, std::vector<Scan>& scans, std::string& error,
-               std::vector<std::string>& notes)
+               std::vector<ListNote>& notes)
 {
     scans.clear();
     notes.clear();
@@ -82,9 +82,9 @@ bool listScans(PagedFile& file, std::vector<Scan>& scans, std::string& error,
         }
         if (scanFields(scan.points).coordinates == Coordinates::None) {
             if (scan.points.recordCount > 0)
-                notes.push_back("scan " + std::to_string(k) +
-                                " has neither cartesian nor spherical coordinates: it gives "
-                                "no points");
+                notes.push_back({int(k), "scan " + std::to_string(k) +
+                                             " has neither cartesian nor spherical "
+                                             "coordinates: it gives no points"});
             scan.hasPoints = false;
         }
     }

@@ -38,11 +38,18 @@ struct ScanFields
 // Cartesian coordinates where the prototype has all three, else spherical ones.
 ScanFields scanFields(const PointSet& points);
 
+// Something found in one scan of a file that is listed all the same.
+struct ListNote
+{
+    int scan = 0; // in the file
+    std::string text;
+};
+
 // Reads the XML section of an open file and checks the binary section of every scan with
 // points. False with error when the file cannot be listed; notes receives a line for each
 // scan that is listed without points although it has records (no coordinates).
 bool listScans(PagedFile& file, std::vector<Scan>& scans, std::string& error,
-               std::vector<std::string>& notes);
+               std::vector<ListNote>& notes);
 
 class PointReader
 {

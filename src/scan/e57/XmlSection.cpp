@@ -7,6 +7,7 @@
 #include <bit>
 #include <charconv>
 #include <cmath>
+#include <utility>
 
 namespace orthaven::e57 {
 
@@ -311,6 +312,11 @@ private:
                 else if (!precision.isEmpty() && precision != QLatin1String("double"))
                     return failed(what + " of precision \"" + utf8(precision) +
                                   "\"; single or double is read");
+                field.floatBounds = has("minimum") && has("maximum");
+                if (field.floatBounds &&
+                    (!parseDouble(value("minimum"), field.floatMinimum, what) ||
+                     !parseDouble(value("maximum"), field.floatMaximum, what)))
+                    return false;
             } else if (kind == QLatin1String("Integer") || kind == QLatin1String("ScaledInteger")) {
                 field.type = kind == QLatin1String("Integer") ? FieldType::Integer
                                                               : FieldType::ScaledInteger;
@@ -350,6 +356,24 @@ int Field::bits() const
         return singlePrecision ? 32 : 64;
     const std::uint64_t range = std::uint64_t(maximum) - std::uint64_t(minimum);
     return range == 0 ? 0 : 64 - std::countl_zero(range);
+}
+
+bool Field::range(double& low, double& high) const
+{
+    if (type == FieldType::Float) {
+        low = floatMinimum;
+        high = floatMaximum;
+        return floatBounds;
+    }
+    low = double(minimum);
+    high = double(maximum);
+    if (type == FieldType::ScaledInteger) {
+        low = low * scale + offset;
+        high = high * scale + offset;
+        if (high < low)
+            std::swap(low, high);
+    }
+    return true;
 }
 
 std::int64_t PointSet::bitsPerRecord() const

@@ -35,10 +35,17 @@ struct Field
     std::int64_t maximum = std::numeric_limits<std::int64_t>::max();
     double scale = 1.0;
     double offset = 0.0;
+    // The range a Float field's values lie in, when its element gives one.
+    bool floatBounds = false;
+    double floatMinimum = 0.0;
+    double floatMaximum = 0.0;
 
     // Bits per value in the bytestream: enough for maximum - minimum (0 when they are
     // equal, 64 for the whole range), or 32 and 64 for floats.
     int bits() const;
+    // The smallest and largest value the field can hold, as read (for integers, scaled);
+    // false for a Float field without a range.
+    bool range(double& low, double& high) const;
 };
 
 // A compressed vector: where its binary section is and what its records hold.
