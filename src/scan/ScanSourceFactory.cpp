@@ -1,5 +1,6 @@
 #include "scan/ScanSourceFactory.h"
 
+#include "scan/ScanSourceE57.h"
 #include "scan/ScanSourceFaro.h"
 #include "scan/ScanSourcePTG.h"
 #include "scan/ScanSourcePTX.h"
@@ -55,9 +56,7 @@ const std::vector<ScanFormat>& scanFormats()
          &refuseRieglPath,
          nullptr},
         {"PTG", {QStringLiteral(".ptg")}, "Leica(*.ptg)", &create<ScanSourcePTG>, nullptr, nullptr},
-        // E57 goes here, once its reader exists:
-        // {"E57", {QStringLiteral(".e57")}, "E57 Files (*.e57)", &create<ScanSourceE57>,
-        //  nullptr, nullptr},
+        {"E57", {QStringLiteral(".e57")}, "E57(*.e57)", &create<ScanSourceE57>, nullptr, nullptr},
     };
     return formats;
 }

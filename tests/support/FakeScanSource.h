@@ -44,8 +44,11 @@ public:
     // A pose that only moves the scanner to (x, y, z).
     static cv::Mat translation(double x, double y, double z);
 
-private:
+protected:
+    // Tests that need to hold the listing up override this and call it.
     bool findScans(const QStringList& files) override;
+
+private:
     void nameScans(QStringList& names) const override;
     bool poseOf(int i, cv::Mat& pose) const override;
     bool open(int i) override;
