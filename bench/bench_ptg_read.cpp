@@ -8,8 +8,8 @@
 //   --ptg-file=PATH  read this file instead (generated there when missing)
 //   --ptg-doubles    generate x, y, z as doubles instead of floats
 
-#include "genscan/GenScanJob.h"
 #include "ReadAllScans.h"
+#include "genscan/GenScanJob.h"
 #include "scan/ScanSourcePTG.h"
 
 #include <QDir>
@@ -98,7 +98,38 @@ void BM_PtgReadPoints(benchmark::State& state)
     state.counters["bytes"] = bytes;
 }
 
+// An index file that names the benchmark file 5000 times: listed as one scan, its header
+// read once.
+void BM_PtgIndexNamingOneFile5000Times(benchmark::State& state)
+{
+    const QFileInfo info(benchFile);
+    const QString index = info.absolutePath() + QStringLiteral("/ptg_index_5000.txt");
+    QFile file(index);
+    if (!file.open(QIODevice::WriteOnly)) {
+        state.SkipWithError("cannot write the index file");
+        return;
+    }
+    QByteArray text = "PTG index file\n";
+    for (int k = 0; k < 5000; ++k)
+        text += info.fileName().toUtf8() + '\n';
+    file.write(text);
+    file.close();
+    std::streambuf* saved = nullptr;
+    silence(std::cout, saved);
+    int scans = 0;
+    for (auto _ : state) {
+        orthaven::ScanSourcePTG reader;
+        reader.fetchFiles({index});
+        scans = reader.scanCount();
+        benchmark::DoNotOptimize(scans);
+    }
+    std::cout.rdbuf(saved);
+    QFile::remove(index);
+    state.counters["scans"] = scans;
+}
+
 BENCHMARK(BM_PtgIndex)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_PtgIndexNamingOneFile5000Times)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_PtgReadPoints)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace

@@ -65,9 +65,13 @@ Bitte verschieben Sie Ihr Projekt in einen Pfad, der nur ASCII-Zeichen enthält!
     </message>
     <message>
         <source>The chosen files could not be read!
-Please choose PTX, PTG, FARO or Riegl scan files.</source>
+Please choose %1 scan files.</source>
         <translation>Die gewählten Dateien konnten nicht gelesen werden!
-Bitte wählen Sie PTX-, PTG-, FARO- oder Riegl-Scandateien.</translation>
+Bitte wählen Sie Scandateien im Format %1.</translation>
+    </message>
+    <message>
+        <source>%1 or %2</source>
+        <translation>%1 oder %2</translation>
     </message>
     <message>
         <source>Scanning input files ...</source>
@@ -132,6 +136,16 @@ The scan files may be damaged or incomplete.</source>
         <translation>Die Scans konnten nicht gelesen werden!
 
 Die Scan-Dateien sind möglicherweise beschädigt oder unvollständig.</translation>
+    </message>
+    <message>
+        <source>Warning</source>
+        <translation>Warnung</translation>
+    </message>
+    <message>
+        <source>The layout is complete, but its overview pictures could not all be written:
+%1</source>
+        <translation>Das Layout ist vollständig, aber seine Übersichtsbilder konnten nicht alle geschrieben werden:
+%1</translation>
     </message>
 </context>
 <context>

@@ -2,9 +2,9 @@
 
 #include "app/MainWindow.h"
 #include "app/Startup.h"
+#include "engine/SessionFolders.h"
 #include "platform/AppFolders.h"
 #include "platform/AppPaths.h"
-#include "platform/ProcessList.h"
 #include "uikit/UserDialogs.h"
 
 #include <QApplication>
@@ -29,11 +29,9 @@ int main(int argc, char* argv[])
             QCoreApplication::translate("main", "There is already a Orthaven instance running!"));
         return 0;
     }
-    // A command-line layout may be computing in the same temporary folder; its session
-    // folder is removed by that run itself.
-    if (orthaven::countOccurrences(orthaven::processListing(), orthaven::layoutRunnerNeedle(),
-                                   orthaven::programNameCase()) == 0)
-        orthaven::clearFolder(orthaven::tempFolder(), false);
+    // Emptied except for the session folders of runs that go on (a command-line layout,
+    // which removes its folder itself); those of runs that were killed go too.
+    orthaven::clearTemporaryFolder(orthaven::tempFolder());
 
     orthaven::MainWindow window;
     window.show();

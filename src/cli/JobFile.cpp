@@ -1,6 +1,8 @@
 #include "cli/JobFile.h"
 
 #include "cli/LayoutRunner.h"
+#include "creator/ResultMessages.h"
+#include "platform/InterruptHandler.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,7 +13,10 @@ namespace orthaven {
 
 namespace {
 
-std::string text(const QString& s) { return s.toLocal8Bit().toStdString(); }
+std::string text(const QString& s)
+{
+    return s.toLocal8Bit().toStdString();
+}
 
 QString absoluteIn(const QDir& folder, const QString& path)
 {
@@ -74,8 +79,8 @@ bool readJobFile(const QString& path, JobFile& file, QString& error)
     return true;
 }
 
-int runJobFile(const CommandLine& options, std::ostream& out, std::ostream& err,
-               bool errIsTerminal, int columns, ConsoleCapture* capture, bool& exitAtOnce)
+int runJobFile(const CommandLine& options, std::ostream& out, std::ostream& err, bool errIsTerminal,
+               int columns, ConsoleCapture* capture, bool& exitAtOnce)
 {
     exitAtOnce = false;
     JobFile file;
@@ -95,6 +100,13 @@ int runJobFile(const CommandLine& options, std::ostream& out, std::ostream& err,
     int written = 0;
     QStringList failedLines;
     for (int k = 0; k < total; ++k) {
+        // A Ctrl+C that came too late to stop the job before finished it; it still ends
+        // the batch here.
+        if (const int signal = receivedInterrupt()) {
+            err << text(layoutResultMessage(true, false, 0)) << std::endl;
+            err << "Jobs stopped after " << written << " of " << total << " written" << std::endl;
+            return 128 + signal;
+        }
         FileJob job = file.jobs[std::size_t(k)];
         job.options.verbose = job.options.verbose || options.verbose;
         err << "Job " << k + 1 << " of " << total << " (line " << job.line

@@ -5,6 +5,7 @@
 #include "creator/ClippingDefaults.h"
 #include "creator/LayoutTask.h"
 #include "creator/ResultMessages.h"
+#include "engine/SessionFolders.h"
 #include "platform/AppFolders.h"
 #include "platform/AppPaths.h"
 #include "platform/InterruptHandler.h"
@@ -58,13 +59,6 @@ bool isNotable(const std::string& line)
         return false; // the runner's own message says it better
     return line.rfind("ERROR", 0) == 0 || line.find("failed") != std::string::npos ||
            line.find("skipped") != std::string::npos;
-}
-
-QString lowerSuffix(const QString& path)
-{
-    const QString name = QFileInfo(path).fileName();
-    const int dot = name.lastIndexOf(QLatin1Char('.'));
-    return dot < 0 ? QString() : name.mid(dot).toLower();
 }
 
 } // namespace
@@ -206,23 +200,28 @@ int LayoutRunner::runJob()
                 QStringLiteral("no such scan file: %1").arg(QDir::toNativeSeparators(file)));
         inputs.append(QDir::toNativeSeparators(info.absoluteFilePath()));
     }
-    if (!createScanSource(inputs.first()))
+    const ScanFormat* format = scanFormatFor(inputs.first());
+    if (!format)
         return badArguments(QStringLiteral("no reader for %1 (files this program reads: %2)")
                                 .arg(QDir::toNativeSeparators(options.inputFiles.first()),
                                      supportedScanExtensions().join(QStringLiteral(", "))));
     for (const QString& file : std::as_const(inputs)) {
-        if (lowerSuffix(file) != lowerSuffix(inputs.first()))
+        if (scanFormatFor(file) != format)
             return badArguments(
                 QStringLiteral("all scan files must be of one format: %1 and %2")
                     .arg(QFileInfo(inputs.first()).fileName(), QFileInfo(file).fileName()));
+        if (const char* why = scanPathRefusal(file))
+            return badArguments(QString::fromLatin1(why));
     }
     QString problem;
     if (!options.list && !checkOutputFile(problem))
         return badArguments(problem);
 
     // The per-user folders and the configuration file, so the user's preferences apply.
-    // The temporary folder is not emptied: a window may be computing in it.
+    // The temporary folder is not emptied: a window or another run may be computing in
+    // it. Only session folders of runs that no longer exist go (a run killed outright).
     ensureAppFolders(false);
+    removeAbandonedSessions(tempFolder());
     ConfigSettings config = defaultConfig();
     readConfig(configFilePath(), config);
 
@@ -230,8 +229,11 @@ int LayoutRunner::runJob()
     if (listed != Success)
         return listed;
     if (options.list) {
-        printList();
-        return Success;
+        if (printList())
+            return Success;
+        err << "orthaven-layout: could not list the scans of "
+            << nativePath(options.inputFiles.join(QStringLiteral(", "))) << std::endl;
+        return Failed;
     }
 
     // Which scans, and the clipping planes between which their points are used.
@@ -279,12 +281,13 @@ int LayoutRunner::runJob()
     task->start();
     int signal = 0;
     while (!task->wait(pollMilliseconds)) {
-        if (!signal)
+        if (!signal) {
             signal = interrupt();
-        // setup clears the flag, so a request made before it would be lost: keep asking
-        // until the engine has finished.
-        if (signal && !task->creator.finished)
-            task->creator.requestStop();
+            // One request reaches the run, also before the engine has set it up; after
+            // the engine's last checkpoint it changes nothing and the layout is completed.
+            if (signal)
+                task->requestStop();
+        }
         const StatusSnapshot status = task->creator.snapshot();
         showEngineLines(false);
         progress->update(status.statusText, status.progressDone, status.progressTotal);
@@ -292,8 +295,10 @@ int LayoutRunner::runJob()
     showEngineLines(true);
     progress->finish();
 
+    // What the engine did decides: a Ctrl+C that came too late to stop it is no
+    // interruption, and the run is reported as the success it is.
     const StatusSnapshot status = task->creator.snapshot();
-    if (status.stopRequested)
+    if (status.interrupted)
         return interrupted(signal ? signal : SIGINT);
     if (status.failed) {
         QString message = layoutResultMessage(false, true, status.errorCode);
@@ -309,6 +314,8 @@ int LayoutRunner::runJob()
     *results << "  " << tiles << (tiles == 1 ? " tile of " : " tiles of ") << creator.tileSize
              << " m, thumbnail " << text(QFileInfo(creator.thumbnailPath()).fileName())
              << std::endl;
+    if (!task->missingOverviewPictures().isEmpty())
+        err << text(overviewPicturesWarning(task->missingOverviewPictures())) << std::endl;
     if (options.verbose) {
         const double seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
@@ -357,12 +364,15 @@ int LayoutRunner::listScans()
     return Success;
 }
 
-void LayoutRunner::printList()
+bool LayoutRunner::printList()
 {
+    // Everything is asked for first: a list with a gap would read as a complete one.
     const ScanSource& reader = *task->reader;
+    const int errorsBefore = reader.errorCount();
     QStringList names;
     reader.scanNames(names);
-    for (int i = 0; i < reader.scanCount(); ++i) {
+    std::vector<std::string> positions;
+    for (int i = 0; i < reader.scanCount() && reader.errorCount() == errorsBefore; ++i) {
         cv::Mat pose;
         reader.scanPose(i, pose);
         std::string position = "? ? ?";
@@ -370,10 +380,16 @@ void LayoutRunner::printList()
             position = millimetres(pose.at<double>(0, 3)) + " " +
                        millimetres(pose.at<double>(1, 3)) + " " +
                        millimetres(pose.at<double>(2, 3));
+        positions.push_back(position);
+    }
+    if (reader.errorCount() != errorsBefore)
+        return false;
+    for (int i = 0; i < int(positions.size()); ++i) {
         *results << i << '\t' << (i < names.size() ? text(names[i]) : std::string()) << '\t'
-                 << position << '\n';
+                 << positions[std::size_t(i)] << '\n';
     }
     results->flush();
+    return true;
 }
 
 } // namespace orthaven

@@ -60,7 +60,8 @@ private:
     int interrupted(int signal);
     bool checkOutputFile(QString& error);
     void showEngineLines(bool finalDrain);
-    void printList();
+    // False (and nothing printed) when the reader failed on a name or a position.
+    bool printList();
 
     CommandLine options;
     std::ostream& out;

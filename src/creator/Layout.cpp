@@ -7,6 +7,7 @@
 #include "engine/LayoutCreator.h"
 #include "engine/StatusReporter.h"
 #include "platform/AppPaths.h"
+#include "scan/ScanSourceFactory.h"
 #include "scan/riegl/RieglPath.h"
 #include "uikit/UserDialogs.h"
 
@@ -30,17 +31,33 @@ namespace orthaven {
 
 namespace {
 
-QString importFilter()
+// Why none of the chosen files can be read at all, or an empty text.
+QString refusalOf(const QStringList& paths)
 {
-    return QStringLiteral("All supported (*.ptx *.fws *.rsp *.ptg );; PTX(*.ptx);; FARO(*.fws);; "
-                          "Riegl(V-Line) (*.rsp);; Leica(*.ptg)");
+    for (const QString& path : paths) {
+        if (const char* why = scanPathRefusal(path))
+            return QCoreApplication::translate("Layout", why);
+    }
+    return {};
+}
+
+// "PTX, FARO, Riegl or PTG": every format of the reader table.
+QString formatList()
+{
+    QStringList names = scanFormatNames();
+    if (names.size() < 2)
+        return names.join(QString());
+    const QString last = names.takeLast();
+    return QCoreApplication::translate("Layout", "%1 or %2")
+        .arg(names.join(QStringLiteral(", ")), last);
 }
 
 } // namespace
 
-bool fitsLatin1(const QString& text) { return isLatin1Text(text); }
-
-bool rieglPathSupported(const QString& path) { return !rieglProjectPathRefused(path); }
+bool fitsLatin1(const QString& text)
+{
+    return isLatin1Text(text);
+}
 
 QString defaultLogFileName(std::uint32_t view)
 {
@@ -184,7 +201,7 @@ void Layout::onChooseImport()
     if (isBusy())
         return;
     const QStringList chosen = UserDialogs::openFileNames(
-        this, QCoreApplication::translate("Layout", "Open"), QString(), importFilter());
+        this, QCoreApplication::translate("Layout", "Open"), QString(), scanFileFilter());
     if (chosen.isEmpty())
         return;
 
@@ -203,23 +220,16 @@ void Layout::onChooseImport()
         ui->l_ws->setText(shownBefore);
         if (listingAbandoned)
             return;
-        // A Riegl project in such a path cannot be opened at all, so that message also
-        // explains a listing that failed.
-        const bool rieglRefused =
-            outcome == Listing::RieglPathRefused ||
-            std::any_of(chosen.cbegin(), chosen.cend(),
-                        [](const QString& path) { return !rieglPathSupported(path); });
-        if (rieglRefused)
-            UserDialogs::message(
-                this, QCoreApplication::translate(
-                          "Layout", "The Riegl API doesn't support a file path with non ASCII "
-                                    "letters yet.\nPlease move your project to a different path "
-                                    "with ASCII letters in the path only!"));
+        // A file in such a path cannot be opened at all, so its message also explains a
+        // listing that failed.
+        const QString refusal = refusalOf(chosen);
+        if (!refusal.isEmpty())
+            UserDialogs::message(this, refusal);
         else
             UserDialogs::message(
                 this, QCoreApplication::translate("Layout", "The chosen files could not be read!\n"
-                                                            "Please choose PTX, PTG, FARO or Riegl "
-                                                            "scan files."));
+                                                            "Please choose %1 scan files.")
+                          .arg(formatList()));
         return;
     }
     readerBefore.reset();
@@ -259,11 +269,9 @@ Layout::Listing Layout::listScans()
         hideProgressWindow();
         return Listing::Failed;
     }
-    for (const QString& path : std::as_const(inputPaths)) {
-        if (!rieglPathSupported(path)) {
-            hideProgressWindow();
-            return Listing::RieglPathRefused;
-        }
+    if (!refusalOf(inputPaths).isEmpty()) {
+        hideProgressWindow();
+        return Listing::PathRefused;
     }
 
     fillScanList(names);
@@ -357,9 +365,10 @@ void Layout::setNewLowerUpper()
     if (task.isRunning())
         return;
     // Without a checked scan the planes are -1 and 1.
-    const ClipPlanes planes = onScanChange() ? defaultClipPlanes(*task.reader, scanSelection,
-                                                                 checkedView(), config.scannerDomain)
-                                             : ClipPlanes{};
+    const ClipPlanes planes =
+        onScanChange()
+            ? defaultClipPlanes(*task.reader, scanSelection, checkedView(), config.scannerDomain)
+            : ClipPlanes{};
     // Whole metres in plain digits, also for georeferenced depths beyond the int range.
     const QString lower = QString::number(planes.low, 'f', 0);
     const QString upper = QString::number(planes.high, 'f', 0);
@@ -437,8 +446,7 @@ void Layout::onStartStop()
         return;
     }
     if (task.isRunning()) {
-        stopPressed = true;
-        task.creator.requestStop();
+        task.requestStop(); // once is enough; the report comes from what the engine did
         return;
     }
     if (listing)
@@ -464,7 +472,6 @@ void Layout::onStartStop()
 
     for (QGroupBox* step : {ui->step1, ui->step2, ui->step3, ui->step4, ui->step5})
         step->setEnabled(false);
-    stopPressed = false;
     task.mode = ComputeLayout;
     task.job = job;
     task.start(QThread::InheritPriority);
@@ -476,10 +483,6 @@ void Layout::onStartStop()
 void Layout::updateProcess()
 {
     if (task.isRunning()) {
-        // The engine clears the stop flag when it sets up a run; a Stop pressed just before
-        // that would be lost without asking again.
-        if (stopPressed)
-            task.creator.requestStop();
         ui->sl_compstatus->setText(QString::fromStdString(task.creator.statusText()));
         const double total = task.creator.progressTotal;
         const double percent = std::trunc(double(task.creator.progressDone) / total * 100.0);
@@ -494,7 +497,9 @@ void Layout::updateProcess()
 
 void Layout::reportOutcome()
 {
-    if (task.creator.stopRequested) {
+    // Only what the engine did counts: a Stop pressed after its last checkpoint found the
+    // layout completed, and it is reported so.
+    if (task.creator.interrupted) {
         UserDialogs::message(this,
                              QCoreApplication::translate("Layout", "Computation interrupted!"));
     } else if (task.creator.failed) {
@@ -505,6 +510,9 @@ void Layout::reportOutcome()
     } else {
         UserDialogs::information(this, QCoreApplication::translate("Layout", "Information"),
                                  QCoreApplication::translate("Layout", "Computation successful!"));
+        if (!task.missingOverviewPictures().isEmpty())
+            UserDialogs::information(this, QCoreApplication::translate("Layout", "Warning"),
+                                     overviewPicturesWarning(task.missingOverviewPictures()));
     }
 }
 
@@ -518,7 +526,6 @@ void Layout::resetPanel()
     for (QGroupBox* step : {ui->step1, ui->step2, ui->step3, ui->step4, ui->step5})
         step->setEnabled(true);
     ui->b_batch->setEnabled(batchList != nullptr);
-    stopPressed = false;
 }
 
 void Layout::onAddBatch()

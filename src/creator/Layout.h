@@ -32,10 +32,6 @@ class BatchLayout;
 // True when every character of text has a Latin-1 code.
 bool fitsLatin1(const QString& text);
 
-// The Riegl library opens project paths in Latin-1 only: false for a Riegl project path
-// (".rsp", in any letter case) that has a character outside it.
-bool rieglPathSupported(const QString& path);
-
 // The log file name offered for a view: "Layout.log" for the top view, "Front_View.log" …
 QString defaultLogFileName(std::uint32_t view);
 
@@ -86,7 +82,7 @@ private:
     {
         Listed,
         Failed,
-        RieglPathRefused
+        PathRefused // the reader of a file's format cannot take its path
     };
 
     std::uint32_t checkedView() const;
@@ -114,7 +110,6 @@ private:
 
     bool listing = false;          // a listing waits for the task
     bool listingAbandoned = false; // the window closed while it waited
-    bool stopPressed = false;      // Stop was pressed during the current computation
 };
 
 } // namespace orthaven

@@ -1,10 +1,10 @@
 #include "creator/LayoutTask.h"
 
 #include "creator/OverviewSheet.h"
+#include "diag/Diagnostics.h"
 #include "platform/AppPaths.h"
 #include "scan/ScanSourceFactory.h"
 
-#include <exception>
 #include <iostream>
 
 namespace orthaven {
@@ -25,16 +25,31 @@ AxisLabels axisLabelsFor(std::uint32_t view)
 
 LayoutTask::LayoutTask(QObject* parent) : QThread(parent) {}
 
-LayoutTask::~LayoutTask() { stopAndWait(); }
+LayoutTask::~LayoutTask()
+{
+    stopAndWait();
+}
+
+void LayoutTask::start(Priority priority)
+{
+    stopWanted = false;
+    QThread::start(priority);
+}
+
+void LayoutTask::requestStop()
+{
+    if (!isRunning())
+        return;
+    // The order matters: compute() hands the wish on to the engine after its setup has
+    // cleared the engine's flag, so one of the two stores reaches the run.
+    stopWanted = true;
+    creator.requestStop();
+}
 
 void LayoutTask::stopAndWait()
 {
-    // The engine's setup clears the stop flag, so a request made just before it would be
-    // lost: keep asking until the thread has ended.
-    while (isRunning()) {
-        creator.requestStop();
-        wait(50);
-    }
+    requestStop();
+    wait();
 }
 
 bool LayoutTask::createReader()
@@ -43,8 +58,9 @@ bool LayoutTask::createReader()
     if (job.inputFiles.isEmpty())
         return false;
     const QString first = job.inputFiles.first();
-    if (first.toLower().endsWith(QLatin1String(".fws")))
-        std::cout << "Faro File ..... " << std::endl;
+    const ScanFormat* format = scanFormatFor(first);
+    if (format && format->createLine)
+        std::cout << format->createLine << std::endl;
     reader = createScanSource(first);
     return reader != nullptr;
 }
@@ -68,7 +84,9 @@ void LayoutTask::run()
         std::cout << "Task ERROR: " << (creator.failed ? 1 : 0) << " Code: " << creator.errorCode
                   << std::endl;
         result = creator.failed;
-        if (!creator.stopRequested && !creator.failed)
+        // What the engine did decides, not whether a stop was asked for: a request that
+        // came after its last checkpoint found the layout completed.
+        if (!creator.interrupted && !creator.failed)
             drawOverviewPictures();
         break;
     case FetchAndCompute:
@@ -81,7 +99,7 @@ void LayoutTask::run()
         // finds no scan and reports it.
         compute();
         result = creator.failed;
-        if (!creator.stopRequested && !creator.failed)
+        if (!creator.interrupted && !creator.failed)
             drawOverviewPictures();
         break;
     default:
@@ -89,24 +107,21 @@ void LayoutTask::run()
     }
 }
 
-// Opening the input files may meet a vendor library's error; it ends the listing as a
-// failure instead of ending the program.
+// A vendor library's error while the files are opened is a failed listing (the reader
+// prints it), not the end of the program.
 bool LayoutTask::fetch()
 {
-    try {
-        return reader->fetchFiles(job.inputFiles);
-    } catch (const std::exception& e) {
-        std::cout << "Task ERROR: could not read the scans: " << e.what() << std::endl;
-    } catch (...) {
-        std::cout << "Task ERROR: could not read the scans" << std::endl;
-    }
-    return false;
+    return reader->fetchFiles(job.inputFiles);
 }
 
 void LayoutTask::compute()
 {
+    missingPictures.clear();
     creator.setScanSource(reader.get());
     creator.setup(job);
+    // setup clears the engine's stop flag; a request made before it is handed on here.
+    if (stopWanted)
+        creator.requestStop();
     creator.layout();
 }
 
@@ -118,17 +133,21 @@ void LayoutTask::drawOverviewPictures()
     inputs.usedFlags = creator.scanList;
     inputs.invertColor = job.invertColor;
     inputs.config = config;
-    try {
-        reader->scanNames(inputs.scanNames);
-    } catch (...) {
-        inputs.scanNames.clear(); // the markers are then labelled by index
-    }
+    reader->scanNames(inputs.scanNames); // none when it fails: markers are labelled by index
     const AxisLabels labels = axisLabelsFor(job.view);
     // The engine names the log after the output file's base name (site.final.log gives
     // site.log): read the file it really wrote.
     const QString logPath = creator.logFilePath();
-    drawScanPositionSheet(logPath, labels.horizontal, labels.vertical, inputs);
-    annotateThumbnail(logPath, labels.horizontal, labels.vertical, inputs);
+    // The layout itself is complete whatever happens here; a picture that cannot be
+    // written is a warning for the front end. The older layout's sheet was removed when
+    // the new layout was put in place, so none is left standing beside it.
+    const QString thumbnail = creator.thumbnailPath();
+    if (!drawScanPositionSheet(logPath, labels.horizontal, labels.vertical, inputs))
+        missingPictures.append(scanPositionSheetPath(thumbnail));
+    if (!annotateThumbnail(logPath, labels.horizontal, labels.vertical, inputs))
+        missingPictures.append(thumbnail);
+    for (const QString& path : std::as_const(missingPictures))
+        diag::warning("WARNING: overview picture not written: " + path.toStdString());
 }
 
 } // namespace orthaven

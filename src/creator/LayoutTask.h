@@ -8,13 +8,16 @@
 #include "settings/ConfigSettings.h"
 
 #include <QString>
+#include <QStringList>
 #include <QThread>
 
+#include <atomic>
 #include <memory>
 
 namespace orthaven {
 
-enum TaskMode : int {
+enum TaskMode : int
+{
     FetchScans = 1,      // open the input files and learn their scans
     ComputeLayout = 2,   // compute the layout of the job and draw the overview pictures
     FetchAndCompute = 3, // both in one run, from the job record alone
@@ -41,8 +44,23 @@ public:
     // lower-cased extension). True when a reader exists afterwards.
     bool createReader();
 
-    // Asks a running computation to end early and waits for the thread.
+    // Starts run() for the mode and job set before. A stop request made for an earlier run
+    // does not reach this one. (It hides QThread::start so that every start forgets it.)
+    void start(Priority priority = InheritPriority);
+
+    // Asks the running computation to end early: the engine leaves at its next checkpoint
+    // and marks the run interrupted. One request is enough, also one made before the engine
+    // has set up the run. A request that comes after the engine's last checkpoint changes
+    // nothing: the layout is completed and its overview pictures are drawn. A listing is
+    // not stopped. Call it from the thread that starts the task.
+    void requestStop();
+
+    // requestStop(), then waits for the thread.
     void stopAndWait();
+
+    // The overview pictures of the last computation that could not be written (paths);
+    // empty when both were. Read it after the thread has ended.
+    const QStringList& missingOverviewPictures() const { return missingPictures; }
 
     // Written by the GUI thread only while the thread is not running (except the engine's
     // status record, see StatusReporter).
@@ -60,6 +78,9 @@ private:
     bool fetch();
     void compute();
     void drawOverviewPictures();
+
+    std::atomic<bool> stopWanted{false};
+    QStringList missingPictures;
 };
 
 } // namespace orthaven

@@ -1,6 +1,7 @@
 #include "creator/OverviewSheet.h"
 
 #include "engine/ImageCache.h"
+#include "layoutlog/LayoutFiles.h"
 #include "layoutlog/LogReader.h"
 
 #include <QCoreApplication>
@@ -163,21 +164,16 @@ bool canDrawOverviewPictures()
 
 QString overviewThumbnailPath(const QString& logPath, const LayoutLogInfo& log)
 {
-    const QString& name = log.thumbnail;
     // Only a file beside the log is ever overwritten.
-    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..") ||
-        name.contains(QLatin1Char('/')) || name.contains(QLatin1Char('\\')))
+    if (!isPlainFileName(log.thumbnail))
         return {};
-    return QDir(QFileInfo(logPath).absolutePath()).filePath(name);
+    return QDir(QFileInfo(logPath).absolutePath()).filePath(log.thumbnail);
 }
 
 QString scanPositionSheetPath(const QString& thumbnailPath)
 {
     const QFileInfo thumbnail(thumbnailPath);
-    QString name = thumbnail.baseName() + QStringLiteral("_scan_positions");
-    if (!thumbnail.suffix().isEmpty())
-        name += QLatin1Char('.') + thumbnail.suffix();
-    return QDir(thumbnail.absolutePath()).filePath(name);
+    return QDir(thumbnail.absolutePath()).filePath(scanPositionSheetName(thumbnail.fileName()));
 }
 
 std::optional<OverviewScale> overviewScale(const LayoutLogInfo& log, int imageWidth)

@@ -3,6 +3,7 @@
 #include "engine/StatusReporter.h"
 
 #include <QCoreApplication>
+#include <QDir>
 
 namespace orthaven {
 
@@ -35,9 +36,20 @@ QString resultCodeMessage(std::int32_t errorCode)
     }
 }
 
-QString layoutResultMessage(bool stopRequested, bool failed, std::int32_t errorCode)
+QString overviewPicturesWarning(const QStringList& paths)
 {
-    if (stopRequested)
+    QStringList shown;
+    for (const QString& path : paths)
+        shown.append(QDir::toNativeSeparators(path));
+    return QCoreApplication::translate("Layout",
+                                       "The layout is complete, but its overview pictures could "
+                                       "not all be written:\n%1")
+        .arg(shown.join(QLatin1Char('\n')));
+}
+
+QString layoutResultMessage(bool interrupted, bool failed, std::int32_t errorCode)
+{
+    if (interrupted)
         return QCoreApplication::translate("Layout", "Computation interrupted!");
     if (failed)
         return resultCodeMessage(errorCode);

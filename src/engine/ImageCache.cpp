@@ -1,5 +1,6 @@
 #include "engine/ImageCache.h"
 
+#include "engine/SessionFolders.h"
 #include "platform/AppPaths.h"
 
 #include <QDir>
@@ -106,9 +107,18 @@ bool ImageCache::createSession()
     for (int attempt = 0; attempt < 1000; ++attempt) {
         const QString name = QTime::currentTime().toString(QStringLiteral("hhmmsszzz"));
         if (baseDir.mkdir(name)) {
-            session = name;
-            sessionFolder = base + name + QLatin1Char('/');
-            return true;
+            if (writeSessionOwner(base + name)) {
+                session = name;
+                sessionFolder = base + name + QLatin1Char('/');
+                return true;
+            }
+            // Another copy that starts this moment removes an empty folder without an
+            // owner: then take another name. A record that cannot be written at all ends
+            // the attempt.
+            if (!baseDir.exists(name))
+                continue;
+            baseDir.rmdir(name);
+            break;
         }
         if (!baseDir.exists(name))
             break; // the folder cannot be made at all
@@ -127,8 +137,13 @@ void ImageCache::cleanFiles()
     QDir dir(folder);
     const QStringList files =
         dir.entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Unsorted);
+    // The owner record goes last: until the folder is empty it is this run's.
+    const QString owner = QLatin1String(sessionOwnerFileName);
     for (const QString& name : files)
-        dir.remove(name); // a file that cannot be deleted stays
+        if (name != owner || !hasSession())
+            dir.remove(name); // a file that cannot be deleted stays
+    if (hasSession())
+        dir.remove(owner);
     if (hasSession()) {
         QDir(tempFolder()).rmdir(session); // fails quietly when files were left
         session.clear();

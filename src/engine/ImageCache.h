@@ -37,7 +37,8 @@ public:
     bool hasSession() const { return !session.isEmpty(); }
 
     // Creates a session folder named after the local time of day ("hhmmsszzz") inside the
-    // temporary folder. A folder of that name that already exists is never reused (it
+    // temporary folder, with this process's owner record as its first file (see
+    // SessionFolders.h). A folder of that name that already exists is never reused (it
     // could hold another run's tiles): the name of a later millisecond is taken instead.
     // False when no folder could be created; there is then no session.
     bool createSession();

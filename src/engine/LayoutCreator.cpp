@@ -1,5 +1,6 @@
 #include "engine/LayoutCreator.h"
 
+#include "diag/Diagnostics.h"
 #include "engine/FileRawTileStore.h"
 #include "engine/OutputTiles.h"
 #include "engine/RawTileRasterizer.h"
@@ -81,6 +82,21 @@ void LayoutCreator::setRawTileStoreFactory(RawTileStoreFactory factory)
     storeFactory = std::move(factory);
 }
 
+void LayoutCreator::setCheckpointObserver(std::function<void()> observer)
+{
+    checkpointObserver = std::move(observer);
+}
+
+bool LayoutCreator::leaveForStop()
+{
+    const bool leave = stopRequested;
+    if (leave)
+        interrupted = true;
+    if (checkpointObserver)
+        checkpointObserver();
+    return leave;
+}
+
 cv::Mat LayoutCreator::viewMatrixFor(std::uint32_t view)
 {
     cv::Mat M = cv::Mat::eye(4, 4, CV_64F);
@@ -109,6 +125,7 @@ bool LayoutCreator::setup(const layoutdef& job)
 {
     maxAccumulated = 0.0f;
     stopRequested = false;
+    interrupted = false;
     finished = false;
     scannerDomain = job.scannerDomain;
     resolution = job.resolution;
@@ -195,6 +212,7 @@ void LayoutCreator::layout()
 {
     failed = false;
     errorCode = NoError;
+    interrupted = false;
 
     if (settingsCode == NoError && !scanSource) {
         settingsCode = InvalidSettings;
@@ -228,8 +246,8 @@ void LayoutCreator::layout()
         std::cout << "ERROR: out of memory" << std::endl;
         reportFailure(NotEnoughMemory);
     } catch (const std::exception& e) {
-        // A vendor library's error (the FARO COM error among them) ends the run here, so
-        // the temporary files are still cleaned below.
+        // Readers catch their own errors at ScanSource's doors; whatever else escapes a
+        // stage ends the run here, so the temporary files are still cleaned below.
         std::cout << "ERROR: reading the scans failed: " << e.what() << std::endl;
         reportFailure(ScanSourceError);
     } catch (...) {
@@ -238,6 +256,8 @@ void LayoutCreator::layout()
     }
     rasterizer.reset();
     rawTiles.reset();
+    // A layout that was not committed leaves no trace in the output folder.
+    output.discard();
 
     setStatusText("Clean");
     imageCache.cleanFiles();
@@ -249,10 +269,42 @@ void LayoutCreator::runStages()
 {
     if (!computeRawTiles() || !normalizeTilesClassic() || !writeImages())
         return;
-    if (writeThumbnail())
-        writeLogFile();
-    else
+    if (!writeThumbnail()) {
         std::cout << "Layoutcreator::layout unsucessful" << std::endl;
+        return;
+    }
+    if (!writeLogFile())
+        return;
+    // The last checkpoint. A stop request that comes later is ignored: the layout is put in
+    // place and the run is reported finished, not interrupted.
+    if (leaveForStop())
+        return;
+    commitOutput();
+}
+
+bool LayoutCreator::commitOutput()
+{
+    if (output.commit())
+        return true;
+    const QString path = output.failedPath();
+    if (path == logFilePath()) {
+        std::cout << "ERROR: could not write the layout log " << utf8(path) << std::endl;
+        reportFailure(LogFileAccess);
+    } else {
+        std::cout << "File = " << utf8(path) << std::endl;
+        reportFailure(TempFileAccess);
+    }
+    diag::error("ERROR: the layout could not be put in place; the output folder is as it was");
+    return false;
+}
+
+bool LayoutCreator::readerFailedSince(int errorsBefore)
+{
+    if (scanSource->errorCount() == errorsBefore)
+        return false;
+    std::cout << "ERROR: reading the scans failed: " << scanSource->lastError() << std::endl;
+    reportFailure(ScanSourceError);
+    return true;
 }
 
 bool LayoutCreator::computeRawTiles()
@@ -268,9 +320,10 @@ bool LayoutCreator::computeRawTiles()
     settings.topView = view == Top;
     settings.rawTileSize = rawTileSize;
     settings.tilePixels = rawTilePixels();
-    rasterizer = std::make_unique<RawTileRasterizer>(*rawTiles, settings);
+    rasterizer = std::make_unique<RawTileRasterizer>(*rawTiles, settings, &stopRequested);
 
     const int count = scanSource->scanCount();
+    const int readerErrors = scanSource->errorCount();
     int selected = 0;
     for (int i = 0; i < count; ++i)
         selected += bitSet(scanList, i) ? 1 : 0;
@@ -278,9 +331,11 @@ bool LayoutCreator::computeRawTiles()
     progressDone = 0.0f;
     int k = 1;
 
-    for (int i = 0; i < count && !stopRequested && !failed; ++i) {
+    for (int i = 0; i < count && !failed; ++i) {
         if (!bitSet(scanList, i))
             continue;
+        if (leaveForStop())
+            break;
         setStatusText("Loading Scan " + std::to_string(k) + " of " + std::to_string(selected));
         progressDone = progressDone + 1.0f;
         timers.startTimer(); // the whole scan
@@ -289,6 +344,12 @@ bool LayoutCreator::computeRawTiles()
         const bool opened = scanSource->openScan(i);
         if (opened)
             scanSource->scanPose(i, pose);
+        if (readerFailedSince(readerErrors)) {
+            scanSource->closeScan(i);
+            timers.discard();
+            timers.discard();
+            break;
+        }
         const cv::Mat P = opened ? usablePose(pose) : cv::Mat();
         if (P.empty()) {
             // A scan that cannot be read (or placed) is left out and not listed as used.
@@ -317,13 +378,17 @@ bool LayoutCreator::computeRawTiles()
                 B.convertTo(B, CV_64F);
             points += B.cols;
             rasterizeBlock(B, multiply(T, B), T);
-            if (!more || stopRequested || failed)
+            if (!more || failed || leaveForStop())
                 break;
             B = cv::Mat();
             more = scanSource->readPoints(i, B, maxColumnsPerChunk);
         }
         scanSource->rewindPoints();
         scanSource->closeScan(i);
+        if (readerFailedSince(readerErrors)) {
+            timers.discard();
+            break;
+        }
         ++k;
         std::cout << "Number of Points = " << points << std::endl;
         timers.printElapsed("Time Scan = ");
@@ -334,7 +399,7 @@ bool LayoutCreator::computeRawTiles()
         std::cout << "ERROR: OUT OF BOUND for " << outOfBound << " points in all" << std::endl;
     timers.printElapsed("Overall time ...");
     std::cout << "Compute Raw Tiles ... done" << std::endl;
-    return !stopRequested && !failed;
+    return !failed && !leaveForStop();
 }
 
 void LayoutCreator::rasterizeBlock(const cv::Mat& B, const cv::Mat& viewBlock, const cv::Mat& T)
@@ -348,6 +413,8 @@ void LayoutCreator::rasterizeBlock(const cv::Mat& B, const cv::Mat& viewBlock, c
     case RawTileRasterizer::Result::TileLost:
         reportFailure(TempFileAccess);
         break;
+    case RawTileRasterizer::Result::Stopped:
+        break; // the checkpoint after the block ends the run
     }
 }
 
@@ -367,6 +434,8 @@ bool LayoutCreator::normalizeTilesClassic()
     for (const auto& [U, V] : rawTiles->storedTiles()) {
         if (!tileRange.contains(U, V))
             continue;
+        if (leaveForStop())
+            break;
         progressDone = float(tileRange.ordinal(U, V));
         cv::Mat raw = rawTiles->loadTile(U, V);
         if (!raw.empty()) {
@@ -393,10 +462,10 @@ bool LayoutCreator::normalizeTilesClassic()
                 kept.widen(U, V);
             }
         }
-        if (stopRequested)
-            break;
     }
     timers.printElapsed("Normalization of all Tiles ...");
+    if (leaveForStop())
+        return false;
 
     if (kept.isEmpty()) {
         reportFailure(NotEnoughData);
@@ -404,7 +473,7 @@ bool LayoutCreator::normalizeTilesClassic()
         return false;
     }
     tileRange = kept;
-    return !stopRequested;
+    return true;
 }
 
 bool LayoutCreator::writeImages()
@@ -421,6 +490,12 @@ bool LayoutCreator::writeImages()
         reportFailure(NotEnoughMemory);
         return false;
     }
+    // From here on the layout's files are written out of sight, into the staging folder.
+    if (!output.begin(logFilePath(), imageCache.sessionName())) {
+        diag::error("ERROR: cannot write into the output folder " + utf8(outputDir));
+        reportFailure(TempFileAccess);
+        return false;
+    }
     setStatusText("Write Images");
     progressTotal = float(nOU * nOV);
     tileUsed = cv::Mat::zeros(int(nOU), int(nOV), CV_32SC1);
@@ -429,8 +504,10 @@ bool LayoutCreator::writeImages()
     const QRgb background = reverseIntensity ? qRgb(255, 255, 255) : qRgb(0, 0, 0);
     OutputTiles::allowImageReads(std::int64_t(rawTilePixels()) * rawTilePixels() * 4);
     int ordinal = 0;
-    for (int a = 0; a < nOU && !stopRequested; ++a) {
+    for (int a = 0; a < nOU; ++a) {
         for (int b = 0; b < nOV; ++b) {
+            if (leaveForStop())
+                return false;
             progressDone = float(++ordinal);
             QImage tile(m, m, QImage::Format_RGB32);
             if (tile.isNull()) {
@@ -453,23 +530,22 @@ bool LayoutCreator::writeImages()
                                             m - raw.height() * (sv + 1));
                 }
             }
-            const QString out = outputTilePath(a, b);
-            if (!ImageCache::saveQImage(out,
+            // Encoding a large tile takes the longest: one more look before it.
+            if (leaveForStop())
+                return false;
+            const QString out = output.stage(outputTilePath(a, b));
+            if (OutputCommit::isBlocked(outputTilePath(a, b)) ||
+                !ImageCache::saveQImage(out,
                                         mirrorHorizontal ? tile.mirrored(true, false) : tile)) {
-                // A tile that is not on disk must not end in a "successful" layout (an older
-                // file of the same name would even pass the thumbnail's read-back).
-                std::cout << "File = " << utf8(out) << std::endl;
+                // A tile that is not on disk must not end in a "successful" layout.
+                std::cout << "File = " << utf8(outputTilePath(a, b)) << std::endl;
                 std::cout << "ERROR: could not write the output tile" << std::endl;
                 reportFailure(TempFileAccess);
                 return false;
             }
             tileCorners.push_back(OutputTiles::cornerMatrix(grid, a, b, tileSize));
-            if (stopRequested)
-                break;
         }
     }
-    if (stopRequested)
-        return false;
     tileRange = TileRange{grid.minOU, grid.maxOU, grid.minOV, grid.maxOV};
     return true;
 }
@@ -498,10 +574,14 @@ bool LayoutCreator::writeThumbnail()
     const std::int64_t m = outputTilePixels();
     OutputTiles::allowImageReads(m * m * 4);
     int ordinal = 0;
-    for (int a = 0; a < nOU && !stopRequested; ++a) {
+    for (int a = 0; a < nOU; ++a) {
         for (int b = 0; b < nOV; ++b) {
+            if (leaveForStop()) {
+                timers.discard();
+                return false;
+            }
             progressDone = float(++ordinal);
-            const QString path = outputTilePath(a, b);
+            const QString path = output.stage(outputTilePath(a, b));
             QImage tile;
             if (!tile.load(path)) {
                 std::cout << "File = " << utf8(path) << std::endl;
@@ -518,14 +598,13 @@ bool LayoutCreator::writeThumbnail()
             const int x = mirrorHorizontal ? int(nOU) * t - (a + 1) * t : a * t;
             const int y = (int(nOV) - 1 - b) * t;
             OutputTiles::drawOpaque(thumbnail, small, x, y);
-            if (stopRequested)
-                break;
         }
     }
     timers.printElapsed("Build Thumbnail ...");
-    if (stopRequested)
+    if (leaveForStop())
         return false;
-    if (!ImageCache::saveQImage(thumbnailPath(), thumbnail)) {
+    if (OutputCommit::isBlocked(thumbnailPath()) ||
+        !ImageCache::saveQImage(output.stage(thumbnailPath()), thumbnail)) {
         std::cout << "File = " << utf8(thumbnailPath()) << std::endl;
         std::cout << "ERROR: could not write the thumbnail" << std::endl;
         reportFailure(TempFileAccess);
@@ -551,21 +630,24 @@ bool LayoutCreator::writeLogFile()
     content.baseName = baseName;
     content.imageType = imageType;
     const int count = scanSource->scanCount();
+    const int readerErrors = scanSource->errorCount();
     for (int i = 0; i < count; ++i) {
         cv::Mat pose;
         scanSource->scanPose(i, pose);
         content.scanPoses.push_back(usablePose(pose)); // no usable pose: written as identity
     }
+    if (readerFailedSince(readerErrors))
+        return false;
     content.tileCorners = tileCorners;
     content.tileUsed = tileUsed;
     content.usedScans = QBitArray(count);
     for (int i = 0; i < count; ++i)
         content.usedScans.setBit(i, bitSet(scanList, i));
 
-    const QString path = logFilePath();
-    if (!writeLayoutLog(path, content)) {
+    if (OutputCommit::isBlocked(logFilePath()) ||
+        !writeLayoutLog(output.stage(logFilePath()), content)) {
         // Without its log a layout cannot be placed or annotated: not a success.
-        std::cout << "ERROR: could not write the layout log " << utf8(path) << std::endl;
+        std::cout << "ERROR: could not write the layout log " << utf8(logFilePath()) << std::endl;
         reportFailure(LogFileAccess);
         return false;
     }

@@ -5,6 +5,7 @@
 
 #include "creator/layoutdef.h"
 #include "engine/ImageCache.h"
+#include "engine/OutputCommit.h"
 #include "engine/RawTileStore.h"
 #include "engine/StatusReporter.h"
 #include "engine/TileRange.h"
@@ -48,6 +49,11 @@ public:
     void setScanSource(ScanSource* source) { scanSource = source; }
     ScanSource* source() const { return scanSource; }
     void setRawTileStoreFactory(RawTileStoreFactory factory);
+    // Called on the running thread at every stop checkpoint of a run, just after the check:
+    // a stop requested from it is seen by the next checkpoint. Tests use it to stop a run
+    // at a chosen moment and to count the checkpoints of each stage (statusText() names
+    // the stage).
+    void setCheckpointObserver(std::function<void()> observer);
 
     // Takes the job's settings and resets everything a run accumulates. False when the
     // settings cannot give a layout (resolution not above 0 or above 10 m, tile size not a
@@ -59,7 +65,15 @@ public:
 
     // Runs one computation: rasterise, normalise, output tiles, thumbnail, log; then
     // removes the temporary files. The outcome is in the status record: success is
-    // stopRequested and failed both false.
+    // interrupted and failed both false, and then (only then) the tiles, the thumbnail and
+    // the log are in the output folder, replacing an older layout of the same name whole.
+    // An interrupted or failed run leaves the output folder as it was.
+    //
+    // Rules a faster engine must keep: stopRequested is looked at at least once per raw
+    // tile a block touches, per chunk, per raw tile normalised, per output tile (before it
+    // is assembled and before it is encoded) and per tile of the thumbnail; interrupted is
+    // set exactly when the run leaves early because of it; the last checkpoint comes
+    // before the output is committed, and a later request changes nothing.
     virtual void layout();
 
     // Bounds of the positions of the scans flagged in scanList, in the coordinates of the
@@ -107,16 +121,25 @@ protected:
     bool writeImages();
     bool writeThumbnail();
     bool writeLogFile();
+    bool commitOutput();
+    // A checkpoint: true when a stop was requested; the run is then marked interrupted and
+    // must end without putting its layout in place.
+    bool leaveForStop();
 
 private:
     int rawTilePixels() const;    // n
     int outputTilePixels() const; // m
     void runStages();
     QString sessionPath(const QString& name) const;
+    // Whether the scan source caught an error since it had counted errorsBefore; such an
+    // error fails the run (ScanSourceError), since a scan would be missing from the layout.
+    bool readerFailedSince(int errorsBefore);
 
     ScanSource* scanSource = nullptr;
     ImageCache imageCache;
+    OutputCommit output; // the layout's files until they are put in place
     RawTileStoreFactory storeFactory;
+    std::function<void()> checkpointObserver;
     std::unique_ptr<RawTileStore> rawTiles;
     std::unique_ptr<RawTileRasterizer> rasterizer;
     ResultCode settingsCode = NoError; // why setup refused the settings

@@ -22,8 +22,9 @@ std::uint64_t tileKey(std::int32_t U, std::int32_t V)
 
 } // namespace
 
-RawTileRasterizer::RawTileRasterizer(RawTileStore& tileStore, const RasterSettings& settings)
-    : store(tileStore), s(settings)
+RawTileRasterizer::RawTileRasterizer(RawTileStore& tileStore, const RasterSettings& settings,
+                                     const std::atomic<bool>* stopFlag)
+    : store(tileStore), s(settings), stop(stopFlag)
 {
 }
 
@@ -86,6 +87,8 @@ RawTileRasterizer::Result RawTileRasterizer::rasterizeBlock(const cv::Mat& B, co
 
     // Step 2: one visit per tile.
     for (int g = 0; g < groups; ++g) {
+        if (stop && *stop)
+            return Result::Stopped;
         const auto [U0, V0] = groupTile[g];
         range.widen(U0, V0);
         cv::Mat tile = store.getTile(U0, V0);

@@ -7,6 +7,7 @@
 
 #include <opencv2/core.hpp>
 
+#include <atomic>
 #include <cstdint>
 #include <unordered_map>
 #include <vector>
@@ -32,6 +33,7 @@ public:
         Done,
         NoImage,  // a tile image could not be had: the block was abandoned
         TileLost, // a tile could not be stored back: its points of this block are lost
+        Stopped,  // a stop was requested: the block was abandoned between two tiles
     };
 
     // Points farther than this from the view origin are not placed (their tile index
@@ -41,7 +43,10 @@ public:
     // counted (a resolution that does not divide 10 m would print them by the million).
     static constexpr std::int64_t outOfBoundLinesLimit = 10;
 
-    RawTileRasterizer(RawTileStore& store, const RasterSettings& settings);
+    // stop, when given, is looked at before every tile a block visits, so a block that
+    // spreads over many tiles does not hold up a stop request.
+    RawTileRasterizer(RawTileStore& store, const RasterSettings& settings,
+                      const std::atomic<bool>* stop = nullptr);
 
     // B: the block as read (4 × N, scanner frame); view: T · B (4 × N, u v d 1);
     // T: view matrix · pose, whose translation column is the scanner in view coordinates.
@@ -56,6 +61,7 @@ public:
 private:
     RawTileStore& store;
     RasterSettings s;
+    const std::atomic<bool>* stop;
     std::int64_t outOfBound = 0;
     // working data, kept between blocks to avoid allocations per block
     std::vector<std::int32_t> tileU, tileV;

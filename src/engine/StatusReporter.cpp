@@ -21,6 +21,7 @@ StatusSnapshot StatusReporter::snapshot() const
 {
     StatusSnapshot s;
     s.stopRequested = stopRequested;
+    s.interrupted = interrupted;
     s.finished = finished;
     s.failed = failed;
     s.errorCode = errorCode;

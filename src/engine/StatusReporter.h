@@ -10,7 +10,7 @@
 namespace orthaven {
 
 // Value of errorCode when failed is set. The values are fixed: the dock maps them to its
-// messages and a stopped run is reported as interrupted whatever the code.
+// messages and an interrupted run is reported as such whatever the code.
 enum ResultCode : std::int32_t
 {
     NoError = 0,         // set at the start of every run
@@ -27,6 +27,7 @@ enum ResultCode : std::int32_t
 struct StatusSnapshot
 {
     bool stopRequested = false;
+    bool interrupted = false;
     bool finished = false;
     bool failed = false;
     std::int32_t errorCode = NoError;
@@ -44,6 +45,11 @@ public:
 
     // Written by the front end (from any thread) to ask for an early end; cleared by setup.
     std::atomic<bool> stopRequested{false};
+    // Set by the engine alone, when it leaves a run early because of stopRequested; cleared
+    // by setup and at the start of a run. It is what a front end reports as "interrupted":
+    // a stop request that comes after the run's last checkpoint leaves it clear, and the
+    // run finishes with its whole layout written.
+    std::atomic<bool> interrupted{false};
     // Set as the last step of a run; cleared by setup.
     std::atomic<bool> finished{false};
     std::atomic<bool> failed{false};

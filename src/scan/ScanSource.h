@@ -8,15 +8,58 @@
 //    metres, in the order the source stores them (points at the origin included);
 //  - placeholder chunk: fewer than two columns; it carries no points and ends a scan;
 //  - pose: 4 × 4, column-vector convention, maps scanner to project coordinates.
+//
+// Every public operation is a door over one private step that a reader implements. No
+// exception leaves a door: whatever a reader or a vendor library throws is caught here,
+// printed as an error line ("ScanSource::<operation> failed: <what>") and answered as a
+// failed call; errorCount() and lastError() tell a caller that it happened. The rules of
+// chunked reading live here too, once for every reader:
+//  - a chunk of fewer than two points ends the scan: it is handed out as the placeholder
+//    with false, and so is every further read of that scan until openScan or rewindPoints;
+//  - a piece of fewer than two points that the reader delivers while more follow is never
+//    handed out on its own (the engine would end the scan there): the read goes on and
+//    joins it to the points after it;
+//  - a lone last point is not lost: when the reader says one point is left after a chunk
+//    (pointsLeft), that point is read at once and the last two points go out together.
 
-#include <QBitArray>
 #include <QStringList>
 
 #include <opencv2/core.hpp>
 
+#include <exception>
+#include <string>
+#include <string_view>
 #include <vector>
 
 namespace orthaven {
+
+class GridScanSource;
+
+// Per-point values that a read delivers beside the coordinates when asked for. Readers
+// skip them otherwise, so reading coordinates alone costs nothing extra.
+struct PointChannels
+{
+    bool intensity = false;
+    bool colour = false;
+};
+
+// A chunk of points with its optional channels; every matrix has one column per point.
+struct ScanChunk
+{
+    cv::Mat points;    // 4 × N, CV_64F: (x, y, z, 1)
+    cv::Mat intensity; // 1 × N, CV_32F, as the file stores it; empty when not asked for or
+                       // when the scan has none (a point without one holds NaN)
+    cv::Mat colour;    // 3 × N, CV_8U: rows red, green, blue; empty likewise (0 0 0 when a
+                       // point has none)
+};
+
+// Damaged, truncated or skipped data a reader met in a scan.
+struct ScanNote
+{
+    int scan = -1;
+    std::string text; // one English line, as printed
+    bool operator==(const ScanNote&) const = default;
+};
 
 class ScanSource
 {
@@ -29,47 +72,151 @@ public:
     ScanSource(const ScanSource&) = delete;
     ScanSource& operator=(const ScanSource&) = delete;
 
-    // Finds the scans of the given input files. Called once, before anything else.
-    virtual bool fetchFiles(const QStringList& files);
-    virtual int scanCount() const;
-    // Replaces names with one display name per scan, in scan order.
-    virtual void scanNames(QStringList& names) const;
-    // Prepares scan i for reading from its first point; at most one scan is open.
-    virtual bool openScan(int i);
-    virtual bool closeScan(int i);
-    virtual bool isScanOpen(int i) const;
+    // Finds the scans of the given input files. Called once, before anything else; it also
+    // forgets the notes of an earlier listing. False when nothing could be listed.
+    bool fetchFiles(const QStringList& files);
+    int scanCount() const;
+    // Replaces names with one display name per scan, in scan order. False (and no names)
+    // when the reader failed.
+    bool scanNames(QStringList& names) const;
+    // Prepares scan i for reading from its first point; at most one scan is open (the FARO
+    // library keeps several loaded).
+    bool openScan(int i);
+    bool closeScan(int i);
+    bool isScanOpen(int i) const;
     // The next read of the open scan starts again at its first point.
-    virtual void rewindPoints();
-    virtual bool scanDimensions(int i, int& rows, int& columns);
+    void rewindPoints();
+    bool scanDimensions(int i, int& rows, int& columns);
     // Next chunk of scan i. False when no further call can deliver points; true does not
     // promise that the next call delivers any.
-    virtual bool readPoints(int i, cv::Mat& chunk, int maxColumns);
-    virtual bool readPointList(int i, std::vector<cv::Mat>& list, int maxColumns);
-    // 3 × N: range, then two angles (radians), one column per point.
-    virtual bool readPolarDataFromScan(int i, cv::Mat& polar, int columns);
-    virtual bool readPolarPointList(int i, std::vector<cv::Mat>& list, int maxColumns);
-    // rotation (3 × 3) and translation (3 × 1) come allocated; their elements are written.
-    virtual void scanPoseParts(int i, cv::Mat& rotation, cv::Mat& translation) const;
-    virtual void scanPose(int i, cv::Mat& pose) const;
-    // rows × columns ranges of scan i: element (j, c) is the range of row j of column c.
-    virtual bool computeScanDepthImage(int i, cv::Mat& depth);
+    bool readPoints(int i, cv::Mat& chunk, int maxColumns);
+    // The same with the channels asked for, where the scan has them.
+    bool readPoints(int i, ScanChunk& chunk, int maxColumns, PointChannels channels);
+    // False when the reader has no pose for scan i (the output is then left alone) or failed.
+    bool scanPose(int i, cv::Mat& pose) const;
+    // rotation (3 × 3) and translation (3 × 1) of the pose; allocated parts are written
+    // in place.
+    bool scanPoseParts(int i, cv::Mat& rotation, cv::Mat& translation) const;
 
-    // The 4 × 1 chunk a reader hands out when it has nothing to deliver.
+    // The polar, depth-image and point-list calls of a reader of gridded scans; null for
+    // readers without them.
+    GridScanSource* grid();
+    const GridScanSource* grid() const;
+
+    // Damage met since the last fetchFiles, each (scan, text) once, in the order met.
+    const std::vector<ScanNote>& notes() const { return scanNotes; }
+    // Errors caught at the doors since the reader was made, and the text of the latest.
+    int errorCount() const { return errors; }
+    const std::string& lastError() const { return lastErrorText; }
+
+    // The 4 × 1 chunk handed out when there is nothing to deliver.
     static cv::Mat placeholderChunk();
     // Rotation and translation of a 4 × 4 pose, as scanPoseParts delivers them.
     static void splitPose(const cv::Mat& pose, cv::Mat& rotation, cv::Mat& translation);
 
 protected:
-    // scanPose and scanPoseParts of a reader that keeps one pose per scan in a list: an
-    // index outside the list leaves the outputs untouched.
-    static void storedPose(const std::vector<cv::Mat>& poses, int i, cv::Mat& pose);
-    static void storedPoseParts(const std::vector<cv::Mat>& poses, int i, cv::Mat& rotation,
-                                cv::Mat& translation);
+    // What one step of reading gave.
+    enum class ReadStep
+    {
+        Chunk,     // points (any number, also none); more may follow
+        LastChunk, // the scan's last points (any number): the read answers false
+        End,       // nothing more: the placeholder and false
+        Error,     // the read failed (see readError)
+    };
+    struct ReadRequest
+    {
+        int scan = 0;
+        int maxColumns = 0; // the caller's hint
+        PointChannels channels;
+    };
+
+    // Records damage in a scan and prints the text as a warning; a note already recorded
+    // is printed again but kept once.
+    void noteDamage(int scan, std::string text);
+    // For a readNext that meets an error without throwing: records and prints it like a
+    // caught exception and returns ReadStep::Error.
+    ReadStep readError(int scan, std::string_view text);
+    // Runs step, catching whatever it throws (printed and counted as an error of
+    // `operation` for `scan`, -1 for none). False when it threw.
+    template <class Step> bool guard(const char* operation, int scan, Step&& step) const;
+    // Forgets what the chunk rules hold back (a tail, the end of a scan); readers call it
+    // when they move the open scan's position themselves.
+    void resetReading();
+
+    // The pose of a reader that keeps one per scan: false for an index outside the list.
+    static bool storedPose(const std::vector<cv::Mat>& poses, int i, cv::Mat& pose);
 
     QStringList fileList;
     int numScans = 0;
-    QBitArray openFlags;       // one bit per scan: loaded in the vendor library (FARO)
     bool rewindPending = true; // set by rewindPoints; the next read restarts the scan
+
+private:
+    // The steps behind the doors, one per door (see there). They may throw.
+    virtual bool findScans(const QStringList& files) = 0;
+    virtual void nameScans(QStringList& names) const = 0;
+    virtual bool poseOf(int i, cv::Mat& pose) const = 0;
+    virtual bool open(int i) = 0;
+    virtual bool close(int i) = 0;
+    virtual bool isOpen(int i) const = 0;
+    // Default: 0 × 0 and false.
+    virtual bool dimensionsOf(int i, int& rows, int& columns);
+    // The next points of scan i: at most maxChunkPoints (and the reader's own limits), only
+    // real points (a lone point is one column), with the channels asked for when the scan
+    // has them. Every call moves on through the scan.
+    virtual ReadStep readNext(const ReadRequest& request, ScanChunk& piece) = 0;
+    // After a readNext of scan i: how many points the scan still holds, or -1 when the
+    // reader cannot tell. Only 1 matters (see the rules above). Default -1.
+    virtual qint64 pointsLeft(int i) const;
+    // After rewindPoints has set rewindPending. Default: nothing.
+    virtual void rewound();
+
+    void recordError(const char* operation, int scan, std::string_view what) const;
+    bool readChunk(int i, ScanChunk& chunk, int maxColumns, PointChannels channels);
+
+    struct ReadState
+    {
+        int scan = -1;      // the scan the state belongs to
+        bool ended = false; // the scan ended: reads give the placeholder
+        ScanChunk tail;     // points held back for the next call (none, or at least two)
+        bool tailMore = true;
+    };
+    ReadState reading;
+    std::vector<ScanNote> scanNotes;
+    mutable int errors = 0;
+    mutable std::string lastErrorText;
+};
+
+template <class Step> bool ScanSource::guard(const char* operation, int scan, Step&& step) const
+{
+    try {
+        step();
+        return true;
+    } catch (const std::exception& e) {
+        recordError(operation, scan, e.what());
+    } catch (...) {
+        recordError(operation, scan, "an unknown error");
+    }
+    return false;
+}
+
+// The calls of readers whose scans are grids of columns read one after another: polar
+// values, point lists and the depth image. Reached through ScanSource::grid().
+class GridScanSource : public ScanSource
+{
+public:
+    // 3 × N: range, then two angles (radians), one column per point; `columns` scan
+    // columns from where the last read stopped.
+    bool readPolarDataFromScan(int i, cv::Mat& polar, int columns);
+    bool readPointList(int i, std::vector<cv::Mat>& list, int maxColumns);
+    bool readPolarPointList(int i, std::vector<cv::Mat>& list, int maxColumns);
+    // rows × columns ranges of scan i: element (j, c) is the range of row j of column c.
+    bool computeScanDepthImage(int i, cv::Mat& depth);
+
+private:
+    virtual bool polarColumns(int i, cv::Mat& polar, int columns) = 0;
+    virtual bool pointList(int i, std::vector<cv::Mat>& list, int maxColumns) = 0;
+    // Default: false, the list left alone.
+    virtual bool polarPointList(int i, std::vector<cv::Mat>& list, int maxColumns);
 };
 
 } // namespace orthaven

@@ -1,21 +1,15 @@
 #include "scan/ScanSourceFactory.h"
 
-#include "scan/ScanSourcePTG.h"
+#include "scan/ScanSourceE57.h"
 #include "scan/ScanSourceFaro.h"
+#include "scan/ScanSourcePTG.h"
 #include "scan/ScanSourcePTX.h"
 #include "scan/ScanSourceRiegl.h"
-
-#include <QFileInfo>
+#include "scan/riegl/RieglPath.h"
 
 namespace orthaven {
 
 namespace {
-
-struct ReaderEntry
-{
-    const char* extension;
-    std::unique_ptr<ScanSource> (*create)();
-};
 
 // One explicit table, not static self-registration: a static library drops objects
 // that nothing references.
@@ -24,33 +18,95 @@ template <class Reader> std::unique_ptr<ScanSource> create()
     return std::make_unique<Reader>();
 }
 
-const ReaderEntry readers[] = {
-    {".ptx", &create<ScanSourcePTX>},
-    {".fws", &create<ScanSourceFaro>},
-    {".rsp", &create<ScanSourceRiegl>},
-    {".ptg", &create<ScanSourcePTG>},
-};
+const char* refuseRieglPath(const QString& path)
+{
+    return rieglProjectPathRefused(path)
+               ? "The Riegl API doesn't support a file path with non ASCII letters yet.\n"
+                 "Please move your project to a different path with ASCII letters in the path "
+                 "only!"
+               : nullptr;
+}
 
 } // namespace
 
-std::unique_ptr<ScanSource> createScanSource(const QString& firstInputPath)
+bool ScanFormat::matches(const QString& path) const
 {
-    const QString lower = firstInputPath.toLower();
-    for (const ReaderEntry& entry : readers) {
-        if (entry.extension && lower.endsWith(QLatin1String(entry.extension)))
-            return entry.create();
+    const QString lower = path.toLower();
+    for (const QString& extension : extensions) {
+        if (lower.endsWith(extension))
+            return true;
+    }
+    return false;
+}
+
+const std::vector<ScanFormat>& scanFormats()
+{
+    static const std::vector<ScanFormat> formats = {
+        {"PTX", {QStringLiteral(".ptx")}, "PTX(*.ptx)", &create<ScanSourcePTX>, nullptr, nullptr},
+        {"FARO",
+         {QStringLiteral(".fws")},
+         "FARO(*.fws)",
+         &create<ScanSourceFaro>,
+         nullptr,
+         "Faro File ..... "},
+        {"Riegl",
+         {QStringLiteral(".rsp")},
+         "Riegl(V-Line) (*.rsp)",
+         &create<ScanSourceRiegl>,
+         &refuseRieglPath,
+         nullptr},
+        {"PTG", {QStringLiteral(".ptg")}, "Leica(*.ptg)", &create<ScanSourcePTG>, nullptr, nullptr},
+        {"E57", {QStringLiteral(".e57")}, "E57(*.e57)", &create<ScanSourceE57>, nullptr, nullptr},
+    };
+    return formats;
+}
+
+const ScanFormat* scanFormatFor(const QString& path)
+{
+    for (const ScanFormat& format : scanFormats()) {
+        if (format.matches(path))
+            return &format;
     }
     return nullptr;
+}
+
+std::unique_ptr<ScanSource> createScanSource(const QString& firstInputPath)
+{
+    const ScanFormat* format = scanFormatFor(firstInputPath);
+    return format ? format->create() : nullptr;
 }
 
 QStringList supportedScanExtensions()
 {
     QStringList extensions;
-    for (const ReaderEntry& entry : readers) {
-        if (entry.extension)
-            extensions.append(QString::fromLatin1(entry.extension));
-    }
+    for (const ScanFormat& format : scanFormats())
+        extensions += format.extensions;
     return extensions;
+}
+
+QString scanFileFilter()
+{
+    QString all = QStringLiteral("All supported (");
+    for (const QString& extension : supportedScanExtensions())
+        all += QLatin1Char('*') + extension + QLatin1Char(' ');
+    all += QLatin1Char(')');
+    for (const ScanFormat& format : scanFormats())
+        all += QStringLiteral(";; ") + QString::fromLatin1(format.filterLabel);
+    return all;
+}
+
+QStringList scanFormatNames()
+{
+    QStringList names;
+    for (const ScanFormat& format : scanFormats())
+        names.append(QString::fromLatin1(format.name));
+    return names;
+}
+
+const char* scanPathRefusal(const QString& path)
+{
+    const ScanFormat* format = scanFormatFor(path);
+    return format && format->refusePath ? format->refusePath(path) : nullptr;
 }
 
 } // namespace orthaven

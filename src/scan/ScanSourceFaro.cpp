@@ -14,8 +14,8 @@ ScanSourceFaro::ScanSourceFaro() : ScanSourceFaro(createFaroLibrary()) {}
 ScanSourceFaro::ScanSourceFaro(std::unique_ptr<FaroLibrary> faroLibrary)
     : library(std::move(faroLibrary))
 {
-    // Every later call raises FaroComError (E_POINTER); the task reports it when it lists
-    // the scans, so the program goes on without the workspace.
+    // Every later call raises FaroComError (E_POINTER), which fails the listing of the
+    // scans, so the program goes on without the workspace.
     if (!library)
         std::cout << "FARO library could not be created" << std::endl;
 }
@@ -39,7 +39,7 @@ void ScanSourceFaro::check(HResult hresult, const char* interfaceId) const
         throw FaroComError(hresult, interfaceId);
 }
 
-bool ScanSourceFaro::fetchFiles(const QStringList& files)
+bool ScanSourceFaro::findScans(const QStringList& files)
 {
     fileList = files;
     workspaceFound = false;
@@ -47,6 +47,8 @@ bool ScanSourceFaro::fetchFiles(const QStringList& files)
     openFlags = QBitArray();
     columnCursor = 0;
     rewindPending = true;
+    lastGridScan = -1;
+    undeliveredColumns = 0;
 
     // A workspace path ends in ".fws", exactly so: "site.FWS" is not one. (A ".fws"
     // earlier in the path, as in a folder "old.fws/", does not matter.)
@@ -80,7 +82,7 @@ bool ScanSourceFaro::fetchFiles(const QStringList& files)
     return true;
 }
 
-void ScanSourceFaro::scanNames(QStringList& names) const
+void ScanSourceFaro::nameScans(QStringList& names) const
 {
     if (!workspaceFound)
         return;
@@ -100,7 +102,7 @@ void ScanSourceFaro::scanNames(QStringList& names) const
     names = result;
 }
 
-bool ScanSourceFaro::openScan(int i)
+bool ScanSourceFaro::open(int i)
 {
     if (i < 0 || i >= numScans)
         return false;
@@ -116,7 +118,7 @@ bool ScanSourceFaro::openScan(int i)
     return true;
 }
 
-bool ScanSourceFaro::closeScan(int i)
+bool ScanSourceFaro::close(int i)
 {
     if (i < 0 || i >= numScans)
         return false;
@@ -128,11 +130,16 @@ bool ScanSourceFaro::closeScan(int i)
     return true;
 }
 
-bool ScanSourceFaro::scanDimensions(int i, int& rows, int& columns)
+bool ScanSourceFaro::isOpen(int i) const
+{
+    return i >= 0 && i < numScans && i < openFlags.size() && openFlags.testBit(i);
+}
+
+bool ScanSourceFaro::dimensionsOf(int i, int& rows, int& columns)
 {
     rows = 0;
     columns = 0;
-    if (!openScan(i))
+    if (!open(i))
         return false;
     std::int32_t r = 0;
     std::int32_t c = 0;
@@ -149,11 +156,12 @@ bool ScanSourceFaro::restartAndOpen(int i)
     if (rewindPending) {
         columnCursor = 0;
         rewindPending = false;
+        undeliveredColumns = 0;
     }
-    return openScan(i);
+    return open(i);
 }
 
-ScanSourceFaro::ColumnRange ScanSourceFaro::nextColumns(int i, int wanted, bool avoidLonePoint)
+ScanSourceFaro::ColumnRange ScanSourceFaro::nextColumns(int i, int wanted)
 {
     std::int32_t rows = 0;
     std::int32_t columns = 0;
@@ -175,11 +183,9 @@ ScanSourceFaro::ColumnRange ScanSourceFaro::nextColumns(int i, int wanted, bool 
                       << std::endl;
         }
     }
-    // With one point per column, a chunk that left a single column for the next call
-    // would make that call's chunk a one-point placeholder and its point would be lost.
-    if (avoidLonePoint && r.rows == 1 && r.columns - end == 1 && end - r.start >= 3)
-        --end;
     r.end = int(end);
+    lastGridScan = i;
+    lastGrid = r;
     return r;
 }
 
@@ -196,20 +202,20 @@ bool ScanSourceFaro::readColumn(int i, int column, int rows, bool polar,
         // The buffer holds nothing of this column; its points are not made up.
         std::cout << "FARO scan " << i << " column " << column << " not delivered (status "
                   << status << ")" << std::endl;
+        ++undeliveredColumns;
         return false;
     }
     return true;
 }
 
-bool ScanSourceFaro::readPoints(int i, cv::Mat& chunk, int maxColumns)
+ScanSource::ReadStep ScanSourceFaro::readNext(const ReadRequest& request, ScanChunk& piece)
 {
+    const int i = request.scan;
     if (!restartAndOpen(i))
-        return false;
-    const ColumnRange r = nextColumns(i, maxColumns, true);
-    if (r.end <= r.start) {
-        chunk = placeholderChunk();
-        return false;
-    }
+        return ReadStep::End;
+    const ColumnRange r = nextColumns(i, request.maxColumns);
+    if (r.end <= r.start)
+        return ReadStep::End;
     std::vector<double> xyz(3 * std::size_t(r.rows));
     std::vector<std::int32_t> flags(std::size_t(r.rows));
     cv::Mat points(4, (r.end - r.start) * r.rows, CV_64F);
@@ -229,20 +235,27 @@ bool ScanSourceFaro::readPoints(int i, cv::Mat& chunk, int maxColumns)
         }
     }
     columnCursor = r.end;
-    if (n < 2)
-        chunk = placeholderChunk();
-    else if (n == points.cols)
-        chunk = points;
-    else
-        chunk = points.colRange(0, n).clone();
-    return true;
+    if (r.end == r.columns && undeliveredColumns > 0) {
+        noteDamage(i, "FARO scan " + std::to_string(i) + ": " + std::to_string(undeliveredColumns) +
+                          " columns were not delivered by the library");
+    }
+    if (n > 0)
+        piece.points = n == points.cols ? points : points.colRange(0, n).clone();
+    return ReadStep::Chunk;
 }
 
-bool ScanSourceFaro::readPolarDataFromScan(int i, cv::Mat& polar, int columns)
+qint64 ScanSourceFaro::pointsLeft(int i) const
+{
+    if (i != lastGridScan)
+        return -1;
+    return qint64(std::max(lastGrid.columns - columnCursor, 0)) * lastGrid.rows;
+}
+
+bool ScanSourceFaro::polarColumns(int i, cv::Mat& polar, int columns)
 {
     if (!restartAndOpen(i))
         return false;
-    const ColumnRange r = nextColumns(i, columns, false);
+    const ColumnRange r = nextColumns(i, columns);
     if (r.end <= r.start) {
         polar = cv::Mat::ones(3, 1, CV_64F);
         return false;
@@ -273,7 +286,7 @@ bool ScanSourceFaro::readListColumns(int i, std::vector<cv::Mat>& list, int maxC
 {
     if (!restartAndOpen(i))
         return false;
-    const ColumnRange r = nextColumns(i, maxColumns, false);
+    const ColumnRange r = nextColumns(i, maxColumns);
     list.clear();
     if (r.end <= r.start)
         return false;
@@ -290,24 +303,24 @@ bool ScanSourceFaro::readListColumns(int i, std::vector<cv::Mat>& list, int maxC
     return r.end != r.columns;
 }
 
-bool ScanSourceFaro::readPointList(int i, std::vector<cv::Mat>& list, int maxColumns)
+bool ScanSourceFaro::pointList(int i, std::vector<cv::Mat>& list, int maxColumns)
 {
     return readListColumns(i, list, maxColumns, false, [](const double* p) {
         return cv::Mat((cv::Mat_<double>(4, 1) << p[0], p[1], p[2], 1.0));
     });
 }
 
-bool ScanSourceFaro::readPolarPointList(int i, std::vector<cv::Mat>& list, int maxColumns)
+bool ScanSourceFaro::polarPointList(int i, std::vector<cv::Mat>& list, int maxColumns)
 {
     return readListColumns(i, list, maxColumns, true, [](const double* p) {
         return cv::Mat((cv::Mat_<double>(3, 1) << p[0], p[1], p[2]));
     });
 }
 
-void ScanSourceFaro::scanPoseParts(int i, cv::Mat& rotation, cv::Mat& translation) const
+bool ScanSourceFaro::poseOf(int i, cv::Mat& pose) const
 {
     if (i < 0 || i >= numScans)
-        return;
+        return false;
     double x = 0;
     double y = 0;
     double z = 0;
@@ -321,29 +334,16 @@ void ScanSourceFaro::scanPoseParts(int i, cv::Mat& rotation, cv::Mat& translatio
     check(lib().scanOrientation(i, ax, ay, az, angle, status));
 
     const std::array<double, 9> m = faroAxisAngleRotation(ax, ay, az, angle);
-    // Allocated parts of the right shape are kept (and with them whatever shares them).
-    rotation.create(3, 3, CV_64F);
-    translation.create(3, 1, CV_64F);
+    cv::Mat result = cv::Mat::eye(4, 4, CV_64F);
     for (int r = 0; r < 3; ++r) {
         for (int c = 0; c < 3; ++c)
-            rotation.at<double>(r, c) = m[std::size_t(3 * r + c)];
+            result.at<double>(r, c) = m[std::size_t(3 * r + c)];
     }
-    translation.at<double>(0, 0) = x;
-    translation.at<double>(1, 0) = y;
-    translation.at<double>(2, 0) = z;
-}
-
-void ScanSourceFaro::scanPose(int i, cv::Mat& pose) const
-{
-    if (i < 0 || i >= numScans)
-        return;
-    cv::Mat rotation(3, 3, CV_64F);
-    cv::Mat translation(3, 1, CV_64F);
-    scanPoseParts(i, rotation, translation);
-    cv::Mat result = cv::Mat::eye(4, 4, CV_64F);
-    rotation.copyTo(result(cv::Rect(0, 0, 3, 3)));
-    translation.copyTo(result(cv::Rect(3, 0, 1, 3)));
+    result.at<double>(0, 3) = x;
+    result.at<double>(1, 3) = y;
+    result.at<double>(2, 3) = z;
     pose = result;
+    return true;
 }
 
 } // namespace orthaven

@@ -1,10 +1,13 @@
 #include "scan/ScanSourcePTG.h"
 
+#include "diag/Diagnostics.h"
+#include "platform/FilePaths.h"
 #include "scan/BinaryBlockReader.h"
 #include "scan/TextLineReader.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <QStringDecoder>
 
 #include <algorithm>
@@ -332,10 +335,10 @@ QStringList ScanSourcePTG::readIndexFile(const QString& path)
     return names;
 }
 
-bool ScanSourcePTG::fetchFiles(const QStringList& files)
+bool ScanSourcePTG::findScans(const QStringList& files)
 {
     if (currentScan != -1)
-        closeScan(currentScan);
+        close(currentScan);
     fileList.clear();
     columnCounts.clear();
     rowCounts.clear();
@@ -344,15 +347,31 @@ bool ScanSourcePTG::fetchFiles(const QStringList& files)
     if (files.isEmpty())
         return false;
 
+    // A file named more than once (by an index and again beside it, as "*.ptg" in its
+    // folder gives, or many times in one index) is one scan: read once, in the place it
+    // was first named.
     QStringList candidates;
+    QHash<QString, int> timesNamed;
+    const auto add = [&](const QString& path) {
+        if (timesNamed[filePathKey(path)]++ == 0)
+            candidates.append(path);
+    };
     for (const QString& path : files) {
         if (isIndexFile(path)) {
-            const QStringList named = readIndexFile(path);
-            std::cout << "PTG index file " << printable(path) << " names " << named.size()
+            const QStringList fromIndex = readIndexFile(path);
+            std::cout << "PTG index file " << printable(path) << " names " << fromIndex.size()
                       << " scan files" << std::endl;
-            candidates += named;
+            for (const QString& scanFile : fromIndex)
+                add(scanFile);
         } else {
-            candidates.append(path);
+            add(path);
+        }
+    }
+    for (const QString& path : std::as_const(candidates)) {
+        const int times = timesNamed.value(filePathKey(path));
+        if (times > 1) {
+            diag::info("PTG file " + printable(path) + " is named " + std::to_string(times) +
+                       " times; it is read once");
         }
     }
 
@@ -384,17 +403,17 @@ bool ScanSourcePTG::fetchFiles(const QStringList& files)
     return true;
 }
 
-void ScanSourcePTG::scanNames(QStringList& names) const
+void ScanSourcePTG::nameScans(QStringList& names) const
 {
     names = fileList;
 }
 
-bool ScanSourcePTG::openScan(int i)
+bool ScanSourcePTG::open(int i)
 {
     if (i < 0 || i >= numScans)
         return false;
     if (currentScan != -1 && currentScan != i)
-        closeScan(currentScan);
+        close(currentScan);
 
     currentScan = i;
     stream = std::make_unique<BinaryBlockReader>();
@@ -450,7 +469,7 @@ bool ScanSourcePTG::openScan(int i)
     return true;
 }
 
-bool ScanSourcePTG::closeScan(int i)
+bool ScanSourcePTG::close(int i)
 {
     rewindPending = false;
     if (currentScan == -1 || i != currentScan)
@@ -462,12 +481,12 @@ bool ScanSourcePTG::closeScan(int i)
     return true;
 }
 
-bool ScanSourcePTG::isScanOpen(int i) const
+bool ScanSourcePTG::isOpen(int i) const
 {
     return currentScan != -1 && i == currentScan;
 }
 
-bool ScanSourcePTG::scanDimensions(int i, int& rows, int& columns)
+bool ScanSourcePTG::dimensionsOf(int i, int& rows, int& columns)
 {
     rows = 0;
     columns = 0;
@@ -482,8 +501,8 @@ bool ScanSourcePTG::restartIfPending(int i)
 {
     if (rewindPending) {
         rewindPending = false;
-        closeScan(i);
-        openScan(i);
+        close(i);
+        open(i);
     }
     return stream && currentScan == i;
 }
@@ -493,13 +512,14 @@ void ScanSourcePTG::reportScanEnd()
     if (endReported)
         return;
     endReported = true;
+    const std::string scan = "Scan " + std::to_string(currentScan) + ": skipped ";
     if (damagedColumns > 0) {
-        std::cout << "Scan " << currentScan << ": skipped " << damagedColumns
-                  << " columns that lie outside the file or are cut off" << std::endl;
+        noteDamage(currentScan, scan + std::to_string(damagedColumns) +
+                                    " columns that lie outside the file or are cut off");
     }
     if (skippedPoints > 0) {
-        std::cout << "Scan " << currentScan << ": skipped " << skippedPoints
-                  << " points whose coordinates are not finite" << std::endl;
+        noteDamage(currentScan, scan + std::to_string(skippedPoints) +
+                                    " points whose coordinates are not finite");
     }
 }
 
@@ -510,7 +530,7 @@ void ScanSourcePTG::skipDamagedColumn()
     columnRecordsOffset = -1;
 }
 
-void ScanSourcePTG::readColumn(cv::Mat& points, qint64& n, qint64 capacity)
+void ScanSourcePTG::readColumn(const ChunkOutput& out, qint64& n, qint64 capacity)
 {
     const qint64 block = qint64(stream->blockSize());
     const qint64 size = recordSize(properties);
@@ -550,11 +570,9 @@ void ScanSourcePTG::readColumn(cv::Mat& points, qint64& n, qint64 capacity)
     }
 
     const bool doubles = (properties & DoubleCoordinates) != 0;
+    const int coordinateBytes = doubles ? 24 : 12;
+    const int colourAt = coordinateBytes + ((properties & Intensity) ? 4 : 0);
     const qint64 take = std::min(columnRecords - columnRecordsDone, capacity - n);
-    double* const xs = points.ptr<double>(0);
-    double* const ys = points.ptr<double>(1);
-    double* const zs = points.ptr<double>(2);
-    double* const ws = points.ptr<double>(3);
     const qint64 perPiece = std::max<qint64>(1, block / size);
     for (qint64 done = 0; done < take;) {
         const qint64 count = std::min(take - done, perPiece);
@@ -583,10 +601,16 @@ void ScanSourcePTG::readColumn(cv::Mat& points, qint64& n, qint64 capacity)
                 ++skippedPoints;
                 continue;
             }
-            xs[n] = x;
-            ys[n] = y;
-            zs[n] = z;
-            ws[n] = 1.0;
+            out.xs[n] = x;
+            out.ys[n] = y;
+            out.zs[n] = z;
+            out.ws[n] = 1.0;
+            if (out.intensities)
+                out.intensities[n] = littleEndian<float>(p + coordinateBytes);
+            if (out.colours[0]) {
+                for (int k = 0; k < 3; ++k)
+                    out.colours[k][n] = static_cast<std::uint8_t>(p[colourAt + k]);
+            }
             ++n;
         }
         done += count;
@@ -598,57 +622,72 @@ void ScanSourcePTG::readColumn(cv::Mat& points, qint64& n, qint64 capacity)
     }
 }
 
-bool ScanSourcePTG::readPoints(int i, cv::Mat& chunk, int maxColumns)
+ScanSource::ReadStep ScanSourcePTG::readNext(const ReadRequest& request, ScanChunk& piece)
 {
-    if (!restartIfPending(i)) {
-        chunk = placeholderChunk();
-        return false;
-    }
+    if (!restartIfPending(request.scan))
+        return ReadStep::End;
     const qint64 rows = openRowCount;
     const qint64 columns = openColumnCount;
     if (columnCursor >= columns || rows == 0) {
         reportScanEnd();
-        chunk = placeholderChunk();
-        return false;
+        return ReadStep::End;
     }
 
     // Whole columns: at most maxColumns of them and at most maxChunkPoints points. A
     // column of more rows than that is delivered in parts.
     const qint64 start = columnCursor;
-    qint64 end = std::min<qint64>(columns, start + std::max(maxColumns, 1));
+    qint64 end = std::min<qint64>(columns, start + std::max(request.maxColumns, 1));
     if ((end - start) * rows > maxChunkPoints)
         end = start + std::max<qint64>(1, maxChunkPoints / rows);
     const qint64 capacity = std::clamp<qint64>((end - start) * rows, 2, maxChunkPoints);
 
-    // A fresh matrix on every call: a caller may still hold the previous chunk.
+    // Fresh matrices on every call: a caller may still hold the previous chunk. Channels
+    // are read only when asked for and stored.
     cv::Mat points(4, int(capacity), CV_64F);
+    cv::Mat intensity;
+    cv::Mat colour;
+    ChunkOutput out;
+    out.xs = points.ptr<double>(0);
+    out.ys = points.ptr<double>(1);
+    out.zs = points.ptr<double>(2);
+    out.ws = points.ptr<double>(3);
+    if (request.channels.intensity && (properties & Intensity)) {
+        intensity.create(1, int(capacity), CV_32F);
+        out.intensities = intensity.ptr<float>(0);
+    }
+    if (request.channels.colour && (properties & Colour)) {
+        colour.create(3, int(capacity), CV_8U);
+        for (int k = 0; k < 3; ++k)
+            out.colours[k] = colour.ptr<std::uint8_t>(k);
+    }
     qint64 n = 0;
     while (n < capacity && columnCursor < columns) {
         // Columns that are empty or nearly so do not end the chunk: a chunk of fewer than
         // two points ends the scan for the engine, and the columns after it would be lost.
         if (columnCursor >= end && n >= 2)
             break;
-        readColumn(points, n, capacity);
+        readColumn(out, n, capacity);
     }
     if (columnCursor >= columns)
         reportScanEnd();
 
-    if (n < 2) {
-        chunk = placeholderChunk();
-        return false;
+    const auto cut = [n](const cv::Mat& m) {
+        return n == m.cols ? m : m.colRange(0, int(n)).clone();
+    };
+    if (n > 0) {
+        piece.points = cut(points);
+        if (!intensity.empty())
+            piece.intensity = cut(intensity);
+        if (!colour.empty())
+            piece.colour = cut(colour);
     }
-    chunk = n == capacity ? points : points.colRange(0, int(n)).clone();
-    return true;
+    // Fewer than two points: the columns ran out before the chunk could take two.
+    return n < 2 ? ReadStep::LastChunk : ReadStep::Chunk;
 }
 
-void ScanSourcePTG::scanPoseParts(int i, cv::Mat& rotation, cv::Mat& translation) const
+bool ScanSourcePTG::poseOf(int i, cv::Mat& pose) const
 {
-    storedPoseParts(poses, i, rotation, translation);
-}
-
-void ScanSourcePTG::scanPose(int i, cv::Mat& pose) const
-{
-    storedPose(poses, i, pose);
+    return storedPose(poses, i, pose);
 }
 
 } // namespace orthaven

@@ -10,6 +10,7 @@
 
 #include <QList>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -35,21 +36,6 @@ public:
     ScanSourcePTG();
     ~ScanSourcePTG() override;
 
-    // Every input is either a PTG file or a PTG index file, which stands for the scan
-    // files it names. Files that contribute no scan are left out of the scan list.
-    bool fetchFiles(const QStringList& files) override;
-    // The path of every scan's file.
-    void scanNames(QStringList& names) const override;
-    bool openScan(int i) override;
-    bool closeScan(int i) override;
-    bool isScanOpen(int i) const override;
-    // rows = "%%rows" (points per column), columns = "%%cols".
-    bool scanDimensions(int i, int& rows, int& columns) override;
-    // At most maxColumns scan columns and at most maxChunkPoints points per call.
-    bool readPoints(int i, cv::Mat& chunk, int maxColumns) override;
-    void scanPoseParts(int i, cv::Mat& rotation, cv::Mat& translation) const override;
-    void scanPose(int i, cv::Mat& pose) const override;
-
 private:
     struct Header
     {
@@ -59,6 +45,31 @@ private:
         cv::Mat pose;
         qint64 tableOffset = 0; // where the column offset table begins
     };
+    // Where readColumn puts what it reads; null channels are skipped.
+    struct ChunkOutput
+    {
+        double* xs = nullptr;
+        double* ys = nullptr;
+        double* zs = nullptr;
+        double* ws = nullptr;
+        float* intensities = nullptr;
+        std::uint8_t* colours[3] = {nullptr, nullptr, nullptr};
+    };
+
+    // Every input is either a PTG file or a PTG index file, which stands for the scan
+    // files it names. A file named more than once is read once; files that contribute no
+    // scan are left out of the scan list.
+    bool findScans(const QStringList& files) override;
+    // The path of every scan's file.
+    void nameScans(QStringList& names) const override;
+    bool poseOf(int i, cv::Mat& pose) const override;
+    bool open(int i) override;
+    bool close(int i) override;
+    bool isOpen(int i) const override;
+    // rows = "%%rows" (points per column), columns = "%%cols".
+    bool dimensionsOf(int i, int& rows, int& columns) override;
+    // At most maxColumns scan columns and at most maxChunkPoints points per call.
+    ReadStep readNext(const ReadRequest& request, ScanChunk& piece) override;
 
     // Bytes of one point record for a "%%properties" value.
     static int recordSize(qint32 properties);
@@ -69,9 +80,9 @@ private:
     static QStringList readIndexFile(const QString& path);
     bool readHeader(BinaryBlockReader& in, Header& header) const;
     bool restartIfPending(int i);
-    // Reads (the rest of) column columnCursor into points from column n on, at most
+    // Reads (the rest of) column columnCursor into out from entry n on, at most
     // capacity - n records; moves columnCursor on once the column is done.
-    void readColumn(cv::Mat& points, qint64& n, qint64 capacity);
+    void readColumn(const ChunkOutput& out, qint64& n, qint64 capacity);
     void skipDamagedColumn();
     void reportScanEnd();
 

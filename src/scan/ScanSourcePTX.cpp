@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <iostream>
 #include <limits>
 #include <string_view>
@@ -48,11 +49,41 @@ bool parseNumber(const char*& p, const char* end, double& value)
 }
 
 // x, y, z are the first three numbers of a point line; intensity and colour may follow.
-bool parsePoint(std::string_view line, double& x, double& y, double& z)
+// Returns where the line goes on after z, or null when it holds no point.
+const char* parsePoint(std::string_view line, double& x, double& y, double& z)
 {
     const char* p = line.data();
     const char* const end = p + line.size();
-    return parseNumber(p, end, x) && parseNumber(p, end, y) && parseNumber(p, end, z);
+    if (parseNumber(p, end, x) && parseNumber(p, end, y) && parseNumber(p, end, z))
+        return p;
+    return nullptr;
+}
+
+// How many numbers follow x, y, z (up to four: intensity, red, green, blue).
+int countChannelNumbers(const char* p, const char* end)
+{
+    int count = 0;
+    double value = 0;
+    while (count < 4 && parseNumber(p, end, value))
+        ++count;
+    return count;
+}
+
+// The intensity after x, y, z (NaN when the line has none) and, when colour is not null,
+// the colour after it (0 0 0 when the line has none), each value rounded into 0 … 255.
+void parseChannels(const char* p, const char* end, float& intensity, std::uint8_t* colour)
+{
+    double value = 0;
+    const bool found = parseNumber(p, end, value);
+    intensity = found ? float(value) : std::numeric_limits<float>::quiet_NaN();
+    if (!colour)
+        return;
+    double rgb[3] = {0, 0, 0};
+    bool complete = found;
+    for (double& c : rgb)
+        complete = complete && parseNumber(p, end, c);
+    for (int k = 0; k < 3; ++k)
+        colour[k] = complete ? std::uint8_t(std::lround(std::clamp(rgb[k], 0.0, 255.0))) : 0;
 }
 
 // A count line holds one whole number from 0 to the largest int, blanks around it allowed.
@@ -163,10 +194,10 @@ ScanSourcePTX::HeaderResult ScanSourcePTX::readHeader(TextLineReader& in, Header
     return HeaderResult::Read;
 }
 
-bool ScanSourcePTX::fetchFiles(const QStringList& files)
+bool ScanSourcePTX::findScans(const QStringList& files)
 {
     if (currentScan != -1)
-        closeScan(currentScan);
+        close(currentScan);
     fileList = files;
     scanHeaderPositions.clear();
     rowCounts.clear();
@@ -196,9 +227,10 @@ bool ScanSourcePTX::fetchFiles(const QStringList& files)
             const qint64 present = in.skipLines(expected);
             pointLinesPresent.append(present);
             if (present < expected) {
-                std::cout << "PTX scan " << poses.size() - 1 << " in " << printable(path)
-                          << " ends after " << present << " of " << expected << " point lines"
-                          << std::endl;
+                const int scan = int(poses.size()) - 1;
+                noteDamage(scan, "PTX scan " + std::to_string(scan) + " in " + printable(path) +
+                                     " ends after " + std::to_string(present) + " of " +
+                                     std::to_string(expected) + " point lines");
             }
             if (in.readFailed())
                 break;
@@ -229,7 +261,7 @@ bool ScanSourcePTX::locateScan(int i, int& fileIndex, qint64& position) const
     return false;
 }
 
-void ScanSourcePTX::scanNames(QStringList& names) const
+void ScanSourcePTX::nameScans(QStringList& names) const
 {
     names.clear();
     for (int f = 0; f < scanHeaderPositions.size() && f < fileList.size(); ++f) {
@@ -241,7 +273,7 @@ void ScanSourcePTX::scanNames(QStringList& names) const
     }
 }
 
-bool ScanSourcePTX::openScan(int i)
+bool ScanSourcePTX::open(int i)
 {
     int fileIndex = 0;
     qint64 position = 0;
@@ -250,7 +282,7 @@ bool ScanSourcePTX::openScan(int i)
     std::cout << "Load Scan " << i << " getFileInd = " << fileIndex << " Position = " << position
               << std::endl;
     if (currentScan != -1 && currentScan != i)
-        closeScan(currentScan);
+        close(currentScan);
 
     currentScan = i;
     if (!stream)
@@ -271,14 +303,16 @@ bool ScanSourcePTX::openScan(int i)
     openRowCount = header.rowCount;
     openPointLines = qint64(openRowCount) * openColumnCount;
     rewindPending = false;
-    pointsDelivered = 0;
     linesConsumed = 0;
     skippedLines = 0;
     endReported = false;
+    channelsKnown = false;
+    hasIntensity = false;
+    hasColour = false;
     return true;
 }
 
-bool ScanSourcePTX::closeScan(int i)
+bool ScanSourcePTX::close(int i)
 {
     rewindPending = false;
     if (currentScan == -1 || i != currentScan)
@@ -288,18 +322,12 @@ bool ScanSourcePTX::closeScan(int i)
     return true;
 }
 
-bool ScanSourcePTX::isScanOpen(int i) const
+bool ScanSourcePTX::isOpen(int i) const
 {
     return currentScan != -1 && i == currentScan;
 }
 
-void ScanSourcePTX::rewindPoints()
-{
-    rewindPending = true;
-    pointsDelivered = 0;
-}
-
-bool ScanSourcePTX::scanDimensions(int i, int& rows, int& columns)
+bool ScanSourcePTX::dimensionsOf(int i, int& rows, int& columns)
 {
     rows = 0;
     columns = 0;
@@ -321,13 +349,13 @@ bool ScanSourcePTX::restartIfPending(int i)
 {
     if (rewindPending) {
         rewindPending = false;
-        closeScan(i);
-        openScan(i);
+        close(i);
+        open(i);
     }
     return stream && currentScan == i;
 }
 
-bool ScanSourcePTX::scanHasMore()
+bool ScanSourcePTX::scanHasMore() const
 {
     return linesConsumed < openPointLines && !stream->atEnd();
 }
@@ -338,8 +366,8 @@ void ScanSourcePTX::reportScanEnd()
         return;
     endReported = true;
     if (skippedLines > 0) {
-        std::cout << "Scan " << currentScan << ": skipped " << skippedLines
-                  << " malformed point lines" << std::endl;
+        noteDamage(currentScan, "Scan " + std::to_string(currentScan) + ": skipped " +
+                                    std::to_string(skippedLines) + " malformed point lines");
     }
 }
 
@@ -356,89 +384,121 @@ qint64 ScanSourcePTX::readPointLines(qint64 capacity, Take take, bool malformedT
         if (status == TextLineReader::LineStatus::End)
             break;
         ++linesConsumed;
+        const char* const end = line.data() + line.size();
+        const char* rest =
+            status == TextLineReader::LineStatus::Line ? parsePoint(line, x, y, z) : nullptr;
         // A line without three numbers keeps its place in the grid but yields no point:
         // inventing coordinates for it would put a point where the scanner saw none.
-        if (status != TextLineReader::LineStatus::Line || !parsePoint(line, x, y, z)) {
+        if (!rest) {
             ++skippedLines;
             if (malformedTakesPlace) {
-                take(n, false, 0.0, 0.0, 0.0);
+                take(n, false, 0.0, 0.0, 0.0, end, end);
                 ++n;
             }
             continue;
         }
-        take(n, true, x, y, z);
+        if (!channelsKnown) {
+            // The first point line tells what the scan's lines carry: a fourth number is
+            // the intensity, numbers five to seven the colour.
+            const int numbers = countChannelNumbers(rest, end);
+            hasIntensity = numbers >= 1;
+            hasColour = numbers >= 4;
+            channelsKnown = true;
+        }
+        take(n, true, x, y, z, rest, end);
         ++n;
     }
     return n;
 }
 
-namespace {
-
-// Points a chunk may take: the scan's remaining lines, at most maxChunkPoints. A scan
-// that would leave a single line for the last chunk gets one point less in this one,
-// since a chunk of one point is the end-of-scan placeholder and its point would be lost.
-qint64 chunkCapacity(qint64 remainingLines)
+ScanSource::ReadStep ScanSourcePTX::readNext(const ReadRequest& request, ScanChunk& piece)
 {
-    const qint64 limit = ScanSource::maxChunkPoints;
-    if (remainingLines == limit + 1)
-        return limit - 1;
-    return std::clamp<qint64>(remainingLines, 0, limit);
-}
-
-} // namespace
-
-bool ScanSourcePTX::readPoints(int i, cv::Mat& chunk, int)
-{
-    if (!restartIfPending(i)) {
-        chunk = placeholderChunk();
-        return false;
-    }
-    const qint64 capacity = chunkCapacity(openPointLines - linesConsumed);
-    // A fresh matrix on every call: a caller may still hold the previous chunk.
-    cv::Mat points(4, int(std::max<qint64>(capacity, 1)), CV_64F);
+    if (!restartIfPending(request.scan))
+        return ReadStep::End;
+    const qint64 capacity =
+        std::clamp<qint64>(openPointLines - linesConsumed, 0, ScanSource::maxChunkPoints);
+    const int columns = int(std::max<qint64>(capacity, 1));
+    // Fresh matrices on every call: a caller may still hold the previous chunk.
+    cv::Mat points(4, columns, CV_64F);
     double* const xs = points.ptr<double>(0);
     double* const ys = points.ptr<double>(1);
     double* const zs = points.ptr<double>(2);
     double* const ws = points.ptr<double>(3);
-    const qint64 n = readPointLines(capacity, [&](qint64 k, bool, double x, double y, double z) {
+    // Channels are parsed only when asked for, and only for scans that carry them.
+    cv::Mat intensity;
+    cv::Mat colour;
+    if (request.channels.intensity && (!channelsKnown || hasIntensity))
+        intensity.create(1, columns, CV_32F);
+    if (request.channels.colour && (!channelsKnown || hasColour))
+        colour.create(3, columns, CV_8U);
+    float* const intensities = intensity.empty() ? nullptr : intensity.ptr<float>(0);
+    std::uint8_t* const reds = colour.empty() ? nullptr : colour.ptr<std::uint8_t>(0);
+    std::uint8_t* const greens = colour.empty() ? nullptr : colour.ptr<std::uint8_t>(1);
+    std::uint8_t* const blues = colour.empty() ? nullptr : colour.ptr<std::uint8_t>(2);
+
+    const qint64 n = readPointLines(capacity, [&](qint64 k, bool, double x, double y, double z,
+                                                  const char* rest, const char* end) {
         xs[k] = x;
         ys[k] = y;
         zs[k] = z;
         ws[k] = 1.0;
+        if (intensities || reds) {
+            float value = 0;
+            std::uint8_t rgb[3] = {0, 0, 0};
+            parseChannels(rest, end, value, reds ? rgb : nullptr);
+            if (intensities)
+                intensities[k] = value;
+            if (reds) {
+                reds[k] = rgb[0];
+                greens[k] = rgb[1];
+                blues[k] = rgb[2];
+            }
+        }
     });
-    pointsDelivered += n;
 
-    if (n < 2)
-        chunk = placeholderChunk();
-    else if (n == points.cols)
-        chunk = points;
-    else
-        chunk = points.colRange(0, int(n)).clone(); // lines were skipped; keep it continuous
-
+    const auto cut = [n](const cv::Mat& m) {
+        // Lines were skipped: keep the chunk continuous.
+        return n == m.cols ? m : m.colRange(0, int(n)).clone();
+    };
+    if (n > 0) {
+        piece.points = cut(points);
+        if (!intensity.empty() && hasIntensity)
+            piece.intensity = cut(intensity);
+        if (!colour.empty() && hasColour)
+            piece.colour = cut(colour);
+    }
     const bool more = scanHasMore();
     if (!more)
         reportScanEnd();
-    return more;
+    return more ? ReadStep::Chunk : ReadStep::LastChunk;
 }
 
-bool ScanSourcePTX::readPointList(int i, std::vector<cv::Mat>& list, int)
+qint64 ScanSourcePTX::pointsLeft(int i) const
+{
+    if (!stream || currentScan != i)
+        return -1;
+    return scanHasMore() ? openPointLines - linesConsumed : 0;
+}
+
+bool ScanSourcePTX::pointList(int i, std::vector<cv::Mat>& list, int)
 {
     list.clear();
     if (!restartIfPending(i))
         return false;
-    const qint64 capacity = chunkCapacity(openPointLines - linesConsumed);
+    const qint64 capacity =
+        std::clamp<qint64>(openPointLines - linesConsumed, 0, ScanSource::maxChunkPoints);
     list.reserve(std::size_t(capacity));
-    const qint64 n = readPointLines(capacity, [&](qint64, bool, double x, double y, double z) {
-        list.push_back((cv::Mat_<double>(4, 1) << x, y, z, 1.0));
-    });
-    pointsDelivered += n;
+    readPointLines(capacity,
+                   [&](qint64, bool, double x, double y, double z, const char*, const char*) {
+                       list.push_back((cv::Mat_<double>(4, 1) << x, y, z, 1.0));
+                   });
     const bool more = scanHasMore();
     if (!more)
         reportScanEnd();
     return more;
 }
 
-bool ScanSourcePTX::readPolarDataFromScan(int i, cv::Mat& polar, int columns)
+bool ScanSourcePTX::polarColumns(int i, cv::Mat& polar, int columns)
 {
     if (!restartIfPending(i))
         return false;
@@ -456,7 +516,7 @@ bool ScanSourcePTX::readPolarDataFromScan(int i, cv::Mat& polar, int columns)
     // column stays a scan column in the depth image.
     const qint64 k = readPointLines(
         capacity,
-        [&](qint64 n, bool valid, double x, double y, double z) {
+        [&](qint64 n, bool valid, double x, double y, double z, const char*, const char*) {
             if (!valid) {
                 const double nan = std::numeric_limits<double>::quiet_NaN();
                 ranges[n] = nan;
@@ -486,14 +546,9 @@ bool ScanSourcePTX::readPolarDataFromScan(int i, cv::Mat& polar, int columns)
     return more;
 }
 
-void ScanSourcePTX::scanPoseParts(int i, cv::Mat& rotation, cv::Mat& translation) const
+bool ScanSourcePTX::poseOf(int i, cv::Mat& pose) const
 {
-    storedPoseParts(poses, i, rotation, translation);
-}
-
-void ScanSourcePTX::scanPose(int i, cv::Mat& pose) const
-{
-    storedPose(poses, i, pose);
+    return storedPose(poses, i, pose);
 }
 
 } // namespace orthaven

@@ -18,26 +18,11 @@ namespace orthaven {
 
 class TextLineReader;
 
-class ScanSourcePTX : public ScanSource
+class ScanSourcePTX : public GridScanSource
 {
 public:
     ScanSourcePTX();
     ~ScanSourcePTX() override;
-
-    bool fetchFiles(const QStringList& files) override;
-    void scanNames(QStringList& names) const override;
-    bool openScan(int i) override;
-    bool closeScan(int i) override;
-    bool isScanOpen(int i) const override;
-    void rewindPoints() override;
-    // rows = points per column (header line 2), columns = header line 1; a scan whose
-    // point lines end early reports the part of the grid its lines fill.
-    bool scanDimensions(int i, int& rows, int& columns) override;
-    bool readPoints(int i, cv::Mat& chunk, int maxColumns) override;
-    bool readPointList(int i, std::vector<cv::Mat>& list, int maxColumns) override;
-    bool readPolarDataFromScan(int i, cv::Mat& polar, int columns) override;
-    void scanPoseParts(int i, cv::Mat& rotation, cv::Mat& translation) const override;
-    void scanPose(int i, cv::Mat& pose) const override;
 
 private:
     struct Header
@@ -54,21 +39,37 @@ private:
         Invalid
     };
 
+    bool findScans(const QStringList& files) override;
+    void nameScans(QStringList& names) const override;
+    bool poseOf(int i, cv::Mat& pose) const override;
+    bool open(int i) override;
+    bool close(int i) override;
+    bool isOpen(int i) const override;
+    // rows = points per column (header line 2), columns = header line 1; a scan whose
+    // point lines end early reports the part of the grid its lines fill.
+    bool dimensionsOf(int i, int& rows, int& columns) override;
+    // At most maxChunkPoints points per call, whatever the hint. A point line holding a
+    // fourth number gives the intensity, one holding seven the colour as well.
+    ReadStep readNext(const ReadRequest& request, ScanChunk& piece) override;
+    qint64 pointsLeft(int i) const override;
+    bool polarColumns(int i, cv::Mat& polar, int columns) override;
+    bool pointList(int i, std::vector<cv::Mat>& list, int maxColumns) override;
+
     HeaderResult readHeader(TextLineReader& in, Header& header, qint64& position) const;
     bool locateScan(int i, int& fileIndex, qint64& position) const;
     bool restartIfPending(int i);
-    bool scanHasMore();
+    bool scanHasMore() const;
     void reportScanEnd();
     // Reads point lines of the open scan until `capacity` entries were handed to `take`
     // or the scan's lines end. Lines that hold no point are counted in skippedLines and
-    // either dropped or, with malformedTakesPlace, handed on as invalid entries.
+    // either dropped or, with malformedTakesPlace, handed on as invalid entries. take gets
+    // the entry's index, whether it holds a point, x, y, z and the rest of the line.
     template <class Take>
     qint64 readPointLines(qint64 capacity, Take take, bool malformedTakesPlace = false);
 
     int currentScan = -1;
     int openColumnCount = 0;
     int openRowCount = 0;
-    qint64 pointsDelivered = 0;
     QList<QList<qint64>> scanHeaderPositions; // byte offsets of the headers, per file
     QList<int> rowCounts;
     QList<int> columnCounts;
@@ -80,6 +81,10 @@ private:
     qint64 linesConsumed = 0;        // point lines of the open scan read since opening
     qint64 skippedLines = 0;         // of those, lines that held no point
     bool endReported = false;
+    // What the open scan's point lines carry beside x, y, z, judged by its first point line.
+    bool channelsKnown = false;
+    bool hasIntensity = false;
+    bool hasColour = false;
 };
 
 } // namespace orthaven

@@ -35,7 +35,7 @@ ScanSourceRiegl::~ScanSourceRiegl()
     closeStream();
 }
 
-bool ScanSourceRiegl::fetchFiles(const QStringList& files)
+bool ScanSourceRiegl::findScans(const QStringList& files)
 {
     closeStream();
     currentScan = -1;
@@ -60,15 +60,10 @@ bool ScanSourceRiegl::fetchFiles(const QStringList& files)
     return true;
 }
 
-int ScanSourceRiegl::scanCount() const
-{
-    return int(poses.size());
-}
-
-void ScanSourceRiegl::scanNames(QStringList& names) const
+void ScanSourceRiegl::nameScans(QStringList& names) const
 {
     names.clear();
-    for (int i = 0; i < scanCount() && i < fileList.size(); ++i)
+    for (int i = 0; i < numScans && i < fileList.size(); ++i)
         names.append(fileList[i].mid(fileList[i].lastIndexOf(QLatin1Char('/')) + 1));
 }
 
@@ -79,11 +74,12 @@ void ScanSourceRiegl::closeStream()
     streamHandle = 0;
     pendingCount = 0;
     streamEnded = false;
+    pointsRead = 0;
 }
 
-bool ScanSourceRiegl::openScan(int i)
+bool ScanSourceRiegl::open(int i)
 {
-    if (i < 0 || i >= scanCount() || i >= fileList.size())
+    if (i < 0 || i >= numScans || i >= fileList.size())
         return false;
     std::cout << "Load Scan" << std::endl;
     // Opening the open scan again starts it over; its old stream must not be left open.
@@ -120,7 +116,7 @@ bool ScanSourceRiegl::openScan(int i)
     return true;
 }
 
-bool ScanSourceRiegl::closeScan(int i)
+bool ScanSourceRiegl::close(int i)
 {
     if (i != currentScan || currentScan == -1)
         return true;
@@ -129,7 +125,7 @@ bool ScanSourceRiegl::closeScan(int i)
     return true;
 }
 
-bool ScanSourceRiegl::isScanOpen(int i) const
+bool ScanSourceRiegl::isOpen(int i) const
 {
     return currentScan != -1 && i == currentScan && streamHandle != 0;
 }
@@ -146,6 +142,10 @@ void ScanSourceRiegl::fillPending()
         if (result != 0) {
             std::cout << "No more data" << std::endl;
             streamEnded = true;
+            noteDamage(currentScan, "Riegl scan " + std::to_string(currentScan) +
+                                        ": the scan library reported no more data after " +
+                                        std::to_string(pointsRead + pendingCount) +
+                                        " points, before the end of the scan");
             break;
         }
         // Never more than was asked for, whatever the library claims.
@@ -153,66 +153,63 @@ void ScanSourceRiegl::fillPending()
         if (endOfFrame != 0) {
             streamEnded = true;
         } else if (got == 0 && ++emptyReads >= maxEmptyReads) {
-            std::cout << "Riegl stream delivered nothing " << maxEmptyReads
-                      << " times in a row; the scan ends here" << std::endl;
             streamEnded = true;
+            noteDamage(currentScan, "Riegl stream delivered nothing " +
+                                        std::to_string(maxEmptyReads) +
+                                        " times in a row; the scan ends here");
         } else if (got > 0) {
             emptyReads = 0;
         }
     }
 }
 
-bool ScanSourceRiegl::readPoints(int i, cv::Mat& chunk, int)
+ScanSource::ReadStep ScanSourceRiegl::readNext(const ReadRequest& request, ScanChunk& piece)
 {
+    const int i = request.scan;
     if (rewindPending) {
         rewindPending = false;
-        closeScan(i);
-        openScan(i);
+        close(i);
+        open(i);
     }
-    if (!isScanOpen(i)) {
-        chunk = placeholderChunk();
-        return false;
-    }
+    if (!isOpen(i))
+        return ReadStep::End;
     fillPending();
 
-    int n = std::min(pendingCount, int(chunkPoints));
-    // A last chunk of one point would look like the end-of-scan placeholder and its
-    // point would be lost: stop this chunk one point earlier.
-    if (streamEnded && pendingCount - n == 1)
-        --n;
-    if (n < 2) {
-        pendingCount = 0;
-        chunk = placeholderChunk();
-        return false;
+    const int n = std::min(pendingCount, int(chunkPoints));
+    if (n > 0) {
+        // A fresh matrix on every call: a caller may still hold the previous chunk.
+        cv::Mat points(4, n, CV_64F);
+        double* const xs = points.ptr<double>(0);
+        double* const ys = points.ptr<double>(1);
+        double* const zs = points.ptr<double>(2);
+        double* const ws = points.ptr<double>(3);
+        for (int k = 0; k < n; ++k) {
+            const ScanifcPoint& p = pending[std::size_t(k)];
+            xs[k] = double(p.x);
+            ys[k] = double(p.y);
+            zs[k] = double(p.z);
+            ws[k] = 1.0;
+        }
+        pendingCount -= n;
+        pointsRead += n;
+        if (pendingCount > 0)
+            std::memmove(pending.data(), pending.data() + n,
+                         sizeof(ScanifcPoint) * std::size_t(pendingCount));
+        piece.points = points;
     }
-    // A fresh matrix on every call: a caller may still hold the previous chunk.
-    cv::Mat points(4, n, CV_64F);
-    double* const xs = points.ptr<double>(0);
-    double* const ys = points.ptr<double>(1);
-    double* const zs = points.ptr<double>(2);
-    double* const ws = points.ptr<double>(3);
-    for (int k = 0; k < n; ++k) {
-        const ScanifcPoint& p = pending[std::size_t(k)];
-        xs[k] = double(p.x);
-        ys[k] = double(p.y);
-        zs[k] = double(p.z);
-        ws[k] = 1.0;
-    }
-    pendingCount -= n;
-    if (pendingCount > 0)
-        std::memmove(pending.data(), pending.data() + n, sizeof(ScanifcPoint) * pendingCount);
-    chunk = points;
-    return !(streamEnded && pendingCount == 0);
+    return streamEnded && pendingCount == 0 ? ReadStep::LastChunk : ReadStep::Chunk;
 }
 
-void ScanSourceRiegl::scanPoseParts(int i, cv::Mat& rotation, cv::Mat& translation) const
+qint64 ScanSourceRiegl::pointsLeft(int i) const
 {
-    storedPoseParts(poses, i, rotation, translation);
+    if (!isOpen(i) || !streamEnded)
+        return -1;
+    return pendingCount;
 }
 
-void ScanSourceRiegl::scanPose(int i, cv::Mat& pose) const
+bool ScanSourceRiegl::poseOf(int i, cv::Mat& pose) const
 {
-    storedPose(poses, i, pose);
+    return storedPose(poses, i, pose);
 }
 
 } // namespace orthaven

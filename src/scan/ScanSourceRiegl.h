@@ -23,20 +23,21 @@ public:
     explicit ScanSourceRiegl(const ScanifcApi& library);
     ~ScanSourceRiegl() override;
 
+private:
     // Reads the first path, a project file. False when it cannot be read or a scan has no
     // sound pose; then there is no scan.
-    bool fetchFiles(const QStringList& files) override;
-    int scanCount() const override;
+    bool findScans(const QStringList& files) override;
     // The file names of the scan files, without folders.
-    void scanNames(QStringList& names) const override;
-    bool openScan(int i) override;
-    bool closeScan(int i) override;
-    bool isScanOpen(int i) const override;
-    bool readPoints(int i, cv::Mat& chunk, int maxColumns) override;
-    void scanPoseParts(int i, cv::Mat& rotation, cv::Mat& translation) const override;
-    void scanPose(int i, cv::Mat& pose) const override;
+    void nameScans(QStringList& names) const override;
+    bool poseOf(int i, cv::Mat& pose) const override;
+    bool open(int i) override;
+    bool close(int i) override;
+    bool isOpen(int i) const override;
+    // At most chunkPoints points per call, whatever the hint.
+    ReadStep readNext(const ReadRequest& request, ScanChunk& piece) override;
+    // Known once the stream's frame has ended.
+    qint64 pointsLeft(int i) const override;
 
-private:
     void closeStream();
     void fillPending();
 
@@ -45,14 +46,15 @@ private:
     std::vector<cv::Mat> poses;
     ScanifcStream streamHandle = 0;
 
-    // Points read from the stream but not yet delivered. The reader reads ahead so that
-    // neither a short read of the library nor the last point of a scan ever makes a
-    // chunk of fewer than two columns, which would end the scan early or lose the point.
+    // Points read from the stream but not yet delivered. The reader reads ahead so that a
+    // short read of the library does not make a short chunk, and so that it knows how many
+    // points are left once the frame has ended.
     std::vector<ScanifcPoint> pending;
     std::vector<ScanifcAttributes> attributes;
     std::vector<ScanifcTime> times;
     int pendingCount = 0;
     bool streamEnded = false;
+    qint64 pointsRead = 0; // of the open scan, since it was opened
 };
 
 } // namespace orthaven

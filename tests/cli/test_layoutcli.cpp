@@ -2,7 +2,11 @@
 // tiles are checked by their pixels where the walls and the rooms are, the layout log by
 // its lines, and every refusal and failure by its exit code and message.
 
+#include "creator/ResultMessages.h"
+#include "engine/SessionFolders.h"
 #include "genscan/GenScanJob.h"
+#include "layoutlog/LayoutFiles.h"
+#include "layoutlog/LogReader.h"
 #include "platform/AppPaths.h"
 #include "settings/ConfigSettings.h"
 #include "support/QtPrinters.h"
@@ -12,6 +16,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QImageReader>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -21,6 +26,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <memory>
 
 #ifndef _WIN32
@@ -70,6 +76,17 @@ QStringList logLines(const QString& path)
     if (!lines.isEmpty() && lines.last().isEmpty())
         lines.removeLast();
     return lines;
+}
+
+// Every entry of a folder, hidden ones too: files with their bytes, folders as "<folder>".
+std::map<QString, QByteArray> folderState(const QString& path)
+{
+    std::map<QString, QByteArray> state;
+    for (const QFileInfo& entry : QDir(path).entryInfoList(QDir::AllEntries | QDir::Hidden |
+                                                           QDir::System | QDir::NoDotAndDotDot))
+        state[entry.fileName()] =
+            entry.isDir() ? QByteArray("<folder>") : readFile(entry.absoluteFilePath());
+    return state;
 }
 
 QString number(double value)
@@ -205,10 +222,26 @@ protected:
     static void TearDownTestSuite()
     {
         job.reset();
+        bigJob.reset();
         folder.reset();
     }
 
     QStringList scanFiles() const { return job->files(); }
+    // Twelve stations of 400000 points: a run that is surely still reading scans when
+    // its first progress line has been seen.
+    QStringList bigScans()
+    {
+        if (!bigJob) {
+            GenScanOptions options;
+            options.outputFolder = folder->path() + QStringLiteral("/big");
+            options.stations = 12;
+            options.pointsPerColumn = 400;
+            options.columns = 1000;
+            bigJob = std::make_unique<GenScanJob>(options);
+            EXPECT_TRUE(bigJob->run()) << bigJob->errorText().toStdString();
+        }
+        return bigJob->files();
+    }
     QString outPath(const QString& name) const { return appData.path() + "/out/" + name; }
     bool tempFolderIsEmpty() const
     {
@@ -218,10 +251,12 @@ protected:
     TempAppData appData; // the program's configuration and temporary folder per test
     static std::unique_ptr<QTemporaryDir> folder;
     static std::unique_ptr<GenScanJob> job;
+    static std::unique_ptr<GenScanJob> bigJob;
 };
 
 std::unique_ptr<QTemporaryDir> LayoutCli::folder;
 std::unique_ptr<GenScanJob> LayoutCli::job;
+std::unique_ptr<GenScanJob> LayoutCli::bigJob;
 
 } // namespace
 
@@ -418,6 +453,8 @@ TEST_F(LayoutCli, BadArgumentsAreRefusedWithExitCodeTwo)
     const QString otherFormat = writeFile(appData.path() + "/b.ptg", "PTG");
     const QString folderNamedLog = appData.path() + "/old.log";
     QDir().mkpath(folderNamedLog);
+    const QString rieglProject =
+        writeFile(appData.path() + QString::fromUtf8("/Проект/site.rsp"), "<project/>");
     const struct
     {
         QStringList arguments;
@@ -431,6 +468,7 @@ TEST_F(LayoutCli, BadArgumentsAreRefusedWithExitCodeTwo)
         {{appData.path() + "/missing.ptx"}, "no such scan file"},
         {{garbage}, "no reader for"},
         {{scans, otherFormat}, "all scan files must be of one format"},
+        {{rieglProject}, "The Riegl API doesn't support a file path with non ASCII letters"},
         {{"--out", blocker + "/plan.log", scans}, "cannot create the output folder"},
         {{"--out", folderNamedLog, scans}, "--out names a folder"},
         {{"--out", appData.path() + "/.log", scans}, "the output file needs a name"},
@@ -477,46 +515,175 @@ TEST_F(LayoutCli, FailuresExitWithOneAndTheResultMessage)
     EXPECT_FALSE(QFileInfo::exists(outPath("broken.log")));
 }
 
-#ifndef _WIN32
-TEST_F(LayoutCli, CtrlCStopsTheRunAndRemovesTheTemporaryFiles)
+TEST_F(LayoutCli, AScanLibraryErrorFailsWithOneNeverACrash)
 {
-    // Enough points that the run is still reading scans when the signal arrives, also on
-    // a busy machine where this test itself may wait a while for the processor.
-    QTemporaryDir big;
+    // A FARO workspace of two stations whose library fails on one call of the second scan.
+    QTemporaryDir faro;
     GenScanOptions options;
-    options.outputFolder = big.path();
-    options.stations = 12;
-    options.pointsPerColumn = 400;
-    options.columns = 1000;
-    GenScanJob slow(options);
-    ASSERT_TRUE(slow.run());
+    options.outputFolder = faro.path();
+    options.format = QStringLiteral("fws");
+    options.stations = 2;
+    options.pointsPerColumn = 40;
+    options.columns = 80;
+    GenScanJob generated(options);
+    ASSERT_TRUE(generated.run()) << generated.errorText().toStdString();
+    const QString workspace = generated.files().first();
+    const QByteArray text = readFile(workspace);
+    ASSERT_TRUE(text.contains("name = scan_001\n"));
+
+    struct Case
+    {
+        const char* call;
+        bool listFails;   // --list asks for names and positions
+        bool layoutFails; // a layout for positions and points (names only label the sheet)
+        const char* door; // the start of the reader's error line, after "ScanSource::"
+    };
+    const Case cases[] = {
+        {"name", true, false, "scanNames failed"},
+        {"position", true, true, "scanPose failed for scan 1"},
+        {"points", false, true, "readPoints failed for scan 1"},
+    };
+    const QString runFailed =
+        "Could not read the scans!\n\nThe scan files may be damaged or incomplete.";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.call);
+        const QByteArray failure = QByteArray("fail = ") + c.call + " 0x80004005\n";
+        writeFile(workspace,
+                  QByteArray(text).replace("name = scan_001\n", "name = scan_001\n" + failure));
+        const QString line = "ScanSource::" + QString::fromLatin1(c.door) +
+                             ": FARO library error 0x80004005 in interface {";
+
+        const ProgramRun list = runLayout({"--list", workspace});
+        EXPECT_FALSE(list.crashed);
+        EXPECT_EQ(list.exitCode, c.listFails ? 1 : 0) << list.err.toStdString();
+        EXPECT_EQ(list.err.contains(line), c.listFails) << list.err.toStdString();
+        EXPECT_EQ(list.out.isEmpty(), c.listFails) << "no list with a gap";
+
+        const QString log = outPath(QString::fromLatin1(c.call) + ".log");
+        const ProgramRun layout = runLayout({"--out", log, workspace});
+        EXPECT_FALSE(layout.crashed);
+        EXPECT_EQ(layout.exitCode, c.layoutFails ? 1 : 0) << layout.err.toStdString();
+        EXPECT_TRUE(layout.err.contains(line)) << layout.err.toStdString();
+        EXPECT_EQ(layout.err.contains(runFailed), c.layoutFails) << layout.err.toStdString();
+        EXPECT_EQ(QFileInfo::exists(log), !c.layoutFails);
+        EXPECT_TRUE(tempFolderIsEmpty());
+    }
+}
+
+TEST_F(LayoutCli, AnOverviewPictureThatCannotBeWrittenIsAWarningAndTheOlderLayoutGoesWhole)
+{
+    // An older layout "plan" in PNG with more tiles, then a JPEG one of the same name whose
+    // scan-position sheet finds a folder in its place.
+    ProgramRun run =
+        runLayout(QStringList{"--out", outPath("plan"), "--resolution", "0.05", "--tile", "10"} +
+                  scanFiles());
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    ASSERT_TRUE(QFileInfo::exists(outPath("plan_overview_scan_positions.png")));
+    const QString sheet = outPath("plan_overview_scan_positions.jpg");
+    ASSERT_TRUE(QDir().mkpath(sheet));
+
+    run = runLayout(QStringList{"--out", outPath("plan"), "--resolution", "0.05", "--type", "jpg"} +
+                    scanFiles());
+    EXPECT_EQ(run.exitCode, 0) << "the layout itself is complete";
+    EXPECT_TRUE(run.out.startsWith("Layout written to ")) << run.out.toStdString();
+    EXPECT_TRUE(run.err.contains(overviewPicturesWarning({sheet}))) << run.err.toStdString();
+
+    // Only the new layout is left: its log, the files the log names, and the folder.
+    LayoutLogInfo log;
+    ASSERT_TRUE(LogReader::read(outPath("plan.log"), log));
+    QStringList expected = layoutFileNames(log) + QStringList{"plan.log"};
+    expected.sort();
+    EXPECT_EQ(QDir(outPath({}))
+                  .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name),
+              expected);
+    EXPECT_TRUE(expected.contains("plan_overview.jpg"));
+    EXPECT_TRUE(QFileInfo(sheet).isDir());
+    EXPECT_TRUE(tempFolderIsEmpty());
+}
+
+#ifndef _WIN32
+// Ctrl+C at the moment the first scan is being read, with an older layout of the same
+// name in the folder. Whenever the signal lands, the outcome obeys the rule: exit 130
+// with the folder exactly as before, or exit 0 with the whole new layout; never a mix,
+// never temporary files.
+TEST_F(LayoutCli, CtrlCLeavesTheFolderAsItWasOrTheLayoutComplete)
+{
+    const ProgramRun older =
+        runLayout(QStringList{"--out", outPath("site"), "--resolution", "0.05", "--tile", "10"} +
+                  scanFiles());
+    ASSERT_EQ(older.exitCode, 0) << older.err.toStdString();
+    const auto before = folderState(outPath({}));
 
     QProcess process;
+    process.setReadChannel(QProcess::StandardError); // where the progress goes
     process.start(QStringLiteral(ORTHAVEN_LAYOUT_PROGRAM),
-                  QStringList{"--out", outPath("stopped.log")} + slow.files());
+                  QStringList{"--out", outPath("site")} + bigScans());
     ASSERT_TRUE(process.waitForStarted());
     QByteArray err;
     while (!err.contains("Loading Scan") && process.state() == QProcess::Running) {
-        process.waitForReadyRead(1000);
+        process.waitForReadyRead(10000); // returns at the first line; the loop is the wait
         err += process.readAllStandardError();
     }
     ASSERT_TRUE(err.contains("Loading Scan")) << err.toStdString();
     ASSERT_EQ(::kill(pid_t(process.processId()), SIGINT), 0);
-    ASSERT_TRUE(process.waitForFinished(60000));
+    ASSERT_TRUE(process.waitForFinished(-1));
     err += process.readAllStandardError();
+    const QByteArray out = process.readAllStandardOutput();
 
-    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(process.exitCode(), 130) << err.toStdString();
-    EXPECT_TRUE(err.contains("Computation interrupted!")) << err.toStdString();
-    EXPECT_TRUE(process.readAllStandardOutput().isEmpty());
-    EXPECT_FALSE(QFileInfo::exists(outPath("stopped.log"))) << err.toStdString();
-    // Stopped while the scans were read, the run wrote nothing at all, and the output
-    // folder it made is gone again. (A stop that lands while the tiles are written ends
-    // the run there, after the tile at hand.)
-    if (!err.contains("Write Images")) {
-        EXPECT_FALSE(QFileInfo::exists(outPath({}))) << err.toStdString();
-    }
+    ASSERT_EQ(process.exitStatus(), QProcess::NormalExit);
+    RecordProperty("exitCode", process.exitCode()); // which way it went, for the report
     EXPECT_TRUE(tempFolderIsEmpty());
+    if (process.exitCode() == 130) {
+        EXPECT_TRUE(err.contains("Computation interrupted!")) << err.toStdString();
+        EXPECT_TRUE(out.isEmpty());
+        EXPECT_TRUE(folderState(outPath({})) == before) << "the folder is not as it was";
+        return;
+    }
+    ASSERT_EQ(process.exitCode(), 0) << err.toStdString();
+    LayoutLogInfo log;
+    ASSERT_TRUE(LogReader::read(outPath("site.log"), log));
+    EXPECT_EQ(log.scanPoses.size(), 12u) << "the new layout's log";
+    QStringList expected = layoutFileNames(log) + QStringList{"site.log"};
+    expected.sort();
+    EXPECT_EQ(QDir(outPath({}))
+                  .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name),
+              expected);
+    for (const QString& picture : layoutFileNames(log)) // tiles, thumbnail, sheet
+        EXPECT_TRUE(QImageReader(outPath(picture)).canRead()) << picture.toStdString();
+}
+
+// A run killed outright leaves its session folder; the next run removes it, but never the
+// folder of a run that goes on.
+TEST_F(LayoutCli, TheSessionFolderOfAKilledRunIsRemovedByTheNextRun)
+{
+    QProcess process;
+    process.setReadChannel(QProcess::StandardError);
+    process.start(QStringLiteral(ORTHAVEN_LAYOUT_PROGRAM),
+                  QStringList{"--out", outPath("killed")} + bigScans());
+    ASSERT_TRUE(process.waitForStarted());
+    QByteArray err;
+    while (!err.contains("Loading Scan") && process.state() == QProcess::Running) {
+        process.waitForReadyRead(10000);
+        err += process.readAllStandardError();
+    }
+    ASSERT_TRUE(err.contains("Loading Scan")) << err.toStdString();
+    ASSERT_EQ(::kill(pid_t(process.processId()), SIGKILL), 0);
+    ASSERT_TRUE(process.waitForFinished(-1));
+    const QStringList left = QDir(tempFolder()).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    ASSERT_EQ(left.size(), 1);
+    EXPECT_EQ(sessionState(tempFolder() + "/" + left[0]), SessionState::Abandoned);
+
+    // A session folder of a process that runs: this test's own.
+    const QString running = tempFolder() + "/235959999";
+    ASSERT_TRUE(QDir().mkpath(running));
+    ASSERT_TRUE(writeSessionOwner(running));
+    writeFile(running + "/orvnTile_0_0.tmp", "raw");
+
+    const ProgramRun list = runLayout(QStringList{"--list"} + scanFiles());
+    EXPECT_EQ(list.exitCode, 0) << list.err.toStdString();
+    EXPECT_EQ(QDir(tempFolder()).entryList(QDir::Dirs | QDir::NoDotAndDotDot),
+              QStringList{"235959999"});
+    EXPECT_EQ(readFile(running + "/orvnTile_0_0.tmp"), "raw");
 }
 #endif
 
@@ -527,10 +694,10 @@ TEST_F(LayoutCli, AJobFileRunsEveryJobAndReportsTheOnesThatFail)
     const QString jobs = writeFile(
         appData.path() + "/out/jobs.txt",
         ("# two plans and one section\n"
-         "--resolution 0.05 --tile 10 --out first " + quoted(scans[0]) + "\n" +
+         "--resolution 0.05 --tile 10 --out first " +
+         quoted(scans[0]) + "\n" +
          "--resolution 0.05 --tile 10 --clip-low 50 --clip-high 60 --out empty " +
-         quoted(scans[1]) + "\n" +
-         "--resolution 0.05 --out FIRST.log " + quoted(scans[2]) + "\n" +
+         quoted(scans[1]) + "\n" + "--resolution 0.05 --out FIRST.log " + quoted(scans[2]) + "\n" +
          "--resolution 0.05 --tile 10 --view front " + quoted(scans[2]) + "\n")
             .toUtf8());
     const ProgramRun run = runLayout({"--jobs", jobs});

@@ -6,9 +6,11 @@
 #include "creator/Layout.h"
 #include "creator/ResultMessages.h"
 #include "engine/StatusReporter.h"
+#include "genscan/GenScanJob.h"
 #include "layoutlog/LogReader.h"
 #include "platform/AppFolders.h"
 #include "platform/AppPaths.h"
+#include "scan/ScanSourceFactory.h"
 #include "support/CaptureStdout.h"
 #include "support/FakeScanSource.h"
 #include "support/GermanTexts.h"
@@ -36,10 +38,13 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <functional>
+#include <mutex>
 #include <thread>
 
 using namespace orthaven;
+using namespace orthaven::genscan;
 using namespace orthaven::test;
 
 namespace {
@@ -468,7 +473,7 @@ TEST_F(Dock, AChoiceThatCannotBeListedKeepsThePreviousOne)
         "The Riegl API doesn't support a file path with non ASCII letters yet.\nPlease move "
         "your project to a different path with ASCII letters in the path only!";
     const QString unreadable =
-        "The chosen files could not be read!\nPlease choose PTX, PTG, FARO or Riegl scan files.";
+        "The chosen files could not be read!\nPlease choose PTX, FARO, Riegl, PTG or E57 scan files.";
     const QString projectFolder = appData.path() + QString::fromUtf8("/Проект");
     const Case cases[] = {
         {{appData.path() + "/scans/points.e57"}, unreadable},
@@ -499,6 +504,67 @@ TEST_F(Dock, AChoiceThatCannotBeListedKeepsThePreviousOne)
     ASSERT_TRUE(waitForMessage());
     EXPECT_EQ(UserDialogs::shownTexts(), QStringList{"Computation successful!"});
     EXPECT_TRUE(QFileInfo::exists(out));
+}
+
+TEST_F(Dock, AScanLibraryErrorIsAFailedListingOrRunNeverACrash)
+{
+    // A FARO workspace of two stations whose library fails on one call of the second scan.
+    GenScanOptions options;
+    options.outputFolder = appData.path() + "/faro";
+    options.format = "fws";
+    options.stations = 2;
+    options.pointsPerColumn = 40;
+    options.columns = 80;
+    GenScanJob generated(options);
+    ASSERT_TRUE(generated.run()) << generated.errorText().toStdString();
+    const QString workspace = generated.files().first();
+    const QByteArray text = readFile(workspace);
+    ASSERT_TRUE(text.contains("name = scan_001\n"));
+
+    struct Case
+    {
+        const char* call;
+        bool listed;      // names are asked for by the listing, poses and points by the run
+        const char* door; // the start of the reader's error line, after "ScanSource::"
+    };
+    const QString unreadable =
+        "The chosen files could not be read!\nPlease choose PTX, FARO, Riegl, PTG or E57 scan files.";
+    const QString runFailed =
+        "Could not read the scans!\n\nThe scan files may be damaged or incomplete.";
+    const Case cases[] = {{"name", false, "scanNames failed"},
+                          {"position", true, "scanPose failed for scan 1"},
+                          {"points", true, "readPoints failed for scan 1"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.call);
+        const QByteArray failure = QByteArray("fail = ") + c.call + " 0x80004005\n";
+        writeFile(workspace,
+                  QByteArray(text).replace("name = scan_001\n", "name = scan_001\n" + failure));
+        makeDock();
+        UserDialogs::clearScript();
+        CaptureStdout out;
+        chooseInputs({workspace});
+        if (!c.listed) {
+            EXPECT_EQ(UserDialogs::shownTexts(), QStringList{unreadable});
+        } else {
+            EXPECT_TRUE(UserDialogs::shownTexts().isEmpty());
+            EXPECT_EQ(rowTexts(w<QListWidget>("w_tab")),
+                      QStringList({"scan_000.fls", "scan_001.fls"}));
+            const QString log = outFolder() + "/faro.log";
+            chooseOutput(log);
+            click("b_start");
+            ASSERT_TRUE(waitForMessage());
+            EXPECT_EQ(UserDialogs::shownTexts(), QStringList{runFailed});
+            EXPECT_FALSE(QFileInfo::exists(log));
+            EXPECT_TRUE(tempFolderIsEmpty());
+        }
+        const QString line =
+            "ScanSource::" + QString::fromLatin1(c.door) + ": FARO library error 0x80004005";
+        const QStringList lines = out.lines();
+        EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [&](const QString& l) {
+            return l.startsWith(line);
+        })) << out.text();
+        dock.reset();
+    }
 }
 
 TEST_F(Dock, TheOutputNameEndsInLogAndIsLatin1)
@@ -616,6 +682,60 @@ TEST_F(Dock, StopEndsTheRunAsInterrupted)
     EXPECT_TRUE(tempFolderIsEmpty());
 }
 
+TEST_F(Dock, AStopThatComesAfterTheLastCheckpointFindsTheLayoutDone)
+{
+    makeDock();
+    const QString log = prepareRun();
+    // The run is held at its last checkpoint (after the log) while Stop is pressed.
+    std::mutex lock;
+    std::condition_variable changed;
+    bool atLast = false;
+    bool released = false;
+    LayoutCreator& engine = dock->layoutTask().creator;
+    engine.setCheckpointObserver([&] {
+        if (engine.statusText() != "Write Log File")
+            return;
+        std::unique_lock<std::mutex> guard(lock);
+        atLast = true;
+        changed.wait(guard, [&released] { return released; });
+    });
+    click("b_start");
+    ASSERT_TRUE(waitUntil([&] {
+        const std::lock_guard<std::mutex> guard(lock);
+        return atLast;
+    }));
+    click("b_start"); // Stop
+    {
+        const std::lock_guard<std::mutex> guard(lock);
+        released = true;
+    }
+    changed.notify_all();
+
+    ASSERT_TRUE(waitForMessage());
+    EXPECT_EQ(UserDialogs::shownTexts(), QStringList{"Computation successful!"});
+    expectResetPanel();
+    EXPECT_TRUE(LogReader(log).ok());
+    EXPECT_FALSE(QImage(outFolder() + "/site_overview_scan_positions.png").isNull())
+        << "the overview pictures are drawn";
+}
+
+TEST_F(Dock, AnOverviewPictureThatCannotBeWrittenIsAWarningBesideTheSuccess)
+{
+    makeDock();
+    prepareRun();
+    const QString sheet = outFolder() + "/site_overview_scan_positions.png";
+    ASSERT_TRUE(QDir().mkpath(sheet)); // a folder stands where the sheet goes
+    click("b_start");
+    ASSERT_TRUE(waitForMessage());
+    const QList<ShownMessage> shown = UserDialogs::shownMessages();
+    ASSERT_EQ(shown.size(), 2);
+    EXPECT_EQ(shown[0].text, "Computation successful!");
+    EXPECT_EQ(shown[1].title, "Warning");
+    EXPECT_EQ(shown[1].text, overviewPicturesWarning({sheet}));
+    EXPECT_TRUE(shown[1].text.contains(QDir::toNativeSeparators(sheet)));
+    expectResetPanel();
+}
+
 TEST_F(Dock, FailedRunsAreReportedByTheirCode)
 {
     struct Case
@@ -632,8 +752,7 @@ TEST_F(Dock, FailedRunsAreReportedByTheirCode)
          "Not enougth data in the choosen area!\nIncrease Crop size or use more Scans!"},
         {"a tile size the engine cannot cut", 15, "-10", "10", false,
          resultCodeMessage(InvalidSettings)},
-        {"a log path taken by a folder", 20, "-10", "10", true,
-         resultCodeMessage(LogFileAccess)},
+        {"a log path taken by a folder", 20, "-10", "10", true, resultCodeMessage(LogFileAccess)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -768,6 +887,8 @@ TEST_F(Dock, SpeaksGermanWithTheGermanTranslation)
     w<QLineEdit>("e_upper")->setText(textOf("e_lower"));
     click("b_start");
     EXPECT_EQ(UserDialogs::shownTexts(), QStringList{"Bitte geben Sie gültige Schnittebenen an!"});
+    EXPECT_TRUE(overviewPicturesWarning({"plan.png"}).startsWith("Das Layout ist vollständig"))
+        << overviewPicturesWarning({"plan.png"}).toStdString();
 }
 
 TEST(DockRules, RieglProjectPathsMustBeLatin1)
@@ -780,8 +901,9 @@ TEST(DockRules, RieglProjectPathsMustBeLatin1)
         {QString::fromUtf8("/data/Проект/scan.ptx"), true},
         {QString::fromUtf8("/data/€/project.rsp"), false},
     };
+    // The Riegl library opens project paths in Latin-1 only.
     for (const auto& [path, supported] : paths)
-        EXPECT_EQ(rieglPathSupported(path), supported) << path.toStdString();
+        EXPECT_EQ(scanPathRefusal(path) == nullptr, supported) << path.toStdString();
     EXPECT_TRUE(fitsLatin1(QString::fromUtf8("ÿ")));
     EXPECT_FALSE(fitsLatin1(QString::fromUtf8("Ā")));
 }

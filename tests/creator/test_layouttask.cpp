@@ -12,6 +12,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <stdexcept>
 #include <thread>
 
@@ -69,10 +71,9 @@ struct TaskFixture : ::testing::Test
     }
 };
 
-class ThrowingSource : public ScanSource
+class ThrowingSource : public FakeScanSource
 {
-public:
-    bool fetchFiles(const QStringList&) override { throw std::runtime_error("library refused"); }
+    bool findScans(const QStringList&) override { throw std::runtime_error("library refused"); }
 };
 
 } // namespace
@@ -85,7 +86,7 @@ TEST_F(TaskFixture, ChoosesTheReaderByTheLowerCasedExtension)
     ScanSource* first = task.reader.get();
     ASSERT_NE(first, nullptr);
 
-    task.job.inputFiles = {appData.path() + "/scans/floor.e57"};
+    task.job.inputFiles = {appData.path() + "/scans/floor.las"};
     EXPECT_FALSE(task.createReader()) << "a second choice replaces the first reader";
     EXPECT_EQ(task.reader, nullptr);
 
@@ -166,7 +167,8 @@ TEST_F(TaskFixture, AScanLibraryErrorEndsTheListingNotTheProgram)
     task.start();
     task.wait();
     EXPECT_FALSE(task.result);
-    EXPECT_TRUE(out.lines().contains("Task ERROR: could not read the scans: library refused"));
+    EXPECT_TRUE(out.lines().contains("ScanSource::fetchFiles failed: library refused"));
+    EXPECT_EQ(task.reader->scanCount(), 0);
 }
 
 TEST_F(TaskFixture, AScanLibraryErrorDuringTheComputationFailsTheRunAndCleansUp)
@@ -216,6 +218,74 @@ TEST_F(TaskFixture, DestroyingARunningTaskStopsItAndRemovesItsFiles)
     } // destroyed while running: no abort, the engine cleans up
     EXPECT_TRUE(tempFolderIsEmpty());
     EXPECT_FALSE(QFileInfo::exists(output));
+}
+
+TEST_F(TaskFixture, AStopAfterTheEnginesLastCheckpointFindsTheLayoutComplete)
+{
+    LayoutTask task;
+    task.job = floorJob(input, output);
+    ASSERT_TRUE(task.createReader());
+    ASSERT_TRUE(task.reader->fetchFiles(task.job.inputFiles));
+    task.mode = ComputeLayout;
+    // The last checkpoint comes after the log: a stop asked for there is too late.
+    task.creator.setCheckpointObserver([&task] {
+        if (task.creator.statusText() == "Write Log File")
+            task.requestStop();
+    });
+    CaptureStdout out;
+    task.start();
+    task.wait();
+    EXPECT_TRUE(task.creator.stopRequested);
+    EXPECT_FALSE(task.creator.interrupted);
+    EXPECT_FALSE(task.creator.failed);
+    EXPECT_TRUE(QFileInfo::exists(output));
+    EXPECT_FALSE(QImage(appData.path() + "/out/floor_overview_scan_positions.png").isNull())
+        << "the overview pictures are drawn";
+    EXPECT_TRUE(task.missingOverviewPictures().isEmpty());
+}
+
+TEST_F(TaskFixture, AStopBeforeTheEngineIsSetUpReachesTheRun)
+{
+    // The files are opened first (FetchAndCompute), and the stop is asked for meanwhile:
+    // the engine's setup, which clears its flag, comes after it.
+    struct WaitingSource : FakeScanSource
+    {
+        using FakeScanSource::FakeScanSource;
+        std::mutex lock;
+        std::condition_variable changed;
+        bool opening = false;
+        bool released = false;
+        bool findScans(const QStringList& files) override
+        {
+            std::unique_lock<std::mutex> guard(lock);
+            opening = true;
+            changed.notify_all();
+            changed.wait(guard, [this] { return released; });
+            return FakeScanSource::findScans(files);
+        }
+    };
+    FakeScan scan;
+    scan.points = {{1.0, 1.0, 0.0}, {1.1, 1.0, 0.0}};
+    auto source = std::make_unique<WaitingSource>(std::vector<FakeScan>{scan});
+    WaitingSource& waiting = *source;
+
+    LayoutTask task;
+    task.reader = std::move(source);
+    task.job = floorJob(input, output);
+    task.mode = FetchAndCompute;
+    CaptureStdout out;
+    task.start();
+    {
+        std::unique_lock<std::mutex> guard(waiting.lock);
+        waiting.changed.wait(guard, [&waiting] { return waiting.opening; });
+        task.requestStop();
+        waiting.released = true;
+        waiting.changed.notify_all();
+    }
+    task.wait();
+    EXPECT_TRUE(task.creator.interrupted);
+    EXPECT_FALSE(QFileInfo::exists(output));
+    EXPECT_TRUE(tempFolderIsEmpty());
 }
 
 TEST(AxisLabels, FollowTheView)

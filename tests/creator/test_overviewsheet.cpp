@@ -531,7 +531,7 @@ TEST_F(TaskPictures, AStoppedOrFailedLayoutGetsNoPictures)
     auto* source = static_cast<FakeScanSource*>(task.reader.get());
     source->onChunk = [this](int, int) { task.creator.requestStop(); };
     runTask();
-    EXPECT_TRUE(task.creator.stopRequested);
+    EXPECT_TRUE(task.creator.interrupted);
     EXPECT_FALSE(QFileInfo::exists(out.filePath("site_overview_scan_positions.png")));
 
     source->onChunk = nullptr;

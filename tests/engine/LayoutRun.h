@@ -77,15 +77,16 @@ public:
         return accepted;
     }
 
-    bool succeeded() const { return !creator.failed && !creator.stopRequested; }
+    bool succeeded() const { return !creator.failed && !creator.interrupted; }
 
     QString outputPath(const QString& name) const { return QDir(outputFolder()).filePath(name); }
     QString outputFolder() const { return QFileInfo(job.outputFile).absolutePath(); }
 
+    // Hidden ones too: the layout's staging folder is one.
     QStringList outputFiles() const
     {
         return QDir(outputFolder())
-            .entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+            .entryList(QDir::Files | QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
     }
 
     // Every file the run wrote, by name, with its bytes.
@@ -95,6 +96,19 @@ public:
         for (const QString& name : QDir(outputFolder()).entryList(QDir::Files))
             files[name] = readFile(outputPath(name));
         return files;
+    }
+
+    // Everything in the output folder, hidden entries too: files with their bytes, folders
+    // as "<folder>".
+    std::map<QString, QByteArray> outputState() const
+    {
+        std::map<QString, QByteArray> state;
+        const QDir dir(outputFolder());
+        for (const QFileInfo& entry : dir.entryInfoList(QDir::AllEntries | QDir::Hidden |
+                                                        QDir::System | QDir::NoDotAndDotDot))
+            state[entry.fileName()] =
+                entry.isDir() ? QByteArray("<folder>") : readFile(entry.absoluteFilePath());
+        return state;
     }
 
     QImage image(const QString& name) const { return QImage(outputPath(name)); }

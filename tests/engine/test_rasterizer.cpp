@@ -3,10 +3,12 @@
 #include "engine/RawTileRasterizer.h"
 #include "support/CaptureStdout.h"
 #include "support/FakeScanSource.h"
+#include "support/MemoryRawTileStore.h"
 #include "support/TempAppData.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <limits>
 
@@ -262,5 +264,28 @@ TEST(RasterizeFailures, MissingImageOrLostTileEndsTheBlock)
             rasterizer.rasterizeBlock(B, B, cv::Mat::eye(4, 4, CV_64F), range, maxAccumulated),
             RawTileRasterizer::Result::TileLost);
         EXPECT_EQ(capture.lines(), QStringList{"ERROR: raw tile 1 -1 could not be stored"});
+    }
+    {
+        // A stop asked for while the first tile of a block is worked on: the second tile
+        // of the block is not visited.
+        std::atomic<bool> stop{false};
+        struct StoppingStore : MemoryRawTileStore
+        {
+            std::atomic<bool>& stop;
+            int visits = 0;
+            StoppingStore(std::atomic<bool>& flag) : MemoryRawTileStore(80), stop(flag) {}
+            cv::Mat getTile(int U, int V) override
+            {
+                ++visits;
+                stop = true;
+                return MemoryRawTileStore::getTile(U, V);
+            }
+        } store(stop);
+        RawTileRasterizer rasterizer(store, settings, &stop);
+        EXPECT_EQ(
+            rasterizer.rasterizeBlock(B, B, cv::Mat::eye(4, 4, CV_64F), range, maxAccumulated),
+            RawTileRasterizer::Result::Stopped);
+        EXPECT_EQ(store.visits, 1);
+        EXPECT_EQ(store.storedTiles().size(), 1u) << "the tile in hand is stored back";
     }
 }

@@ -122,17 +122,24 @@ void readEveryScan(ScanSource& source)
         cv::Mat pose;
         source.scanPose(i, pose);
         touchMatrix(pose);
-        // As the engine reads: chunks until one of fewer than two columns or the last.
+        // As the engine reads: coordinates, until a chunk of fewer than two columns or the
+        // last one.
         for (bool more = true; more;) {
             cv::Mat chunk;
             more = source.readPoints(i, chunk, 1000);
             touchMatrix(chunk);
             more = more && chunk.cols >= 2;
         }
+        // Once more from the start with every channel the file may hold.
         source.rewindPoints();
-        cv::Mat again;
-        source.readPoints(i, again, 1000);
-        touchMatrix(again);
+        for (bool more = true; more;) {
+            ScanChunk chunk;
+            more = source.readPoints(i, chunk, 1000, PointChannels{true, true});
+            touchMatrix(chunk.points);
+            touchMatrix(chunk.intensity);
+            touchMatrix(chunk.colour);
+            more = more && chunk.points.cols >= 2;
+        }
         source.rewindPoints();
         source.closeScan(i);
     }

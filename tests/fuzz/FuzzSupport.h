@@ -28,9 +28,9 @@ void copyFixtures(const QString& name);
 // Writes the input to fileName in the work folder and returns its path.
 QString writeInput(const std::uint8_t* data, std::size_t size, const QString& fileName);
 
-// Lists the scans with their names and dimensions, then opens every scan, takes its pose
-// and reads all its points chunk by chunk as the layout engine does, reads its first
-// chunk once more after a rewind, and closes it. Every value delivered is read.
+// Lists the scans with their names and dimensions, then opens every scan, takes its pose,
+// reads all its points chunk by chunk as the layout engine does, reads them all once more
+// after a rewind with intensity and colour, and closes it. Every value delivered is read.
 void readEveryScan(ScanSource& source);
 
 // Reads every byte of size bytes at data, so that a buffer shorter than claimed shows.

@@ -86,7 +86,7 @@ LayoutResult layOut(ScanSource& reader, std::uint32_t view)
         creator.layout();
         result.lines = capture.lines();
     }
-    result.succeeded = !creator.failed && !creator.stopRequested;
+    result.succeeded = !creator.failed && !creator.interrupted;
     result.scansUsed = creator.scanList;
     for (const QString& name : QDir(out.path()).entryList(QDir::Files)) {
         result.files[name] = readFile(out.filePath(name));
@@ -284,10 +284,10 @@ TEST_F(FaroTask, LibraryErrorsEndTheListingNotTheProgram)
         {"library that could not be created",
          false,
          {},
-         "Task ERROR: could not read the scans: FARO library error 0x80004003 in interface "
+         "ScanSource::fetchFiles failed: FARO library error 0x80004003 in interface "
          "{04C30767-2E10-4231-802B-F9DF2D5F8C5B}"},
         {"workspace load failing in the library", true, "fail = open 0x80004005\n",
-         "Task ERROR: could not read the scans: FARO library error 0x80004005 in interface "
+         "ScanSource::fetchFiles failed: FARO library error 0x80004005 in interface "
          "{04C30767-2E10-4231-802B-F9DF2D5F8C5B}"},
     };
     for (const Case& c : cases) {
@@ -306,19 +306,25 @@ TEST_F(FaroTask, LibraryErrorsEndTheListingNotTheProgram)
 
 TEST_F(FaroTask, LibraryErrorDuringTheLayoutFailsTheRunAndCleansUp)
 {
-    editWorkspace(workspace, "name = scan_001\n", "name = scan_001\nfail = points 0x80004005\n");
-    list();
-    ASSERT_TRUE(task.result);
-    const QStringList lines = compute();
-    EXPECT_TRUE(lines.contains(QStringLiteral(
-        "ERROR: reading the scans failed: FARO library error 0x80004005 in interface "
-        "{04C30767-2E10-4231-802B-F9DF2D5F8C5B}")))
-        << lines.join(QLatin1Char('\n')).toStdString();
-    EXPECT_TRUE(lines.contains(QStringLiteral("Task ERROR: 1 Code: 7")));
-    EXPECT_TRUE(task.result) << "a computation's result is the engine's failed flag";
-    EXPECT_EQ(task.creator.errorCode, ScanSourceError);
-    EXPECT_FALSE(QFileInfo::exists(output));
-    EXPECT_TRUE(tempFolderIsEmpty());
+    // A scan that cannot be read or placed would be missing from the layout: no success.
+    for (const char* call : {"points", "position"}) {
+        SCOPED_TRACE(call);
+        const QByteArray failure = QByteArray("fail = ") + call + " 0x80004005\n";
+        editWorkspace(workspace, "name = scan_001\n", "name = scan_001\n" + failure);
+        list();
+        ASSERT_TRUE(task.result);
+        const QStringList lines = compute();
+        EXPECT_TRUE(lines.contains(QStringLiteral(
+            "ERROR: reading the scans failed: FARO library error 0x80004005 in interface "
+            "{04C30767-2E10-4231-802B-F9DF2D5F8C5B}")))
+            << lines.join(QLatin1Char('\n')).toStdString();
+        EXPECT_TRUE(lines.contains(QStringLiteral("Task ERROR: 1 Code: 7")));
+        EXPECT_TRUE(task.result) << "a computation's result is the engine's failed flag";
+        EXPECT_EQ(task.creator.errorCode, ScanSourceError);
+        EXPECT_FALSE(QFileInfo::exists(output));
+        EXPECT_TRUE(tempFolderIsEmpty());
+        editWorkspace(workspace, failure, "");
+    }
 }
 
 TEST(FaroGenerated, EveryHeadingStoresExactlyAsAxisAndAngle)

@@ -73,6 +73,44 @@ std::vector<cv::Vec3d> withoutMissingReturns(const std::vector<cv::Vec3d>& point
     return kept;
 }
 
+// The intensity and colour of every point of a scan, read with both channels asked for;
+// points at the origin left out (PTG files store no missing returns).
+struct ScanChannels
+{
+    bool intensity = true; // every chunk carried it
+    bool colour = true;
+    std::vector<float> intensities;
+    std::vector<cv::Vec3b> colours;
+};
+
+ScanChannels readChannels(ScanSource& reader, int i)
+{
+    ScanChannels read;
+    EXPECT_TRUE(reader.openScan(i));
+    for (bool more = true; more;) {
+        ScanChunk chunk;
+        more = reader.readPoints(i, chunk, 1000, {.intensity = true, .colour = true});
+        if (chunk.points.cols < 2)
+            break;
+        read.intensity = read.intensity && !chunk.intensity.empty();
+        read.colour = read.colour && !chunk.colour.empty();
+        for (int k = 0; k < chunk.points.cols; ++k) {
+            if (chunk.points.at<double>(0, k) == 0 && chunk.points.at<double>(1, k) == 0 &&
+                chunk.points.at<double>(2, k) == 0)
+                continue;
+            if (read.intensity)
+                read.intensities.push_back(chunk.intensity.at<float>(0, k));
+            if (read.colour)
+                read.colours.emplace_back(chunk.colour.at<std::uint8_t>(0, k),
+                                          chunk.colour.at<std::uint8_t>(1, k),
+                                          chunk.colour.at<std::uint8_t>(2, k));
+        }
+    }
+    reader.rewindPoints();
+    reader.closeScan(i);
+    return read;
+}
+
 // Every file a layout wrote, images decoded.
 struct LayoutFiles
 {
@@ -125,6 +163,11 @@ TEST(PtgGenScan, SceneReadsAsThePtxFilesOfItDo)
     ScanSourcePTX ptxReader;
     const ReadScans ptx = readAll(ptxReader, ptxJob.files());
     ASSERT_EQ(ptx.scans.size(), std::size_t(3));
+    std::vector<ScanChannels> ptxChannels;
+    for (int i = 0; i < 3; ++i) {
+        ptxChannels.push_back(readChannels(ptxReader, i));
+        ASSERT_TRUE(ptxChannels.back().intensity && ptxChannels.back().colour);
+    }
 
     struct Variant
     {
@@ -172,6 +215,20 @@ TEST(PtgGenScan, SceneReadsAsThePtxFilesOfItDo)
             QStringList names;
             reader.scanNames(names);
             EXPECT_EQ(names, job.files());
+
+            // Intensity and colour as the PTX lines of the scene give them, where stored.
+            for (int i = 0; i < 3; ++i) {
+                const ScanChannels read = readChannels(reader, i);
+                const ScanChannels& expected = ptxChannels[std::size_t(i)];
+                EXPECT_EQ(read.intensity, v.intensity);
+                EXPECT_EQ(read.colour, v.colour);
+                if (v.intensity) {
+                    EXPECT_EQ(read.intensities, expected.intensities) << "scan " << i;
+                }
+                if (v.colour) {
+                    EXPECT_EQ(read.colours, expected.colours) << "scan " << i;
+                }
+            }
         }
     }
 }

@@ -436,6 +436,59 @@ TEST(PtgReader, IndexFileNamesScansInItsFolder)
     EXPECT_TRUE(out.lines().contains("PTG index file " + index + " names 2 scan files"));
 }
 
+TEST(PtgReader, AFileNamedMoreThanOnceIsOneScan)
+{
+    QTemporaryDir dir;
+    QDir().mkpath(dir.filePath(QStringLiteral("sub")));
+    PtgScan scan;
+    scan.columns = 2;
+    scan.rows = 2;
+    scan.cell = fullGrid(1.0);
+    const QString a = writeFile(dir.filePath(QStringLiteral("a.ptg")), ptgFile(scan).bytes);
+    scan.cell = fullGrid(2.0);
+    const QString b = writeFile(dir.filePath(QStringLiteral("b.ptg")), ptgFile(scan).bytes);
+    // The index names a.ptg three times, spelt three ways, and b.ptg once.
+    const QString index = writeFile(dir.filePath(QStringLiteral("index.ptg")),
+                                    "PTG index file\na.ptg\nb.ptg\n./a.ptg\nsub/../a.ptg\n");
+
+    struct Case
+    {
+        const char* name;
+        QStringList inputs;
+        QStringList scans; // the files listed, in this order
+        QStringList lines; // what is said about files named more than once
+    };
+    const Case cases[] = {
+        {"an index naming a file three times", {index}, {a, b}, {"a.ptg is named 3 times"}},
+        // What "*.ptg" in the folder gives: the index and the files it names.
+        {"an index together with its files",
+         {a, b, index},
+         {a, b},
+         {"a.ptg is named 4 times", "b.ptg is named 2 times"}},
+        {"the same file twice, once relative to the current folder",
+         {b, QDir::current().relativeFilePath(b)},
+         {b},
+         {"b.ptg is named 2 times"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CaptureStdout out;
+        ScanSourcePTG reader;
+        ASSERT_TRUE(reader.fetchFiles(c.inputs));
+        QStringList names;
+        reader.scanNames(names);
+        EXPECT_EQ(names, c.scans);
+        QStringList said;
+        for (const QString& line : out.lines()) {
+            if (line.endsWith(QLatin1String("; it is read once")))
+                said.append(line);
+        }
+        ASSERT_EQ(said.size(), c.lines.size()) << out.text();
+        for (int k = 0; k < said.size(); ++k)
+            EXPECT_TRUE(said[k].contains(c.lines[k])) << said[k].toStdString();
+    }
+}
+
 TEST(PtgReader, IndexFileVariants)
 {
     PtgScan scan;

@@ -29,6 +29,7 @@ struct BadInput
     int scans;                                  // scans indexed
     std::vector<std::vector<cv::Vec3d>> points; // what each scan delivers
     const char* printed;                        // a line that contains this is printed
+    bool noted = false;                         // and it is the note of damage in scan 0
 };
 
 std::vector<BadInput> badInputs()
@@ -72,13 +73,15 @@ std::vector<BadInput> badInputs()
          ptxHeader("2147483647", "2147483647") + ptxPointLines(twoPoints),
          1,
          {twoPoints},
-         "ends after 2 of 4611686014132420609 point lines"},
+         "ends after 2 of 4611686014132420609 point lines",
+         true},
         {"scan ends inside its points",
          ptxHeader(2, 3) + ptxPointLines(twoPoints),
          1,
          {twoPoints},
-         "PTX scan 0 in "},
-        {"header without points", ptxHeader(2, 3), 1, {{}}, "ends after 0 of 6 point lines"},
+         "PTX scan 0 in ",
+         true},
+        {"header without points", ptxHeader(2, 3), 1, {{}}, "ends after 0 of 6 point lines", true},
         {"zero counts, then a scan",
          ptxHeader(0, 0) + ptxHeader(5, 0) + goodScan,
          3,
@@ -89,7 +92,8 @@ std::vector<BadInput> badInputs()
              goodScan,
          2,
          {twoPoints, twoPoints},
-         "Scan 0: skipped 7 malformed point lines"},
+         "Scan 0: skipped 7 malformed point lines",
+         true},
         {"garbage after the last scan", goodScan + "hello\n", 1, {twoPoints}, "PTX header invalid"},
         {"blank lines between scans",
          goodScan + "\n\n" + goodScan + "\n\n",
@@ -124,6 +128,15 @@ TEST(PtxBadInput, EveryCaseHasItsDefinedOutcome)
             EXPECT_LE(scan.chunkColumns.size(), std::size_t(2));
             reader.rewindPoints();
             reader.closeScan(i);
+        }
+
+        // Damage in a scan is on record as well; other trouble is not a note.
+        if (c.noted) {
+            ASSERT_EQ(reader.notes().size(), std::size_t(1)) << out.text();
+            EXPECT_EQ(reader.notes()[0].scan, 0);
+            EXPECT_NE(reader.notes()[0].text.find(c.printed), std::string::npos);
+        } else {
+            EXPECT_TRUE(reader.notes().empty()) << reader.notes()[0].text;
         }
         bool found = false;
         for (const QString& line : out.lines())

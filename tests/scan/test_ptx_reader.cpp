@@ -299,23 +299,63 @@ TEST(PtxReader, HeaderLineIsPrintedAtIndexingAndAtEveryOpen)
 
 TEST(PtxReader, ExtraFieldsAndOriginPointsAreKept)
 {
-    // Intensity and colour are dropped; a missing return at the origin is a point.
+    // Intensity and colour come only when asked for; a missing return at the origin is a
+    // point.
     QTemporaryDir dir;
     const QString path = writeFile(dir.filePath(QStringLiteral("fields.ptx")),
-                                   ptxHeader(1, 3) + "1.5 -2 3e-1 0.731 12 34 56\n"
-                                                     "0 0 0 0.500000 0 0 0\n"
-                                                     "+4 5.25E1 -6 0.1\n");
+                                   ptxHeader(1, 4) +
+                                       "1.5 -2 3e-1 0.731 12 34 56\n"
+                                       "0 0 0 0.500000 0 0 0\n"
+                                       "+4 5.25E1 -6 0.1\n"
+                                       "1 1 1 x 300 -4 9.6\n" +
+                                       ptxHeader(1, 2) + "1 2 3\n4 5 6 0.25\n");
     CaptureStdout quiet;
     ScanSourcePTX reader;
     reader.fetchFiles({path});
     const ScanReadout scan = readWholeScan(reader, 0);
-    EXPECT_EQ(scan.points, std::vector<cv::Vec3d>({{1.5, -2, 0.3}, {0, 0, 0}, {4, 52.5, -6}}));
+    EXPECT_EQ(scan.points,
+              std::vector<cv::Vec3d>({{1.5, -2, 0.3}, {0, 0, 0}, {4, 52.5, -6}, {1, 1, 1}}));
+    reader.closeScan(0);
+
+    // A scan's first point line tells what its lines carry; a line that lacks a value has
+    // NaN for the intensity and black for the colour.
+    for (const PointChannels asked : {PointChannels{}, PointChannels{true, false},
+                                      PointChannels{false, true}, PointChannels{true, true}}) {
+        SCOPED_TRACE(std::to_string(asked.intensity) + std::to_string(asked.colour));
+        ASSERT_TRUE(reader.openScan(0));
+        ScanChunk chunk;
+        EXPECT_FALSE(reader.readPoints(0, chunk, 1000, asked));
+        ASSERT_EQ(chunk.points.cols, 4);
+        EXPECT_EQ(chunk.intensity.empty(), !asked.intensity);
+        EXPECT_EQ(chunk.colour.empty(), !asked.colour);
+        if (asked.intensity) {
+            ASSERT_EQ(chunk.intensity.size(), cv::Size(4, 1));
+            ASSERT_EQ(chunk.intensity.type(), CV_32F);
+            EXPECT_EQ(chunk.intensity.at<float>(0, 0), 0.731f);
+            EXPECT_EQ(chunk.intensity.at<float>(0, 1), 0.5f);
+            EXPECT_EQ(chunk.intensity.at<float>(0, 2), 0.1f);
+            EXPECT_TRUE(std::isnan(chunk.intensity.at<float>(0, 3)));
+        }
+        if (asked.colour) {
+            ASSERT_EQ(chunk.colour.size(), cv::Size(4, 3));
+            ASSERT_EQ(chunk.colour.type(), CV_8U);
+            const cv::Mat expected = (cv::Mat_<std::uint8_t>(3, 4) << 12, 0, 0, 0, //
+                                      34, 0, 0, 0,                                 //
+                                      56, 0, 0, 0);
+            EXPECT_EQ(cv::countNonZero(chunk.colour != expected), 0) << chunk.colour;
+        }
+        ASSERT_TRUE(reader.openScan(1));
+        EXPECT_FALSE(reader.readPoints(1, chunk, 1000, asked));
+        EXPECT_TRUE(chunk.intensity.empty()) << "the first line of scan 1 holds x, y, z only";
+        EXPECT_TRUE(chunk.colour.empty());
+        reader.closeScan(1);
+    }
 
     // Polar values: range, polar angle acos(z / r), azimuth atan2(y, x).
     reader.rewindPoints();
     cv::Mat polar;
     EXPECT_FALSE(reader.readPolarDataFromScan(0, polar, 1));
-    ASSERT_EQ(polar.size(), cv::Size(3, 3));
+    ASSERT_EQ(polar.size(), cv::Size(4, 3));
     const double r0 = std::sqrt(1.5 * 1.5 + 4 + 0.09);
     EXPECT_DOUBLE_EQ(polar.at<double>(0, 0), r0);
     EXPECT_DOUBLE_EQ(polar.at<double>(1, 0), std::acos(0.3 / r0));

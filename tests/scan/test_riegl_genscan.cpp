@@ -74,7 +74,7 @@ std::map<QString, QByteArray> layoutFiles(ScanSource& reader, const QString& fol
     EXPECT_TRUE(creator.setup(job));
     creator.layout();
     EXPECT_FALSE(creator.failed);
-    EXPECT_FALSE(creator.stopRequested);
+    EXPECT_FALSE(creator.interrupted);
     std::map<QString, QByteArray> files;
     for (const QString& name : QDir(folder).entryList(QDir::Files))
         files[name] = readFile(QDir(folder).filePath(name));

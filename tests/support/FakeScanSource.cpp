@@ -22,25 +22,21 @@ void FakeScanSource::record(const QString& call) const
     callLog.append(call);
 }
 
-bool FakeScanSource::fetchFiles(const QStringList& files)
+bool FakeScanSource::findScans(const QStringList& files)
 {
     fileList = files;
+    numScans = int(scans.size());
     return true;
 }
 
-int FakeScanSource::scanCount() const
-{
-    return int(scans.size());
-}
-
-void FakeScanSource::scanNames(QStringList& names) const
+void FakeScanSource::nameScans(QStringList& names) const
 {
     names.clear();
     for (const FakeScan& s : scans)
         names.append(s.name);
 }
 
-bool FakeScanSource::openScan(int i)
+bool FakeScanSource::open(int i)
 {
     record(QStringLiteral("open %1").arg(i));
     if (i < 0 || i >= int(scans.size()) || !scans[i].opens)
@@ -52,7 +48,7 @@ bool FakeScanSource::openScan(int i)
     return true;
 }
 
-bool FakeScanSource::closeScan(int i)
+bool FakeScanSource::close(int i)
 {
     record(QStringLiteral("close %1").arg(i));
     if (i == openIndex)
@@ -60,31 +56,29 @@ bool FakeScanSource::closeScan(int i)
     return true;
 }
 
-bool FakeScanSource::isScanOpen(int i) const
+bool FakeScanSource::isOpen(int i) const
 {
     return i >= 0 && i == openIndex;
 }
 
-void FakeScanSource::rewindPoints()
+void FakeScanSource::rewound()
 {
     record(QStringLiteral("rewind"));
-    rewindPending = true;
 }
 
-bool FakeScanSource::readPoints(int i, cv::Mat& chunk, int)
+ScanSource::ReadStep FakeScanSource::readNext(const ReadRequest& request, ScanChunk& piece)
 {
+    const int i = request.scan;
     record(QStringLiteral("read %1").arg(i));
     if (rewindPending) {
         rewindPending = false;
         position = 0;
     }
-    if (i != openIndex || position >= scans[i].points.size()) {
-        chunk = placeholderChunk();
-        return false;
-    }
+    if (i != openIndex || position >= scans[i].points.size())
+        return ReadStep::End;
     const std::vector<cv::Vec3d>& points = scans[i].points;
     const std::size_t count = std::min<std::size_t>(chunkPoints, points.size() - position);
-    chunk = cv::Mat(4, int(count), CV_64F);
+    cv::Mat chunk(4, int(count), CV_64F);
     for (std::size_t k = 0; k < count; ++k) {
         const cv::Vec3d& p = points[position + k];
         chunk.at<double>(0, int(k)) = p[0];
@@ -96,14 +90,17 @@ bool FakeScanSource::readPoints(int i, cv::Mat& chunk, int)
     if (onChunk)
         onChunk(i, chunksDelivered);
     ++chunksDelivered;
-    return placeholderAtEnd || position < points.size();
+    piece.points = chunk;
+    return placeholderAtEnd || position < points.size() ? ReadStep::Chunk : ReadStep::LastChunk;
 }
 
-void FakeScanSource::scanPose(int i, cv::Mat& pose) const
+bool FakeScanSource::poseOf(int i, cv::Mat& pose) const
 {
     record(QStringLiteral("pose %1").arg(i));
-    if (i >= 0 && i < int(scans.size()))
-        pose = scans[i].pose.clone();
+    if (i < 0 || i >= int(scans.size()))
+        return false;
+    pose = scans[i].pose.clone();
+    return true;
 }
 
 cv::Mat FakeScanSource::translation(double x, double y, double z)

@@ -41,20 +41,22 @@ public:
     // "open 1", "pose 1", "read 1", "rewind", "close 1", in call order.
     QStringList calls() const;
 
-    bool fetchFiles(const QStringList& files) override;
-    int scanCount() const override;
-    void scanNames(QStringList& names) const override;
-    bool openScan(int i) override;
-    bool closeScan(int i) override;
-    bool isScanOpen(int i) const override;
-    void rewindPoints() override;
-    bool readPoints(int i, cv::Mat& chunk, int maxColumns) override;
-    void scanPose(int i, cv::Mat& pose) const override;
-
     // A pose that only moves the scanner to (x, y, z).
     static cv::Mat translation(double x, double y, double z);
 
+protected:
+    // Tests that need to hold the listing up override this and call it.
+    bool findScans(const QStringList& files) override;
+
 private:
+    void nameScans(QStringList& names) const override;
+    bool poseOf(int i, cv::Mat& pose) const override;
+    bool open(int i) override;
+    bool close(int i) override;
+    bool isOpen(int i) const override;
+    void rewound() override;
+    ReadStep readNext(const ReadRequest& request, ScanChunk& piece) override;
+
     void record(const QString& call) const;
 
     std::vector<FakeScan> scans;

@@ -213,6 +213,38 @@ void checkScanSourceContract(const ScanSourceContract& contract)
         EXPECT_TRUE(samePoints(again.points, expected.points, contract.pointTolerance))
             << "after rewindPoints";
 
+        // Asking for intensity and colour changes no point, and a channel the scan has
+        // comes with every chunk, one value per point.
+        reader->rewindPoints();
+        std::vector<cv::Vec3d> withChannels;
+        int withIntensity = 0;
+        int withColour = 0;
+        int chunks = 0;
+        for (int call = 0; call < callLimit; ++call) {
+            ScanChunk full;
+            const bool more = reader->readPoints(i, full, contract.maxColumns, {true, true});
+            if (full.points.cols < 2)
+                break;
+            ++chunks;
+            appendChunk(full.points, withChannels);
+            if (!full.intensity.empty()) {
+                ++withIntensity;
+                EXPECT_EQ(full.intensity.size(), cv::Size(full.points.cols, 1));
+                EXPECT_EQ(full.intensity.type(), CV_32F);
+            }
+            if (!full.colour.empty()) {
+                ++withColour;
+                EXPECT_EQ(full.colour.size(), cv::Size(full.points.cols, 3));
+                EXPECT_EQ(full.colour.type(), CV_8U);
+            }
+            if (!more)
+                break;
+        }
+        EXPECT_TRUE(samePoints(withChannels, expected.points, contract.pointTolerance))
+            << "with the channels asked for";
+        EXPECT_TRUE(withIntensity == 0 || withIntensity == chunks);
+        EXPECT_TRUE(withColour == 0 || withColour == chunks);
+
         reader->rewindPoints();
         EXPECT_TRUE(reader->closeScan(i));
         EXPECT_FALSE(reader->isScanOpen(i));
@@ -246,6 +278,7 @@ void checkScanSourceContract(const ScanSourceContract& contract)
         EXPECT_TRUE(sameMatrix(held, copy, 0.0))
             << "a later read overwrote a chunk the caller still holds";
     }
+    EXPECT_EQ(reader->errorCount(), 0) << reader->lastError();
 }
 
 } // namespace orthaven::test

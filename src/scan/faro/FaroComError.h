@@ -1,10 +1,8 @@
 #pragma once
 // The one exception of the program: an error of the FARO scanner-data library (a negative
-// HRESULT, or a call without a library), raised by ScanSourceFaro and caught by the layout
-// task at its thread boundary.
-//
-//   try { result = reader->fetchFiles(job.inputFiles); }
-//   catch (const FaroComError& e) { std::cout << e.what() << std::endl; result = false; }
+// HRESULT, or a call without a library), raised by ScanSourceFaro's steps and caught at the
+// doors of ScanSource, which print its text and answer with a failed call. Nothing outside
+// the reader ever sees it.
 
 #include <cstdint>
 #include <stdexcept>

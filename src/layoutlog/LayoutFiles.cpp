@@ -1,0 +1,42 @@
+#include "layoutlog/LayoutFiles.h"
+
+#include <QFileInfo>
+#include <QSet>
+
+namespace orthaven {
+
+bool isPlainFileName(const QString& name)
+{
+    return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..") &&
+           !name.contains(QLatin1Char('/')) && !name.contains(QLatin1Char('\\'));
+}
+
+QString scanPositionSheetName(const QString& thumbnailName)
+{
+    const QFileInfo thumbnail(thumbnailName);
+    QString name = thumbnail.baseName() + QStringLiteral("_scan_positions");
+    if (!thumbnail.suffix().isEmpty())
+        name += QLatin1Char('.') + thumbnail.suffix();
+    return name;
+}
+
+QStringList layoutFileNames(const LayoutLogInfo& log)
+{
+    QStringList names;
+    QSet<QString> seen;
+    const auto add = [&names, &seen](const QString& name) {
+        if (isPlainFileName(name) && !seen.contains(name)) {
+            seen.insert(name);
+            names.append(name);
+        }
+    };
+    for (const QString& tile : log.tileNames)
+        add(tile);
+    if (isPlainFileName(log.thumbnail)) {
+        add(log.thumbnail);
+        add(scanPositionSheetName(log.thumbnail));
+    }
+    return names;
+}
+
+} // namespace orthaven

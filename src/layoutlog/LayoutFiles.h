@@ -1,0 +1,26 @@
+#pragma once
+// The files a layout consists of besides its log, as its log names them: the output
+// tiles, the overview thumbnail and the scan-position sheet drawn from the thumbnail. All
+// of them lie beside the log.
+
+#include "layoutlog/LayoutLogInfo.h"
+
+#include <QString>
+#include <QStringList>
+
+namespace orthaven {
+
+// The file names (without folder) of the layout's tiles, its thumbnail and its sheet, in
+// that order and each once. A name that would reach out of the log's folder (a separator,
+// "." or "..") is left out: such a file is never the layout's.
+QStringList layoutFileNames(const LayoutLogInfo& log);
+
+// The scan-position sheet of a thumbnail: plan_overview.png gives
+// plan_overview_scan_positions.png (the name up to its first dot, then the suffix after
+// its last dot).
+QString scanPositionSheetName(const QString& thumbnailName);
+
+// True for a plain file name: not empty, no folder separator, not "." or "..".
+bool isPlainFileName(const QString& name);
+
+} // namespace orthaven
