@@ -2,6 +2,7 @@
 
 #include "diag/Diagnostics.h"
 #include "scan/ScanSource.h"
+#include "scan/e57/Crc32c.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -86,6 +87,26 @@ QString writeInput(const std::uint8_t* data, std::size_t size, const QString& fi
         std::abort();
     }
     return path;
+}
+
+void sealE57Pages(std::vector<std::uint8_t>& bytes)
+{
+    constexpr std::size_t pageSizeAt = 40;
+    constexpr std::size_t checksumSize = 4;
+    if (bytes.size() < pageSizeAt + 8)
+        return;
+    std::uint64_t pageSize = 0;
+    for (int k = 7; k >= 0; --k)
+        pageSize = pageSize << 8 | bytes[pageSizeAt + std::size_t(k)];
+    if (pageSize <= checksumSize || pageSize > bytes.size())
+        return;
+    for (std::size_t page = 0; page + pageSize <= bytes.size(); page += pageSize) {
+        std::uint8_t* start = bytes.data() + page;
+        const std::uint32_t crc = e57::crc32c(start, pageSize - checksumSize);
+        std::uint8_t* end = start + pageSize - checksumSize;
+        for (std::size_t k = 0; k < checksumSize; ++k)
+            end[k] = std::uint8_t(crc >> (8 * (checksumSize - 1 - k)));
+    }
 }
 
 void touch(const void* data, std::size_t size)

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace orthaven {
 class ScanSource;
@@ -32,6 +33,10 @@ QString writeInput(const std::uint8_t* data, std::size_t size, const QString& fi
 // reads all its points chunk by chunk as the layout engine does, reads them all once more
 // after a rewind with intensity and colour, and closes it. Every value delivered is read.
 void readEveryScan(ScanSource& source);
+
+// Recomputes the CRC-32C that closes every whole page of an E57 file (page size from the
+// file header, stored big-endian in the page's last four bytes).
+void sealE57Pages(std::vector<std::uint8_t>& bytes);
 
 // Reads every byte of size bytes at data, so that a buffer shorter than claimed shows.
 void touch(const void* data, std::size_t size);
