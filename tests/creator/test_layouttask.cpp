@@ -255,13 +255,13 @@ TEST_F(TaskFixture, AStopBeforeTheEngineIsSetUpReachesTheRun)
         std::condition_variable changed;
         bool opening = false;
         bool released = false;
-        bool fetchFiles(const QStringList& files) override
+        bool findScans(const QStringList& files) override
         {
             std::unique_lock<std::mutex> guard(lock);
             opening = true;
             changed.notify_all();
             changed.wait(guard, [this] { return released; });
-            return FakeScanSource::fetchFiles(files);
+            return FakeScanSource::findScans(files);
         }
     };
     FakeScan scan;

@@ -44,8 +44,10 @@ public:
     // A pose that only moves the scanner to (x, y, z).
     static cv::Mat translation(double x, double y, double z);
 
-private:
+protected:
     bool findScans(const QStringList& files) override;
+
+private:
     void nameScans(QStringList& names) const override;
     bool poseOf(int i, cv::Mat& pose) const override;
     bool open(int i) override;
