@@ -1,6 +1,7 @@
 #include "cli/CommandLine.h"
 
-#include "creator/layoutdef.h"
+#include "engine/ImageFormats.h"
+#include "engine/LayoutJob.h"
 #include "scan/ScanSourceFactory.h"
 
 #include <QLocale>
@@ -11,15 +12,37 @@ namespace orthaven {
 
 namespace {
 
-struct ViewName
+// "a, b or c"
+QString alternatives(const QStringList& words)
 {
-    const char* name;
-    LayoutView view;
-};
+    if (words.size() < 2)
+        return words.join(QString());
+    return words.mid(0, words.size() - 1).join(QStringLiteral(", ")) + QStringLiteral(" or ") +
+           words.last();
+}
 
-const ViewName viewNames[] = {
-    {"top", Top}, {"left", Left}, {"back", Back}, {"right", Right}, {"front", Front},
-};
+// "top|left|back|right|front"
+QString optionWords()
+{
+    QStringList names;
+    for (const ViewInfo& info : views())
+        names.append(QLatin1String(info.optionName));
+    return names.join(QLatin1Char('|'));
+}
+
+// "png|jpg|tif"
+QString typeWords()
+{
+    return imageFormatSuffixes().join(QLatin1Char('|'));
+}
+
+QString viewOptionNames()
+{
+    QStringList names;
+    for (const ViewInfo& info : views())
+        names.append(QLatin1String(info.optionName));
+    return alternatives(names);
+}
 
 bool toNumber(const QString& text, double& value)
 {
@@ -49,14 +72,12 @@ QString applyValue(const QString& name, const QString& value, CommandLine& optio
 {
     double number = 0.0;
     if (name == QLatin1String("--view")) {
-        for (const ViewName& v : viewNames) {
-            if (value.compare(QLatin1String(v.name), Qt::CaseInsensitive) == 0) {
-                options.view = v.view;
-                return {};
-            }
+        const QByteArray name = value.toLatin1();
+        if (const ViewInfo* info = viewByOptionName(name.constData(), std::size_t(name.size()))) {
+            options.view = info->view;
+            return {};
         }
-        return QStringLiteral("--view must be top, left, back, right or front, not \"%1\"")
-            .arg(value);
+        return QStringLiteral("--view must be %1, not \"%2\"").arg(viewOptionNames(), value);
     }
     if (name == QLatin1String("--scans")) {
         if (!toScanList(value, options.scans))
@@ -81,11 +102,11 @@ QString applyValue(const QString& name, const QString& value, CommandLine& optio
         return {};
     }
     if (name == QLatin1String("--type")) {
-        const QString type = value.toLower();
-        if (type != QLatin1String("png") && type != QLatin1String("jpg") &&
-            type != QLatin1String("tif"))
-            return QStringLiteral("--type must be png, jpg or tif, not \"%1\"").arg(value);
-        options.imageType = type;
+        const ImageFormat* format = imageFormatFor(value);
+        if (!format)
+            return QStringLiteral("--type must be %1, not \"%2\"")
+                .arg(alternatives(imageFormatSuffixes()), value);
+        options.imageType = QLatin1String(format->suffix);
         return {};
     }
     if (name == QLatin1String("--resolution")) {
@@ -122,10 +143,9 @@ QString applyValue(const QString& name, const QString& value, CommandLine& optio
 
 bool takesValue(const QString& name)
 {
-    static const char* const names[] = {"--view",       "--scans",  "--clip-low",
-                                        "--clip-high",  "--out",    "--type",
-                                        "--resolution", "--domain", "--tile",
-                                        "--jobs"};
+    static const char* const names[] = {"--view", "--scans", "--clip-low",   "--clip-high",
+                                        "--out",  "--type",  "--resolution", "--domain",
+                                        "--tile", "--jobs"};
     for (const char* n : names) {
         if (name == QLatin1String(n))
             return true;
@@ -203,7 +223,8 @@ bool parseCommandLine(const QStringList& arguments, CommandLine& options, QStrin
         plain.verbose = options.verbose;
         const bool onlyJobs = options.inputFiles.isEmpty() && !options.list &&
                               options.view == plain.view && options.scans.empty() &&
-                              !options.clipLow && !options.clipHigh && options.outputFile.isEmpty() &&
+                              !options.clipLow && !options.clipHigh &&
+                              options.outputFile.isEmpty() &&
                               options.imageType == plain.imageType && !options.resolution &&
                               !options.scannerDomain && !options.tileSize && !options.invertColor;
         if (!onlyJobs) {
@@ -224,22 +245,6 @@ bool parseCommandLine(const QStringList& arguments, CommandLine& options, QStrin
     return true;
 }
 
-QString defaultLogName(std::uint32_t view)
-{
-    switch (view) {
-    case Left:
-        return QStringLiteral("Left_View.log");
-    case Back:
-        return QStringLiteral("Back_View.log");
-    case Right:
-        return QStringLiteral("Right_View.log");
-    case Front:
-        return QStringLiteral("Front_View.log");
-    default:
-        return QStringLiteral("Layout.log");
-    }
-}
-
 QString usageText()
 {
     return QStringLiteral(
@@ -250,7 +255,7 @@ QString usageText()
                "and writes its tiles, overview thumbnail and layout log.\n"
                "\n"
                "Options:\n"
-               "  --view top|left|back|right|front  view direction (default top)\n"
+               "  --view %2  view direction (default top)\n"
                "  --scans N,N,...       scan numbers to use, as --list shows them (default all)\n"
                "  --clip-low M          lower clipping plane along the view's depth axis, metres\n"
                "  --clip-high M         upper clipping plane; both default to the depth range of\n"
@@ -260,22 +265,24 @@ QString usageText()
                "                        tiles and the thumbnail go beside it, named after its "
                "base\n"
                "                        name (default Layout.log, Left_View.log, ... by view)\n"
-               "  --type png|jpg|tif    tile image type (default png)\n"
+               "  --type %3    tile image type (default png)\n"
                "  --resolution M        metres per pixel           (default from orthaven.cfg)\n"
                "  --domain M            scan radius in metres      (default from orthaven.cfg)\n"
                "  --tile M              tile size, a multiple of 10 m (default from orthaven.cfg)\n"
                "  --invert, --no-invert dark background with light points, or the reverse\n"
                "                        (default from orthaven.cfg)\n"
                "  --jobs FILE           run the jobs of FILE one after another: one job per line,\n"
-               "                        written like this command line (see docs/orthaven-layout.md)\n"
+               "                        written like this command line (see "
+               "docs/orthaven-layout.md)\n"
                "  --list                print every scan: number, name and position (x y z in\n"
                "                        metres, project coordinates), then exit\n"
                "  -v, --verbose         show the engine's diagnostic lines and the peak memory\n"
                "  -h, --help            show this text\n"
                "\n"
-               "Exit codes: 0 success, 1 the layout (or a job of the file) failed, 2 bad arguments,\n"
+               "Exit codes: 0 success, 1 the layout (or a job of the file) failed, 2 bad "
+               "arguments,\n"
                "130 interrupted by Ctrl+C (128 + the signal's number).\n")
-        .arg(supportedScanExtensions().join(QStringLiteral(", ")));
+        .arg(supportedScanExtensions().join(QStringLiteral(", ")), optionWords(), typeWords());
 }
 
 } // namespace orthaven

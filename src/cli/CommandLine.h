@@ -3,6 +3,8 @@
 // looks at the text; what needs the scans (scan numbers, default planes) is checked by
 // the runner.
 
+#include "engine/Views.h" // defaultLogName: the log file name offered for a view
+
 #include <QString>
 #include <QStringList>
 
@@ -38,8 +40,5 @@ bool parseCommandLine(const QStringList& arguments, CommandLine& options, QStrin
 
 // The text of --help.
 QString usageText();
-
-// The log file name the Layout Creator offers for a view ("Layout.log" for Top).
-QString defaultLogName(std::uint32_t view);
 
 } // namespace orthaven

@@ -4,6 +4,7 @@
 #include "creator/ClippingDefaults.h"
 #include "creator/LayoutSettings.h"
 #include "creator/ResultMessages.h"
+#include "engine/ImageFormats.h"
 #include "engine/LayoutCreator.h"
 #include "engine/StatusReporter.h"
 #include "platform/AppPaths.h"
@@ -59,22 +60,6 @@ bool fitsLatin1(const QString& text)
     return isLatin1Text(text);
 }
 
-QString defaultLogFileName(std::uint32_t view)
-{
-    switch (view) {
-    case Front:
-        return QStringLiteral("Front_View.log");
-    case Back:
-        return QStringLiteral("Back_View.log");
-    case Left:
-        return QStringLiteral("Left_View.log");
-    case Right:
-        return QStringLiteral("Right_View.log");
-    default:
-        return QStringLiteral("Layout.log");
-    }
-}
-
 Layout::Layout(QWidget* parent)
     : QDockWidget(parent), ui(new Ui::LayoutForm), progressUi(new Ui::ProgressForm),
       config(defaultConfig())
@@ -91,9 +76,8 @@ Layout::Layout(QWidget* parent)
     batchList = nullptr;
     readConfig(configFilePath(), config); // a missing file leaves the defaults
 
-    ui->cb_imagetype->addItem(QCoreApplication::translate("LayoutForm", "PNG (*.png)"));
-    ui->cb_imagetype->addItem(QCoreApplication::translate("LayoutForm", "JPEG (*.jpg)"));
-    ui->cb_imagetype->addItem(QCoreApplication::translate("LayoutForm", "Tiff (*.tif)"));
+    for (const ImageFormat& format : imageFormats())
+        ui->cb_imagetype->addItem(QCoreApplication::translate("LayoutForm", format.label));
 
     showConfiguration();
 
@@ -339,22 +323,11 @@ void Layout::showConfiguration()
 void Layout::onViewChange()
 {
     showConfiguration();
-    switch (checkedView()) {
-    case Front:
-    case Back:
-        ui->sl_lower->setText(QCoreApplication::translate("LayoutForm", "Front"));
-        ui->sl_upper->setText(QCoreApplication::translate("LayoutForm", "Back"));
-        break;
-    case Left:
-    case Right:
-        ui->sl_lower->setText(QCoreApplication::translate("LayoutForm", "Left"));
-        ui->sl_upper->setText(QCoreApplication::translate("LayoutForm", "Right"));
-        break;
-    default:
-        ui->sl_lower->setText(QCoreApplication::translate("LayoutForm", "Bottom"));
-        ui->sl_upper->setText(QCoreApplication::translate("LayoutForm", "Top"));
-        break;
-    }
+    const ViewInfo* view = viewInfo(checkedView());
+    if (!view)
+        view = viewInfo(Top);
+    ui->sl_lower->setText(QCoreApplication::translate("LayoutForm", view->lowerPlane));
+    ui->sl_upper->setText(QCoreApplication::translate("LayoutForm", view->upperPlane));
     setNewLowerUpper();
 }
 
@@ -415,10 +388,9 @@ void Layout::onChooseExport()
 {
     if (isBusy())
         return;
-    const QString chosen =
-        UserDialogs::saveFileName(this, QCoreApplication::translate("Layout", "Save Project"),
-                                  defaultLogFileName(checkedView()),
-                                  QCoreApplication::translate("Layout", "BRM Logfile (*.log)"));
+    const QString chosen = UserDialogs::saveFileName(
+        this, QCoreApplication::translate("Layout", "Save Project"), defaultLogName(checkedView()),
+        QCoreApplication::translate("Layout", "BRM Logfile (*.log)"));
     if (chosen.isEmpty())
         return;
     QString path = chosen;

@@ -3,7 +3,7 @@
 // clipping planes and the output of one layout job, then starts, watches and stops it.
 
 #include "creator/LayoutTask.h"
-#include "creator/layoutdef.h"
+#include "engine/LayoutJob.h"
 #include "settings/ConfigSettings.h"
 
 #include <QBitArray>
@@ -31,9 +31,6 @@ class BatchLayout;
 
 // True when every character of text has a Latin-1 code.
 bool fitsLatin1(const QString& text);
-
-// The log file name offered for a view: "Layout.log" for the top view, "Front_View.log" …
-QString defaultLogFileName(std::uint32_t view);
 
 class Layout : public QDockWidget
 {

@@ -1,5 +1,7 @@
 #include "creator/LayoutSettings.h"
 
+#include "engine/ImageFormats.h"
+
 #include <cmath>
 #include <iostream>
 #include <optional>
@@ -39,20 +41,11 @@ bool getLayoutSettings(const LayoutDialogState& state, layoutdef& job)
 
     job.outputFile = state.outputPath;
 
-    job.imageType = QStringLiteral("png");
-    switch (state.imageTypeIndex) {
-    case 0:
-        job.imageType = QStringLiteral("png");
-        break;
-    case 1:
-        job.imageType = QStringLiteral("jpg");
-        break;
-    case 2:
-        job.imageType = QStringLiteral("tif");
-        break;
-    default:
-        break;
-    }
+    // The dock offers the formats in the order of the table; the first is the default.
+    const auto& formats = imageFormats();
+    const bool known =
+        state.imageTypeIndex >= 0 && std::size_t(state.imageTypeIndex) < formats.size();
+    job.imageType = QLatin1String(formats[known ? std::size_t(state.imageTypeIndex) : 0].suffix);
 
     job.view = state.view;
 

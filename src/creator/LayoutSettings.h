@@ -3,7 +3,7 @@
 // copies its widgets into a LayoutDialogState and calls getLayoutSettings, so the rules
 // can be used (and tested) without the dock.
 
-#include "creator/layoutdef.h"
+#include "engine/LayoutJob.h"
 #include "settings/ConfigSettings.h"
 
 #include <QBitArray>
@@ -18,7 +18,7 @@ struct LayoutDialogState
 {
     QStringList inputPaths;   // the chosen input files, in the dialog's order
     QString outputPath;       // text of l_out
-    int imageTypeIndex = 0;   // current index of cb_imagetype: 0 png, 1 jpg, 2 tif
+    int imageTypeIndex = 0;   // current index of cb_imagetype: a row of imageFormats()
     std::uint32_t view = Top; // the checked view radio button, a LayoutView
     QBitArray scanSelection;  // one flag per listed scan; empty before a listing
     QString upperText;        // text of e_upper

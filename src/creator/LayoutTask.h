@@ -2,8 +2,8 @@
 // The worker thread behind the Layout Creator: it lists the scans of the chosen input
 // files and computes layouts with one engine, reusing the reader between the two.
 
-#include "creator/layoutdef.h"
 #include "engine/LayoutCreator.h"
+#include "engine/LayoutJob.h"
 #include "scan/ScanSource.h"
 #include "settings/ConfigSettings.h"
 
@@ -22,14 +22,6 @@ enum TaskMode : int
     ComputeLayout = 2,   // compute the layout of the job and draw the overview pictures
     FetchAndCompute = 3, // both in one run, from the job record alone
 };
-
-// The axis names of the overview pictures for a view: horizontal and vertical.
-struct AxisLabels
-{
-    QString horizontal;
-    QString vertical;
-};
-AxisLabels axisLabelsFor(std::uint32_t view);
 
 class LayoutTask : public QThread
 {

@@ -1,6 +1,6 @@
 #include "creator/OverviewSheet.h"
 
-#include "engine/ImageCache.h"
+#include "engine/ImageWriter.h"
 #include "layoutlog/LayoutFiles.h"
 #include "layoutlog/LogReader.h"
 
@@ -78,7 +78,8 @@ void setFontPixelSize(QPainter& painter, int pixels)
 
 bool symbolReversed(std::uint32_t view)
 {
-    return view == Back || view == Left;
+    const ViewInfo* info = viewInfo(view);
+    return info && axisRunsLeftward(*info);
 }
 
 QString caption()
@@ -149,7 +150,7 @@ std::optional<Source> loadSource(const QString& logPath)
 
 bool save(const QString& path, const QImage& image)
 {
-    if (ImageCache::saveQImage(path, image))
+    if (ImageWriter::saveQImage(path, image))
         return true;
     std::cout << "Could not write " << utf8(path) << std::endl;
     return false;
@@ -198,8 +199,9 @@ std::vector<ScanMarker> scanMarkers(const LayoutLogInfo& log, const OverviewInpu
     const std::optional<OverviewScale> scale = overviewScale(log, imageSize.width());
     if (!scale || log.projection.rows != 4 || log.projection.cols != 4)
         return markers;
-    // The engine mirrors the pictures of these views left-right.
-    const bool mirrored = inputs.view == Back || inputs.view == Right;
+    // The engine mirrors the pictures of some views left-right.
+    const ViewInfo* info = viewInfo(inputs.view);
+    const bool mirrored = info && info->mirrored;
     for (std::size_t i = 0; i < log.scanPoses.size(); ++i) {
         const cv::Mat& pose = log.scanPoses[i];
         if (pose.rows != 4 || pose.cols != 4 || pose.type() != CV_64F)
@@ -235,24 +237,11 @@ std::vector<GridLabel> gridLabels(const LayoutLogInfo& log, std::uint32_t view, 
     // The horizontal labels name the world coordinate at each tile's left edge as the
     // picture shows it: mirrored views start at the upper end and the side views show
     // -u (the world's y).
-    double h = log.extentMin[0];
-    double step = edge;
-    switch (view) {
-    case Back:
-        h = log.extentMax[0];
-        step = -edge;
-        break;
-    case Left:
-        h = -log.extentMin[0];
-        step = -edge;
-        break;
-    case Right:
-        h = -log.extentMax[0];
-        step = edge;
-        break;
-    default:
-        break;
-    }
+    const ViewInfo* info = viewInfo(view);
+    const bool mirrored = info && info->mirrored;
+    const double sign = info && info->negatedAxis ? -1.0 : 1.0;
+    const double h = sign * (mirrored ? log.extentMax[0] : log.extentMin[0]);
+    const double step = mirrored != (sign < 0) ? -edge : edge;
     const QString unit = QStringLiteral(" m");
     for (int i = 0; i < log.tilesU; ++i) {
         const std::optional<int> x = pixel(i * edge * ppm + 45.0);

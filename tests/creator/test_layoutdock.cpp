@@ -910,9 +910,9 @@ TEST(DockRules, RieglProjectPathsMustBeLatin1)
 
 TEST(DockRules, DefaultLogNamesFollowTheView)
 {
-    EXPECT_EQ(defaultLogFileName(Top), "Layout.log");
-    EXPECT_EQ(defaultLogFileName(Front), "Front_View.log");
-    EXPECT_EQ(defaultLogFileName(Back), "Back_View.log");
-    EXPECT_EQ(defaultLogFileName(Left), "Left_View.log");
-    EXPECT_EQ(defaultLogFileName(Right), "Right_View.log");
+    EXPECT_EQ(defaultLogName(Top), "Layout.log");
+    EXPECT_EQ(defaultLogName(Front), "Front_View.log");
+    EXPECT_EQ(defaultLogName(Back), "Back_View.log");
+    EXPECT_EQ(defaultLogName(Left), "Left_View.log");
+    EXPECT_EQ(defaultLogName(Right), "Right_View.log");
 }

@@ -354,8 +354,9 @@ TEST(LayoutCreatorRun, SameFilesWhateverTheChunksOrTheTileStore)
     EXPECT_EQ(small.outputBytes(), expected);
 
     LayoutRun memory(scans, 1000);
-    memory.creator.setRawTileStoreFactory(
-        [](ImageCache&, int n) { return std::make_unique<MemoryRawTileStore>(n); });
+    memory.creator.setRawTileStoreFactory([](const QString&, int n, std::int64_t) {
+        return std::make_unique<MemoryRawTileStore>(n);
+    });
     ASSERT_TRUE(memory.run());
     EXPECT_EQ(memory.outputBytes(), expected);
 }

@@ -1,6 +1,7 @@
 #include "engine/FileRawTileStore.h"
-#include "engine/ImageCache.h"
 #include "engine/RawTileRasterizer.h"
+#include "engine/SessionFolder.h"
+#include "platform/AppPaths.h"
 #include "support/CaptureStdout.h"
 #include "support/FakeScanSource.h"
 #include "support/MemoryRawTileStore.h"
@@ -42,16 +43,16 @@ protected:
     void TearDown() override
     {
         CaptureStdout quiet;
-        cache.cleanFiles();
+        session.reset();
     }
     // A fresh session and store for tiles of n × n pixels.
     void restart(int n = 80)
     {
         CaptureStdout quiet;
-        if (cache.hasSession())
-            cache.cleanFiles();
-        ASSERT_TRUE(cache.createSession());
-        store = std::make_unique<FileRawTileStore>(cache, n);
+        store.reset();
+        session = std::make_unique<SessionFolder>(tempFolder());
+        ASSERT_TRUE(session->createSession());
+        store = std::make_unique<FileRawTileStore>(session->tempPath(), n);
         range = TileRange();
         maxAccumulated = 0.0f;
     }
@@ -67,7 +68,7 @@ protected:
     cv::Mat tile(int U, int V) { return store->loadTile(U, V); }
 
     TempAppData appData;
-    ImageCache cache;
+    std::unique_ptr<SessionFolder> session;
     std::unique_ptr<FileRawTileStore> store;
     RasterSettings settings;
     TileRange range;

@@ -1,15 +1,6 @@
-#include "engine/ImageCache.h"
+#include "engine/RawTileFile.h"
 
-#include "engine/SessionFolders.h"
-#include "platform/AppPaths.h"
-
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
-#include <QImageWriter>
-#include <QSaveFile>
-#include <QThread>
-#include <QTime>
 #include <QtEndian>
 
 #include <bit>
@@ -90,91 +81,12 @@ cv::Mat rejectRawTile(const QString& path, const char* why)
 
 } // namespace
 
-QString ImageCache::tempPath() const
+QString tileFileName(const QString& prefix, int U, int V, const QString& suffix)
 {
-    if (hasSession())
-        return sessionFolder;
-    return tempFolder() + QLatin1Char('/');
+    return prefix + QString::number(U) + QLatin1Char('_') + QString::number(V) + suffix;
 }
 
-bool ImageCache::createSession()
-{
-    const QString base = tempFolder() + QLatin1Char('/');
-    QDir().mkpath(base);
-    QDir baseDir(base);
-    // Two runs in the same millisecond, or a folder left behind by a run of another day
-    // at the same time, must not share raw tiles: wait for a name that is free.
-    for (int attempt = 0; attempt < 1000; ++attempt) {
-        const QString name = QTime::currentTime().toString(QStringLiteral("hhmmsszzz"));
-        if (baseDir.mkdir(name)) {
-            if (writeSessionOwner(base + name)) {
-                session = name;
-                sessionFolder = base + name + QLatin1Char('/');
-                return true;
-            }
-            // Another copy that starts this moment removes an empty folder without an
-            // owner: then take another name. A record that cannot be written at all ends
-            // the attempt.
-            if (!baseDir.exists(name))
-                continue;
-            baseDir.rmdir(name);
-            break;
-        }
-        if (!baseDir.exists(name))
-            break; // the folder cannot be made at all
-        QThread::msleep(1);
-    }
-    session.clear();
-    sessionFolder.clear();
-    return false;
-}
-
-void ImageCache::cleanFiles()
-{
-    const QString folder = tempPath();
-    std::cout << "Clean Files" << std::endl;
-    std::cout << "TMP Path = " << toText(folder) << std::endl;
-    QDir dir(folder);
-    const QStringList files =
-        dir.entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Unsorted);
-    // The owner record goes last: until the folder is empty it is this run's.
-    const QString owner = QLatin1String(sessionOwnerFileName);
-    for (const QString& name : files)
-        if (name != owner || !hasSession())
-            dir.remove(name); // a file that cannot be deleted stays
-    if (hasSession())
-        dir.remove(owner);
-    if (hasSession()) {
-        QDir(tempFolder()).rmdir(session); // fails quietly when files were left
-        session.clear();
-        sessionFolder.clear();
-    }
-    std::cout << "Clean all temporary files ... done" << std::endl;
-}
-
-QString ImageCache::rawTilePath(const QString& prefix, int U, int V) const
-{
-    return tempPath() + prefix + QString::number(U) + QLatin1Char('_') + QString::number(V) +
-           QStringLiteral(".tmp");
-}
-
-cv::Mat ImageCache::getImage(int U, int V, int w, int h, const QString& prefix)
-{
-    const QString path = rawTilePath(prefix, U, V);
-    if (QFileInfo::exists(path)) {
-        cv::Mat stored = loadRawTile(path);
-        if (!stored.empty() && stored.cols == w && stored.rows == h)
-            return stored;
-    }
-    return allocateImage(32, w, h);
-}
-
-bool ImageCache::releaseImage(const QString& prefix, int U, int V, const cv::Mat& image)
-{
-    return storeRawTile(rawTilePath(prefix, U, V), image, 0.0f);
-}
-
-cv::Mat ImageCache::loadRawTile(const QString& path)
+cv::Mat loadRawTile(const QString& path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -220,7 +132,7 @@ cv::Mat ImageCache::loadRawTile(const QString& path)
     return image;
 }
 
-bool ImageCache::storeRawTile(const QString& path, const cv::Mat& image, float emptyValue)
+bool storeRawTile(const QString& path, const cv::Mat& image, float emptyValue)
 {
     if (image.empty() || image.type() != CV_32FC1)
         return false;
@@ -263,7 +175,7 @@ bool ImageCache::storeRawTile(const QString& path, const cv::Mat& image, float e
     return ok && file.error() == QFileDevice::NoError;
 }
 
-cv::Mat ImageCache::allocateImage(int depth, int w, int h)
+cv::Mat allocateImage(int depth, int w, int h)
 {
     const std::int64_t bytes = std::int64_t(depth / 8) * w * h;
     const auto fail = [bytes] {
@@ -281,68 +193,6 @@ cv::Mat ImageCache::allocateImage(int depth, int w, int h)
     } catch (const std::bad_alloc&) {
         return fail();
     }
-}
-
-QImage ImageCache::toQImage(const cv::Mat& image)
-{
-    if (image.empty() || (image.type() != CV_8UC1 && image.type() != CV_8UC3))
-        return {};
-    const bool grey = image.type() == CV_8UC1;
-    QImage result(image.cols, image.rows, grey ? QImage::Format_Indexed8 : QImage::Format_RGB888);
-    if (result.isNull())
-        return {};
-    if (grey) {
-        QList<QRgb> palette(256);
-        for (int i = 0; i < 256; ++i)
-            palette[i] = qRgb(i, i, i);
-        result.setColorTable(palette);
-    }
-    const std::size_t rowBytes = std::size_t(image.cols) * image.elemSize();
-    for (int r = 0; r < image.rows; ++r)
-        std::memcpy(result.scanLine(r), image.ptr(r), rowBytes);
-    return result;
-}
-
-bool ImageCache::saveIplImage(const QString& path, const cv::Mat& image)
-{
-    const QImage converted = toQImage(image);
-    if (converted.isNull())
-        return false;
-    if (path.endsWith(QLatin1String(".tif")))
-        std::cout << "USE WRITER" << std::endl;
-    return saveQImage(path, converted);
-}
-
-bool ImageCache::saveQImage(const QString& path, const QImage& image)
-{
-    if (image.isNull())
-        return false;
-    const bool tiff = path.endsWith(QLatin1String(".tif"));
-    const QByteArray format =
-        tiff ? QByteArray("tiff") : QFileInfo(path).suffix().toLower().toLatin1();
-    // Written beside the target and renamed over it: a full disk or a missing folder is a
-    // reported failure, never a cut-off file that looks like a tile.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        if (tiff)
-            std::cout << "failed to write TIFF" << std::endl;
-        return false;
-    }
-    QImageWriter writer(&file, format);
-    if (tiff)
-        writer.setCompression(1); // LZW
-    if (!writer.write(image)) {
-        file.cancelWriting();
-        if (tiff)
-            std::cout << "failed to write TIFF" << std::endl;
-        return false;
-    }
-    if (!file.commit()) {
-        if (tiff)
-            std::cout << "failed to write TIFF" << std::endl;
-        return false;
-    }
-    return true;
 }
 
 } // namespace orthaven
