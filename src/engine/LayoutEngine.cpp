@@ -2,14 +2,18 @@
 
 #include "diag/Diagnostics.h"
 #include "engine/FileRawTileStore.h"
+#include "engine/GreyTileStore.h"
 #include "engine/ImageFormats.h"
 #include "engine/ImageWriter.h"
+#include "engine/MemoryBudget.h"
+#include "engine/MemoryRawTileStore.h"
 #include "engine/OutputCommit.h"
 #include "engine/OutputTiles.h"
 #include "engine/RawTileFile.h"
 #include "engine/RawTileRasterizer.h"
 #include "engine/SessionFolder.h"
 #include "engine/TileNormalizer.h"
+#include "engine/TileWorkers.h"
 #include "engine/TimerStack.h"
 #include "layoutlog/LayoutLogWriter.h"
 #include "platform/ProcessStats.h"
@@ -20,7 +24,9 @@
 #include <QImageWriter>
 #include <QThread>
 
+#include <atomic>
 #include <cmath>
+#include <cstring>
 #include <iostream>
 #include <new>
 
@@ -78,13 +84,30 @@ std::string utf8(const QString& s)
     return s.toStdString();
 }
 
+// A grey tile as the 32-bit image the files are written from (grey g: red, green and
+// blue g, opaque).
+QImage colourImage(const cv::Mat& grey)
+{
+    QImage image(grey.cols, grey.rows, QImage::Format_RGB32);
+    if (image.isNull())
+        return image;
+    for (int r = 0; r < grey.rows; ++r) {
+        const std::uint8_t* from = grey.ptr<std::uint8_t>(r);
+        QRgb* to = reinterpret_cast<QRgb*>(image.scanLine(r));
+        for (int c = 0; c < grey.cols; ++c)
+            to[c] = qRgb(from[c], from[c], from[c]);
+    }
+    return image;
+}
+
 // One run of the engine: the state its stages share.
 class Run
 {
 public:
     Run(const RunSettings& settings, const LayoutJob& job, ScanSource& source,
         StatusReporter& reporter, const QString& workFolder)
-        : s(settings), source(source), reporter(reporter), session(workFolder)
+        : s(settings), source(source), reporter(reporter), session(workFolder),
+          budget(settings.memoryBudgetBytes)
     {
         result.scanList = job.scanList;
     }
@@ -97,6 +120,18 @@ private:
     bool computeRawTiles();
     void rasterizeBlock(const cv::Mat& B, const cv::Mat& view, const cv::Mat& T);
     bool normalizeTilesClassic();
+    enum class Assembly
+    {
+        Used,       // at least one grey tile was drawn
+        Empty,      // background only
+        NoMemory,   // the image could not be had
+        Unreadable, // a kept grey tile could not be read back
+    };
+    // Output tile (a, b) of the grid as its file shows it (mirrored where the view is):
+    // m × m grey, the grey tiles drawn unscaled on the background.
+    Assembly assembleOutputTile(int a, int b, cv::Mat& tile) const;
+    // False (and the run failed) for an assembly that gave no tile.
+    bool assembled(Assembly assembly);
     bool writeImages();
     bool writeThumbnail();
     bool writeLogFile();
@@ -111,8 +146,11 @@ private:
     StatusReporter& reporter;
     SessionFolder session;
     OutputCommit output; // the layout's files until they are put in place
+    MemoryBudget budget;
     std::unique_ptr<RawTileStore> rawTiles;
     std::unique_ptr<RawTileRasterizer> rasterizer;
+    std::unique_ptr<GreyTileStore> greyTiles;
+    OutputGrid grid; // the output tiles, from stage 3 on
 };
 
 void Run::execute(const LayoutEngine::RawTileStoreFactory& storeFactory)
@@ -127,8 +165,9 @@ void Run::execute(const LayoutEngine::RawTileStoreFactory& storeFactory)
     }
 
     const int n = s.rawTilePixels();
-    rawTiles = storeFactory ? storeFactory(session.tempPath(), n, s.memoryBudgetBytes)
-                            : std::make_unique<FileRawTileStore>(session.tempPath(), n);
+    rawTiles = storeFactory ? storeFactory(session.tempPath(), n, budget)
+                            : std::make_unique<MemoryRawTileStore>(session.tempPath(), n, budget);
+    greyTiles = std::make_unique<GreyTileStore>(session.tempPath(), budget);
     try {
         runStages();
     } catch (const cv::Exception& e) {
@@ -148,6 +187,7 @@ void Run::execute(const LayoutEngine::RawTileStoreFactory& storeFactory)
     }
     rasterizer.reset();
     rawTiles.reset();
+    greyTiles.reset();
     // A layout that was not committed leaves no trace in the output folder.
     output.discard();
 
@@ -260,7 +300,12 @@ bool Run::computeRawTiles()
 
         std::int64_t points = 0;
         cv::Mat B;
-        bool more = source.readPoints(i, B, RunSettings::maxColumnsPerChunk);
+        bool more = false;
+        const auto nextChunk = [&] {
+            B = cv::Mat();
+            more = source.readPoints(i, B, RunSettings::maxColumnsPerChunk);
+        };
+        nextChunk();
         while (B.cols >= 2) {
             if (B.rows != 4 || B.channels() != 1) {
                 std::cout << "ERROR: scan " << i << " delivered a block of " << B.rows
@@ -273,8 +318,7 @@ bool Run::computeRawTiles()
             rasterizeBlock(B, multiply(T, B), T);
             if (!more || failed() || leaveForStop())
                 break;
-            B = cv::Mat();
-            more = source.readPoints(i, B, RunSettings::maxColumnsPerChunk);
+            nextChunk();
         }
         source.rewindPoints();
         source.closeScan(i);
@@ -322,39 +366,78 @@ bool Run::normalizeTilesClassic()
     TimerStack& timers = TimerStack::instance();
     timers.startTimer();
 
-    TileRange kept;
     // Only stored tiles have anything to normalise; visiting them in (U, V) order is the
-    // order of the whole range without its holes.
-    for (const auto& [U, V] : rawTiles->storedTiles()) {
-        if (!tileRange.contains(U, V))
-            continue;
+    // order of the whole range without its holes. A raw tile is dropped once its grey
+    // tile is made: the grey tiles take a quarter of its memory.
+    std::vector<RawTileStore::Index> tiles;
+    for (const RawTileStore::Index& tile : rawTiles->storedTiles())
+        if (tileRange.contains(tile.first, tile.second))
+            tiles.push_back(tile);
+    enum class Outcome : std::uint8_t
+    {
+        NotDone,
+        Dropped,
+        Kept,
+        Unreadable,
+        NoMemory,
+        NotKept, // its grey tile could not be kept
+    };
+    std::vector<Outcome> outcomes(tiles.size(), Outcome::NotDone);
+    forEachTile(int(tiles.size()), s.threads, [&](int i) {
+        const auto [U, V] = tiles[std::size_t(i)];
         if (leaveForStop())
-            break;
+            return false;
         reporter.progressDone = float(tileRange.ordinal(U, V));
-        cv::Mat raw = rawTiles->loadTile(U, V);
-        if (!raw.empty()) {
-            cv::Mat grey = allocateImage(8, raw.cols, raw.rows);
-            if (grey.empty()) {
-                std::cout << "ERROR: Image Pointer is NULL" << std::endl;
-                timers.discard();
-                reporter.reportFailure(NotEnoughMemory);
-                return false;
-            }
-            const float sum = TileNormalizer::normalizeTile(raw, L, s.reverseIntensity, grey);
-            if (sum > s.dataThreshold) {
-                const QString path =
-                    sessionPath(tileFileName(rawTilePrefix, U, V, QStringLiteral(".png")));
-                if (!ImageWriter::saveIplImage(path, grey)) {
-                    // Dropping the tile would leave a hole in the layout that looks like
-                    // missing data.
-                    std::cout << "ERROR: could not write " << utf8(path) << std::endl;
-                    timers.discard();
-                    reporter.reportFailure(TempFileAccess);
-                    return false;
-                }
-                kept.widen(U, V);
-            }
+        Outcome& outcome = outcomes[std::size_t(i)];
+        const cv::Mat raw = rawTiles->loadTile(U, V);
+        if (raw.empty()) {
+            outcome = Outcome::Unreadable;
+            return false;
         }
+        cv::Mat grey = allocateImage(8, raw.cols, raw.rows);
+        if (grey.empty()) {
+            outcome = Outcome::NoMemory;
+            return false;
+        }
+        const float sum = TileNormalizer::normalizeTile(raw, L, s.reverseIntensity, grey);
+        rawTiles->dropTile(U, V);
+        outcome = Outcome::Dropped;
+        if (sum > s.dataThreshold)
+            outcome = greyTiles->put(U, V, grey) ? Outcome::Kept : Outcome::NotKept;
+        return outcome != Outcome::NotKept;
+    });
+
+    // What went wrong first, in the order of the tiles.
+    TileRange kept;
+    for (std::size_t i = 0; i < tiles.size(); ++i) {
+        const auto [U, V] = tiles[i];
+        switch (outcomes[i]) {
+        case Outcome::NotDone:
+        case Outcome::Dropped:
+            continue;
+        case Outcome::Kept:
+            kept.widen(U, V);
+            continue;
+        case Outcome::Unreadable:
+            // Its points would be missing from the layout without a word.
+            std::cout << "ERROR: raw tile " << U << " " << V << " could not be read back"
+                      << std::endl;
+            reporter.reportFailure(TempFileAccess);
+            break;
+        case Outcome::NoMemory:
+            std::cout << "ERROR: Image Pointer is NULL" << std::endl;
+            reporter.reportFailure(NotEnoughMemory);
+            break;
+        case Outcome::NotKept:
+            // Dropping the tile would leave a hole in the layout that looks like missing
+            // data.
+            std::cout << "ERROR: could not keep grey tile " << U << " " << V << " in "
+                      << utf8(session.tempPath()) << std::endl;
+            reporter.reportFailure(TempFileAccess);
+            break;
+        }
+        timers.discard();
+        return false;
     }
     timers.printElapsed("Normalization of all Tiles ...");
     if (leaveForStop())
@@ -369,11 +452,41 @@ bool Run::normalizeTilesClassic()
     return true;
 }
 
-bool Run::writeImages()
+Run::Assembly Run::assembleOutputTile(int a, int b, cv::Mat& tile) const
 {
     const int k = s.tileSize / RunSettings::rawTileSize;
-    const OutputGrid grid =
-        OutputTiles::outputGrid(result.tileRange, s.tileSize, RunSettings::rawTileSize);
+    const int m = s.outputTilePixels();
+    tile = allocateImage(8, m, m);
+    if (tile.empty())
+        return Assembly::NoMemory;
+    tile.setTo(cv::Scalar(s.reverseIntensity ? 255 : 0));
+    bool used = false;
+    for (int su = 0; su < k; ++su) {
+        for (int sv = 0; sv < k; ++sv) {
+            const int U = k * (grid.minOU + a) + su;
+            const int V = k * (grid.minOV + b) + sv;
+            if (!greyTiles->contains(U, V))
+                continue;
+            const cv::Mat grey = greyTiles->get(U, V);
+            if (grey.empty())
+                return Assembly::Unreadable;
+            used = true;
+            // Raw tiles fill the output tile from its lower-left corner, V growing upward.
+            const int x = grey.cols * su;
+            const int y = m - grey.rows * (sv + 1);
+            const cv::Rect into = cv::Rect(x, y, grey.cols, grey.rows) & cv::Rect(0, 0, m, m);
+            if (into.area() > 0)
+                grey(cv::Rect(into.x - x, into.y - y, into.width, into.height)).copyTo(tile(into));
+        }
+    }
+    if (s.mirrorHorizontal)
+        cv::flip(tile, tile, 1);
+    return used ? Assembly::Used : Assembly::Empty;
+}
+
+bool Run::writeImages()
+{
+    grid = OutputTiles::outputGrid(result.tileRange, s.tileSize, RunSettings::rawTileSize);
     const std::int64_t nOU = grid.countU();
     const std::int64_t nOV = grid.countV();
     if (nOU > RunSettings::thumbnailSize || nOV > RunSettings::thumbnailSize) {
@@ -391,55 +504,74 @@ bool Run::writeImages()
         return false;
     }
     reporter.setStatusText("Write Images");
-    reporter.progressTotal = float(nOU * nOV);
+    const int count = int(nOU * nOV);
+    reporter.progressTotal = float(count);
     result.tileUsed = cv::Mat::zeros(int(nOU), int(nOV), CV_32SC1);
 
-    const int m = s.outputTilePixels();
-    const QRgb background = s.reverseIntensity ? qRgb(255, 255, 255) : qRgb(0, 0, 0);
-    OutputTiles::allowImageReads(std::int64_t(s.rawTilePixels()) * s.rawTilePixels() * 4);
-    int ordinal = 0;
-    for (int a = 0; a < nOU; ++a) {
-        for (int b = 0; b < nOV; ++b) {
+    // Tile i is (a, b) = (i / nOV, i % nOV): a from the left, b from the bottom.
+    std::vector<QString> staged(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i)
+        staged[std::size_t(i)] = output.stage(s.outputTilePath(i / int(nOV), i % int(nOV)));
+    std::vector<Assembly> assemblies(std::size_t(count), Assembly::Empty);
+    std::vector<std::uint8_t> written(std::size_t(count), 0);
+    std::atomic<int> begun{0};
+    forEachTile(count, s.threads, [&](int i) {
+        const int a = i / int(nOV);
+        const int b = i % int(nOV);
+        if (leaveForStop())
+            return false;
+        reporter.progressDone = float(++begun);
+        cv::Mat tile;
+        const Assembly assembly = assembleOutputTile(a, b, tile);
+        assemblies[std::size_t(i)] = assembly;
+        if (assembly != Assembly::Used && assembly != Assembly::Empty)
+            return false;
+        // Encoding a large tile takes the longest: one more look before it.
+        if (leaveForStop())
+            return false;
+        const bool saved = !OutputCommit::isBlocked(s.outputTilePath(a, b)) &&
+                           ImageWriter::saveQImage(staged[std::size_t(i)], colourImage(tile));
+        written[std::size_t(i)] = saved ? 1 : 0;
+        return saved;
+    });
+
+    // What went wrong first, in the order of the tiles.
+    for (int i = 0; i < count; ++i) {
+        const int a = i / int(nOV);
+        const int b = i % int(nOV);
+        if (!assembled(assemblies[std::size_t(i)]))
+            return false;
+        if (!written[std::size_t(i)]) {
             if (leaveForStop())
                 return false;
-            reporter.progressDone = float(++ordinal);
-            QImage tile(m, m, QImage::Format_RGB32);
-            if (tile.isNull()) {
-                reporter.reportFailure(NotEnoughMemory);
-                return false;
-            }
-            tile.fill(background);
-            for (int su = 0; su < k; ++su) {
-                for (int sv = 0; sv < k; ++sv) {
-                    const int U = k * (grid.minOU + a) + su;
-                    const int V = k * (grid.minOV + b) + sv;
-                    const QString path =
-                        sessionPath(tileFileName(rawTilePrefix, U, V, QStringLiteral(".png")));
-                    QImage raw;
-                    if (!QFileInfo::exists(path) || !raw.load(path))
-                        continue;
-                    result.tileUsed.at<std::int32_t>(a, b) = 1;
-                    OutputTiles::drawOpaque(tile, raw, raw.width() * su,
-                                            m - raw.height() * (sv + 1));
-                }
-            }
-            // Encoding a large tile takes the longest: one more look before it.
-            if (leaveForStop())
-                return false;
-            const QString out = output.stage(s.outputTilePath(a, b));
-            if (OutputCommit::isBlocked(s.outputTilePath(a, b)) ||
-                !ImageWriter::saveQImage(out,
-                                         s.mirrorHorizontal ? tile.mirrored(true, false) : tile)) {
-                // A tile that is not on disk must not end in a "successful" layout.
-                std::cout << "File = " << utf8(s.outputTilePath(a, b)) << std::endl;
-                std::cout << "ERROR: could not write the output tile" << std::endl;
-                reporter.reportFailure(TempFileAccess);
-                return false;
-            }
-            result.tileCorners.push_back(OutputTiles::cornerMatrix(grid, a, b, s.tileSize));
+            // A tile that is not on disk must not end in a "successful" layout.
+            std::cout << "File = " << utf8(s.outputTilePath(a, b)) << std::endl;
+            std::cout << "ERROR: could not write the output tile" << std::endl;
+            reporter.reportFailure(TempFileAccess);
+            return false;
         }
+        result.tileUsed.at<std::int32_t>(a, b) = assemblies[std::size_t(i)] == Assembly::Used;
+        result.tileCorners.push_back(OutputTiles::cornerMatrix(grid, a, b, s.tileSize));
     }
     result.tileRange = TileRange{grid.minOU, grid.maxOU, grid.minOV, grid.maxOV};
+    return true;
+}
+
+bool Run::assembled(Assembly assembly)
+{
+    switch (assembly) {
+    case Assembly::NoMemory:
+        reporter.reportFailure(NotEnoughMemory);
+        return false;
+    case Assembly::Unreadable:
+        std::cout << "ERROR: a grey tile could not be read back from " << utf8(session.tempPath())
+                  << std::endl;
+        reporter.reportFailure(TempFileAccess);
+        return false;
+    case Assembly::Used:
+    case Assembly::Empty:
+        break;
+    }
     return true;
 }
 
@@ -452,7 +584,8 @@ bool Run::writeThumbnail()
     const int t = OutputTiles::thumbnailEdge(nOU, nOV, s.resolution, RunSettings::rawTileSize,
                                              RunSettings::thumbnailSize);
     reporter.setStatusText("Write Thumbnail");
-    reporter.progressTotal = float(nOU * nOV);
+    const int count = int(nOU * nOV);
+    reporter.progressTotal = float(count);
 
     QImage thumbnail;
     if (t > 0)
@@ -463,36 +596,52 @@ bool Run::writeThumbnail()
         return false;
     }
     thumbnail.fill(qRgb(255, 255, 255));
+    // Each tile's work draws into its own square of the thumbnail.
+    uchar* const pixels = thumbnail.bits();
+    const qsizetype bytesPerLine = thumbnail.bytesPerLine();
 
+    // Made from the tiles in memory, as the output tiles show them.
     TimerStack& timers = TimerStack::instance();
     timers.startTimer();
-    const std::int64_t m = s.outputTilePixels();
-    OutputTiles::allowImageReads(m * m * 4);
-    int ordinal = 0;
-    for (int a = 0; a < nOU; ++a) {
-        for (int b = 0; b < nOV; ++b) {
-            if (leaveForStop()) {
-                timers.discard();
+    std::vector<Assembly> assemblies(std::size_t(count), Assembly::Empty);
+    std::vector<std::uint8_t> scaled(std::size_t(count), 0);
+    std::atomic<int> begun{0};
+    forEachTile(count, s.threads, [&](int i) {
+        const int a = i / int(nOV);
+        const int b = i % int(nOV);
+        if (leaveForStop())
+            return false;
+        reporter.progressDone = float(++begun);
+        cv::Mat tile;
+        const Assembly assembly = assembleOutputTile(a, b, tile);
+        assemblies[std::size_t(i)] = assembly;
+        if (assembly != Assembly::Used && assembly != Assembly::Empty)
+            return false;
+        QImage small =
+            colourImage(tile).scaled(t, t, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        if (small.isNull())
+            return false;
+        if (small.format() != QImage::Format_RGB32)
+            small = small.convertToFormat(QImage::Format_RGB32);
+        const int x = s.mirrorHorizontal ? int(nOU) * t - (a + 1) * t : a * t;
+        const int y = (int(nOV) - 1 - b) * t;
+        for (int row = 0; row < t; ++row)
+            std::memcpy(pixels + (y + row) * bytesPerLine + std::size_t(x) * 4,
+                        small.constScanLine(row), std::size_t(t) * 4);
+        scaled[std::size_t(i)] = 1;
+        return true;
+    });
+    for (int i = 0; i < count; ++i) {
+        if (!assembled(assemblies[std::size_t(i)])) {
+            timers.discard();
+            return false;
+        }
+        if (!scaled[std::size_t(i)]) {
+            timers.discard();
+            if (leaveForStop())
                 return false;
-            }
-            reporter.progressDone = float(++ordinal);
-            const QString path = output.stage(s.outputTilePath(a, b));
-            QImage tile;
-            if (!tile.load(path)) {
-                std::cout << "File = " << utf8(path) << std::endl;
-                timers.discard();
-                reporter.reportFailure(TempFileAccess);
-                return false;
-            }
-            const QImage small = tile.scaled(t, t, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-            if (small.isNull()) {
-                timers.discard();
-                reporter.reportFailure(NotEnoughMemory);
-                return false;
-            }
-            const int x = s.mirrorHorizontal ? int(nOU) * t - (a + 1) * t : a * t;
-            const int y = (int(nOV) - 1 - b) * t;
-            OutputTiles::drawOpaque(thumbnail, small, x, y);
+            reporter.reportFailure(NotEnoughMemory);
+            return false;
         }
     }
     timers.printElapsed("Build Thumbnail ...");

@@ -13,6 +13,7 @@
 // the output folder except through one OutputCommit after that checkpoint.
 
 #include "engine/LayoutJob.h"
+#include "engine/MemoryBudget.h"
 #include "engine/RawTileStore.h"
 #include "engine/StatusReporter.h"
 #include "engine/TileRange.h"
@@ -89,9 +90,9 @@ class LayoutEngine
 {
 public:
     // Makes the raw tile store of one run inside folder (the session folder, ending with
-    // "/") for tiles of tilePixels a side, holding at most budgetBytes of tiles in memory.
+    // "/") for tiles of tilePixels a side, keeping in memory what budget allows.
     using RawTileStoreFactory = std::function<std::unique_ptr<RawTileStore>(
-        const QString& folder, int tilePixels, std::int64_t budgetBytes)>;
+        const QString& folder, int tilePixels, MemoryBudget& budget)>;
 
     // One computation: rasterise, normalise, output tiles, thumbnail, log; then removes
     // the temporary files. The outcome is also in reporter (failed, errorCode,

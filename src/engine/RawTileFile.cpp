@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QtEndian>
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #include <iostream>
@@ -102,10 +103,10 @@ cv::Mat loadRawTile(const QString& path)
     const std::int64_t pixels = std::int64_t(w) * h;
     if (pixels * 4 > maxImageBytes)
         return rejectRawTile(path, "absurd size");
-    // Every block takes 4 or 44 bytes: a file whose length cannot hold its header's
-    // blocks is rejected before anything is allocated.
-    const std::int64_t blocks = pixels / runLength;
-    if (size < 8 + 4 * blocks || size > 8 + 44 * blocks)
+    // Every block takes 4 bytes, or 4 and its values: a file whose length cannot hold its
+    // header's blocks is rejected before anything is allocated.
+    const std::int64_t blocks = (pixels + runLength - 1) / runLength;
+    if (size < 8 + 4 * blocks || size > 8 + 4 * blocks + 4 * pixels)
         return rejectRawTile(path, "length does not match the size in its header");
 
     cv::Mat image = allocateImage(32, w, h);
@@ -115,6 +116,7 @@ cv::Mat loadRawTile(const QString& path)
     ChunkReader reader(file);
     char bytes[4 * runLength];
     for (std::int64_t b = 0; b < blocks; ++b, out += runLength) {
+        const int length = int(std::min<std::int64_t>(runLength, pixels - b * runLength));
         if (!reader.read(bytes, 4))
             return rejectRawTile(path, "truncated");
         const std::int32_t marker = qFromLittleEndian<qint32>(bytes);
@@ -122,9 +124,9 @@ cv::Mat loadRawTile(const QString& path)
             continue;
         if (marker != fullRun)
             return rejectRawTile(path, "bad block marker");
-        if (!reader.read(bytes, sizeof bytes))
+        if (!reader.read(bytes, std::size_t(4 * length)))
             return rejectRawTile(path, "truncated");
-        for (int k = 0; k < runLength; ++k)
+        for (int k = 0; k < length; ++k)
             out[k] = std::bit_cast<float>(qFromLittleEndian<quint32>(bytes + 4 * k));
     }
     if (!reader.atEnd())
@@ -153,17 +155,19 @@ bool storeRawTile(const QString& path, const cv::Mat& image, float emptyValue)
 
     putInt32(out, source.cols);
     putInt32(out, source.rows);
-    const std::int64_t blocks = std::int64_t(source.cols) * source.rows / runLength;
+    const std::int64_t pixels = std::int64_t(source.cols) * source.rows;
+    const std::int64_t blocks = (pixels + runLength - 1) / runLength;
     const float* values = source.ptr<float>(0);
     for (std::int64_t b = 0; b < blocks && ok; ++b, values += runLength) {
+        const int length = int(std::min<std::int64_t>(runLength, pixels - b * runLength));
         bool allEmpty = true;
-        for (int k = 0; k < runLength; ++k)
+        for (int k = 0; k < length; ++k)
             allEmpty = allEmpty && values[k] == emptyValue;
         if (allEmpty) {
             putInt32(out, emptyRun);
         } else {
             putInt32(out, fullRun);
-            for (int k = 0; k < runLength; ++k)
+            for (int k = 0; k < length; ++k)
                 putFloat(out, values[k]);
         }
         if (out.size() >= flushAt)

@@ -3,10 +3,11 @@
 // every stage uses, which turns an out-of-memory condition into "no image".
 //
 // Raw tile file (binary, little-endian): int32 width, int32 height, then one block per
-// run of ten consecutive pixel values in row order, floor(w·h / 10) blocks in all. A
-// block is the int32 10 (all ten values equal the empty value) or the int32 -10
-// followed by the ten values as 32-bit floats. The last w·h mod 10 values are not stored
-// and read back as 0.0.
+// run of ten consecutive pixel values in row order. A block is the int32 10 (all ten
+// values equal the empty value) or the int32 -10 followed by the ten values as 32-bit
+// floats. When w·h is not a multiple of ten, a last block holds the w·h mod 10 values
+// that are left (the marker, then that many floats), so a tile that goes through a file
+// comes back with every value: where a tile is kept never changes a layout.
 //
 // Images are cv::Mat: CV_32FC1 raw tiles, CV_8UC1 grey tiles; "no image" is an empty Mat.
 

@@ -1,11 +1,13 @@
 #include "engine/FileRawTileStore.h"
+#include "engine/MemoryRawTileStore.h"
 #include "engine/RawTileRasterizer.h"
 #include "engine/SessionFolder.h"
 #include "platform/AppPaths.h"
 #include "support/CaptureStdout.h"
 #include "support/FakeScanSource.h"
-#include "support/MemoryRawTileStore.h"
 #include "support/TempAppData.h"
+
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -270,18 +272,23 @@ TEST(RasterizeFailures, MissingImageOrLostTileEndsTheBlock)
         // A stop asked for while the first tile of a block is worked on: the second tile
         // of the block is not visited.
         std::atomic<bool> stop{false};
+        QTemporaryDir spill;
+        MemoryBudget memory(std::int64_t(1) << 30);
         struct StoppingStore : MemoryRawTileStore
         {
             std::atomic<bool>& stop;
             int visits = 0;
-            StoppingStore(std::atomic<bool>& flag) : MemoryRawTileStore(80), stop(flag) {}
+            StoppingStore(std::atomic<bool>& flag, const QString& folder, MemoryBudget& budget)
+                : MemoryRawTileStore(folder, 80, budget), stop(flag)
+            {
+            }
             cv::Mat getTile(int U, int V) override
             {
                 ++visits;
                 stop = true;
                 return MemoryRawTileStore::getTile(U, V);
             }
-        } store(stop);
+        } store(stop, spill.path() + "/", memory);
         RawTileRasterizer rasterizer(store, settings, &stop);
         EXPECT_EQ(
             rasterizer.rasterizeBlock(B, B, cv::Mat::eye(4, 4, CV_64F), range, maxAccumulated),
