@@ -132,6 +132,24 @@ QString applyValue(const QString& name, const QString& value, CommandLine& optio
         options.tileSize = number;
         return {};
     }
+    if (name == QLatin1String("--threads")) {
+        bool ok = false;
+        const int threads = value.trimmed().toInt(&ok);
+        if (!ok || threads < 1 || threads > 1024)
+            return QStringLiteral("--threads needs a number of threads from 1 to 1024, not \"%1\"")
+                .arg(value);
+        options.threads = threads;
+        return {};
+    }
+    if (name == QLatin1String("--memory")) {
+        bool ok = false;
+        const qlonglong megabytes = value.trimmed().toLongLong(&ok);
+        if (!ok || megabytes < 1 || megabytes > (qlonglong(1) << 40))
+            return QStringLiteral("--memory needs a number of megabytes above 0, not \"%1\"")
+                .arg(value);
+        options.memoryMegabytes = megabytes;
+        return {};
+    }
     if (name == QLatin1String("--jobs")) {
         if (value.trimmed().isEmpty())
             return QStringLiteral("--jobs needs a job file");
@@ -145,7 +163,7 @@ bool takesValue(const QString& name)
 {
     static const char* const names[] = {"--view", "--scans", "--clip-low",   "--clip-high",
                                         "--out",  "--type",  "--resolution", "--domain",
-                                        "--tile", "--jobs"};
+                                        "--tile", "--jobs",  "--threads",    "--memory"};
     for (const char* n : names) {
         if (name == QLatin1String(n))
             return true;
@@ -217,10 +235,13 @@ bool parseCommandLine(const QStringList& arguments, CommandLine& options, QStrin
     if (options.help)
         return true;
     if (!options.jobFile.isEmpty()) {
-        // Each job of the file carries its own options; only --verbose applies to all.
+        // Each job of the file carries its own options; only --verbose, --threads and
+        // --memory apply to all.
         CommandLine plain;
         plain.jobFile = options.jobFile;
         plain.verbose = options.verbose;
+        plain.threads = options.threads;
+        plain.memoryMegabytes = options.memoryMegabytes;
         const bool onlyJobs = options.inputFiles.isEmpty() && !options.list &&
                               options.view == plain.view && options.scans.empty() &&
                               !options.clipLow && !options.clipHigh &&
@@ -229,9 +250,10 @@ bool parseCommandLine(const QStringList& arguments, CommandLine& options, QStrin
                               !options.scannerDomain && !options.tileSize && !options.invertColor;
         if (!onlyJobs) {
             error = QStringLiteral("--jobs takes the options of every job from its file; only "
-                                   "--verbose may stand beside it");
+                                   "--verbose, --threads and --memory may stand beside it");
             return false;
         }
+        options = plain;
         return true;
     }
     if (options.inputFiles.isEmpty()) {
@@ -249,7 +271,7 @@ QString usageText()
 {
     return QStringLiteral(
                "Usage: orthaven-layout [options] SCAN_FILE...\n"
-               "       orthaven-layout [--verbose] --jobs FILE\n"
+               "       orthaven-layout [--verbose] [--threads N] [--memory MB] --jobs FILE\n"
                "\n"
                "Computes one layout from the scans of the given files (all of one format: %1)\n"
                "and writes its tiles, overview thumbnail and layout log.\n"
@@ -276,6 +298,10 @@ QString usageText()
                "docs/orthaven-layout.md)\n"
                "  --list                print every scan: number, name and position (x y z in\n"
                "                        metres, project coordinates), then exit\n"
+               "  --threads N           threads the layout may use (default: one per core)\n"
+               "  --memory MB           memory for the tiles of a layout in megabytes (default: a\n"
+               "                        quarter of the machine's memory); tiles beyond it are\n"
+               "                        kept in temporary files, the layout is the same\n"
                "  -v, --verbose         show the engine's diagnostic lines and the peak memory\n"
                "  -h, --help            show this text\n"
                "\n"

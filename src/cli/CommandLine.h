@@ -27,6 +27,8 @@ struct CommandLine
     std::optional<double> scannerDomain; // metres
     std::optional<double> tileSize;      // metres
     std::optional<bool> invertColor;
+    std::optional<int> threads;                  // worker threads (default: all cores)
+    std::optional<std::int64_t> memoryMegabytes; // tiles kept in memory (default: a quarter)
     QString jobFile; // --jobs: run the jobs of this file one after another
     bool list = false;
     bool help = false;

@@ -262,6 +262,8 @@ int LayoutRunner::runJob()
     job.textColor = config.textColor;
     job.scanPosColor1 = config.scanPosColor1;
     job.scanPosColor2 = config.scanPosColor2;
+    job.threads = options.threads.value_or(0);
+    job.memoryBudgetBytes = options.memoryMegabytes.value_or(0) * 1024 * 1024;
     const ClipPlanes planes =
         defaultClipPlanes(*task->reader, selection, options.view, job.scannerDomain);
     job.clipLow = options.clipLow.value_or(planes.low);

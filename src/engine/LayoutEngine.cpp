@@ -1,6 +1,7 @@
 #include "engine/LayoutEngine.h"
 
 #include "diag/Diagnostics.h"
+#include "engine/ChunkPrefetch.h"
 #include "engine/FileRawTileStore.h"
 #include "engine/GreyTileStore.h"
 #include "engine/ImageFormats.h"
@@ -35,6 +36,9 @@ namespace orthaven {
 namespace {
 
 const QString rawTilePrefix = QStringLiteral("orvnTile_");
+
+// Points read ahead of the rasteriser at most (32 bytes each in a chunk).
+constexpr std::int64_t prefetchPoints = 1 << 20;
 
 bool bitSet(const QBitArray& bits, int i)
 {
@@ -254,6 +258,7 @@ bool Run::computeRawTiles()
     rasterizer = std::make_unique<RawTileRasterizer>(*rawTiles, settings, &reporter.stopRequested);
 
     QBitArray& scanList = result.scanList;
+    source.setReadThreads(s.threads);
     const int count = source.scanCount();
     const int readerErrors = source.errorCount();
     int selected = 0;
@@ -301,9 +306,20 @@ bool Run::computeRawTiles()
         std::int64_t points = 0;
         cv::Mat B;
         bool more = false;
+        // With threads to spare the scan is read on a thread of its own while the chunks
+        // read are rasterised here, one after another in the order read.
+        std::unique_ptr<ChunkPrefetch> ahead;
+        if (s.threads > 1)
+            ahead = std::make_unique<ChunkPrefetch>(source, i, RunSettings::maxColumnsPerChunk,
+                                                    reporter.stopRequested, prefetchPoints);
         const auto nextChunk = [&] {
             B = cv::Mat();
-            more = source.readPoints(i, B, RunSettings::maxColumnsPerChunk);
+            if (!ahead) {
+                more = source.readPoints(i, B, RunSettings::maxColumnsPerChunk);
+                return;
+            }
+            if (!ahead->next(B, more))
+                more = false; // reading ended on a stop: B stays empty
         };
         nextChunk();
         while (B.cols >= 2) {
@@ -320,6 +336,7 @@ bool Run::computeRawTiles()
                 break;
             nextChunk();
         }
+        ahead.reset(); // the source is this thread's again
         source.rewindPoints();
         source.closeScan(i);
         if (readerFailedSince(readerErrors)) {
