@@ -55,7 +55,7 @@ for run in "${runs[@]}"; do
         [ "$side" = ours ] && program="$ours"
         rm -rf "$work/$side"
         "$program" --view "$view" --type "$type" "$invert" --resolution "$resolution" \
-            --tile 20 --domain 30 --out "$work/$side/site.log" "$work/$scene"/*.ptx \
+            --tile 10 --domain 30 --out "$work/$side/site.log" "$work/$scene"/*.ptx \
             >/dev/null 2>"$work/$side.err" || { tail -5 "$work/$side.err" >&2; exit 1; }
     done
     same=0

@@ -4,40 +4,9 @@
 #include <QImageWriter>
 #include <QSaveFile>
 
-#include <cstring>
 #include <iostream>
 
 namespace orthaven {
-
-QImage ImageWriter::toQImage(const cv::Mat& image)
-{
-    if (image.empty() || (image.type() != CV_8UC1 && image.type() != CV_8UC3))
-        return {};
-    const bool grey = image.type() == CV_8UC1;
-    QImage result(image.cols, image.rows, grey ? QImage::Format_Indexed8 : QImage::Format_RGB888);
-    if (result.isNull())
-        return {};
-    if (grey) {
-        QList<QRgb> palette(256);
-        for (int i = 0; i < 256; ++i)
-            palette[i] = qRgb(i, i, i);
-        result.setColorTable(palette);
-    }
-    const std::size_t rowBytes = std::size_t(image.cols) * image.elemSize();
-    for (int r = 0; r < image.rows; ++r)
-        std::memcpy(result.scanLine(r), image.ptr(r), rowBytes);
-    return result;
-}
-
-bool ImageWriter::saveIplImage(const QString& path, const cv::Mat& image)
-{
-    const QImage converted = toQImage(image);
-    if (converted.isNull())
-        return false;
-    if (path.endsWith(QLatin1String(".tif")))
-        std::cout << "USE WRITER" << std::endl;
-    return saveQImage(path, converted);
-}
 
 namespace {
 

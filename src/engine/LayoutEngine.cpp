@@ -88,8 +88,14 @@ std::string utf8(const QString& s)
     return s.toStdString();
 }
 
-// A grey tile as the 32-bit image the files are written from (grey g: red, green and
-// blue g, opaque).
+// A grey tile as the 8-bit grey image its file is written from, sharing its pixels.
+QImage greyImage(const cv::Mat& grey)
+{
+    return QImage(grey.data, grey.cols, grey.rows, qsizetype(grey.step), QImage::Format_Grayscale8);
+}
+
+// A grey tile as a 32-bit image (grey g: red, green and blue g, opaque), as the thumbnail
+// scales it.
 QImage colourImage(const cv::Mat& grey)
 {
     QImage image(grey.cols, grey.rows, QImage::Format_RGB32);
@@ -525,6 +531,8 @@ bool Run::writeImages()
     reporter.progressTotal = float(count);
     result.tileUsed = cv::Mat::zeros(int(nOU), int(nOV), CV_32SC1);
 
+    // A layout is grey: its tiles are written as 8-bit grey images.
+    const ImageFormat& format = *imageFormatFor(s.imageType);
     // Tile i is (a, b) = (i / nOV, i % nOV): a from the left, b from the bottom.
     std::vector<QString> staged(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i)
@@ -547,7 +555,7 @@ bool Run::writeImages()
         if (leaveForStop())
             return false;
         const bool saved = !OutputCommit::isBlocked(s.outputTilePath(a, b)) &&
-                           ImageWriter::saveQImage(staged[std::size_t(i)], colourImage(tile));
+                           ImageWriter::writeImage(staged[std::size_t(i)], greyImage(tile), format);
         written[std::size_t(i)] = saved ? 1 : 0;
         return saved;
     });
@@ -665,7 +673,8 @@ bool Run::writeThumbnail()
     if (leaveForStop())
         return false;
     if (OutputCommit::isBlocked(s.thumbnailPath()) ||
-        !ImageWriter::saveQImage(output.stage(s.thumbnailPath()), thumbnail)) {
+        !ImageWriter::writeImage(output.stage(s.thumbnailPath()), thumbnail,
+                                 *imageFormatFor(s.imageType))) {
         std::cout << "File = " << utf8(s.thumbnailPath()) << std::endl;
         std::cout << "ERROR: could not write the thumbnail" << std::endl;
         reporter.reportFailure(TempFileAccess);

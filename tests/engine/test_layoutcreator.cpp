@@ -4,6 +4,7 @@
 #include "engine/MemoryRawTileStore.h"
 #include "engine/Views.h"
 #include "layoutlog/LogReader.h"
+#include "support/TiffTags.h"
 
 #include <QImageReader>
 #include <QRegularExpression>
@@ -438,6 +439,12 @@ TEST(LayoutCreatorRun, NamesWithDotsAndBlanksAndEveryImageType)
         EXPECT_EQ(run.outputFiles(),
                   QStringList({"my site.log", "my site_0_0." + t, "my site_overview." + t}));
         EXPECT_FALSE(run.image("my site_overview." + t).isNull());
+        // A layout is grey: its tiles are 8-bit grey files (TIFF still compressed).
+        QImageReader tile(run.outputPath("my site_0_0." + t));
+        EXPECT_EQ(tile.imageFormat(), QImage::Format_Grayscale8);
+        if (t == "tif") {
+            EXPECT_EQ(tiffCompression(readFile(run.outputPath("my site_0_0.tif"))), 5) << "LZW";
+        }
 
         LayoutLogInfo log;
         ASSERT_TRUE(LogReader::read(run.outputPath("my site.log"), log));

@@ -5,6 +5,7 @@
 #include "platform/AppPaths.h"
 #include "support/CaptureStdout.h"
 #include "support/TempAppData.h"
+#include "support/TiffTags.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -22,6 +23,7 @@ using namespace orthaven;
 using orthaven::test::CaptureStdout;
 using orthaven::test::readFile;
 using orthaven::test::TempAppData;
+using orthaven::test::tiffCompression;
 using orthaven::test::writeFile;
 
 namespace {
@@ -42,34 +44,6 @@ bool sameImage(const cv::Mat& a, const cv::Mat& b)
 {
     return a.size() == b.size() && a.type() == b.type() &&
            std::equal(a.begin<float>(), a.end<float>(), b.begin<float>());
-}
-
-// The Compression tag (259) of the first directory of a TIFF file, -1 when absent.
-int tiffCompression(const QByteArray& file)
-{
-    if (file.size() < 8)
-        return -1;
-    const bool little = file.startsWith("II");
-    const auto u16 = [&](qsizetype at) {
-        return little ? qFromLittleEndian<quint16>(file.constData() + at)
-                      : qFromBigEndian<quint16>(file.constData() + at);
-    };
-    const auto u32 = [&](qsizetype at) {
-        return little ? qFromLittleEndian<quint32>(file.constData() + at)
-                      : qFromBigEndian<quint32>(file.constData() + at);
-    };
-    const qsizetype ifd = u32(4);
-    if (ifd + 2 > file.size())
-        return -1;
-    const int entries = u16(ifd);
-    for (int i = 0; i < entries; ++i) {
-        const qsizetype at = ifd + 2 + 12 * i;
-        if (at + 12 > file.size())
-            return -1;
-        if (u16(at) == 259)
-            return u16(at + 8);
-    }
-    return -1;
 }
 
 cv::Mat sampleTile(int w, int h)
@@ -345,23 +319,24 @@ TEST(ImageWriters, UnwritablePathsAreFailures)
     EXPECT_FALSE(QFileInfo::exists(dir.filePath("t.unknownformat")));
 }
 
-TEST(ImageWriters, GreyImageIsWrittenWithAGreyPalette)
+TEST(ImageWriters, GreyTilesAreWrittenAsGreyInEveryFormat)
 {
     QTemporaryDir dir;
-    cv::Mat grey(3, 5, CV_8UC1);
+    QImage grey(5, 3, QImage::Format_Grayscale8);
     for (int r = 0; r < 3; ++r)
         for (int c = 0; c < 5; ++c)
-            grey.at<uchar>(r, c) = uchar(r * 100 + c * 10);
-    ASSERT_TRUE(ImageWriter::saveIplImage(dir.filePath("g.png"), grey));
-    const QImage back(dir.filePath("g.png"));
-    ASSERT_EQ(back.size(), QSize(5, 3));
-    for (int r = 0; r < 3; ++r)
-        for (int c = 0; c < 5; ++c)
-            ASSERT_EQ(back.pixel(c, r), qRgb(r * 100 + c * 10, r * 100 + c * 10, r * 100 + c * 10));
-
-    CaptureStdout capture;
-    ASSERT_TRUE(ImageWriter::saveIplImage(dir.filePath("g.tif"), grey));
-    EXPECT_EQ(capture.lines(), QStringList{"USE WRITER"});
+            grey.scanLine(r)[c] = uchar(r * 100 + c * 10);
+    for (const ImageFormat& format : imageFormats()) {
+        SCOPED_TRACE(format.suffix);
+        const QString path = dir.filePath(QStringLiteral("g.") + QLatin1String(format.suffix));
+        ASSERT_TRUE(ImageWriter::writeImage(path, grey, format));
+        QImageReader reader(path);
+        EXPECT_EQ(reader.imageFormat(), QImage::Format_Grayscale8);
+        const QImage back = reader.read();
+        ASSERT_EQ(back.size(), grey.size());
+        if (QByteArray(format.writerFormat) != "jpeg") {
+            EXPECT_EQ(back.convertToFormat(QImage::Format_Grayscale8), grey) << "lossless";
+        }
+    }
     EXPECT_EQ(tiffCompression(readFile(dir.filePath("g.tif"))), 5);
-    EXPECT_FALSE(ImageWriter::saveIplImage(dir.filePath("f.png"), cv::Mat(3, 3, CV_32FC1)));
 }
