@@ -43,11 +43,13 @@ bool write(const QString& path, const QImage& image, const QByteArray& format, i
 
 bool ImageWriter::saveQImage(const QString& path, const QImage& image)
 {
-    if (path.endsWith(QLatin1String(".tif"))) {
-        const ImageFormat& tiff = *imageFormatFor(QStringLiteral("tif"));
-        return write(path, image, tiff.writerFormat, tiff.compression, -1, true);
-    }
-    return write(path, image, QFileInfo(path).suffix().toLower().toLatin1(), -1, -1, false);
+    // A suffix of the format table, as written there, gets its writer and options; any
+    // other is left to the writer its lower-cased suffix names (so ".TIF" is no LZW TIFF).
+    const QString suffix = QFileInfo(path).suffix();
+    for (const ImageFormat& format : imageFormats())
+        if (suffix == QLatin1String(format.suffix))
+            return writeImage(path, image, format);
+    return write(path, image, suffix.toLower().toLatin1(), -1, -1, false);
 }
 
 bool ImageWriter::writeImage(const QString& path, const QImage& image, const ImageFormat& format)

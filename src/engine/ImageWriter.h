@@ -12,9 +12,10 @@ namespace orthaven {
 class ImageWriter
 {
 public:
-    // A path ending in ".tif" (lower case) is written by the TIFF writer with LZW
-    // compression ("failed to write TIFF" on failure); any other path in the format its
-    // suffix names, default quality. False when the image was not written whole.
+    // A path ending in a suffix of the format table (lower case: ".png", ".jpg", ".tif") is
+    // written with that format's writer and options (TIFF: LZW, "failed to write TIFF" on
+    // failure); any other path in the format its suffix names, default settings. False
+    // when the image was not written whole.
     static bool saveQImage(const QString& path, const QImage& image);
     // Writes image with the writer and options of format ("failed to write TIFF" on
     // failure of a TIFF). False when the image was not written whole.
