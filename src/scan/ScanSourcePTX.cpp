@@ -262,6 +262,16 @@ bool ScanSourcePTX::open(int i)
     channelsKnown = false;
     hasIntensity = false;
     hasColour = false;
+    // With threads to spare, long stretches of the scan's lines can be parsed in parallel.
+    // The block parser opens the file now, beside the line reader, so both read the file
+    // that was opened, even if it is replaced meanwhile.
+    if (readThreads() > 1) {
+        blocksOffset = stream->offset();
+        blocksMore = true;
+        blocks = std::make_unique<PtxBlockParser>(stream->path(), blocksOffset, readThreads());
+        if (!blocks->isOpen())
+            blocks.reset();
+    }
     return true;
 }
 
@@ -370,14 +380,6 @@ cv::Mat ScanSourcePTX::consumeBlock(const PtxBlockParser::Block& block)
 
 ScanSource::ReadStep ScanSourcePTX::readBlocks(ScanChunk& piece)
 {
-    if (!blocks) {
-        blocksOffset = stream->offset();
-        blocksMore = true;
-        blockAhead.reset();
-        blocks = std::make_unique<PtxBlockParser>(stream->path(), blocksOffset, readThreads());
-        if (!blocks->isOpen())
-            return readError(currentScan, "the PTX file could not be read again");
-    }
     PtxBlockParser::Block block;
     if (!nextBlock(block)) {
         reportScanEnd();
@@ -468,7 +470,7 @@ ScanSource::ReadStep ScanSourcePTX::readNext(const ReadRequest& request, ScanChu
         return ReadStep::End;
     // Coordinates alone, with threads to spare: long stretches of the file are parsed in
     // parallel and come back in file order.
-    if (readThreads() > 1 && !request.channels.intensity && !request.channels.colour)
+    if (blocks && !request.channels.intensity && !request.channels.colour)
         return readBlocks(piece);
     leaveBlocks();
     const qint64 capacity =
