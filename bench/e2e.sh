@@ -73,22 +73,41 @@ cores=$(nproc 2>/dev/null || echo 2)
 
 cat "${files[@]}" >/dev/null # the same warm page cache for every run
 
+# Processor time (user + system seconds) of a command, when GNU time is there: on a
+# machine shared with other work it says more than the wall time.
+timed() {
+    if [ -x /usr/bin/time ]; then
+        /usr/bin/time -f "%U %S" -o "$work/cpu" "$@"
+    else
+        echo "? ?" >"$work/cpu"
+        "$@"
+    fi
+}
+cpu_seconds() {
+    awk 'NF == 2 && $1 != "?" { printf "%.2f", $1 + $2; found = 1 } END { if (!found) printf "?" }' "$work/cpu"
+}
+
 # The plain parse: the reader alone, one thread, every point in engine-sized chunks.
 parse=""
+parse_cpu=""
 for ((k = 0; k < repeat; k++)); do
-    read_out=$("$build/bin/bench_scan_read" "${files[@]}")
+    read_out=$(timed "$build/bin/bench_scan_read" "${files[@]}")
     t=$(awk '$1 == "list" { l = $2 } $1 == "read" { r = $2 } END { print l + r }' <<<"$read_out")
-    parse=$(awk -v a="$parse" -v b="$t" 'BEGIN { print (a == "" || b < a) ? b : a }')
+    if [ -z "$parse" ] || awk -v a="$t" -v b="$parse" 'BEGIN { exit !(a < b) }'; then
+        parse="$t"
+        parse_cpu=$(cpu_seconds)
+    fi
 done
 
-# One layout; prints "<wall seconds> <peak MB>", the fastest of the repeats.
+# One layout; prints "<wall seconds> <peak MB> <processor seconds>", the fastest of the
+# repeats.
 layout_run() {
     local name="$1"
     shift
-    local best="" peak=""
+    local best="" peak="" cpu=""
     for ((k = 0; k < repeat; k++)); do
         rm -rf "$work/out-$name"
-        "$layout" --verbose --view top --tile 20 --domain 30 --no-invert \
+        timed "$layout" --verbose --view top --tile 20 --domain 30 --no-invert \
             --out "$work/out-$name/bench.log" "$@" "${files[@]}" >"$work/$name.out" \
             2>"$work/$name.err" || { tail -20 "$work/$name.err" >&2; exit 1; }
         local wall mb
@@ -96,10 +115,11 @@ layout_run() {
         mb=$(awk '/^Peak memory: / { print $3 }' "$work/$name.err")
         if [ -z "$best" ] || awk -v a="$wall" -v b="$best" 'BEGIN { exit !(a < b) }'; then
             best="$wall"
+            cpu=$(cpu_seconds)
         fi
         if [ -z "$peak" ] || [ "$mb" -gt "$peak" ]; then peak="$mb"; fi
     done
-    echo "$best $peak"
+    echo "$best $peak $cpu"
 }
 
 threads_one=()
@@ -108,12 +128,12 @@ if [ "$ours" = 1 ]; then
     threads_one=(--threads 1)
     memory_small=(--memory 64)
 fi
-read -r wall1 peak1 < <(layout_run one --resolution 0.01 "${threads_one[@]}")
-read -r wallN peakN < <(layout_run all --resolution 0.01)
-read -r wallF peakF < <(layout_run fine --resolution 0.005)
+read -r wall1 peak1 cpu1 < <(layout_run one --resolution 0.01 "${threads_one[@]}")
+read -r wallN peakN cpuN < <(layout_run all --resolution 0.01)
+read -r wallF peakF cpuF < <(layout_run fine --resolution 0.005)
 same="not run (not this build's program)"
 if [ "$ours" = 1 ]; then
-    read -r wallM peakM < <(layout_run small --resolution 0.01 "${memory_small[@]}")
+    read -r wallM peakM cpuM < <(layout_run small --resolution 0.01 "${memory_small[@]}")
     if diff -rq "$work/out-all" "$work/out-small" >/dev/null; then same="identical"; else same="DIFFERENT"; fi
 fi
 tiles=$(grep -c '^Tile Name = ' "$work/out-all/bench.log")
@@ -122,14 +142,17 @@ echo
 echo "Program: $layout"
 echo "Load: $(uptime | sed 's/.*load average: //') (1, 5, 15 min) on $cores cores"
 awk -v points="$points" -v bytes="$bytes" -v parse="$parse" -v tiles="$tiles" -v cores="$cores" \
-    -v w1="$wall1" -v p1="$peak1" -v wN="$wallN" -v pN="$peakN" -v wF="$wallF" -v pF="$peakF" '
+    -v w1="$wall1" -v p1="$peak1" -v wN="$wallN" -v pN="$peakN" -v wF="$wallF" -v pF="$peakF" \
+    -v c0="$parse_cpu" -v c1="$cpu1" -v cN="$cpuN" -v cF="$cpuF" '
 BEGIN {
     printf "Scans: 4 stations, %d points, %.0f MB of PTX; layout of %d tiles\n", points, bytes / 1e6, tiles
-    printf "%-44s %7.2f s\n", "plain parse (list + read, 1 thread)", parse
-    printf "%-44s %7.2f s  peak %5s MB  %5.2f x plain parse\n", "layout 0.01 m, 1 thread", w1, p1, w1 / parse
-    printf "%-44s %7.2f s  peak %5s MB  %5.2f x plain parse\n", "layout 0.01 m, all threads (" cores ")", wN, pN, wN / parse
-    printf "%-44s %7.2f s  peak %5s MB  %5.2f x the 0.01 m run\n", "layout 0.005 m, all threads", wF, pF, wF / wN
+    printf "%-40s %7s %9s %9s  %s\n", "", "wall", "processor", "peak", "ratio (wall)"
+    printf "%-40s %6.2fs %8ss\n", "plain parse (list + read, 1 thread)", parse, c0
+    printf "%-40s %6.2fs %8ss %6s MB  %5.2f x plain parse\n", "layout 0.01 m, 1 thread", w1, c1, p1, w1 / parse
+    printf "%-40s %6.2fs %8ss %6s MB  %5.2f x plain parse\n", "layout 0.01 m, all threads (" cores ")", wN, cN, pN, wN / parse
+    printf "%-40s %6.2fs %8ss %6s MB  %5.2f x the 0.01 m run\n", "layout 0.005 m, all threads", wF, cF, pF, wF / wN
 }'
 if [ "$ours" = 1 ]; then
-    printf "%-44s %7.2f s  peak %5s MB  files %s\n" "layout 0.01 m, all threads, --memory 64" "$wallM" "$peakM" "$same"
+    printf "%-40s %6.2fs %8ss %6s MB  files %s\n" "layout 0.01 m, all threads, --memory 64" \
+        "$wallM" "$cpuM" "$peakM" "$same"
 fi
