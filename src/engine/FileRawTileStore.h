@@ -1,12 +1,14 @@
 #pragma once
 // The raw tile store that keeps every tile in its own file of a folder (the run's session
 // folder: "orvnTile_<U>_<V>.tmp"), so only the tile being worked on is in memory. It is
-// also the form in which the memory store spills tiles.
+// also the form in which the memory store spills tiles. Safe to call from several threads
+// for different tiles.
 
 #include "engine/RawTileStore.h"
 
 #include <QString>
 
+#include <mutex>
 #include <set>
 
 namespace orthaven {
@@ -27,9 +29,12 @@ public:
     QString tilePath(int U, int V) const;
 
 private:
+    bool isStored(int U, int V) const;
+
     QString folder;
     int n;
     QString prefix;
+    mutable std::mutex lock; // guards stored
     std::set<Index> stored;
 };
 

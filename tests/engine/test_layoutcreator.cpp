@@ -366,13 +366,16 @@ TEST(LayoutCreatorRun, SameBytesWhateverTheChunksTheThreadsTheMemoryOrTheTileSto
             run.job.clipLow = -30.0;
             run.job.clipHigh = 30.0;
         };
+        const auto plainStore = [](LayoutRun& run) {
+            run.creator.setRawTileStoreFactory([](const QString& folder, int n, MemoryBudget&) {
+                return std::make_unique<FileRawTileStore>(folder, n);
+            });
+        };
         // The reference: one thread, every raw tile in its file between two visits.
         LayoutRun plain(scans, 1000);
         prepare(plain);
         plain.job.threads = 1;
-        plain.creator.setRawTileStoreFactory([](const QString& folder, int n, MemoryBudget&) {
-            return std::make_unique<FileRawTileStore>(folder, n);
-        });
+        plainStore(plain);
         ASSERT_TRUE(plain.run());
         ASSERT_TRUE(plain.succeeded());
         const auto expected = plain.outputBytes();
@@ -385,12 +388,14 @@ TEST(LayoutCreatorRun, SameBytesWhateverTheChunksTheThreadsTheMemoryOrTheTileSto
             bool placeholderAtEnd;
             int threads;
             std::int64_t budget; // 1: every tile spills whenever it is given back
+            bool plain = false;  // the file-per-visit store
         };
         const Variant variants[] = {
             {"small chunks, one thread", chunk, true, 1, 0},
             {"four threads", 1000, false, 4, 0},
             {"four threads, small chunks", chunk, false, 4, 0},
             {"four threads, every tile spilled", chunk, true, 4, 1},
+            {"four threads, the file-per-visit store", chunk, false, 4, 0, true},
         };
         for (const Variant& v : variants) {
             SCOPED_TRACE(v.name);
@@ -399,6 +404,8 @@ TEST(LayoutCreatorRun, SameBytesWhateverTheChunksTheThreadsTheMemoryOrTheTileSto
             run.source.setPlaceholderAtEnd(v.placeholderAtEnd);
             run.job.threads = v.threads;
             run.job.memoryBudgetBytes = v.budget;
+            if (v.plain)
+                plainStore(run);
             ASSERT_TRUE(run.run());
             EXPECT_TRUE(run.outputBytes() == expected);
         }
