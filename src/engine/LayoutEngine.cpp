@@ -35,8 +35,6 @@ namespace orthaven {
 
 namespace {
 
-const QString rawTilePrefix = QStringLiteral("orvnTile_");
-
 // Points read ahead of the rasteriser at most (32 bytes each in a chunk).
 constexpr std::int64_t prefetchPoints = 1 << 20;
 
@@ -149,7 +147,6 @@ private:
     bool readerFailedSince(int errorsBefore);
     bool leaveForStop() { return reporter.checkpoint(); }
     bool failed() const { return reporter.failed; }
-    QString sessionPath(const QString& name) const { return session.tempPath() + name; }
 
     const RunSettings& s;
     ScanSource& source;
