@@ -248,26 +248,19 @@ TEST_F(TaskFixture, AStopBeforeTheEngineIsSetUpReachesTheRun)
 {
     // The files are opened first (FetchAndCompute), and the stop is asked for meanwhile:
     // the engine's setup, which clears its flag, comes after it.
-    struct WaitingSource : FakeScanSource
-    {
-        using FakeScanSource::FakeScanSource;
-        std::mutex lock;
-        std::condition_variable changed;
-        bool opening = false;
-        bool released = false;
-        bool fetchFiles(const QStringList& files) override
-        {
-            std::unique_lock<std::mutex> guard(lock);
-            opening = true;
-            changed.notify_all();
-            changed.wait(guard, [this] { return released; });
-            return FakeScanSource::fetchFiles(files);
-        }
-    };
+    std::mutex lock;
+    std::condition_variable changed;
+    bool opening = false;
+    bool released = false;
     FakeScan scan;
     scan.points = {{1.0, 1.0, 0.0}, {1.1, 1.0, 0.0}};
-    auto source = std::make_unique<WaitingSource>(std::vector<FakeScan>{scan});
-    WaitingSource& waiting = *source;
+    auto source = std::make_unique<FakeScanSource>(std::vector<FakeScan>{scan});
+    source->onFetch = [&] {
+        std::unique_lock<std::mutex> guard(lock);
+        opening = true;
+        changed.notify_all();
+        changed.wait(guard, [&released] { return released; });
+    };
 
     LayoutTask task;
     task.reader = std::move(source);
@@ -276,11 +269,11 @@ TEST_F(TaskFixture, AStopBeforeTheEngineIsSetUpReachesTheRun)
     CaptureStdout out;
     task.start();
     {
-        std::unique_lock<std::mutex> guard(waiting.lock);
-        waiting.changed.wait(guard, [&waiting] { return waiting.opening; });
+        std::unique_lock<std::mutex> guard(lock);
+        changed.wait(guard, [&opening] { return opening; });
         task.requestStop();
-        waiting.released = true;
-        waiting.changed.notify_all();
+        released = true;
+        changed.notify_all();
     }
     task.wait();
     EXPECT_TRUE(task.creator.interrupted);

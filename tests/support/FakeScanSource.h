@@ -37,6 +37,8 @@ public:
     void setPlaceholderAtEnd(bool on) { placeholderAtEnd = on; }
     // Called (on the reading thread) before a chunk with points is handed out.
     std::function<void(int scan, int chunk)> onChunk;
+    // Called (on the listing thread) when the files are listed, before the scans are found.
+    std::function<void()> onFetch;
 
     // "open 1", "pose 1", "read 1", "rewind", "close 1", in call order.
     QStringList calls() const;
