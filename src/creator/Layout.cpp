@@ -2,18 +2,22 @@
 
 #include "creator/BatchLayout.h"
 #include "creator/ClippingDefaults.h"
+#include "creator/LayoutLimits.h"
 #include "creator/LayoutSettings.h"
+#include "creator/OutputFolder.h"
 #include "creator/ResultMessages.h"
 #include "engine/LayoutCreator.h"
 #include "engine/StatusReporter.h"
 #include "platform/AppPaths.h"
 #include "scan/ScanSourceFactory.h"
 #include "scan/riegl/RieglPath.h"
+#include "settings/NumberText.h"
 #include "uikit/UserDialogs.h"
 
 #include "ui_LayoutForm.h"
 #include "ui_ProgressForm.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QEventLoop>
@@ -104,6 +108,9 @@ Layout::Layout(QWidget* parent)
     for (QRadioButton* button : {ui->rb_top, ui->rb_front, ui->rb_left, ui->rb_back, ui->rb_right})
         connect(button, &QRadioButton::clicked, this, &Layout::onViewChange);
     connect(ui->w_tab, &QListWidget::itemChanged, this, &Layout::scanItemSelect);
+    connect(ui->b_selectAll, &QPushButton::clicked, this, [this] { checkAllScans(Qt::Checked); });
+    connect(ui->b_selectNone, &QPushButton::clicked, this,
+            [this] { checkAllScans(Qt::Unchecked); });
 
     updateTimer.setInterval(200);
     connect(&updateTimer, &QTimer::timeout, this, &Layout::updateProcess);
@@ -129,6 +136,7 @@ bool Layout::getLayoutSettings(layoutdef& job) const
     state.upperText = ui->e_upper->text();
     state.lowerText = ui->e_lower->text();
     state.config = config;
+    state.locale = locale();
     return orthaven::getLayoutSettings(state, job);
 }
 
@@ -201,7 +209,8 @@ void Layout::onChooseImport()
     if (isBusy())
         return;
     const QStringList chosen = UserDialogs::openFileNames(
-        this, QCoreApplication::translate("Layout", "Open"), QString(), scanFileFilter());
+        this, QCoreApplication::translate("Layout", "Open"), QString(),
+        scanFileFilter(QCoreApplication::translate("Layout", "All supported")));
     if (chosen.isEmpty())
         return;
 
@@ -299,6 +308,7 @@ void Layout::runTaskAndWait()
 
 void Layout::showProgressWindow()
 {
+    focusBeforeProgress = QApplication::focusWidget();
     progressUi->busyGroup->setTitle(
         QCoreApplication::translate("Layout", "Scanning input files ..."));
     progressWindow->adjustSize();
@@ -310,7 +320,16 @@ void Layout::showProgressWindow()
 
 void Layout::hideProgressWindow()
 {
+    const bool wasShown = progressWindow->isVisible();
     progressWindow->hide();
+    // The window under the progress window is not always made active again when it goes
+    // (that is up to the window manager); typing would then reach no field.
+    if (wasShown && isVisible()) {
+        window()->activateWindow();
+        if (focusBeforeProgress && focusBeforeProgress->isVisible())
+            focusBeforeProgress->setFocus(Qt::OtherFocusReason);
+    }
+    focusBeforeProgress = nullptr;
 }
 
 void Layout::fillScanList(const QStringList& names)
@@ -330,10 +349,11 @@ void Layout::fillScanList(const QStringList& names)
 
 void Layout::showConfiguration()
 {
-    ui->sl_scanrange->setText(formatShortReal(config.scannerDomain));
-    ui->sl_resolution->setText(formatShortReal(config.resolution * 1000.0));
-    ui->sl_mosaicspace->setText(QStringLiteral("%1 x %2").arg(formatShortReal(config.tileSize),
-                                                              formatShortReal(config.tileSize)));
+    const QLocale notation = locale();
+    ui->sl_scanrange->setText(formatUserReal(config.scannerDomain, notation));
+    ui->sl_resolution->setText(formatUserReal(config.resolution * 1000.0, notation));
+    ui->sl_mosaicspace->setText(QStringLiteral("%1 x %2").arg(
+        formatUserReal(config.tileSize, notation), formatUserReal(config.tileSize, notation)));
 }
 
 void Layout::onViewChange()
@@ -391,6 +411,20 @@ bool Layout::onScanChange()
         any = any || checked;
     }
     return any;
+}
+
+void Layout::checkAllScans(Qt::CheckState state)
+{
+    {
+        // One change for the whole list, not one per row.
+        const QSignalBlocker quiet(ui->w_tab);
+        for (int row = 0; row < ui->w_tab->count(); ++row) {
+            ui->w_tab->item(row)->setCheckState(state);
+            ui->w_tab->item(row)->setSelected(false);
+        }
+    }
+    ui->w_tab->viewport()->update();
+    onScanChange();
 }
 
 void Layout::scanItemSelect(QListWidgetItem* item)
@@ -452,15 +486,15 @@ void Layout::onStartStop()
     if (listing)
         return;
 
-    bool upperOk = false;
-    bool lowerOk = false;
-    const double upper = ui->e_upper->text().toDouble(&upperOk);
-    const double lower = ui->e_lower->text().toDouble(&lowerOk);
-    // "inf" and "nan" read as numbers, but no plane lies there.
-    if (!upperOk || !lowerOk || !std::isfinite(upper) || !std::isfinite(lower) ||
-        !(lower < upper)) {
+    // Numbers in the user's notation: under German conventions "2,5" as well as "2.5".
+    const std::optional<double> upper = parseUserReal(ui->e_upper->text(), locale());
+    const std::optional<double> lower = parseUserReal(ui->e_lower->text(), locale());
+    if (!upper || !lower || !(*lower < *upper)) {
         UserDialogs::message(
             this, QCoreApplication::translate("Layout", "Please set valid Crop Bounds!"));
+        QLineEdit* faulty = !lower ? ui->e_lower : ui->e_upper;
+        faulty->setFocus(Qt::OtherFocusReason);
+        faulty->selectAll();
         return;
     }
 
@@ -469,6 +503,20 @@ void Layout::onStartStop()
         std::cout << "Something is wrong with the settings" << std::endl;
         return;
     }
+    // What cannot work is said before any scan is read: tiles too large to be made, and an
+    // output folder that cannot be made or written.
+    if (tileImagesTooLarge(job.resolution, job.tileSize)) {
+        UserDialogs::information(this, QCoreApplication::translate("Layout", "Information"),
+                                 tileLimitMessage(job.resolution, job.tileSize));
+        return;
+    }
+    const OutputFolder output = prepareOutputFolder(job.outputFile);
+    if (output.outcome != OutputFolder::Ready) {
+        UserDialogs::information(this, QCoreApplication::translate("Layout", "Information"),
+                                 outputFolderMessage(output));
+        return;
+    }
+    createdOutputFolders = output.created;
 
     for (QGroupBox* step : {ui->step1, ui->step2, ui->step3, ui->step4, ui->step5})
         step->setEnabled(false);
@@ -483,7 +531,7 @@ void Layout::onStartStop()
 void Layout::updateProcess()
 {
     if (task.isRunning()) {
-        ui->sl_compstatus->setText(QString::fromStdString(task.creator.statusText()));
+        ui->sl_compstatus->setText(displayedStatusText(task.creator.statusText()));
         const double total = task.creator.progressTotal;
         const double percent = std::trunc(double(task.creator.progressDone) / total * 100.0);
         if (percent >= 0.0 && percent <= 100.0)
@@ -497,22 +545,48 @@ void Layout::updateProcess()
 
 void Layout::reportOutcome()
 {
+    const QString information = QCoreApplication::translate("Layout", "Information");
+    const bool written = !task.creator.interrupted && !task.creator.failed;
+    if (!written) {
+        // A run that wrote nothing leaves no folder made for it.
+        removeCreatedFolders(createdOutputFolders);
+    }
+    createdOutputFolders.clear();
     // Only what the engine did counts: a Stop pressed after its last checkpoint found the
     // layout completed, and it is reported so.
     if (task.creator.interrupted) {
         UserDialogs::message(this,
                              QCoreApplication::translate("Layout", "Computation interrupted!"));
     } else if (task.creator.failed) {
-        const QString message = resultCodeMessage(task.creator.errorCode);
+        QString message =
+            layoutFailureMessage(task.creator.errorCode, task.job.resolution, task.job.tileSize);
+        // The engine names a file it could not write in the output folder as a temporary
+        // file; when the output folder is what fails, the user is told so.
+        const QString folder = QFileInfo(task.job.outputFile).absolutePath();
+        if (task.creator.errorCode == TempFileAccess && QFileInfo(folder).isDir()) {
+            const OutputFolder output = prepareOutputFolder(task.job.outputFile);
+            if (output.outcome != OutputFolder::Ready)
+                message = outputFolderMessage(output);
+        }
         if (!message.isEmpty())
-            UserDialogs::information(this, QCoreApplication::translate("Layout", "Information"),
-                                     message);
+            UserDialogs::information(this, information, message);
     } else {
-        UserDialogs::information(this, QCoreApplication::translate("Layout", "Information"),
-                                 QCoreApplication::translate("Layout", "Computation successful!"));
+        const QString folder = QFileInfo(task.creator.logFilePath()).absolutePath();
+        const std::vector<DamagedScan>& damaged = task.damagedScans();
+        const QString openFolder = QCoreApplication::translate("Layout", "Open Folder");
+        const bool open =
+            damaged.empty()
+                ? UserDialogs::offer(this, UserDialogs::Icon::Information, information,
+                                     layoutSuccessMessage(folder, task.tilesWritten()), openFolder)
+                : UserDialogs::offer(this, UserDialogs::Icon::Warning,
+                                     QCoreApplication::translate("Layout", "Warning"),
+                                     damagedScansMessage(damaged, folder, task.tilesWritten()),
+                                     openFolder);
         if (!task.missingOverviewPictures().isEmpty())
             UserDialogs::information(this, QCoreApplication::translate("Layout", "Warning"),
                                      overviewPicturesWarning(task.missingOverviewPictures()));
+        if (open)
+            UserDialogs::openFolder(folder);
     }
 }
 

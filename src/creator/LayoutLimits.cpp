@@ -40,27 +40,28 @@ GeometryProblem layoutGeometryProblem(double resolution, double scannerDomain, d
     const auto problem = [](GeometryProblem::Field field, const QString& message) {
         return GeometryProblem{field, message};
     };
-    const auto text = [](const char* source) {
-        return QCoreApplication::translate("LayoutPrefForm", source);
-    };
     if (!std::isfinite(resolution) || resolution <= 0.0 || resolution > LayoutCreator::rawTileSize)
         return problem(GeometryProblem::Resolution,
-                       text("Image Resolution: %1 mm cannot make a layout!")
+                       QCoreApplication::translate("LayoutPrefForm",
+                                                   "Image Resolution: %1 mm cannot make a layout!")
                            .arg(formatUserReal(resolution * 1000.0)));
     if (!std::isfinite(scannerDomain) || scannerDomain <= 0.0)
         return problem(
             GeometryProblem::ScanRadius,
-            text("Scan Radius: %1 m cannot make a layout!").arg(formatUserReal(scannerDomain)));
+            QCoreApplication::translate("LayoutPrefForm", "Scan Radius: %1 m cannot make a layout!")
+                .arg(formatUserReal(scannerDomain)));
     const double tiles = tileSize / LayoutCreator::rawTileSize;
     if (!std::isfinite(tiles) || tiles < 1.0 || tiles != std::floor(tiles))
         return problem(GeometryProblem::TileSize,
-                       text("Image Size: tiles are cut in whole multiples of %1 m; %2 m is "
-                            "not one!")
+                       QCoreApplication::translate(
+                           "LayoutPrefForm",
+                           "Image Size: tiles are cut in whole multiples of %1 m; %2 m is not one!")
                            .arg(LayoutCreator::rawTileSize)
                            .arg(formatUserReal(tileSize)));
     if (tileImagesTooLarge(resolution, tileSize))
         return problem(GeometryProblem::Resolution,
-                       text("Image Resolution: %1").arg(tileLimitMessage(resolution, tileSize)));
+                       QCoreApplication::translate("LayoutPrefForm", "Image Resolution: %1")
+                           .arg(tileLimitMessage(resolution, tileSize)));
     return {};
 }
 

@@ -22,6 +22,7 @@ struct Script
     std::deque<bool> offers;
     QList<ShownMessage> shown;
     QStringList openedFolders;
+    QString lastFilter;
 };
 
 Script& script()
@@ -67,7 +68,7 @@ private:
 void UserDialogs::information(QWidget* parent, const QString& title, const QString& text)
 {
     if (script().scripted) {
-        script().shown.append({title, text});
+        script().shown.append({title, text, parent});
         return;
     }
     const FocusKeeper focus;
@@ -77,7 +78,7 @@ void UserDialogs::information(QWidget* parent, const QString& title, const QStri
 void UserDialogs::message(QWidget* parent, const QString& text)
 {
     if (script().scripted) {
-        script().shown.append({QString(), text});
+        script().shown.append({QString(), text, parent});
         return;
     }
     const FocusKeeper focus;
@@ -89,7 +90,7 @@ void UserDialogs::message(QWidget* parent, const QString& text)
 void UserDialogs::about(QWidget* parent, const QString& title, const QString& text)
 {
     if (script().scripted) {
-        script().shown.append({title, text});
+        script().shown.append({title, text, parent});
         return;
     }
     const FocusKeeper focus;
@@ -100,7 +101,7 @@ bool UserDialogs::offer(QWidget* parent, Icon icon, const QString& title, const 
                         const QString& offerText)
 {
     if (script().scripted) {
-        script().shown.append({title, text});
+        script().shown.append({title, text, parent});
         auto& answers = script().offers;
         if (answers.empty())
             return false;
@@ -129,8 +130,10 @@ void UserDialogs::openFolder(const QString& folder)
 QStringList UserDialogs::openFileNames(QWidget* parent, const QString& caption,
                                        const QString& folder, const QString& filter)
 {
-    if (script().scripted)
+    if (script().scripted) {
+        script().lastFilter = filter;
         return takeFileNames();
+    }
     const FocusKeeper focus;
     return QFileDialog::getOpenFileNames(parent, caption, folder, filter);
 }
@@ -139,6 +142,7 @@ QString UserDialogs::saveFileName(QWidget* parent, const QString& caption, const
                                   const QString& filter)
 {
     if (script().scripted) {
+        script().lastFilter = filter;
         const QStringList answer = takeFileNames();
         return answer.isEmpty() ? QString() : answer.first();
     }
@@ -203,6 +207,10 @@ QStringList UserDialogs::openedFolders()
 {
     return script().openedFolders;
 }
+QString UserDialogs::lastFileFilter()
+{
+    return script().lastFilter;
+}
 QList<ShownMessage> UserDialogs::shownMessages()
 {
     return script().shown;
@@ -223,6 +231,7 @@ void UserDialogs::clearScript()
     script().offers.clear();
     script().shown.clear();
     script().openedFolders.clear();
+    script().lastFilter.clear();
 }
 
 } // namespace orthaven

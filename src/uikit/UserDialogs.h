@@ -21,6 +21,7 @@ struct ShownMessage
 {
     QString title;
     QString text;
+    const QWidget* parent = nullptr; // the widget the box was modal to (not owned)
 };
 
 class UserDialogs
@@ -64,6 +65,8 @@ public:
     static void setNextOffer(bool take);
     // The folders openFolder was asked to show.
     static QStringList openedFolders();
+    // The filter the last file dialog offered.
+    static QString lastFileFilter();
     static QList<ShownMessage> shownMessages();
     static QStringList shownTexts();
     static void clearScript();

@@ -37,7 +37,13 @@ class PrefsPanel : public ::testing::Test
 {
 protected:
     void SetUp() override { UserDialogs::clearScript(); }
-    void TearDown() override { UserDialogs::clearScript(); }
+    void TearDown() override
+    {
+        // Every box is modal to the panel, so the window comes back to the front after it.
+        for (const ShownMessage& m : UserDialogs::shownMessages())
+            EXPECT_EQ(m.parent, panel.get()) << m.text.toStdString();
+        UserDialogs::clearScript();
+    }
 
     void open(const std::optional<ConfigSettings>& file = defaultConfig())
     {
