@@ -393,12 +393,20 @@ Bitte wählen Sie einen anderen Ordner!</translation>
         <translation>Stopp</translation>
     </message>
     <message>
-        <source>Select All</source>
-        <translation>Alle auswählen</translation>
+        <source>Check every scan</source>
+        <translation>Alle Scans auswählen</translation>
     </message>
     <message>
-        <source>Select None</source>
-        <translation>Keine auswählen</translation>
+        <source>All</source>
+        <translation>Alle</translation>
+    </message>
+    <message>
+        <source>Uncheck every scan</source>
+        <translation>Keinen Scan auswählen</translation>
+    </message>
+    <message>
+        <source>None</source>
+        <translation>Keine</translation>
     </message>
 </context>
 <context>

@@ -6,6 +6,7 @@
 #include "creator/LayoutSettings.h"
 #include "creator/OutputFolder.h"
 #include "creator/ResultMessages.h"
+#include "creator/ScanNameText.h"
 #include "engine/LayoutCreator.h"
 #include "engine/StatusReporter.h"
 #include "platform/AppPaths.h"
@@ -24,6 +25,8 @@
 #include <QFileInfo>
 #include <QListWidgetItem>
 #include <QSignalBlocker>
+#include <QStyle>
+#include <QStyledItemDelegate>
 
 #include <opencv2/core.hpp>
 
@@ -55,6 +58,28 @@ QString formatList()
     return QCoreApplication::translate("Layout", "%1 or %2")
         .arg(names.join(QStringLiteral(", ")), last);
 }
+
+// Rows of the scan list: a name too long for the row loses the middle of its folders, so
+// the file name at its end stays readable (the whole name is the row's tool tip).
+class ScanNameDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override
+    {
+        QStyleOptionViewItem shown = option;
+        initStyleOption(&shown, index);
+        const QWidget* view = option.widget;
+        QStyle* style = view ? view->style() : QApplication::style();
+        const QRect text = style->subElementRect(QStyle::SE_ItemViewItemText, &shown, view);
+        // The style keeps a few pixels of margin inside the text rectangle.
+        const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1;
+        shown.text = elideScanName(shown.text, shown.fontMetrics, text.width() - 2 * margin);
+        style->drawControl(QStyle::CE_ItemViewItem, &shown, painter, view);
+    }
+};
 
 } // namespace
 
@@ -107,6 +132,7 @@ Layout::Layout(QWidget* parent)
     connect(ui->b_batch, &QPushButton::clicked, this, &Layout::onAddBatch);
     for (QRadioButton* button : {ui->rb_top, ui->rb_front, ui->rb_left, ui->rb_back, ui->rb_right})
         connect(button, &QRadioButton::clicked, this, &Layout::onViewChange);
+    ui->w_tab->setItemDelegate(new ScanNameDelegate(ui->w_tab));
     connect(ui->w_tab, &QListWidget::itemChanged, this, &Layout::scanItemSelect);
     connect(ui->b_selectAll, &QPushButton::clicked, this, [this] { checkAllScans(Qt::Checked); });
     connect(ui->b_selectNone, &QPushButton::clicked, this,

@@ -1,6 +1,6 @@
 #include "creator/OverviewSheet.h"
 
-#include "creator/ScanDamage.h"
+#include "creator/ScanNameText.h"
 #include "engine/ImageCache.h"
 #include "layoutlog/LayoutFiles.h"
 #include "layoutlog/LogReader.h"

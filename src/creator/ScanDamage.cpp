@@ -1,5 +1,6 @@
 #include "creator/ScanDamage.h"
 
+#include "creator/ScanNameText.h"
 #include "scan/ScanSource.h"
 
 #include <QCoreApplication>
@@ -14,13 +15,6 @@ bool flag(const QBitArray& flags, qsizetype i)
 }
 
 } // namespace
-
-QString shortScanName(const QString& name)
-{
-    const qsizetype cut =
-        std::max(name.lastIndexOf(QLatin1Char('/')), name.lastIndexOf(QLatin1Char('\\')));
-    return name.mid(cut + 1);
-}
 
 std::vector<DamagedScan> damagedScans(const ScanSource& source, const QBitArray& selected,
                                       const QBitArray& used)

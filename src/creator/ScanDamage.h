@@ -27,10 +27,6 @@ struct DamagedScan
 std::vector<DamagedScan> damagedScans(const ScanSource& source, const QBitArray& selected,
                                       const QBitArray& used);
 
-// A scan's display name without its folders ("station.ptx (000)" for
-// "C:\scans\station.ptx (000)"), as the overview pictures and the messages show it.
-QString shortScanName(const QString& name);
-
 // One line per damaged scan: its short name and index, then what happened ("station.ptx
 // (000) [3]: …"). At most maxLines lines; a last one says how many more there are.
 // Translated in the context "Layout" (the readers' notes stay as they are).

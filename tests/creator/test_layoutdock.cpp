@@ -6,6 +6,7 @@
 #include "creator/Layout.h"
 #include "creator/LayoutLimits.h"
 #include "creator/ResultMessages.h"
+#include "creator/ScanNameText.h"
 #include "engine/StatusReporter.h"
 #include "genscan/GenScanJob.h"
 #include "layoutlog/LogReader.h"
@@ -25,6 +26,8 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
+#include <QFont>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QImage>
 #include <QLabel>
@@ -1143,6 +1146,33 @@ TEST(DockRules, RieglProjectPathsMustBeLatin1)
         EXPECT_EQ(scanPathRefusal(path) == nullptr, supported) << path.toStdString();
     EXPECT_TRUE(fitsLatin1(QString::fromUtf8("ÿ")));
     EXPECT_FALSE(fitsLatin1(QString::fromUtf8("Ā")));
+}
+
+TEST(DockRules, LongScanNamesLoseTheirFoldersBeforeTheirFileName)
+{
+    QFont font;
+    font.setPixelSize(13);
+    const QFontMetrics metrics(font);
+    const QString ellipsis(QChar(0x2026));
+    for (const QString& name :
+         {QString("/data/a-rather-long-project-folder/survey-2024/ptx/scan_005.ptx (000)"),
+          QString("C:\\Daten\\Projekt Nord\\Kampagne 2024\\station_12.ptx (003)")}) {
+        SCOPED_TRACE(name.toStdString());
+        const QString file = shortScanName(name);
+        const int fileWidth = metrics.horizontalAdvance(ellipsis + "/" + file);
+        EXPECT_EQ(elideScanName(name, metrics, metrics.horizontalAdvance(name)), name);
+        for (const int width : {fileWidth, fileWidth + 40}) {
+            const QString shown = elideScanName(name, metrics, width);
+            EXPECT_LE(metrics.horizontalAdvance(shown), width) << shown.toStdString();
+            EXPECT_TRUE(shown.endsWith(ellipsis + name.at(name.size() - file.size() - 1) + file))
+                << shown.toStdString();
+            EXPECT_TRUE(name.startsWith(shown.left(shown.indexOf(ellipsis))));
+        }
+        // Narrower than the file name: its own middle goes.
+        const QString narrow = elideScanName(name, metrics, fileWidth / 2);
+        EXPECT_LE(metrics.horizontalAdvance(narrow), fileWidth / 2);
+        EXPECT_TRUE(narrow.endsWith(file.right(3))) << narrow.toStdString();
+    }
 }
 
 TEST(DockRules, DefaultLogNamesFollowTheView)
