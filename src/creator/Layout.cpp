@@ -134,8 +134,9 @@ Layout::Layout(QWidget* parent)
         connect(button, &QRadioButton::clicked, this, &Layout::onViewChange);
     ui->w_tab->setItemDelegate(new ScanNameDelegate(ui->w_tab));
     connect(ui->w_tab, &QListWidget::itemChanged, this, &Layout::scanItemSelect);
-    connect(ui->b_selectAll, &QPushButton::clicked, this, [this] { checkAllScans(Qt::Checked); });
-    connect(ui->b_selectNone, &QPushButton::clicked, this,
+    connect(ui->b_selectAll, &QAbstractButton::clicked, this,
+            [this] { checkAllScans(Qt::Checked); });
+    connect(ui->b_selectNone, &QAbstractButton::clicked, this,
             [this] { checkAllScans(Qt::Unchecked); });
 
     updateTimer.setInterval(200);
@@ -475,10 +476,16 @@ void Layout::onChooseExport()
 {
     if (isBusy())
         return;
-    const QString chosen =
-        UserDialogs::saveFileName(this, QCoreApplication::translate("Layout", "Save Project"),
-                                  defaultLogFileName(checkedView()),
-                                  QCoreApplication::translate("Layout", "BRM Logfile (*.log)"));
+    // Offered beside the scans, where a user looks first, unless an output was chosen before.
+    QString offered = defaultLogFileName(checkedView());
+    if (!lastOutputFolder.isEmpty())
+        offered = QDir(lastOutputFolder).filePath(offered);
+    else if (!inputPaths.isEmpty())
+        offered = QDir(QFileInfo(QDir::fromNativeSeparators(inputPaths.first())).absolutePath())
+                      .filePath(offered);
+    const QString chosen = UserDialogs::saveFileName(
+        this, QCoreApplication::translate("Layout", "Save Project"), offered,
+        QCoreApplication::translate("Layout", "BRM Logfile (*.log)"));
     if (chosen.isEmpty())
         return;
     QString path = chosen;
@@ -491,6 +498,7 @@ void Layout::onChooseExport()
         return;
     }
     ui->l_out->setText(path);
+    lastOutputFolder = QFileInfo(path).absolutePath();
     ui->step4->setEnabled(true);
     ui->step5->setEnabled(true);
     ui->step6->setEnabled(true);
@@ -618,6 +626,10 @@ void Layout::reportOutcome()
 
 void Layout::resetPanel()
 {
+    // Start (or Stop) had the focus and goes grey: the next step, a new output, gets it, so
+    // the keyboard does not land in a field that takes no input.
+    const QWidget* focus = QApplication::focusWidget();
+    const bool focusInFinalStep = focus && ui->step6->isAncestorOf(focus);
     ui->step6->setEnabled(false);
     ui->sl_compstatus->clear();
     ui->l_out->clear();
@@ -626,6 +638,8 @@ void Layout::resetPanel()
     for (QGroupBox* step : {ui->step1, ui->step2, ui->step3, ui->step4, ui->step5})
         step->setEnabled(true);
     ui->b_batch->setEnabled(batchList != nullptr);
+    if (focusInFinalStep)
+        ui->b_out->setFocus(Qt::OtherFocusReason);
 }
 
 void Layout::onAddBatch()

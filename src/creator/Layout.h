@@ -111,6 +111,7 @@ private:
 
     QPointer<QWidget> focusBeforeProgress; // gets the focus back when the listing ends
     QStringList createdOutputFolders;      // made for the running job's output
+    QString lastOutputFolder;              // where the save dialog opens next
 
     bool listing = false;          // a listing waits for the task
     bool listingAbandoned = false; // the window closed while it waited

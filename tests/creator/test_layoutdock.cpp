@@ -48,6 +48,7 @@
 #include <condition_variable>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 using namespace orthaven;
@@ -337,6 +338,29 @@ TEST_F(Dock, StartsWithOnlyTheFirstStepsOpen)
     EXPECT_FALSE(bar->isTextVisible());
     EXPECT_FALSE(w<QPushButton>("b_batch")->isVisible());
     EXPECT_FALSE(w<QPushButton>("b_batch")->isEnabled());
+}
+
+TEST_F(Dock, ShowsEveryTextWholeAtItsDesignedSizeInEveryLanguage)
+{
+    for (const bool german : {false, true}) {
+        SCOPED_TRACE(german ? "German" : "English");
+        std::optional<GermanTexts> texts;
+        if (german)
+            texts.emplace();
+        makeDock();
+        dock->resize(730, 395);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(dock.get()));
+        const QWidget* contents = w<QWidget>("dockWidgetContents");
+        for (QWidget* widget : contents->findChildren<QWidget*>()) {
+            if (!widget->isVisible() ||
+                (!qobject_cast<QLabel*>(widget) && !qobject_cast<QAbstractButton*>(widget)))
+                continue;
+            const std::string name = widget->objectName().toStdString();
+            EXPECT_GE(widget->width(), widget->minimumSizeHint().width()) << name;
+            const QRect inContents(widget->mapTo(contents, QPoint(0, 0)), widget->size());
+            EXPECT_TRUE(contents->rect().contains(inContents)) << name;
+        }
+    }
 }
 
 TEST_F(Dock, ListsTheChosenScansBehindAModalProgressWindow)
@@ -666,6 +690,7 @@ TEST_F(Dock, StartComputesTheLayoutAndResetsThePanel)
     w<QLineEdit>("e_lower")->setText("-1e1");
     w<QLineEdit>("e_upper")->setText("2.5");
 
+    ASSERT_TRUE(waitUntil([this] { return dock->isActiveWindow(); }));
     click("b_start");
     EXPECT_EQ(w<QPushButton>("b_start")->text(), "Stop");
     for (const char* group : {"step1", "step2", "step3", "step4", "step5"})
@@ -690,6 +715,7 @@ TEST_F(Dock, StartComputesTheLayoutAndResetsThePanel)
                   .arg(QDir::toNativeSeparators(outFolder())));
     EXPECT_TRUE(UserDialogs::openedFolders().isEmpty()) << "the offer was declined";
     expectResetPanel();
+    EXPECT_TRUE(w<QPushButton>("b_out")->hasFocus()) << "the next step, not a greyed button";
 
     const LogReader reader(log);
     ASSERT_TRUE(reader.ok()) << reader.errorText().toStdString();
