@@ -156,18 +156,6 @@ Die Scan-Dateien sind möglicherweise beschädigt oder unvollständig.</translat
         <translation>Ordner öffnen</translation>
     </message>
     <message>
-        <source>Tile images of %1 pixels a side exceed the limit of %2!
-
-An image resolution of %3 mm and tiles of %4 m give them.
-Please choose a coarser resolution or smaller tiles
-in the Layout Preferences.</source>
-        <translation>Kachelbilder mit %1 Pixeln Kantenlänge überschreiten die Grenze von %2!
-
-Sie entstehen aus einer Bildauflösung von %3 mm und Kacheln von %4 m.
-Bitte wählen Sie eine gröbere Auflösung oder kleinere Kacheln
-in den Layout-Einstellungen.</translation>
-    </message>
-    <message>
         <source>Tiles written: %1
 Folder: %2</source>
         <translation>Geschriebene Kacheln: %1
@@ -232,6 +220,20 @@ Bitte wählen Sie einen anderen Ordner!</translation>
     <message>
         <source>could not be read and was left out</source>
         <translation>konnte nicht gelesen werden und wurde ausgelassen</translation>
+    </message>
+    <message>
+        <source>Tile images of %1 pixels a side exceed the limit of %2!
+
+An image resolution of %3 mm and tiles of %4 m give them.
+Please choose a coarser resolution or smaller tiles.</source>
+        <translation>Kachelbilder mit %1 Pixeln Kantenlänge überschreiten die Grenze von %2!
+
+Sie entstehen aus einer Bildauflösung von %3 mm und Kacheln von %4 m.
+Bitte wählen Sie eine gröbere Auflösung oder kleinere Kacheln.</translation>
+    </message>
+    <message>
+        <source>(Modules &gt; Layout Preferences)</source>
+        <translation>(Module &gt; Layout-Einstellungen)</translation>
     </message>
 </context>
 <context>

@@ -541,7 +541,8 @@ void Layout::onStartStop()
     // output folder that cannot be made or written.
     if (tileImagesTooLarge(job.resolution, job.tileSize)) {
         UserDialogs::information(this, QCoreApplication::translate("Layout", "Information"),
-                                 tileLimitMessage(job.resolution, job.tileSize));
+                                 tileLimitMessage(job.resolution, job.tileSize) +
+                                     QLatin1Char('\n') + tileLimitHint());
         return;
     }
     const OutputFolder output = prepareOutputFolder(job.outputFile);

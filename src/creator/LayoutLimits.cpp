@@ -29,10 +29,14 @@ QString tileLimitMessage(double resolution, double tileSize)
     return QCoreApplication::translate("Layout",
                                        "Tile images of %1 pixels a side exceed the limit of %2!\n\n"
                                        "An image resolution of %3 mm and tiles of %4 m give them.\n"
-                                       "Please choose a coarser resolution or smaller tiles\n"
-                                       "in the Layout Preferences.")
+                                       "Please choose a coarser resolution or smaller tiles.")
         .arg(pixels, QString::number(LayoutCreator::maxImageEdge),
              formatUserReal(resolution * 1000.0), formatUserReal(tileSize));
+}
+
+QString tileLimitHint()
+{
+    return QCoreApplication::translate("Layout", "(Modules > Layout Preferences)");
 }
 
 GeometryProblem layoutGeometryProblem(double resolution, double scannerDomain, double tileSize)

@@ -15,7 +15,9 @@ bool tileImagesTooLarge(double resolution, double tileSize);
 
 // "Tile images of N pixels a side exceed the limit of 20000!" with the resolution and tile
 // size that give them and what to change. Translated in the context "Layout".
+// tileLimitHint() tells a user outside the preferences where to change them.
 QString tileLimitMessage(double resolution, double tileSize);
+QString tileLimitHint();
 
 // The preference whose value cannot make a layout, with the message that names it.
 struct GeometryProblem

@@ -998,7 +998,8 @@ TEST_F(Dock, ChecksWhatCannotWorkBeforeAnyScanIsRead)
         QString message;
     };
     const Case cases[] = {
-        {"tiles too large", 0.0001, outFolder() + "/fine.log", tileLimitMessage(0.0001, 20.0)},
+        {"tiles too large", 0.0001, outFolder() + "/fine.log",
+         tileLimitMessage(0.0001, 20.0) + "\n" + tileLimitHint()},
         {"a file where the folder belongs", 0.05, blocker + "/sub/site.log",
          "The output folder could not be created:\n" + QDir::toNativeSeparators(blocker + "/sub") +
              "\n\nPlease choose another folder!"},
