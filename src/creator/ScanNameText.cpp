@@ -35,7 +35,8 @@ QString elideScanName(const QString& name, const QFontMetrics& metrics, int widt
             ++keep;
         return name.left(keep) + ellipsis + tail;
     }
-    return metrics.elidedText(name.mid(start), Qt::ElideMiddle, width);
+    // The end of a file name tells scans apart ("…_012.ptx (000)"), so its start goes.
+    return metrics.elidedText(name.mid(start), Qt::ElideLeft, width);
 }
 
 } // namespace orthaven

@@ -14,7 +14,8 @@ QString shortScanName(const QString& name);
 
 // name shortened to at most width pixels of metrics by leaving out the middle: the
 // folders give way first ("C:\proj…\station.ptx (000)"), and only a file name that is
-// itself too wide is cut in its own middle. A name that fits stays whole.
+// itself too wide loses its start, keeping the end that tells scans apart
+// ("…tion_12.ptx (000)"). A name that fits stays whole.
 QString elideScanName(const QString& name, const QFontMetrics& metrics, int width);
 
 } // namespace orthaven
