@@ -1,12 +1,13 @@
 #include "scan/ScanSourceFactory.h"
 
-#include <QCoreApplication>
-
+#include "scan/ScanSourceE57.h"
 #include "scan/ScanSourceFaro.h"
 #include "scan/ScanSourcePTG.h"
 #include "scan/ScanSourcePTX.h"
 #include "scan/ScanSourceRiegl.h"
 #include "scan/riegl/RieglPath.h"
+
+#include <QCoreApplication>
 
 namespace orthaven {
 
@@ -59,9 +60,7 @@ const std::vector<ScanFormat>& scanFormats()
          &refuseRieglPath,
          nullptr},
         {"PTG", {QStringLiteral(".ptg")}, "Leica(*.ptg)", &create<ScanSourcePTG>, nullptr, nullptr},
-        // E57 goes here, once its reader exists:
-        // {"E57", {QStringLiteral(".e57")}, "E57 Files (*.e57)", &create<ScanSourceE57>,
-        //  nullptr, nullptr},
+        {"E57", {QStringLiteral(".e57")}, "E57(*.e57)", &create<ScanSourceE57>, nullptr, nullptr},
     };
     return formats;
 }

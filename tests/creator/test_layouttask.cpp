@@ -86,7 +86,7 @@ TEST_F(TaskFixture, ChoosesTheReaderByTheLowerCasedExtension)
     ScanSource* first = task.reader.get();
     ASSERT_NE(first, nullptr);
 
-    task.job.inputFiles = {appData.path() + "/scans/floor.e57"};
+    task.job.inputFiles = {appData.path() + "/scans/floor.las"};
     EXPECT_FALSE(task.createReader()) << "a second choice replaces the first reader";
     EXPECT_EQ(task.reader, nullptr);
 
@@ -248,19 +248,26 @@ TEST_F(TaskFixture, AStopBeforeTheEngineIsSetUpReachesTheRun)
 {
     // The files are opened first (FetchAndCompute), and the stop is asked for meanwhile:
     // the engine's setup, which clears its flag, comes after it.
-    std::mutex lock;
-    std::condition_variable changed;
-    bool opening = false;
-    bool released = false;
+    struct WaitingSource : FakeScanSource
+    {
+        using FakeScanSource::FakeScanSource;
+        std::mutex lock;
+        std::condition_variable changed;
+        bool opening = false;
+        bool released = false;
+        bool findScans(const QStringList& files) override
+        {
+            std::unique_lock<std::mutex> guard(lock);
+            opening = true;
+            changed.notify_all();
+            changed.wait(guard, [this] { return released; });
+            return FakeScanSource::findScans(files);
+        }
+    };
     FakeScan scan;
     scan.points = {{1.0, 1.0, 0.0}, {1.1, 1.0, 0.0}};
-    auto source = std::make_unique<FakeScanSource>(std::vector<FakeScan>{scan});
-    source->onFetch = [&] {
-        std::unique_lock<std::mutex> guard(lock);
-        opening = true;
-        changed.notify_all();
-        changed.wait(guard, [&released] { return released; });
-    };
+    auto source = std::make_unique<WaitingSource>(std::vector<FakeScan>{scan});
+    WaitingSource& waiting = *source;
 
     LayoutTask task;
     task.reader = std::move(source);
@@ -269,11 +276,11 @@ TEST_F(TaskFixture, AStopBeforeTheEngineIsSetUpReachesTheRun)
     CaptureStdout out;
     task.start();
     {
-        std::unique_lock<std::mutex> guard(lock);
-        changed.wait(guard, [&opening] { return opening; });
+        std::unique_lock<std::mutex> guard(waiting.lock);
+        waiting.changed.wait(guard, [&waiting] { return waiting.opening; });
         task.requestStop();
-        released = true;
-        changed.notify_all();
+        waiting.released = true;
+        waiting.changed.notify_all();
     }
     task.wait();
     EXPECT_TRUE(task.creator.interrupted);

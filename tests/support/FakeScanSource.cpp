@@ -24,8 +24,6 @@ void FakeScanSource::record(const QString& call) const
 
 bool FakeScanSource::findScans(const QStringList& files)
 {
-    if (onFetch)
-        onFetch();
     fileList = files;
     numScans = int(scans.size());
     return true;

@@ -37,8 +37,6 @@ public:
     void setPlaceholderAtEnd(bool on) { placeholderAtEnd = on; }
     // Called (on the reading thread) before a chunk with points is handed out.
     std::function<void(int scan, int chunk)> onChunk;
-    // Called (on the listing thread) when the files are listed, before the scans are found.
-    std::function<void()> onFetch;
 
     // "open 1", "pose 1", "read 1", "rewind", "close 1", in call order.
     QStringList calls() const;
@@ -46,8 +44,11 @@ public:
     // A pose that only moves the scanner to (x, y, z).
     static cv::Mat translation(double x, double y, double z);
 
-private:
+protected:
+    // Tests that need to hold the listing up override this and call it.
     bool findScans(const QStringList& files) override;
+
+private:
     void nameScans(QStringList& names) const override;
     bool poseOf(int i, cv::Mat& pose) const override;
     bool open(int i) override;
