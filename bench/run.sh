@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Runs the benchmarks of an existing build (it builds nothing: run scripts/build.sh first)
 # and prints their figures next to what plain tools take on the same file, then the PTG
-# reader's on the same scan written as PTG, and the ratio of the two readers.
+# and E57 readers' on the same scan written as PTG and as E57, and the ratios of the
+# readers.
 #
 #   bench/run.sh [--points N] [--build DIR] [--keep]
 #
 # --points  points in the generated PTX file (default 4000000; 12500000 makes about 1 GB);
-#           the PTG file holds the same grid
+#           the PTG and E57 files hold the same grid
 # --build   build folder (default build)
 # --keep    keep the generated file in the temporary folder for the next run
 set -euo pipefail
@@ -33,9 +34,11 @@ fi
 dir="${TMPDIR:-/tmp}/orthaven-bench"
 file="$dir/ptx_read_$points.ptx"
 ptgfile="$dir/ptg_read_$points.ptg"
+e57file="$dir/e57_read_$points.e57"
 json="$(mktemp)"
 ptgjson="$(mktemp)"
-trap 'rm -f "$json" "$ptgjson"; if [ "$keep" = 0 ]; then rm -f "$file" "$ptgfile"; fi' EXIT
+e57json="$(mktemp)"
+trap 'rm -f "$json" "$ptgjson" "$e57json"; if [ "$keep" = 0 ]; then rm -f "$file" "$ptgfile" "$e57file"; fi' EXIT
 
 "$bin" --ptx-points="$points" --ptx-file="$file" \
     --benchmark_repetitions=3 --benchmark_report_aggregates_only=true \
@@ -112,4 +115,35 @@ awk -v bytes="$ptgbytes" -v cells="$points" -v delivered="$ptg_points" -v rt="$p
     printf "%-34s %8.3f s\n", "... of an index naming it 5000x", dt
     printf "%-34s %8.3f s  %8.0f MB/s\n", "cat > /dev/null", ct, mb / ct
     printf "PTX readPoints / PTG readPoints (same grid): %.1f\n", xt / rt
+}'
+
+e57bin="$build/bin/bench_e57_read"
+if [ ! -x "$e57bin" ]; then
+    echo "$e57bin is missing: no E57 figures" >&2
+    exit 0
+fi
+"$e57bin" --e57-points="$points" --e57-file="$e57file" \
+    --benchmark_repetitions=3 --benchmark_report_aggregates_only=true \
+    --benchmark_out="$e57json" --benchmark_out_format=json
+
+e57bytes=$(stat -c %s "$e57file")
+cat "$e57file" >/dev/null
+e57_cat_time=$(seconds cat "$e57file")
+e57_read_time=$(median BM_E57ReadPoints "$e57json")
+e57_index_time=$(median BM_E57Index "$e57json")
+e57_points=$(counter BM_E57ReadPoints points "$e57json")
+
+# The E57 file holds the whole grid too; its missing returns are records marked invalid,
+# which the reader leaves out, so it delivers the points the PTG file delivers. Speeds are
+# compared per point delivered (PTX delivers its missing returns as points as well).
+awk -v bytes="$e57bytes" -v cells="$points" -v delivered="$e57_points" -v rt="$e57_read_time" \
+    -v it="$e57_index_time" -v ct="$e57_cat_time" -v xt="$read_time" -v gt="$ptg_read_time" \
+    -v gp="$ptg_points" 'BEGIN {
+    mb = bytes / 1e6
+    printf "\nE57 file: %.0f MB, the same grid of about %d cells, %d points with a return\n", mb, cells, delivered
+    printf "%-34s %8.3f s  %8.0f MB/s  %6.2f M points/s  %6.2f M cells/s\n", "ScanSourceE57 readPoints (median)", rt, mb / rt, delivered / rt / 1e6, cells / rt / 1e6
+    printf "%-34s %8.3f s\n", "ScanSourceE57 fetchFiles (median)", it
+    printf "%-34s %8.3f s  %8.0f MB/s\n", "cat > /dev/null", ct, mb / ct
+    printf "points per second: PTX %.2f M, PTG %.2f M, E57 %.2f M\n", cells / xt / 1e6, gp / gt / 1e6, delivered / rt / 1e6
+    printf "E57 / PTX (points per second): %.1f    E57 / PTG: %.2f\n", (delivered / rt) / (cells / xt), (delivered / rt) / (gp / gt)
 }'

@@ -23,9 +23,15 @@ namespace orthaven {
 
 namespace {
 
-QDockWidget* makeLayoutDock(QWidget* parent) { return new Layout(parent); }
+QDockWidget* makeLayoutDock(QWidget* parent)
+{
+    return new Layout(parent);
+}
 
-QDockWidget* makePreferencesDock(QWidget* parent) { return new LayoutPrefInfo(parent); }
+QDockWidget* makePreferencesDock(QWidget* parent)
+{
+    return new LayoutPrefInfo(parent);
+}
 
 // The Layout Creator re-reads the configuration when the preferences are saved. This is the
 // one place where that connection is made; it goes by signature, so it is made as soon as
@@ -72,7 +78,8 @@ MainWindow::~MainWindow()
 void MainWindow::createActions()
 {
     std::cout << "MainWindow::createActions()" << std::endl;
-    layoutPlugIn = new QAction(QIcon(QStringLiteral(":/img/layout_LG.png")), tr("&Layout PlugIn"), this);
+    layoutPlugIn =
+        new QAction(QIcon(QStringLiteral(":/img/layout_LG.png")), tr("&Layout PlugIn"), this);
     layoutPlugIn->setObjectName(QStringLiteral("actionLayout_PlugIn"));
 
     for (QAction* action : {ui->actionMenu_LayoutPrefs, ui->actionMenu_Layout_Generator,
@@ -101,9 +108,15 @@ void MainWindow::showCurrentDock()
     current->show();
 }
 
-DiagnosticConsole* MainWindow::console() const { return consoleWindow.data(); }
+DiagnosticConsole* MainWindow::console() const
+{
+    return consoleWindow.data();
+}
 
-void MainWindow::useWizard() { ui->actionLayout_Wizard->setEnabled(false); }
+void MainWindow::useWizard()
+{
+    ui->actionLayout_Wizard->setEnabled(false);
+}
 
 void MainWindow::openPlugIn()
 {
@@ -144,11 +157,14 @@ void MainWindow::about()
                           "elevations from terrestrial laser scans."));
 }
 
-void MainWindow::onQuit() { close(); }
+void MainWindow::onQuit()
+{
+    close();
+}
 
 void MainWindow::installSkpScripts()
 {
-    SketchUpPlugIn installer;
+    SketchUpPlugIn installer(this);
     installer.exec();
 }
 

@@ -89,7 +89,8 @@ private:
     void showProgressWindow();
     void hideProgressWindow();
     void fillScanList(const QStringList& names);
-    void showConfiguration(); // the information box
+    void checkAllScans(Qt::CheckState state); // "Select All", "Select None"
+    void showConfiguration();                 // the information box
     void reportOutcome();
     void resetPanel();
 
@@ -104,6 +105,10 @@ private:
     LayoutTask task;
     QTimer updateTimer;
     QPointer<BatchLayout> batchList;
+
+    QPointer<QWidget> focusBeforeProgress; // gets the focus back when the listing ends
+    QStringList createdOutputFolders;      // made for the running job's output
+    QString lastOutputFolder;              // where the save dialog opens next
 
     bool listing = false;          // a listing waits for the task
     bool listingAbandoned = false; // the window closed while it waited

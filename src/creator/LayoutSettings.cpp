@@ -1,6 +1,7 @@
 #include "creator/LayoutSettings.h"
 
 #include "engine/ImageFormats.h"
+#include "settings/NumberText.h"
 
 #include <cmath>
 #include <iostream>
@@ -9,18 +10,6 @@
 namespace orthaven {
 
 namespace {
-
-std::optional<double> toPlane(const QString& text)
-{
-    // QString's conversion is the C notation whatever the user's locale, and unlike
-    // QLocale::c() it refuses "1,500": a decimal comma must not become a thousand.
-    bool ok = false;
-    const double value = text.toDouble(&ok);
-    // "inf" and "nan" read as numbers, but no clipping plane can lie there.
-    if (!ok || !std::isfinite(value))
-        return std::nullopt;
-    return value;
-}
 
 bool fail(const char* message)
 {
@@ -53,12 +42,12 @@ bool getLayoutSettings(const LayoutDialogState& state, layoutdef& job)
         return fail("getLayoutSettings: Empty ScanList");
     job.scanList = state.scanSelection;
 
-    const std::optional<double> upper = toPlane(state.upperText);
+    const std::optional<double> upper = parseUserReal(state.upperText, state.locale);
     if (!upper)
         return fail("getLayoutSettings: clipHigh ");
     job.clipHigh = *upper;
 
-    const std::optional<double> lower = toPlane(state.lowerText);
+    const std::optional<double> lower = parseUserReal(state.lowerText, state.locale);
     if (!lower)
         return fail("getLayoutSettings: clipLow ");
     job.clipLow = *lower;

@@ -7,6 +7,7 @@
 #include "settings/ConfigSettings.h"
 
 #include <QBitArray>
+#include <QLocale>
 #include <QString>
 #include <QStringList>
 
@@ -24,14 +25,16 @@ struct LayoutDialogState
     QString upperText;        // text of e_upper
     QString lowerText;        // text of e_lower
     ConfigSettings config;    // the dock's copy of the configuration file
+    QLocale locale;           // the notation the user types numbers in
 };
 
 // Fills job from state. On the first failed check prints its line on standard output
 // ("getLayoutSettings: No Input Files", "getLayoutSettings: Empty ScanList",
 // "getLayoutSettings: clipHigh ", "getLayoutSettings: clipLow ") and returns false; the
-// fields written before the failure keep their new values. The clipping planes are
-// numbers in the C notation ("." decimals, exponents); blanks around them are allowed;
-// infinities and NaN are refused like any other text that is not a plane.
+// fields written before the failure keep their new values. The clipping planes are read
+// in the user's notation as parseUserReal reads them (under German conventions "2,5" and
+// "2.5" alike); blanks around them are allowed; infinities and NaN are refused like any
+// other text that is not a plane.
 bool getLayoutSettings(const LayoutDialogState& state, layoutdef& job);
 
 } // namespace orthaven

@@ -74,6 +74,7 @@ void LayoutTask::run()
         // came after its last checkpoint found the layout completed.
         if (!creator.interrupted && !creator.failed)
             drawOverviewPictures();
+        noteOutcome();
         break;
     case FetchAndCompute:
         std::cout << "Run Fetch/Layout Task " << std::endl;
@@ -87,6 +88,7 @@ void LayoutTask::run()
         result = creator.failed;
         if (!creator.interrupted && !creator.failed)
             drawOverviewPictures();
+        noteOutcome();
         break;
     default:
         break;
@@ -103,12 +105,22 @@ bool LayoutTask::fetch()
 void LayoutTask::compute()
 {
     missingPictures.clear();
+    damaged.clear();
+    tiles = 0;
     creator.setScanSource(reader.get());
     creator.setup(job);
     // setup clears the engine's stop flag; a request made before it is handed on here.
     if (stopWanted)
         creator.requestStop();
     creator.layout();
+}
+
+void LayoutTask::noteOutcome()
+{
+    if (creator.interrupted || creator.failed)
+        return;
+    damaged = orthaven::damagedScans(*reader, job.scanList, creator.scanList);
+    tiles = int(creator.tileCorners.size());
 }
 
 void LayoutTask::drawOverviewPictures()

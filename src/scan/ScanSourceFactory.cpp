@@ -1,10 +1,13 @@
 #include "scan/ScanSourceFactory.h"
 
+#include "scan/ScanSourceE57.h"
 #include "scan/ScanSourceFaro.h"
 #include "scan/ScanSourcePTG.h"
 #include "scan/ScanSourcePTX.h"
 #include "scan/ScanSourceRiegl.h"
 #include "scan/riegl/RieglPath.h"
+
+#include <QCoreApplication>
 
 namespace orthaven {
 
@@ -19,10 +22,12 @@ template <class Reader> std::unique_ptr<ScanSource> create()
 
 const char* refuseRieglPath(const QString& path)
 {
+    // Marked for translation here; the window translates it where it shows it.
     return rieglProjectPathRefused(path)
-               ? "The Riegl API doesn't support a file path with non ASCII letters yet.\n"
-                 "Please move your project to a different path with ASCII letters in the path "
-                 "only!"
+               ? QT_TRANSLATE_NOOP("Layout",
+                                   "The Riegl API doesn't support a file path with non ASCII "
+                                   "letters yet.\nPlease move your project to a different path "
+                                   "with ASCII letters in the path only!")
                : nullptr;
 }
 
@@ -55,9 +60,7 @@ const std::vector<ScanFormat>& scanFormats()
          &refuseRieglPath,
          nullptr},
         {"PTG", {QStringLiteral(".ptg")}, "Leica(*.ptg)", &create<ScanSourcePTG>, nullptr, nullptr},
-        // E57 goes here, once its reader exists:
-        // {"E57", {QStringLiteral(".e57")}, "E57 Files (*.e57)", &create<ScanSourceE57>,
-        //  nullptr, nullptr},
+        {"E57", {QStringLiteral(".e57")}, "E57(*.e57)", &create<ScanSourceE57>, nullptr, nullptr},
     };
     return formats;
 }
@@ -85,9 +88,9 @@ QStringList supportedScanExtensions()
     return extensions;
 }
 
-QString scanFileFilter()
+QString scanFileFilter(const QString& allSupported)
 {
-    QString all = QStringLiteral("All supported (");
+    QString all = allSupported + QStringLiteral(" (");
     for (const QString& extension : supportedScanExtensions())
         all += QLatin1Char('*') + extension + QLatin1Char(' ');
     all += QLatin1Char(')');

@@ -45,6 +45,7 @@ public:
     static cv::Mat translation(double x, double y, double z);
 
 protected:
+    // Tests that need to hold the listing up override this and call it.
     bool findScans(const QStringList& files) override;
 
 private:

@@ -102,6 +102,7 @@ bool GenScanJob::run()
         report.pose = placed[std::size_t(s)].pose();
 
         ScanInfo info;
+        info.name = QStringLiteral("%1_%2").arg(opts.baseName).arg(s, 3, 10, QLatin1Char('0'));
         info.columns = opts.columns;
         info.pointsPerColumn = opts.pointsPerColumn;
         info.pose = report.pose;

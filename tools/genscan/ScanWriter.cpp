@@ -1,6 +1,7 @@
 #include "genscan/ScanWriter.h"
 
 #include "genscan/PtgWriter.h"
+#include "genscan/E57Writer.h"
 #include "genscan/FwsWriter.h"
 #include "genscan/PtxWriter.h"
 #include "genscan/RieglWriter.h"
@@ -44,6 +45,7 @@ const WriterEntry writers[] = {
     {"ptg-double", &createPtgWithDoubles},
     {"fws", &create<FwsWriter>},
     {"rsp", &create<RieglWriter>},
+    {"e57", &create<E57Writer>},
 };
 
 template <class T> void appendChars(std::string& out, T value)

@@ -17,6 +17,7 @@ namespace orthaven::genscan {
 
 struct ScanInfo
 {
+    QString name; // of the scan, for formats that name their scans ("scan_000")
     int columns = 0;
     int pointsPerColumn = 0;
     std::array<double, 16> pose{}; // row-major, column-vector convention

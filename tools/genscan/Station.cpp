@@ -1,5 +1,6 @@
 #include "genscan/Station.h"
 
+#include "scan/e57/Quaternion.h"
 #include "scan/faro/FaroAxisAngle.h"
 
 #include <cmath>
@@ -24,15 +25,8 @@ double unitRandom(std::uint64_t seed, std::uint64_t a, std::uint64_t b, std::uin
 
 namespace {
 
-// Whether the rotation of pose() for this heading is, bit for bit, the one a FARO workspace
-// gives when it stores the heading as angle about the axis (0, 0, 1). Mostly it is; for
-// some headings beyond ±90° the element c + (1 - c) comes out one bit below 1.
-bool storesExactlyAsAxisAngle(double yaw)
+bool sameRotation(const std::array<double, 16>& pose, const std::array<double, 9>& r)
 {
-    Station station;
-    station.yaw = yaw;
-    const std::array<double, 16> pose = station.pose();
-    const std::array<double, 9> r = orthaven::faroAxisAngleRotation(0.0, 0.0, 1.0, yaw);
     for (int row = 0; row < 3; ++row) {
         if (std::memcmp(&pose[std::size_t(4 * row)], &r[std::size_t(3 * row)],
                         3 * sizeof(double)) != 0)
@@ -41,15 +35,32 @@ bool storesExactlyAsAxisAngle(double yaw)
     return true;
 }
 
+// Whether the rotation of pose() for this heading is, bit for bit, the one a FARO workspace
+// gives when it stores the heading as angle about the axis (0, 0, 1), and the one an E57
+// file gives when it stores the quaternion (cos(h/2), 0, 0, sin(h/2)). Mostly the first is
+// (for some headings beyond ±90° the element c + (1 - c) comes out one bit below 1); the
+// second holds for about one heading in three.
+bool storesExactly(double yaw)
+{
+    Station station;
+    station.yaw = yaw;
+    const std::array<double, 16> pose = station.pose();
+    if (!sameRotation(pose, orthaven::faroAxisAngleRotation(0.0, 0.0, 1.0, yaw)))
+        return false;
+    std::array<double, 9> r;
+    return orthaven::e57::quaternionRotation(std::cos(yaw / 2), 0.0, 0.0, std::sin(yaw / 2), r) &&
+           sameRotation(pose, r);
+}
+
 // The seeded heading, moved on by the first multiple of a picoradian that makes it store
-// exactly as axis and angle, so that a workspace and a PTX file of the same station give
-// the same layout pixel for pixel. About one heading in nine moves, by a few nanoradians
-// at most (near 180°, where the cosine changes slowest).
+// exactly as axis and angle and as a quaternion, so that a workspace, an E57 file and a
+// PTX file of the same station give the same layout pixel for pixel. Most headings move,
+// by a few picoradians (rarely more than a nanoradian).
 double exactHeading(double yaw)
 {
     for (int k = 0; k < 1000000; ++k) {
         const double candidate = yaw + k * 1e-12;
-        if (storesExactlyAsAxisAngle(candidate))
+        if (storesExactly(candidate))
             return candidate;
     }
     return yaw;

@@ -90,7 +90,7 @@ int main(int argc, char** argv)
         QStringLiteral("Georeferenced offset added to every pose, e.g. 500000,5400000,0."),
         QStringLiteral("x,y[,z]"));
     const QCommandLineOption single(QStringLiteral("single-file"),
-                                    QStringLiteral("All stations in one file (PTX)."));
+                                    QStringLiteral("All stations in one file (PTX, E57, RSP)."));
     const QCommandLineOption index(
         QStringLiteral("index"),
         QStringLiteral("Also write an index file <base>.ptg naming the scan files (PTG)."));
