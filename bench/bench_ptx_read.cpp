@@ -6,8 +6,8 @@
 //   --ptx-points=N   points in the generated file (default 4000000)
 //   --ptx-file=PATH  read this file instead (generated there when missing)
 
-#include "genscan/GenScanJob.h"
 #include "ReadAllScans.h"
+#include "genscan/GenScanJob.h"
 #include "scan/ScanSourcePTX.h"
 
 #include <QDir>

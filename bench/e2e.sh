@@ -1,25 +1,36 @@
 #!/usr/bin/env bash
-# End-to-end benchmark: one orthaven-layout run over a generated scan set (4 stations, PTX
-# with intensity, about 20 million points: top view, 0.01 m, 20 m tiles, 30 m scan
-# radius), beside a plain read of the same files through the same reader. Builds
-# nothing: run scripts/build.sh first.
+# End-to-end benchmark: whole orthaven-layout runs over a generated scan set (4 stations,
+# PTX with intensity, about 20 million points: top view, 20 m tiles, 30 m scan radius),
+# beside a plain parse of the same files (the PTX reader alone, one thread, every point
+# read). Prints, for 1 thread and for all threads, the wall time and peak memory of the
+# whole job and its ratio to the plain parse; a run at 0.005 m beside the 0.01 m one; and
+# a run with --memory 64 whose files are compared with those of the default budget.
+# Builds nothing: run scripts/build.sh first.
 #
-#   bench/e2e.sh [--build DIR] [--points-per-column N] [--columns N] [--keep]
+#   bench/e2e.sh [--build DIR] [--layout PROGRAM] [--points-per-column N] [--columns N]
+#                [--repeat N] [--keep]
 #
+# --layout     another orthaven-layout to time instead of the build's (for before/after
+#              figures; --threads and --memory are then not passed)
 # --points-per-column, --columns   grid of each station (default 2500 x 2000: 5 M points)
-# --keep   keep the generated scans in the temporary folder for the next run
+# --repeat     runs of each measurement; the fastest counts (default 1)
+# --keep       keep the generated scans in the temporary folder for the next run
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 build=build
+layout=""
 rows=2500
 columns=2000
+repeat=1
 keep=0
 while [ $# -gt 0 ]; do
     case "$1" in
         --build) build="$2"; shift 2 ;;
+        --layout) layout="$(realpath "$2")"; shift 2 ;;
         --points-per-column) rows="$2"; shift 2 ;;
         --columns) columns="$2"; shift 2 ;;
+        --repeat) repeat="$2"; shift 2 ;;
         --keep) keep=1; shift ;;
         *) echo "unknown option $1" >&2; exit 2 ;;
     esac
@@ -32,14 +43,16 @@ for program in orthaven-genscan orthaven-layout bench_scan_read; do
     fi
 done
 build="$(cd "$build" && pwd)"
+[ -n "$layout" ] || layout="$build/bin/orthaven-layout"
+ours=1
+[ "$layout" = "$build/bin/orthaven-layout" ] || ours=0
 
 work="${TMPDIR:-/tmp}/orthaven-bench/e2e-4x${rows}x${columns}"
 scans="$work/scans"
-out="$work/layout"
 # The run's own configuration and temporary folder, not the user's.
 export APPDATA="$work/appdata"
 cleanup() {
-    rm -rf "$out" "$APPDATA"
+    rm -rf "$work"/out-* "$APPDATA"
     if [ "$keep" = 0 ]; then rm -rf "$work"; fi
 }
 trap cleanup EXIT
@@ -56,33 +69,90 @@ fi
 files=("$scans"/*.ptx)
 points=$(awk '/ scans, / { print $3 }' "$work/genscan.txt")
 bytes=$(cat "${files[@]}" | wc -c)
+cores=$(nproc 2>/dev/null || echo 2)
 
-cat "${files[@]}" >/dev/null # the same warm page cache for both runs
+cat "${files[@]}" >/dev/null # the same warm page cache for every run
 
-# A plain read: the reader alone, every point in engine-sized chunks.
-read_out=$("$build/bin/bench_scan_read" "${files[@]}")
-read_points=$(awk '$1 == "points" { print $2 }' <<<"$read_out")
-list_time=$(awk '$1 == "list" { print $2 }' <<<"$read_out")
-read_time=$(awk '$1 == "read" { print $2 }' <<<"$read_out")
+# Processor time (user + system seconds) of a command, when GNU time is there: on a
+# machine shared with other work it says more than the wall time.
+timed() {
+    if [ -x /usr/bin/time ]; then
+        /usr/bin/time -f "%U %S" -o "$work/cpu" "$@"
+    else
+        echo "? ?" >"$work/cpu"
+        "$@"
+    fi
+}
+cpu_seconds() {
+    awk 'NF == 2 && $1 != "?" { printf "%.2f", $1 + $2; found = 1 } END { if (!found) printf "?" }' "$work/cpu"
+}
 
-# The whole layout. --verbose makes orthaven-layout report its wall time and peak memory.
-rm -rf "$out"
-layout_err="$work/layout.err"
-"$build/bin/orthaven-layout" --verbose --view top --resolution 0.01 --tile 20 --domain 30 \
-    --no-invert --out "$out/bench.log" "${files[@]}" >"$work/layout.out" 2>"$layout_err" \
-    || { tail -20 "$layout_err" >&2; exit 1; }
-wall=$(awk '/^Wall time: / { print $3 }' "$layout_err")
-peak=$(awk '/^Peak memory: / { print $3 }' "$layout_err")
-tiles=$(grep -c '^Tile Name = ' "$out/bench.log")
-engine_points=$(awk '/^Number of Points = / { n += $5 } END { print n }' "$layout_err")
+# The plain parse: the reader alone, one thread, every point in engine-sized chunks.
+parse=""
+parse_cpu=""
+for ((k = 0; k < repeat; k++)); do
+    read_out=$(timed "$build/bin/bench_scan_read" "${files[@]}")
+    t=$(awk '$1 == "list" { l = $2 } $1 == "read" { r = $2 } END { print l + r }' <<<"$read_out")
+    if [ -z "$parse" ] || awk -v a="$t" -v b="$parse" 'BEGIN { exit !(a < b) }'; then
+        parse="$t"
+        parse_cpu=$(cpu_seconds)
+    fi
+done
 
-awk -v points="$points" -v rp="$read_points" -v ep="$engine_points" -v bytes="$bytes" \
-    -v wall="$wall" -v peak="$peak" -v lt="$list_time" -v rt="$read_time" -v tiles="$tiles" '
+# One layout; prints "<wall seconds> <peak MB> <processor seconds>", the fastest of the
+# repeats.
+layout_run() {
+    local name="$1"
+    shift
+    local best="" peak="" cpu=""
+    for ((k = 0; k < repeat; k++)); do
+        rm -rf "$work/out-$name"
+        timed "$layout" --verbose --view top --tile 20 --domain 30 --no-invert \
+            --out "$work/out-$name/bench.log" "$@" "${files[@]}" >"$work/$name.out" \
+            2>"$work/$name.err" || { tail -20 "$work/$name.err" >&2; exit 1; }
+        local wall mb
+        wall=$(awk '/^Wall time: / { print $3 }' "$work/$name.err")
+        mb=$(awk '/^Peak memory: / { print $3 }' "$work/$name.err")
+        if [ -z "$best" ] || awk -v a="$wall" -v b="$best" 'BEGIN { exit !(a < b) }'; then
+            best="$wall"
+            cpu=$(cpu_seconds)
+        fi
+        if [ -z "$peak" ] || [ "$mb" -gt "$peak" ]; then peak="$mb"; fi
+    done
+    echo "$best $peak $cpu"
+}
+
+threads_one=()
+memory_small=()
+if [ "$ours" = 1 ]; then
+    threads_one=(--threads 1)
+    memory_small=(--memory 64)
+fi
+read -r wall1 peak1 cpu1 < <(layout_run one --resolution 0.01 "${threads_one[@]}")
+read -r wallN peakN cpuN < <(layout_run all --resolution 0.01)
+read -r wallF peakF cpuF < <(layout_run fine --resolution 0.005)
+same="not run (not this build's program)"
+if [ "$ours" = 1 ]; then
+    read -r wallM peakM cpuM < <(layout_run small --resolution 0.01 "${memory_small[@]}")
+    if diff -rq "$work/out-all" "$work/out-small" >/dev/null; then same="identical"; else same="DIFFERENT"; fi
+fi
+tiles=$(grep -c '^Tile Name = ' "$work/out-all/bench.log")
+
+echo
+echo "Program: $layout"
+echo "Load: $(uptime | sed 's/.*load average: //') (1, 5, 15 min) on $cores cores"
+awk -v points="$points" -v bytes="$bytes" -v parse="$parse" -v tiles="$tiles" -v cores="$cores" \
+    -v w1="$wall1" -v p1="$peak1" -v wN="$wallN" -v pN="$peakN" -v wF="$wallF" -v pF="$peakF" \
+    -v c0="$parse_cpu" -v c1="$cpu1" -v cN="$cpuN" -v cF="$cpuF" '
 BEGIN {
-    mb = bytes / 1e6
-    printf "\nScans: 4 stations, %d points (%d in the plain read, %d in the layout), %.0f MB of PTX\n", points, rp, ep, mb
-    printf "%-40s %8.2f s  %6.2f M points/s  peak %s MB  (%d tiles)\n", "orthaven-layout (list + layout)", wall, points / wall / 1e6, peak, tiles
-    printf "%-40s %8.2f s  %6.2f M points/s\n", "plain read (list + read all points)", lt + rt, points / (lt + rt) / 1e6
-    printf "%-40s %8.2f s\n", "  of which listing the files", lt
-    printf "layout / plain read: %.2f\n", wall / (lt + rt)
+    printf "Scans: 4 stations, %d points, %.0f MB of PTX; layout of %d tiles\n", points, bytes / 1e6, tiles
+    printf "%-40s %7s %9s %9s  %s\n", "", "wall", "processor", "peak", "ratio (wall)"
+    printf "%-40s %6.2fs %8ss\n", "plain parse (list + read, 1 thread)", parse, c0
+    printf "%-40s %6.2fs %8ss %6s MB  %5.2f x plain parse\n", "layout 0.01 m, 1 thread", w1, c1, p1, w1 / parse
+    printf "%-40s %6.2fs %8ss %6s MB  %5.2f x plain parse\n", "layout 0.01 m, all threads (" cores ")", wN, cN, pN, wN / parse
+    printf "%-40s %6.2fs %8ss %6s MB  %5.2f x the 0.01 m run\n", "layout 0.005 m, all threads", wF, cF, pF, wF / wN
 }'
+if [ "$ours" = 1 ]; then
+    printf "%-40s %6.2fs %8ss %6s MB  files %s\n" "layout 0.01 m, all threads, --memory 64" \
+        "$wallM" "$cpuM" "$peakM" "$same"
+fi

@@ -147,6 +147,94 @@ Die Scan-Dateien sind möglicherweise beschädigt oder unvollständig.</translat
         <translation>Das Layout ist vollständig, aber seine Übersichtsbilder konnten nicht alle geschrieben werden:
 %1</translation>
     </message>
+    <message>
+        <source>All supported</source>
+        <translation>Alle unterstützten Dateien</translation>
+    </message>
+    <message>
+        <source>Open Folder</source>
+        <translation>Ordner öffnen</translation>
+    </message>
+    <message>
+        <source>Tiles written: %1
+Folder: %2</source>
+        <translation>Geschriebene Kacheln: %1
+Ordner: %2</translation>
+    </message>
+    <message>
+        <source>The layout was written, but not every checked scan is in it whole:</source>
+        <translation>Das Layout wurde geschrieben, aber nicht jeder ausgewählte Scan ist vollständig darin enthalten:</translation>
+    </message>
+    <message>
+        <source>The output folder could not be created:
+%1
+
+Please choose another folder!</source>
+        <translation>Der Ausgabeordner konnte nicht angelegt werden:
+%1
+
+Bitte wählen Sie einen anderen Ordner!</translation>
+    </message>
+    <message>
+        <source>The output folder cannot be written to:
+%1
+
+Please choose another folder!</source>
+        <translation>In den Ausgabeordner kann nicht geschrieben werden:
+%1
+
+Bitte wählen Sie einen anderen Ordner!</translation>
+    </message>
+    <message>
+        <source>Loading Scan %1 of %2</source>
+        <translation>Lade Scan %1 von %2</translation>
+    </message>
+    <message>
+        <source>Preprocessing Tiles</source>
+        <translation>Bereite Kacheln vor</translation>
+    </message>
+    <message>
+        <source>Write Images</source>
+        <translation>Schreibe Bilder</translation>
+    </message>
+    <message>
+        <source>Write Thumbnail</source>
+        <translation>Schreibe Übersichtsbild</translation>
+    </message>
+    <message>
+        <source>Write Log File</source>
+        <translation>Schreibe Protokolldatei</translation>
+    </message>
+    <message>
+        <source>Clean</source>
+        <translation>Räume auf</translation>
+    </message>
+    <message>
+        <source>… and %1 more</source>
+        <translation>… und %1 weitere</translation>
+    </message>
+    <message>
+        <source>The scan files</source>
+        <translation>Die Scan-Dateien</translation>
+    </message>
+    <message>
+        <source>could not be read and was left out</source>
+        <translation>konnte nicht gelesen werden und wurde ausgelassen</translation>
+    </message>
+    <message>
+        <source>Tile images of %1 pixels a side exceed the limit of %2!
+
+An image resolution of %3 mm and tiles of %4 m give them.
+Please choose a coarser resolution or smaller tiles.</source>
+        <translation>Kachelbilder mit %1 Pixeln Kantenlänge überschreiten die Grenze von %2!
+
+Sie entstehen aus einer Bildauflösung von %3 mm und Kacheln von %4 m.
+Bitte wählen Sie eine gröbere Auflösung oder kleinere Kacheln.</translation>
+    </message>
+    <message>
+        <source>(Modules &gt; Layout Preferences)</source>
+        <translation>(Module &gt; Layout-Einstellungen)</translation>
+    </message>
 </context>
 <context>
     <name>LayoutForm</name>
@@ -306,6 +394,22 @@ Die Scan-Dateien sind möglicherweise beschädigt oder unvollständig.</translat
         <source>Stop</source>
         <translation>Stopp</translation>
     </message>
+    <message>
+        <source>Check every scan</source>
+        <translation>Alle Scans auswählen</translation>
+    </message>
+    <message>
+        <source>All</source>
+        <translation>Alle</translation>
+    </message>
+    <message>
+        <source>Uncheck every scan</source>
+        <translation>Keinen Scan auswählen</translation>
+    </message>
+    <message>
+        <source>None</source>
+        <translation>Keine</translation>
+    </message>
 </context>
 <context>
     <name>LayoutPrefForm</name>
@@ -456,6 +560,22 @@ Die Scan-Dateien sind möglicherweise beschädigt oder unvollständig.</translat
     <message>
         <source>400 m</source>
         <translation>400 m</translation>
+    </message>
+    <message>
+        <source>Image Resolution: %1 mm cannot make a layout!</source>
+        <translation>Bildauflösung: Mit %1 mm lässt sich kein Layout erstellen!</translation>
+    </message>
+    <message>
+        <source>Scan Radius: %1 m cannot make a layout!</source>
+        <translation>Scanradius: Mit %1 m lässt sich kein Layout erstellen!</translation>
+    </message>
+    <message>
+        <source>Image Size: tiles are cut in whole multiples of %1 m; %2 m is not one!</source>
+        <translation>Bildgröße: Kacheln werden in ganzen Vielfachen von %1 m geschnitten; %2 m ist keines!</translation>
+    </message>
+    <message>
+        <source>Image Resolution: %1</source>
+        <translation>Bildauflösung: %1</translation>
     </message>
 </context>
 <context>

@@ -164,7 +164,7 @@ void MainWindow::onQuit()
 
 void MainWindow::installSkpScripts()
 {
-    SketchUpPlugIn installer;
+    SketchUpPlugIn installer(this);
     installer.exec();
 }
 

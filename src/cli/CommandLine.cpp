@@ -1,6 +1,7 @@
 #include "cli/CommandLine.h"
 
-#include "creator/layoutdef.h"
+#include "engine/ImageFormats.h"
+#include "engine/LayoutJob.h"
 #include "scan/ScanSourceFactory.h"
 
 #include <QLocale>
@@ -11,15 +12,37 @@ namespace orthaven {
 
 namespace {
 
-struct ViewName
+// "a, b or c"
+QString alternatives(const QStringList& words)
 {
-    const char* name;
-    LayoutView view;
-};
+    if (words.size() < 2)
+        return words.join(QString());
+    return words.mid(0, words.size() - 1).join(QStringLiteral(", ")) + QStringLiteral(" or ") +
+           words.last();
+}
 
-const ViewName viewNames[] = {
-    {"top", Top}, {"left", Left}, {"back", Back}, {"right", Right}, {"front", Front},
-};
+// "top|left|back|right|front"
+QString optionWords()
+{
+    QStringList names;
+    for (const ViewInfo& info : views())
+        names.append(QLatin1String(info.optionName));
+    return names.join(QLatin1Char('|'));
+}
+
+// "png|jpg|tif"
+QString typeWords()
+{
+    return imageFormatSuffixes().join(QLatin1Char('|'));
+}
+
+QString viewOptionNames()
+{
+    QStringList names;
+    for (const ViewInfo& info : views())
+        names.append(QLatin1String(info.optionName));
+    return alternatives(names);
+}
 
 bool toNumber(const QString& text, double& value)
 {
@@ -49,14 +72,12 @@ QString applyValue(const QString& name, const QString& value, CommandLine& optio
 {
     double number = 0.0;
     if (name == QLatin1String("--view")) {
-        for (const ViewName& v : viewNames) {
-            if (value.compare(QLatin1String(v.name), Qt::CaseInsensitive) == 0) {
-                options.view = v.view;
-                return {};
-            }
+        const QByteArray name = value.toLatin1();
+        if (const ViewInfo* info = viewByOptionName(name.constData(), std::size_t(name.size()))) {
+            options.view = info->view;
+            return {};
         }
-        return QStringLiteral("--view must be top, left, back, right or front, not \"%1\"")
-            .arg(value);
+        return QStringLiteral("--view must be %1, not \"%2\"").arg(viewOptionNames(), value);
     }
     if (name == QLatin1String("--scans")) {
         if (!toScanList(value, options.scans))
@@ -81,11 +102,11 @@ QString applyValue(const QString& name, const QString& value, CommandLine& optio
         return {};
     }
     if (name == QLatin1String("--type")) {
-        const QString type = value.toLower();
-        if (type != QLatin1String("png") && type != QLatin1String("jpg") &&
-            type != QLatin1String("tif"))
-            return QStringLiteral("--type must be png, jpg or tif, not \"%1\"").arg(value);
-        options.imageType = type;
+        const ImageFormat* format = imageFormatFor(value);
+        if (!format)
+            return QStringLiteral("--type must be %1, not \"%2\"")
+                .arg(alternatives(imageFormatSuffixes()), value);
+        options.imageType = QLatin1String(format->suffix);
         return {};
     }
     if (name == QLatin1String("--resolution")) {
@@ -111,6 +132,24 @@ QString applyValue(const QString& name, const QString& value, CommandLine& optio
         options.tileSize = number;
         return {};
     }
+    if (name == QLatin1String("--threads")) {
+        bool ok = false;
+        const int threads = value.trimmed().toInt(&ok);
+        if (!ok || threads < 1 || threads > 1024)
+            return QStringLiteral("--threads needs a number of threads from 1 to 1024, not \"%1\"")
+                .arg(value);
+        options.threads = threads;
+        return {};
+    }
+    if (name == QLatin1String("--memory")) {
+        bool ok = false;
+        const qlonglong megabytes = value.trimmed().toLongLong(&ok);
+        if (!ok || megabytes < 1 || megabytes > (qlonglong(1) << 40))
+            return QStringLiteral("--memory needs a number of megabytes above 0, not \"%1\"")
+                .arg(value);
+        options.memoryMegabytes = megabytes;
+        return {};
+    }
     if (name == QLatin1String("--jobs")) {
         if (value.trimmed().isEmpty())
             return QStringLiteral("--jobs needs a job file");
@@ -122,10 +161,9 @@ QString applyValue(const QString& name, const QString& value, CommandLine& optio
 
 bool takesValue(const QString& name)
 {
-    static const char* const names[] = {"--view",       "--scans",  "--clip-low",
-                                        "--clip-high",  "--out",    "--type",
-                                        "--resolution", "--domain", "--tile",
-                                        "--jobs"};
+    static const char* const names[] = {"--view", "--scans", "--clip-low",   "--clip-high",
+                                        "--out",  "--type",  "--resolution", "--domain",
+                                        "--tile", "--jobs",  "--threads",    "--memory"};
     for (const char* n : names) {
         if (name == QLatin1String(n))
             return true;
@@ -197,20 +235,25 @@ bool parseCommandLine(const QStringList& arguments, CommandLine& options, QStrin
     if (options.help)
         return true;
     if (!options.jobFile.isEmpty()) {
-        // Each job of the file carries its own options; only --verbose applies to all.
+        // Each job of the file carries its own options; only --verbose, --threads and
+        // --memory apply to all.
         CommandLine plain;
         plain.jobFile = options.jobFile;
         plain.verbose = options.verbose;
+        plain.threads = options.threads;
+        plain.memoryMegabytes = options.memoryMegabytes;
         const bool onlyJobs = options.inputFiles.isEmpty() && !options.list &&
                               options.view == plain.view && options.scans.empty() &&
-                              !options.clipLow && !options.clipHigh && options.outputFile.isEmpty() &&
+                              !options.clipLow && !options.clipHigh &&
+                              options.outputFile.isEmpty() &&
                               options.imageType == plain.imageType && !options.resolution &&
                               !options.scannerDomain && !options.tileSize && !options.invertColor;
         if (!onlyJobs) {
             error = QStringLiteral("--jobs takes the options of every job from its file; only "
-                                   "--verbose may stand beside it");
+                                   "--verbose, --threads and --memory may stand beside it");
             return false;
         }
+        options = plain;
         return true;
     }
     if (options.inputFiles.isEmpty()) {
@@ -224,33 +267,17 @@ bool parseCommandLine(const QStringList& arguments, CommandLine& options, QStrin
     return true;
 }
 
-QString defaultLogName(std::uint32_t view)
-{
-    switch (view) {
-    case Left:
-        return QStringLiteral("Left_View.log");
-    case Back:
-        return QStringLiteral("Back_View.log");
-    case Right:
-        return QStringLiteral("Right_View.log");
-    case Front:
-        return QStringLiteral("Front_View.log");
-    default:
-        return QStringLiteral("Layout.log");
-    }
-}
-
 QString usageText()
 {
     return QStringLiteral(
                "Usage: orthaven-layout [options] SCAN_FILE...\n"
-               "       orthaven-layout [--verbose] --jobs FILE\n"
+               "       orthaven-layout [--verbose] [--threads N] [--memory MB] --jobs FILE\n"
                "\n"
                "Computes one layout from the scans of the given files (all of one format: %1)\n"
                "and writes its tiles, overview thumbnail and layout log.\n"
                "\n"
                "Options:\n"
-               "  --view top|left|back|right|front  view direction (default top)\n"
+               "  --view %2  view direction (default top)\n"
                "  --scans N,N,...       scan numbers to use, as --list shows them (default all)\n"
                "  --clip-low M          lower clipping plane along the view's depth axis, metres\n"
                "  --clip-high M         upper clipping plane; both default to the depth range of\n"
@@ -260,22 +287,28 @@ QString usageText()
                "                        tiles and the thumbnail go beside it, named after its "
                "base\n"
                "                        name (default Layout.log, Left_View.log, ... by view)\n"
-               "  --type png|jpg|tif    tile image type (default png)\n"
+               "  --type %3    tile image type (default png)\n"
                "  --resolution M        metres per pixel           (default from orthaven.cfg)\n"
                "  --domain M            scan radius in metres      (default from orthaven.cfg)\n"
                "  --tile M              tile size, a multiple of 10 m (default from orthaven.cfg)\n"
                "  --invert, --no-invert dark background with light points, or the reverse\n"
                "                        (default from orthaven.cfg)\n"
                "  --jobs FILE           run the jobs of FILE one after another: one job per line,\n"
-               "                        written like this command line (see docs/orthaven-layout.md)\n"
+               "                        written like this command line (see "
+               "docs/orthaven-layout.md)\n"
                "  --list                print every scan: number, name and position (x y z in\n"
                "                        metres, project coordinates), then exit\n"
+               "  --threads N           threads the layout may use (default: one per core)\n"
+               "  --memory MB           memory for the tiles of a layout in megabytes (default: a\n"
+               "                        quarter of the machine's memory); tiles beyond it are\n"
+               "                        kept in temporary files, the layout is the same\n"
                "  -v, --verbose         show the engine's diagnostic lines and the peak memory\n"
                "  -h, --help            show this text\n"
                "\n"
-               "Exit codes: 0 success, 1 the layout (or a job of the file) failed, 2 bad arguments,\n"
+               "Exit codes: 0 success, 1 the layout (or a job of the file) failed, 2 bad "
+               "arguments,\n"
                "130 interrupted by Ctrl+C (128 + the signal's number).\n")
-        .arg(supportedScanExtensions().join(QStringLiteral(", ")));
+        .arg(supportedScanExtensions().join(QStringLiteral(", ")), optionWords(), typeWords());
 }
 
 } // namespace orthaven

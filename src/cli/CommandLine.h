@@ -3,6 +3,8 @@
 // looks at the text; what needs the scans (scan numbers, default planes) is checked by
 // the runner.
 
+#include "engine/Views.h" // defaultLogName: the log file name offered for a view
+
 #include <QString>
 #include <QStringList>
 
@@ -25,6 +27,8 @@ struct CommandLine
     std::optional<double> scannerDomain; // metres
     std::optional<double> tileSize;      // metres
     std::optional<bool> invertColor;
+    std::optional<int> threads;                  // worker threads (default: all cores)
+    std::optional<std::int64_t> memoryMegabytes; // tiles kept in memory (default: a quarter)
     QString jobFile; // --jobs: run the jobs of this file one after another
     bool list = false;
     bool help = false;
@@ -38,8 +42,5 @@ bool parseCommandLine(const QStringList& arguments, CommandLine& options, QStrin
 
 // The text of --help.
 QString usageText();
-
-// The log file name the Layout Creator offers for a view ("Layout.log" for Top).
-QString defaultLogName(std::uint32_t view);
 
 } // namespace orthaven

@@ -109,6 +109,10 @@ int runJobFile(const CommandLine& options, std::ostream& out, std::ostream& err,
         }
         FileJob job = file.jobs[std::size_t(k)];
         job.options.verbose = job.options.verbose || options.verbose;
+        if (!job.options.threads)
+            job.options.threads = options.threads;
+        if (!job.options.memoryMegabytes)
+            job.options.memoryMegabytes = options.memoryMegabytes;
         err << "Job " << k + 1 << " of " << total << " (line " << job.line
             << "): " << text(QDir::toNativeSeparators(job.options.outputFile)) << std::endl;
         LayoutRunner runner(job.options, out, err, errIsTerminal, columns, capture);

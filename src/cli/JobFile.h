@@ -42,7 +42,7 @@ QString jobLogPath(const CommandLine& job, const QString& folder);
 // written, 1 when any was not, 2 when the file gives no job, 128 + the signal's number
 // when interrupted (the remaining jobs are not started). exitAtOnce as
 // LayoutRunner::mustExitAtOnce.
-int runJobFile(const CommandLine& options, std::ostream& out, std::ostream& err,
-               bool errIsTerminal, int columns, ConsoleCapture* capture, bool& exitAtOnce);
+int runJobFile(const CommandLine& options, std::ostream& out, std::ostream& err, bool errIsTerminal,
+               int columns, ConsoleCapture* capture, bool& exitAtOnce);
 
 } // namespace orthaven

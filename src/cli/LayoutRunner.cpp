@@ -4,6 +4,7 @@
 #include "cli/ProgressDisplay.h"
 #include "creator/ClippingDefaults.h"
 #include "creator/LayoutTask.h"
+#include "creator/OutputFolder.h"
 #include "creator/ResultMessages.h"
 #include "engine/SessionFolders.h"
 #include "platform/AppFolders.h"
@@ -15,7 +16,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QTemporaryFile>
 
 #include <charconv>
 #include <chrono>
@@ -163,26 +163,20 @@ bool LayoutRunner::checkOutputFile(QString& error)
                     .arg(QDir::toNativeSeparators(given));
         return false;
     }
-    const QString folder = info.absolutePath();
     // Folders made here are removed again when the run writes nothing into them.
-    for (QString missing = folder; !QFileInfo::exists(missing);) {
-        createdFolders.append(missing);
-        const QString parent = QFileInfo(missing).absolutePath();
-        if (parent == missing)
-            break;
-        missing = parent;
-    }
-    if (!QDir().mkpath(folder) || !QFileInfo(folder).isDir()) {
+    const OutputFolder folder = prepareOutputFolder(outputFile);
+    createdFolders = folder.created;
+    switch (folder.outcome) {
+    case OutputFolder::CannotCreate:
         error = QStringLiteral("cannot create the output folder %1")
-                    .arg(QDir::toNativeSeparators(folder));
+                    .arg(QDir::toNativeSeparators(folder.folder));
         return false;
-    }
-    // Better to learn it now than after the scans have been read.
-    QTemporaryFile probe(folder + QStringLiteral("/.orthaven-layout-XXXXXX"));
-    if (!probe.open()) {
+    case OutputFolder::NotWritable:
         error = QStringLiteral("cannot write to the output folder %1")
-                    .arg(QDir::toNativeSeparators(folder));
+                    .arg(QDir::toNativeSeparators(folder.folder));
         return false;
+    case OutputFolder::Ready:
+        break;
     }
     return true;
 }
@@ -262,6 +256,8 @@ int LayoutRunner::runJob()
     job.textColor = config.textColor;
     job.scanPosColor1 = config.scanPosColor1;
     job.scanPosColor2 = config.scanPosColor2;
+    job.threads = options.threads.value_or(0);
+    job.memoryBudgetBytes = options.memoryMegabytes.value_or(0) * 1024 * 1024;
     const ClipPlanes planes =
         defaultClipPlanes(*task->reader, selection, options.view, job.scannerDomain);
     job.clipLow = options.clipLow.value_or(planes.low);
@@ -301,7 +297,7 @@ int LayoutRunner::runJob()
     if (status.interrupted)
         return interrupted(signal ? signal : SIGINT);
     if (status.failed) {
-        QString message = layoutResultMessage(false, true, status.errorCode);
+        QString message = layoutFailureMessage(status.errorCode, job.resolution, job.tileSize);
         if (message.isEmpty())
             message = QStringLiteral("Computation failed (error code %1)!").arg(status.errorCode);
         err << text(message) << std::endl;
@@ -314,6 +310,13 @@ int LayoutRunner::runJob()
     *results << "  " << tiles << (tiles == 1 ? " tile of " : " tiles of ") << creator.tileSize
              << " m, thumbnail " << text(QFileInfo(creator.thumbnailPath()).fileName())
              << std::endl;
+    // The layout is there (exit code 0), but the user learns what it lacks.
+    if (!task->damagedScans().empty()) {
+        err << "Warning: the layout is complete, but not every checked scan is in it whole:"
+            << std::endl;
+        for (const QString& line : damagedScanLines(task->damagedScans()))
+            err << "  " << text(line) << std::endl;
+    }
     if (!task->missingOverviewPictures().isEmpty())
         err << text(overviewPicturesWarning(task->missingOverviewPictures())) << std::endl;
     if (options.verbose) {

@@ -30,18 +30,8 @@ bool BatchLayout::isProcessing() const
 
 QString BatchLayout::viewName(std::uint32_t view)
 {
-    switch (view) {
-    case Top:
-        return tr("Top");
-    case Left:
-        return tr("Left");
-    case Back:
-        return tr("Back");
-    case Right:
-        return tr("Right");
-    case Front:
-        return tr("Front");
-    }
+    if (const ViewInfo* info = viewInfo(view))
+        return tr(info->name);
     return QString::number(view);
 }
 

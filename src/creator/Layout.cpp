@@ -2,24 +2,32 @@
 
 #include "creator/BatchLayout.h"
 #include "creator/ClippingDefaults.h"
+#include "creator/LayoutLimits.h"
 #include "creator/LayoutSettings.h"
+#include "creator/OutputFolder.h"
 #include "creator/ResultMessages.h"
+#include "creator/ScanNameText.h"
+#include "engine/ImageFormats.h"
 #include "engine/LayoutCreator.h"
 #include "engine/StatusReporter.h"
 #include "platform/AppPaths.h"
 #include "scan/ScanSourceFactory.h"
 #include "scan/riegl/RieglPath.h"
+#include "settings/NumberText.h"
 #include "uikit/UserDialogs.h"
 
 #include "ui_LayoutForm.h"
 #include "ui_ProgressForm.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QListWidgetItem>
 #include <QSignalBlocker>
+#include <QStyle>
+#include <QStyledItemDelegate>
 
 #include <opencv2/core.hpp>
 
@@ -52,27 +60,33 @@ QString formatList()
         .arg(names.join(QStringLiteral(", ")), last);
 }
 
+// Rows of the scan list: a name too long for the row loses the middle of its folders, so
+// the file name at its end stays readable (the whole name is the row's tool tip).
+class ScanNameDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override
+    {
+        QStyleOptionViewItem shown = option;
+        initStyleOption(&shown, index);
+        const QWidget* view = option.widget;
+        QStyle* style = view ? view->style() : QApplication::style();
+        const QRect text = style->subElementRect(QStyle::SE_ItemViewItemText, &shown, view);
+        // The style keeps a few pixels of margin inside the text rectangle.
+        const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1;
+        shown.text = elideScanName(shown.text, shown.fontMetrics, text.width() - 2 * margin);
+        style->drawControl(QStyle::CE_ItemViewItem, &shown, painter, view);
+    }
+};
+
 } // namespace
 
 bool fitsLatin1(const QString& text)
 {
     return isLatin1Text(text);
-}
-
-QString defaultLogFileName(std::uint32_t view)
-{
-    switch (view) {
-    case Front:
-        return QStringLiteral("Front_View.log");
-    case Back:
-        return QStringLiteral("Back_View.log");
-    case Left:
-        return QStringLiteral("Left_View.log");
-    case Right:
-        return QStringLiteral("Right_View.log");
-    default:
-        return QStringLiteral("Layout.log");
-    }
 }
 
 Layout::Layout(QWidget* parent)
@@ -91,9 +105,8 @@ Layout::Layout(QWidget* parent)
     batchList = nullptr;
     readConfig(configFilePath(), config); // a missing file leaves the defaults
 
-    ui->cb_imagetype->addItem(QCoreApplication::translate("LayoutForm", "PNG (*.png)"));
-    ui->cb_imagetype->addItem(QCoreApplication::translate("LayoutForm", "JPEG (*.jpg)"));
-    ui->cb_imagetype->addItem(QCoreApplication::translate("LayoutForm", "Tiff (*.tif)"));
+    for (const ImageFormat& format : imageFormats())
+        ui->cb_imagetype->addItem(QCoreApplication::translate("LayoutForm", format.label));
 
     showConfiguration();
 
@@ -103,7 +116,12 @@ Layout::Layout(QWidget* parent)
     connect(ui->b_batch, &QPushButton::clicked, this, &Layout::onAddBatch);
     for (QRadioButton* button : {ui->rb_top, ui->rb_front, ui->rb_left, ui->rb_back, ui->rb_right})
         connect(button, &QRadioButton::clicked, this, &Layout::onViewChange);
+    ui->w_tab->setItemDelegate(new ScanNameDelegate(ui->w_tab));
     connect(ui->w_tab, &QListWidget::itemChanged, this, &Layout::scanItemSelect);
+    connect(ui->b_selectAll, &QAbstractButton::clicked, this,
+            [this] { checkAllScans(Qt::Checked); });
+    connect(ui->b_selectNone, &QAbstractButton::clicked, this,
+            [this] { checkAllScans(Qt::Unchecked); });
 
     updateTimer.setInterval(200);
     connect(&updateTimer, &QTimer::timeout, this, &Layout::updateProcess);
@@ -129,6 +147,7 @@ bool Layout::getLayoutSettings(layoutdef& job) const
     state.upperText = ui->e_upper->text();
     state.lowerText = ui->e_lower->text();
     state.config = config;
+    state.locale = locale();
     return orthaven::getLayoutSettings(state, job);
 }
 
@@ -201,7 +220,8 @@ void Layout::onChooseImport()
     if (isBusy())
         return;
     const QStringList chosen = UserDialogs::openFileNames(
-        this, QCoreApplication::translate("Layout", "Open"), QString(), scanFileFilter());
+        this, QCoreApplication::translate("Layout", "Open"), QString(),
+        scanFileFilter(QCoreApplication::translate("Layout", "All supported")));
     if (chosen.isEmpty())
         return;
 
@@ -299,6 +319,7 @@ void Layout::runTaskAndWait()
 
 void Layout::showProgressWindow()
 {
+    focusBeforeProgress = QApplication::focusWidget();
     progressUi->busyGroup->setTitle(
         QCoreApplication::translate("Layout", "Scanning input files ..."));
     progressWindow->adjustSize();
@@ -310,7 +331,16 @@ void Layout::showProgressWindow()
 
 void Layout::hideProgressWindow()
 {
+    const bool wasShown = progressWindow->isVisible();
     progressWindow->hide();
+    // The window under the progress window is not always made active again when it goes
+    // (that is up to the window manager); typing would then reach no field.
+    if (wasShown && isVisible()) {
+        window()->activateWindow();
+        if (focusBeforeProgress && focusBeforeProgress->isVisible())
+            focusBeforeProgress->setFocus(Qt::OtherFocusReason);
+    }
+    focusBeforeProgress = nullptr;
 }
 
 void Layout::fillScanList(const QStringList& names)
@@ -330,31 +360,21 @@ void Layout::fillScanList(const QStringList& names)
 
 void Layout::showConfiguration()
 {
-    ui->sl_scanrange->setText(formatShortReal(config.scannerDomain));
-    ui->sl_resolution->setText(formatShortReal(config.resolution * 1000.0));
-    ui->sl_mosaicspace->setText(QStringLiteral("%1 x %2").arg(formatShortReal(config.tileSize),
-                                                              formatShortReal(config.tileSize)));
+    const QLocale notation = locale();
+    ui->sl_scanrange->setText(formatUserReal(config.scannerDomain, notation));
+    ui->sl_resolution->setText(formatUserReal(config.resolution * 1000.0, notation));
+    ui->sl_mosaicspace->setText(QStringLiteral("%1 x %2").arg(
+        formatUserReal(config.tileSize, notation), formatUserReal(config.tileSize, notation)));
 }
 
 void Layout::onViewChange()
 {
     showConfiguration();
-    switch (checkedView()) {
-    case Front:
-    case Back:
-        ui->sl_lower->setText(QCoreApplication::translate("LayoutForm", "Front"));
-        ui->sl_upper->setText(QCoreApplication::translate("LayoutForm", "Back"));
-        break;
-    case Left:
-    case Right:
-        ui->sl_lower->setText(QCoreApplication::translate("LayoutForm", "Left"));
-        ui->sl_upper->setText(QCoreApplication::translate("LayoutForm", "Right"));
-        break;
-    default:
-        ui->sl_lower->setText(QCoreApplication::translate("LayoutForm", "Bottom"));
-        ui->sl_upper->setText(QCoreApplication::translate("LayoutForm", "Top"));
-        break;
-    }
+    const ViewInfo* view = viewInfo(checkedView());
+    if (!view)
+        view = viewInfo(Top);
+    ui->sl_lower->setText(QCoreApplication::translate("LayoutForm", view->lowerPlane));
+    ui->sl_upper->setText(QCoreApplication::translate("LayoutForm", view->upperPlane));
     setNewLowerUpper();
 }
 
@@ -393,6 +413,20 @@ bool Layout::onScanChange()
     return any;
 }
 
+void Layout::checkAllScans(Qt::CheckState state)
+{
+    {
+        // One change for the whole list, not one per row.
+        const QSignalBlocker quiet(ui->w_tab);
+        for (int row = 0; row < ui->w_tab->count(); ++row) {
+            ui->w_tab->item(row)->setCheckState(state);
+            ui->w_tab->item(row)->setSelected(false);
+        }
+    }
+    ui->w_tab->viewport()->update();
+    onScanChange();
+}
+
 void Layout::scanItemSelect(QListWidgetItem* item)
 {
     if (!item)
@@ -415,10 +449,16 @@ void Layout::onChooseExport()
 {
     if (isBusy())
         return;
-    const QString chosen =
-        UserDialogs::saveFileName(this, QCoreApplication::translate("Layout", "Save Project"),
-                                  defaultLogFileName(checkedView()),
-                                  QCoreApplication::translate("Layout", "BRM Logfile (*.log)"));
+    // Offered beside the scans, where a user looks first, unless an output was chosen before.
+    QString offered = defaultLogName(checkedView());
+    if (!lastOutputFolder.isEmpty())
+        offered = QDir(lastOutputFolder).filePath(offered);
+    else if (!inputPaths.isEmpty())
+        offered = QDir(QFileInfo(QDir::fromNativeSeparators(inputPaths.first())).absolutePath())
+                      .filePath(offered);
+    const QString chosen = UserDialogs::saveFileName(
+        this, QCoreApplication::translate("Layout", "Save Project"), offered,
+        QCoreApplication::translate("Layout", "BRM Logfile (*.log)"));
     if (chosen.isEmpty())
         return;
     QString path = chosen;
@@ -431,6 +471,7 @@ void Layout::onChooseExport()
         return;
     }
     ui->l_out->setText(path);
+    lastOutputFolder = QFileInfo(path).absolutePath();
     ui->step4->setEnabled(true);
     ui->step5->setEnabled(true);
     ui->step6->setEnabled(true);
@@ -452,15 +493,15 @@ void Layout::onStartStop()
     if (listing)
         return;
 
-    bool upperOk = false;
-    bool lowerOk = false;
-    const double upper = ui->e_upper->text().toDouble(&upperOk);
-    const double lower = ui->e_lower->text().toDouble(&lowerOk);
-    // "inf" and "nan" read as numbers, but no plane lies there.
-    if (!upperOk || !lowerOk || !std::isfinite(upper) || !std::isfinite(lower) ||
-        !(lower < upper)) {
+    // Numbers in the user's notation: under German conventions "2,5" as well as "2.5".
+    const std::optional<double> upper = parseUserReal(ui->e_upper->text(), locale());
+    const std::optional<double> lower = parseUserReal(ui->e_lower->text(), locale());
+    if (!upper || !lower || !(*lower < *upper)) {
         UserDialogs::message(
             this, QCoreApplication::translate("Layout", "Please set valid Crop Bounds!"));
+        QLineEdit* faulty = !lower ? ui->e_lower : ui->e_upper;
+        faulty->setFocus(Qt::OtherFocusReason);
+        faulty->selectAll();
         return;
     }
 
@@ -469,6 +510,21 @@ void Layout::onStartStop()
         std::cout << "Something is wrong with the settings" << std::endl;
         return;
     }
+    // What cannot work is said before any scan is read: tiles too large to be made, and an
+    // output folder that cannot be made or written.
+    if (tileImagesTooLarge(job.resolution, job.tileSize)) {
+        UserDialogs::information(this, QCoreApplication::translate("Layout", "Information"),
+                                 tileLimitMessage(job.resolution, job.tileSize) +
+                                     QLatin1Char('\n') + tileLimitHint());
+        return;
+    }
+    const OutputFolder output = prepareOutputFolder(job.outputFile);
+    if (output.outcome != OutputFolder::Ready) {
+        UserDialogs::information(this, QCoreApplication::translate("Layout", "Information"),
+                                 outputFolderMessage(output));
+        return;
+    }
+    createdOutputFolders = output.created;
 
     for (QGroupBox* step : {ui->step1, ui->step2, ui->step3, ui->step4, ui->step5})
         step->setEnabled(false);
@@ -483,7 +539,7 @@ void Layout::onStartStop()
 void Layout::updateProcess()
 {
     if (task.isRunning()) {
-        ui->sl_compstatus->setText(QString::fromStdString(task.creator.statusText()));
+        ui->sl_compstatus->setText(displayedStatusText(task.creator.statusText()));
         const double total = task.creator.progressTotal;
         const double percent = std::trunc(double(task.creator.progressDone) / total * 100.0);
         if (percent >= 0.0 && percent <= 100.0)
@@ -497,27 +553,57 @@ void Layout::updateProcess()
 
 void Layout::reportOutcome()
 {
+    const QString information = QCoreApplication::translate("Layout", "Information");
+    const bool written = !task.creator.interrupted && !task.creator.failed;
+    if (!written) {
+        // A run that wrote nothing leaves no folder made for it.
+        removeCreatedFolders(createdOutputFolders);
+    }
+    createdOutputFolders.clear();
     // Only what the engine did counts: a Stop pressed after its last checkpoint found the
     // layout completed, and it is reported so.
     if (task.creator.interrupted) {
         UserDialogs::message(this,
                              QCoreApplication::translate("Layout", "Computation interrupted!"));
     } else if (task.creator.failed) {
-        const QString message = resultCodeMessage(task.creator.errorCode);
+        QString message =
+            layoutFailureMessage(task.creator.errorCode, task.job.resolution, task.job.tileSize);
+        // The engine names a file it could not write in the output folder as a temporary
+        // file; when the output folder is what fails, the user is told so.
+        const QString folder = QFileInfo(task.job.outputFile).absolutePath();
+        if (task.creator.errorCode == TempFileAccess && QFileInfo(folder).isDir()) {
+            const OutputFolder output = prepareOutputFolder(task.job.outputFile);
+            if (output.outcome != OutputFolder::Ready)
+                message = outputFolderMessage(output);
+        }
         if (!message.isEmpty())
-            UserDialogs::information(this, QCoreApplication::translate("Layout", "Information"),
-                                     message);
+            UserDialogs::information(this, information, message);
     } else {
-        UserDialogs::information(this, QCoreApplication::translate("Layout", "Information"),
-                                 QCoreApplication::translate("Layout", "Computation successful!"));
+        const QString folder = QFileInfo(task.creator.logFilePath()).absolutePath();
+        const std::vector<DamagedScan>& damaged = task.damagedScans();
+        const QString openFolder = QCoreApplication::translate("Layout", "Open Folder");
+        const bool open =
+            damaged.empty()
+                ? UserDialogs::offer(this, UserDialogs::Icon::Information, information,
+                                     layoutSuccessMessage(folder, task.tilesWritten()), openFolder)
+                : UserDialogs::offer(this, UserDialogs::Icon::Warning,
+                                     QCoreApplication::translate("Layout", "Warning"),
+                                     damagedScansMessage(damaged, folder, task.tilesWritten()),
+                                     openFolder);
         if (!task.missingOverviewPictures().isEmpty())
             UserDialogs::information(this, QCoreApplication::translate("Layout", "Warning"),
                                      overviewPicturesWarning(task.missingOverviewPictures()));
+        if (open)
+            UserDialogs::openFolder(folder);
     }
 }
 
 void Layout::resetPanel()
 {
+    // Start (or Stop) had the focus and goes grey: the next step, a new output, gets it, so
+    // the keyboard does not land in a field that takes no input.
+    const QWidget* focus = QApplication::focusWidget();
+    const bool focusInFinalStep = focus && ui->step6->isAncestorOf(focus);
     ui->step6->setEnabled(false);
     ui->sl_compstatus->clear();
     ui->l_out->clear();
@@ -526,6 +612,8 @@ void Layout::resetPanel()
     for (QGroupBox* step : {ui->step1, ui->step2, ui->step3, ui->step4, ui->step5})
         step->setEnabled(true);
     ui->b_batch->setEnabled(batchList != nullptr);
+    if (focusInFinalStep)
+        ui->b_out->setFocus(Qt::OtherFocusReason);
 }
 
 void Layout::onAddBatch()

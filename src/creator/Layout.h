@@ -3,7 +3,7 @@
 // clipping planes and the output of one layout job, then starts, watches and stops it.
 
 #include "creator/LayoutTask.h"
-#include "creator/layoutdef.h"
+#include "engine/LayoutJob.h"
 #include "settings/ConfigSettings.h"
 
 #include <QBitArray>
@@ -31,9 +31,6 @@ class BatchLayout;
 
 // True when every character of text has a Latin-1 code.
 bool fitsLatin1(const QString& text);
-
-// The log file name offered for a view: "Layout.log" for the top view, "Front_View.log" …
-QString defaultLogFileName(std::uint32_t view);
 
 class Layout : public QDockWidget
 {
@@ -92,7 +89,8 @@ private:
     void showProgressWindow();
     void hideProgressWindow();
     void fillScanList(const QStringList& names);
-    void showConfiguration(); // the information box
+    void checkAllScans(Qt::CheckState state); // "Select All", "Select None"
+    void showConfiguration();                 // the information box
     void reportOutcome();
     void resetPanel();
 
@@ -107,6 +105,10 @@ private:
     LayoutTask task;
     QTimer updateTimer;
     QPointer<BatchLayout> batchList;
+
+    QPointer<QWidget> focusBeforeProgress; // gets the focus back when the listing ends
+    QStringList createdOutputFolders;      // made for the running job's output
+    QString lastOutputFolder;              // where the save dialog opens next
 
     bool listing = false;          // a listing waits for the task
     bool listingAbandoned = false; // the window closed while it waited

@@ -1,5 +1,8 @@
 #include "creator/LayoutSettings.h"
 
+#include "engine/ImageFormats.h"
+#include "settings/NumberText.h"
+
 #include <cmath>
 #include <iostream>
 #include <optional>
@@ -7,18 +10,6 @@
 namespace orthaven {
 
 namespace {
-
-std::optional<double> toPlane(const QString& text)
-{
-    // QString's conversion is the C notation whatever the user's locale, and unlike
-    // QLocale::c() it refuses "1,500": a decimal comma must not become a thousand.
-    bool ok = false;
-    const double value = text.toDouble(&ok);
-    // "inf" and "nan" read as numbers, but no clipping plane can lie there.
-    if (!ok || !std::isfinite(value))
-        return std::nullopt;
-    return value;
-}
 
 bool fail(const char* message)
 {
@@ -39,20 +30,11 @@ bool getLayoutSettings(const LayoutDialogState& state, layoutdef& job)
 
     job.outputFile = state.outputPath;
 
-    job.imageType = QStringLiteral("png");
-    switch (state.imageTypeIndex) {
-    case 0:
-        job.imageType = QStringLiteral("png");
-        break;
-    case 1:
-        job.imageType = QStringLiteral("jpg");
-        break;
-    case 2:
-        job.imageType = QStringLiteral("tif");
-        break;
-    default:
-        break;
-    }
+    // The dock offers the formats in the order of the table; the first is the default.
+    const auto& formats = imageFormats();
+    const bool known =
+        state.imageTypeIndex >= 0 && std::size_t(state.imageTypeIndex) < formats.size();
+    job.imageType = QLatin1String(formats[known ? std::size_t(state.imageTypeIndex) : 0].suffix);
 
     job.view = state.view;
 
@@ -60,12 +42,12 @@ bool getLayoutSettings(const LayoutDialogState& state, layoutdef& job)
         return fail("getLayoutSettings: Empty ScanList");
     job.scanList = state.scanSelection;
 
-    const std::optional<double> upper = toPlane(state.upperText);
+    const std::optional<double> upper = parseUserReal(state.upperText, state.locale);
     if (!upper)
         return fail("getLayoutSettings: clipHigh ");
     job.clipHigh = *upper;
 
-    const std::optional<double> lower = toPlane(state.lowerText);
+    const std::optional<double> lower = parseUserReal(state.lowerText, state.locale);
     if (!lower)
         return fail("getLayoutSettings: clipLow ");
     job.clipLow = *lower;

@@ -3,10 +3,11 @@
 // copies its widgets into a LayoutDialogState and calls getLayoutSettings, so the rules
 // can be used (and tested) without the dock.
 
-#include "creator/layoutdef.h"
+#include "engine/LayoutJob.h"
 #include "settings/ConfigSettings.h"
 
 #include <QBitArray>
+#include <QLocale>
 #include <QString>
 #include <QStringList>
 
@@ -18,20 +19,22 @@ struct LayoutDialogState
 {
     QStringList inputPaths;   // the chosen input files, in the dialog's order
     QString outputPath;       // text of l_out
-    int imageTypeIndex = 0;   // current index of cb_imagetype: 0 png, 1 jpg, 2 tif
+    int imageTypeIndex = 0;   // current index of cb_imagetype: a row of imageFormats()
     std::uint32_t view = Top; // the checked view radio button, a LayoutView
     QBitArray scanSelection;  // one flag per listed scan; empty before a listing
     QString upperText;        // text of e_upper
     QString lowerText;        // text of e_lower
     ConfigSettings config;    // the dock's copy of the configuration file
+    QLocale locale;           // the notation the user types numbers in
 };
 
 // Fills job from state. On the first failed check prints its line on standard output
 // ("getLayoutSettings: No Input Files", "getLayoutSettings: Empty ScanList",
 // "getLayoutSettings: clipHigh ", "getLayoutSettings: clipLow ") and returns false; the
-// fields written before the failure keep their new values. The clipping planes are
-// numbers in the C notation ("." decimals, exponents); blanks around them are allowed;
-// infinities and NaN are refused like any other text that is not a plane.
+// fields written before the failure keep their new values. The clipping planes are read
+// in the user's notation as parseUserReal reads them (under German conventions "2,5" and
+// "2.5" alike); blanks around them are allowed; infinities and NaN are refused like any
+// other text that is not a plane.
 bool getLayoutSettings(const LayoutDialogState& state, layoutdef& job);
 
 } // namespace orthaven

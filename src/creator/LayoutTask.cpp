@@ -9,20 +9,6 @@
 
 namespace orthaven {
 
-AxisLabels axisLabelsFor(std::uint32_t view)
-{
-    switch (view) {
-    case Left:
-    case Right:
-        return {QStringLiteral("Y"), QStringLiteral("Z")};
-    case Front:
-    case Back:
-        return {QStringLiteral("X"), QStringLiteral("Z")};
-    default:
-        return {QStringLiteral("X"), QStringLiteral("Y")};
-    }
-}
-
 LayoutTask::LayoutTask(QObject* parent) : QThread(parent) {}
 
 LayoutTask::~LayoutTask()
@@ -88,6 +74,7 @@ void LayoutTask::run()
         // came after its last checkpoint found the layout completed.
         if (!creator.interrupted && !creator.failed)
             drawOverviewPictures();
+        noteOutcome();
         break;
     case FetchAndCompute:
         std::cout << "Run Fetch/Layout Task " << std::endl;
@@ -101,6 +88,7 @@ void LayoutTask::run()
         result = creator.failed;
         if (!creator.interrupted && !creator.failed)
             drawOverviewPictures();
+        noteOutcome();
         break;
     default:
         break;
@@ -117,12 +105,22 @@ bool LayoutTask::fetch()
 void LayoutTask::compute()
 {
     missingPictures.clear();
+    damaged.clear();
+    tiles = 0;
     creator.setScanSource(reader.get());
     creator.setup(job);
     // setup clears the engine's stop flag; a request made before it is handed on here.
     if (stopWanted)
         creator.requestStop();
     creator.layout();
+}
+
+void LayoutTask::noteOutcome()
+{
+    if (creator.interrupted || creator.failed)
+        return;
+    damaged = orthaven::damagedScans(*reader, job.scanList, creator.scanList);
+    tiles = int(creator.tileCorners.size());
 }
 
 void LayoutTask::drawOverviewPictures()
@@ -133,8 +131,8 @@ void LayoutTask::drawOverviewPictures()
     inputs.usedFlags = creator.scanList;
     inputs.invertColor = job.invertColor;
     inputs.config = config;
-    reader->scanNames(inputs.scanNames); // none when it fails: markers are labelled by index
-    const AxisLabels labels = axisLabelsFor(job.view);
+    reader->scanNames(inputs.scanNames);        // none when it fails: markers are labelled by index
+    const ViewInfo& view = *viewInfo(job.view); // the engine ran: the view is one
     // The engine names the log after the output file's base name (site.final.log gives
     // site.log): read the file it really wrote.
     const QString logPath = creator.logFilePath();
@@ -142,9 +140,11 @@ void LayoutTask::drawOverviewPictures()
     // written is a warning for the front end. The older layout's sheet was removed when
     // the new layout was put in place, so none is left standing beside it.
     const QString thumbnail = creator.thumbnailPath();
-    if (!drawScanPositionSheet(logPath, labels.horizontal, labels.vertical, inputs))
+    const QString horizontal = QLatin1String(view.horizontalAxis);
+    const QString vertical = QLatin1String(view.verticalAxis);
+    if (!drawScanPositionSheet(logPath, horizontal, vertical, inputs))
         missingPictures.append(scanPositionSheetPath(thumbnail));
-    if (!annotateThumbnail(logPath, labels.horizontal, labels.vertical, inputs))
+    if (!annotateThumbnail(logPath, horizontal, vertical, inputs))
         missingPictures.append(thumbnail);
     for (const QString& path : std::as_const(missingPictures))
         diag::warning("WARNING: overview picture not written: " + path.toStdString());

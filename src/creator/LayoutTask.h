@@ -2,8 +2,9 @@
 // The worker thread behind the Layout Creator: it lists the scans of the chosen input
 // files and computes layouts with one engine, reusing the reader between the two.
 
-#include "creator/layoutdef.h"
+#include "creator/ScanDamage.h"
 #include "engine/LayoutCreator.h"
+#include "engine/LayoutJob.h"
 #include "scan/ScanSource.h"
 #include "settings/ConfigSettings.h"
 
@@ -13,6 +14,7 @@
 
 #include <atomic>
 #include <memory>
+#include <vector>
 
 namespace orthaven {
 
@@ -22,14 +24,6 @@ enum TaskMode : int
     ComputeLayout = 2,   // compute the layout of the job and draw the overview pictures
     FetchAndCompute = 3, // both in one run, from the job record alone
 };
-
-// The axis names of the overview pictures for a view: horizontal and vertical.
-struct AxisLabels
-{
-    QString horizontal;
-    QString vertical;
-};
-AxisLabels axisLabelsFor(std::uint32_t view);
 
 class LayoutTask : public QThread
 {
@@ -62,6 +56,12 @@ public:
     // empty when both were. Read it after the thread has ended.
     const QStringList& missingOverviewPictures() const { return missingPictures; }
 
+    // After a computation that wrote its layout: the checked scans whose data was damaged,
+    // truncated or skipped, or that could not be read and were left out (empty otherwise),
+    // and how many tiles were written. Read them after the thread has ended.
+    const std::vector<DamagedScan>& damagedScans() const { return damaged; }
+    int tilesWritten() const { return tiles; }
+
     // Written by the GUI thread only while the thread is not running (except the engine's
     // status record, see StatusReporter).
     ConfigSettings config;
@@ -79,8 +79,12 @@ private:
     void compute();
     void drawOverviewPictures();
 
+    void noteOutcome();
+
     std::atomic<bool> stopWanted{false};
     QStringList missingPictures;
+    std::vector<DamagedScan> damaged;
+    int tiles = 0;
 };
 
 } // namespace orthaven

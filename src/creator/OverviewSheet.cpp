@@ -1,6 +1,7 @@
 #include "creator/OverviewSheet.h"
 
-#include "engine/ImageCache.h"
+#include "creator/ScanNameText.h"
+#include "engine/ImageWriter.h"
 #include "layoutlog/LayoutFiles.h"
 #include "layoutlog/LogReader.h"
 
@@ -14,6 +15,7 @@
 #include <QLineF>
 #include <QPainter>
 
+#include <algorithm>
 #include <cmath>
 #include <iostream>
 
@@ -78,7 +80,8 @@ void setFontPixelSize(QPainter& painter, int pixels)
 
 bool symbolReversed(std::uint32_t view)
 {
-    return view == Back || view == Left;
+    const ViewInfo* info = viewInfo(view);
+    return info && axisRunsLeftward(*info);
 }
 
 QString caption()
@@ -149,7 +152,7 @@ std::optional<Source> loadSource(const QString& logPath)
 
 bool save(const QString& path, const QImage& image)
 {
-    if (ImageCache::saveQImage(path, image))
+    if (ImageWriter::saveQImage(path, image))
         return true;
     std::cout << "Could not write " << utf8(path) << std::endl;
     return false;
@@ -198,8 +201,9 @@ std::vector<ScanMarker> scanMarkers(const LayoutLogInfo& log, const OverviewInpu
     const std::optional<OverviewScale> scale = overviewScale(log, imageSize.width());
     if (!scale || log.projection.rows != 4 || log.projection.cols != 4)
         return markers;
-    // The engine mirrors the pictures of these views left-right.
-    const bool mirrored = inputs.view == Back || inputs.view == Right;
+    // The engine mirrors the pictures of some views left-right.
+    const ViewInfo* info = viewInfo(inputs.view);
+    const bool mirrored = info && info->mirrored;
     for (std::size_t i = 0; i < log.scanPoses.size(); ++i) {
         const cv::Mat& pose = log.scanPoses[i];
         if (pose.rows != 4 || pose.cols != 4 || pose.type() != CV_64F)
@@ -217,8 +221,12 @@ std::vector<ScanMarker> scanMarkers(const LayoutLogInfo& log, const OverviewInpu
         marker.index = int(i);
         marker.centre = QPoint(mirrored ? imageSize.width() - *x - 1 : *x, *y);
         marker.used = flag(inputs.scanList, qsizetype(i)) && flag(inputs.usedFlags, qsizetype(i));
-        const QString name = nameOf(inputs, qsizetype(i));
-        marker.label = marker.used && !name.isEmpty() ? name : indexLabel(int(i));
+        // Scan names are often whole paths; the file name is what tells scans apart on a
+        // sheet, the index what ties them to the list and the layout log.
+        const QString name = shortScanName(nameOf(inputs, qsizetype(i)));
+        marker.label = indexLabel(int(i));
+        if (marker.used && !name.isEmpty())
+            marker.label += QLatin1Char(' ') + name;
         markers.push_back(marker);
     }
     return markers;
@@ -235,24 +243,11 @@ std::vector<GridLabel> gridLabels(const LayoutLogInfo& log, std::uint32_t view, 
     // The horizontal labels name the world coordinate at each tile's left edge as the
     // picture shows it: mirrored views start at the upper end and the side views show
     // -u (the world's y).
-    double h = log.extentMin[0];
-    double step = edge;
-    switch (view) {
-    case Back:
-        h = log.extentMax[0];
-        step = -edge;
-        break;
-    case Left:
-        h = -log.extentMin[0];
-        step = -edge;
-        break;
-    case Right:
-        h = -log.extentMax[0];
-        step = edge;
-        break;
-    default:
-        break;
-    }
+    const ViewInfo* info = viewInfo(view);
+    const bool mirrored = info && info->mirrored;
+    const double sign = info && info->negatedAxis ? -1.0 : 1.0;
+    const double h = sign * (mirrored ? log.extentMax[0] : log.extentMin[0]);
+    const double step = mirrored != (sign < 0) ? -edge : edge;
     const QString unit = QStringLiteral(" m");
     for (int i = 0; i < log.tilesU; ++i) {
         const std::optional<int> x = pixel(i * edge * ppm + 45.0);
@@ -272,7 +267,8 @@ std::vector<UnusedScanLine> unusedScanLines(const LayoutLogInfo& log, const Over
     std::vector<UnusedScanLine> lines;
     const qsizetype count = qsizetype(log.scanPoses.size());
     const auto line = [&inputs](qsizetype i, bool failed) {
-        return UnusedScanLine{indexLabel(int(i)) + QLatin1Char(' ') + nameOf(inputs, i), failed};
+        return UnusedScanLine{
+            indexLabel(int(i)) + QLatin1Char(' ') + shortScanName(nameOf(inputs, i)), failed};
     };
     for (qsizetype i = 0; i < count; ++i)
         if (!flag(inputs.scanList, i))
@@ -297,22 +293,135 @@ QString metreText(double metres)
     return text;
 }
 
+std::vector<PlacedLabel> placeMarkerLabels(const std::vector<ScanMarker>& markers,
+                                           const QFontMetrics& metrics, QSize imageSize,
+                                           const std::vector<QRect>& keepClear)
+{
+    constexpr int margin = 5;  // between a label and the picture's edge
+    constexpr int gap = 4;     // between two labels
+    constexpr int offset = 15; // from the marker's centre to its label, as the sheet had it
+    constexpr int discHalf = 11;
+    const QRect inside(QPoint(margin, margin),
+                       QPoint(imageSize.width() - 1 - margin, imageSize.height() - 1 - margin));
+    const int lineHeight = metrics.height();
+
+    std::vector<QRect> taken = keepClear;
+    std::vector<QRect> discs; // of the markers, by position in markers
+    for (const ScanMarker& m : markers)
+        discs.emplace_back(m.centre - QPoint(discHalf, discHalf),
+                           QSize(2 * discHalf + 1, 2 * discHalf + 1));
+
+    // A box of the label's size with its top left at topLeft, pushed inside the picture.
+    const auto boxAt = [&inside](QPoint topLeft, QSize size) {
+        QRect box(topLeft, size);
+        if (box.right() > inside.right())
+            box.moveRight(inside.right());
+        if (box.left() < inside.left())
+            box.moveLeft(inside.left());
+        if (box.bottom() > inside.bottom())
+            box.moveBottom(inside.bottom());
+        if (box.top() < inside.top())
+            box.moveTop(inside.top());
+        return box;
+    };
+    // Clear of what is taken and of the other markers' discs (a label beside its own
+    // marker does not touch it).
+    const auto isFree = [&taken, &discs](const QRect& box, std::size_t own) {
+        const QRect padded = box.adjusted(-gap, -gap, gap, gap);
+        for (const QRect& other : taken) {
+            if (padded.intersects(other))
+                return false;
+        }
+        for (std::size_t k = 0; k < discs.size(); ++k) {
+            if (k != own && padded.intersects(discs[k]))
+                return false;
+        }
+        return true;
+    };
+
+    std::vector<PlacedLabel> placed;
+    for (std::size_t own = 0; own < markers.size(); ++own) {
+        const ScanMarker& m = markers[own];
+        PlacedLabel label;
+        label.index = m.index;
+        label.marker = m.centre;
+        label.text = metrics.elidedText(m.label, Qt::ElideMiddle, std::max(1, inside.width() - 2));
+        const QSize size(metrics.horizontalAdvance(label.text) + 1, lineHeight);
+        const QPoint c = m.centre;
+        // Below right (where the sheet always put it), above right, below left, above left.
+        const QPoint near[] = {
+            {c.x() + offset, c.y() + offset - metrics.ascent()},
+            {c.x() + offset, c.y() - offset - size.height()},
+            {c.x() - offset - size.width(), c.y() + offset - metrics.ascent()},
+            {c.x() - offset - size.width(), c.y() - offset - size.height()},
+        };
+        std::optional<QRect> chosen;
+        for (const QPoint& topLeft : near) {
+            const QRect box = boxAt(topLeft, size);
+            if (isFree(box, own)) {
+                chosen = box;
+                break;
+            }
+        }
+        // Stacked: one line further down, then up, and so on, on the right of the marker
+        // and then on its left.
+        const int steps = imageSize.height() / std::max(1, lineHeight + gap) + 1;
+        for (int k = 1; !chosen && k <= steps; ++k) {
+            for (const QPoint& start : {near[0], near[2]}) {
+                for (const int direction : {1, -1}) {
+                    const QRect box =
+                        boxAt(start + QPoint(0, direction * k * (lineHeight + gap)), size);
+                    if (!chosen && isFree(box, own))
+                        chosen = box;
+                }
+            }
+        }
+        // No free place at all (a picture crowded with labels): the usual one, inside.
+        label.box = chosen.value_or(boxAt(near[0], size));
+        label.baseline = QPoint(label.box.left(), label.box.top() + metrics.ascent());
+        label.moved = !label.box
+                           .adjusted(-offset - discHalf, -offset - discHalf, offset + discHalf,
+                                     offset + discHalf)
+                           .contains(c);
+        taken.push_back(label.box);
+        placed.push_back(label);
+    }
+    return placed;
+}
+
 void drawScanMarkers(const LayoutLogInfo& log, const OverviewInputs& inputs, bool withLabels,
-                     const QImage& image, QPainter& painter)
+                     const QImage& image, QPainter& painter, const std::vector<QRect>& keepClear)
 {
     setFontPixelSize(painter, 40);
-    // Every circle keeps the caller's outline, also those after a label.
+    // Every circle keeps the caller's outline.
     const QPen outline = painter.pen();
-    for (const ScanMarker& marker : scanMarkers(log, inputs, image.size())) {
+    const std::vector<ScanMarker> markers = scanMarkers(log, inputs, image.size());
+    for (const ScanMarker& marker : markers) {
         painter.setPen(outline);
         painter.setBrush(
             QBrush(marker.used ? inputs.config.scanPosColor1 : inputs.config.scanPosColor2,
                    Qt::SolidPattern));
         painter.drawEllipse(QRect(marker.centre.x() - 10, marker.centre.y() - 10, 21, 21));
-        if (withLabels) {
-            painter.setBrush(QBrush(QColor(0, 0, 0, 192), Qt::SolidPattern));
-            painter.setPen(QColor(0, 0, 0, 128));
-            painter.drawText(marker.centre + QPoint(15, 15), marker.label);
+    }
+    if (withLabels) {
+        const std::vector<PlacedLabel> labels =
+            placeMarkerLabels(markers, painter.fontMetrics(), image.size(), keepClear);
+        painter.setBrush(QBrush(QColor(0, 0, 0, 192), Qt::SolidPattern));
+        painter.setPen(QColor(0, 0, 0, 128));
+        for (const PlacedLabel& label : labels) {
+            if (label.moved) {
+                // From the marker's rim to the nearest point of its label.
+                const QPointF target(
+                    std::clamp(label.marker.x(), label.box.left(), label.box.right()),
+                    std::clamp(label.marker.y(), label.box.top(), label.box.bottom()));
+                const QLineF line(QPointF(label.marker), target);
+                if (line.length() > 11.0) {
+                    QLineF fromRim = line;
+                    fromRim.setP1(line.pointAt(11.0 / line.length()));
+                    painter.drawLine(fromRim);
+                }
+            }
+            painter.drawText(label.baseline, label.text);
         }
     }
     painter.setPen(outline);
@@ -417,18 +526,42 @@ bool drawScanPositionSheet(const QString& logPath, const QString& hLabel, const 
     painter.setPen(ink(inkWhite));
     drawBranding(painter);
 
+    // The labels keep clear of the sheet's own texts: logo and caption, the list of unused
+    // scans and the coordinate symbol.
+    const QRect captionBox(captionAt.x(), captionAt.y() - painter.fontMetrics().ascent(),
+                           painter.fontMetrics().horizontalAdvance(caption()),
+                           painter.fontMetrics().height());
     setFontPixelSize(painter, 40);
-    drawScanMarkers(log, inputs, true, sheet, painter);
+    const QFontMetrics listMetrics = painter.fontMetrics();
+    const QString listTitle = QCoreApplication::translate("OverviewSheet", "List of unused scans");
+    const std::vector<UnusedScanLine> unused = unusedScanLines(log, inputs);
+    const int listWidth = std::max(1, sheet.width() - 2 * listTitleAt.x());
+    int listRight = listTitleAt.x() + listMetrics.horizontalAdvance(listTitle);
+    for (const UnusedScanLine& line : unused)
+        listRight = std::max(listRight, listTitleAt.x() + listMetrics.horizontalAdvance(line.text));
+    const int listBottom = listTop + int(unused.size() - 1) * listLineStep + listMetrics.descent();
+    const int symbolSize = inputs.config.coordSystemSize;
+    const int symbolBase = sheet.height() - symbolAboveBottom;
+    const std::vector<QRect> keepClear = {
+        logoArea.united(captionBox),
+        QRect(QPoint(listTitleAt.x(), listTitleAt.y() - listMetrics.ascent()),
+              QPoint(std::min(listRight, listTitleAt.x() + listWidth),
+                     std::max(listBottom, listTitleAt.y() + listMetrics.descent()))),
+        QRect(QPoint(0, symbolBase - symbolSize - 2 * listMetrics.height()),
+              QPoint(symbolSize + 2 * 90 + 2 * listMetrics.height(),
+                     symbolBase + listMetrics.height())),
+    };
+    drawScanMarkers(log, inputs, true, sheet, painter, keepClear);
 
     painter.setBrush(QBrush(QColor(0, 0, 0, 128), Qt::SolidPattern));
     const QColor listInk = ink(inkWhite, 128);
     painter.setPen(listInk);
-    painter.drawText(listTitleAt,
-                     QCoreApplication::translate("OverviewSheet", "List of unused scans"));
+    painter.drawText(listTitleAt, listTitle);
     int y = listTop;
-    for (const UnusedScanLine& line : unusedScanLines(log, inputs)) {
+    for (const UnusedScanLine& line : unused) {
         painter.setPen(line.failedToLoad ? QColor(255, 0, 0, 128) : listInk);
-        painter.drawText(QPoint(45, y), line.text);
+        painter.drawText(QPoint(listTitleAt.x(), y),
+                         listMetrics.elidedText(line.text, Qt::ElideMiddle, listWidth));
         y += listLineStep;
     }
 

@@ -2,12 +2,13 @@
 // The two overview pictures of a finished layout: the scan-position sheet written beside
 // the thumbnail, and the thumbnail itself annotated with grid, metre labels and scan markers.
 
-#include "creator/layoutdef.h"
+#include "engine/LayoutJob.h"
 #include "layoutlog/LayoutLogInfo.h"
 #include "settings/ConfigSettings.h"
 
 #include <QBitArray>
 #include <QPoint>
+#include <QRect>
 #include <QSize>
 #include <QString>
 #include <QStringList>
@@ -16,6 +17,7 @@
 #include <optional>
 #include <vector>
 
+class QFontMetrics;
 class QImage;
 class QPainter;
 
@@ -45,7 +47,21 @@ struct ScanMarker
     int index = 0;
     QPoint centre;
     bool used = false; // checked and loaded
-    QString label;     // the scan's name when used, else "_" and its index
+    QString label;     // "_" and its index, then, when used, the scan's file name without
+                       // folders ("_3 station.ptx (000)")
+};
+
+// Where the sheet draws a marker's label: below and right of its marker when there is
+// room, otherwise beside or above it, otherwise moved down or up until it is clear of the
+// other labels, the markers and the sheet's own texts; always inside the picture.
+struct PlacedLabel
+{
+    int index = 0;      // the scan's index
+    QString text;       // the label, elided in the middle when wider than the picture
+    QRect box;          // what the text covers
+    QPoint baseline;    // the start of its baseline
+    QPoint marker;      // the centre of its marker
+    bool moved = false; // away from its marker: a leader line joins them
 };
 
 // A metre label of the grid: its text and the start of its baseline.
@@ -58,7 +74,7 @@ struct GridLabel
 // One line of the sheet's list of unused scans.
 struct UnusedScanLine
 {
-    QString text;              // "_" index, a blank, the scan's name
+    QString text;              // "_" index, a blank, the scan's file name without folders
     bool failedToLoad = false; // checked but not loaded: listed in red after the others
 };
 
@@ -85,15 +101,23 @@ std::vector<ScanMarker> scanMarkers(const LayoutLogInfo& log, const OverviewInpu
                                     QSize imageSize);
 // The metre labels along the bottom (one per tile column) and the left edge (one per row).
 std::vector<GridLabel> gridLabels(const LayoutLogInfo& log, std::uint32_t view, QSize imageSize);
+// Places the labels of markers, in index order, for text of the given metrics on a
+// picture of imageSize; keepClear holds what no label may cover (texts already on the
+// picture). The same inputs give the same places.
+std::vector<PlacedLabel> placeMarkerLabels(const std::vector<ScanMarker>& markers,
+                                           const QFontMetrics& metrics, QSize imageSize,
+                                           const std::vector<QRect>& keepClear = {});
 // The scans that were not checked, then those checked but not loaded.
 std::vector<UnusedScanLine> unusedScanLines(const LayoutLogInfo& log, const OverviewInputs& inputs);
 // A metre value as the labels show it: millimetres at most, never an exponent ("20",
 // "-12.5", "5400020").
 QString metreText(double metres);
 
-// The drawing steps, on a painter that is active on image.
+// The drawing steps, on a painter that is active on image. The labels keep clear of the
+// rectangles in keepClear.
 void drawScanMarkers(const LayoutLogInfo& log, const OverviewInputs& inputs, bool withLabels,
-                     const QImage& image, QPainter& painter);
+                     const QImage& image, QPainter& painter,
+                     const std::vector<QRect>& keepClear = {});
 void drawGrid(QPainter& painter, const QImage& image, const LayoutLogInfo& log,
               const OverviewInputs& inputs);
 // Two arrows from an origin near the lower left corner (the horizontal one pointing left

@@ -1,9 +1,11 @@
 #include "creator/ResultMessages.h"
 
+#include "creator/LayoutLimits.h"
 #include "engine/StatusReporter.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QRegularExpression>
 
 namespace orthaven {
 
@@ -45,6 +47,79 @@ QString overviewPicturesWarning(const QStringList& paths)
                                        "The layout is complete, but its overview pictures could "
                                        "not all be written:\n%1")
         .arg(shown.join(QLatin1Char('\n')));
+}
+
+QString layoutFailureMessage(std::int32_t errorCode, double resolution, double tileSize)
+{
+    if (errorCode == NotEnoughMemory && tileImagesTooLarge(resolution, tileSize))
+        return tileLimitMessage(resolution, tileSize);
+    return resultCodeMessage(errorCode);
+}
+
+namespace {
+
+QString whereWritten(const QString& folder, int tiles)
+{
+    return QCoreApplication::translate("Layout", "Tiles written: %1\nFolder: %2")
+        .arg(tiles)
+        .arg(QDir::toNativeSeparators(folder));
+}
+
+} // namespace
+
+QString layoutSuccessMessage(const QString& folder, int tiles)
+{
+    return QCoreApplication::translate("Layout", "Computation successful!") +
+           QStringLiteral("\n\n") + whereWritten(folder, tiles);
+}
+
+QString damagedScansMessage(const std::vector<DamagedScan>& damaged, const QString& folder,
+                            int tiles)
+{
+    return QCoreApplication::translate(
+               "Layout", "The layout was written, but not every checked scan is in it whole:") +
+           QStringLiteral("\n\n") + damagedScanLines(damaged, 8).join(QLatin1Char('\n')) +
+           QStringLiteral("\n\n") + whereWritten(folder, tiles);
+}
+
+QString outputFolderMessage(const OutputFolder& folder)
+{
+    const QString path = QDir::toNativeSeparators(folder.folder);
+    switch (folder.outcome) {
+    case OutputFolder::CannotCreate:
+        return QCoreApplication::translate("Layout", "The output folder could not be created:\n"
+                                                     "%1\n\nPlease choose another folder!")
+            .arg(path);
+    case OutputFolder::NotWritable:
+        return QCoreApplication::translate("Layout", "The output folder cannot be written to:\n"
+                                                     "%1\n\nPlease choose another folder!")
+            .arg(path);
+    case OutputFolder::Ready:
+        break;
+    }
+    return {};
+}
+
+QString displayedStatusText(const std::string& engineText)
+{
+    const QString text = QString::fromStdString(engineText);
+    static const QRegularExpression loading(QStringLiteral("^Loading Scan (\\d+) of (\\d+)$"));
+    if (const QRegularExpressionMatch m = loading.match(text); m.hasMatch())
+        return QCoreApplication::translate("Layout", "Loading Scan %1 of %2")
+            .arg(m.captured(1), m.captured(2));
+    // The stages' names, as the engine sets them.
+    static const char* const stages[] = {
+        QT_TRANSLATE_NOOP("Layout", "Preprocessing Tiles"),
+        QT_TRANSLATE_NOOP("Layout", "Write Images"),
+        QT_TRANSLATE_NOOP("Layout", "Write Thumbnail"),
+        QT_TRANSLATE_NOOP("Layout", "Write Log File"),
+        QT_TRANSLATE_NOOP("Layout", "Clean"),
+    };
+    for (const char* stage : stages) {
+        if (text == QLatin1String(stage))
+            return QCoreApplication::translate("Layout", stage);
+    }
+    return text;
 }
 
 QString layoutResultMessage(bool interrupted, bool failed, std::int32_t errorCode)

@@ -2,10 +2,15 @@
 // The texts a front end shows when a layout run has ended, in one place for the Layout
 // Creator dock and the command-line runner.
 
+#include "creator/OutputFolder.h"
+#include "creator/ScanDamage.h"
+
 #include <QString>
 #include <QStringList>
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 namespace orthaven {
 
@@ -21,5 +26,28 @@ QString overviewPicturesWarning(const QStringList& paths);
 
 // The message of one ResultCode; empty for NoError and for codes without a message.
 QString resultCodeMessage(std::int32_t errorCode);
+
+// The message of a failed run of the given tile geometry: the tile-size limit when tiles
+// of that size cannot be made (the engine reports that as NotEnoughMemory), else the
+// message of the code.
+QString layoutFailureMessage(std::int32_t errorCode, double resolution, double tileSize);
+
+// After a successful run: "Computation successful!", then how many tiles were written and
+// into which folder (native separators).
+QString layoutSuccessMessage(const QString& folder, int tiles);
+
+// After a run whose layout was written while some checked scans were damaged or left out:
+// which scans and what happened, then the tiles and the folder as in the success message.
+QString damagedScansMessage(const std::vector<DamagedScan>& damaged, const QString& folder,
+                            int tiles);
+
+// Why the output folder of a job cannot be used (empty when it is Ready).
+QString outputFolderMessage(const OutputFolder& folder);
+
+// The engine's status text as the window shows it: translated in the context "Layout"
+// when it is one of the engine's known texts ("Loading Scan 2 of 8", "Write Images", …),
+// otherwise as the engine gave it. The engine itself keeps English texts for the console
+// and the command line.
+QString displayedStatusText(const std::string& engineText);
 
 } // namespace orthaven

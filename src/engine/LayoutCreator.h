@@ -1,12 +1,11 @@
 #pragma once
-// The layout engine: turns the selected scans of one scan source into square output tile
-// images of one orthographic view, an overview thumbnail and a layout log. It runs on a
-// worker thread; its StatusReporter part is what other threads poll and stop.
+// The engine as the front ends hold it: a status record that other threads poll and stop,
+// the job of the next run, and what the last run left (the tiles' corners, the scans it
+// used). layout() runs the engine (LayoutEngine::run) on the calling thread with the
+// program's temporary folder as its work folder.
 
-#include "creator/layoutdef.h"
-#include "engine/ImageCache.h"
-#include "engine/OutputCommit.h"
-#include "engine/RawTileStore.h"
+#include "engine/LayoutEngine.h"
+#include "engine/LayoutJob.h"
 #include "engine/StatusReporter.h"
 #include "engine/TileRange.h"
 
@@ -16,31 +15,21 @@
 #include <opencv2/core.hpp>
 
 #include <cstdint>
-#include <functional>
-#include <memory>
 #include <string>
 #include <vector>
 
 namespace orthaven {
 
 class ScanSource;
-class RawTileRasterizer;
 
 class LayoutCreator : public StatusReporter
 {
 public:
-    static constexpr int rawTileSize = 10;     // metres; the internal tile grid
-    static constexpr int thumbnailSize = 3000; // pixels on the thumbnail's longer edge
-    static constexpr int maxColumnsPerChunk = 1000;
-    // No tile image of a layout may have a longer edge (40 m tiles at 2 mm reach it).
-    // Settings that would need larger images fail with NotEnoughMemory before anything
-    // is allocated.
-    static constexpr int maxImageEdge = 20000;
-
-    // Makes the raw tile store of one run; the default keeps every tile in a file of the
-    // run's session folder.
-    using RawTileStoreFactory =
-        std::function<std::unique_ptr<RawTileStore>(ImageCache& cache, int tilePixels)>;
+    static constexpr int rawTileSize = RunSettings::rawTileSize;
+    static constexpr int thumbnailSize = RunSettings::thumbnailSize;
+    static constexpr int maxColumnsPerChunk = RunSettings::maxColumnsPerChunk;
+    static constexpr int maxImageEdge = RunSettings::maxImageEdge;
+    using RawTileStoreFactory = LayoutEngine::RawTileStoreFactory;
 
     LayoutCreator();
     virtual ~LayoutCreator();
@@ -48,32 +37,16 @@ public:
     // The source the next runs read (not owned; it must outlive them).
     void setScanSource(ScanSource* source) { scanSource = source; }
     ScanSource* source() const { return scanSource; }
+    // The raw tile store of the next runs (default: the engine's own).
     void setRawTileStoreFactory(RawTileStoreFactory factory);
-    // Called on the running thread at every stop checkpoint of a run, just after the check:
-    // a stop requested from it is seen by the next checkpoint. Tests use it to stop a run
-    // at a chosen moment and to count the checkpoints of each stage (statusText() names
-    // the stage).
-    void setCheckpointObserver(std::function<void()> observer);
 
-    // Takes the job's settings and resets everything a run accumulates. False when the
-    // settings cannot give a layout (resolution not above 0 or above 10 m, tile size not a
-    // whole multiple of 10 m, scanner domain not above 0, clipping planes or other numbers
-    // not finite, unknown view, no output file, an image type that cannot be written, or
-    // tile images larger than maxImageEdge); layout() then fails at once with
+    // Takes the job and resets everything a run accumulates. False when the settings
+    // cannot give a layout (see RunSettings::fromJob); layout() then fails at once with
     // InvalidSettings (or NotEnoughMemory for the sizes) and writes nothing.
     bool setup(const layoutdef& job);
 
-    // Runs one computation: rasterise, normalise, output tiles, thumbnail, log; then
-    // removes the temporary files. The outcome is in the status record: success is
-    // interrupted and failed both false, and then (only then) the tiles, the thumbnail and
-    // the log are in the output folder, replacing an older layout of the same name whole.
-    // An interrupted or failed run leaves the output folder as it was.
-    //
-    // Rules a faster engine must keep: stopRequested is looked at at least once per raw
-    // tile a block touches, per chunk, per raw tile normalised, per output tile (before it
-    // is assembled and before it is encoded) and per tile of the thumbnail; interrupted is
-    // set exactly when the run leaves early because of it; the last checkpoint comes
-    // before the output is committed, and a later request changes nothing.
+    // Runs one computation of the job (see LayoutEngine::run). The outcome is in the
+    // status record: success is interrupted and failed both false.
     virtual void layout();
 
     // Bounds of the positions of the scans flagged in scanList, in the coordinates of the
@@ -88,9 +61,9 @@ public:
     static cv::Mat viewMatrixFor(std::uint32_t view);
 
     // Where the outputs of the current settings go.
-    QString logFilePath() const;
-    QString thumbnailPath() const;
-    QString outputTilePath(int a, int b) const;
+    QString logFilePath() const { return settings.logFilePath(); }
+    QString thumbnailPath() const { return settings.thumbnailPath(); }
+    QString outputTilePath(int a, int b) const { return settings.outputTilePath(a, b); }
 
     // Settings and results. Written by setup and layout; read them only while layout() is
     // not running.
@@ -113,37 +86,11 @@ public:
     QString baseName;
     QString imageType;
 
-protected:
-    // The stages; each returns whether the chain goes on.
-    bool computeRawTiles();
-    void rasterizeBlock(const cv::Mat& B, const cv::Mat& view, const cv::Mat& T);
-    bool normalizeTilesClassic();
-    bool writeImages();
-    bool writeThumbnail();
-    bool writeLogFile();
-    bool commitOutput();
-    // A checkpoint: true when a stop was requested; the run is then marked interrupted and
-    // must end without putting its layout in place.
-    bool leaveForStop();
-
 private:
-    int rawTilePixels() const;    // n
-    int outputTilePixels() const; // m
-    void runStages();
-    QString sessionPath(const QString& name) const;
-    // Whether the scan source caught an error since it had counted errorsBefore; such an
-    // error fails the run (ScanSourceError), since a scan would be missing from the layout.
-    bool readerFailedSince(int errorsBefore);
-
     ScanSource* scanSource = nullptr;
-    ImageCache imageCache;
-    OutputCommit output; // the layout's files until they are put in place
     RawTileStoreFactory storeFactory;
-    std::function<void()> checkpointObserver;
-    std::unique_ptr<RawTileStore> rawTiles;
-    std::unique_ptr<RawTileRasterizer> rasterizer;
-    ResultCode settingsCode = NoError; // why setup refused the settings
-    std::string settingsProblem;
+    layoutdef job;
+    RunSettings settings;
 };
 
 } // namespace orthaven

@@ -1,7 +1,5 @@
 #include "engine/OutputTiles.h"
 
-#include <QImageReader>
-
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -66,14 +64,6 @@ void OutputTiles::drawOpaque(QImage& target, const QImage& source, int x, int y)
         uchar* to = target.scanLine(ty) + std::size_t(left) * 4;
         std::memcpy(to, from, bytes);
     }
-}
-
-void OutputTiles::allowImageReads(std::int64_t bytes)
-{
-    const int limit = QImageReader::allocationLimit(); // megabytes, 0 = none
-    const std::int64_t needed = bytes / (1024 * 1024) + 1;
-    if (limit != 0 && limit < needed)
-        QImageReader::setAllocationLimit(int(std::min<std::int64_t>(needed, 1 << 30)));
 }
 
 } // namespace orthaven

@@ -45,10 +45,6 @@ public:
     // Copies source (any format; drawn as opaque RGB) into target (RGB32) with its top-left
     // corner at (x, y), unscaled; what lies outside target is cut off.
     static void drawOpaque(QImage& target, const QImage& source, int x, int y);
-
-    // Lets the image readers decode images of at least this many bytes (Qt refuses images
-    // above a limit of its own, smaller than the largest tiles a layout writes).
-    static void allowImageReads(std::int64_t bytes);
 };
 
 } // namespace orthaven

@@ -4,4 +4,6 @@ namespace orthaven {
 
 RawTileStore::~RawTileStore() = default;
 
+void RawTileStore::dropTile(int, int) {}
+
 } // namespace orthaven

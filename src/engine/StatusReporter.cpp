@@ -40,4 +40,21 @@ void StatusReporter::reportFailure(ResultCode code)
     progressTotal = 1.0f;
 }
 
+bool StatusReporter::checkpoint()
+{
+    const bool leave = stopRequested;
+    if (leave)
+        interrupted = true;
+    if (checkpointObserver) {
+        const std::lock_guard<std::mutex> guard(observerLock);
+        checkpointObserver();
+    }
+    return leave;
+}
+
+void StatusReporter::setCheckpointObserver(std::function<void()> observer)
+{
+    checkpointObserver = std::move(observer);
+}
+
 } // namespace orthaven

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 
@@ -65,13 +66,25 @@ public:
     void requestStop() { stopRequested = true; }
     StatusSnapshot snapshot() const;
 
-protected:
-    // What every failing stage does: failed, the code, an empty text and progress 0 / 1.
+    // The engine's side. What every failing stage does: failed, the code, an empty text
+    // and progress 0 / 1.
     void reportFailure(ResultCode code);
+    // A stop checkpoint of the engine, from any of its threads: true when a stop was
+    // requested, and the run is then marked interrupted and must end without putting its
+    // layout in place. Calls the checkpoint observer, one call at a time.
+    bool checkpoint();
+
+    // Called at every checkpoint, just after the check: a stop requested from it is seen
+    // by the next checkpoint. Tests use it to stop a run at a chosen moment and to count
+    // the checkpoints of each stage (statusText() names the stage). Set it only while no
+    // run is going on.
+    void setCheckpointObserver(std::function<void()> observer);
 
 private:
     mutable std::mutex textLock;
     std::string currentText;
+    std::mutex observerLock;
+    std::function<void()> checkpointObserver;
 };
 
 } // namespace orthaven

@@ -19,17 +19,23 @@ std::uint8_t TileNormalizer::greyValue(float value)
     return static_cast<std::uint8_t>(static_cast<int>(255.0 * double(value)));
 }
 
-float TileNormalizer::normalizeTile(cv::Mat& raw, float scaleTop, bool reverseIntensity,
+float TileNormalizer::normalizeTile(const cv::Mat& raw, float scaleTop, bool reverseIntensity,
                                     cv::Mat& grey)
 {
     const bool hasScale = scaleTop > 0.0f;
+    // A pixel no point reached (most of a sparse tile) has the scale value 0: its grey is
+    // fixed and adding it changes no sum.
+    const std::uint8_t emptyGrey = greyValue(reverseIntensity ? 1.0f : 0.0f);
     float sum = 0.0f;
     for (int r = 0; r < raw.rows; ++r) {
-        float* p = raw.ptr<float>(r);
+        const float* p = raw.ptr<float>(r);
         std::uint8_t* g = grey.ptr<std::uint8_t>(r);
         for (int c = 0; c < raw.cols; ++c) {
-            p[c] = log2Plus1(p[c]);
-            const float K = hasScale ? p[c] / scaleTop : 0.0f;
+            if (p[c] == 0.0f) {
+                g[c] = emptyGrey;
+                continue;
+            }
+            const float K = hasScale ? log2Plus1(p[c]) / scaleTop : 0.0f;
             sum += K;
             g[c] = greyValue(reverseIntensity ? 1.0f - K : K);
         }

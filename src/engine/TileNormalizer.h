@@ -20,12 +20,12 @@ public:
     // are held at the ends.
     static std::uint8_t greyValue(float value);
 
-    // Takes the logarithm of every pixel of raw (in place), writes the grey image (grey
-    // must be CV_8UC1 of raw's size) and returns the tile's sum of scale values K =
-    // log₂(p + 1) / scaleTop, added as floats in row order. reverseIntensity gives dense
-    // areas dark on white (1 - K), otherwise bright on black (K). A scale top that is not
-    // above 0 (no point reached any tile) gives K = 0 everywhere.
-    static float normalizeTile(cv::Mat& raw, float scaleTop, bool reverseIntensity, cv::Mat& grey);
+    // Writes the grey image of raw (grey must be CV_8UC1 of raw's size) and returns the
+    // tile's sum of scale values K = log₂(p + 1) / scaleTop, added as floats in row order.
+    // reverseIntensity gives dense areas dark on white (1 - K), otherwise bright on black (K). A
+    // scale top that is not above 0 (no point reached any tile) gives K = 0 everywhere.
+    static float normalizeTile(const cv::Mat& raw, float scaleTop, bool reverseIntensity,
+                               cv::Mat& grey);
 };
 
 } // namespace orthaven

@@ -1,5 +1,7 @@
 #include "layoutlog/LayoutLogWriter.h"
 
+#include "engine/Views.h"
+
 #include <QSaveFile>
 
 #include <charconv>
@@ -10,8 +12,8 @@ namespace {
 
 const char* viewName(std::uint32_t view)
 {
-    static const char* const names[] = {"Top", "Left", "Back", "Right", "Front"};
-    return view < 5 ? names[view] : "Top";
+    const ViewInfo* info = viewInfo(view);
+    return info ? info->name : viewInfo(Top)->name;
 }
 
 QByteArray number(double value)

@@ -1,5 +1,7 @@
 #include "layoutlog/LogReader.h"
 
+#include "engine/Views.h"
+
 #include <QFile>
 #include <QStringList>
 
@@ -126,11 +128,9 @@ bool LogReader::parse(const QString& path)
                 return fail(QStringLiteral("version is not 1.1"));
             versionSeen = true;
         } else if (starts("View")) {
-            static const char* const names[] = {"top", "left", "back", "right", "front"};
-            const QString word = valueOf(line).trimmed().toLower();
-            for (int k = 0; k < 5; ++k)
-                if (word == QLatin1String(names[k]))
-                    result.view = k;
+            const QByteArray word = valueOf(line).trimmed().toLatin1();
+            if (const ViewInfo* info = viewByOptionName(word.constData(), std::size_t(word.size())))
+                result.view = int(info->view);
         } else if (starts("Thumbnail")) {
             result.thumbnail = valueOf(line);
         } else if (starts("Projection Motion")) {

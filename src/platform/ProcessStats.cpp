@@ -57,4 +57,21 @@ std::int64_t peakResidentBytes()
 #endif
 }
 
+std::int64_t physicalMemoryBytes()
+{
+#ifdef _WIN32
+    MEMORYSTATUSEX status;
+    status.dwLength = sizeof(status);
+    if (GlobalMemoryStatusEx(&status))
+        return std::int64_t(status.ullTotalPhys);
+    return 0;
+#else
+    const long pages = sysconf(_SC_PHYS_PAGES);
+    const long pageSize = sysconf(_SC_PAGE_SIZE);
+    if (pages <= 0 || pageSize <= 0)
+        return 0;
+    return std::int64_t(pages) * pageSize;
+#endif
+}
+
 } // namespace orthaven

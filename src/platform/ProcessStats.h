@@ -1,6 +1,7 @@
 #pragma once
 // What the command-line runner reports about the console it writes to and about its own
-// process: whether standard error is a terminal, its width, and the peak memory use.
+// process: whether standard error is a terminal, its width, and the peak memory use; and
+// the size of the machine, which the layout engine plans its memory and threads by.
 
 #include <cstdint>
 
@@ -16,5 +17,8 @@ int terminalColumns();
 // The largest resident memory the process has used so far, in bytes; 0 when the system
 // does not tell.
 std::int64_t peakResidentBytes();
+
+// The machine's physical memory in bytes; 0 when the system does not tell.
+std::int64_t physicalMemoryBytes();
 
 } // namespace orthaven

@@ -105,6 +105,11 @@ public:
 
     // Damage met since the last fetchFiles, each (scan, text) once, in the order met.
     const std::vector<ScanNote>& notes() const { return scanNotes; }
+    // How many threads a reader may use to read a scan (1: the calling thread alone). A
+    // hint that readers of text files take; what a read delivers never depends on it.
+    void setReadThreads(int threads) { readThreadCount = threads > 1 ? threads : 1; }
+    int readThreads() const { return readThreadCount; }
+
     // Errors caught at the doors since the reader was made, and the text of the latest.
     int errorCount() const { return errors; }
     const std::string& lastError() const { return lastErrorText; }
@@ -181,6 +186,7 @@ private:
         bool tailMore = true;
     };
     ReadState reading;
+    int readThreadCount = 1;
     std::vector<ScanNote> scanNotes;
     mutable int errors = 0;
     mutable std::string lastErrorText;

@@ -7,6 +7,8 @@
 #include "scan/ScanSourceRiegl.h"
 #include "scan/riegl/RieglPath.h"
 
+#include <QCoreApplication>
+
 namespace orthaven {
 
 namespace {
@@ -20,10 +22,12 @@ template <class Reader> std::unique_ptr<ScanSource> create()
 
 const char* refuseRieglPath(const QString& path)
 {
+    // Marked for translation here; the window translates it where it shows it.
     return rieglProjectPathRefused(path)
-               ? "The Riegl API doesn't support a file path with non ASCII letters yet.\n"
-                 "Please move your project to a different path with ASCII letters in the path "
-                 "only!"
+               ? QT_TRANSLATE_NOOP("Layout",
+                                   "The Riegl API doesn't support a file path with non ASCII "
+                                   "letters yet.\nPlease move your project to a different path "
+                                   "with ASCII letters in the path only!")
                : nullptr;
 }
 
@@ -84,9 +88,9 @@ QStringList supportedScanExtensions()
     return extensions;
 }
 
-QString scanFileFilter()
+QString scanFileFilter(const QString& allSupported)
 {
-    QString all = QStringLiteral("All supported (");
+    QString all = allSupported + QStringLiteral(" (");
     for (const QString& extension : supportedScanExtensions())
         all += QLatin1Char('*') + extension + QLatin1Char(' ');
     all += QLatin1Char(')');

@@ -41,8 +41,9 @@ std::unique_ptr<ScanSource> createScanSource(const QString& firstInputPath);
 // The extensions with a reader, lower case with the dot (".ptx", …), in table order.
 QStringList supportedScanExtensions();
 
-// The file dialog's filter: every extension at once, then one entry per format.
-QString scanFileFilter();
+// The file dialog's filter: every extension at once under allSupported (a window passes
+// its translation), then one entry per format.
+QString scanFileFilter(const QString& allSupported = QStringLiteral("All supported"));
 
 // The names of the formats, in table order.
 QStringList scanFormatNames();

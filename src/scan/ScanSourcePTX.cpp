@@ -1,8 +1,8 @@
 #include "scan/ScanSourcePTX.h"
 
+#include "scan/PtxBlockParser.h"
+#include "scan/PtxLine.h"
 #include "scan/TextLineReader.h"
-
-#include <fast_float/fast_float.h>
 
 #include <algorithm>
 #include <cmath>
@@ -15,59 +15,10 @@ namespace orthaven {
 
 namespace {
 
-bool isBlank(char c)
-{
-    return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
-}
-
-const char* skipBlanks(const char* p, const char* end)
-{
-    while (p < end && isBlank(*p))
-        ++p;
-    return p;
-}
-
-// One number of a PTX line: optional blanks, then a finite decimal number that ends at a
-// blank or at the end of the line ("1.5x" and "1,5" are not numbers here).
-bool parseNumber(const char*& p, const char* end, double& value)
-{
-    const char* start = skipBlanks(p, end);
-    if (start < end && *start == '+') {
-        ++start; // the C++ stream accepts a leading plus; fast_float does not
-        if (start < end && *start == '-')
-            return false;
-    }
-    const fast_float::from_chars_result r = fast_float::from_chars(start, end, value);
-    if (r.ec != std::errc() || r.ptr == start)
-        return false;
-    if (r.ptr < end && !isBlank(*r.ptr))
-        return false;
-    if (!std::isfinite(value))
-        return false;
-    p = r.ptr;
-    return true;
-}
-
-// x, y, z are the first three numbers of a point line; intensity and colour may follow.
-// Returns where the line goes on after z, or null when it holds no point.
-const char* parsePoint(std::string_view line, double& x, double& y, double& z)
-{
-    const char* p = line.data();
-    const char* const end = p + line.size();
-    if (parseNumber(p, end, x) && parseNumber(p, end, y) && parseNumber(p, end, z))
-        return p;
-    return nullptr;
-}
-
-// How many numbers follow x, y, z (up to four: intensity, red, green, blue).
-int countChannelNumbers(const char* p, const char* end)
-{
-    int count = 0;
-    double value = 0;
-    while (count < 4 && parseNumber(p, end, value))
-        ++count;
-    return count;
-}
+using ptx::countChannelNumbers;
+using ptx::parseNumber;
+using ptx::parsePoint;
+using ptx::skipBlanks;
 
 // The intensity after x, y, z (NaN when the line has none) and, when colour is not null,
 // the colour after it (0 0 0 when the line has none), each value rounded into 0 … 255.
@@ -285,6 +236,8 @@ bool ScanSourcePTX::open(int i)
         close(currentScan);
 
     currentScan = i;
+    blocks.reset();
+    blockAhead.reset();
     if (!stream)
         stream = std::make_unique<TextLineReader>();
     Header header;
@@ -309,6 +262,16 @@ bool ScanSourcePTX::open(int i)
     channelsKnown = false;
     hasIntensity = false;
     hasColour = false;
+    // With threads to spare, long stretches of the scan's lines can be parsed in parallel.
+    // The block parser opens the file now, beside the line reader, so both read the file
+    // that was opened, even if it is replaced meanwhile.
+    if (readThreads() > 1) {
+        blocksOffset = stream->offset();
+        blocksMore = true;
+        blocks = std::make_unique<PtxBlockParser>(stream->path(), blocksOffset, readThreads());
+        if (!blocks->isOpen())
+            blocks.reset();
+    }
     return true;
 }
 
@@ -317,6 +280,8 @@ bool ScanSourcePTX::close(int i)
     rewindPending = false;
     if (currentScan == -1 || i != currentScan)
         return true;
+    blocks.reset();
+    blockAhead.reset();
     stream.reset();
     currentScan = -1;
     return true;
@@ -357,7 +322,95 @@ bool ScanSourcePTX::restartIfPending(int i)
 
 bool ScanSourcePTX::scanHasMore() const
 {
+    if (blocks)
+        return linesConsumed < openPointLines && (blocksMore || blockAhead);
     return linesConsumed < openPointLines && !stream->atEnd();
+}
+
+void ScanSourcePTX::leaveBlocks()
+{
+    if (!blocks)
+        return;
+    blocks.reset();
+    blockAhead.reset();
+    stream->seek(blocksOffset);
+}
+
+bool ScanSourcePTX::nextBlock(PtxBlockParser::Block& block)
+{
+    if (blockAhead) {
+        block = std::move(*blockAhead);
+        blockAhead.reset();
+        return true;
+    }
+    if (linesConsumed >= openPointLines || !blocksMore || !blocks->next(block)) {
+        blocksMore = false;
+        return false;
+    }
+    return true;
+}
+
+qint64 ScanSourcePTX::linesTaken(const PtxBlockParser::Block& block, qint64& skipped) const
+{
+    // The block may run past the scan's last line, into the next scan's header.
+    const qint64 take = std::min(block.lines, openPointLines - linesConsumed);
+    skipped = std::lower_bound(block.malformed.begin(), block.malformed.end(), take) -
+              block.malformed.begin();
+    return take;
+}
+
+cv::Mat ScanSourcePTX::consumeBlock(const PtxBlockParser::Block& block)
+{
+    qint64 skipped = 0;
+    const qint64 take = linesTaken(block, skipped);
+    const int points = int(take - skipped);
+    if (!channelsKnown && points > 0) {
+        hasIntensity = block.firstChannelNumbers >= 1;
+        hasColour = block.firstChannelNumbers >= 4;
+        channelsKnown = true;
+    }
+    linesConsumed += take;
+    skippedLines += skipped;
+    blocksOffset = block.endOffset;
+    blocksMore = !block.lastInFile;
+    if (points <= 0)
+        return {};
+    return points == block.points.cols ? block.points : block.points.colRange(0, points).clone();
+}
+
+ScanSource::ReadStep ScanSourcePTX::readBlocks(ScanChunk& piece)
+{
+    PtxBlockParser::Block block;
+    if (!nextBlock(block)) {
+        reportScanEnd();
+        return ReadStep::LastChunk;
+    }
+    piece.points = consumeBlock(block);
+    // A last block of fewer than two points goes out with this one: on its own it would
+    // be taken for the end of the scan, and its point would be lost.
+    if (scanHasMore()) {
+        PtxBlockParser::Block next;
+        if (nextBlock(next)) {
+            qint64 skipped = 0;
+            const qint64 take = linesTaken(next, skipped);
+            const bool ends = take == openPointLines - linesConsumed || next.lastInFile;
+            if (ends && take - skipped < 2) {
+                const cv::Mat more = consumeBlock(next);
+                if (!more.empty())
+                    piece.points = piece.points.empty() ? more : [&] {
+                        cv::Mat joined;
+                        cv::hconcat(piece.points, more, joined);
+                        return joined;
+                    }();
+            } else {
+                blockAhead = std::move(next);
+            }
+        }
+    }
+    const bool more = scanHasMore();
+    if (!more)
+        reportScanEnd();
+    return more ? ReadStep::Chunk : ReadStep::LastChunk;
 }
 
 void ScanSourcePTX::reportScanEnd()
@@ -415,6 +468,11 @@ ScanSource::ReadStep ScanSourcePTX::readNext(const ReadRequest& request, ScanChu
 {
     if (!restartIfPending(request.scan))
         return ReadStep::End;
+    // Coordinates alone, with threads to spare: long stretches of the file are parsed in
+    // parallel and come back in file order.
+    if (blocks && !request.channels.intensity && !request.channels.colour)
+        return readBlocks(piece);
+    leaveBlocks();
     const qint64 capacity =
         std::clamp<qint64>(openPointLines - linesConsumed, 0, ScanSource::maxChunkPoints);
     const int columns = int(std::max<qint64>(capacity, 1));
@@ -485,6 +543,7 @@ bool ScanSourcePTX::pointList(int i, std::vector<cv::Mat>& list, int)
     list.clear();
     if (!restartIfPending(i))
         return false;
+    leaveBlocks();
     const qint64 capacity =
         std::clamp<qint64>(openPointLines - linesConsumed, 0, ScanSource::maxChunkPoints);
     list.reserve(std::size_t(capacity));
@@ -502,6 +561,7 @@ bool ScanSourcePTX::polarColumns(int i, cv::Mat& polar, int columns)
 {
     if (!restartIfPending(i))
         return false;
+    leaveBlocks();
     const qint64 wanted = qint64(std::max(columns, 0)) * openRowCount;
     if (wanted <= 0)
         return scanHasMore();

@@ -6,11 +6,13 @@
 // line 1 holds the number of scan columns, line 2 the points per column (the rows of the
 // scan grid), lines 3-6 are ignored, and line 7 + k holds column k of the 4 × 4 pose.
 
+#include "scan/PtxBlockParser.h"
 #include "scan/ScanSource.h"
 
 #include <QList>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -58,6 +60,16 @@ private:
     HeaderResult readHeader(TextLineReader& in, Header& header, qint64& position) const;
     bool locateScan(int i, int& fileIndex, qint64& position) const;
     bool restartIfPending(int i);
+    // Reads the open scan's point lines with the block parser (several threads).
+    ReadStep readBlocks(ScanChunk& piece);
+    bool nextBlock(PtxBlockParser::Block& block);
+    // The lines of block that belong to the open scan, and how many of them hold no point.
+    qint64 linesTaken(const PtxBlockParser::Block& block, qint64& skipped) const;
+    // Counts the block's lines of the open scan as read; returns their points.
+    cv::Mat consumeBlock(const PtxBlockParser::Block& block);
+    // Gives the open scan back to the line reader, at the line after the last one the
+    // block parser delivered.
+    void leaveBlocks();
     bool scanHasMore() const;
     void reportScanEnd();
     // Reads point lines of the open scan until `capacity` entries were handed to `take`
@@ -74,6 +86,10 @@ private:
     QList<int> rowCounts;
     QList<int> columnCounts;
     std::unique_ptr<TextLineReader> stream;
+    std::unique_ptr<PtxBlockParser> blocks;          // while the open scan is read in blocks
+    std::optional<PtxBlockParser::Block> blockAhead; // taken from the parser, not yet read
+    qint64 blocksOffset = 0; // where the lines after the delivered ones start
+    bool blocksMore = true;  // the file holds lines after the delivered ones
     std::vector<cv::Mat> poses;
 
     QList<qint64> pointLinesPresent; // per scan: point lines its file holds

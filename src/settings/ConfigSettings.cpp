@@ -1,36 +1,56 @@
 #include "settings/ConfigSettings.h"
 
+#include "diag/Diagnostics.h"
+
+#include <QDir>
 #include <QFile>
 #include <QSaveFile>
 #include <QStringList>
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
+#include <string>
 
 namespace orthaven {
 
-ConfigSettings defaultConfig() { return ConfigSettings{}; }
+ConfigSettings defaultConfig()
+{
+    return ConfigSettings{};
+}
 
-QString formatShortReal(double value) { return QString::number(value, 'g', 6); }
+QString formatShortReal(double value)
+{
+    return QString::number(value, 'g', 6);
+}
 
 namespace {
 
-double toReal(const QString& text)
+// The file keeps the C notation: "." is the decimal point, and text that is no number
+// (a decimal comma, an equals sign where the value belongs) gives nothing.
+std::optional<double> toReal(const QString& text)
 {
     bool ok = false;
-    const double value = text.toDouble(&ok); // C locale: "." is the decimal point
-    return ok && std::isfinite(value) ? value : 0.0;
+    const double value = text.toDouble(&ok);
+    if (!ok || !std::isfinite(value))
+        return std::nullopt;
+    return value;
 }
 
-int toInteger(const QString& text)
+std::optional<int> toInteger(const QString& text)
 {
     bool ok = false;
     const int value = text.toInt(&ok, 10);
-    return ok ? value : 0;
+    if (!ok)
+        return std::nullopt;
+    return value;
 }
 
 // Components outside 0..255 are brought to the nearest valid value.
-int toComponent(const QString& text) { return std::clamp(toInteger(text), 0, 255); }
+int toComponent(int value)
+{
+    return std::clamp(value, 0, 255);
+}
 
 QByteArray colorText(const QColor& c)
 {
@@ -38,7 +58,8 @@ QByteArray colorText(const QColor& c)
            QByteArray::number(c.blue()) + ' ' + QByteArray::number(c.alpha());
 }
 
-enum class Key {
+enum class Key
+{
     Version,
     ScannerDomain,
     Resolution,
@@ -76,7 +97,9 @@ constexpr Prefix prefixes[] = {
     {"CoordSystemSize ", Key::CoordSystemSize},
 };
 
-void applyLine(const QString& line, ConfigSettings& s)
+// False when the line is one of the file's keys but its value cannot be read; the
+// field then keeps what it held.
+bool applyLine(const QString& line, ConfigSettings& s)
 {
     const Prefix* match = nullptr;
     for (const Prefix& p : prefixes) {
@@ -86,42 +109,75 @@ void applyLine(const QString& line, ConfigSettings& s)
         }
     }
     if (!match)
-        return;
+        return true;
 
     // Pieces 0 and 1 are normally the key and "="; the value starts at piece 2.
     const QStringList pieces = line.split(QLatin1Char(' '), Qt::KeepEmptyParts);
     const bool isColor = match->key == Key::GridColor || match->key == Key::TextColor ||
                          match->key == Key::ScanPosColor1 || match->key == Key::ScanPosColor2;
     if (pieces.size() < (isColor ? 6 : 3))
-        return; // too short to hold its value: ignored
+        return false; // too short to hold its value
 
     const QString& value = pieces[2];
+    const auto real = [&value](double& field) {
+        const std::optional<double> v = toReal(value);
+        if (v)
+            field = *v;
+        return v.has_value();
+    };
+    const auto integer = [&value](int& field) {
+        const std::optional<int> v = toInteger(value);
+        if (v)
+            field = *v;
+        return v.has_value();
+    };
+    const auto flag = [&value](bool& field) {
+        const std::optional<int> v = toInteger(value);
+        if (v)
+            field = *v != 0;
+        return v.has_value();
+    };
     switch (match->key) {
-    case Key::Version: s.version = toReal(value); break;
-    case Key::ScannerDomain: s.scannerDomain = toReal(value); break;
-    case Key::Resolution: s.resolution = toReal(value); break;
-    case Key::TileSize: s.tileSize = toReal(value); break;
-    case Key::IntensityMethod: s.intensityMethod = toInteger(value); break;
-    case Key::InvertColor: s.invertColor = toInteger(value) != 0; break;
-    case Key::Grid: s.grid = toInteger(value) != 0; break;
-    case Key::CoordSystemSize: s.coordSystemSize = toInteger(value); break;
+    case Key::Version:
+        return real(s.version);
+    case Key::ScannerDomain:
+        return real(s.scannerDomain);
+    case Key::Resolution:
+        return real(s.resolution);
+    case Key::TileSize:
+        return real(s.tileSize);
+    case Key::IntensityMethod:
+        return integer(s.intensityMethod);
+    case Key::InvertColor:
+        return flag(s.invertColor);
+    case Key::Grid:
+        return flag(s.grid);
+    case Key::CoordSystemSize:
+        return integer(s.coordSystemSize);
     case Key::GridColor:
     case Key::TextColor:
     case Key::ScanPosColor1:
     case Key::ScanPosColor2: {
-        const QColor c(toComponent(pieces[2]), toComponent(pieces[3]), toComponent(pieces[4]),
-                       toComponent(pieces[5]));
+        int c[4] = {};
+        for (int k = 0; k < 4; ++k) {
+            const std::optional<int> v = toInteger(pieces[2 + k]);
+            if (!v)
+                return false;
+            c[k] = toComponent(*v);
+        }
+        const QColor color(c[0], c[1], c[2], c[3]);
         if (match->key == Key::GridColor)
-            s.gridColor = c;
+            s.gridColor = color;
         else if (match->key == Key::TextColor)
-            s.textColor = c;
+            s.textColor = color;
         else if (match->key == Key::ScanPosColor1)
-            s.scanPosColor1 = c;
+            s.scanPosColor1 = color;
         else
-            s.scanPosColor2 = c;
-        break;
+            s.scanPosColor2 = color;
+        return true;
     }
     }
+    return true;
 }
 
 } // namespace
@@ -131,15 +187,22 @@ bool readConfig(const QString& path, ConfigSettings& settings)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return false;
+    int lineNumber = 0;
     while (!file.atEnd()) {
         QByteArray line = file.readLine();
+        ++lineNumber;
         if (line.endsWith('\n'))
             line.chop(1);
         if (line.endsWith('\r'))
             line.chop(1);
         if (line.startsWith('#'))
             continue;
-        applyLine(QString::fromLatin1(line), settings);
+        // A value that cannot be read is never taken as 0: a resolution of 0 would only
+        // fail later, far from the line that caused it.
+        if (!applyLine(QString::fromLatin1(line), settings))
+            diag::warning("WARNING: " + QDir::toNativeSeparators(path).toStdString() + " line " +
+                          std::to_string(lineNumber) + ": no value can be read from \"" +
+                          line.toStdString() + "\"; the line is ignored");
     }
     return true;
 }

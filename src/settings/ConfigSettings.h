@@ -28,7 +28,11 @@ struct ConfigSettings
 ConfigSettings defaultConfig();
 
 // Applies the keys found in the file at path to settings (the caller starts from the
-// defaults, so a missing key keeps its default). False when the file cannot be opened.
+// defaults, so a missing key keeps its default). Numbers are in the C notation; a line of
+// a key whose value cannot be read ("Resolution = 0,01", "Resolution  = 0.02" with the
+// equals sign where the value belongs, a colour with a word among its components) is
+// ignored with a warning line, and the field keeps what it held. False when the file
+// cannot be opened.
 bool readConfig(const QString& path, ConfigSettings& settings);
 
 // Writes the seventeen lines of the file. The file is replaced atomically: a failed

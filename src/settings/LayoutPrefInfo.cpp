@@ -1,6 +1,8 @@
 #include "settings/LayoutPrefInfo.h"
 
+#include "creator/LayoutLimits.h"
 #include "platform/AppPaths.h"
+#include "settings/NumberText.h"
 #include "uikit/UserDialogs.h"
 
 #include "ui_LayoutPrefForm.h"
@@ -53,38 +55,47 @@ constexpr Choice tileSizeChoices[] = {
     {QT_TRANSLATE_NOOP("LayoutPrefForm", "40 m"), 40},
 };
 
+// Each item carries its value; the item's text is what the user reads.
 void fillCombo(QComboBox* combo, std::span<const Choice> choices)
 {
     for (const Choice& choice : choices)
-        combo->addItem(QCoreApplication::translate("LayoutPrefForm", choice.text));
+        combo->addItem(QCoreApplication::translate("LayoutPrefForm", choice.text), choice.value);
 }
 
-// Only an exact match selects an item; anything else falls back to the first one, whose
-// value the next save then stores.
-void selectValue(QComboBox* combo, std::span<const Choice> choices, double value)
+// Selects the item of value. A value the panel does not offer (a hand-edited file) is shown
+// as one more item after the offered ones, in the unit of the others, so the panel shows
+// what the file and the Layout Creator hold, and a save keeps it unless the user picks
+// another; the save checks it like any other value.
+void selectValue(QComboBox* combo, std::span<const Choice> choices, double value,
+                 double unitsPerMetre, const char* unit)
 {
+    while (combo->count() > int(choices.size()))
+        combo->removeItem(combo->count() - 1);
     for (std::size_t i = 0; i < choices.size(); ++i) {
         if (choices[i].value == value) {
             combo->setCurrentIndex(static_cast<int>(i));
             return;
         }
     }
-    combo->setCurrentIndex(0);
+    combo->addItem(formatUserReal(value * unitsPerMetre) + QLatin1Char(' ') +
+                       QString::fromLatin1(unit),
+                   value);
+    combo->setCurrentIndex(combo->count() - 1);
 }
 
-void takeValue(const QComboBox* combo, std::span<const Choice> choices, double& field)
+void takeValue(const QComboBox* combo, double& field)
 {
-    const int index = combo->currentIndex();
-    if (index >= 0 && static_cast<std::size_t>(index) < choices.size())
-        field = choices[static_cast<std::size_t>(index)].value;
+    const QVariant value = combo->currentData();
+    if (value.isValid())
+        field = value.toDouble();
 }
 
-// A component is a base-10 integer within 0..255; blanks around it are forgiven.
+// A component is a base-10 integer within 0..255, in the user's notation; blanks around
+// it are forgiven.
 std::optional<int> component(const QLineEdit* field)
 {
-    bool ok = false;
-    const int value = field->text().trimmed().toInt(&ok, 10);
-    if (!ok || value < 0 || value > 255)
+    const std::optional<int> value = parseUserInteger(field->text());
+    if (!value || *value < 0 || *value > 255)
         return std::nullopt;
     return value;
 }
@@ -150,9 +161,9 @@ ConfigSettings LayoutPrefInfo::standardValues()
 
 void LayoutPrefInfo::showSettings(const ConfigSettings& values)
 {
-    selectValue(ui->cB_resolution, resolutionChoices, values.resolution);
-    selectValue(ui->cB_Domain, domainChoices, values.scannerDomain);
-    selectValue(ui->cB_TileSize, tileSizeChoices, values.tileSize);
+    selectValue(ui->cB_resolution, resolutionChoices, values.resolution, 1000.0, "mm");
+    selectValue(ui->cB_Domain, domainChoices, values.scannerDomain, 1.0, "m");
+    selectValue(ui->cB_TileSize, tileSizeChoices, values.tileSize, 1.0, "m");
     ui->cb_invert->setChecked(values.invertColor);
     ui->cb_grid->setChecked(values.grid);
     for (const ColorRow& row : colorRows)
@@ -169,40 +180,69 @@ void LayoutPrefInfo::onButton()
 void LayoutPrefInfo::save()
 {
     std::cout << "Save All" << std::endl;
-    record.grid = ui->cb_grid->isChecked();
-    takeValue(ui->cB_resolution, resolutionChoices, record.resolution);
-    takeValue(ui->cB_Domain, domainChoices, record.scannerDomain);
-    takeValue(ui->cB_TileSize, tileSizeChoices, record.tileSize);
-    record.invertColor = ui->cb_invert->isChecked();
+    ConfigSettings edited = record;
+    edited.grid = ui->cb_grid->isChecked();
+    takeValue(ui->cB_resolution, edited.resolution);
+    takeValue(ui->cB_Domain, edited.scannerDomain);
+    takeValue(ui->cB_TileSize, edited.tileSize);
+    edited.invertColor = ui->cb_invert->isChecked();
 
+    // Every faulty field is named, in the order of the form; nothing is saved then, and
+    // the panel stays with what the user typed, the first faulty field in focus.
+    QWidget* firstFaulty = nullptr;
+    const auto refuse = [this, &firstFaulty](QWidget* field, const QString& message) {
+        UserDialogs::message(this, message);
+        if (!firstFaulty)
+            firstFaulty = field;
+    };
+    const GeometryProblem geometry =
+        layoutGeometryProblem(edited.resolution, edited.scannerDomain, edited.tileSize);
+    switch (geometry.field) {
+    case GeometryProblem::Resolution:
+        refuse(ui->cB_resolution, geometry.message);
+        break;
+    case GeometryProblem::ScanRadius:
+        refuse(ui->cB_Domain, geometry.message);
+        break;
+    case GeometryProblem::TileSize:
+        refuse(ui->cB_TileSize, geometry.message);
+        break;
+    case GeometryProblem::None:
+        break;
+    }
     for (std::size_t i = 0; i < colorRows.size(); ++i) {
         const ColorRow& row = colorRows[i];
         std::array<int, 4> value{};
-        bool valid = true;
+        QLineEdit* faulty = nullptr;
         for (std::size_t k = 0; k < 4; ++k) {
             const std::optional<int> c = component(row.fields[k]);
-            valid = valid && c.has_value();
+            if (!c && !faulty)
+                faulty = row.fields[k];
             value[k] = c.value_or(0);
         }
-        if (valid) {
-            record.*row.color = QColor(value[0], value[1], value[2], value[3]);
-        } else {
-            UserDialogs::message(nullptr, rangeMessage(static_cast<int>(i)));
-            // The row shows again what is kept, so the panel never disagrees with the file.
-            showColor(row.fields, record.*row.color);
-        }
+        if (faulty)
+            refuse(faulty, rangeMessage(static_cast<int>(i)));
+        else
+            edited.*row.color = QColor(value[0], value[1], value[2], value[3]);
+    }
+    if (firstFaulty) {
+        firstFaulty->setFocus(Qt::OtherFocusReason);
+        if (auto* edit = qobject_cast<QLineEdit*>(firstFaulty))
+            edit->selectAll();
+        return;
     }
 
     const QString path = configFilePath();
     QDir().mkpath(QFileInfo(path).absolutePath());
-    if (!saveConfig(record, path)) {
+    if (!saveConfig(edited, path)) {
         // Switching back to the Layout Creator would pretend the values were taken over;
         // the panel stays with the user's edits so they can try again.
         UserDialogs::message(
-            nullptr,
+            this,
             tr("The preferences could not be saved to %1!").arg(QDir::toNativeSeparators(path)));
         return;
     }
+    record = edited;
     emit preferencesChanged();
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 // The dock panel in which the user edits the configuration file: layout geometry, colour
-// inversion and the overview-sheet settings. Saving writes the whole file at once.
+// inversion and the overview-sheet settings. Saving writes the whole file at once, and
+// only when every value can be used: a refused save names each faulty field, keeps what
+// was typed and leaves the file and the Layout Creator as they were.
 
 #include "settings/ConfigSettings.h"
 
@@ -26,7 +28,7 @@ public:
     explicit LayoutPrefInfo(QWidget* parent = nullptr);
     ~LayoutPrefInfo() override;
 
-    // The record as last read or saved.
+    // The record as last read or saved (a refused save leaves it alone).
     const ConfigSettings& settings() const { return record; }
 
     // What "Standard Values" puts into the widgets before saving.

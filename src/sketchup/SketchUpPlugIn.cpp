@@ -20,7 +20,7 @@ QString notFoundText()
 
 } // namespace
 
-SketchUpPlugIn::SketchUpPlugIn() : ui(new Ui::SketchupPluginForm)
+SketchUpPlugIn::SketchUpPlugIn(QWidget* parent) : QDialog(parent), ui(new Ui::SketchupPluginForm)
 {
     ui->setupUi(this);
     connect(ui->b_close, &QPushButton::clicked, this, &SketchUpPlugIn::onButton);
@@ -56,7 +56,7 @@ bool SketchUpPlugIn::copyPlugin(const QString& fpath)
     // An empty fpath (nothing chosen yet) would otherwise look for the program in the
     // root folder.
     if (fpath.isEmpty() || !QFileInfo::exists(sketchUpExecutable(fpath))) {
-        UserDialogs::message(nullptr, notFoundText());
+        UserDialogs::message(this, notFoundText());
         ui->b_install->setEnabled(true);
         return false;
     }

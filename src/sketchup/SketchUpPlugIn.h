@@ -19,7 +19,8 @@ class SketchUpPlugIn : public QDialog
 {
     Q_OBJECT
 public:
-    SketchUpPlugIn();
+    // Modal to parent's window (the main window), so the focus goes back there afterwards.
+    explicit SketchUpPlugIn(QWidget* parent = nullptr);
     ~SketchUpPlugIn() override;
 
     // Builds the copy list for the SketchUp folder fpath and performs it. False, with a

@@ -3,6 +3,10 @@
 // In scripted mode (tests) nothing is shown: messages are recorded and the answers
 // prepared with the setNext… calls are returned in order; a dialog without a prepared
 // answer behaves as if it had been cancelled.
+//
+// Every box and dialog is modal to the window of its parent, which callers always give,
+// and when it closes the keyboard focus goes back to the widget that had it (in its
+// window, which is made active again), so typing goes on where it was.
 
 #include <QColor>
 #include <QFileDialog>
@@ -17,6 +21,7 @@ struct ShownMessage
 {
     QString title;
     QString text;
+    const QWidget* parent = nullptr; // the widget the box was modal to (not owned)
 };
 
 class UserDialogs
@@ -28,8 +33,20 @@ public:
     static void message(QWidget* parent, const QString& text);
     static void about(QWidget* parent, const QString& title, const QString& text);
 
-    static QStringList openFileNames(QWidget* parent, const QString& caption,
-                                     const QString& folder, const QString& filter);
+    enum class Icon
+    {
+        Information,
+        Warning
+    };
+    // A message box with an OK button and a second button that offers a next step
+    // (offerText, e.g. "Open Folder"). True when the user took the offer.
+    static bool offer(QWidget* parent, Icon icon, const QString& title, const QString& text,
+                      const QString& offerText);
+    // Shows a folder in the system's file manager.
+    static void openFolder(const QString& folder);
+
+    static QStringList openFileNames(QWidget* parent, const QString& caption, const QString& folder,
+                                     const QString& filter);
     static QString saveFileName(QWidget* parent, const QString& caption, const QString& path,
                                 const QString& filter);
     static QString existingDirectory(QWidget* parent, const QString& caption,
@@ -44,6 +61,12 @@ public:
     static void setNextFileName(const QString& name);
     static void setNextDirectory(const QString& folder);
     static void setNextColor(const QColor& color);
+    // The answer of the next offer (an offer without a prepared answer is declined).
+    static void setNextOffer(bool take);
+    // The folders openFolder was asked to show.
+    static QStringList openedFolders();
+    // The filter the last file dialog offered.
+    static QString lastFileFilter();
     static QList<ShownMessage> shownMessages();
     static QStringList shownTexts();
     static void clearScript();

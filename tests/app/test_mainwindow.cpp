@@ -310,7 +310,7 @@ TEST(MainWindow, InstallSketchUpScriptsRunsTheInstallerModallyAndDestroysIt)
     w.show();
     SeenDialog seen;
     closeWhenOpen<SketchUpPlugIn>(
-        w, seen, [](SketchUpPlugIn& installer) { EXPECT_EQ(installer.parent(), nullptr); });
+        w, seen, [&w](SketchUpPlugIn& installer) { EXPECT_EQ(installer.parentWidget(), &w); });
     action(w, "actionInstall_Sketchup_Scripts")->trigger();
     EXPECT_TRUE(seen.found);
     EXPECT_TRUE(seen.modal);

@@ -2,7 +2,7 @@
 // refused before any scan is read.
 
 #include "cli/CommandLine.h"
-#include "creator/layoutdef.h"
+#include "engine/LayoutJob.h"
 #include "support/QtPrinters.h"
 
 #include <gtest/gtest.h>
@@ -25,7 +25,7 @@ TEST(CommandLine, TakesEveryOptionInBothSpellings)
     ASSERT_TRUE(parseCommandLine(split("a.ptx --view=Right --scans 0,2,5 --clip-low -3.5 "
                                        "--clip-high=1e1 --out out/site --type TIF "
                                        "--resolution 0.005 --domain=45 --tile 30 --invert "
-                                       "b.ptx -v"),
+                                       "b.ptx -v --threads 3 --memory=64"),
                                  options, error))
         << error.toStdString();
     EXPECT_EQ(options.inputFiles, (QStringList{"a.ptx", "b.ptx"}));
@@ -40,6 +40,8 @@ TEST(CommandLine, TakesEveryOptionInBothSpellings)
     EXPECT_EQ(options.tileSize, 30.0);
     EXPECT_EQ(options.invertColor, true);
     EXPECT_TRUE(options.verbose);
+    EXPECT_EQ(options.threads, 3);
+    EXPECT_EQ(options.memoryMegabytes, 64);
 }
 
 TEST(CommandLine, AppendsLogOnlyWhenTheNameDoesNotEndInIt)
@@ -105,6 +107,11 @@ TEST(CommandLine, RefusesWhatNoJobCanUse)
         {"a.ptx --tile 15", "--tile needs a whole multiple of 10 m"},
         {"a.ptx --tile 0", "--tile needs a whole multiple of 10 m"},
         {"a.ptx --tile 20.5", "--tile needs a whole multiple of 10 m"},
+        {"a.ptx --threads 0", "--threads needs a number of threads from 1 to 1024"},
+        {"a.ptx --threads two", "--threads needs a number of threads"},
+        {"a.ptx --memory 0", "--memory needs a number of megabytes above 0"},
+        {"a.ptx --memory 1.5", "--memory needs a number of megabytes"},
+        {"--jobs j.txt --view left", "--jobs takes the options of every job from its file"},
     };
     for (const auto& c : cases) {
         CommandLine options;
@@ -113,4 +120,16 @@ TEST(CommandLine, RefusesWhatNoJobCanUse)
         EXPECT_TRUE(error.startsWith(QString::fromUtf8(c.message)))
             << c.arguments << ": " << error.toStdString();
     }
+}
+
+TEST(CommandLine, ThreadsAndMemoryMayStandBesideAJobFile)
+{
+    CommandLine options;
+    QString error;
+    ASSERT_TRUE(parseCommandLine(split("--threads 2 --jobs j.txt --memory 100 -v"), options, error))
+        << error.toStdString();
+    EXPECT_EQ(options.jobFile, "j.txt");
+    EXPECT_EQ(options.threads, 2);
+    EXPECT_EQ(options.memoryMegabytes, 100);
+    EXPECT_TRUE(options.verbose);
 }

@@ -515,6 +515,32 @@ TEST_F(LayoutCli, FailuresExitWithOneAndTheResultMessage)
     EXPECT_FALSE(QFileInfo::exists(outPath("broken.log")));
 }
 
+TEST_F(LayoutCli, ADamagedScanIsAWarningAndTheLayoutStillCounts)
+{
+    // The last scan's file cut in half: the layout is written from what there is.
+    QStringList files = scanFiles();
+    const QByteArray whole = readFile(files.last());
+    files.last() = writeFile(appData.path() + "/cut/station.ptx", whole.left(whole.size() / 2));
+    const ProgramRun run =
+        runLayout(QStringList{"--out", outPath("cut.log"), "--resolution", "0.05"} + files);
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.out.startsWith("Layout written to ")) << run.out.toStdString();
+    const QString warning =
+        "Warning: the layout is complete, but not every checked scan is in it whole:\n"
+        "  station.ptx (000) [" +
+        QString::number(files.size() - 1) + "]: PTX scan " + QString::number(files.size() - 1);
+    EXPECT_TRUE(run.err.contains(warning)) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains(" ends after ")) << run.err.toStdString();
+
+    // Tiles that no image can hold are named as the cause, not the memory.
+    const ProgramRun fine = runLayout(
+        QStringList{"--out", outPath("fine.log"), "--resolution", "0.0001", "--tile", "30"} +
+        files);
+    EXPECT_EQ(fine.exitCode, 1);
+    EXPECT_TRUE(fine.err.contains("Tile images of 300000 pixels a side exceed the limit of 20000!"))
+        << fine.err.toStdString();
+}
+
 TEST_F(LayoutCli, AScanLibraryErrorFailsWithOneNeverACrash)
 {
     // A FARO workspace of two stations whose library fails on one call of the second scan.

@@ -2,7 +2,7 @@
 
 #include "creator/ClippingDefaults.h"
 #include "creator/ResultMessages.h"
-#include "creator/layoutdef.h"
+#include "engine/LayoutJob.h"
 #include "engine/StatusReporter.h"
 #include "support/FakeScanSource.h"
 #include "support/QtPrinters.h"

@@ -4,7 +4,9 @@
 
 #include "creator/BatchLayout.h"
 #include "creator/Layout.h"
+#include "creator/LayoutLimits.h"
 #include "creator/ResultMessages.h"
+#include "creator/ScanNameText.h"
 #include "engine/StatusReporter.h"
 #include "genscan/GenScanJob.h"
 #include "layoutlog/LogReader.h"
@@ -18,11 +20,14 @@
 #include "support/TempAppData.h"
 #include "uikit/UserDialogs.h"
 
+#include <QApplication>
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
+#include <QFont>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QImage>
 #include <QLabel>
@@ -31,7 +36,9 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QTableWidget>
+#include <QTemporaryFile>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -41,6 +48,7 @@
 #include <condition_variable>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 using namespace orthaven;
@@ -123,6 +131,14 @@ protected:
     }
 };
 
+// The user's notation while it lives, then the one before.
+struct DefaultLocale
+{
+    explicit DefaultLocale(const QLocale& locale) { QLocale::setDefault(locale); }
+    ~DefaultLocale() { QLocale::setDefault(before); }
+    QLocale before;
+};
+
 // A batch list whose worker runs, as while it processes its jobs.
 class ProcessingBatch : public BatchLayout
 {
@@ -142,6 +158,12 @@ struct Dock : ::testing::Test
     }
     void TearDown() override
     {
+        // Every box is modal to the panel, so the window comes back to the front after it.
+        for (const ShownMessage& m : UserDialogs::shownMessages()) {
+            if (dock) {
+                EXPECT_EQ(m.parent, dock.get()) << m.text.toStdString();
+            }
+        }
         dock.reset();
         UserDialogs::clearScript();
     }
@@ -210,6 +232,13 @@ struct Dock : ::testing::Test
     bool waitForMessage()
     {
         return waitUntil([] { return !UserDialogs::shownMessages().isEmpty(); });
+    }
+    // The first message after a run: a success that names its folder and tiles.
+    static bool succeeded()
+    {
+        return !UserDialogs::shownMessages().isEmpty() &&
+               UserDialogs::shownMessages().first().text.startsWith(
+                   "Computation successful!\n\nTiles written: ");
     }
     // The panel as it is after every computation: a new output is needed.
     void expectResetPanel()
@@ -311,6 +340,29 @@ TEST_F(Dock, StartsWithOnlyTheFirstStepsOpen)
     EXPECT_FALSE(w<QPushButton>("b_batch")->isEnabled());
 }
 
+TEST_F(Dock, ShowsEveryTextWholeAtItsDesignedSizeInEveryLanguage)
+{
+    for (const bool german : {false, true}) {
+        SCOPED_TRACE(german ? "German" : "English");
+        std::optional<GermanTexts> texts;
+        if (german)
+            texts.emplace();
+        makeDock();
+        dock->resize(730, 395);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(dock.get()));
+        const QWidget* contents = w<QWidget>("dockWidgetContents");
+        for (QWidget* widget : contents->findChildren<QWidget*>()) {
+            if (!widget->isVisible() ||
+                (!qobject_cast<QLabel*>(widget) && !qobject_cast<QAbstractButton*>(widget)))
+                continue;
+            const std::string name = widget->objectName().toStdString();
+            EXPECT_GE(widget->width(), widget->minimumSizeHint().width()) << name;
+            const QRect inContents(widget->mapTo(contents, QPoint(0, 0)), widget->size());
+            EXPECT_TRUE(contents->rect().contains(inContents)) << name;
+        }
+    }
+}
+
 TEST_F(Dock, ListsTheChosenScansBehindAModalProgressWindow)
 {
     makeDock();
@@ -321,8 +373,12 @@ TEST_F(Dock, ListsTheChosenScansBehindAModalProgressWindow)
     ASSERT_NE(progress, nullptr);
     progress->installEventFilter(&watch);
 
+    ASSERT_TRUE(QTest::qWaitForWindowActive(dock.get()));
     CaptureStdout out;
     chooseInputs({b, a}); // the file dialog's order is kept
+    // Typing goes on where it was: the panel is active again, its button in focus.
+    EXPECT_TRUE(waitUntil([this] { return dock->isActiveWindow(); }));
+    EXPECT_EQ(QApplication::focusWidget(), w<QWidget>("b_ws"));
     EXPECT_EQ(watch.shown, 1);
     EXPECT_TRUE(watch.modal);
     EXPECT_EQ(watch.modality, Qt::ApplicationModal);
@@ -472,8 +528,8 @@ TEST_F(Dock, AChoiceThatCannotBeListedKeepsThePreviousOne)
     const QString riegl =
         "The Riegl API doesn't support a file path with non ASCII letters yet.\nPlease move "
         "your project to a different path with ASCII letters in the path only!";
-    const QString unreadable =
-        "The chosen files could not be read!\nPlease choose PTX, FARO, Riegl, PTG or E57 scan files.";
+    const QString unreadable = "The chosen files could not be read!\nPlease choose PTX, FARO, "
+                               "Riegl, PTG or E57 scan files.";
     const QString projectFolder = appData.path() + QString::fromUtf8("/Проект");
     const Case cases[] = {
         {{appData.path() + "/scans/points.e57"}, unreadable},
@@ -502,7 +558,8 @@ TEST_F(Dock, AChoiceThatCannotBeListedKeepsThePreviousOne)
     UserDialogs::clearScript();
     click("b_start");
     ASSERT_TRUE(waitForMessage());
-    EXPECT_EQ(UserDialogs::shownTexts(), QStringList{"Computation successful!"});
+    EXPECT_EQ(UserDialogs::shownTexts().size(), 1);
+    EXPECT_TRUE(succeeded()) << UserDialogs::shownTexts().join("|").toStdString();
     EXPECT_TRUE(QFileInfo::exists(out));
 }
 
@@ -527,8 +584,8 @@ TEST_F(Dock, AScanLibraryErrorIsAFailedListingOrRunNeverACrash)
         bool listed;      // names are asked for by the listing, poses and points by the run
         const char* door; // the start of the reader's error line, after "ScanSource::"
     };
-    const QString unreadable =
-        "The chosen files could not be read!\nPlease choose PTX, FARO, Riegl, PTG or E57 scan files.";
+    const QString unreadable = "The chosen files could not be read!\nPlease choose PTX, FARO, "
+                               "Riegl, PTG or E57 scan files.";
     const QString runFailed =
         "Could not read the scans!\n\nThe scan files may be damaged or incomplete.";
     const Case cases[] = {{"name", false, "scanNames failed"},
@@ -604,12 +661,12 @@ TEST_F(Dock, TheOutputNameEndsInLogAndIsLatin1)
 
 TEST_F(Dock, StartRefusesPlanesThatBoundNothing)
 {
+    const DefaultLocale english(QLocale(QLocale::English, QLocale::UnitedKingdom));
     makeDock();
     prepareRun();
     const std::pair<const char*, const char*> planes[] = {
         {"5", "5"},      {"6", "5"},   {"abc", "5"}, {"1", ""},
-        {"-inf", "inf"}, {"nan", "3"}, {"1,5", "3"}, // a decimal comma is no number here, whatever
-                                                     // the user's locale
+        {"-inf", "inf"}, {"nan", "3"}, {"1,5", "3"}, // a decimal comma is no number in English
     };
     for (const auto& [lower, upper] : planes) {
         SCOPED_TRACE(std::string(lower) + " / " + upper);
@@ -633,6 +690,7 @@ TEST_F(Dock, StartComputesTheLayoutAndResetsThePanel)
     w<QLineEdit>("e_lower")->setText("-1e1");
     w<QLineEdit>("e_upper")->setText("2.5");
 
+    ASSERT_TRUE(waitUntil([this] { return dock->isActiveWindow(); }));
     click("b_start");
     EXPECT_EQ(w<QPushButton>("b_start")->text(), "Stop");
     for (const char* group : {"step1", "step2", "step3", "step4", "step5"})
@@ -646,8 +704,18 @@ TEST_F(Dock, StartComputesTheLayoutAndResetsThePanel)
     ASSERT_TRUE(waitForMessage());
     ASSERT_EQ(UserDialogs::shownMessages().size(), 1);
     EXPECT_EQ(UserDialogs::shownMessages()[0].title, "Information");
-    EXPECT_EQ(UserDialogs::shownMessages()[0].text, "Computation successful!");
+    // The message names the folder and the tiles that are really there.
+    const QStringList tiles = QDir(outFolder())
+                                  .entryList({"site_*.jpg"}, QDir::Files)
+                                  .filter(QRegularExpression("_-?\\d+_-?\\d+\\.jpg$"));
+    ASSERT_FALSE(tiles.isEmpty());
+    EXPECT_EQ(UserDialogs::shownMessages()[0].text,
+              QString("Computation successful!\n\nTiles written: %1\nFolder: %2")
+                  .arg(tiles.size())
+                  .arg(QDir::toNativeSeparators(outFolder())));
+    EXPECT_TRUE(UserDialogs::openedFolders().isEmpty()) << "the offer was declined";
     expectResetPanel();
+    EXPECT_TRUE(w<QPushButton>("b_out")->hasFocus()) << "the next step, not a greyed button";
 
     const LogReader reader(log);
     ASSERT_TRUE(reader.ok()) << reader.errorText().toStdString();
@@ -712,7 +780,8 @@ TEST_F(Dock, AStopThatComesAfterTheLastCheckpointFindsTheLayoutDone)
     changed.notify_all();
 
     ASSERT_TRUE(waitForMessage());
-    EXPECT_EQ(UserDialogs::shownTexts(), QStringList{"Computation successful!"});
+    EXPECT_EQ(UserDialogs::shownTexts().size(), 1);
+    EXPECT_TRUE(succeeded());
     expectResetPanel();
     EXPECT_TRUE(LogReader(log).ok());
     EXPECT_FALSE(QImage(outFolder() + "/site_overview_scan_positions.png").isNull())
@@ -729,7 +798,7 @@ TEST_F(Dock, AnOverviewPictureThatCannotBeWrittenIsAWarningBesideTheSuccess)
     ASSERT_TRUE(waitForMessage());
     const QList<ShownMessage> shown = UserDialogs::shownMessages();
     ASSERT_EQ(shown.size(), 2);
-    EXPECT_EQ(shown[0].text, "Computation successful!");
+    EXPECT_TRUE(succeeded());
     EXPECT_EQ(shown[1].title, "Warning");
     EXPECT_EQ(shown[1].text, overviewPicturesWarning({sheet}));
     EXPECT_TRUE(shown[1].text.contains(QDir::toNativeSeparators(sheet)));
@@ -870,6 +939,198 @@ TEST_F(Dock, ABatchListAtWorkLocksTheInputsAndTheStart)
     EXPECT_EQ(w<QPushButton>("b_start")->text(), "Start");
 }
 
+TEST_F(Dock, TakesNumbersInTheUsersNotation)
+{
+    const DefaultLocale german(QLocale(QLocale::German, QLocale::Germany));
+    writeConfig(30.0, 0.05, 20.0);
+    makeDock();
+    prepareRun();
+    const struct
+    {
+        const char* lower;
+        const char* upper;
+        double low;
+        double high;
+    } planes[] = {{"-1,5", "2,5", -1.5, 2.5}, {"-1.5", " 2.25 ", -1.5, 2.25}};
+    for (const auto& p : planes) {
+        SCOPED_TRACE(p.upper);
+        UserDialogs::clearScript();
+        chooseOutput(outFolder() + "/comma.log");
+        w<QLineEdit>("e_lower")->setText(p.lower);
+        w<QLineEdit>("e_upper")->setText(p.upper);
+        click("b_start");
+        EXPECT_EQ(dock->layoutTask().job.clipLow, p.low);
+        EXPECT_EQ(dock->layoutTask().job.clipHigh, p.high);
+        ASSERT_TRUE(waitForMessage());
+        EXPECT_TRUE(succeeded()) << UserDialogs::shownTexts().join("|").toStdString();
+    }
+
+    // Grouped numbers are not guessed at; the field that is wrong gets the focus.
+    ASSERT_TRUE(QTest::qWaitForWindowActive(dock.get()));
+    UserDialogs::clearScript();
+    chooseOutput(outFolder() + "/comma.log");
+    w<QLineEdit>("e_lower")->setText("1.234,5");
+    w<QLineEdit>("e_upper")->setText("2000");
+    click("b_start");
+    EXPECT_EQ(UserDialogs::shownTexts(), QStringList{"Please set valid Crop Bounds!"});
+    EXPECT_FALSE(dock->layoutTask().isRunning());
+    EXPECT_TRUE(w<QLineEdit>("e_lower")->hasFocus());
+
+    // The information box speaks the same notation.
+    writeConfig(30.0, 0.0025, 10.0);
+    dock->preferencesChanged();
+    EXPECT_EQ(textOf("sl_resolution"), "2,5");
+}
+
+TEST_F(Dock, ChecksWhatCannotWorkBeforeAnyScanIsRead)
+{
+    const QString blocker = writeFile(appData.path() + "/blocker", "a file, not a folder");
+    const QString readOnly = appData.path() + "/read-only";
+    QDir().mkpath(readOnly);
+    QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::ExeOwner);
+    // Whoever may write everywhere (root) cannot be refused a folder by its permissions.
+    const bool permissionsHold = !QTemporaryFile(readOnly + "/probe-XXXXXX").open();
+    struct Case
+    {
+        const char* what;
+        double resolution;
+        QString log;
+        QString message;
+    };
+    const Case cases[] = {
+        {"tiles too large", 0.0001, outFolder() + "/fine.log",
+         tileLimitMessage(0.0001, 20.0) + "\n" + tileLimitHint()},
+        {"a file where the folder belongs", 0.05, blocker + "/sub/site.log",
+         "The output folder could not be created:\n" + QDir::toNativeSeparators(blocker + "/sub") +
+             "\n\nPlease choose another folder!"},
+        {"a folder that takes no file", 0.05, readOnly + "/site.log",
+         "The output folder cannot be written to:\n" + QDir::toNativeSeparators(readOnly) +
+             "\n\nPlease choose another folder!"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.log.startsWith(readOnly) && !permissionsHold)
+            continue;
+        UserDialogs::clearScript();
+        writeConfig(30.0, c.resolution, 20.0);
+        makeDock();
+        prepareRun();
+        chooseOutput(c.log);
+        CaptureStdout out;
+        click("b_start");
+        EXPECT_EQ(UserDialogs::shownTexts(), QStringList{c.message});
+        EXPECT_FALSE(dock->layoutTask().isRunning());
+        EXPECT_FALSE(QString::fromStdString(out.text()).contains("Load Scan")) << "no scan is read";
+        EXPECT_EQ(w<QPushButton>("b_start")->text(), "Start");
+        EXPECT_EQ(textOf("l_out"), c.log) << "the choice stays, to be corrected";
+    }
+    QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+TEST_F(Dock, MakesAMissingOutputFolderAndRemovesItWhenNothingIsWritten)
+{
+    writeConfig(30.0, 0.05, 20.0);
+    makeDock();
+    prepareRun();
+    const QString fresh = appData.path() + "/new/deeper";
+    // Planes above every point: nothing is written, and the folders made go again.
+    chooseOutput(fresh + "/empty.log");
+    w<QLineEdit>("e_lower")->setText("50");
+    w<QLineEdit>("e_upper")->setText("60");
+    click("b_start");
+    ASSERT_TRUE(waitForMessage());
+    EXPECT_EQ(UserDialogs::shownTexts(), QStringList{resultCodeMessage(NotEnoughData)});
+    EXPECT_FALSE(QFileInfo::exists(appData.path() + "/new"));
+
+    UserDialogs::clearScript();
+    chooseOutput(fresh + "/site.log");
+    click("rb_top"); // planes around the scan again
+    UserDialogs::setNextOffer(true);
+    click("b_start");
+    ASSERT_TRUE(waitForMessage());
+    EXPECT_TRUE(succeeded());
+    EXPECT_TRUE(UserDialogs::shownTexts().first().endsWith(QDir::toNativeSeparators(fresh)));
+    EXPECT_TRUE(LogReader(fresh + "/site.log").ok());
+    EXPECT_EQ(UserDialogs::openedFolders(), QStringList{fresh}) << "the offer was taken";
+}
+
+TEST_F(Dock, NamesDamagedAndLeftOutScansInsteadOfAPlainSuccess)
+{
+    writeConfig(30.0, 0.05, 20.0);
+    makeDock();
+    const QByteArray whole = stationPtx(0, 0, 1.5);
+    const QString good = scanFile("good.ptx", whole);
+    const QString cut = scanFile("cut.ptx", whole.left(whole.size() / 2));
+    chooseInputs({good, cut});
+    ASSERT_EQ(w<QListWidget>("w_tab")->count(), 2);
+    const QString log = outFolder() + "/damaged.log";
+
+    // The cut scan checked: the layout is written, and the result says what happened.
+    chooseOutput(log);
+    click("b_start");
+    ASSERT_TRUE(waitForMessage());
+    ASSERT_EQ(UserDialogs::shownMessages().size(), 1);
+    const ShownMessage result = UserDialogs::shownMessages().first();
+    EXPECT_EQ(result.title, "Warning");
+    EXPECT_TRUE(result.text.startsWith(
+        "The layout was written, but not every checked scan is in it whole:\n\ncut.ptx (000) "
+        "[1]: PTX scan 1 in "))
+        << result.text.toStdString();
+    EXPECT_TRUE(result.text.contains(" ends after ")) << result.text.toStdString();
+    EXPECT_FALSE(result.text.contains("good.ptx"));
+    EXPECT_TRUE(result.text.contains("\nFolder: " + QDir::toNativeSeparators(outFolder())));
+    EXPECT_TRUE(LogReader(log).ok());
+
+    // Unchecked, the damage is no part of the layout: a plain success.
+    UserDialogs::clearScript();
+    w<QListWidget>("w_tab")->item(0)->setCheckState(Qt::Unchecked); // rows by name: cut first
+    chooseOutput(log);
+    click("b_start");
+    ASSERT_TRUE(waitForMessage());
+    EXPECT_TRUE(succeeded()) << UserDialogs::shownTexts().join("|").toStdString();
+
+    // A checked scan that cannot be read at all is left out, and said so.
+    UserDialogs::clearScript();
+    FakeScan placed;
+    placed.name = "site/a.fls";
+    for (int i = 0; i < 3600; ++i)
+        placed.points.push_back({-3.0 + 0.1 * (i / 60), -3.0 + 0.1 * (i % 60), -1.2});
+    FakeScan unreadable = placed;
+    unreadable.name = "site/b.fls";
+    unreadable.opens = false;
+    dock->layoutTask().reader =
+        std::make_unique<FakeScanSource>(std::vector<FakeScan>{placed, unreadable});
+    w<QListWidget>("w_tab")->item(0)->setCheckState(Qt::Checked);
+    chooseOutput(log);
+    click("b_start");
+    ASSERT_TRUE(waitForMessage());
+    ASSERT_EQ(UserDialogs::shownMessages().size(), 1);
+    EXPECT_EQ(UserDialogs::shownMessages().first().title, "Warning");
+    EXPECT_TRUE(UserDialogs::shownTexts().first().contains(
+        "\n\nb.fls [1]: could not be read and was left out\n\n"))
+        << UserDialogs::shownTexts().first().toStdString();
+}
+
+TEST_F(Dock, SelectsAllOrNoScansAtOnce)
+{
+    makeDock();
+    chooseInputs(
+        {scanFile("three.ptx", stationPtx(0, 0, 1) + stationPtx(1, 0, 1) + stationPtx(2, 0, 1))});
+    auto* list = w<QListWidget>("w_tab");
+    list->item(1)->setSelected(true);
+    layoutdef job;
+    click("b_selectNone");
+    ASSERT_TRUE(dock->getLayoutSettings(job));
+    EXPECT_EQ(job.scanList, QBitArray(3, false));
+    EXPECT_TRUE(list->selectedItems().isEmpty());
+    list->item(2)->setCheckState(Qt::Checked);
+    click("b_selectAll");
+    ASSERT_TRUE(dock->getLayoutSettings(job));
+    EXPECT_EQ(job.scanList, QBitArray(3, true));
+    for (int r = 0; r < list->count(); ++r)
+        EXPECT_EQ(list->item(r)->checkState(), Qt::Checked) << r;
+}
+
 TEST_F(Dock, SpeaksGermanWithTheGermanTranslation)
 {
     GermanTexts german;
@@ -879,6 +1140,8 @@ TEST_F(Dock, SpeaksGermanWithTheGermanTranslation)
     EXPECT_EQ(w<QGroupBox>("step6")->title(), "Letzter Schritt");
     EXPECT_EQ(w<QComboBox>("cb_imagetype")->itemText(2), "TIFF (*.tif)");
     chooseInputs({scanFile("one.ptx", stationPtx(0, 0, 1))});
+    EXPECT_TRUE(UserDialogs::lastFileFilter().startsWith("Alle unterstützten Dateien (*.ptx "))
+        << UserDialogs::lastFileFilter().toStdString();
     click("rb_back");
     EXPECT_EQ(textOf("sl_lower"), "Vorne");
     EXPECT_EQ(textOf("sl_upper"), "Hinten");
@@ -889,6 +1152,10 @@ TEST_F(Dock, SpeaksGermanWithTheGermanTranslation)
     EXPECT_EQ(UserDialogs::shownTexts(), QStringList{"Bitte geben Sie gültige Schnittebenen an!"});
     EXPECT_TRUE(overviewPicturesWarning({"plan.png"}).startsWith("Das Layout ist vollständig"))
         << overviewPicturesWarning({"plan.png"}).toStdString();
+    // The engine's texts are translated where they are shown; unknown ones stay as they are.
+    EXPECT_EQ(displayedStatusText("Loading Scan 4 of 8"), "Lade Scan 4 von 8");
+    EXPECT_EQ(displayedStatusText("Write Thumbnail"), "Schreibe Übersichtsbild");
+    EXPECT_EQ(displayedStatusText("Something new"), "Something new");
 }
 
 TEST(DockRules, RieglProjectPathsMustBeLatin1)
@@ -908,11 +1175,39 @@ TEST(DockRules, RieglProjectPathsMustBeLatin1)
     EXPECT_FALSE(fitsLatin1(QString::fromUtf8("Ā")));
 }
 
+TEST(DockRules, LongScanNamesLoseTheirFoldersBeforeTheirFileName)
+{
+    QFont font;
+    font.setPixelSize(13);
+    const QFontMetrics metrics(font);
+    const QString ellipsis(QChar(0x2026));
+    for (const QString& name :
+         {QString("/data/a-rather-long-project-folder/survey-2024/ptx/scan_005.ptx (000)"),
+          QString("C:\\Daten\\Projekt Nord\\Kampagne 2024\\station_12.ptx (003)")}) {
+        SCOPED_TRACE(name.toStdString());
+        const QString file = shortScanName(name);
+        const int fileWidth = metrics.horizontalAdvance(ellipsis + "/" + file);
+        EXPECT_EQ(elideScanName(name, metrics, metrics.horizontalAdvance(name)), name);
+        for (const int width : {fileWidth, fileWidth + 40}) {
+            const QString shown = elideScanName(name, metrics, width);
+            EXPECT_LE(metrics.horizontalAdvance(shown), width) << shown.toStdString();
+            EXPECT_TRUE(shown.endsWith(ellipsis + name.at(name.size() - file.size() - 1) + file))
+                << shown.toStdString();
+            EXPECT_TRUE(name.startsWith(shown.left(shown.indexOf(ellipsis))));
+        }
+        // Narrower than the file name: its start goes, the end that tells scans apart stays.
+        const QString narrow = elideScanName(name, metrics, fileWidth / 2);
+        EXPECT_LE(metrics.horizontalAdvance(narrow), fileWidth / 2);
+        EXPECT_TRUE(narrow.startsWith(ellipsis) && narrow.endsWith(file.right(8)))
+            << narrow.toStdString();
+    }
+}
+
 TEST(DockRules, DefaultLogNamesFollowTheView)
 {
-    EXPECT_EQ(defaultLogFileName(Top), "Layout.log");
-    EXPECT_EQ(defaultLogFileName(Front), "Front_View.log");
-    EXPECT_EQ(defaultLogFileName(Back), "Back_View.log");
-    EXPECT_EQ(defaultLogFileName(Left), "Left_View.log");
-    EXPECT_EQ(defaultLogFileName(Right), "Right_View.log");
+    EXPECT_EQ(defaultLogName(Top), "Layout.log");
+    EXPECT_EQ(defaultLogName(Front), "Front_View.log");
+    EXPECT_EQ(defaultLogName(Back), "Back_View.log");
+    EXPECT_EQ(defaultLogName(Left), "Left_View.log");
+    EXPECT_EQ(defaultLogName(Right), "Right_View.log");
 }

@@ -108,8 +108,17 @@ TEST(LayoutSettings, ReportsOnlyTheFirstFailureInCheckOrder)
         {"upper plane not a number",
          [](LayoutDialogState& s) { s.upperText = QStringLiteral("abc"); },
          "getLayoutSettings: clipHigh "},
-        {"upper plane with a decimal comma",
-         [](LayoutDialogState& s) { s.upperText = QStringLiteral("1,500"); },
+        {"upper plane with a decimal comma in an English notation",
+         [](LayoutDialogState& s) {
+             s.locale = QLocale(QLocale::English, QLocale::UnitedKingdom);
+             s.upperText = QStringLiteral("1,500");
+         },
+         "getLayoutSettings: clipHigh "},
+        {"upper plane with German grouping",
+         [](LayoutDialogState& s) {
+             s.locale = QLocale(QLocale::German, QLocale::Germany);
+             s.upperText = QStringLiteral("1.234,5");
+         },
          "getLayoutSettings: clipHigh "},
         {"upper plane infinite", [](LayoutDialogState& s) { s.upperText = QStringLiteral("inf"); },
          "getLayoutSettings: clipHigh "},
@@ -143,25 +152,29 @@ TEST(LayoutSettings, FieldsBeforeTheFailureKeepTheirNewValues)
     EXPECT_EQ(o.job.scanList.size(), 0);
 }
 
-TEST(LayoutSettings, ReadsPlanesInCNotation)
+TEST(LayoutSettings, ReadsPlanesInTheUsersNotationAndInC)
 {
     struct Case
     {
+        QLocale::Language language;
         const char* upper;
         const char* lower;
         double high;
         double low;
     };
     const Case cases[] = {
-        {"12", "1e1", 12.0, 10.0},
-        {" 2.5 ", "-3.25", 2.5, -3.25},
-        {"+4", "-1E-2", 4.0, -0.01},
+        {QLocale::English, "12", "1e1", 12.0, 10.0},
+        {QLocale::English, " 2.5 ", "-3.25", 2.5, -3.25},
+        {QLocale::English, "+4", "-1E-2", 4.0, -0.01},
+        {QLocale::German, "2,5", "-3.25", 2.5, -3.25},
+        {QLocale::German, " 1.500 ", "-1,5e1", 1.5, -15.0},
         // the planes are not compared here: the dock does that before it asks
-        {"1", "5", 1.0, 5.0},
+        {QLocale::English, "1", "5", 1.0, 5.0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.upper);
         LayoutDialogState s = completeState();
+        s.locale = QLocale(c.language);
         s.upperText = QString::fromLatin1(c.upper);
         s.lowerText = QString::fromLatin1(c.lower);
         const Outcome o = run(s);

@@ -287,17 +287,3 @@ TEST_F(TaskFixture, AStopBeforeTheEngineIsSetUpReachesTheRun)
     EXPECT_FALSE(QFileInfo::exists(output));
     EXPECT_TRUE(tempFolderIsEmpty());
 }
-
-TEST(AxisLabels, FollowTheView)
-{
-    EXPECT_EQ(axisLabelsFor(Top).horizontal, "X");
-    EXPECT_EQ(axisLabelsFor(Top).vertical, "Y");
-    for (std::uint32_t v : {Left, Right}) {
-        EXPECT_EQ(axisLabelsFor(v).horizontal, "Y");
-        EXPECT_EQ(axisLabelsFor(v).vertical, "Z");
-    }
-    for (std::uint32_t v : {Front, Back}) {
-        EXPECT_EQ(axisLabelsFor(v).horizontal, "X");
-        EXPECT_EQ(axisLabelsFor(v).vertical, "Z");
-    }
-}

@@ -8,6 +8,8 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QFont>
+#include <QFontMetrics>
 #include <QImageReader>
 
 #include <gtest/gtest.h>
@@ -123,7 +125,7 @@ TEST(OverviewGeometry, MarkersSitOnTheScannerPositionsAndAreMirroredForBackAndRi
                                         ? QPoint(3000 - topCentres[k].x() - 1, topCentres[k].y())
                                         : topCentres[k];
             EXPECT_EQ(markers[k].centre, expected) << k;
-            EXPECT_EQ(markers[k].label, sceneStations[k].name);
+            EXPECT_EQ(markers[k].label, QString("_%1 ").arg(k) + sceneStations[k].name);
             EXPECT_TRUE(markers[k].used);
         }
     }
@@ -167,10 +169,10 @@ TEST(OverviewGeometry, ScanFlagsAndNamesShorterThanTheLogAreUnusedScans)
     OverviewInputs in = scene.inputs();
     in.scanList.resize(2);
     in.usedFlags.resize(2);
-    in.scanNames = QStringList{"Alpha"};
+    in.scanNames = QStringList{"C:\\scans\\north/Alpha.ptx (000)"};
     const std::vector<ScanMarker> markers = scanMarkers(log, in, scene.original.size());
     ASSERT_EQ(markers.size(), 3u);
-    EXPECT_EQ(markers[0].label, "Alpha");
+    EXPECT_EQ(markers[0].label, "_0 Alpha.ptx (000)") << "the file name without its folders";
     EXPECT_TRUE(markers[1].used);
     EXPECT_EQ(markers[1].label, "_1") << "a used scan without a name is labelled by index";
     EXPECT_FALSE(markers[2].used);
@@ -180,6 +182,47 @@ TEST(OverviewGeometry, ScanFlagsAndNamesShorterThanTheLogAreUnusedScans)
     EXPECT_EQ(lines[0].text, "_2 ");
     EXPECT_FALSE(lines[0].failedToLoad);
     EXPECT_TRUE(scene.drawSheet());
+}
+
+TEST(OverviewGeometry, LabelsOfCrowdedMarkersStayApartAndOnThePicture)
+{
+    QFont font;
+    font.setPixelSize(40);
+    const QFontMetrics metrics(font);
+    const QSize picture(1500, 1000);
+    // A row of stations closer together than their labels are wide (as on an elevation),
+    // two on one spot, and some at the edges.
+    std::vector<ScanMarker> markers;
+    const QPoint centres[] = {{100, 200},  {160, 200}, {220, 200}, {280, 200}, {280, 200},
+                              {1495, 200}, {700, 995}, {1490, 5},  {700, 5}};
+    for (const QPoint& c : centres) {
+        const int i = int(markers.size());
+        markers.push_back({i, c, true, QString("_%1 station_%1.ptx (000)").arg(i)});
+    }
+    markers.push_back({int(markers.size()), {750, 200}, true, "_9 " + QString(200, 'x')});
+    const std::vector<QRect> keepClear = {QRect(0, 0, 400, 120)};
+
+    const std::vector<PlacedLabel> labels = placeMarkerLabels(markers, metrics, picture, keepClear);
+    ASSERT_EQ(labels.size(), markers.size());
+    for (std::size_t a = 0; a < labels.size(); ++a) {
+        SCOPED_TRACE(a);
+        EXPECT_EQ(labels[a].index, markers[a].index);
+        EXPECT_TRUE(QRect(QPoint(0, 0), picture).contains(labels[a].box));
+        EXPECT_LE(metrics.horizontalAdvance(labels[a].text), labels[a].box.width());
+        EXPECT_FALSE(labels[a].box.intersects(keepClear[0]));
+        for (std::size_t b = a + 1; b < labels.size(); ++b)
+            EXPECT_FALSE(labels[a].box.intersects(labels[b].box)) << b;
+    }
+    EXPECT_TRUE(labels[4].moved) << "a leader line finds the marker of a label moved away";
+    // Where there is room, below and right of the marker, as always.
+    const std::vector<PlacedLabel> alone = placeMarkerLabels({markers[0]}, metrics, picture);
+    ASSERT_EQ(alone.size(), 1u);
+    EXPECT_EQ(alone[0].baseline, QPoint(115, 215));
+    EXPECT_FALSE(alone[0].moved);
+    // Wider than the picture: shortened in the middle, both ends kept.
+    EXPECT_TRUE(labels[9].text.startsWith("_9 xx") && labels[9].text.contains(QChar(0x2026)));
+    EXPECT_EQ(placeMarkerLabels(markers, metrics, picture, keepClear).back().box, labels.back().box)
+        << "the same places every time";
 }
 
 TEST(ScanPositionSheet, MarksTheScansAndListsUncheckedAndFailedOnes)
@@ -211,7 +254,7 @@ TEST(ScanPositionSheet, MarksTheScansAndListsUncheckedAndFailedOnes)
     EXPECT_EQ(sheet.pixel(topCentres[2]), magenta);
     // Each marker carries a label below and right of it.
     for (const QPoint& c : topCentres)
-        EXPECT_GT(inkedPixels(sheet, scene.original, QRect(c + QPoint(15, -15), QSize(60, 35))),
+        EXPECT_GT(inkedPixels(sheet, scene.original, QRect(c + QPoint(15, -15), QSize(200, 35))),
                   20);
 
     // The list: Bravo in grey ink on the first line (baseline 360), Charlie in red on the

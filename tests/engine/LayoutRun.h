@@ -2,8 +2,8 @@
 // One layout job of the engine tests: a private APPDATA, an output folder, a fake scan
 // source and the engine, with helpers to run it and look at what it wrote.
 
-#include "creator/layoutdef.h"
 #include "engine/LayoutCreator.h"
+#include "engine/LayoutJob.h"
 #include "support/CaptureStdout.h"
 #include "support/FakeScanSource.h"
 #include "support/TempAppData.h"

@@ -1,7 +1,10 @@
 #include "LayoutRun.h"
 
+#include "engine/FileRawTileStore.h"
+#include "engine/MemoryRawTileStore.h"
+#include "engine/Views.h"
 #include "layoutlog/LogReader.h"
-#include "support/MemoryRawTileStore.h"
+#include "support/TiffTags.h"
 
 #include <QImageReader>
 #include <QRegularExpression>
@@ -333,31 +336,101 @@ TEST(LayoutCreatorRun, SecondRunOnTheSameEngineWritesTheSameFiles)
     EXPECT_GE(first.size(), 4u);
 }
 
-TEST(LayoutCreatorRun, SameFilesWhateverTheChunksOrTheTileStore)
+TEST(LayoutCreatorRun, SameBytesWhateverTheChunksTheThreadsTheMemoryOrTheTileStore)
 {
     const std::vector<FakeScan> scans = {
-        scanAt("a", rotationZ(-20, 4, -3, 1), patch(1, 1, 3, 0.05) + patch(9, 2, 2, 0.1)),
+        scanAt("a", rotationZ(-20, 4, -3, 1),
+               patch(1, 1, 3, 0.05) + patch(9, 2, 2, 0.1) + wall(-1, 0, 3, 0.05, 2)),
         scanAt("b", rotationZ(95, 12, 6, 0), patch(-2, 3, 2, 0.05) + patch(0, 0, 0.3, 0.1)),
+        scanAt("c", rotationZ(40, 15, 12, 2), wall(10, 0, 3, 0.05, 3) + patch(14, 11, 2, 0.05)),
     };
     const int chunk = 37;
     for (const FakeScan& s : scans)
         ASSERT_NE(s.points.size() % chunk, 1u); // a last chunk of one point carries nothing
+    struct Case
+    {
+        std::uint32_t view;
+        const char* type;
+        double resolution; // 0.03: raw tiles of 333 × 333 pixels, not a multiple of ten
+    };
+    const Case cases[] = {
+        {Top, "png", 0.1},   {Back, "png", 0.1},   {Top, "jpg", 0.1},
+        {Right, "tif", 0.1}, {Front, "png", 0.03},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(viewInfo(c.view)->name) + " " + c.type);
+        const auto prepare = [&c](LayoutRun& run) {
+            run.job.view = c.view;
+            run.job.imageType = c.type;
+            run.job.resolution = c.resolution;
+            run.job.clipLow = -30.0;
+            run.job.clipHigh = 30.0;
+        };
+        const auto plainStore = [](LayoutRun& run) {
+            run.creator.setRawTileStoreFactory([](const QString& folder, int n, MemoryBudget&) {
+                return std::make_unique<FileRawTileStore>(folder, n);
+            });
+        };
+        // The reference: one thread, every raw tile in its file between two visits.
+        LayoutRun plain(scans, 1000);
+        prepare(plain);
+        plain.job.threads = 1;
+        plainStore(plain);
+        ASSERT_TRUE(plain.run());
+        ASSERT_TRUE(plain.succeeded());
+        const auto expected = plain.outputBytes();
+        ASSERT_GE(expected.size(), 5u); // several tiles, the thumbnail and the log
 
-    LayoutRun reference(scans, 1000);
-    ASSERT_TRUE(reference.run());
-    ASSERT_TRUE(reference.succeeded());
-    const auto expected = reference.outputBytes();
+        struct Variant
+        {
+            const char* name;
+            int chunk;
+            bool placeholderAtEnd;
+            int threads;
+            std::int64_t budget; // 1: every tile spills whenever it is given back
+            bool plain = false;  // the file-per-visit store
+        };
+        const Variant variants[] = {
+            {"small chunks, one thread", chunk, true, 1, 0},
+            {"four threads", 1000, false, 4, 0},
+            {"four threads, small chunks", chunk, false, 4, 0},
+            {"four threads, every tile spilled", chunk, true, 4, 1},
+            {"four threads, the file-per-visit store", chunk, false, 4, 0, true},
+        };
+        for (const Variant& v : variants) {
+            SCOPED_TRACE(v.name);
+            LayoutRun run(scans, v.chunk);
+            prepare(run);
+            run.source.setPlaceholderAtEnd(v.placeholderAtEnd);
+            run.job.threads = v.threads;
+            run.job.memoryBudgetBytes = v.budget;
+            if (v.plain)
+                plainStore(run);
+            ASSERT_TRUE(run.run());
+            EXPECT_TRUE(run.outputBytes() == expected);
+        }
+    }
+}
 
-    LayoutRun small(scans, chunk);
-    small.source.setPlaceholderAtEnd(true);
-    ASSERT_TRUE(small.run());
-    EXPECT_EQ(small.outputBytes(), expected);
+TEST(LayoutCreatorRun, TilesThatCannotBeSpilledFailTheRun)
+{
+    LayoutRun run({scanAt("a", cv::Mat::eye(4, 4, CV_64F), patch(1, 1, 3, 0.05))}, 100);
+    writeFile(run.out.filePath("plain"), "a file where the spill folder belongs");
+    const QString folder = run.out.filePath("plain") + "/";
+    run.creator.setRawTileStoreFactory([folder](const QString&, int n, MemoryBudget& budget) {
+        return std::make_unique<MemoryRawTileStore>(folder, n, budget);
+    });
+    run.job.memoryBudgetBytes = 1;
+    ASSERT_TRUE(run.run());
+    EXPECT_TRUE(run.creator.failed);
+    EXPECT_EQ(run.creator.errorCode, TempFileAccess);
+    EXPECT_TRUE(run.temporaryLeftovers().isEmpty());
+    EXPECT_EQ(run.outputFiles(), QStringList{"plain"});
 
-    LayoutRun memory(scans, 1000);
-    memory.creator.setRawTileStoreFactory(
-        [](ImageCache&, int n) { return std::make_unique<MemoryRawTileStore>(n); });
-    ASSERT_TRUE(memory.run());
-    EXPECT_EQ(memory.outputBytes(), expected);
+    // With room in memory nothing needs the folder.
+    run.job.memoryBudgetBytes = 0;
+    ASSERT_TRUE(run.run());
+    EXPECT_TRUE(run.succeeded());
 }
 
 TEST(LayoutCreatorRun, NamesWithDotsAndBlanksAndEveryImageType)
@@ -373,24 +446,18 @@ TEST(LayoutCreatorRun, NamesWithDotsAndBlanksAndEveryImageType)
         EXPECT_EQ(run.outputFiles(),
                   QStringList({"my site.log", "my site_0_0." + t, "my site_overview." + t}));
         EXPECT_FALSE(run.image("my site_overview." + t).isNull());
+        // A layout is grey: its tiles are 8-bit grey files (TIFF still compressed).
+        QImageReader tile(run.outputPath("my site_0_0." + t));
+        EXPECT_EQ(tile.imageFormat(), QImage::Format_Grayscale8);
+        if (t == "tif") {
+            EXPECT_EQ(tiffCompression(readFile(run.outputPath("my site_0_0.tif"))), 5) << "LZW";
+        }
 
         LayoutLogInfo log;
         ASSERT_TRUE(LogReader::read(run.outputPath("my site.log"), log));
         EXPECT_EQ(log.thumbnail, "my site_overview." + t);
         EXPECT_EQ(log.tileNames, QStringList{"my site_0_0." + t});
     }
-}
-
-TEST(LayoutCreatorRun, LargeTilesAreReadBackPastTheReadersDefaultLimit)
-{
-    const int before = QImageReader::allocationLimit();
-    QImageReader::setAllocationLimit(1); // megabyte; a 1000-pixel tile needs 4
-    LayoutRun run({scanAt("a", cv::Mat::eye(4, 4, CV_64F), patch(2, 2, 1, 0.02))});
-    run.job.resolution = 0.02;
-    run.job.tileSize = 20.0;
-    run.run();
-    QImageReader::setAllocationLimit(before);
-    EXPECT_TRUE(run.succeeded()) << run.lines.join('\n').toStdString();
 }
 
 TEST(LayoutCreatorExtent, BoundsTheSelectedScanPositions)

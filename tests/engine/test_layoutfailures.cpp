@@ -264,3 +264,23 @@ TEST(LayoutFailures, ScanWithoutAUsablePoseIsLeftOut)
     // and the scan was given back
     EXPECT_TRUE(run.source.calls().mid(0, 3) == QStringList({"open 0", "pose 0", "close 0"}));
 }
+
+TEST(LayoutFailures, AReaderErrorFailsTheRunWhicheverThreadRead)
+{
+    // With more than one thread the scans are read on a thread of their own: an error
+    // caught there is no less the run's.
+    for (const int threads : {1, 4}) {
+        SCOPED_TRACE("threads " + std::to_string(threads));
+        LayoutRun run({flatScan(patch(2, 2, 2, 0.05)), flatScan(patch(5, 5, 1, 0.05))}, 100);
+        run.job.threads = threads;
+        run.source.onChunk = [](int scan, int chunk) {
+            if (scan == 0 && chunk == 3)
+                throw std::runtime_error("the scan broke");
+        };
+        ASSERT_TRUE(run.run());
+        expectFailedWith(run, ScanSourceError);
+        EXPECT_TRUE(run.lines.contains("ERROR: reading the scans failed: the scan broke"));
+        EXPECT_TRUE(run.outputFiles().isEmpty());
+        EXPECT_FALSE(run.source.calls().contains("open 1")) << "no scan after the broken one";
+    }
+}

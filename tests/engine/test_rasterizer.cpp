@@ -1,10 +1,13 @@
 #include "engine/FileRawTileStore.h"
-#include "engine/ImageCache.h"
+#include "engine/MemoryRawTileStore.h"
 #include "engine/RawTileRasterizer.h"
+#include "engine/SessionFolder.h"
+#include "platform/AppPaths.h"
 #include "support/CaptureStdout.h"
 #include "support/FakeScanSource.h"
-#include "support/MemoryRawTileStore.h"
 #include "support/TempAppData.h"
+
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -42,16 +45,16 @@ protected:
     void TearDown() override
     {
         CaptureStdout quiet;
-        cache.cleanFiles();
+        session.reset();
     }
     // A fresh session and store for tiles of n × n pixels.
     void restart(int n = 80)
     {
         CaptureStdout quiet;
-        if (cache.hasSession())
-            cache.cleanFiles();
-        ASSERT_TRUE(cache.createSession());
-        store = std::make_unique<FileRawTileStore>(cache, n);
+        store.reset();
+        session = std::make_unique<SessionFolder>(tempFolder());
+        ASSERT_TRUE(session->createSession());
+        store = std::make_unique<FileRawTileStore>(session->tempPath(), n);
         range = TileRange();
         maxAccumulated = 0.0f;
     }
@@ -67,7 +70,7 @@ protected:
     cv::Mat tile(int U, int V) { return store->loadTile(U, V); }
 
     TempAppData appData;
-    ImageCache cache;
+    std::unique_ptr<SessionFolder> session;
     std::unique_ptr<FileRawTileStore> store;
     RasterSettings settings;
     TileRange range;
@@ -269,18 +272,23 @@ TEST(RasterizeFailures, MissingImageOrLostTileEndsTheBlock)
         // A stop asked for while the first tile of a block is worked on: the second tile
         // of the block is not visited.
         std::atomic<bool> stop{false};
+        QTemporaryDir spill;
+        MemoryBudget memory(std::int64_t(1) << 30);
         struct StoppingStore : MemoryRawTileStore
         {
             std::atomic<bool>& stop;
             int visits = 0;
-            StoppingStore(std::atomic<bool>& flag) : MemoryRawTileStore(80), stop(flag) {}
+            StoppingStore(std::atomic<bool>& flag, const QString& folder, MemoryBudget& budget)
+                : MemoryRawTileStore(folder, 80, budget), stop(flag)
+            {
+            }
             cv::Mat getTile(int U, int V) override
             {
                 ++visits;
                 stop = true;
                 return MemoryRawTileStore::getTile(U, V);
             }
-        } store(stop);
+        } store(stop, spill.path() + "/", memory);
         RawTileRasterizer rasterizer(store, settings, &stop);
         EXPECT_EQ(
             rasterizer.rasterizeBlock(B, B, cv::Mat::eye(4, 4, CV_64F), range, maxAccumulated),

@@ -1,7 +1,6 @@
 #include "engine/OutputTiles.h"
 #include "engine/TileNormalizer.h"
 
-
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -36,7 +35,7 @@ TEST(TileNormalizer, UntouchedPixelsAreTheGroundAndTheDensestTheInk)
         const float K = TileNormalizer::log2Plus1(3.0f) / L;
         EXPECT_EQ(grey.at<uchar>(0, 2), TileNormalizer::greyValue(reverse ? 1.0f - K : K));
         EXPECT_EQ(sum, 1.0f + K);
-        EXPECT_EQ(raw.at<float>(0, 2), 2.0f); // the logarithm replaces the raw value
+        EXPECT_EQ(raw.at<float>(0, 2), 3.0f); // the raw tile is only read
     }
 }
 
@@ -133,4 +132,3 @@ TEST(OutputTiles, DrawingCopiesUnscaledAndCutsAtTheEdges)
     }
     OutputTiles::drawOpaque(target, source, 7, 7); // entirely outside: nothing happens
 }
-

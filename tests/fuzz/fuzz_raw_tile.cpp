@@ -2,7 +2,7 @@
 
 #include "FuzzSupport.h"
 
-#include "engine/ImageCache.h"
+#include "engine/RawTileFile.h"
 
 #include <cstdlib>
 #include <iostream>
@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const QString path = fuzz::writeInput(data, size, QStringLiteral("orvnTile_0_0.tmp"));
-    const cv::Mat tile = ImageCache::loadRawTile(path);
+    const cv::Mat tile = loadRawTile(path);
     if (tile.empty())
         return 0;
     if (tile.type() != CV_32FC1 || !tile.isContinuous()) {

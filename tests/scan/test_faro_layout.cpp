@@ -4,8 +4,8 @@
 // run instead of the program.
 
 #include "creator/LayoutTask.h"
-#include "creator/layoutdef.h"
 #include "engine/LayoutCreator.h"
+#include "engine/LayoutJob.h"
 #include "genscan/GenScanJob.h"
 #include "platform/AppFolders.h"
 #include "platform/AppPaths.h"
@@ -52,7 +52,7 @@ QStringList generate(const QString& folder, const QString& format, int stations 
     return job.files();
 }
 
-struct LayoutResult
+struct LaidOut
 {
     bool succeeded = false;
     QStringList lines;
@@ -61,7 +61,7 @@ struct LayoutResult
     std::map<QString, QImage> images;
 };
 
-LayoutResult layOut(ScanSource& reader, std::uint32_t view)
+LaidOut layOut(ScanSource& reader, std::uint32_t view)
 {
     TempAppData appData;
     QTemporaryDir out;
@@ -79,7 +79,7 @@ LayoutResult layOut(ScanSource& reader, std::uint32_t view)
 
     LayoutCreator creator;
     creator.setScanSource(&reader);
-    LayoutResult result;
+    LaidOut result;
     EXPECT_TRUE(creator.setup(job));
     {
         CaptureStdout capture;
@@ -162,8 +162,8 @@ TEST(FaroGenerated, WorkspaceLaysOutLikeThePtxFilePixelForPixel)
         ASSERT_TRUE(ptxReader.fetchFiles(ptx));
         ScanSourceFaro faroReader;
         ASSERT_TRUE(faroReader.fetchFiles(fws));
-        const LayoutResult fromPtx = layOut(ptxReader, view);
-        const LayoutResult fromFws = layOut(faroReader, view);
+        const LaidOut fromPtx = layOut(ptxReader, view);
+        const LaidOut fromFws = layOut(faroReader, view);
         ASSERT_TRUE(fromPtx.succeeded) << fromPtx.lines.join(QLatin1Char('\n')).toStdString();
         ASSERT_TRUE(fromFws.succeeded) << fromFws.lines.join(QLatin1Char('\n')).toStdString();
 

@@ -112,12 +112,20 @@ std::vector<BadInput> badInputs()
 
 TEST(PtxBadInput, EveryCaseHasItsDefinedOutcome)
 {
-    for (const BadInput& c : badInputs()) {
-        SCOPED_TRACE(c.name);
+    // Read line by line, and in blocks parsed on several threads: the same outcome.
+    for (const auto& [c, threads] : [] {
+             std::vector<std::pair<BadInput, int>> runs;
+             for (const BadInput& input : badInputs())
+                 for (int threads : {1, 4})
+                     runs.emplace_back(input, threads);
+             return runs;
+         }()) {
+        SCOPED_TRACE(std::string(c.name) + ", threads " + std::to_string(threads));
         QTemporaryDir dir;
         const QString path = writeFile(dir.filePath(QStringLiteral("bad.ptx")), c.bytes);
         CaptureStdout out;
         ScanSourcePTX reader;
+        reader.setReadThreads(threads);
         EXPECT_TRUE(reader.fetchFiles({path})) << "indexing itself never fails";
         ASSERT_EQ(reader.scanCount(), c.scans);
         for (int i = 0; i < c.scans; ++i) {
@@ -279,10 +287,16 @@ TEST(PtxBadInput, RandomDamageNeverBreaksTheReader)
         SCOPED_TRACE("round " + std::to_string(round) + ":\n" + bytes.toStdString());
         const QString path = writeFile(dir.filePath(QStringLiteral("damaged.ptx")), bytes);
         ScanSourcePTX reader;
+        ScanSourcePTX blocks; // parsed in blocks on several threads
+        blocks.setReadThreads(3);
         ASSERT_TRUE(reader.fetchFiles({path}));
+        ASSERT_TRUE(blocks.fetchFiles({path}));
         ASSERT_LE(reader.scanCount(), 3);
         for (int i = 0; i < reader.scanCount(); ++i) {
             const ScanReadout scan = readWholeScan(reader, i, 1000, 50);
+            const ScanReadout inBlocks = readWholeScan(blocks, i, 1000, 50);
+            EXPECT_TRUE(inBlocks.points == scan.points) << "scan " << i;
+            blocks.closeScan(i);
             ASSERT_TRUE(scan.opened);
             ASSERT_FALSE(scan.results.back()) << "scan " << i << " never ended";
             EXPECT_LE(scan.points.size(), std::size_t(bytes.size() / 5 + 1));
@@ -291,5 +305,6 @@ TEST(PtxBadInput, RandomDamageNeverBreaksTheReader)
             EXPECT_LE(depth.total(), std::size_t(bytes.size()));
             reader.closeScan(i);
         }
+        EXPECT_TRUE(blocks.notes() == reader.notes());
     }
 }

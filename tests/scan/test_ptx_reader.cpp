@@ -162,6 +162,66 @@ TEST(PtxReader, DeliversLargeScanInChunksOfAMillionPoints)
     EXPECT_EQ(first.at<double>(2, 999999), -1.25);
 }
 
+TEST(PtxReader, ParallelBlocksDeliverWhatTheLineReaderDelivers)
+{
+    // Three scans in two files, their lines spread over many blocks of the parallel
+    // reader: malformed lines here and there, an overlong one, CR LF line ends, a scan
+    // that ends inside a block with the next header right behind it, and a last scan cut
+    // short by the end of its file without a last line end.
+    QTemporaryDir dir;
+    const int count = 300000;
+    QByteArray first = ptxHeader(300, 1000);
+    for (int k = 0; k < count; ++k) {
+        if (k % 40000 == 17)
+            first += "1 2"; // a line too short, in the place of a point
+        else
+            first += QByteArray::number(k) + ' ' + QByteArray::number(k % 977) + " -1.25 0.5";
+        first += k % 3 == 0 ? "\r\n" : "\n";
+    }
+    first += ptxHeader(2, 3) + "1 1 1\n" + "2 2 2 " + QByteArray(5 << 20, '7') + "\n" +
+             ptxPointLines(distinctPoints(4, 3.0));
+    const QByteArray second =
+        ptxHeader(2, 200000) + ptxPointLines(distinctPoints(150000, 7.0)) + "8 8 8";
+    const QStringList files = {writeFile(dir.filePath(QStringLiteral("a.ptx")), first),
+                               writeFile(dir.filePath(QStringLiteral("b.ptx")), second)};
+
+    CaptureStdout quiet;
+    ScanSourcePTX lines;
+    ScanSourcePTX blocks;
+    blocks.setReadThreads(4);
+    ASSERT_TRUE(lines.fetchFiles(files));
+    ASSERT_TRUE(blocks.fetchFiles(files));
+    ASSERT_EQ(blocks.scanCount(), 3);
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE("scan " + std::to_string(i));
+        const ScanReadout expected = readWholeScan(lines, i);
+        const ScanReadout scan = readWholeScan(blocks, i);
+        EXPECT_TRUE(scan.points == expected.points);
+        EXPECT_FALSE(scan.results.back());
+        EXPECT_GE(scan.chunkColumns.size(), i == 1 ? 1u : 2u) << "read in several blocks";
+        // A rewind starts again from the first point; a grid read after a block read goes
+        // on from where the blocks left off.
+        blocks.rewindPoints();
+        EXPECT_TRUE(readOpenScan(blocks, i).points == expected.points);
+        lines.closeScan(i);
+        blocks.closeScan(i);
+    }
+    EXPECT_TRUE(blocks.notes() == lines.notes());
+    ASSERT_EQ(blocks.notes().size(), 3u); // scan 2 cut short, and the lines skipped
+    EXPECT_EQ(blocks.notes()[1].text, "Scan 0: skipped 8 malformed point lines");
+    EXPECT_EQ(blocks.notes()[2].text, "Scan 1: skipped 1 malformed point lines");
+
+    ASSERT_TRUE(blocks.openScan(2));
+    cv::Mat chunk;
+    ASSERT_TRUE(blocks.readPoints(2, chunk, 1000));
+    const int delivered = chunk.cols;
+    cv::Mat polar;
+    blocks.grid()->readPolarDataFromScan(2, polar, 1);
+    ASSERT_EQ(polar.cols, 150001 - delivered); // the rest of the scan's lines
+    const cv::Vec3d next = distinctPoints(150000, 7.0)[std::size_t(delivered)];
+    EXPECT_EQ(polar.at<double>(0, 0), std::sqrt(next.dot(next)));
+}
+
 TEST(PtxReader, ScanOneLongerThanAChunkLosesNoPoint)
 {
     // With 1,000,001 points a full first chunk would leave a single point, which would

@@ -1,8 +1,8 @@
 // Riegl projects written by orthaven-genscan: the same points and poses as the PTX files
 // of the same scene, to the last bit, and so the same layout, pixel for pixel.
 
-#include "creator/layoutdef.h"
 #include "engine/LayoutCreator.h"
+#include "engine/LayoutJob.h"
 #include "genscan/GenScanJob.h"
 #include "genscan/RieglWriter.h"
 #include "scan/ScanSourcePTX.h"

@@ -1,3 +1,4 @@
+#include "diag/Diagnostics.h"
 #include "settings/ConfigSettings.h"
 #include "support/QtPrinters.h"
 #include "support/TempAppData.h"
@@ -112,52 +113,69 @@ struct QuirkyLine
     bool grid;
     bool invertColor;
     double tileSize;
+    int warnings; // lines ignored because their value cannot be read
 };
 
 class ConfigQuirks : public ::testing::TestWithParam<QuirkyLine>
-{};
+{
+};
 
 TEST_P(ConfigQuirks, ReadsLineAsTheFileFormatDefines)
 {
     const QuirkyLine& q = GetParam();
+    QStringList warnings;
+    const diag::ScopedSink sink([&warnings](diag::Severity severity, std::string_view line) {
+        if (severity == diag::Severity::Warning)
+            warnings.append(QString::fromUtf8(line.data(), qsizetype(line.size())));
+    });
     const ConfigSettings read = readText(q.text);
     EXPECT_DOUBLE_EQ(read.resolution, q.resolution) << q.text;
     EXPECT_EQ(read.grid, q.grid) << q.text;
     EXPECT_EQ(read.invertColor, q.invertColor) << q.text;
     EXPECT_DOUBLE_EQ(read.tileSize, q.tileSize) << q.text;
+    EXPECT_EQ(warnings.size(), q.warnings) << warnings.join('\n').toStdString();
+    for (const QString& warning : std::as_const(warnings))
+        EXPECT_TRUE(warning.contains(" line ") && warning.endsWith("; the line is ignored"))
+            << warning.toStdString();
 }
 
+// A value that cannot be read never becomes 0: the line is ignored with a warning, and
+// the field keeps its default.
 INSTANTIATE_TEST_SUITE_P(
     Lines, ConfigQuirks,
     ::testing::Values(
-        // piece 2 is the equals sign here, which does not convert
-        QuirkyLine{"Resolution  = 0.02\n", 0.0, true, false, 20},
-        QuirkyLine{"Resolution = 0.02 extra\n", 0.02, true, false, 20},
-        QuirkyLine{"Grid=0\n", 0.01, true, false, 20},
-        QuirkyLine{"grid = 0\n", 0.01, true, false, 20},
-        QuirkyLine{"Grid = 0\n", 0.01, false, false, 20},
-        QuirkyLine{"InvertColor = 7\n", 0.01, true, true, 20},
-        QuirkyLine{"TileSize = 30\nTileSize = 30\nTileSize = 40\n", 0.01, true, false, 40},
-        QuirkyLine{"Resolution = 0,02\n", 0.0, true, false, 20},
-        QuirkyLine{"Resolution = nan\n", 0.0, true, false, 20},
-        QuirkyLine{"# Resolution = 0.5\n", 0.01, true, false, 20},
-        QuirkyLine{"Resolution = 0.02\r\nGrid = 0\r\n", 0.02, false, false, 20},
-        QuirkyLine{"TileSize = 30", 0.01, true, false, 30},
+        // piece 2 is the equals sign here: no number, whatever follows
+        QuirkyLine{"Resolution  = 0.02\n", 0.01, true, false, 20, 1},
+        QuirkyLine{"Resolution = 0.02 extra\n", 0.02, true, false, 20, 0},
+        QuirkyLine{"Grid=0\n", 0.01, true, false, 20, 0},
+        QuirkyLine{"grid = 0\n", 0.01, true, false, 20, 0},
+        QuirkyLine{"Grid = 0\n", 0.01, false, false, 20, 0},
+        QuirkyLine{"Grid = no\n", 0.01, true, false, 20, 1},
+        QuirkyLine{"InvertColor = 7\n", 0.01, true, true, 20, 0},
+        QuirkyLine{"TileSize = 30\nTileSize = 30\nTileSize = 40\n", 0.01, true, false, 40, 0},
+        // the file keeps the C notation: a decimal comma is not read, whatever the locale
+        QuirkyLine{"Resolution = 0,02\n", 0.01, true, false, 20, 1},
+        QuirkyLine{"Resolution = 0.005\nResolution = nan\n", 0.005, true, false, 20, 1},
+        QuirkyLine{"# Resolution = 0.5\n", 0.01, true, false, 20, 0},
+        QuirkyLine{"Resolution = 0.02\r\nGrid = 0\r\n", 0.02, false, false, 20, 0},
+        QuirkyLine{"TileSize = 30", 0.01, true, false, 30, 0},
         // too few pieces: ignored rather than read past the end of the line
-        QuirkyLine{"Resolution =\nTileSize = \n", 0.01, true, false, 0},
-        QuirkyLine{"Resolution =0.5\n", 0.01, true, false, 20},
-        QuirkyLine{"", 0.01, true, false, 20}));
+        QuirkyLine{"Resolution =\nTileSize = \n", 0.01, true, false, 20, 2},
+        QuirkyLine{"Resolution =0.5\n", 0.01, true, false, 20, 1},
+        QuirkyLine{"", 0.01, true, false, 20, 0}));
 
 TEST(ConfigFile, ColourLinesNeedFourComponents)
 {
     const ConfigSettings read = readText("GridColor = 1 2 3\n"
                                          "TextColor = 9 8 7 6 5\n"
-                                         "ScanPosColor1 = 300 -5 x 10\n"
+                                         "ScanPosColor1 = 300 -5 0 10\n"
+                                         "ScanPosColor2 = 1 2 x 4\n"
                                          "GridColor \n");
     EXPECT_EQ(read.gridColor, defaultConfig().gridColor);
     EXPECT_EQ(read.textColor, QColor(9, 8, 7, 6));
-    // out-of-range components are brought into 0..255, text that is no number is 0
+    // out-of-range components are brought into 0..255; a word among them spoils the line
     EXPECT_EQ(read.scanPosColor1, QColor(255, 0, 0, 10));
+    EXPECT_EQ(read.scanPosColor2, defaultConfig().scanPosColor2);
 }
 
 TEST(ConfigFile, EmptyFileGivesDefaultsAndMissingFileFails)

@@ -37,7 +37,13 @@ class PrefsPanel : public ::testing::Test
 {
 protected:
     void SetUp() override { UserDialogs::clearScript(); }
-    void TearDown() override { UserDialogs::clearScript(); }
+    void TearDown() override
+    {
+        // Every box is modal to the panel, so the window comes back to the front after it.
+        for (const ShownMessage& m : UserDialogs::shownMessages())
+            EXPECT_EQ(m.parent, panel.get()) << m.text.toStdString();
+        UserDialogs::clearScript();
+    }
 
     void open(const std::optional<ConfigSettings>& file = defaultConfig())
     {
@@ -198,21 +204,18 @@ TEST_F(PrefsPanel, FitsItsDesignedSizeWithTheLogoBesideTheGroupsInEveryLanguage)
     }
 }
 
-TEST_F(PrefsPanel, SelectsOnlyExactlyMatchingItems)
+TEST_F(PrefsPanel, ShowsAValueItDoesNotOfferAsItIsAndKeepsIt)
 {
     struct Case
     {
         double resolution, domain, tileSize;
         const char *shownResolution, *shownDomain, *shownTileSize;
-        double savedResolution, savedDomain, savedTileSize;
     };
     const Case cases[] = {
-        {0.002, 5, 10, "2 mm", "5 m", "10 m", 0.002, 5, 10},
-        {0.1, 400, 40, "100 mm", "400 m", "40 m", 0.1, 400, 40},
-        {0.05, 200, 30, "50 mm", "200 m", "30 m", 0.05, 200, 30},
-        // values the panel does not offer fall back to the first item
-        {0.003, 35, 25, "2 mm", "5 m", "10 m", 0.002, 5, 10},
-        {0.0100001, 30.5, 0, "2 mm", "5 m", "10 m", 0.002, 5, 10},
+        {0.002, 5, 10, "2 mm", "5 m", "10 m"},
+        {0.1, 400, 40, "100 mm", "400 m", "40 m"},
+        // a hand-edited file: shown as it is, as the Layout Creator shows it too
+        {0.003, 35, 30, "3 mm", "35 m", "30 m"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.resolution);
@@ -226,13 +229,63 @@ TEST_F(PrefsPanel, SelectsOnlyExactlyMatchingItems)
         EXPECT_EQ(combo("cB_TileSize")->currentText(), c.shownTileSize);
 
         click("pb_save");
-        EXPECT_TRUE(readFile(configFilePath())
-                        .contains("\nResolution = " +
-                                  formatShortReal(c.savedResolution).toLatin1() + "\n"));
+        EXPECT_TRUE(UserDialogs::shownTexts().isEmpty());
         const ConfigSettings saved = savedFile();
-        EXPECT_EQ(saved.resolution, c.savedResolution);
-        EXPECT_EQ(saved.scannerDomain, c.savedDomain);
-        EXPECT_EQ(saved.tileSize, c.savedTileSize);
+        EXPECT_EQ(saved.resolution, c.resolution);
+        EXPECT_EQ(saved.scannerDomain, c.domain);
+        EXPECT_EQ(saved.tileSize, c.tileSize);
+    }
+    // The offered items alone again once an offered value is chosen.
+    click("pb_preSet");
+    EXPECT_EQ(combo("cB_resolution")->count(), 6);
+    EXPECT_EQ(combo("cB_Domain")->count(), 11);
+}
+
+TEST_F(PrefsPanel, RefusesGeometryThatCannotMakeALayoutBeforeSaving)
+{
+    struct Case
+    {
+        double resolution, domain, tileSize;
+        const char* field;   // the combo box that gets the focus
+        const char* message; // how the message starts: the field's name
+    };
+    const Case cases[] = {
+        {0.0001, 30, 20, "cB_resolution",
+         "Image Resolution: Tile images of 200000 pixels a side exceed the limit of 20000!"},
+        {0.0, 30, 20, "cB_resolution", "Image Resolution: "},
+        {0.01, 0.0, 20, "cB_Domain", "Scan Radius: "},
+        {0.01, 30, 25, "cB_TileSize", "Image Size: tiles are cut in whole multiples of 10 m"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.field);
+        UserDialogs::clearScript();
+        ConfigSettings file = defaultConfig();
+        file.resolution = c.resolution;
+        file.scannerDomain = c.domain;
+        file.tileSize = c.tileSize;
+        open(file);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(panel.get()));
+        const QByteArray before = readFile(configFilePath());
+        QSignalSpy changed(panel.get(), &LayoutPrefInfo::preferencesChanged);
+        setRow(0, {"1", "2", "3", "4"});
+        click("pb_save");
+
+        ASSERT_EQ(UserDialogs::shownTexts().size(), 1);
+        EXPECT_TRUE(UserDialogs::shownTexts().first().startsWith(c.message))
+            << UserDialogs::shownTexts().first().toStdString();
+        EXPECT_EQ(readFile(configFilePath()), before);
+        EXPECT_EQ(changed.count(), 0);
+        EXPECT_EQ(panel->settings(), savedFile());
+        EXPECT_TRUE(combo(c.field)->hasFocus());
+        EXPECT_EQ(rowText(0), "1 2 3 4") << "what was typed stays";
+
+        // An offered value is taken.
+        UserDialogs::clearScript();
+        combo(c.field)->setCurrentIndex(2);
+        click("pb_save");
+        EXPECT_TRUE(UserDialogs::shownTexts().isEmpty());
+        EXPECT_EQ(changed.count(), 1);
+        EXPECT_EQ(savedFile().gridColor, QColor(1, 2, 3, 4));
     }
 }
 
@@ -306,30 +359,30 @@ TEST_F(PrefsPanel, SaveWritesEveryEditedValue)
     EXPECT_TRUE(UserDialogs::shownTexts().isEmpty());
 }
 
-TEST_F(PrefsPanel, OutOfRangeTextColourKeepsTheOldColourAndSavesTheOtherRows)
+TEST_F(PrefsPanel, AColourOutOfRangeRefusesTheSaveAndKeepsWhatWasTyped)
 {
     for (const char* bad : {"256", "-1", "x", "", "12.5", "0x10"}) {
         SCOPED_TRACE(bad);
         UserDialogs::clearScript();
         open();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(panel.get()));
         QSignalSpy changed(panel.get(), &LayoutPrefInfo::preferencesChanged);
+        combo("cB_TileSize")->setCurrentIndex(3);
         setRow(0, {"9", "8", "7", "6"});
         setRow(1, {"50", "60", "70", "80"});
         field(1, 'A')->setText(QString::fromLatin1(bad));
-        setRow(3, {"1", "1", "1", "1"});
         click("pb_save");
 
         EXPECT_EQ(UserDialogs::shownTexts(),
                   QStringList{"Text Color: Only values between 0 and 255 are possible!"});
         ASSERT_EQ(UserDialogs::shownMessages().size(), 1);
         EXPECT_TRUE(UserDialogs::shownMessages().first().title.isEmpty());
-        const ConfigSettings saved = savedFile();
-        EXPECT_EQ(saved.textColor, QColor(0, 0, 0, 255));
-        EXPECT_EQ(saved.gridColor, QColor(9, 8, 7, 6));
-        EXPECT_EQ(saved.scanPosColor1, QColor(0, 255, 0, 64));
-        EXPECT_EQ(saved.scanPosColor2, QColor(1, 1, 1, 1));
-        EXPECT_EQ(rowText(1), "0 0 0 255") << "the row shows the colour that was kept";
-        EXPECT_EQ(changed.count(), 1);
+        EXPECT_EQ(savedFile(), defaultConfig()) << "nothing is saved";
+        EXPECT_EQ(changed.count(), 0) << "the Layout Creator is not brought back";
+        EXPECT_EQ(rowText(1), "50 60 70 " + QString::fromLatin1(bad));
+        EXPECT_EQ(rowText(0), "9 8 7 6");
+        EXPECT_EQ(combo("cB_TileSize")->currentText(), "40 m");
+        EXPECT_TRUE(field(1, 'A')->hasFocus());
     }
 }
 
@@ -348,12 +401,16 @@ TEST_F(PrefsPanel, EveryBadRowShowsItsMessageInTurn)
                            "Unused Scan Color: Only values between 0 and 255 are possible!"}));
     EXPECT_EQ(savedFile(), defaultConfig());
 
-    // Once corrected, the next save takes the row.
+    // Once every row is corrected, the save goes through.
     UserDialogs::clearScript();
+    field(3, 'R')->setText("30");
+    field(0, 'G')->setText("5");
     field(2, 'B')->setText("33");
+    field(1, 'R')->setText("100");
     click("pb_save");
     EXPECT_TRUE(UserDialogs::shownTexts().isEmpty());
     EXPECT_EQ(savedFile().scanPosColor1, QColor(0, 255, 33, 64));
+    EXPECT_EQ(savedFile().scanPosColor2, QColor(30, 0, 0, 64));
 }
 
 TEST_F(PrefsPanel, ChooseFillsOnlyItsOwnRowOpaque)

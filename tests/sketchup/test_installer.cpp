@@ -190,6 +190,7 @@ TEST_F(Installer, AFolderWithoutSketchUpGetsTheMessageAndNoFile)
     ASSERT_EQ(UserDialogs::shownMessages().size(), 1);
     EXPECT_EQ(UserDialogs::shownMessages()[0].title, "");
     EXPECT_EQ(UserDialogs::shownMessages()[0].text, notFound);
+    EXPECT_EQ(UserDialogs::shownMessages()[0].parent, &dialog) << "modal to the installer";
     EXPECT_TRUE(dialog.progress.isEmpty());
     EXPECT_TRUE(child<QPushButton>(dialog, "b_install")->isEnabled());
     EXPECT_TRUE(child<QLabel>(dialog, "sl_info")->text().isEmpty());

@@ -1,6 +1,9 @@
 #pragma once
-// The complete description of one layout job, and the view codes every part of the
-// program switches on. A plain value: copying it copies every list and string.
+// The complete description of one layout job: what the engine computes and how much of
+// the machine it may use. A plain value: copying it copies every list and string. The
+// front ends know it by its old name, layoutdef.
+
+#include "engine/Views.h"
 
 #include <QBitArray>
 #include <QColor>
@@ -11,16 +14,7 @@
 
 namespace orthaven {
 
-// Fixed code values: the engine, the log, the batch list and the sheets rely on them.
-enum LayoutView : std::uint32_t {
-    Top = 0,   // u, v, depth = x, y, z
-    Left = 1,  // -y, z, x
-    Back = 2,  // x, z, y, images mirrored
-    Right = 3, // -y, z, x, images mirrored
-    Front = 4, // x, z, y
-};
-
-struct layoutdef
+struct LayoutJob
 {
     QStringList inputFiles;   // first entry decides the reader
     std::uint32_t view = Top; // a LayoutView
@@ -28,7 +22,7 @@ struct layoutdef
     double clipLow = 0.0;     // metres along the view's depth axis
     double clipHigh = 0.0;
     QString outputFile; // full path of the layout log, ends in ".log"
-    QString imageType;  // "png", "jpg" or "tif"
+    QString imageType;  // a suffix of the image format table: "png", "jpg" or "tif"
     // copies of the configuration file's values
     bool invertColor = false;
     double resolution = 0.0;
@@ -39,6 +33,11 @@ struct layoutdef
     QColor textColor;
     QColor scanPosColor1;
     QColor scanPosColor2;
+    // How the engine may run; neither changes a byte of the layout.
+    int threads = 0;                    // worker threads; 0: one per processor core
+    std::int64_t memoryBudgetBytes = 0; // tiles held in memory; 0: a quarter of the memory
 };
+
+using layoutdef = LayoutJob;
 
 } // namespace orthaven

@@ -1,6 +1,11 @@
-#include "engine/ImageCache.h"
+#include "engine/FileRawTileStore.h"
+#include "engine/ImageWriter.h"
+#include "engine/RawTileFile.h"
+#include "engine/SessionFolder.h"
+#include "platform/AppPaths.h"
 #include "support/CaptureStdout.h"
 #include "support/TempAppData.h"
+#include "support/TiffTags.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -18,6 +23,7 @@ using namespace orthaven;
 using orthaven::test::CaptureStdout;
 using orthaven::test::readFile;
 using orthaven::test::TempAppData;
+using orthaven::test::tiffCompression;
 using orthaven::test::writeFile;
 
 namespace {
@@ -40,34 +46,6 @@ bool sameImage(const cv::Mat& a, const cv::Mat& b)
            std::equal(a.begin<float>(), a.end<float>(), b.begin<float>());
 }
 
-// The Compression tag (259) of the first directory of a TIFF file, -1 when absent.
-int tiffCompression(const QByteArray& file)
-{
-    if (file.size() < 8)
-        return -1;
-    const bool little = file.startsWith("II");
-    const auto u16 = [&](qsizetype at) {
-        return little ? qFromLittleEndian<quint16>(file.constData() + at)
-                      : qFromBigEndian<quint16>(file.constData() + at);
-    };
-    const auto u32 = [&](qsizetype at) {
-        return little ? qFromLittleEndian<quint32>(file.constData() + at)
-                      : qFromBigEndian<quint32>(file.constData() + at);
-    };
-    const qsizetype ifd = u32(4);
-    if (ifd + 2 > file.size())
-        return -1;
-    const int entries = u16(ifd);
-    for (int i = 0; i < entries; ++i) {
-        const qsizetype at = ifd + 2 + 12 * i;
-        if (at + 12 > file.size())
-            return -1;
-        if (u16(at) == 259)
-            return u16(at + 8);
-    }
-    return -1;
-}
-
 cv::Mat sampleTile(int w, int h)
 {
     cv::Mat tile(h, w, CV_32FC1, cv::Scalar(0));
@@ -84,7 +62,7 @@ TEST(RawTileFile, AllZeroTileIsHeaderAndOneMarkerPerTenPixels)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("zero.tmp");
-    ASSERT_TRUE(ImageCache::storeRawTile(path, cv::Mat(1000, 1000, CV_32FC1, cv::Scalar(0)), 0.0f));
+    ASSERT_TRUE(storeRawTile(path, cv::Mat(1000, 1000, CV_32FC1, cv::Scalar(0)), 0.0f));
     const QByteArray bytes = readFile(path);
     ASSERT_EQ(bytes.size(), 8 + 400000);
     EXPECT_EQ(bytes.left(8), int32Bytes(1000) + int32Bytes(1000));
@@ -97,7 +75,7 @@ TEST(RawTileFile, RunHoldingOneValueIsStoredInFull)
     const QString path = dir.filePath("one.tmp");
     cv::Mat tile(2, 10, CV_32FC1, cv::Scalar(0)); // 20 pixels: two runs
     tile.at<float>(1, 3) = 2.5f;
-    ASSERT_TRUE(ImageCache::storeRawTile(path, tile, 0.0f));
+    ASSERT_TRUE(storeRawTile(path, tile, 0.0f));
 
     QByteArray expected = int32Bytes(10) + int32Bytes(2) + int32Bytes(10) + int32Bytes(-10);
     for (int k = 0; k < 10; ++k)
@@ -109,27 +87,33 @@ TEST(RawTileFile, RoundTripKeepsEveryValueAndEveryByte)
 {
     QTemporaryDir dir;
     const cv::Mat tile = sampleTile(100, 100);
-    ASSERT_TRUE(ImageCache::storeRawTile(dir.filePath("a.tmp"), tile, 0.0f));
-    const cv::Mat read = ImageCache::loadRawTile(dir.filePath("a.tmp"));
+    ASSERT_TRUE(storeRawTile(dir.filePath("a.tmp"), tile, 0.0f));
+    const cv::Mat read = loadRawTile(dir.filePath("a.tmp"));
     ASSERT_TRUE(sameImage(read, tile));
-    ASSERT_TRUE(ImageCache::storeRawTile(dir.filePath("b.tmp"), read, 0.0f));
+    ASSERT_TRUE(storeRawTile(dir.filePath("b.tmp"), read, 0.0f));
     EXPECT_EQ(readFile(dir.filePath("a.tmp")), readFile(dir.filePath("b.tmp")));
 }
 
-TEST(RawTileFile, PixelCountNotMultipleOfTenDropsTheLastValues)
+TEST(RawTileFile, PixelCountNotMultipleOfTenKeepsTheLastValues)
 {
-    // 333 × 333 = 110889 pixels: 11088 runs; the last nine values are not stored.
+    // 333 × 333 = 110889 pixels: 11088 runs of ten and a last block of nine values.
     QTemporaryDir dir;
     const QString path = dir.filePath("odd.tmp");
-    const cv::Mat tile(333, 333, CV_32FC1, cv::Scalar(1.5));
-    ASSERT_TRUE(ImageCache::storeRawTile(path, tile, 0.0f));
-    EXPECT_EQ(QFileInfo(path).size(), 8 + 44 * 11088);
-
-    const cv::Mat read = ImageCache::loadRawTile(path);
+    cv::Mat tile(333, 333, CV_32FC1, cv::Scalar(1.5));
+    tile.at<float>(332, 332) = 2.5f;
+    ASSERT_TRUE(storeRawTile(path, tile, 0.0f));
+    EXPECT_EQ(QFileInfo(path).size(), 8 + 44 * 11088 + 4 + 4 * 9);
+    const cv::Mat read = loadRawTile(path);
     ASSERT_EQ(read.size(), cv::Size(333, 333));
-    for (int c = 0; c < 333; ++c)
-        ASSERT_EQ(read.at<float>(332, c), c < 324 ? 1.5f : 0.0f) << "column " << c;
-    EXPECT_EQ(read.at<float>(0, 0), 1.5f);
+    EXPECT_EQ(cv::norm(read, tile, cv::NORM_INF), 0.0);
+
+    // An empty last block is its marker alone.
+    ASSERT_TRUE(storeRawTile(path, cv::Mat(333, 333, CV_32FC1, cv::Scalar(0)), 0.0f));
+    EXPECT_EQ(QFileInfo(path).size(), 8 + 4 * 11089);
+    EXPECT_EQ(cv::countNonZero(loadRawTile(path)), 0);
+    writeFile(path, readFile(path).chopped(4));
+    CaptureStdout quiet;
+    EXPECT_TRUE(loadRawTile(path).empty()) << "a file without its last block is cut off";
 }
 
 TEST(RawTileFile, BrokenFilesGiveNoImage)
@@ -162,12 +146,12 @@ TEST(RawTileFile, BrokenFilesGiveNoImage)
         SCOPED_TRACE(c.name);
         const QString path = writeFile(dir.filePath(QString::fromLatin1(c.name) + ".tmp"), c.bytes);
         CaptureStdout capture;
-        EXPECT_TRUE(ImageCache::loadRawTile(path).empty());
+        EXPECT_TRUE(loadRawTile(path).empty());
         ASSERT_EQ(capture.lines().size(), 1);
         EXPECT_TRUE(capture.lines()[0].startsWith("Corrupt raw tile file "));
     }
     CaptureStdout capture;
-    EXPECT_TRUE(ImageCache::loadRawTile(dir.filePath("missing.tmp")).empty());
+    EXPECT_TRUE(loadRawTile(dir.filePath("missing.tmp")).empty());
     EXPECT_TRUE(capture.lines().isEmpty()); // a tile without a file is normal
 }
 
@@ -175,45 +159,45 @@ TEST(RawTileFile, UnwritableFileIsReported)
 {
     QTemporaryDir dir;
     const QString notAFolder = writeFile(dir.filePath("plain"), "x");
-    EXPECT_FALSE(ImageCache::storeRawTile(notAFolder + "/t.tmp", sampleTile(10, 10), 0.0f));
-    EXPECT_FALSE(
-        ImageCache::storeRawTile(dir.filePath("grey.tmp"), cv::Mat(10, 10, CV_8UC1), 0.0f));
+    EXPECT_FALSE(storeRawTile(notAFolder + "/t.tmp", sampleTile(10, 10), 0.0f));
+    EXPECT_FALSE(storeRawTile(dir.filePath("grey.tmp"), cv::Mat(10, 10, CV_8UC1), 0.0f));
 }
 
-TEST(ImageCacheSession, SessionFolderLivesFromCreateToClean)
+TEST(SessionFolder, LivesFromCreateToClean)
 {
     TempAppData appData;
-    ImageCache cache;
+    SessionFolder session(tempFolder());
     const QString base = appData.path() + "/Brandmoor/Orthaven/tmp/";
-    EXPECT_EQ(cache.tempPath(), base);
+    EXPECT_EQ(session.tempPath(), base);
 
-    ASSERT_TRUE(cache.createSession());
-    EXPECT_TRUE(QRegularExpression("^[0-9]{9}$").match(cache.sessionName()).hasMatch())
-        << cache.sessionName().toStdString();
-    EXPECT_EQ(cache.tempPath(), base + cache.sessionName() + "/");
-    EXPECT_TRUE(QFileInfo(cache.tempPath()).isDir());
+    ASSERT_TRUE(session.createSession());
+    EXPECT_TRUE(QRegularExpression("^[0-9]{9}$").match(session.sessionName()).hasMatch())
+        << session.sessionName().toStdString();
+    EXPECT_EQ(session.tempPath(), base + session.sessionName() + "/");
+    EXPECT_TRUE(QFileInfo(session.tempPath()).isDir());
 
-    const QString sessionPath = cache.tempPath();
-    EXPECT_EQ(cache.rawTilePath("orvnTile_", -3, 12), sessionPath + "orvnTile_-3_12.tmp");
-    ASSERT_TRUE(cache.releaseImage("orvnTile_", -3, 12, sampleTile(10, 10)));
+    const QString sessionPath = session.tempPath();
+    FileRawTileStore tiles(sessionPath, 10);
+    EXPECT_EQ(tiles.tilePath(-3, 12), sessionPath + "orvnTile_-3_12.tmp");
+    ASSERT_TRUE(tiles.releaseTile(-3, 12, sampleTile(10, 10)));
     writeFile(sessionPath + "orvnTile_-3_12.png", "png");
     writeFile(base + "download.zip", "kept"); // not in the session
 
     CaptureStdout capture;
-    cache.cleanFiles();
+    session.cleanFiles();
     EXPECT_EQ(capture.lines(), QStringList({"Clean Files", "TMP Path = " + sessionPath,
                                             "Clean all temporary files ... done"}));
     EXPECT_FALSE(QFileInfo::exists(sessionPath));
     EXPECT_TRUE(QFileInfo::exists(base + "download.zip"));
-    EXPECT_FALSE(cache.hasSession());
-    EXPECT_EQ(cache.tempPath(), base);
+    EXPECT_FALSE(session.hasSession());
+    EXPECT_EQ(session.tempPath(), base);
 }
 
-TEST(ImageCacheSession, SessionsStartedTogetherNeverShareAFolder)
+TEST(SessionFolder, SessionsStartedTogetherNeverShareAFolder)
 {
     TempAppData appData;
-    ImageCache first;
-    ImageCache second;
+    SessionFolder first(tempFolder());
+    SessionFolder second(tempFolder());
     ASSERT_TRUE(first.createSession());
     ASSERT_TRUE(second.createSession());
     EXPECT_NE(first.sessionName(), second.sessionName());
@@ -222,51 +206,59 @@ TEST(ImageCacheSession, SessionsStartedTogetherNeverShareAFolder)
     second.cleanFiles();
 }
 
-TEST(ImageCacheSession, SessionCannotBeCreatedBelowAFile)
+TEST(SessionFolder, CannotBeCreatedBelowAFile)
 {
     TempAppData appData;
     writeFile(appData.path() + "/Brandmoor", "a file where the folder belongs");
-    ImageCache cache;
-    EXPECT_FALSE(cache.createSession());
-    EXPECT_FALSE(cache.hasSession());
+    SessionFolder session(tempFolder());
+    EXPECT_FALSE(session.createSession());
+    EXPECT_FALSE(session.hasSession());
 }
 
-TEST(ImageCacheSession, GetImageReadsTheTileFileOrStartsFromZero)
+TEST(FileRawTileStore, GetTileReadsTheTileFileOrStartsFromZero)
 {
-    TempAppData appData;
-    ImageCache cache;
-    ASSERT_TRUE(cache.createSession());
+    QTemporaryDir dir;
+    FileRawTileStore store(dir.path() + "/", 20);
 
-    const cv::Mat fresh = cache.getImage(4, -1, 20, 20, "orvnTile_");
+    const cv::Mat fresh = store.getTile(4, -1);
     ASSERT_EQ(fresh.size(), cv::Size(20, 20));
     EXPECT_EQ(fresh.type(), CV_32FC1);
     EXPECT_EQ(cv::countNonZero(fresh), 0);
+    EXPECT_TRUE(store.loadTile(4, -1).empty()) << "never stored";
 
     const cv::Mat tile = sampleTile(20, 20);
-    ASSERT_TRUE(cache.releaseImage("orvnTile_", 4, -1, tile));
-    EXPECT_TRUE(sameImage(cache.getImage(4, -1, 20, 20, "orvnTile_"), tile));
+    ASSERT_TRUE(store.releaseTile(4, -1, tile));
+    EXPECT_TRUE(sameImage(store.getTile(4, -1), tile));
+    EXPECT_TRUE(sameImage(store.loadTile(4, -1), tile));
 
     // A file of another size is no tile of this run.
-    EXPECT_EQ(cv::countNonZero(cache.getImage(4, -1, 10, 10, "orvnTile_")), 0);
+    FileRawTileStore smaller(dir.path() + "/", 10);
+    ASSERT_TRUE(smaller.releaseTile(7, 7, sampleTile(20, 20)));
+    EXPECT_EQ(cv::countNonZero(smaller.getTile(7, 7)), 0);
 
+    // A broken file starts the tile from zero.
     CaptureStdout quiet;
-    writeFile(cache.rawTilePath("orvnTile_", 5, 5), int32Bytes(20) + int32Bytes(20));
-    EXPECT_EQ(cv::countNonZero(cache.getImage(5, 5, 20, 20, "orvnTile_")), 0);
-    cache.cleanFiles();
+    ASSERT_TRUE(store.releaseTile(5, 5, tile));
+    writeFile(store.tilePath(5, 5), int32Bytes(20) + int32Bytes(20));
+    EXPECT_EQ(cv::countNonZero(store.getTile(5, 5)), 0);
+
+    store.dropTile(4, -1);
+    EXPECT_FALSE(QFileInfo::exists(store.tilePath(4, -1)));
+    EXPECT_EQ(store.storedTiles(), (std::vector<RawTileStore::Index>{{5, 5}}));
 }
 
 TEST(ImageAllocation, GivesZeroedImagesOrNoImage)
 {
-    const cv::Mat grey = ImageCache::allocateImage(8, 7, 3);
+    const cv::Mat grey = allocateImage(8, 7, 3);
     EXPECT_EQ(grey.type(), CV_8UC1);
     EXPECT_EQ(grey.size(), cv::Size(7, 3));
     EXPECT_EQ(cv::countNonZero(grey), 0);
-    const cv::Mat raw = ImageCache::allocateImage(32, 5, 4);
+    const cv::Mat raw = allocateImage(32, 5, 4);
     EXPECT_EQ(raw.type(), CV_32FC1);
     EXPECT_EQ(cv::countNonZero(raw), 0);
 
     CaptureStdout capture;
-    EXPECT_TRUE(ImageCache::allocateImage(32, 1 << 20, 1 << 20).empty());
+    EXPECT_TRUE(allocateImage(32, 1 << 20, 1 << 20).empty());
     EXPECT_EQ(capture.lines(), QStringList{"Can not allocate 4398046511104 Bytes"});
 }
 
@@ -287,8 +279,8 @@ TEST(ImageWriters, OnlyLowerCaseTifUsesTheCompressingTiffWriter)
     image.fill(qRgb(200, 100, 50));
     {
         CaptureStdout capture;
-        ASSERT_TRUE(ImageCache::saveQImage(dir.filePath("a.tif"), image));
-        ASSERT_TRUE(ImageCache::saveQImage(dir.filePath("b.TIF"), image));
+        ASSERT_TRUE(ImageWriter::saveQImage(dir.filePath("a.tif"), image));
+        ASSERT_TRUE(ImageWriter::saveQImage(dir.filePath("b.TIF"), image));
         EXPECT_TRUE(capture.lines().isEmpty());
     }
     EXPECT_EQ(tiffCompression(readFile(dir.filePath("a.tif"))), 5); // LZW
@@ -307,9 +299,9 @@ TEST(ImageWriters, PngIsExactAndJpegKeepsTheSize)
     for (int y = 0; y < 20; ++y)
         for (int x = 0; x < 30; ++x)
             image.setPixel(x, y, qRgb(x * 8, y * 12, 77));
-    ASSERT_TRUE(ImageCache::saveQImage(dir.filePath("t.png"), image));
+    ASSERT_TRUE(ImageWriter::saveQImage(dir.filePath("t.png"), image));
     EXPECT_EQ(QImage(dir.filePath("t.png")).convertToFormat(QImage::Format_RGB32), image);
-    ASSERT_TRUE(ImageCache::saveQImage(dir.filePath("t.jpg"), image));
+    ASSERT_TRUE(ImageWriter::saveQImage(dir.filePath("t.jpg"), image));
     EXPECT_EQ(QImage(dir.filePath("t.jpg")).size(), QSize(30, 20));
     EXPECT_TRUE(readFile(dir.filePath("t.jpg")).startsWith("\xFF\xD8"));
 }
@@ -321,31 +313,32 @@ TEST(ImageWriters, UnwritablePathsAreFailures)
     QImage image(8, 8, QImage::Format_RGB32);
     image.fill(Qt::white);
     CaptureStdout capture;
-    EXPECT_FALSE(ImageCache::saveQImage(notAFolder + "/t.png", image));
-    EXPECT_FALSE(ImageCache::saveQImage(notAFolder + "/t.tif", image));
-    EXPECT_FALSE(ImageCache::saveQImage(dir.filePath("t.unknownformat"), image));
-    EXPECT_FALSE(ImageCache::saveQImage(dir.filePath("null.png"), QImage()));
+    EXPECT_FALSE(ImageWriter::saveQImage(notAFolder + "/t.png", image));
+    EXPECT_FALSE(ImageWriter::saveQImage(notAFolder + "/t.tif", image));
+    EXPECT_FALSE(ImageWriter::saveQImage(dir.filePath("t.unknownformat"), image));
+    EXPECT_FALSE(ImageWriter::saveQImage(dir.filePath("null.png"), QImage()));
     EXPECT_EQ(capture.lines(), QStringList{"failed to write TIFF"});
     EXPECT_FALSE(QFileInfo::exists(dir.filePath("t.unknownformat")));
 }
 
-TEST(ImageWriters, GreyImageIsWrittenWithAGreyPalette)
+TEST(ImageWriters, GreyTilesAreWrittenAsGreyInEveryFormat)
 {
     QTemporaryDir dir;
-    cv::Mat grey(3, 5, CV_8UC1);
+    QImage grey(5, 3, QImage::Format_Grayscale8);
     for (int r = 0; r < 3; ++r)
         for (int c = 0; c < 5; ++c)
-            grey.at<uchar>(r, c) = uchar(r * 100 + c * 10);
-    ASSERT_TRUE(ImageCache::saveIplImage(dir.filePath("g.png"), grey));
-    const QImage back(dir.filePath("g.png"));
-    ASSERT_EQ(back.size(), QSize(5, 3));
-    for (int r = 0; r < 3; ++r)
-        for (int c = 0; c < 5; ++c)
-            ASSERT_EQ(back.pixel(c, r), qRgb(r * 100 + c * 10, r * 100 + c * 10, r * 100 + c * 10));
-
-    CaptureStdout capture;
-    ASSERT_TRUE(ImageCache::saveIplImage(dir.filePath("g.tif"), grey));
-    EXPECT_EQ(capture.lines(), QStringList{"USE WRITER"});
+            grey.scanLine(r)[c] = uchar(r * 100 + c * 10);
+    for (const ImageFormat& format : imageFormats()) {
+        SCOPED_TRACE(format.suffix);
+        const QString path = dir.filePath(QStringLiteral("g.") + QLatin1String(format.suffix));
+        ASSERT_TRUE(ImageWriter::writeImage(path, grey, format));
+        QImageReader reader(path);
+        EXPECT_EQ(reader.imageFormat(), QImage::Format_Grayscale8);
+        const QImage back = reader.read();
+        ASSERT_EQ(back.size(), grey.size());
+        if (QByteArray(format.writerFormat) != "jpeg") {
+            EXPECT_EQ(back.convertToFormat(QImage::Format_Grayscale8), grey) << "lossless";
+        }
+    }
     EXPECT_EQ(tiffCompression(readFile(dir.filePath("g.tif"))), 5);
-    EXPECT_FALSE(ImageCache::saveIplImage(dir.filePath("f.png"), cv::Mat(3, 3, CV_32FC1)));
 }

@@ -1,0 +1,25 @@
+#pragma once
+// Writes finished images (output tiles, thumbnails, overview sheets) as PNG, JPEG or TIFF
+// files. A file is replaced only when the whole image was written.
+
+#include "engine/ImageFormats.h"
+
+#include <QImage>
+#include <QString>
+
+namespace orthaven {
+
+class ImageWriter
+{
+public:
+    // A path ending in a suffix of the format table (lower case: ".png", ".jpg", ".tif") is
+    // written with that format's writer and options (TIFF: LZW, "failed to write TIFF" on
+    // failure); any other path in the format its suffix names, default settings. False
+    // when the image was not written whole.
+    static bool saveQImage(const QString& path, const QImage& image);
+    // Writes image with the writer and options of format ("failed to write TIFF" on
+    // failure of a TIFF). False when the image was not written whole.
+    static bool writeImage(const QString& path, const QImage& image, const ImageFormat& format);
+};
+
+} // namespace orthaven

@@ -1,0 +1,837 @@
+#include "engine/LayoutEngine.h"
+
+#include "diag/Diagnostics.h"
+#include "engine/ChunkPrefetch.h"
+#include "engine/FileRawTileStore.h"
+#include "engine/GreyTileStore.h"
+#include "engine/ImageFormats.h"
+#include "engine/ImageWriter.h"
+#include "engine/MemoryBudget.h"
+#include "engine/MemoryRawTileStore.h"
+#include "engine/OutputCommit.h"
+#include "engine/OutputTiles.h"
+#include "engine/RawTileFile.h"
+#include "engine/RawTileRasterizer.h"
+#include "engine/SessionFolder.h"
+#include "engine/TileNormalizer.h"
+#include "engine/TileWorkers.h"
+#include "engine/TimerStack.h"
+#include "layoutlog/LayoutLogWriter.h"
+#include "platform/ProcessStats.h"
+#include "scan/ScanSource.h"
+
+#include <QFileInfo>
+#include <QImage>
+#include <QImageWriter>
+#include <QThread>
+
+#include <atomic>
+#include <cmath>
+#include <cstring>
+#include <iostream>
+#include <new>
+
+namespace orthaven {
+
+namespace {
+
+// Points read ahead of the rasteriser at most (32 bytes each in a chunk).
+constexpr std::int64_t prefetchPoints = 1 << 20;
+
+bool bitSet(const QBitArray& bits, int i)
+{
+    return i >= 0 && i < bits.size() && bits.testBit(i);
+}
+
+bool isFinite(const cv::Mat& m)
+{
+    for (int r = 0; r < m.rows; ++r)
+        for (int c = 0; c < m.cols; ++c)
+            if (!std::isfinite(m.at<double>(r, c)))
+                return false;
+    return true;
+}
+
+// A pose as the engine can use it: 4 × 4 doubles with finite values, or no matrix.
+cv::Mat usablePose(const cv::Mat& pose)
+{
+    if (pose.rows != 4 || pose.cols != 4 || pose.channels() != 1)
+        return {};
+    cv::Mat P;
+    pose.convertTo(P, CV_64F);
+    return isFinite(P) ? P : cv::Mat();
+}
+
+// A · B for 4 × 4 A, always summed in the same order, so that a point's view coordinates
+// do not depend on the size of the block it arrived in.
+cv::Mat multiply(const cv::Mat& A, const cv::Mat& B)
+{
+    cv::Mat result(4, B.cols, CV_64F);
+    for (int r = 0; r < 4; ++r) {
+        const double a0 = A.at<double>(r, 0), a1 = A.at<double>(r, 1);
+        const double a2 = A.at<double>(r, 2), a3 = A.at<double>(r, 3);
+        const double* b0 = B.ptr<double>(0);
+        const double* b1 = B.ptr<double>(1);
+        const double* b2 = B.ptr<double>(2);
+        const double* b3 = B.ptr<double>(3);
+        double* out = result.ptr<double>(r);
+        for (int j = 0; j < B.cols; ++j)
+            out[j] = a0 * b0[j] + a1 * b1[j] + a2 * b2[j] + a3 * b3[j];
+    }
+    return result;
+}
+
+std::string utf8(const QString& s)
+{
+    return s.toStdString();
+}
+
+// A grey tile as the 8-bit grey image its file is written from, sharing its pixels.
+QImage greyImage(const cv::Mat& grey)
+{
+    return QImage(grey.data, grey.cols, grey.rows, qsizetype(grey.step), QImage::Format_Grayscale8);
+}
+
+// A grey tile as a 32-bit image (grey g: red, green and blue g, opaque), as the thumbnail
+// scales it.
+QImage colourImage(const cv::Mat& grey)
+{
+    QImage image(grey.cols, grey.rows, QImage::Format_RGB32);
+    if (image.isNull())
+        return image;
+    for (int r = 0; r < grey.rows; ++r) {
+        const std::uint8_t* from = grey.ptr<std::uint8_t>(r);
+        QRgb* to = reinterpret_cast<QRgb*>(image.scanLine(r));
+        for (int c = 0; c < grey.cols; ++c)
+            to[c] = qRgb(from[c], from[c], from[c]);
+    }
+    return image;
+}
+
+// One run of the engine: the state its stages share.
+class Run
+{
+public:
+    Run(const RunSettings& settings, const LayoutJob& job, ScanSource& source,
+        StatusReporter& reporter, const QString& workFolder)
+        : s(settings), source(source), reporter(reporter), session(workFolder),
+          budget(settings.memoryBudgetBytes)
+    {
+        result.scanList = job.scanList;
+    }
+
+    void execute(const LayoutEngine::RawTileStoreFactory& storeFactory);
+    LayoutResult result;
+
+private:
+    void runStages();
+    bool computeRawTiles();
+    void rasterizeBlock(const cv::Mat& B, const cv::Mat& view, const cv::Mat& T);
+    bool normalizeTilesClassic();
+    enum class Assembly
+    {
+        Used,       // at least one grey tile was drawn
+        Empty,      // background only
+        NoMemory,   // the image could not be had
+        Unreadable, // a kept grey tile could not be read back
+    };
+    // Output tile (a, b) of the grid as its file shows it (mirrored where the view is):
+    // m × m grey, the grey tiles drawn unscaled on the background.
+    Assembly assembleOutputTile(int a, int b, cv::Mat& tile) const;
+    // False (and the run failed) for an assembly that gave no tile.
+    bool assembled(Assembly assembly);
+    bool writeImages();
+    bool writeThumbnail();
+    bool writeLogFile();
+    bool commitOutput();
+    bool readerFailedSince(int errorsBefore);
+    bool leaveForStop() { return reporter.checkpoint(); }
+    bool failed() const { return reporter.failed; }
+
+    const RunSettings& s;
+    ScanSource& source;
+    StatusReporter& reporter;
+    SessionFolder session;
+    OutputCommit output; // the layout's files until they are put in place
+    MemoryBudget budget;
+    std::unique_ptr<RawTileStore> rawTiles;
+    std::unique_ptr<RawTileRasterizer> rasterizer;
+    std::unique_ptr<GreyTileStore> greyTiles;
+    OutputGrid grid; // the output tiles, from stage 3 on
+};
+
+void Run::execute(const LayoutEngine::RawTileStoreFactory& storeFactory)
+{
+    if (!session.createSession()) {
+        // Without a session no raw tile would survive between blocks: the run could only
+        // end with a misleading "not enough data".
+        std::cout << "ERROR: could not create a temporary folder in " << utf8(session.tempPath())
+                  << std::endl;
+        reporter.reportFailure(TempFileAccess);
+        return;
+    }
+
+    const int n = s.rawTilePixels();
+    rawTiles = storeFactory ? storeFactory(session.tempPath(), n, budget)
+                            : std::make_unique<MemoryRawTileStore>(session.tempPath(), n, budget);
+    greyTiles = std::make_unique<GreyTileStore>(session.tempPath(), budget);
+    try {
+        runStages();
+    } catch (const cv::Exception& e) {
+        std::cout << "ERROR: " << e.what() << std::endl;
+        reporter.reportFailure(NotEnoughMemory);
+    } catch (const std::bad_alloc&) {
+        std::cout << "ERROR: out of memory" << std::endl;
+        reporter.reportFailure(NotEnoughMemory);
+    } catch (const std::exception& e) {
+        // Readers catch their own errors at ScanSource's doors; whatever else escapes a
+        // stage ends the run here, so the temporary files are still cleaned below.
+        std::cout << "ERROR: reading the scans failed: " << e.what() << std::endl;
+        reporter.reportFailure(ScanSourceError);
+    } catch (...) {
+        std::cout << "ERROR: reading the scans failed" << std::endl;
+        reporter.reportFailure(ScanSourceError);
+    }
+    rasterizer.reset();
+    rawTiles.reset();
+    greyTiles.reset();
+    // A layout that was not committed leaves no trace in the output folder.
+    output.discard();
+
+    reporter.setStatusText("Clean");
+    session.cleanFiles();
+    reporter.setStatusText({});
+}
+
+void Run::runStages()
+{
+    if (!computeRawTiles() || !normalizeTilesClassic() || !writeImages())
+        return;
+    if (!writeThumbnail()) {
+        std::cout << "Layoutcreator::layout unsucessful" << std::endl;
+        return;
+    }
+    if (!writeLogFile())
+        return;
+    // The last checkpoint. A stop request that comes later is ignored: the layout is put in
+    // place and the run is reported finished, not interrupted.
+    if (leaveForStop())
+        return;
+    commitOutput();
+}
+
+bool Run::commitOutput()
+{
+    if (output.commit())
+        return true;
+    const QString path = output.failedPath();
+    if (path == s.logFilePath()) {
+        std::cout << "ERROR: could not write the layout log " << utf8(path) << std::endl;
+        reporter.reportFailure(LogFileAccess);
+    } else {
+        std::cout << "File = " << utf8(path) << std::endl;
+        reporter.reportFailure(TempFileAccess);
+    }
+    diag::error("ERROR: the layout could not be put in place; the output folder is as it was");
+    return false;
+}
+
+bool Run::readerFailedSince(int errorsBefore)
+{
+    if (source.errorCount() == errorsBefore)
+        return false;
+    std::cout << "ERROR: reading the scans failed: " << source.lastError() << std::endl;
+    reporter.reportFailure(ScanSourceError);
+    return true;
+}
+
+bool Run::computeRawTiles()
+{
+    TimerStack& timers = TimerStack::instance();
+    timers.startTimer();
+
+    RasterSettings settings;
+    settings.resolution = s.resolution;
+    settings.scannerDomain = s.scannerDomain;
+    settings.clipLow = s.clipLow;
+    settings.clipHigh = s.clipHigh;
+    settings.topView = s.view == Top;
+    settings.rawTileSize = RunSettings::rawTileSize;
+    settings.tilePixels = s.rawTilePixels();
+    rasterizer = std::make_unique<RawTileRasterizer>(*rawTiles, settings, &reporter.stopRequested);
+
+    QBitArray& scanList = result.scanList;
+    source.setReadThreads(s.threads);
+    const int count = source.scanCount();
+    const int readerErrors = source.errorCount();
+    int selected = 0;
+    for (int i = 0; i < count; ++i)
+        selected += bitSet(scanList, i) ? 1 : 0;
+    reporter.progressTotal = float(selected);
+    reporter.progressDone = 0.0f;
+    int k = 1;
+
+    for (int i = 0; i < count && !failed(); ++i) {
+        if (!bitSet(scanList, i))
+            continue;
+        if (leaveForStop())
+            break;
+        reporter.setStatusText("Loading Scan " + std::to_string(k) + " of " +
+                               std::to_string(selected));
+        reporter.progressDone = reporter.progressDone + 1.0f;
+        timers.startTimer(); // the whole scan
+        timers.startTimer(); // opening it
+        cv::Mat pose;
+        const bool opened = source.openScan(i);
+        if (opened)
+            source.scanPose(i, pose);
+        if (readerFailedSince(readerErrors)) {
+            source.closeScan(i);
+            timers.discard();
+            timers.discard();
+            break;
+        }
+        const cv::Mat P = opened ? usablePose(pose) : cv::Mat();
+        if (P.empty()) {
+            // A scan that cannot be read (or placed) is left out and not listed as used.
+            if (opened)
+                source.closeScan(i);
+            timers.discard();
+            timers.discard();
+            ++k;
+            scanList.clearBit(i);
+            std::cout << "Scan load failed" << std::endl;
+            continue;
+        }
+        timers.printElapsed("Load Scan = ");
+        const cv::Mat T = multiply(s.viewMatrix, P);
+
+        std::int64_t points = 0;
+        cv::Mat B;
+        bool more = false;
+        // With threads to spare the scan is read on a thread of its own while the chunks
+        // read are rasterised here, one after another in the order read.
+        std::unique_ptr<ChunkPrefetch> ahead;
+        if (s.threads > 1)
+            ahead = std::make_unique<ChunkPrefetch>(source, i, RunSettings::maxColumnsPerChunk,
+                                                    reporter.stopRequested, prefetchPoints);
+        const auto nextChunk = [&] {
+            B = cv::Mat();
+            if (!ahead) {
+                more = source.readPoints(i, B, RunSettings::maxColumnsPerChunk);
+                return;
+            }
+            if (!ahead->next(B, more))
+                more = false; // reading ended on a stop: B stays empty
+        };
+        nextChunk();
+        while (B.cols >= 2) {
+            if (B.rows != 4 || B.channels() != 1) {
+                std::cout << "ERROR: scan " << i << " delivered a block of " << B.rows
+                          << " rows; the rest of the scan is skipped" << std::endl;
+                break;
+            }
+            if (B.type() != CV_64FC1)
+                B.convertTo(B, CV_64F);
+            points += B.cols;
+            rasterizeBlock(B, multiply(T, B), T);
+            if (!more || failed() || leaveForStop())
+                break;
+            nextChunk();
+        }
+        ahead.reset(); // the source is this thread's again
+        source.rewindPoints();
+        source.closeScan(i);
+        if (readerFailedSince(readerErrors)) {
+            timers.discard();
+            break;
+        }
+        ++k;
+        std::cout << "Number of Points = " << points << std::endl;
+        timers.printElapsed("Time Scan = ");
+    }
+
+    const std::int64_t outOfBound = rasterizer->outOfBoundPoints();
+    if (outOfBound > RawTileRasterizer::outOfBoundLinesLimit)
+        std::cout << "ERROR: OUT OF BOUND for " << outOfBound << " points in all" << std::endl;
+    timers.printElapsed("Overall time ...");
+    std::cout << "Compute Raw Tiles ... done" << std::endl;
+    return !failed() && !leaveForStop();
+}
+
+void Run::rasterizeBlock(const cv::Mat& B, const cv::Mat& viewBlock, const cv::Mat& T)
+{
+    switch (rasterizer->rasterizeBlock(B, viewBlock, T, result.tileRange, result.scaleTop)) {
+    case RawTileRasterizer::Result::Done:
+        break;
+    case RawTileRasterizer::Result::NoImage:
+        reporter.reportFailure(NotEnoughMemory);
+        break;
+    case RawTileRasterizer::Result::TileLost:
+        reporter.reportFailure(TempFileAccess);
+        break;
+    case RawTileRasterizer::Result::Stopped:
+        break; // the checkpoint after the block ends the run
+    }
+}
+
+bool Run::normalizeTilesClassic()
+{
+    std::cout << "Normalize Tiles Classic" << std::endl;
+    const float L = TileNormalizer::log2Plus1(result.scaleTop);
+    result.scaleTop = L;
+    const TileRange& tileRange = result.tileRange;
+    reporter.progressTotal = float(tileRange.tileCount());
+    reporter.setStatusText("Preprocessing Tiles");
+    TimerStack& timers = TimerStack::instance();
+    timers.startTimer();
+
+    // Only stored tiles have anything to normalise; visiting them in (U, V) order is the
+    // order of the whole range without its holes. A raw tile is dropped once its grey
+    // tile is made: the grey tiles take a quarter of its memory.
+    std::vector<RawTileStore::Index> tiles;
+    for (const RawTileStore::Index& tile : rawTiles->storedTiles())
+        if (tileRange.contains(tile.first, tile.second))
+            tiles.push_back(tile);
+    enum class Outcome : std::uint8_t
+    {
+        NotDone,
+        Dropped,
+        Kept,
+        Unreadable,
+        NoMemory,
+        NotKept, // its grey tile could not be kept
+    };
+    std::vector<Outcome> outcomes(tiles.size(), Outcome::NotDone);
+    forEachTile(int(tiles.size()), s.threads, [&](int i) {
+        const auto [U, V] = tiles[std::size_t(i)];
+        if (leaveForStop())
+            return false;
+        reporter.progressDone = float(tileRange.ordinal(U, V));
+        Outcome& outcome = outcomes[std::size_t(i)];
+        const cv::Mat raw = rawTiles->loadTile(U, V);
+        if (raw.empty()) {
+            outcome = Outcome::Unreadable;
+            return false;
+        }
+        cv::Mat grey = allocateImage(8, raw.cols, raw.rows);
+        if (grey.empty()) {
+            outcome = Outcome::NoMemory;
+            return false;
+        }
+        const float sum = TileNormalizer::normalizeTile(raw, L, s.reverseIntensity, grey);
+        rawTiles->dropTile(U, V);
+        outcome = Outcome::Dropped;
+        if (sum > s.dataThreshold)
+            outcome = greyTiles->put(U, V, grey) ? Outcome::Kept : Outcome::NotKept;
+        return outcome != Outcome::NotKept;
+    });
+
+    // What went wrong first, in the order of the tiles.
+    TileRange kept;
+    for (std::size_t i = 0; i < tiles.size(); ++i) {
+        const auto [U, V] = tiles[i];
+        switch (outcomes[i]) {
+        case Outcome::NotDone:
+        case Outcome::Dropped:
+            continue;
+        case Outcome::Kept:
+            kept.widen(U, V);
+            continue;
+        case Outcome::Unreadable:
+            // Its points would be missing from the layout without a word.
+            std::cout << "ERROR: raw tile " << U << " " << V << " could not be read back"
+                      << std::endl;
+            reporter.reportFailure(TempFileAccess);
+            break;
+        case Outcome::NoMemory:
+            std::cout << "ERROR: Image Pointer is NULL" << std::endl;
+            reporter.reportFailure(NotEnoughMemory);
+            break;
+        case Outcome::NotKept:
+            // Dropping the tile would leave a hole in the layout that looks like missing
+            // data.
+            std::cout << "ERROR: could not keep grey tile " << U << " " << V << " in "
+                      << utf8(session.tempPath()) << std::endl;
+            reporter.reportFailure(TempFileAccess);
+            break;
+        }
+        timers.discard();
+        return false;
+    }
+    timers.printElapsed("Normalization of all Tiles ...");
+    if (leaveForStop())
+        return false;
+
+    if (kept.isEmpty()) {
+        reporter.reportFailure(NotEnoughData);
+        std::cout << "ERROR STATUS: " << NotEnoughData << "  ... not enought data" << std::endl;
+        return false;
+    }
+    result.tileRange = kept;
+    return true;
+}
+
+Run::Assembly Run::assembleOutputTile(int a, int b, cv::Mat& tile) const
+{
+    const int k = s.tileSize / RunSettings::rawTileSize;
+    const int m = s.outputTilePixels();
+    tile = allocateImage(8, m, m);
+    if (tile.empty())
+        return Assembly::NoMemory;
+    tile.setTo(cv::Scalar(s.reverseIntensity ? 255 : 0));
+    bool used = false;
+    for (int su = 0; su < k; ++su) {
+        for (int sv = 0; sv < k; ++sv) {
+            const int U = k * (grid.minOU + a) + su;
+            const int V = k * (grid.minOV + b) + sv;
+            if (!greyTiles->contains(U, V))
+                continue;
+            const cv::Mat grey = greyTiles->get(U, V);
+            if (grey.empty())
+                return Assembly::Unreadable;
+            used = true;
+            // Raw tiles fill the output tile from its lower-left corner, V growing upward.
+            const int x = grey.cols * su;
+            const int y = m - grey.rows * (sv + 1);
+            const cv::Rect into = cv::Rect(x, y, grey.cols, grey.rows) & cv::Rect(0, 0, m, m);
+            if (into.area() > 0)
+                grey(cv::Rect(into.x - x, into.y - y, into.width, into.height)).copyTo(tile(into));
+        }
+    }
+    if (s.mirrorHorizontal)
+        cv::flip(tile, tile, 1);
+    return used ? Assembly::Used : Assembly::Empty;
+}
+
+bool Run::writeImages()
+{
+    grid = OutputTiles::outputGrid(result.tileRange, s.tileSize, RunSettings::rawTileSize);
+    const std::int64_t nOU = grid.countU();
+    const std::int64_t nOV = grid.countV();
+    if (nOU > RunSettings::thumbnailSize || nOV > RunSettings::thumbnailSize) {
+        // A grid wider than the thumbnail has pixels cannot get a thumbnail; writing
+        // thousands of tiles first would only fill the disk.
+        std::cout << "ERROR: a layout of " << nOU << " x " << nOV << " tiles is too large"
+                  << std::endl;
+        reporter.reportFailure(NotEnoughMemory);
+        return false;
+    }
+    // From here on the layout's files are written out of sight, into the staging folder.
+    if (!output.begin(s.logFilePath(), session.sessionName())) {
+        diag::error("ERROR: cannot write into the output folder " + utf8(s.outputDir));
+        reporter.reportFailure(TempFileAccess);
+        return false;
+    }
+    reporter.setStatusText("Write Images");
+    const int count = int(nOU * nOV);
+    reporter.progressTotal = float(count);
+    result.tileUsed = cv::Mat::zeros(int(nOU), int(nOV), CV_32SC1);
+
+    // A layout is grey: its tiles are written as 8-bit grey images.
+    const ImageFormat& format = *imageFormatFor(s.imageType);
+    // Tile i is (a, b) = (i / nOV, i % nOV): a from the left, b from the bottom.
+    std::vector<QString> staged(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i)
+        staged[std::size_t(i)] = output.stage(s.outputTilePath(i / int(nOV), i % int(nOV)));
+    std::vector<Assembly> assemblies(std::size_t(count), Assembly::Empty);
+    std::vector<std::uint8_t> written(std::size_t(count), 0);
+    std::atomic<int> begun{0};
+    forEachTile(count, s.threads, [&](int i) {
+        const int a = i / int(nOV);
+        const int b = i % int(nOV);
+        if (leaveForStop())
+            return false;
+        reporter.progressDone = float(++begun);
+        cv::Mat tile;
+        const Assembly assembly = assembleOutputTile(a, b, tile);
+        assemblies[std::size_t(i)] = assembly;
+        if (assembly != Assembly::Used && assembly != Assembly::Empty)
+            return false;
+        // Encoding a large tile takes the longest: one more look before it.
+        if (leaveForStop())
+            return false;
+        const bool saved = !OutputCommit::isBlocked(s.outputTilePath(a, b)) &&
+                           ImageWriter::writeImage(staged[std::size_t(i)], greyImage(tile), format);
+        written[std::size_t(i)] = saved ? 1 : 0;
+        return saved;
+    });
+
+    // What went wrong first, in the order of the tiles.
+    for (int i = 0; i < count; ++i) {
+        const int a = i / int(nOV);
+        const int b = i % int(nOV);
+        if (!assembled(assemblies[std::size_t(i)]))
+            return false;
+        if (!written[std::size_t(i)]) {
+            if (leaveForStop())
+                return false;
+            // A tile that is not on disk must not end in a "successful" layout.
+            std::cout << "File = " << utf8(s.outputTilePath(a, b)) << std::endl;
+            std::cout << "ERROR: could not write the output tile" << std::endl;
+            reporter.reportFailure(TempFileAccess);
+            return false;
+        }
+        result.tileUsed.at<std::int32_t>(a, b) = assemblies[std::size_t(i)] == Assembly::Used;
+        result.tileCorners.push_back(OutputTiles::cornerMatrix(grid, a, b, s.tileSize));
+    }
+    result.tileRange = TileRange{grid.minOU, grid.maxOU, grid.minOV, grid.maxOV};
+    return true;
+}
+
+bool Run::assembled(Assembly assembly)
+{
+    switch (assembly) {
+    case Assembly::NoMemory:
+        reporter.reportFailure(NotEnoughMemory);
+        return false;
+    case Assembly::Unreadable:
+        std::cout << "ERROR: a grey tile could not be read back from " << utf8(session.tempPath())
+                  << std::endl;
+        reporter.reportFailure(TempFileAccess);
+        return false;
+    case Assembly::Used:
+    case Assembly::Empty:
+        break;
+    }
+    return true;
+}
+
+bool Run::writeThumbnail()
+{
+    std::cout << "Thumbnail generation" << std::endl;
+    const TileRange& tileRange = result.tileRange;
+    const std::int64_t nOU = tileRange.countU();
+    const std::int64_t nOV = tileRange.countV();
+    const int t = OutputTiles::thumbnailEdge(nOU, nOV, s.resolution, RunSettings::rawTileSize,
+                                             RunSettings::thumbnailSize);
+    reporter.setStatusText("Write Thumbnail");
+    const int count = int(nOU * nOV);
+    reporter.progressTotal = float(count);
+
+    QImage thumbnail;
+    if (t > 0)
+        thumbnail = QImage(int(nOU) * t, int(nOV) * t, QImage::Format_RGB32);
+    if (thumbnail.isNull()) {
+        std::cout << "Could not create Thumbnail" << std::endl;
+        reporter.reportFailure(NotEnoughMemory);
+        return false;
+    }
+    thumbnail.fill(qRgb(255, 255, 255));
+    // Each tile's work draws into its own square of the thumbnail.
+    uchar* const pixels = thumbnail.bits();
+    const qsizetype bytesPerLine = thumbnail.bytesPerLine();
+
+    // Made from the tiles in memory, as the output tiles show them.
+    TimerStack& timers = TimerStack::instance();
+    timers.startTimer();
+    std::vector<Assembly> assemblies(std::size_t(count), Assembly::Empty);
+    std::vector<std::uint8_t> scaled(std::size_t(count), 0);
+    std::atomic<int> begun{0};
+    forEachTile(count, s.threads, [&](int i) {
+        const int a = i / int(nOV);
+        const int b = i % int(nOV);
+        if (leaveForStop())
+            return false;
+        reporter.progressDone = float(++begun);
+        cv::Mat tile;
+        const Assembly assembly = assembleOutputTile(a, b, tile);
+        assemblies[std::size_t(i)] = assembly;
+        if (assembly != Assembly::Used && assembly != Assembly::Empty)
+            return false;
+        QImage small =
+            colourImage(tile).scaled(t, t, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        if (small.isNull())
+            return false;
+        if (small.format() != QImage::Format_RGB32)
+            small = small.convertToFormat(QImage::Format_RGB32);
+        const int x = s.mirrorHorizontal ? int(nOU) * t - (a + 1) * t : a * t;
+        const int y = (int(nOV) - 1 - b) * t;
+        for (int row = 0; row < t; ++row)
+            std::memcpy(pixels + (y + row) * bytesPerLine + std::size_t(x) * 4,
+                        small.constScanLine(row), std::size_t(t) * 4);
+        scaled[std::size_t(i)] = 1;
+        return true;
+    });
+    for (int i = 0; i < count; ++i) {
+        if (!assembled(assemblies[std::size_t(i)])) {
+            timers.discard();
+            return false;
+        }
+        if (!scaled[std::size_t(i)]) {
+            timers.discard();
+            if (leaveForStop())
+                return false;
+            reporter.reportFailure(NotEnoughMemory);
+            return false;
+        }
+    }
+    timers.printElapsed("Build Thumbnail ...");
+    if (leaveForStop())
+        return false;
+    if (OutputCommit::isBlocked(s.thumbnailPath()) ||
+        !ImageWriter::writeImage(output.stage(s.thumbnailPath()), thumbnail,
+                                 *imageFormatFor(s.imageType))) {
+        std::cout << "File = " << utf8(s.thumbnailPath()) << std::endl;
+        std::cout << "ERROR: could not write the thumbnail" << std::endl;
+        reporter.reportFailure(TempFileAccess);
+        return false;
+    }
+    return true;
+}
+
+bool Run::writeLogFile()
+{
+    reporter.setStatusText("Write Log File");
+    const TileRange& tileRange = result.tileRange;
+    LayoutLogContent content;
+    content.tilesU = int(tileRange.countU());
+    content.tilesV = int(tileRange.countV());
+    content.view = std::uint32_t(s.view);
+    content.resolution = s.resolution;
+    content.tileSize = s.tileSize;
+    content.scannerDomain = s.scannerDomain;
+    content.reverseIntensity = s.reverseIntensity;
+    content.clipLow = s.clipLow;
+    content.clipHigh = s.clipHigh;
+    content.viewMatrix = s.viewMatrix;
+    content.baseName = s.baseName;
+    content.imageType = s.imageType;
+    const int count = source.scanCount();
+    const int readerErrors = source.errorCount();
+    for (int i = 0; i < count; ++i) {
+        cv::Mat pose;
+        source.scanPose(i, pose);
+        content.scanPoses.push_back(usablePose(pose)); // no usable pose: written as identity
+    }
+    if (readerFailedSince(readerErrors))
+        return false;
+    content.tileCorners = result.tileCorners;
+    content.tileUsed = result.tileUsed;
+    content.usedScans = QBitArray(count);
+    for (int i = 0; i < count; ++i)
+        content.usedScans.setBit(i, bitSet(result.scanList, i));
+
+    if (OutputCommit::isBlocked(s.logFilePath()) ||
+        !writeLayoutLog(output.stage(s.logFilePath()), content)) {
+        // Without its log a layout cannot be placed or annotated: not a success.
+        std::cout << "ERROR: could not write the layout log " << utf8(s.logFilePath()) << std::endl;
+        reporter.reportFailure(LogFileAccess);
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+RunSettings RunSettings::fromJob(const LayoutJob& job)
+{
+    RunSettings s;
+    s.scannerDomain = job.scannerDomain;
+    s.resolution = job.resolution;
+    const bool tileSizeFits = std::isfinite(job.tileSize) && std::abs(job.tileSize) < 1.0e6;
+    s.tileSize = tileSizeFits ? static_cast<std::int32_t>(job.tileSize) : 0; // toward zero
+    s.dataThreshold = static_cast<float>(2.0 / s.resolution);
+    s.reverseIntensity = !job.invertColor;
+    const ViewInfo* view = viewInfo(job.view);
+    s.mirrorHorizontal = view && view->mirrored;
+    s.viewMatrix = viewMatrixFor(job.view);
+    s.view = static_cast<std::int32_t>(job.view);
+    s.clipLow = job.clipLow;
+    s.clipHigh = job.clipHigh;
+    const QFileInfo output(job.outputFile);
+    s.outputDir = output.absolutePath();
+    s.baseName = output.baseName();
+    s.imageType = job.imageType;
+    s.threads = job.threads > 0 ? job.threads : std::max(1, QThread::idealThreadCount());
+    s.memoryBudgetBytes =
+        job.memoryBudgetBytes > 0 ? job.memoryBudgetBytes : LayoutEngine::defaultMemoryBudget();
+
+    // What no layout can be made of.
+    s.problemCode = InvalidSettings;
+    const auto refuse = [&s](const std::string& why) {
+        s.problem = why;
+        return s;
+    };
+    if (!view)
+        return refuse("unknown view " + std::to_string(job.view));
+    if (!std::isfinite(s.resolution) || s.resolution <= 0.0 || s.resolution > rawTileSize)
+        return refuse("the resolution must be above 0 m and at most 10 m per pixel");
+    if (!std::isfinite(s.scannerDomain) || s.scannerDomain <= 0.0)
+        return refuse("the scanner domain must be above 0 m");
+    if (!tileSizeFits || s.tileSize < rawTileSize || s.tileSize % rawTileSize != 0)
+        return refuse("the tile size must be a whole multiple of 10 m");
+    if (!std::isfinite(s.clipLow) || !std::isfinite(s.clipHigh))
+        return refuse("the clipping planes must be numbers");
+    if (job.outputFile.isEmpty())
+        return refuse("no output file");
+    const ImageFormat* format = imageFormatFor(s.imageType);
+    if (!format || !QImageWriter::supportedImageFormats().contains(format->writerFormat))
+        return refuse("image type \"" + utf8(s.imageType) + "\" cannot be written");
+    const double outputEdge = std::floor(double(s.tileSize) / s.resolution);
+    if (outputEdge > maxImageEdge) {
+        s.problemCode = NotEnoughMemory;
+        return refuse("tile images of " + std::to_string(std::int64_t(outputEdge)) +
+                      " pixels a side exceed the limit of " + std::to_string(maxImageEdge));
+    }
+    s.problemCode = NoError;
+    return s;
+}
+
+int RunSettings::rawTilePixels() const
+{
+    return static_cast<int>(double(rawTileSize) / resolution);
+}
+
+int RunSettings::outputTilePixels() const
+{
+    return static_cast<int>(double(tileSize) / resolution);
+}
+
+QString RunSettings::logFilePath() const
+{
+    return outputDir + QLatin1Char('/') + baseName + QStringLiteral(".log");
+}
+
+QString RunSettings::thumbnailPath() const
+{
+    return outputDir + QLatin1Char('/') + baseName + QStringLiteral("_overview.") + imageType;
+}
+
+QString RunSettings::outputTilePath(int a, int b) const
+{
+    return OutputTiles::tilePath(outputDir, baseName, a, b, imageType);
+}
+
+std::int64_t LayoutEngine::defaultMemoryBudget()
+{
+    const std::int64_t physical = physicalMemoryBytes();
+    return physical > 0 ? physical / 4 : std::int64_t(1) << 30;
+}
+
+LayoutResult LayoutEngine::run(const LayoutJob& job, ScanSource& source, StatusReporter& reporter,
+                               const QString& workFolder, const RawTileStoreFactory& storeFactory)
+{
+    reporter.failed = false;
+    reporter.errorCode = NoError;
+    reporter.interrupted = false;
+
+    const RunSettings settings = RunSettings::fromJob(job);
+    LayoutResult result;
+    result.scanList = job.scanList;
+    if (settings.problemCode != NoError) {
+        std::cout << "ERROR: invalid layout settings: " << settings.problem << std::endl;
+        reporter.reportFailure(ResultCode(settings.problemCode));
+    } else {
+        Run run(settings, job, source, reporter, workFolder);
+        run.execute(storeFactory);
+        result = std::move(run.result);
+    }
+    result.interrupted = reporter.interrupted;
+    result.failed = reporter.failed;
+    result.errorCode = reporter.errorCode;
+    reporter.finished = true;
+    return result;
+}
+
+} // namespace orthaven

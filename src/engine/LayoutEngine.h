@@ -1,0 +1,111 @@
+#pragma once
+// The layout engine as one entry point: run(job, source, reporter, workFolder) turns the
+// selected scans of a scan source into square output tile images of one orthographic
+// view, an overview thumbnail and a layout log, reporting its stage, its progress and its
+// outcome through the status reporter it is given and keeping its temporary files in a
+// session folder of the work folder it is given.
+//
+// Rules every stage keeps: the reporter's checkpoint() is asked at least once per chunk
+// and per raw tile a chunk touches, per raw tile normalised, per output tile (before it
+// is assembled and before it is encoded) and per tile of the thumbnail; interrupted is
+// set exactly when the run leaves early because of a stop request; the last checkpoint
+// comes after the log is written, and a later request changes nothing; nothing reaches
+// the output folder except through one OutputCommit after that checkpoint.
+
+#include "engine/LayoutJob.h"
+#include "engine/MemoryBudget.h"
+#include "engine/RawTileStore.h"
+#include "engine/StatusReporter.h"
+#include "engine/TileRange.h"
+
+#include <QBitArray>
+#include <QString>
+
+#include <opencv2/core.hpp>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace orthaven {
+
+class ScanSource;
+
+// The settings of one run, as the engine uses them, made from a job.
+struct RunSettings
+{
+    static constexpr int rawTileSize = 10;     // metres; the internal tile grid
+    static constexpr int thumbnailSize = 3000; // pixels on the thumbnail's longer edge
+    static constexpr int maxColumnsPerChunk = 1000;
+    // No tile image of a layout may have a longer edge (40 m tiles at 2 mm reach it).
+    static constexpr int maxImageEdge = 20000;
+
+    // Derives the settings; a job that cannot give a layout leaves problemCode set
+    // (InvalidSettings, or NotEnoughMemory for tile images beyond maxImageEdge) and says
+    // why in problem.
+    static RunSettings fromJob(const LayoutJob& job);
+
+    std::int32_t view = Top;
+    cv::Mat viewMatrix;            // 4 × 4
+    bool mirrorHorizontal = false; // Back and Right: images mirrored left-right
+    bool reverseIntensity = true;  // dense areas dark on white
+    double resolution = 0.01;      // metres per pixel
+    double scannerDomain = 0.0;    // metres
+    std::int32_t tileSize = 20;    // metres
+    double clipLow = -2147483648.0;
+    double clipHigh = 2147483647.0;
+    float dataThreshold = 0.0f; // a tile's sum of scale values must exceed it
+    QString outputDir;
+    QString baseName;
+    QString imageType;
+    int threads = 1;                    // worker threads, at least 1
+    std::int64_t memoryBudgetBytes = 0; // tiles held in memory
+
+    ResultCode problemCode = NoError;
+    std::string problem;
+
+    int rawTilePixels() const;    // n
+    int outputTilePixels() const; // m
+    QString logFilePath() const;
+    QString thumbnailPath() const;
+    QString outputTilePath(int a, int b) const;
+};
+
+// What a run leaves besides its files and its status record.
+struct LayoutResult
+{
+    bool interrupted = false;
+    bool failed = false;
+    std::int32_t errorCode = NoError;
+    QBitArray scanList;               // the selection, without the scans that could not be read
+    TileRange tileRange;              // output tiles after a complete run, raw tiles before
+    float scaleTop = 0.0f;            // the largest raw pixel value, then its logarithm
+    std::vector<cv::Mat> tileCorners; // 4 × 2 per output tile, in the order of the log
+    cv::Mat tileUsed;                 // nOU × nOV int32: 1 when raw data was drawn into the tile
+};
+
+class LayoutEngine
+{
+public:
+    // Makes the raw tile store of one run inside folder (the session folder, ending with
+    // "/") for tiles of tilePixels a side, keeping in memory what budget allows.
+    using RawTileStoreFactory = std::function<std::unique_ptr<RawTileStore>(
+        const QString& folder, int tilePixels, MemoryBudget& budget)>;
+
+    // One computation: rasterise, normalise, output tiles, thumbnail, log; then removes
+    // the temporary files. The outcome is also in reporter (failed, errorCode,
+    // interrupted, finished last); success is interrupted and failed both false, and
+    // then (only then) the tiles, the thumbnail and the log are in the output folder,
+    // replacing an older layout of the same name whole. storeFactory: the raw tile store
+    // (default: tiles in memory within the job's budget, spilled to files beyond it).
+    static LayoutResult run(const LayoutJob& job, ScanSource& source, StatusReporter& reporter,
+                            const QString& workFolder,
+                            const RawTileStoreFactory& storeFactory = {});
+
+    // The memory budget of a job that names none: a quarter of the physical memory.
+    static std::int64_t defaultMemoryBudget();
+};
+
+} // namespace orthaven

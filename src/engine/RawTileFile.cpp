@@ -1,0 +1,203 @@
+#include "engine/RawTileFile.h"
+
+#include <QFile>
+#include <QtEndian>
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <iostream>
+#include <new>
+#include <vector>
+
+namespace orthaven {
+
+namespace {
+
+constexpr std::int32_t emptyRun = 10;
+constexpr std::int32_t fullRun = -10;
+constexpr int runLength = 10;
+
+std::string toText(const QString& s)
+{
+    return s.toStdString();
+}
+
+// Reads a file through a fixed buffer, so a large tile never needs a second copy in memory.
+class ChunkReader
+{
+public:
+    explicit ChunkReader(QFile& f) : file(f), buffer(1 << 20) {}
+
+    bool read(char* target, std::size_t count)
+    {
+        while (count > 0) {
+            if (position == filled && !refill())
+                return false;
+            const std::size_t n = std::min(count, filled - position);
+            std::memcpy(target, buffer.data() + position, n);
+            position += n;
+            target += n;
+            count -= n;
+        }
+        return true;
+    }
+
+    bool atEnd() { return position == filled && !refill(); }
+
+private:
+    bool refill()
+    {
+        const qint64 n = file.read(buffer.data(), static_cast<qint64>(buffer.size()));
+        position = 0;
+        filled = n > 0 ? static_cast<std::size_t>(n) : 0;
+        return filled > 0;
+    }
+
+    QFile& file;
+    std::vector<char> buffer;
+    std::size_t position = 0;
+    std::size_t filled = 0;
+};
+
+void putInt32(std::vector<char>& out, std::int32_t value)
+{
+    char bytes[4];
+    qToLittleEndian<qint32>(value, bytes);
+    out.insert(out.end(), bytes, bytes + 4);
+}
+
+void putFloat(std::vector<char>& out, float value)
+{
+    char bytes[4];
+    qToLittleEndian<quint32>(std::bit_cast<quint32>(value), bytes);
+    out.insert(out.end(), bytes, bytes + 4);
+}
+
+cv::Mat rejectRawTile(const QString& path, const char* why)
+{
+    std::cout << "Corrupt raw tile file " << toText(path) << " (" << why << ")" << std::endl;
+    return {};
+}
+
+} // namespace
+
+QString tileFileName(const QString& prefix, int U, int V, const QString& suffix)
+{
+    return prefix + QString::number(U) + QLatin1Char('_') + QString::number(V) + suffix;
+}
+
+cv::Mat loadRawTile(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const qint64 size = file.size();
+    char header[8];
+    if (size < 8 || file.read(header, 8) != 8)
+        return rejectRawTile(path, "truncated header");
+    const std::int32_t w = qFromLittleEndian<qint32>(header);
+    const std::int32_t h = qFromLittleEndian<qint32>(header + 4);
+    if (w <= 0 || h <= 0)
+        return rejectRawTile(path, "bad size");
+    const std::int64_t pixels = std::int64_t(w) * h;
+    // Divided, not multiplied: four bytes a pixel of two sides near 2^31 overflow 64 bits.
+    if (pixels > maxImageBytes / 4)
+        return rejectRawTile(path, "absurd size");
+    // Every block takes 4 bytes, or 4 and its values: a file whose length cannot hold its
+    // header's blocks is rejected before anything is allocated.
+    const std::int64_t blocks = (pixels + runLength - 1) / runLength;
+    if (size < 8 + 4 * blocks || size > 8 + 4 * blocks + 4 * pixels)
+        return rejectRawTile(path, "length does not match the size in its header");
+
+    cv::Mat image = allocateImage(32, w, h);
+    if (image.empty())
+        return {};
+    float* out = image.ptr<float>(0);
+    ChunkReader reader(file);
+    char bytes[4 * runLength];
+    for (std::int64_t b = 0; b < blocks; ++b, out += runLength) {
+        const int length = int(std::min<std::int64_t>(runLength, pixels - b * runLength));
+        if (!reader.read(bytes, 4))
+            return rejectRawTile(path, "truncated");
+        const std::int32_t marker = qFromLittleEndian<qint32>(bytes);
+        if (marker == emptyRun)
+            continue;
+        if (marker != fullRun)
+            return rejectRawTile(path, "bad block marker");
+        if (!reader.read(bytes, std::size_t(4 * length)))
+            return rejectRawTile(path, "truncated");
+        for (int k = 0; k < length; ++k)
+            out[k] = std::bit_cast<float>(qFromLittleEndian<quint32>(bytes + 4 * k));
+    }
+    if (!reader.atEnd())
+        return rejectRawTile(path, "trailing bytes");
+    return image;
+}
+
+bool storeRawTile(const QString& path, const cv::Mat& image, float emptyValue)
+{
+    if (image.empty() || image.type() != CV_32FC1)
+        return false;
+    const cv::Mat source = image.isContinuous() ? image : image.clone();
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+
+    std::vector<char> out;
+    constexpr std::size_t flushAt = 1 << 20;
+    out.reserve(flushAt + 64);
+    bool ok = true;
+    const auto flush = [&] {
+        if (!out.empty() && file.write(out.data(), qint64(out.size())) != qint64(out.size()))
+            ok = false;
+        out.clear();
+    };
+
+    putInt32(out, source.cols);
+    putInt32(out, source.rows);
+    const std::int64_t pixels = std::int64_t(source.cols) * source.rows;
+    const std::int64_t blocks = (pixels + runLength - 1) / runLength;
+    const float* values = source.ptr<float>(0);
+    for (std::int64_t b = 0; b < blocks && ok; ++b, values += runLength) {
+        const int length = int(std::min<std::int64_t>(runLength, pixels - b * runLength));
+        bool allEmpty = true;
+        for (int k = 0; k < length; ++k)
+            allEmpty = allEmpty && values[k] == emptyValue;
+        if (allEmpty) {
+            putInt32(out, emptyRun);
+        } else {
+            putInt32(out, fullRun);
+            for (int k = 0; k < length; ++k)
+                putFloat(out, values[k]);
+        }
+        if (out.size() >= flushAt)
+            flush();
+    }
+    flush();
+    ok = ok && file.flush();
+    file.close();
+    return ok && file.error() == QFileDevice::NoError;
+}
+
+cv::Mat allocateImage(int depth, int w, int h)
+{
+    const std::int64_t bytes = std::int64_t(depth / 8) * w * h;
+    const auto fail = [bytes] {
+        std::cout << "Can not allocate " << bytes << " Bytes" << std::endl;
+        return cv::Mat();
+    };
+    if ((depth != 8 && depth != 32) || w <= 0 || h <= 0 || bytes > maxImageBytes)
+        return fail();
+    try {
+        cv::Mat image(h, w, depth == 8 ? CV_8UC1 : CV_32FC1);
+        image.setTo(cv::Scalar::all(0));
+        return image;
+    } catch (const cv::Exception&) {
+        return fail();
+    } catch (const std::bad_alloc&) {
+        return fail();
+    }
+}
+
+} // namespace orthaven

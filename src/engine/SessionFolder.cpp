@@ -1,0 +1,84 @@
+#include "engine/SessionFolder.h"
+
+#include "engine/SessionFolders.h"
+
+#include <QDir>
+#include <QThread>
+#include <QTime>
+
+#include <iostream>
+#include <utility>
+
+namespace orthaven {
+
+SessionFolder::SessionFolder(QString workFolder) : base(std::move(workFolder))
+{
+    if (!base.endsWith(QLatin1Char('/')))
+        base += QLatin1Char('/');
+}
+
+SessionFolder::~SessionFolder()
+{
+    if (hasSession())
+        cleanFiles();
+}
+
+QString SessionFolder::tempPath() const
+{
+    if (hasSession())
+        return base + session + QLatin1Char('/');
+    return base;
+}
+
+bool SessionFolder::createSession()
+{
+    QDir().mkpath(base);
+    QDir baseDir(base);
+    // Two runs in the same millisecond, or a folder left behind by a run of another day
+    // at the same time, must not share raw tiles: wait for a name that is free.
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+        const QString name = QTime::currentTime().toString(QStringLiteral("hhmmsszzz"));
+        if (baseDir.mkdir(name)) {
+            if (writeSessionOwner(base + name)) {
+                session = name;
+                return true;
+            }
+            // Another copy that starts this moment removes an empty folder without an
+            // owner: then take another name. A record that cannot be written at all ends
+            // the attempt.
+            if (!baseDir.exists(name))
+                continue;
+            baseDir.rmdir(name);
+            break;
+        }
+        if (!baseDir.exists(name))
+            break; // the folder cannot be made at all
+        QThread::msleep(1);
+    }
+    session.clear();
+    return false;
+}
+
+void SessionFolder::cleanFiles()
+{
+    const QString folder = tempPath();
+    std::cout << "Clean Files" << std::endl;
+    std::cout << "TMP Path = " << folder.toStdString() << std::endl;
+    QDir dir(folder);
+    const QStringList files =
+        dir.entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Unsorted);
+    // The owner record goes last: until the folder is empty it is this run's.
+    const QString owner = QLatin1String(sessionOwnerFileName);
+    for (const QString& name : files)
+        if (name != owner || !hasSession())
+            dir.remove(name); // a file that cannot be deleted stays
+    if (hasSession())
+        dir.remove(owner);
+    if (hasSession()) {
+        QDir(base).rmdir(session); // fails quietly when files were left
+        session.clear();
+    }
+    std::cout << "Clean all temporary files ... done" << std::endl;
+}
+
+} // namespace orthaven
