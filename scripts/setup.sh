@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages that building, running and testing need, skipping
 # those already present, and makes the German locale available for the locale tests.
+# "scripts/setup.sh fuzz" adds what scripts/fuzz.sh needs: clang 14 with its libFuzzer
+# and sanitizer runtimes, and llvm-symbolizer for readable crash reports.
 set -euo pipefail
 
 packages=(
@@ -14,6 +16,13 @@ packages=(
     xvfb xauth
     locales
 )
+
+for group in "$@"; do
+    case "$group" in
+        fuzz) packages+=(clang-14 libclang-rt-14-dev llvm-14) ;;
+        *) echo "scripts/setup.sh: unknown package group \"$group\" (known: fuzz)" >&2; exit 2 ;;
+    esac
+done
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi

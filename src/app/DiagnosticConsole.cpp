@@ -11,6 +11,8 @@ DiagnosticConsole::DiagnosticConsole(QWidget* parent) : QWidget(parent, Qt::Wind
 {
     setObjectName(QStringLiteral("DiagnosticConsole"));
     setWindowTitle(tr("Orthaven Console"));
+    // Opened with Alt+F1 in the main window, whose work goes on: the focus stays there.
+    setAttribute(Qt::WA_ShowWithoutActivating);
     resize(720, 400);
     view = new QPlainTextEdit(this);
     view->setReadOnly(true);
@@ -23,9 +25,15 @@ DiagnosticConsole::DiagnosticConsole(QWidget* parent) : QWidget(parent, Qt::Wind
     tap.start([this](const std::string& text) { receive(text); });
 }
 
-DiagnosticConsole::~DiagnosticConsole() { release(); }
+DiagnosticConsole::~DiagnosticConsole()
+{
+    release();
+}
 
-void DiagnosticConsole::release() { tap.stop(); }
+void DiagnosticConsole::release()
+{
+    tap.stop();
+}
 
 QString DiagnosticConsole::capturedText() const
 {

@@ -228,6 +228,9 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
         const auto* key = static_cast<QKeyEvent*>(event);
         if (key->modifiers() == Qt::AltModifier && key->key() == Qt::Key_F1) {
             std::cout << "ALT + F1 pressed" << std::endl;
+            // Accepted, so the key goes no further up: the console's widgets pass it on
+            // to the console window, which is watched as well and would toggle again.
+            event->accept();
             toggleConsole();
             return true;
         }
@@ -240,6 +243,11 @@ void MainWindow::toggleConsole()
     if (!consoleWindow) {
         consoleWindow = new DiagnosticConsole(this);
         consoleWindow->setAttribute(Qt::WA_DeleteOnClose);
+        // A key goes to the window that has the focus, so Alt+F1 reaches this filter
+        // only if it watches the console too: a console clicked into still closes.
+        consoleWindow->installEventFilter(this);
+        for (QWidget* part : consoleWindow->findChildren<QWidget*>())
+            part->installEventFilter(this);
         consoleWindow->show();
     } else {
         consoleWindow->close();

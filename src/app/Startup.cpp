@@ -26,7 +26,8 @@ bool loadTranslation(QTranslator& translator, const QString& name)
 {
     if (translator.load(name))
         return true;
-    const QString besideProgram = QCoreApplication::applicationDirPath() + QStringLiteral("/translations");
+    const QString besideProgram =
+        QCoreApplication::applicationDirPath() + QStringLiteral("/translations");
     if (translator.load(name, besideProgram))
         return true;
     return translator.load(name, QLibraryInfo::path(QLibraryInfo::TranslationsPath));
@@ -58,7 +59,7 @@ InstanceVerdict judgeInstanceCount(int count)
 
 bool singleInstanceCheck()
 {
-    const int count = countOccurrences(processListing(), ownImageNeedle());
+    const int count = countOccurrences(processListing(), ownImageNeedle(), programNameCase());
     switch (judgeInstanceCount(count)) {
     case InstanceVerdict::OtherCopyRunning:
         return true;

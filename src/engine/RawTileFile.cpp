@@ -101,7 +101,8 @@ cv::Mat loadRawTile(const QString& path)
     if (w <= 0 || h <= 0)
         return rejectRawTile(path, "bad size");
     const std::int64_t pixels = std::int64_t(w) * h;
-    if (pixels * 4 > maxImageBytes)
+    // Divided, not multiplied: four bytes a pixel of two sides near 2^31 overflow 64 bits.
+    if (pixels > maxImageBytes / 4)
         return rejectRawTile(path, "absurd size");
     // Every block takes 4 bytes, or 4 and its values: a file whose length cannot hold its
     // header's blocks is rejected before anything is allocated.

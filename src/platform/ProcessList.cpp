@@ -13,14 +13,16 @@
 
 namespace orthaven {
 
-int countOccurrences(const QByteArray& text, const QByteArray& needle)
+int countOccurrences(const QByteArray& text, const QByteArray& needle, Qt::CaseSensitivity cs)
 {
     if (needle.isEmpty())
         return 0;
+    const QByteArray haystack = cs == Qt::CaseSensitive ? text : text.toLower();
+    const QByteArray wanted = cs == Qt::CaseSensitive ? needle : needle.toLower();
     int count = 0;
     qsizetype from = 0;
     while (true) {
-        const qsizetype hit = text.indexOf(needle, from);
+        const qsizetype hit = haystack.indexOf(wanted, from);
         if (hit < 0)
             break;
         ++count;
@@ -29,20 +31,40 @@ int countOccurrences(const QByteArray& text, const QByteArray& needle)
     return count;
 }
 
+QString programFileName(const QString& exeTarget)
+{
+    static const QLatin1String deletedMark(" (deleted)");
+    QString path = exeTarget;
+    if (path.endsWith(deletedMark))
+        path.chop(deletedMark.size());
+    return QFileInfo(path).fileName();
+}
+
 #ifdef Q_OS_WIN
+
+Qt::CaseSensitivity programNameCase()
+{
+    return Qt::CaseInsensitive;
+}
 
 QByteArray processListing()
 {
     QProcess wmic;
-    wmic.start(QStringLiteral("wmic.exe"), {QStringLiteral("process"), QStringLiteral("get"),
-                                            QStringLiteral("name")});
+    wmic.start(QStringLiteral("wmic.exe"),
+               {QStringLiteral("process"), QStringLiteral("get"), QStringLiteral("name")});
     wmic.waitForFinished(30000);
     return wmic.readAllStandardOutput();
 }
 
-QByteArray ownImageNeedle() { return QByteArrayLiteral("Orthaven.exe"); }
+QByteArray ownImageNeedle()
+{
+    return QByteArrayLiteral("Orthaven.exe");
+}
 
-QByteArray layoutRunnerNeedle() { return QByteArrayLiteral("orthaven-layout.exe"); }
+QByteArray layoutRunnerNeedle()
+{
+    return QByteArrayLiteral("orthaven-layout.exe");
+}
 
 #else
 
@@ -54,7 +76,7 @@ QByteArray programName(const QString& pidFolder)
 {
     const QString exe = QFile::symLinkTarget(pidFolder + QStringLiteral("/exe"));
     if (!exe.isEmpty())
-        return QFileInfo(exe).fileName().toLocal8Bit();
+        return programFileName(exe).toLocal8Bit();
     QFile comm(pidFolder + QStringLiteral("/comm"));
     if (comm.open(QIODevice::ReadOnly))
         return comm.readAll().trimmed();
@@ -78,6 +100,11 @@ bool hasEnded(const QString& pidFolder)
 
 } // namespace
 
+Qt::CaseSensitivity programNameCase()
+{
+    return Qt::CaseSensitive;
+}
+
 QByteArray processListing()
 {
     const QDir proc(QStringLiteral("/proc"));
@@ -90,7 +117,9 @@ QByteArray processListing()
         if (!isPid)
             continue;
         const QString folder = proc.filePath(entry);
-        struct stat info {};
+        struct stat info
+        {
+        };
         // Only this user's programs: another user's copy works in its own folders.
         if (stat(QFile::encodeName(folder).constData(), &info) != 0 || info.st_uid != me)
             continue;
@@ -103,7 +132,10 @@ QByteArray processListing()
     return listing;
 }
 
-QByteArray layoutRunnerNeedle() { return QByteArrayLiteral("\northaven-layout\n"); }
+QByteArray layoutRunnerNeedle()
+{
+    return QByteArrayLiteral("\northaven-layout\n");
+}
 
 QByteArray ownImageNeedle()
 {

@@ -3,6 +3,8 @@
 // programs as one text, and the count of one program's name in it.
 
 #include <QByteArray>
+#include <QString>
+#include <QtGlobal>
 
 namespace orthaven {
 
@@ -22,8 +24,20 @@ QByteArray ownImageNeedle();
 // "orthaven-layout" elsewhere.
 QByteArray layoutRunnerNeedle();
 
-// Occurrences of needle in text, case-sensitive; after each hit the search goes on
-// from the hit's position + 1.
-int countOccurrences(const QByteArray& text, const QByteArray& needle);
+// How program names in processListing() compare: Windows file names ignore letter case
+// (the build makes "orthaven.exe", the listing may say "Orthaven.exe"); elsewhere they
+// do not.
+Qt::CaseSensitivity programNameCase();
+
+// Occurrences of needle in text; after each hit the search goes on from the hit's
+// position + 1. Without regard to case, ASCII letters of either case match.
+int countOccurrences(const QByteArray& text, const QByteArray& needle,
+                     Qt::CaseSensitivity cs = Qt::CaseSensitive);
+
+// The file name of a running program from the target of its /proc/<pid>/exe link. The
+// kernel appends " (deleted)" to the target when the file was deleted or replaced (a
+// rebuild, a package upgrade) while the program runs; it is the same program all the
+// same, so the mark is dropped.
+QString programFileName(const QString& exeTarget);
 
 } // namespace orthaven

@@ -13,8 +13,14 @@ namespace orthaven {
 
 namespace {
 
-// Runs the unpacker to its end; its standard output, or nothing when it failed.
-std::optional<QByteArray> runUnpacker(const QString& unpacker, const QStringList& arguments)
+// 7-Zip's exit codes: 0 no error, 1 warnings only (the files were written), 2 and up
+// errors.
+constexpr int unpackerWarnings = 1;
+
+// Runs the unpacker to its end; its standard output, or nothing when it failed. With
+// warningsAccepted, an exit code of 1 counts as success.
+std::optional<QByteArray> runUnpacker(const QString& unpacker, const QStringList& arguments,
+                                      bool warningsAccepted = false)
 {
     QProcess process;
     process.start(unpacker, arguments);
@@ -22,7 +28,10 @@ std::optional<QByteArray> runUnpacker(const QString& unpacker, const QStringList
         return std::nullopt;
     process.closeWriteChannel();
     process.waitForFinished(-1);
-    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+    if (process.exitStatus() != QProcess::NormalExit)
+        return std::nullopt;
+    const int code = process.exitCode();
+    if (code != 0 && !(warningsAccepted && code == unpackerWarnings))
         return std::nullopt;
     return process.readAllStandardOutput();
 }
@@ -105,8 +114,10 @@ bool unpackPackage(const QString& unpacker, const QString& package, const QStrin
             return false;
         }
     }
-    return runUnpacker(unpacker, {QStringLiteral("x"), package, QStringLiteral("-o") + folder,
-                                  QStringLiteral("-y")})
+    return runUnpacker(
+               unpacker,
+               {QStringLiteral("x"), package, QStringLiteral("-o") + folder, QStringLiteral("-y")},
+               true)
         .has_value();
 }
 

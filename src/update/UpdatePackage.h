@@ -36,8 +36,9 @@ bool staysInside(const PackageEntry& entry);
 // Lists package and, when every entry stays inside, runs the unpacker with
 // "x <package> -o<folder> -y" (extract with paths, answer every question with yes so that
 // an existing file never stalls it), waiting without a time limit for it to end. True
-// when it ran and exited with code 0; false, with nothing unpacked, for an entry that
-// would leave the folder.
+// when it ran and exited with code 0, or with 1 (warnings only: the files were written;
+// whether the installer is among them is for findInstaller to say); false for an error
+// (2 and up), and, with nothing unpacked, for an entry that would leave the folder.
 bool unpackPackage(const QString& unpacker, const QString& package, const QString& folder);
 
 // The installer among the files directly in folder: the last one in name order that is

@@ -1,6 +1,7 @@
 #include "update/Updater.h"
 
 #include "platform/AppPaths.h"
+#include "platform/ProcessEnd.h"
 #include "uikit/UserDialogs.h"
 #include "update/UpdateCheckFile.h"
 #include "update/UpdatePackage.h"
@@ -16,7 +17,6 @@
 #include <QNetworkRequest>
 #include <QProcess>
 
-#include <cstdlib>
 #include <iostream>
 
 namespace orthaven {
@@ -173,9 +173,11 @@ void Updater::httpRequestFinished(int finishedId, bool error)
             return;
         }
         ui->b_continue->setEnabled(true);
+        // The label shows rich text; what the check file says is shown as written, never
+        // taken for markup (an image or a link of a hostile server).
         ui->sl_info->setText(QStringLiteral("<b>") +
                              tr("<font color='red'>New Version %1 Revision %2 available!</font>")
-                                 .arg(versionText, revisionText) +
+                                 .arg(versionText.toHtmlEscaped(), revisionText.toHtmlEscaped()) +
                              QStringLiteral("</b>"));
         step = 2;
     } else if (step == 2) {
@@ -237,7 +239,7 @@ void Updater::slotAuthenticationRequired(QNetworkReply*, QAuthenticator*)
 void Updater::installOrthaven()
 {
     UserDialogs::message(this, tr("Orthaven will be closed automatically via installation!"));
-    // A package that did not unpack cleanly may hold a damaged installer; it is not run.
+    // A package that unpacked with errors may hold a damaged installer; it is not run.
     const QString installer =
         unpackPackage(unpacker, packagePath(), tmpFolder) ? findInstaller(tmpFolder) : QString();
     if (!installer.isEmpty()) {
@@ -253,8 +255,9 @@ bool Updater::launchInstaller(const QString& path)
 {
     if (!QProcess::startDetached(path, {}))
         return false;
-    // The installer replaces this program's files; nothing of ours may stay running.
-    std::exit(0);
+    // The installer replaces this program's files; nothing of ours may stay running. A
+    // layout thread may still be computing, so no static destructor may run under it.
+    endProcessNow(0);
 }
 
 } // namespace orthaven

@@ -55,8 +55,9 @@ public slots:
     void installOrthaven();
 
 protected:
-    // Starts the installer as a process of its own and ends this program with exit code
-    // 0. Returns false, and lets the program run on, only when it could not be started.
+    // Starts the installer as a process of its own and ends this program at once with
+    // exit code 0 (endProcessNow). Returns false, and lets the program run on, only when
+    // it could not be started. Tests replace it, so that they do not end.
     virtual bool launchInstaller(const QString& path);
 
 private:

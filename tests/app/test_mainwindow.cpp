@@ -242,6 +242,37 @@ TEST(MainWindow, AltF1TogglesTheConsoleAndOtherKeysDoNot)
     EXPECT_EQ(w.console(), nullptr);
 }
 
+TEST(MainWindow, AltF1ClosesTheConsoleAlsoWhenTheConsoleHasTheFocus)
+{
+    TempAppData appData;
+    MainWindow w;
+    w.show();
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+
+    QTest::keyClick(&w, Qt::Key_F1, Qt::AltModifier);
+    QPointer<DiagnosticConsole> console = w.console();
+    ASSERT_NE(console, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(console));
+
+    // The user clicks into the console: the key now goes to the console's own widgets.
+    console->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(console));
+    QWidget* focused = QApplication::focusWidget();
+    ASSERT_NE(focused, nullptr);
+    ASSERT_TRUE(focused == console || console->isAncestorOf(focused));
+    CaptureStdout out;
+    QTest::keyClick(focused, Qt::Key_F1, Qt::AltModifier);
+    EXPECT_EQ(w.console(), nullptr);
+    EXPECT_EQ(out.lines().count("ALT + F1 pressed"), 1) << "toggled once, not twice";
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(console.isNull());
+
+    // And it opens again from the main window.
+    QTest::keyClick(&w, Qt::Key_F1, Qt::AltModifier);
+    EXPECT_NE(w.console(), nullptr);
+}
+
 TEST(MainWindow, ConsoleRestoresTheOutputsWhenClosed)
 {
     DiagnosticConsole console;

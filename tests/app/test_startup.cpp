@@ -6,9 +6,15 @@
 #include "support/CaptureStdout.h"
 #include "support/TempAppData.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <cstdio>
 
 #include <gtest/gtest.h>
 
@@ -81,7 +87,8 @@ TEST(AppFolders, ClearFolderRemovesLinksWithoutFollowingThem)
 
 TEST(SingleInstance, CountsEveryOccurrenceOfTheImageName)
 {
-    const QByteArray wmic = "Name\r\nsvchost.exe\r\nOrthaven.exe\r\nexplorer.exe\r\nOrthaven.exe\r\n";
+    const QByteArray wmic =
+        "Name\r\nsvchost.exe\r\nOrthaven.exe\r\nexplorer.exe\r\nOrthaven.exe\r\n";
     EXPECT_EQ(countOccurrences(wmic, "Orthaven.exe"), 2);
     EXPECT_EQ(countOccurrences("Name\r\nOrthaven.exe\r\n", "Orthaven.exe"), 1);
     EXPECT_EQ(countOccurrences("", "Orthaven.exe"), 0);
@@ -90,6 +97,35 @@ TEST(SingleInstance, CountsEveryOccurrenceOfTheImageName)
     EXPECT_EQ(countOccurrences("aaaa", "aa"), 3);
     // line-framed names: a longer program name does not count as this one
     EXPECT_EQ(countOccurrences("\northaven\northaven-layout\northaven\n", "\northaven\n"), 2);
+    // Windows file names ignore case: the build makes orthaven.exe
+    const QByteArray mixed = "Name\r\northaven.exe\r\nORTHAVEN.EXE\r\nOrthaven.exe\r\n";
+    EXPECT_EQ(countOccurrences(mixed, "Orthaven.exe", Qt::CaseInsensitive), 3);
+    EXPECT_EQ(countOccurrences(mixed, "Orthaven.exe", Qt::CaseSensitive), 1);
+    EXPECT_EQ(
+        countOccurrences("Name\r\northaven-layout.exe\r\n", "Orthaven.exe", Qt::CaseInsensitive),
+        0);
+#ifdef Q_OS_WIN
+    EXPECT_EQ(programNameCase(), Qt::CaseInsensitive);
+#else
+    EXPECT_EQ(programNameCase(), Qt::CaseSensitive);
+#endif
+}
+
+TEST(SingleInstance, AProgramWhoseFileWasReplacedOrDeletedKeepsItsName)
+{
+    const struct
+    {
+        const char* target;
+        const char* name;
+    } cases[] = {
+        {"/usr/bin/orthaven", "orthaven"},
+        {"/home/u/build/bin/orthaven (deleted)", "orthaven"},
+        {"/opt/orthaven/orthaven-layout (deleted)", "orthaven-layout"},
+        {"/srv/my (deleted) tools/orthaven", "orthaven"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(programFileName(QString::fromUtf8(c.target)), QString::fromUtf8(c.name))
+            << c.target;
 }
 
 TEST(SingleInstance, TheLayoutRunnerIsFoundApartFromTheWindow)
@@ -131,16 +167,51 @@ TEST(SingleInstance, AnEndedButUnreapedCopyDoesNotCount)
         prctl(PR_SET_NAME, "ovzombietest", 0, 0, 0);
         _exit(0);
     }
-    const QString stat = QString("/proc/%1/stat").arg(child);
-    bool ended = false;
-    for (int i = 0; i < 2000 && !ended; ++i) {
-        QFile f(stat);
-        ended = f.open(QIODevice::ReadOnly) && f.readAll().contains("(ovzombietest) Z");
-        if (!ended)
-            usleep(1000);
-    }
-    ASSERT_TRUE(ended);
+    // Waits for the exit but leaves the child unreaped, a zombie.
+    siginfo_t info{};
+    ASSERT_EQ(waitid(P_PID, static_cast<id_t>(child), &info, WEXITED | WNOWAIT), 0);
+    QFile stat(QString("/proc/%1/stat").arg(child));
+    ASSERT_TRUE(stat.open(QIODevice::ReadOnly));
+    ASSERT_TRUE(stat.readAll().contains("(ovzombietest) Z"));
     EXPECT_EQ(countOccurrences(processListing(), "\novzombietest\n"), 0);
     waitpid(child, nullptr, 0);
+#endif
+}
+
+TEST(SingleInstance, ACopyWhoseProgramFileWasReplacedOrDeletedStillCounts)
+{
+#ifdef Q_OS_LINUX
+    // A rebuild or an upgrade replaces the program file under a running copy; that copy
+    // still works in the temporary folder and must be found. A copy of a small system
+    // program stands in for it under a name of its own.
+    const QString sleeper = QStandardPaths::findExecutable("sleep");
+    ASSERT_FALSE(sleeper.isEmpty());
+    // Named after this test process: another copy of the suite may run beside it.
+    const QString name = QString("ovcopy%1").arg(QCoreApplication::applicationPid());
+    const QByteArray needle = '\n' + name.toLatin1() + '\n';
+    for (const bool replace : {false, true}) {
+        SCOPED_TRACE(replace ? "replaced" : "deleted");
+        QTemporaryDir dir;
+        const QString program = dir.filePath(name);
+        ASSERT_TRUE(QFile::copy(sleeper, program));
+        QProcess copy;
+        copy.start(program, {"1000"});
+        ASSERT_TRUE(copy.waitForStarted()) << "the program file is executed";
+        EXPECT_EQ(countOccurrences(processListing(), needle), 1);
+        if (replace) {
+            const QString newer = dir.filePath("newer");
+            ASSERT_TRUE(QFile::copy(sleeper, newer));
+            ASSERT_EQ(std::rename(QFile::encodeName(newer).constData(),
+                                  QFile::encodeName(program).constData()),
+                      0);
+        } else {
+            ASSERT_TRUE(QFile::remove(program));
+        }
+        EXPECT_TRUE(QFile::symLinkTarget(QString("/proc/%1/exe").arg(copy.processId()))
+                        .endsWith(" (deleted)"));
+        EXPECT_EQ(countOccurrences(processListing(), needle), 1);
+        copy.kill();
+        copy.waitForFinished(-1);
+    }
 #endif
 }

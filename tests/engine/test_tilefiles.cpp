@@ -137,6 +137,8 @@ TEST(RawTileFile, BrokenFilesGiveNoImage)
         {"zero width", int32Bytes(0) + int32Bytes(10)},
         {"negative height", int32Bytes(10) + int32Bytes(-10)},
         {"absurd size, tiny file", int32Bytes(1 << 30) + int32Bytes(1 << 30) + int32Bytes(10)},
+        {"byte count beyond 64 bits",
+         int32Bytes(0x7fffffff) + int32Bytes(0x7fffffff) + int32Bytes(10)},
         {"large size, file too short",
          int32Bytes(20000) + int32Bytes(20000) + int32Bytes(10).repeated(1000)},
     };

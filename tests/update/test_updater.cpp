@@ -19,7 +19,19 @@
 #include <QTest>
 #include <QUrl>
 
+#include <QTextBlock>
+#include <QTextDocument>
+
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
+#include <cstdio>
+#include <iostream>
+#include <optional>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
 
 using namespace orthaven;
 using namespace orthaven::test;
@@ -206,6 +218,36 @@ TEST_F(UpdaterTest, ANewerRevisionIsOfferedInRed)
     EXPECT_TRUE(continueButton(updater)->isEnabled());
     EXPECT_EQ(continueButton(updater)->text(), "Download");
     EXPECT_EQ(updater.packageUrl(), "http://x/p.zip");
+}
+
+TEST_F(UpdaterTest, TextsOfTheCheckFileAreShownAsWrittenNotAsMarkup)
+{
+    const struct
+    {
+        const char* version;
+        const char* revision;
+        const char* shown;
+    } cases[] = {
+        {"1.2", "<img/src=x>", "New Version 1.2 Revision <img/src=x> available!"},
+        {"2<a\thref='http://evil.example'>click</a>", "7",
+         "New Version 2<a href='http://evil.example'>click</a> Revision 7 available!"},
+        {"1.2", "&lt;b&gt;&amp;", "New Version 1.2 Revision &lt;b&gt;&amp; available!"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.revision);
+        HttpTestServer server;
+        server.serve("/orthavenupdatecheck.log", checkFile(c.version, c.revision));
+        TestUpdater updater(1.1, 6, server.baseUrl());
+        ASSERT_TRUE(waitFor([&] { return !info(updater).isEmpty(); }));
+        ASSERT_EQ(updater.phase(), 2);
+        // What the rich-text label draws: the text, with no image, link or other markup.
+        QTextDocument shown;
+        shown.setHtml(info(updater));
+        EXPECT_EQ(shown.toPlainText(), QString::fromUtf8(c.shown));
+        const QTextCharFormat format = shown.begin().begin().fragment().charFormat();
+        EXPECT_FALSE(format.isAnchor());
+        EXPECT_FALSE(format.isImageFormat());
+    }
 }
 
 TEST_F(UpdaterTest, AVersionLineWithTwoBlanksSeesNothingNewer)
@@ -449,6 +491,90 @@ TEST_F(UpdaterTest, AMissingUnpackerGetsTheApology)
     EXPECT_TRUE(updater.launched.isEmpty());
     EXPECT_EQ(UserDialogs::shownTexts().last(), apology);
 }
+
+#ifdef Q_OS_UNIX
+TEST_F(UpdaterTest, WarningsOfTheUnpackerDoNotStopAnInstallerThatUnpacked)
+{
+    // 7-Zip ends with 1 when it wrote the files but had warnings (a file time or attribute
+    // it could not set, say) and with 2 on errors. The installed 7-Zip does the unpacking;
+    // a wrapper reports the exit code a run with warnings or errors would.
+    const QString unpacker = appData.path() + "/7za-reporting";
+    writeFile(unpacker, "#!/bin/sh\n7za \"$@\" || exit $?\n"
+                        "[ \"$1\" = x ] && exit \"$REPORTED_EXIT\"\nexit 0\n");
+    QFile::setPermissions(unpacker, QFile::permissions(unpacker) | QFile::ExeOwner);
+    const struct
+    {
+        const char* reported;
+        bool installs;
+    } cases[] = {{"0", true}, {"1", true}, {"2", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.reported);
+        qputenv("REPORTED_EXIT", c.reported);
+        UserDialogs::clearScript();
+        QDir(tempFolder()).removeRecursively();
+        offerPackage(makePackage({{installerName, "MZ"}}));
+        TestUpdater updater(1.1, 6, server.baseUrl());
+        updater.setUnpacker(unpacker);
+        download(updater);
+        continueButton(updater)->click();
+        EXPECT_TRUE(QFileInfo::exists(tempFolder() + "/" + installerName)) << "it unpacked";
+        EXPECT_EQ(updater.launched.size(), c.installs ? 1 : 0);
+        EXPECT_EQ(UserDialogs::shownTexts().last() == apology, !c.installs);
+    }
+    qunsetenv("REPORTED_EXIT");
+}
+
+// Static objects outlive main(); one of them tells whether its destructor ran.
+struct DestructorWitness
+{
+    ~DestructorWitness() { std::fputs("static destructor ran\n", stderr); }
+};
+
+TEST(UpdaterEnd, StartingTheInstallerEndsTheProgramAtOnce)
+{
+    // The real end of the program, in a child process of the test: exit code 0, output
+    // written so far flushed, no static destructor run. The child runs this test again
+    // from its start; it works in the parent's folder, found through the environment.
+    const bool inChild = qEnvironmentVariableIsSet("ORTHAVEN_END_TEST");
+    std::optional<TempAppData> appData;
+    if (!inChild) {
+        appData.emplace();
+        qputenv("ORTHAVEN_END_TEST", "1");
+    }
+    const QString folder = qEnvironmentVariable("APPDATA");
+    const QString ran = folder + "/installer-ran";
+    const QString installer = writeFile(folder + "/" + installerName,
+                                        "#!/bin/sh\necho started > '" + ran.toUtf8() + "'\n");
+    QFile::setPermissions(installer, QFile::permissions(installer) | QFile::ExeOwner);
+    HttpTestServer server;
+    server.serve("/orthavenupdatecheck.log", HttpTestServer::Response::held());
+
+    struct EndingUpdater : Updater
+    {
+        using Updater::launchInstaller;
+        using Updater::Updater;
+    };
+    const std::string style = GTEST_FLAG_GET(death_test_style);
+    GTEST_FLAG_SET(death_test_style, "threadsafe"); // Qt runs threads: no bare fork
+    EXPECT_EXIT(
+        {
+            static DestructorWitness witness;
+            EndingUpdater updater(1.1, 6, server.baseUrl());
+            // Standard output goes where the parent reads, and holds text not yet flushed.
+            dup2(2, 1);
+            std::cout << "printed before the end";
+            updater.launchInstaller(installer);
+            std::fputs("went on after the installer started\n", stderr);
+        },
+        ::testing::ExitedWithCode(0),
+        ::testing::AllOf(::testing::HasSubstr("printed before the end"),
+                         ::testing::Not(::testing::HasSubstr("static destructor ran")),
+                         ::testing::Not(::testing::HasSubstr("went on"))));
+    GTEST_FLAG_SET(death_test_style, style);
+    qunsetenv("ORTHAVEN_END_TEST");
+    EXPECT_TRUE(waitFor([&] { return QFileInfo::exists(ran); })) << "the installer ran";
+}
+#endif
 
 TEST_F(UpdaterTest, AnInstallerThatDoesNotStartGetsTheApology)
 {
