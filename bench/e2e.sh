@@ -2,8 +2,9 @@
 # End-to-end benchmark: whole orthaven-layout runs over a generated scan set (4 stations,
 # PTX with intensity, about 20 million points: top view, 20 m tiles, 30 m scan radius),
 # beside a plain parse of the same files (the PTX reader alone, one thread, every point
-# read). Prints, for 1 thread and for all threads, the wall time and peak memory of the
-# whole job and its ratio to the plain parse; a run at 0.005 m beside the 0.01 m one; and
+# read) and a bare number parse (fast_float over every number, one thread). Prints, for 1
+# thread and for all threads, the wall time and peak memory of the whole job and its
+# ratios to the two parses; a run at 0.005 m beside the 0.01 m one; and
 # a run with --memory 64 whose files are compared with those of the default budget.
 # Builds nothing: run scripts/build.sh first.
 #
@@ -36,7 +37,7 @@ while [ $# -gt 0 ]; do
     esac
 done
 
-for program in orthaven-genscan orthaven-layout bench_scan_read; do
+for program in orthaven-genscan orthaven-layout bench_scan_read bench_bare_parse; do
     if [ ! -x "$build/bin/$program" ]; then
         echo "$build/bin/$program is missing: build with scripts/build.sh first" >&2
         exit 1
@@ -99,6 +100,14 @@ for ((k = 0; k < repeat; k++)); do
     fi
 done
 
+# The bare number parse: fast_float over every number of the files, one thread, nothing
+# kept: the floor of any reader of these files.
+bare=""
+for ((k = 0; k < repeat; k++)); do
+    t=$("$build/bin/bench_bare_parse" "${files[@]}" 2>/dev/null | awk '$1 == "parse" { print $2 }')
+    if [ -z "$bare" ] || awk -v a="$t" -v b="$bare" 'BEGIN { exit !(a < b) }'; then bare="$t"; fi
+done
+
 # One layout; prints "<wall seconds> <peak MB> <processor seconds>", the fastest of the
 # repeats.
 layout_run() {
@@ -141,15 +150,16 @@ tiles=$(grep -c '^Tile Name = ' "$work/out-all/bench.log")
 echo
 echo "Program: $layout"
 echo "Load: $(uptime | sed 's/.*load average: //') (1, 5, 15 min) on $cores cores"
-awk -v points="$points" -v bytes="$bytes" -v parse="$parse" -v tiles="$tiles" -v cores="$cores" \
+awk -v points="$points" -v bytes="$bytes" -v parse="$parse" -v bare="$bare" -v tiles="$tiles" -v cores="$cores" \
     -v w1="$wall1" -v p1="$peak1" -v wN="$wallN" -v pN="$peakN" -v wF="$wallF" -v pF="$peakF" \
     -v c0="$parse_cpu" -v c1="$cpu1" -v cN="$cpuN" -v cF="$cpuF" '
 BEGIN {
     printf "Scans: 4 stations, %d points, %.0f MB of PTX; layout of %d tiles\n", points, bytes / 1e6, tiles
     printf "%-40s %7s %9s %9s  %s\n", "", "wall", "processor", "peak", "ratio (wall)"
+    printf "%-40s %6.2fs\n", "bare number parse (fast_float, 1 thread)", bare
     printf "%-40s %6.2fs %8ss\n", "plain parse (list + read, 1 thread)", parse, c0
-    printf "%-40s %6.2fs %8ss %6s MB  %5.2f x plain parse\n", "layout 0.01 m, 1 thread", w1, c1, p1, w1 / parse
-    printf "%-40s %6.2fs %8ss %6s MB  %5.2f x plain parse\n", "layout 0.01 m, all threads (" cores ")", wN, cN, pN, wN / parse
+    printf "%-40s %6.2fs %8ss %6s MB  %5.2f x plain parse, %5.2f x bare parse\n", "layout 0.01 m, 1 thread", w1, c1, p1, w1 / parse, w1 / bare
+    printf "%-40s %6.2fs %8ss %6s MB  %5.2f x plain parse, %5.2f x bare parse\n", "layout 0.01 m, all threads (" cores ")", wN, cN, pN, wN / parse, wN / bare
     printf "%-40s %6.2fs %8ss %6s MB  %5.2f x the 0.01 m run\n", "layout 0.005 m, all threads", wF, cF, pF, wF / wN
 }'
 if [ "$ours" = 1 ]; then
