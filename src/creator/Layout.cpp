@@ -108,7 +108,8 @@ Layout::Layout(QWidget* parent)
     for (const ImageFormat& format : imageFormats())
         ui->cb_imagetype->addItem(QCoreApplication::translate("LayoutForm", format.label));
     for (int scale : printScaleChoices())
-        ui->cb_printscale->addItem(scale > 0 ? QStringLiteral("1:%1").arg(scale) : tr("none"),
+        ui->cb_printscale->addItem(scale > 0 ? QStringLiteral("1:%1").arg(scale)
+                                             : QCoreApplication::translate("Layout", "none"),
                                    scale);
 
     showConfiguration();
