@@ -235,6 +235,10 @@ Bitte wählen Sie eine gröbere Auflösung oder kleinere Kacheln.</translation>
         <source>(Modules &gt; Layout Preferences)</source>
         <translation>(Module &gt; Layout-Einstellungen)</translation>
     </message>
+    <message>
+        <source>none</source>
+        <translation>keiner</translation>
+    </message>
 </context>
 <context>
     <name>LayoutForm</name>
@@ -409,6 +413,10 @@ Bitte wählen Sie eine gröbere Auflösung oder kleinere Kacheln.</translation>
     <message>
         <source>None</source>
         <translation>Keine</translation>
+    </message>
+    <message>
+        <source>Print Scale</source>
+        <translation>Maßstab</translation>
     </message>
 </context>
 <context>

@@ -109,6 +109,16 @@ QString applyValue(const QString& name, const QString& value, CommandLine& optio
         options.imageType = QLatin1String(format->suffix);
         return {};
     }
+    if (name == QLatin1String("--print-scale")) {
+        bool ok = false;
+        const int scale = value.trimmed().toInt(&ok);
+        if (!ok || scale < 1 || scale > 100000)
+            return QStringLiteral("--print-scale needs a scale from 1 to 100000 (50 for 1:50), "
+                                  "not \"%1\"")
+                .arg(value);
+        options.printScale = scale;
+        return {};
+    }
     if (name == QLatin1String("--resolution")) {
         if (!toNumber(value, number) || number <= 0.0 || number > 10.0)
             return QStringLiteral("--resolution needs metres per pixel above 0 and at most 10, "
@@ -161,9 +171,10 @@ QString applyValue(const QString& name, const QString& value, CommandLine& optio
 
 bool takesValue(const QString& name)
 {
-    static const char* const names[] = {"--view", "--scans", "--clip-low",   "--clip-high",
-                                        "--out",  "--type",  "--resolution", "--domain",
-                                        "--tile", "--jobs",  "--threads",    "--memory"};
+    static const char* const names[] = {"--view",       "--scans", "--clip-low",   "--clip-high",
+                                        "--out",        "--type",  "--resolution", "--domain",
+                                        "--tile",       "--jobs",  "--threads",    "--memory",
+                                        "--print-scale"};
     for (const char* n : names) {
         if (name == QLatin1String(n))
             return true;
@@ -209,6 +220,8 @@ bool parseCommandLine(const QStringList& arguments, CommandLine& options, QStrin
             options.invertColor = true;
         } else if (name == QLatin1String("--no-invert")) {
             options.invertColor = false;
+        } else if (name == QLatin1String("--no-world-files")) {
+            options.worldFiles = false;
         } else if (takesValue(name)) {
             if (!hasValue) {
                 // The next argument is the value even when it starts with "-" (a negative
@@ -242,12 +255,12 @@ bool parseCommandLine(const QStringList& arguments, CommandLine& options, QStrin
         plain.verbose = options.verbose;
         plain.threads = options.threads;
         plain.memoryMegabytes = options.memoryMegabytes;
-        const bool onlyJobs = options.inputFiles.isEmpty() && !options.list &&
-                              options.view == plain.view && options.scans.empty() &&
-                              !options.clipLow && !options.clipHigh &&
-                              options.outputFile.isEmpty() &&
-                              options.imageType == plain.imageType && !options.resolution &&
-                              !options.scannerDomain && !options.tileSize && !options.invertColor;
+        const bool onlyJobs =
+            options.inputFiles.isEmpty() && !options.list && options.view == plain.view &&
+            options.scans.empty() && !options.clipLow && !options.clipHigh &&
+            options.outputFile.isEmpty() && options.imageType == plain.imageType &&
+            !options.resolution && !options.scannerDomain && !options.tileSize &&
+            !options.invertColor && options.printScale == 0 && options.worldFiles;
         if (!onlyJobs) {
             error = QStringLiteral("--jobs takes the options of every job from its file; only "
                                    "--verbose, --threads and --memory may stand beside it");
@@ -288,6 +301,9 @@ QString usageText()
                "base\n"
                "                        name (default Layout.log, Left_View.log, ... by view)\n"
                "  --type %3    tile image type (default png)\n"
+               "  --print-scale N       give the tiles the resolution that prints them at 1:N\n"
+               "                        (50 for 1:50; default: none)\n"
+               "  --no-world-files      write no world file (.pgw, .jgw, .tfw) beside each tile\n"
                "  --resolution M        metres per pixel           (default from orthaven.cfg)\n"
                "  --domain M            scan radius in metres      (default from orthaven.cfg)\n"
                "  --tile M              tile size, a multiple of 10 m (default from orthaven.cfg)\n"

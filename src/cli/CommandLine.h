@@ -23,6 +23,8 @@ struct CommandLine
     std::optional<double> clipHigh;
     QString outputFile; // as given, ".log" appended when it was missing; empty: default
     QString imageType = QStringLiteral("png");
+    int printScale = 0;                  // --print-scale 50: 1:50; 0: none
+    bool worldFiles = true;              // --no-world-files leaves them out
     std::optional<double> resolution;    // metres per pixel
     std::optional<double> scannerDomain; // metres
     std::optional<double> tileSize;      // metres

@@ -247,6 +247,8 @@ int LayoutRunner::runJob()
     job.scanList = selection;
     job.outputFile = QDir::toNativeSeparators(outputFile);
     job.imageType = options.imageType;
+    job.printScale = options.printScale;
+    job.worldFiles = options.worldFiles;
     job.invertColor = options.invertColor.value_or(config.invertColor);
     job.resolution = options.resolution.value_or(config.resolution);
     job.scannerDomain = options.scannerDomain.value_or(config.scannerDomain);

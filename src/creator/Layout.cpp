@@ -107,6 +107,10 @@ Layout::Layout(QWidget* parent)
 
     for (const ImageFormat& format : imageFormats())
         ui->cb_imagetype->addItem(QCoreApplication::translate("LayoutForm", format.label));
+    for (int scale : printScaleChoices())
+        ui->cb_printscale->addItem(scale > 0 ? QStringLiteral("1:%1").arg(scale)
+                                             : QCoreApplication::translate("Layout", "none"),
+                                   scale);
 
     showConfiguration();
 
@@ -142,6 +146,7 @@ bool Layout::getLayoutSettings(layoutdef& job) const
     state.inputPaths = inputPaths;
     state.outputPath = ui->l_out->text();
     state.imageTypeIndex = ui->cb_imagetype->currentIndex();
+    state.printScale = ui->cb_printscale->currentData().toInt();
     state.view = checkedView();
     state.scanSelection = scanSelection;
     state.upperText = ui->e_upper->text();

@@ -19,6 +19,12 @@ bool fail(const char* message)
 
 } // namespace
 
+const std::array<int, 6>& printScaleChoices()
+{
+    static const std::array<int, 6> choices = {0, 20, 50, 100, 200, 500};
+    return choices;
+}
+
 bool getLayoutSettings(const LayoutDialogState& state, layoutdef& job)
 {
     if (state.inputPaths.isEmpty())
@@ -37,6 +43,8 @@ bool getLayoutSettings(const LayoutDialogState& state, layoutdef& job)
     job.imageType = QLatin1String(formats[known ? std::size_t(state.imageTypeIndex) : 0].suffix);
 
     job.view = state.view;
+    job.printScale = state.printScale;
+    job.worldFiles = true; // tiny and harmless beside the tiles
 
     if (state.scanSelection.size() == 0)
         return fail("getLayoutSettings: Empty ScanList");

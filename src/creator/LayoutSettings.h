@@ -11,6 +11,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <array>
 #include <cstdint>
 
 namespace orthaven {
@@ -20,6 +21,7 @@ struct LayoutDialogState
     QStringList inputPaths;   // the chosen input files, in the dialog's order
     QString outputPath;       // text of l_out
     int imageTypeIndex = 0;   // current index of cb_imagetype: a row of imageFormats()
+    int printScale = 0;       // the choice of cb_printscale: 50 for 1:50, 0 for none
     std::uint32_t view = Top; // the checked view radio button, a LayoutView
     QBitArray scanSelection;  // one flag per listed scan; empty before a listing
     QString upperText;        // text of e_upper
@@ -36,5 +38,8 @@ struct LayoutDialogState
 // "2.5" alike); blanks around them are allowed; infinities and NaN are refused like any
 // other text that is not a plane.
 bool getLayoutSettings(const LayoutDialogState& state, layoutdef& job);
+
+// The print scales the dock offers after "none" (0): 1:20, 1:50, 1:100, 1:200, 1:500.
+const std::array<int, 6>& printScaleChoices();
 
 } // namespace orthaven

@@ -16,6 +16,7 @@
 #include "engine/TileNormalizer.h"
 #include "engine/TileWorkers.h"
 #include "engine/TimerStack.h"
+#include "layoutlog/LayoutFiles.h"
 #include "layoutlog/LayoutLogWriter.h"
 #include "platform/ProcessStats.h"
 #include "scan/ScanSource.h"
@@ -23,6 +24,7 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QImageWriter>
+#include <QSaveFile>
 #include <QThread>
 
 #include <atomic>
@@ -90,6 +92,29 @@ std::string utf8(const QString& s)
 QImage greyImage(const cv::Mat& grey)
 {
     return QImage(grey.data, grey.cols, grey.rows, qsizetype(grey.step), QImage::Format_Grayscale8);
+}
+
+// The image as written: at a print scale it carries the resolution that prints it so.
+QImage withPrintScale(QImage image, int dotsPerMetre)
+{
+    if (dotsPerMetre > 0) {
+        image.setDotsPerMeterX(dotsPerMetre);
+        image.setDotsPerMeterY(dotsPerMetre);
+    }
+    return image;
+}
+
+// Writes a small text file whole or not at all.
+bool writeSmallFile(const QString& path, const QByteArray& text)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
+        return false;
+    if (file.write(text) != text.size()) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
 }
 
 // A grey tile as a 32-bit image (grey g: red, green and blue g, opaque), as the thumbnail
@@ -532,8 +557,14 @@ bool Run::writeImages()
     const ImageFormat& format = *imageFormatFor(s.imageType);
     // Tile i is (a, b) = (i / nOV, i % nOV): a from the left, b from the bottom.
     std::vector<QString> staged(static_cast<std::size_t>(count));
-    for (int i = 0; i < count; ++i)
+    std::vector<QString> stagedWorld(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) {
         staged[std::size_t(i)] = output.stage(s.outputTilePath(i / int(nOV), i % int(nOV)));
+        if (s.worldFiles)
+            stagedWorld[std::size_t(i)] = output.stage(s.worldFilePath(i / int(nOV), i % int(nOV)));
+    }
+    const ViewInfo& view = *viewInfo(std::uint32_t(s.view));
+    const int m = s.outputTilePixels();
     std::vector<Assembly> assemblies(std::size_t(count), Assembly::Empty);
     std::vector<std::uint8_t> written(std::size_t(count), 0);
     std::atomic<int> begun{0};
@@ -551,8 +582,17 @@ bool Run::writeImages()
         // Encoding a large tile takes the longest: one more look before it.
         if (leaveForStop())
             return false;
-        const bool saved = !OutputCommit::isBlocked(s.outputTilePath(a, b)) &&
-                           ImageWriter::writeImage(staged[std::size_t(i)], greyImage(tile), format);
+        bool saved =
+            !OutputCommit::isBlocked(s.outputTilePath(a, b)) &&
+            ImageWriter::writeImage(staged[std::size_t(i)],
+                                    withPrintScale(greyImage(tile), s.dotsPerMetre()), format);
+        if (saved && s.worldFiles) {
+            const cv::Mat corners = OutputTiles::cornerMatrix(grid, a, b, s.tileSize);
+            saved = !OutputCommit::isBlocked(s.worldFilePath(a, b)) &&
+                    writeSmallFile(stagedWorld[std::size_t(i)],
+                                   OutputTiles::worldFileText(
+                                       OutputTiles::worldFile(view, corners, s.resolution, m)));
+        }
         written[std::size_t(i)] = saved ? 1 : 0;
         return saved;
     });
@@ -697,6 +737,7 @@ bool Run::writeLogFile()
     content.viewMatrix = s.viewMatrix;
     content.baseName = s.baseName;
     content.imageType = s.imageType;
+    content.printScale = s.printScale;
     const int count = source.scanCount();
     const int readerErrors = source.errorCount();
     for (int i = 0; i < count; ++i) {
@@ -743,6 +784,8 @@ RunSettings RunSettings::fromJob(const LayoutJob& job)
     s.outputDir = output.absolutePath();
     s.baseName = output.baseName();
     s.imageType = job.imageType;
+    s.worldFiles = job.worldFiles;
+    s.printScale = job.printScale;
     s.threads = job.threads > 0 ? job.threads : std::max(1, QThread::idealThreadCount());
     s.memoryBudgetBytes =
         job.memoryBudgetBytes > 0 ? job.memoryBudgetBytes : LayoutEngine::defaultMemoryBudget();
@@ -768,6 +811,8 @@ RunSettings RunSettings::fromJob(const LayoutJob& job)
     const ImageFormat* format = imageFormatFor(s.imageType);
     if (!format || !QImageWriter::supportedImageFormats().contains(format->writerFormat))
         return refuse("image type \"" + utf8(s.imageType) + "\" cannot be written");
+    if (s.printScale < 0 || s.printScale > 100000)
+        return refuse("the print scale must be 1:1 to 1:100000");
     const double outputEdge = std::floor(double(s.tileSize) / s.resolution);
     if (outputEdge > maxImageEdge) {
         s.problemCode = NotEnoughMemory;
@@ -801,6 +846,20 @@ QString RunSettings::thumbnailPath() const
 QString RunSettings::outputTilePath(int a, int b) const
 {
     return OutputTiles::tilePath(outputDir, baseName, a, b, imageType);
+}
+
+QString RunSettings::worldFilePath(int a, int b) const
+{
+    return outputDir + QLatin1Char('/') +
+           worldFileName(OutputTiles::tilePath({}, baseName, a, b, imageType).mid(1));
+}
+
+int RunSettings::dotsPerMetre() const
+{
+    if (printScale <= 0)
+        return 0;
+    const double dots = std::round(double(printScale) / resolution);
+    return dots >= 1.0 && dots <= 2.0e9 ? int(dots) : 0;
 }
 
 std::int64_t LayoutEngine::defaultMemoryBudget()

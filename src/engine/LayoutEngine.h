@@ -60,6 +60,8 @@ struct RunSettings
     QString outputDir;
     QString baseName;
     QString imageType;
+    bool worldFiles = true;
+    int printScale = 0;                 // 0: the images carry no resolution of their own
     int threads = 1;                    // worker threads, at least 1
     std::int64_t memoryBudgetBytes = 0; // tiles held in memory
 
@@ -71,6 +73,9 @@ struct RunSettings
     QString logFilePath() const;
     QString thumbnailPath() const;
     QString outputTilePath(int a, int b) const;
+    QString worldFilePath(int a, int b) const;
+    // Pixels per metre of paper at the print scale; 0 without one.
+    int dotsPerMetre() const;
 };
 
 // What a run leaves besides its files and its status record.

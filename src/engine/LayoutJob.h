@@ -33,6 +33,9 @@ struct LayoutJob
     QColor textColor;
     QColor scanPosColor1;
     QColor scanPosColor2;
+    // What the tiles carry besides their pixels.
+    bool worldFiles = true; // a world file beside every tile (".pgw", ".jgw", ".tfw")
+    int printScale = 0;     // 50: printed at 100 % a tile shows 1:50; 0: no resolution set
     // How the engine may run; neither changes a byte of the layout.
     int threads = 0;                    // worker threads; 0: one per processor core
     std::int64_t memoryBudgetBytes = 0; // tiles held in memory; 0: a quarter of the memory

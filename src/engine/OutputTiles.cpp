@@ -1,6 +1,7 @@
 #include "engine/OutputTiles.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstring>
 
@@ -38,6 +39,45 @@ cv::Mat OutputTiles::cornerMatrix(const OutputGrid& grid, int a, int b, int tile
                        0.0, 0.0,                                        //
                        1.0, 1.0);
     return corners;
+}
+
+std::array<double, 6> OutputTiles::worldFile(const ViewInfo& view, const cv::Mat& corners,
+                                             double resolution, int m)
+{
+    const double uLeft = corners.at<double>(0, 0);
+    const double vBottom = corners.at<double>(1, 0);
+    const double sign = view.negatedAxis ? -1.0 : 1.0;
+    // u of the centre of the image's first column, and how u changes along a row.
+    const double u0 = view.mirrored ? uLeft + (m - 0.5) * resolution : uLeft + 0.5 * resolution;
+    const double du = view.mirrored ? -resolution : resolution;
+    const double v0 = vBottom + (m - 0.5) * resolution;
+    return {sign * du, 0.0, 0.0, -resolution, sign * u0, v0};
+}
+
+QByteArray OutputTiles::worldFileText(const std::array<double, 6>& numbers)
+{
+    QByteArray text;
+    for (double value : numbers) {
+        value += 0.0; // no negative zero
+        const double magnitude = std::abs(value);
+        const int before = magnitude >= 1.0 ? int(std::floor(std::log10(magnitude))) + 1 : 1;
+        const int decimals = std::clamp(12 - before, 0, 15);
+        char buffer[64];
+        const auto end =
+            std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals)
+                .ptr;
+        QByteArray number(buffer, int(end - buffer));
+        if (number.contains('.')) {
+            while (number.endsWith('0'))
+                number.chop(1);
+            if (number.endsWith('.'))
+                number.chop(1);
+        }
+        if (number == "-0")
+            number = "0";
+        text += number + '\n';
+    }
+    return text;
 }
 
 QString OutputTiles::tilePath(const QString& dir, const QString& base, int a, int b,

@@ -4,12 +4,14 @@
 // together without scaling.
 
 #include "engine/TileRange.h"
+#include "engine/Views.h"
 
 #include <QImage>
 #include <QString>
 
 #include <opencv2/core.hpp>
 
+#include <array>
 #include <cstdint>
 
 namespace orthaven {
@@ -37,6 +39,19 @@ public:
     // 4 × 2 doubles: column 0 = (u left, v bottom, 0, 1), column 1 = (u right, v top, 0, 1)
     // of output tile (a, b), metres in view coordinates.
     static cv::Mat cornerMatrix(const OutputGrid& grid, int a, int b, int tileSize);
+
+    // The six numbers of the world file of a tile image m pixels a side whose view-plane
+    // corners are `corners` (as cornerMatrix gives them): pixel width, two rotation terms
+    // (0), pixel height (negative: rows run downward), then the centre of the image's
+    // upper-left pixel, in the plane's world coordinates: x and y for Top; the world axis
+    // the overview pictures name under the view, and height, for the elevations. Pixels
+    // are anchored at the tile's lower-left corner, as the raw tiles fill it; mirrored
+    // images and axes that run against u get a negative pixel width.
+    static std::array<double, 6> worldFile(const ViewInfo& view, const cv::Mat& corners,
+                                           double resolution, int m);
+    // The six numbers, one a line ("\n"), in fixed notation with 12 significant digits
+    // (millimetres at millions of metres) and no trailing zeros.
+    static QByteArray worldFileText(const std::array<double, 6>& numbers);
 
     // dir + "/" + base + "_" + a + "_" + b + "." + type
     static QString tilePath(const QString& dir, const QString& base, int a, int b,

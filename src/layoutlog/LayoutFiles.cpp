@@ -20,6 +20,15 @@ QString scanPositionSheetName(const QString& thumbnailName)
     return name;
 }
 
+QString worldFileName(const QString& imageName)
+{
+    const int dot = imageName.lastIndexOf(QLatin1Char('.'));
+    const QString suffix = dot >= 0 ? imageName.mid(dot + 1) : QString();
+    if (suffix.isEmpty())
+        return imageName + QStringLiteral(".wld");
+    return imageName.left(dot + 1) + suffix.front() + suffix.back() + QLatin1Char('w');
+}
+
 QStringList layoutFileNames(const LayoutLogInfo& log)
 {
     QStringList names;
@@ -32,6 +41,9 @@ QStringList layoutFileNames(const LayoutLogInfo& log)
     };
     for (const QString& tile : log.tileNames)
         add(tile);
+    for (const QString& tile : log.tileNames)
+        if (isPlainFileName(tile))
+            add(worldFileName(tile));
     if (isPlainFileName(log.thumbnail)) {
         add(log.thumbnail);
         add(scanPositionSheetName(log.thumbnail));

@@ -10,10 +10,15 @@
 
 namespace orthaven {
 
-// The file names (without folder) of the layout's tiles, its thumbnail and its sheet, in
-// that order and each once. A name that would reach out of the log's folder (a separator,
+// The file names (without folder) of the layout's tiles, their world files, its thumbnail
+// and its sheet, in that order and each once. A name that would reach out of the log's folder (a
+// separator,
 // "." or "..") is left out: such a file is never the layout's.
 QStringList layoutFileNames(const LayoutLogInfo& log);
+
+// The world file of a tile image, by the usual rule: the first and last letter of the
+// image's suffix and a "w" (site_0_1.png gives site_0_1.pgw, .jpg .jgw, .tif .tfw).
+QString worldFileName(const QString& imageName);
 
 // The scan-position sheet of a thumbnail: plan_overview.png gives
 // plan_overview_scan_positions.png (the name up to its first dot, then the suffix after

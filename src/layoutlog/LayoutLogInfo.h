@@ -25,6 +25,8 @@ struct LayoutLogInfo
     double clipLow = 0.0;
     double clipHigh = 0.0;
     bool reverseIntensity = true;   // true when the line is missing
+    int printScale = 0;             // "Print Scale": 50 for 1:50; 0 when the line is missing
+    QString layer;                  // "Layer": "intensity", "colour"; empty (density) when missing
     cv::Mat projection;             // 4 × 4: world → view coordinates
     QString thumbnail;              // file name, without folder
     std::vector<cv::Mat> scanPoses; // 4 × 4 per scan, in file (scan index) order

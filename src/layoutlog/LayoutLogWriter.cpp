@@ -67,6 +67,11 @@ QByteArray layoutLogText(const LayoutLogContent& c)
     line(QByteArray("ReverseIntensity = ") + (c.reverseIntensity ? "1" : "0"));
     line("Clipping Low = " + number(c.clipLow));
     line("Clipping High = " + number(c.clipHigh));
+    // Optional lines: a layout without them is a plain density layout without a scale.
+    if (c.printScale > 0)
+        line("Print Scale = " + integer(c.printScale));
+    if (!c.layer.isEmpty() && c.layer != QLatin1String("density"))
+        line("Layer = " + c.layer.toUtf8());
 
     QByteArray projection = "Projection Motion = ";
     for (int r = 0; r < 4; ++r)

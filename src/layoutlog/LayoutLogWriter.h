@@ -30,6 +30,8 @@ struct LayoutLogContent
     cv::Mat viewMatrix;               // 4 × 4
     QString baseName;                 // names the thumbnail and the tiles
     QString imageType;                // "png", "jpg", "tif"
+    int printScale = 0;               // "Print Scale = N" when above 0
+    QString layer;                    // "Layer = name" unless empty or "density"
     std::vector<cv::Mat> scanPoses;   // 4 × 4, one per scan of the source, selected or not
     std::vector<cv::Mat> tileCorners; // 4 × 2 view-plane corners, tile (a, b) at a · tilesV + b
     cv::Mat tileUsed;                 // tilesU × tilesV int32: 1 when raw data was drawn

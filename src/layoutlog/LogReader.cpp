@@ -180,6 +180,13 @@ bool LogReader::parse(const QString& path)
         } else if (starts("Clipping High")) {
             if (!readReal(line, result.clipHigh))
                 return fail(QStringLiteral("bad upper clipping plane"));
+        } else if (starts("Print Scale")) {
+            const std::optional<int> v = toInteger(valueOf(line));
+            if (!v || *v < 0)
+                return fail(QStringLiteral("bad print scale"));
+            result.printScale = *v;
+        } else if (starts("Layer")) {
+            result.layer = valueOf(line).trimmed();
         } else if (starts("Layout END")) {
             if (!versionSeen)
                 return fail(QStringLiteral("no version line"));

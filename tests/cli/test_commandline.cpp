@@ -25,7 +25,8 @@ TEST(CommandLine, TakesEveryOptionInBothSpellings)
     ASSERT_TRUE(parseCommandLine(split("a.ptx --view=Right --scans 0,2,5 --clip-low -3.5 "
                                        "--clip-high=1e1 --out out/site --type TIF "
                                        "--resolution 0.005 --domain=45 --tile 30 --invert "
-                                       "b.ptx -v --threads 3 --memory=64"),
+                                       "b.ptx -v --threads 3 --memory=64 --print-scale 50 "
+                                       "--no-world-files"),
                                  options, error))
         << error.toStdString();
     EXPECT_EQ(options.inputFiles, (QStringList{"a.ptx", "b.ptx"}));
@@ -42,6 +43,8 @@ TEST(CommandLine, TakesEveryOptionInBothSpellings)
     EXPECT_TRUE(options.verbose);
     EXPECT_EQ(options.threads, 3);
     EXPECT_EQ(options.memoryMegabytes, 64);
+    EXPECT_EQ(options.printScale, 50);
+    EXPECT_FALSE(options.worldFiles);
 }
 
 TEST(CommandLine, AppendsLogOnlyWhenTheNameDoesNotEndInIt)
@@ -105,6 +108,8 @@ TEST(CommandLine, RefusesWhatNoJobCanUse)
         {"a.ptx --resolution nan", "--resolution needs metres per pixel"},
         {"a.ptx --domain -5", "--domain needs a scan radius"},
         {"a.ptx --tile 15", "--tile needs a whole multiple of 10 m"},
+        {"a.ptx --print-scale 1:50", "--print-scale needs a scale"},
+        {"a.ptx --print-scale 0", "--print-scale needs a scale"},
         {"a.ptx --tile 0", "--tile needs a whole multiple of 10 m"},
         {"a.ptx --tile 20.5", "--tile needs a whole multiple of 10 m"},
         {"a.ptx --threads 0", "--threads needs a number of threads from 1 to 1024"},

@@ -44,6 +44,8 @@ Layout runLayout(const QStringList& arguments, const QString& outFolder)
     for (const QString& name : folder.entryList(QDir::Files)) {
         if (name.endsWith(QLatin1String(".log")))
             out.log = readFile(folder.filePath(name));
+        else if (name.endsWith(QLatin1String(".pgw")))
+            out.log += readFile(folder.filePath(name)); // the world files follow the corners
         else if (!name.contains(QLatin1String("_overview")))
             out.tiles[name] = QImage(folder.filePath(name));
     }

@@ -54,6 +54,8 @@ LayoutOutput runLayout(const QStringList& arguments, const QString& outFolder)
         const QString path = folder.filePath(name);
         if (name.endsWith(QLatin1String(".log")))
             out.log = readFile(path);
+        else if (name.endsWith(QLatin1String(".pgw")))
+            out.log += readFile(path); // the world files follow the log's corners
         else if (isOverviewPicture(name))
             out.overviewSizes[name] = QImage(path).size();
         else

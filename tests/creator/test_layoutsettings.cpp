@@ -208,6 +208,23 @@ TEST(LayoutSettings, ImageTypeFollowsTheComboBoxIndex)
     }
 }
 
+// The dock's print scale goes into the job; its layouts always get world files, also in a
+// record that had them switched off.
+TEST(LayoutSettings, PrintScaleFromTheDockAndWorldFilesAlways)
+{
+    for (int scale : printScaleChoices()) {
+        SCOPED_TRACE(scale);
+        LayoutDialogState s = completeState();
+        s.printScale = scale;
+        layoutdef job;
+        job.worldFiles = false;
+        CaptureStdout quiet;
+        ASSERT_TRUE(getLayoutSettings(s, job));
+        EXPECT_EQ(job.printScale, scale);
+        EXPECT_TRUE(job.worldFiles);
+    }
+}
+
 TEST(LayoutSettings, ReplacesInputFilesOfAReusedRecord)
 {
     layoutdef job;

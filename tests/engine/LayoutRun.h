@@ -64,6 +64,7 @@ public:
         job.resolution = 0.1;
         job.scannerDomain = 50.0;
         job.tileSize = 10.0;
+        job.worldFiles = false; // the world-file tests ask for them
         creator.setScanSource(&source);
     }
 

@@ -1,0 +1,170 @@
+#include "LayoutRun.h"
+
+#include "engine/Views.h"
+#include "layoutlog/LayoutFiles.h"
+#include "layoutlog/LogReader.h"
+
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+
+using namespace orthaven;
+using namespace orthaven::test;
+
+namespace {
+
+// Points filling the box [x0, x1] × [y0, y1] × [z0, z1] of the scanner's frame, every 0.1 m.
+std::vector<cv::Vec3d> box(double x0, double x1, double y0, double y1, double z0, double z1)
+{
+    std::vector<cv::Vec3d> points;
+    for (double x = x0; x <= x1 + 1e-9; x += 0.1)
+        for (double y = y0; y <= y1 + 1e-9; y += 0.1)
+            for (double z = z0; z <= z1 + 1e-9; z += 0.1)
+                if (x == x0 || y == y0 || z == z0 || x + 0.1 > x1 || y + 0.1 > y1 || z + 0.1 > z1)
+                    points.emplace_back(x, y, z);
+    return points;
+}
+
+std::array<double, 6> readWorldFile(const QString& path)
+{
+    QFile file(path);
+    std::array<double, 6> numbers{};
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly | QIODevice::Text)) << path.toStdString();
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    EXPECT_GE(lines.size(), 6);
+    for (int i = 0; i < 6 && i < lines.size(); ++i) {
+        bool ok = false;
+        numbers[std::size_t(i)] = lines[i].toDouble(&ok);
+        EXPECT_TRUE(ok) << lines[i].toStdString();
+    }
+    return numbers;
+}
+
+// The world axes of a view's plane: the one named under its pictures, and height (y for Top).
+std::pair<int, int> planeAxes(std::uint32_t view)
+{
+    switch (view) {
+    case Top:
+        return {0, 1};
+    case Left:
+    case Right:
+        return {1, 2};
+    default:
+        return {0, 2};
+    }
+}
+
+} // namespace
+
+// Every tile's world file puts the image where the log's corners say it is, and the
+// points where they are in the scene: in every view, near the origin and on a
+// georeferenced site (millions of metres, millimetres kept).
+TEST(WorldFiles, PlaceEveryTileWhereTheLogAndTheScanSayInEveryView)
+{
+    const cv::Vec3d sites[] = {{0, 0, 0}, {5412340.0, 5801230.0, 312.0}};
+    // The scene in the scanner's frame: lopsided, so a mirrored placement would show.
+    const double lo[3] = {1.0, 2.0, 1.0}, hi[3] = {4.0, 6.0, 3.0};
+    for (const cv::Vec3d& site : sites) {
+        for (const ViewInfo& info : views()) {
+            SCOPED_TRACE(std::string(info.name) + (site[0] > 0 ? " georeferenced" : " local"));
+            FakeScan scan;
+            scan.name = QStringLiteral("s");
+            scan.pose = FakeScanSource::translation(site[0], site[1], site[2]);
+            scan.points = box(lo[0], hi[0], lo[1], hi[1], lo[2], hi[2]);
+            LayoutRun run({scan});
+            run.job.view = info.view;
+            run.job.worldFiles = true;
+            run.job.clipLow = -1.0e8;
+            run.job.clipHigh = 1.0e8;
+            ASSERT_TRUE(run.run());
+            ASSERT_TRUE(run.succeeded());
+
+            const LogReader reader(run.outputPath(QStringLiteral("site.log")));
+            ASSERT_TRUE(reader.ok());
+            const LayoutLogInfo& log = reader.info();
+            const auto [h, vert] = planeAxes(info.view);
+            const double r = 0.1;
+            const int m = 100;
+            int tilesWithPoints = 0;
+            for (int t = 0; t < log.tileNames.size(); ++t) {
+                const QString image = run.outputPath(log.tileNames[t]);
+                const auto [A, D, B, E, C, F] =
+                    readWorldFile(run.outputPath(worldFileName(log.tileNames[t])));
+                EXPECT_EQ(D, 0.0);
+                EXPECT_EQ(B, 0.0);
+                EXPECT_NEAR(std::abs(A), r, 1e-12);
+                EXPECT_NEAR(E, -r, 1e-12);
+                // Outer edges of the image against the log's corners.
+                const cv::Mat& lb = log.cornersLB[std::size_t(t)];
+                const cv::Mat& ru = log.cornersRU[std::size_t(t)];
+                EXPECT_NEAR(C - A / 2, lb.at<double>(h), 1e-4);
+                EXPECT_NEAR(C + (m - 0.5) * A, ru.at<double>(h), 1e-4);
+                EXPECT_NEAR(F - E / 2, ru.at<double>(vert), 1e-4);
+                EXPECT_NEAR(F + (m - 0.5) * E, lb.at<double>(vert), 1e-4);
+
+                // The points' pixels, placed by the world file, cover the scene's box.
+                const QRect dark = darkArea(QImage(image));
+                if (dark.isEmpty())
+                    continue;
+                ++tilesWithPoints;
+                const double x0 = C + A * dark.left(), x1 = C + A * dark.right();
+                const double y0 = F + E * dark.bottom(), y1 = F + E * dark.top();
+                EXPECT_NEAR(std::min(x0, x1), site[h] + lo[h], 0.2);
+                EXPECT_NEAR(std::max(x0, x1), site[h] + hi[h], 0.2);
+                EXPECT_NEAR(y0, site[vert] + lo[vert], 0.2);
+                EXPECT_NEAR(y1, site[vert] + hi[vert], 0.2);
+            }
+            EXPECT_EQ(tilesWithPoints, 1);
+        }
+    }
+}
+
+// Without world files none is written, and those of the layout it replaces go with it.
+TEST(WorldFiles, LeftOutOnRequestAndRemovedWithTheLayoutTheyBelongTo)
+{
+    FakeScan scan;
+    scan.name = QStringLiteral("s");
+    scan.pose = FakeScanSource::translation(0, 0, 0);
+    scan.points = box(1.0, 14.0, 2.0, 6.0, 1.0, 3.0);
+    LayoutRun run({scan});
+    run.job.worldFiles = true;
+    ASSERT_TRUE(run.run());
+    EXPECT_TRUE(run.outputFiles().contains(QStringLiteral("site_1_0.pgw")));
+    run.job.worldFiles = false;
+    ASSERT_TRUE(run.run());
+    ASSERT_TRUE(run.succeeded());
+    for (const QString& name : run.outputFiles())
+        EXPECT_FALSE(name.endsWith(QLatin1String(".pgw"))) << name.toStdString();
+}
+
+// At a print scale the images carry the resolution that prints them at that scale; the
+// log records the scale.
+TEST(PrintScale, ImagesCarryTheResolutionOfTheScale)
+{
+    for (const QString type :
+         {QStringLiteral("png"), QStringLiteral("jpg"), QStringLiteral("tif")}) {
+        SCOPED_TRACE(type.toStdString());
+        FakeScan scan;
+        scan.name = QStringLiteral("s");
+        scan.pose = FakeScanSource::translation(0, 0, 0);
+        scan.points = box(1.0, 4.0, 2.0, 6.0, 1.0, 3.0);
+        LayoutRun run({scan});
+        run.job.imageType = type;
+        run.job.resolution = 0.02; // 1:50: 50 / 0.02 = 2500 pixels per metre of paper
+        run.job.printScale = 50;
+        ASSERT_TRUE(run.run());
+        ASSERT_TRUE(run.succeeded());
+        const QImage tile = run.image(QStringLiteral("site_0_0.") + type);
+        ASSERT_FALSE(tile.isNull());
+        // JPEG keeps whole dots per inch: 63.5 becomes 64.
+        const double tolerance = type == QLatin1String("jpg") ? 2500.0 / 63.5 * 0.5 + 1 : 1.0;
+        EXPECT_NEAR(tile.dotsPerMeterX(), 2500, tolerance);
+        EXPECT_NEAR(tile.dotsPerMeterY(), 2500, tolerance);
+        const LogReader reader(run.outputPath(QStringLiteral("site.log")));
+        ASSERT_TRUE(reader.ok());
+        EXPECT_EQ(reader.info().printScale, 50);
+    }
+}
