@@ -531,6 +531,12 @@ TEST_F(LayoutCli, ADamagedScanIsAWarningAndTheLayoutStillCounts)
         QString::number(files.size() - 1) + "]: PTX scan " + QString::number(files.size() - 1);
     EXPECT_TRUE(run.err.contains(warning)) << run.err.toStdString();
     EXPECT_TRUE(run.err.contains(" ends after ")) << run.err.toStdString();
+    // The severity decides what shows without --verbose: the reader's warning as it is
+    // reported, on a line of its own; none of the chatter.
+    EXPECT_TRUE(run.err.contains("\nPTX scan " + QString::number(files.size() - 1) + " in "))
+        << run.err.toStdString();
+    for (const char* chatter : {"Header = ", "Task ERROR: ", "Number of Points = "})
+        EXPECT_FALSE(run.err.contains(chatter)) << chatter;
 
     // Tiles that no image can hold are named as the cause, not the memory.
     const ProgramRun fine = runLayout(
