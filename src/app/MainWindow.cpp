@@ -152,8 +152,10 @@ void MainWindow::openLayoutFile() {}
 void MainWindow::about()
 {
     UserDialogs::about(this, QStringLiteral("Orthaven"),
-                       tr("Orthaven 1.1 (revision 6): orthographic layouts, sections and "
-                          "elevations from terrestrial laser scans."));
+                       tr("Orthaven %1 (revision %2): orthographic layouts, sections and "
+                          "elevations from terrestrial laser scans.")
+                           .arg(QLatin1String(version::text))
+                           .arg(version::revision));
 }
 
 void MainWindow::onQuit()

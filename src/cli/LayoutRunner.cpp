@@ -1,5 +1,6 @@
 #include "cli/LayoutRunner.h"
 
+#include "Version.h"
 #include "cli/ConsoleCapture.h"
 #include "cli/ProgressDisplay.h"
 #include "creator/ClippingDefaults.h"
@@ -81,6 +82,11 @@ int LayoutRunner::run()
 {
     if (options.help) {
         out << text(usageText()) << std::flush;
+        return Success;
+    }
+    if (options.version) {
+        out << "orthaven-layout " << version::text << " (revision " << version::revision << ")"
+            << std::endl;
         return Success;
     }
     // From here on the diagnostic lines are collected; the runner's own results go to the

@@ -2,6 +2,7 @@
 // tiles are checked by their pixels where the walls and the rooms are, the layout log by
 // its lines, and every refusal and failure by its exit code and message.
 
+#include "Version.h"
 #include "creator/ResultMessages.h"
 #include "engine/SessionFolders.h"
 #include "genscan/GenScanJob.h"
@@ -490,6 +491,11 @@ TEST_F(LayoutCli, BadArgumentsAreRefusedWithExitCodeTwo)
     const ProgramRun help = runLayout({"--help"});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_TRUE(help.out.startsWith("Usage: orthaven-layout")) << help.out.toStdString();
+    const ProgramRun version = runLayout({"--version"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.out, QStringLiteral("orthaven-layout %1 (revision %2)\n")
+                               .arg(QLatin1String(version::text))
+                               .arg(version::revision));
 }
 
 TEST_F(LayoutCli, FailuresExitWithOneAndTheResultMessage)
