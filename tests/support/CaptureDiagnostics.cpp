@@ -3,9 +3,9 @@
 namespace orthaven::test {
 
 CaptureDiagnostics::CaptureDiagnostics()
-    : previous(diag::setSink([this](diag::Severity severity, std::string_view text) {
+    : previous(diag::setSink([this](diag::Severity, std::string_view text) {
           const std::lock_guard<std::mutex> guard(lock);
-          collected.push_back({severity, std::string(text)});
+          collected.emplace_back(text);
       }))
 {
 }
@@ -19,8 +19,8 @@ std::string CaptureDiagnostics::text() const
 {
     const std::lock_guard<std::mutex> guard(lock);
     std::string all;
-    for (const Line& line : collected) {
-        all += line.text;
+    for (const std::string& line : collected) {
+        all += line;
         all += '\n';
     }
     return all;
@@ -30,19 +30,8 @@ QStringList CaptureDiagnostics::lines() const
 {
     const std::lock_guard<std::mutex> guard(lock);
     QStringList result;
-    for (const Line& line : collected)
-        result.append(QString::fromStdString(line.text));
-    return result;
-}
-
-QStringList CaptureDiagnostics::lines(diag::Severity severity) const
-{
-    const std::lock_guard<std::mutex> guard(lock);
-    QStringList result;
-    for (const Line& line : collected) {
-        if (line.severity == severity)
-            result.append(QString::fromStdString(line.text));
-    }
+    for (const std::string& line : collected)
+        result.append(QString::fromStdString(line));
     return result;
 }
 

@@ -23,17 +23,10 @@ public:
     // Every line with its line end, as the default sink would have printed them.
     std::string text() const;
     QStringList lines() const;
-    // The lines of one severity, in the order they came.
-    QStringList lines(diag::Severity severity) const;
 
 private:
-    struct Line
-    {
-        diag::Severity severity;
-        std::string text;
-    };
     mutable std::mutex lock;
-    std::vector<Line> collected;
+    std::vector<std::string> collected;
     diag::Sink previous;
 };
 
