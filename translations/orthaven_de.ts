@@ -908,8 +908,8 @@ Bitte wählen Sie eine gröbere Auflösung oder kleinere Kacheln.</translation>
         <translation>&amp;Layout-PlugIn</translation>
     </message>
     <message>
-        <source>Orthaven 1.1 (revision 6): orthographic layouts, sections and elevations from terrestrial laser scans.</source>
-        <translation>Orthaven 1.1 (Revision 6): orthografische Grundrisse, Schnitte und Ansichten aus terrestrischen Laserscans.</translation>
+        <source>Orthaven %1 (revision %2): orthographic layouts, sections and elevations from terrestrial laser scans.</source>
+        <translation>Orthaven %1 (Revision %2): orthografische Grundrisse, Schnitte und Ansichten aus terrestrischen Laserscans.</translation>
     </message>
 </context>
 <context>

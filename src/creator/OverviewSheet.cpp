@@ -1,6 +1,7 @@
 #include "creator/OverviewSheet.h"
 
 #include "creator/ScanNameText.h"
+#include "diag/Diagnostics.h"
 #include "engine/ImageWriter.h"
 #include "layoutlog/LayoutFiles.h"
 #include "layoutlog/LogReader.h"
@@ -18,7 +19,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <iostream>
 
 namespace orthaven {
 
@@ -112,41 +112,39 @@ struct Source
 std::optional<Source> loadSource(const QString& logPath)
 {
     if (!canDrawOverviewPictures()) {
-        std::cout << "Overview pictures skipped: drawing text needs a QGuiApplication" << std::endl;
+        diag::warning("Overview pictures skipped: drawing text needs a QGuiApplication");
         return std::nullopt;
     }
     const LogReader reader(logPath);
     if (!reader.ok()) {
-        std::cout << "Open Layout Log failed: " << utf8(logPath) << " (" << utf8(reader.errorText())
-                  << ")" << std::endl;
+        diag::error("Open Layout Log failed: ", utf8(logPath), " (", utf8(reader.errorText()), ")");
         return std::nullopt;
     }
     Source source;
     source.log = reader.info();
     if (source.log.tilesU <= 0 || source.log.tilesV <= 0 || source.log.cornersLBView.empty()) {
-        std::cout << "Overview pictures skipped: the layout has no tiles" << std::endl;
+        diag::warning("Overview pictures skipped: the layout has no tiles");
         return std::nullopt;
     }
     source.thumbnailPath = overviewThumbnailPath(logPath, source.log);
     if (source.thumbnailPath.isEmpty()) {
-        std::cout << "Overview pictures skipped: the log names no thumbnail in its folder"
-                  << std::endl;
+        diag::warning("Overview pictures skipped: the log names no thumbnail in its folder");
         return std::nullopt;
     }
     // A thumbnail that cannot be read leaves nothing worth drawing on: no picture is
     // written, and the file (if any) stays as it is.
     const QImage loaded(source.thumbnailPath);
     if (loaded.isNull()) {
-        std::cout << "Open Layout Thumbnail failed" << std::endl;
+        diag::error("Open Layout Thumbnail failed");
         return std::nullopt;
     }
     source.thumbnail = loaded.convertToFormat(QImage::Format_RGB32);
     if (source.thumbnail.isNull()) {
-        std::cout << "Open Layout Thumbnail failed" << std::endl;
+        diag::error("Open Layout Thumbnail failed");
         return std::nullopt;
     }
     if (!overviewScale(source.log, source.thumbnail.width())) {
-        std::cout << "Overview pictures skipped: the layout has no tiles" << std::endl;
+        diag::warning("Overview pictures skipped: the layout has no tiles");
         return std::nullopt;
     }
     return source;
@@ -156,7 +154,7 @@ bool save(const QString& path, const QImage& image)
 {
     if (ImageWriter::saveQImage(path, image))
         return true;
-    std::cout << "Could not write " << utf8(path) << std::endl;
+    diag::error("Could not write ", utf8(path));
     return false;
 }
 
@@ -690,7 +688,7 @@ bool drawScanPositionSheet(const QString& logPath, const QString& hLabel, const 
     // The drawing: the faded thumbnail with the markers, list and symbol.
     QImage sheet(source->thumbnail.size(), QImage::Format_RGB32);
     if (sheet.isNull()) {
-        std::cout << "Could not create the scan position sheet" << std::endl;
+        diag::error("Could not create the scan position sheet");
         return false;
     }
     sheet.fill(Qt::white);

@@ -1,8 +1,9 @@
 #include "engine/RawTileRasterizer.h"
 
+#include "diag/Diagnostics.h"
+
 #include <algorithm>
 #include <cmath>
-#include <iostream>
 
 namespace orthaven {
 
@@ -93,8 +94,8 @@ RawTileRasterizer::Result RawTileRasterizer::rasterizeBlock(const cv::Mat& B, co
         range.widen(U0, V0);
         cv::Mat tile = store.getTile(U0, V0);
         if (tile.empty()) {
-            std::cout << "Get Image " << U0 << " " << V0 << std::endl;
-            std::cout << "ERROR: Image Pointer is NULL" << std::endl;
+            diag::error("Get Image ", U0, " ", V0);
+            diag::error("ERROR: Image Pointer is NULL");
             return Result::NoImage;
         }
         const double originU = double(std::int64_t(s.rawTileSize) * U0) / s.resolution;
@@ -120,9 +121,9 @@ RawTileRasterizer::Result RawTileRasterizer::rasterizeBlock(const cv::Mat& B, co
                 // Only rounding at the tile's upper or right edge (or a resolution that
                 // does not divide the tile) gets here; such a point is not drawn.
                 if (outOfBound < outOfBoundLinesLimit) {
-                    std::cout << "ERROR: OUT OF BOUND" << std::endl;
-                    std::cout << std::int64_t(rf) << " " << std::int64_t(cf) << " in Image "
-                              << tile.rows << " x " << tile.cols << std::endl;
+                    diag::error("ERROR: OUT OF BOUND");
+                    diag::error(std::int64_t(rf), " ", std::int64_t(cf), " in Image ", tile.rows,
+                                " x ", tile.cols);
                 }
                 ++outOfBound;
                 continue;
@@ -142,8 +143,7 @@ RawTileRasterizer::Result RawTileRasterizer::rasterizeBlock(const cv::Mat& B, co
             }
         }
         if (!store.releaseTile(U0, V0, tile)) {
-            std::cout << "ERROR: raw tile " << U0 << " " << V0 << " could not be stored"
-                      << std::endl;
+            diag::error("ERROR: raw tile ", U0, " ", V0, " could not be stored");
             return Result::TileLost;
         }
     }

@@ -9,7 +9,7 @@
 #include "layoutlog/LogReader.h"
 #include "platform/AppFolders.h"
 #include "platform/AppPaths.h"
-#include "support/CaptureStdout.h"
+#include "support/CaptureDiagnostics.h"
 #include "support/TempAppData.h"
 
 #include <QDir>
@@ -71,7 +71,7 @@ TEST(OverviewEndToEnd, GeneratedScansGiveMarkedPicturesAlignedWithTheTiles)
         task.job.tileSize = 10;
         task.mode = FetchAndCompute;
         {
-            CaptureStdout quiet;
+            CaptureDiagnostics quiet;
             task.start();
             task.wait();
         }

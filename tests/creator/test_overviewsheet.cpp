@@ -278,7 +278,7 @@ TEST(ScanPositionSheet, MarksTheScansAndListsUncheckedAndFailedOnes)
     EXPECT_EQ(markers[1].label, "_1");
     EXPECT_EQ(markers[2].label, "_2");
 
-    CaptureStdout out;
+    CaptureDiagnostics out;
     ASSERT_TRUE(scene.drawSheet());
     EXPECT_TRUE(out.lines().isEmpty()) << out.text();
     const QImage sheet = scene.picture(scene.sheetPath());
@@ -590,7 +590,7 @@ TEST(OverviewFailures, NothingIsDrawnFromABrokenSource)
         const auto before = scene.run->outputBytes();
         const QByteArray outside =
             readFile(QFileInfo(scene.logPath()).dir().filePath("../site_overview.png"));
-        CaptureStdout out;
+        CaptureDiagnostics out;
         EXPECT_FALSE(scene.drawSheet());
         EXPECT_FALSE(scene.annotate());
         const QStringList lines = out.lines();
@@ -611,7 +611,7 @@ TEST(OverviewFailures, ASheetThatCannotBeWrittenIsReported)
     OverviewScene scene;
     ASSERT_TRUE(scene.layout());
     ASSERT_TRUE(QDir().mkpath(scene.sheetPath())); // a folder where the sheet would go
-    CaptureStdout out;
+    CaptureDiagnostics out;
     EXPECT_FALSE(scene.drawSheet());
     EXPECT_EQ(out.lines(), QStringList{"Could not write " + scene.sheetPath()});
     EXPECT_TRUE(QFileInfo(scene.sheetPath()).isDir());
@@ -668,7 +668,7 @@ struct TaskPictures : ::testing::Test
     void runTask(int mode = ComputeLayout)
     {
         task.mode = mode;
-        CaptureStdout capture;
+        CaptureDiagnostics capture;
         task.start();
         task.wait();
     }
