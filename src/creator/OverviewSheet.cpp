@@ -761,7 +761,7 @@ bool drawScanPositionSheet(const QString& logPath, const QString& hLabel, const 
         sheetStrip(sheet.size(), bar.value_or(ScaleBar{}), lines, stripMetrics);
     QImage page(sheet.width(), strip.area.bottom() + 1, QImage::Format_RGB32);
     if (page.isNull()) {
-        std::cout << "Could not create the scan position sheet" << std::endl;
+        diag::error("Could not create the scan position sheet");
         return false;
     }
     painter.begin(&page);

@@ -13,6 +13,9 @@ namespace orthaven {
 
 namespace {
 
+// The first version whose logs this reader knows; 1.0 logs differ.
+constexpr double firstLogVersion = 1.1;
+
 QStringList words(const QString& line)
 {
     return line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
@@ -125,9 +128,14 @@ bool LogReader::parse(const QString& path)
         if (starts("Version")) {
             result.version = valueOf(line);
             const std::optional<double> v = toReal(result.version);
-            // The log carries the version of the program that wrote it.
-            if (!v || *v != version::number)
-                return fail(QStringLiteral("version is not %1").arg(QLatin1String(version::text)));
+            // The log carries the version of the program that wrote it. Its lines are
+            // those of version 1.1 (later versions only add optional lines), so logs of
+            // every version from 1.1 up to this program's are read; older and newer ones
+            // are refused.
+            if (!v || *v < firstLogVersion || *v > version::number)
+                return fail(
+                    QStringLiteral("version is not between %1 and %2")
+                        .arg(QString::number(firstLogVersion), QLatin1String(version::text)));
             versionSeen = true;
         } else if (starts("View")) {
             const QByteArray word = valueOf(line).trimmed().toLatin1();

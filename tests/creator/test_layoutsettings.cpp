@@ -218,7 +218,7 @@ TEST(LayoutSettings, PrintScaleFromTheDockAndWorldFilesAlways)
         s.printScale = scale;
         layoutdef job;
         job.worldFiles = false;
-        CaptureStdout quiet;
+        CaptureDiagnostics quiet;
         ASSERT_TRUE(getLayoutSettings(s, job));
         EXPECT_EQ(job.printScale, scale);
         EXPECT_TRUE(job.worldFiles);

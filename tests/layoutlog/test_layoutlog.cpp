@@ -325,6 +325,8 @@ TEST(LogReader, RefusesWhatIsNotACompleteLog)
     const Case cases[] = {
         {"empty file", ""},
         {"version 1.0", QByteArray(good).replace("Version = 1.1", "Version = 1.0")},
+        {"a version newer than the program",
+         QByteArray(good).replace("Version = 1.1", "Version = 99.5")},
         {"version not a number", QByteArray(good).replace("Version = 1.1", "Version = new")},
         {"no version", without("Version = 1.1\n")},
         {"no projection",
