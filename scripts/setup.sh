@@ -2,7 +2,8 @@
 # Installs the Debian 12 packages that building, running and testing need, skipping
 # those already present, and makes the German locale available for the locale tests.
 # "scripts/setup.sh fuzz" adds what scripts/fuzz.sh needs: clang 14 with its libFuzzer
-# and sanitizer runtimes, and llvm-symbolizer for readable crash reports.
+# and sanitizer runtimes, and llvm-symbolizer for readable crash reports;
+# "scripts/setup.sh format" adds clang-format 14 for scripts/check-format.sh.
 set -euo pipefail
 
 packages=(
@@ -20,7 +21,8 @@ packages=(
 for group in "$@"; do
     case "$group" in
         fuzz) packages+=(clang-14 libclang-rt-14-dev llvm-14) ;;
-        *) echo "scripts/setup.sh: unknown package group \"$group\" (known: fuzz)" >&2; exit 2 ;;
+        format) packages+=(clang-format-14) ;;
+        *) echo "scripts/setup.sh: unknown package group \"$group\" (known: fuzz, format)" >&2; exit 2 ;;
     esac
 done
 

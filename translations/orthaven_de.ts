@@ -723,6 +723,54 @@ Bitte wählen Sie die Dichte-Ebene oder Scans, die diese Werte enthalten.</trans
         <source>List of unused scans</source>
         <translation>Liste der nicht verwendeten Scans</translation>
     </message>
+    <message>
+        <source>Layout: %1</source>
+        <translation>Layout: %1</translation>
+    </message>
+    <message>
+        <source>View: %1</source>
+        <translation>Ansicht: %1</translation>
+    </message>
+    <message>
+        <source>Clipping planes: %1 m to %2 m (%3)</source>
+        <translation>Schnittebenen: %1 m bis %2 m (%3)</translation>
+    </message>
+    <message>
+        <source>Resolution: %1 m per pixel</source>
+        <translation>Auflösung: %1 m pro Pixel</translation>
+    </message>
+    <message>
+        <source>Tile size: %1 m</source>
+        <translation>Kachelgröße: %1 m</translation>
+    </message>
+    <message>
+        <source>Layer: %1</source>
+        <translation>Ebene: %1</translation>
+    </message>
+    <message>
+        <source>density</source>
+        <translation>Dichte</translation>
+    </message>
+    <message>
+        <source>intensity</source>
+        <translation>Intensität</translation>
+    </message>
+    <message>
+        <source>colour</source>
+        <translation>Farbe</translation>
+    </message>
+    <message>
+        <source>Scans used: %1 of %2</source>
+        <translation>Verwendete Scans: %1 von %2</translation>
+    </message>
+    <message>
+        <source>Print scale of the tiles: 1:%1</source>
+        <translation>Druckmaßstab der Kacheln: 1:%1</translation>
+    </message>
+    <message>
+        <source>Date: %1</source>
+        <translation>Datum: %1</translation>
+    </message>
 </context>
 <context>
     <name>ProgressForm</name>
@@ -884,8 +932,8 @@ Bitte wählen Sie die Dichte-Ebene oder Scans, die diese Werte enthalten.</trans
         <translation>&amp;Layout-PlugIn</translation>
     </message>
     <message>
-        <source>Orthaven 1.1 (revision 6): orthographic layouts, sections and elevations from terrestrial laser scans.</source>
-        <translation>Orthaven 1.1 (Revision 6): orthografische Grundrisse, Schnitte und Ansichten aus terrestrischen Laserscans.</translation>
+        <source>Orthaven %1 (revision %2): orthographic layouts, sections and elevations from terrestrial laser scans.</source>
+        <translation>Orthaven %1 (Revision %2): orthografische Grundrisse, Schnitte und Ansichten aus terrestrischen Laserscans.</translation>
     </message>
 </context>
 <context>

@@ -3,6 +3,7 @@
 #include "app/DiagnosticConsole.h"
 #include "app/Startup.h"
 #include "creator/Layout.h"
+#include "diag/Diagnostics.h"
 #include "settings/LayoutPrefInfo.h"
 #include "sketchup/SketchUpPlugIn.h"
 #include "uikit/UserDialogs.h"
@@ -16,8 +17,6 @@
 #include <QKeyEvent>
 #include <QStyleFactory>
 #include <QTranslator>
-
-#include <iostream>
 
 namespace orthaven {
 
@@ -72,12 +71,12 @@ MainWindow::~MainWindow()
     // The console's redirection is undone here, so nothing written after the window is
     // gone ends in a pipe nobody reads.
     delete consoleWindow;
-    std::cout << "Destructor MainWindow" << std::endl;
+    diag::debug("Destructor MainWindow");
 }
 
 void MainWindow::createActions()
 {
-    std::cout << "MainWindow::createActions()" << std::endl;
+    diag::debug("MainWindow::createActions()");
     layoutPlugIn =
         new QAction(QIcon(QStringLiteral(":/img/layout_LG.png")), tr("&Layout PlugIn"), this);
     layoutPlugIn->setObjectName(QStringLiteral("actionLayout_PlugIn"));
@@ -98,7 +97,7 @@ void MainWindow::createActions()
 
 void MainWindow::createToolBars()
 {
-    std::cout << "Create Toolbars" << std::endl;
+    diag::debug("Create Toolbars");
     ui->pluginToolBar->addAction(layoutPlugIn);
 }
 
@@ -145,7 +144,7 @@ void MainWindow::checkUpdate()
         Updater updater(programVersion, programRevision, updateServerUrl(), this);
         updater.exec();
     }
-    std::cout << "Check Update done!" << std::endl;
+    diag::debug("Check Update done!");
 }
 
 void MainWindow::openLayoutFile() {}
@@ -153,8 +152,10 @@ void MainWindow::openLayoutFile() {}
 void MainWindow::about()
 {
     UserDialogs::about(this, QStringLiteral("Orthaven"),
-                       tr("Orthaven 1.1 (revision 6): orthographic layouts, sections and "
-                          "elevations from terrestrial laser scans."));
+                       tr("Orthaven %1 (revision %2): orthographic layouts, sections and "
+                          "elevations from terrestrial laser scans.")
+                           .arg(QLatin1String(version::text))
+                           .arg(version::revision));
 }
 
 void MainWindow::onQuit()
@@ -215,7 +216,7 @@ void MainWindow::onSetLanguage()
         a->setChecked(false);
     action->setChecked(true);
     if (action == ui->actionGerman) {
-        std::cout << "German selected" << std::endl;
+        diag::debug("German selected");
         germanTranslator = new QTranslator;
         loadTranslation(*germanTranslator, QStringLiteral("orthaven_de"));
         QCoreApplication::installTranslator(germanTranslator);
@@ -227,7 +228,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
     if (event->type() == QEvent::ShortcutOverride) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if (key->modifiers() == Qt::AltModifier && key->key() == Qt::Key_F1) {
-            std::cout << "ALT + F1 pressed" << std::endl;
+            diag::debug("ALT + F1 pressed");
             // Accepted, so the key goes no further up: the console's widgets pass it on
             // to the console window, which is watched as well and would toggle again.
             event->accept();

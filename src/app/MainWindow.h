@@ -3,6 +3,8 @@
 // area in which it shows one working panel at a time (the Layout Creator or the layout
 // preferences). It also owns the diagnostic console that Alt+F1 toggles.
 
+#include "Version.h"
+
 #include <QMainWindow>
 #include <QPointer>
 
@@ -33,8 +35,8 @@ public:
     DiagnosticConsole* console() const;
 
     // What the update check compares with the maker's newest release.
-    static constexpr double programVersion = 1.1;
-    static constexpr double programRevision = 6;
+    static constexpr double programVersion = version::number;
+    static constexpr double programRevision = version::revision;
 
     // The style that a style action's text asks for, mapped to the styles Qt 6 offers.
     static QString styleNameFor(const QString& actionText);

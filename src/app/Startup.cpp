@@ -1,5 +1,6 @@
 #include "app/Startup.h"
 
+#include "diag/QtMessageSeverity.h"
 #include "platform/ProcessList.h"
 #include "uikit/UserDialogs.h"
 
@@ -11,13 +12,12 @@
 #include <QTranslator>
 
 #include <cstdlib>
-#include <iostream>
 
 namespace orthaven {
 
 void messageHandler(QtMsgType type, const QMessageLogContext&, const QString& text)
 {
-    std::cout << text.toLocal8Bit().constData() << std::endl;
+    diag::report(diag::qtMessageSeverity(type), text.toLocal8Bit().constData());
     if (type == QtFatalMsg)
         std::abort();
 }
@@ -37,7 +37,7 @@ bool installGermanTranslators()
 {
     if (QLocale::system().language() != QLocale::German)
         return false;
-    std::cout << "Install Language" << std::endl;
+    diag::debug("Install Language");
     // Installed whether their files were found or not; they live until the program ends.
     auto* qtTranslator = new QTranslator;
     loadTranslation(*qtTranslator, QStringLiteral("qt_de"));

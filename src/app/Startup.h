@@ -27,7 +27,12 @@ bool installGermanTranslators();
 bool singleInstanceCheck();
 
 // The decision behind singleInstanceCheck, on a given listing.
-enum class InstanceVerdict { OtherCopyRunning, OnlyThisCopy, ListingFailed };
+enum class InstanceVerdict
+{
+    OtherCopyRunning,
+    OnlyThisCopy,
+    ListingFailed
+};
 InstanceVerdict judgeInstanceCount(int count);
 
 } // namespace orthaven

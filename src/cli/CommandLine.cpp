@@ -218,6 +218,8 @@ bool parseCommandLine(const QStringList& arguments, CommandLine& options, QStrin
 
         if (name == QLatin1String("--help") || name == QLatin1String("-h")) {
             options.help = true;
+        } else if (name == QLatin1String("--version")) {
+            options.version = true;
         } else if (name == QLatin1String("--list")) {
             options.list = true;
         } else if (name == QLatin1String("--verbose") || name == QLatin1String("-v")) {
@@ -251,7 +253,7 @@ bool parseCommandLine(const QStringList& arguments, CommandLine& options, QStrin
             return false;
         }
     }
-    if (options.help)
+    if (options.help || options.version)
         return true;
     if (!options.jobFile.isEmpty()) {
         // Each job of the file carries its own options; only --verbose, --threads and
@@ -328,6 +330,7 @@ QString usageText()
                "                        quarter of the machine's memory); tiles beyond it are\n"
                "                        kept in temporary files, the layout is the same\n"
                "  -v, --verbose         show the engine's diagnostic lines and the peak memory\n"
+               "  --version             show the program's version\n"
                "  -h, --help            show this text\n"
                "\n"
                "Exit codes: 0 success, 1 the layout (or a job of the file) failed, 2 bad "

@@ -36,6 +36,7 @@ struct CommandLine
     QString jobFile; // --jobs: run the jobs of this file one after another
     bool list = false;
     bool help = false;
+    bool version = false;
     bool verbose = false;
 };
 

@@ -58,8 +58,9 @@ bool readJobFile(const QString& path, JobFile& file, QString& error)
             refuse(why);
             continue;
         }
-        if (job.help || job.list || !job.jobFile.isEmpty()) {
-            refuse(QStringLiteral("--help, --list and --jobs cannot stand in a job file"));
+        if (job.help || job.version || job.list || !job.jobFile.isEmpty()) {
+            refuse(
+                QStringLiteral("--help, --version, --list and --jobs cannot stand in a job file"));
             continue;
         }
         for (QString& scanFile : job.inputFiles)

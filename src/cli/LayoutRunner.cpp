@@ -1,5 +1,6 @@
 #include "cli/LayoutRunner.h"
 
+#include "Version.h"
 #include "cli/ConsoleCapture.h"
 #include "cli/ProgressDisplay.h"
 #include "creator/ClippingDefaults.h"
@@ -52,13 +53,11 @@ std::string millimetres(double value)
 }
 
 // Lines of the engine and the readers that a user should see even without --verbose:
-// errors, scans left out, damaged lines skipped.
-bool isNotable(const std::string& line)
+// errors, and what leaves the result short of what was asked (scans left out, damaged
+// lines skipped).
+bool isNotable(const ConsoleCapture::Line& line)
 {
-    if (line.rfind("Task ERROR: ", 0) == 0)
-        return false; // the runner's own message says it better
-    return line.rfind("ERROR", 0) == 0 || line.find("failed") != std::string::npos ||
-           line.find("skipped") != std::string::npos;
+    return line.severity == diag::Severity::Warning || line.severity == diag::Severity::Error;
 }
 
 } // namespace
@@ -85,8 +84,13 @@ int LayoutRunner::run()
         out << text(usageText()) << std::flush;
         return Success;
     }
-    // From here on std::cout belongs to the engine and the readers; the runner's own
-    // results go to the stream it was given, past the capture.
+    if (options.version) {
+        out << "orthaven-layout " << version::text << " (revision " << version::revision << ")"
+            << std::endl;
+        return Success;
+    }
+    // From here on the diagnostic lines are collected; the runner's own results go to the
+    // stream it was given.
     std::streambuf* outBuffer = out.rdbuf();
     if (!capture) {
         ownCapture = std::make_unique<ConsoleCapture>();
@@ -99,7 +103,7 @@ int LayoutRunner::run()
         for (const QString& folder : std::as_const(createdFolders))
             QDir().rmdir(folder); // only when empty
     }
-    showEngineLines(true);
+    showEngineLines();
     progress->finish();
     results->flush();
     err.flush();
@@ -130,17 +134,16 @@ int LayoutRunner::interrupted(int signal)
     return 128 + signal;
 }
 
-void LayoutRunner::showEngineLines(bool finalDrain)
+void LayoutRunner::showEngineLines()
 {
     if (!capture)
         return;
-    const std::vector<std::string> lines = finalDrain ? capture->takeAll() : capture->takeLines();
-    for (const std::string& line : lines) {
+    for (ConsoleCapture::Line& line : capture->takeLines()) {
         if (options.verbose || isNotable(line)) {
-            progress->message(line);
+            progress->message(line.text);
         } else {
             // Kept for a moment: when the reader gives up, its last lines say why.
-            heldLines.push_back(line);
+            heldLines.push_back(std::move(line.text));
             if (heldLines.size() > maxHeldLines)
                 heldLines.pop_front();
         }
@@ -288,10 +291,10 @@ int LayoutRunner::runJob()
                 task->requestStop();
         }
         const StatusSnapshot status = task->creator.snapshot();
-        showEngineLines(false);
+        showEngineLines();
         progress->update(status.statusText, status.progressDone, status.progressTotal);
     }
-    showEngineLines(true);
+    showEngineLines();
     progress->finish();
 
     // What the engine did decides: a Ctrl+C that came too late to stop it is no
@@ -345,22 +348,22 @@ int LayoutRunner::listScans()
         return badArguments(QStringLiteral("no reader for %1").arg(options.inputFiles.first()));
     task->mode = FetchScans;
     // Only what the reader says from here on explains a failed listing.
-    showEngineLines(false);
+    showEngineLines();
     heldLines.clear();
     progress->message("Reading the scan files ...");
     task->start();
     while (!task->wait(pollMilliseconds / 2)) {
-        showEngineLines(false);
+        showEngineLines();
         if (const int signal = interrupt()) {
             // A reader cannot be stopped while it lists, and nothing needs cleaning yet.
             abandoned = true;
             return interrupted(signal);
         }
     }
-    showEngineLines(false);
+    showEngineLines();
     if (!task->result || task->reader->scanCount() < 1) {
         // What the reader said about the files is the explanation.
-        showEngineLines(true);
+        showEngineLines();
         for (const std::string& line : heldLines)
             progress->message(line);
         err << "orthaven-layout: could not read any scan from "

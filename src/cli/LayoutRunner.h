@@ -33,9 +33,9 @@ public:
     };
 
     // out receives the results (where the layout was written, the scan list); err the
-    // progress, the warnings and the messages of failures. What the engine and the readers
-    // print on std::cout is collected by capture (one of the runner's own while it runs
-    // when none is given) and shown on err as the options say.
+    // progress, the warnings and the messages of failures. The diagnostic lines of the
+    // engine and the readers are collected by capture (one of the runner's own while it
+    // runs when none is given) and shown on err by their severity and the options.
     LayoutRunner(const CommandLine& options, std::ostream& out, std::ostream& err,
                  bool errIsTerminal, int columns = 80, ConsoleCapture* capture = nullptr);
     ~LayoutRunner();
@@ -59,7 +59,7 @@ private:
     int badArguments(const QString& message);
     int interrupted(int signal);
     bool checkOutputFile(QString& error);
-    void showEngineLines(bool finalDrain);
+    void showEngineLines();
     // False (and nothing printed) when the reader failed on a name or a position.
     bool printList();
 

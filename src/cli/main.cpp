@@ -5,6 +5,7 @@
 #include "cli/ConsoleCapture.h"
 #include "cli/JobFile.h"
 #include "cli/LayoutRunner.h"
+#include "diag/QtMessageSeverity.h"
 #include "platform/InterruptHandler.h"
 #include "platform/ProcessStats.h"
 
@@ -16,15 +17,14 @@
 
 namespace {
 
-// Qt's own messages join the program's diagnostics on std::cout, which the runner shows
-// with --verbose (and always when they tell of a failure).
+// Qt's own messages join the program's diagnostics, which the runner shows by severity.
 void qtMessageToConsole(QtMsgType type, const QMessageLogContext&, const QString& message)
 {
     if (type == QtFatalMsg) {
         std::cerr << "orthaven-layout: " << message.toStdString() << std::endl;
         std::abort();
     }
-    std::cout << message.toStdString() << std::endl;
+    orthaven::diag::report(orthaven::diag::qtMessageSeverity(type), message.toStdString());
 }
 
 } // namespace
@@ -47,9 +47,9 @@ int main(int argc, char** argv)
         return LayoutRunner::BadArguments;
     }
 
-    // From here on std::cout collects diagnostics; results go to standard output past it.
+    // From here on the diagnostic lines are collected; results go to standard output.
     ConsoleCapture capture;
-    std::ostream out(capture.originalBuffer());
+    std::ostream& out = std::cout;
     qInstallMessageHandler(qtMessageToConsole);
 
     // The overview pictures are painted with fonts, which need a GUI application; no

@@ -7,6 +7,7 @@
 #include "creator/OutputFolder.h"
 #include "creator/ResultMessages.h"
 #include "creator/ScanNameText.h"
+#include "diag/Diagnostics.h"
 #include "engine/ImageFormats.h"
 #include "engine/LayoutCreator.h"
 #include "engine/StatusReporter.h"
@@ -33,7 +34,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <iostream>
 
 namespace orthaven {
 
@@ -186,7 +186,7 @@ void Layout::stopAndWait()
     if (listing)
         listingAbandoned = true;
     if (task.isRunning())
-        std::cout << "Waiting for the layout task to end ..." << std::endl;
+        diag::debug("Waiting for the layout task to end ...");
     task.stopAndWait();
     hideProgressWindow();
     if (computing)
@@ -296,7 +296,7 @@ Layout::Listing Layout::listScans()
     QStringList names;
     task.reader->scanNames(names);
     for (const QString& path : std::as_const(inputPaths))
-        std::cout << path.toStdString() << std::endl;
+        diag::debug(path.toStdString());
     // Files without a single scan give nothing to choose and no layout.
     if (names.isEmpty()) {
         hideProgressWindow();
@@ -520,7 +520,7 @@ void Layout::onStartStop()
 
     layoutdef job;
     if (!getLayoutSettings(job)) {
-        std::cout << "Something is wrong with the settings" << std::endl;
+        diag::error("Something is wrong with the settings");
         return;
     }
     // What cannot work is said before any scan is read: tiles too large to be made, and an

@@ -1,10 +1,10 @@
 #include "creator/LayoutSettings.h"
 
+#include "diag/Diagnostics.h"
 #include "engine/ImageFormats.h"
 #include "settings/NumberText.h"
 
 #include <cmath>
-#include <iostream>
 #include <optional>
 
 namespace orthaven {
@@ -13,7 +13,7 @@ namespace {
 
 bool fail(const char* message)
 {
-    std::cout << message << std::endl;
+    diag::error(message);
     return false;
 }
 

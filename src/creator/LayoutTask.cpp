@@ -46,7 +46,7 @@ bool LayoutTask::createReader()
     const QString first = job.inputFiles.first();
     const ScanFormat* format = scanFormatFor(first);
     if (format && format->createLine)
-        std::cout << format->createLine << std::endl;
+        diag::debug(format->createLine);
     reader = createScanSource(first);
     return reader != nullptr;
 }
@@ -55,7 +55,7 @@ void LayoutTask::run()
 {
     result = true;
     if (!reader) {
-        std::cout << "No Scanner Object" << std::endl;
+        diag::error("No Scanner Object");
         result = false;
         return;
     }
@@ -67,8 +67,7 @@ void LayoutTask::run()
         config = defaultConfig();
         readConfig(configFilePath(), config);
         compute();
-        std::cout << "Task ERROR: " << (creator.failed ? 1 : 0) << " Code: " << creator.errorCode
-                  << std::endl;
+        diag::debug("Task ERROR: ", (creator.failed ? 1 : 0), " Code: ", creator.errorCode);
         result = creator.failed;
         // What the engine did decides, not whether a stop was asked for: a request that
         // came after its last checkpoint found the layout completed.
@@ -77,11 +76,13 @@ void LayoutTask::run()
         noteOutcome();
         break;
     case FetchAndCompute:
-        std::cout << "Run Fetch/Layout Task " << std::endl;
+        diag::debug("Run Fetch/Layout Task ");
         result = fetch();
         config = defaultConfig();
         readConfig(configFilePath(), config);
-        std::cout << "Start Layout computation ..." << std::flush;
+        // A line of its own: the channel carries whole lines, and a line left open would
+        // take in whatever another thread reports next.
+        diag::debug("Start Layout computation ...");
         // The computation runs even when the files could not be opened: the engine then
         // finds no scan and reports it.
         compute();

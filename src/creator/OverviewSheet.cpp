@@ -1,11 +1,13 @@
 #include "creator/OverviewSheet.h"
 
 #include "creator/ScanNameText.h"
+#include "diag/Diagnostics.h"
 #include "engine/ImageWriter.h"
 #include "layoutlog/LayoutFiles.h"
 #include "layoutlog/LogReader.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QFont>
@@ -17,7 +19,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <iostream>
 
 namespace orthaven {
 
@@ -30,6 +31,7 @@ const QPoint listTitleAt(45, 300);
 constexpr int listTop = 360;
 constexpr int listLineStep = 40;
 constexpr int symbolAboveBottom = 90;
+constexpr int stripFontPixels = 30;
 
 std::string utf8(const QString& text)
 {
@@ -110,41 +112,39 @@ struct Source
 std::optional<Source> loadSource(const QString& logPath)
 {
     if (!canDrawOverviewPictures()) {
-        std::cout << "Overview pictures skipped: drawing text needs a QGuiApplication" << std::endl;
+        diag::warning("Overview pictures skipped: drawing text needs a QGuiApplication");
         return std::nullopt;
     }
     const LogReader reader(logPath);
     if (!reader.ok()) {
-        std::cout << "Open Layout Log failed: " << utf8(logPath) << " (" << utf8(reader.errorText())
-                  << ")" << std::endl;
+        diag::error("Open Layout Log failed: ", utf8(logPath), " (", utf8(reader.errorText()), ")");
         return std::nullopt;
     }
     Source source;
     source.log = reader.info();
     if (source.log.tilesU <= 0 || source.log.tilesV <= 0 || source.log.cornersLBView.empty()) {
-        std::cout << "Overview pictures skipped: the layout has no tiles" << std::endl;
+        diag::warning("Overview pictures skipped: the layout has no tiles");
         return std::nullopt;
     }
     source.thumbnailPath = overviewThumbnailPath(logPath, source.log);
     if (source.thumbnailPath.isEmpty()) {
-        std::cout << "Overview pictures skipped: the log names no thumbnail in its folder"
-                  << std::endl;
+        diag::warning("Overview pictures skipped: the log names no thumbnail in its folder");
         return std::nullopt;
     }
     // A thumbnail that cannot be read leaves nothing worth drawing on: no picture is
     // written, and the file (if any) stays as it is.
     const QImage loaded(source.thumbnailPath);
     if (loaded.isNull()) {
-        std::cout << "Open Layout Thumbnail failed" << std::endl;
+        diag::error("Open Layout Thumbnail failed");
         return std::nullopt;
     }
     source.thumbnail = loaded.convertToFormat(QImage::Format_RGB32);
     if (source.thumbnail.isNull()) {
-        std::cout << "Open Layout Thumbnail failed" << std::endl;
+        diag::error("Open Layout Thumbnail failed");
         return std::nullopt;
     }
     if (!overviewScale(source.log, source.thumbnail.width())) {
-        std::cout << "Overview pictures skipped: the layout has no tiles" << std::endl;
+        diag::warning("Overview pictures skipped: the layout has no tiles");
         return std::nullopt;
     }
     return source;
@@ -154,8 +154,80 @@ bool save(const QString& path, const QImage& image)
 {
     if (ImageWriter::saveQImage(path, image))
         return true;
-    std::cout << "Could not write " << utf8(path) << std::endl;
+    diag::error("Could not write ", utf8(path));
     return false;
+}
+
+QString sheetText(const char* text)
+{
+    return QCoreApplication::translate("OverviewSheet", text);
+}
+
+// The layer as the title block names it; the log names none for the density picture.
+QString layerName(const QString& layer)
+{
+    if (layer.isEmpty() || layer == QLatin1String("density"))
+        return sheetText("density");
+    if (layer == QLatin1String("intensity"))
+        return sheetText("intensity");
+    if (layer == QLatin1String("colour"))
+        return sheetText("colour");
+    return layer;
+}
+
+// The world axis the clipping planes of a view cut along.
+QString depthAxis(const ViewInfo& info)
+{
+    static const char* const names[3] = {"X", "Y", "Z"};
+    for (int k = 0; k < 3; ++k)
+        if (info.rows[6 + k] != 0.0)
+            return QLatin1String(names[k]);
+    return {};
+}
+
+// The day the layout was made: when its log was written, or today.
+QDate runDate(const QString& logPath)
+{
+    const QDate written = QFileInfo(logPath).lastModified().date();
+    return written.isValid() ? written : QDate::currentDate();
+}
+
+// The ground of the strip under the drawing: the thumbnail's own ground (white, or black
+// for light-on-dark pictures) faded on white as the drawing is.
+void fillStripGround(QPainter& painter, const QRect& area, bool inkWhite)
+{
+    painter.fillRect(area, Qt::white);
+    if (inkWhite) {
+        painter.setOpacity(0.5);
+        painter.fillRect(area, Qt::black);
+        painter.setOpacity(1.0);
+    }
+}
+
+// A bar of alternately filled and open sections with "0" over its left end and its length
+// over its right end, filled with the painter's pen colour.
+void drawScaleBar(QPainter& painter, const QRect& box, const ScaleBar& bar)
+{
+    const QColor colour = painter.pen().color();
+    const int w = box.width();
+    const int h = box.height();
+    const int sections =
+        std::lround(bar.metres / std::pow(10.0, std::floor(std::log10(bar.metres)))) == 2 ? 4 : 5;
+    for (int i = 0; i < sections; i += 2) {
+        const int from = box.left() + int(std::lround(double(i) * w / sections));
+        const int to = box.left() + int(std::lround(double(i + 1) * w / sections));
+        painter.fillRect(QRect(from, box.top(), to - from, h), colour);
+    }
+    painter.fillRect(QRect(box.left(), box.top(), w, 2), colour);
+    painter.fillRect(QRect(box.left(), box.bottom() - 1, w, 2), colour);
+    painter.fillRect(QRect(box.left(), box.top(), 2, h), colour);
+    painter.fillRect(QRect(box.right() - 1, box.top(), 2, h), colour);
+    const QFontMetrics metrics = painter.fontMetrics();
+    const int baseline = box.top() - 8 - metrics.descent();
+    const QString zero = QStringLiteral("0");
+    painter.drawText(QPoint(box.left() - metrics.horizontalAdvance(zero) / 2, baseline), zero);
+    painter.drawText(QPoint(box.right() - metrics.horizontalAdvance(bar.text) / 2, baseline),
+                     bar.text);
 }
 
 } // namespace
@@ -277,6 +349,110 @@ std::vector<UnusedScanLine> unusedScanLines(const LayoutLogInfo& log, const Over
         if (flag(inputs.scanList, i) && !flag(inputs.usedFlags, i))
             lines.push_back(line(i, true));
     return lines;
+}
+
+std::optional<ScaleBar> scaleBar(double pxPerMetre, int sheetWidth)
+{
+    if (!std::isfinite(pxPerMetre) || pxPerMetre <= 0.0 || sheetWidth <= 0)
+        return std::nullopt;
+    const double target = sheetWidth / 5.0 / pxPerMetre;
+    const int power = int(std::floor(std::log10(target)));
+    ScaleBar best;
+    int bestPower = power;
+    double bestMiss = 0.0;
+    for (int p = power - 1; p <= power + 1; ++p) {
+        for (const int digit : {1, 2, 5}) {
+            const double metres = digit * std::pow(10.0, p);
+            const double miss = std::abs(std::log(metres / target));
+            if (best.metres == 0.0 || miss < bestMiss) {
+                best.metres = metres;
+                bestMiss = miss;
+                bestPower = p;
+            }
+        }
+    }
+    const double pixels = std::round(best.metres * pxPerMetre);
+    if (!std::isfinite(pixels) || pixels < 1.0 || pixels > sheetWidth)
+        return std::nullopt;
+    best.pixels = int(pixels);
+    best.text = QString::number(best.metres, 'f', std::max(0, -bestPower)) + QStringLiteral(" m");
+    return best;
+}
+
+QStringList sheetTitleLines(const LayoutLogInfo& log, const OverviewInputs& inputs,
+                            const QDate& date)
+{
+    QStringList lines;
+    const QString name = QFileInfo(log.path).completeBaseName();
+    if (!name.isEmpty())
+        lines << sheetText("Layout: %1").arg(name);
+    const ViewInfo* info = viewInfo(inputs.view);
+    lines << sheetText("View: %1")
+                 // The batch list's translations of the view names.
+                 .arg(info ? QCoreApplication::translate("orthaven::BatchLayout", info->name)
+                           : QString::number(inputs.view));
+    lines << sheetText("Clipping planes: %1 m to %2 m (%3)")
+                 .arg(metreText(log.clipLow), metreText(log.clipHigh),
+                      info ? depthAxis(*info) : QString());
+    lines << sheetText("Resolution: %1 m per pixel").arg(QString::number(log.resolution, 'g', 6));
+    lines << sheetText("Tile size: %1 m").arg(metreText(log.tileSize));
+    lines << sheetText("Layer: %1").arg(layerName(log.layer));
+    int used = 0;
+    const qsizetype count = qsizetype(log.scanPoses.size());
+    for (qsizetype i = 0; i < count; ++i)
+        used += flag(inputs.scanList, i) && flag(inputs.usedFlags, i) ? 1 : 0;
+    lines << sheetText("Scans used: %1 of %2").arg(used).arg(count);
+    if (log.printScale > 0)
+        lines << sheetText("Print scale of the tiles: 1:%1").arg(log.printScale);
+    lines << sheetText("Date: %1").arg(date.toString(Qt::ISODate));
+    return lines;
+}
+
+SheetStrip sheetStrip(QSize drawingSize, const ScaleBar& bar, const QStringList& lines,
+                      const QFontMetrics& metrics)
+{
+    constexpr int margin = 45; // from the sheet's edges, as its other texts keep
+    constexpr int pad = 25;    // above and below the strip's contents
+    constexpr int gap = 50;    // between the bar and the block, and between columns
+    constexpr int barHeight = 14;
+    const int width = drawingSize.width();
+    const int lineStep = metrics.height() + 6;
+    const int barZoneWidth = bar.pixels + metrics.horizontalAdvance(bar.text) / 2 + 1;
+    const int barZoneHeight = metrics.height() + 8 + barHeight;
+
+    SheetStrip strip;
+    strip.lines = lines;
+    int columnWidth = 1;
+    for (const QString& line : lines)
+        columnWidth = std::max(columnWidth, metrics.horizontalAdvance(line) + 1);
+    const int count = std::max(1, int(lines.size()));
+    // Beside the bar when a column fits there, otherwise under it, in as many columns as
+    // the width holds.
+    const int besideWidth = width - 2 * margin - barZoneWidth - gap;
+    const bool beside = besideWidth >= columnWidth;
+    const int blockWidth = beside ? besideWidth : std::max(1, width - 2 * margin);
+    const int columns = std::clamp((blockWidth + gap) / (columnWidth + gap), 1, count);
+    if (columnWidth > blockWidth) {
+        columnWidth = blockWidth;
+        for (QString& line : strip.lines)
+            line = metrics.elidedText(line, Qt::ElideRight, blockWidth);
+    }
+    const int rows = (count + columns - 1) / columns;
+    const int usedWidth = columns * columnWidth + (columns - 1) * gap;
+    const int blockHeight = rows * lineStep;
+    const int top = drawingSize.height() + pad;
+    const int blockTop = beside ? top : top + barZoneHeight + pad;
+    const int blockLeft = beside ? width - margin - usedWidth : margin;
+    const int contentHeight =
+        beside ? std::max(barZoneHeight, blockHeight) : barZoneHeight + pad + blockHeight;
+
+    strip.area = QRect(0, drawingSize.height(), width, contentHeight + 2 * pad);
+    strip.bar = QRect(margin, top + metrics.height() + 8, bar.pixels, barHeight);
+    strip.block = QRect(blockLeft, blockTop, usedWidth, blockHeight);
+    for (int i = 0; i < int(strip.lines.size()); ++i)
+        strip.lineBaseline.emplace_back(blockLeft + (i / rows) * (columnWidth + gap),
+                                        blockTop + (i % rows) * lineStep + metrics.ascent());
+    return strip;
 }
 
 QString metreText(double metres)
@@ -509,9 +685,10 @@ bool drawScanPositionSheet(const QString& logPath, const QString& hLabel, const 
     const LayoutLogInfo& log = source->log;
     const bool inkWhite = inputs.invertColor;
 
+    // The drawing: the faded thumbnail with the markers, list and symbol.
     QImage sheet(source->thumbnail.size(), QImage::Format_RGB32);
     if (sheet.isNull()) {
-        std::cout << "Could not create the scan position sheet" << std::endl;
+        diag::error("Could not create the scan position sheet");
         return false;
     }
     sheet.fill(Qt::white);
@@ -569,7 +746,39 @@ bool drawScanPositionSheet(const QString& logPath, const QString& hLabel, const 
     drawCoordinateSymbol(sheet.height() - symbolAboveBottom, inputs.config.coordSystemSize,
                          symbolReversed(inputs.view), hLabel, vLabel, painter);
     painter.end();
-    return save(scanPositionSheetPath(source->thumbnailPath), sheet);
+
+    // Under it, a strip with the scale bar and the title block, so neither hides anything
+    // of the drawing however its layout is shaped.
+    const QDate date = inputs.date.isValid() ? inputs.date : runDate(logPath);
+    const QStringList lines = sheetTitleLines(log, inputs, date);
+    const std::optional<OverviewScale> scale = overviewScale(log, sheet.width());
+    const std::optional<ScaleBar> bar =
+        scale ? scaleBar(scale->pxPerMetre, sheet.width()) : std::nullopt;
+    QFont stripFont = painter.font();
+    stripFont.setPixelSize(stripFontPixels);
+    const QFontMetrics stripMetrics(stripFont, &sheet);
+    const SheetStrip strip =
+        sheetStrip(sheet.size(), bar.value_or(ScaleBar{}), lines, stripMetrics);
+    QImage page(sheet.width(), strip.area.bottom() + 1, QImage::Format_RGB32);
+    if (page.isNull()) {
+        diag::error("Could not create the scan position sheet");
+        return false;
+    }
+    painter.begin(&page);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.drawImage(0, 0, sheet);
+    sheet = QImage(); // only the page is needed from here on
+    fillStripGround(painter, strip.area, inkWhite);
+    painter.setFont(stripFont);
+    painter.setPen(ink(inkWhite));
+    painter.fillRect(QRect(strip.area.left(), strip.area.top(), strip.area.width(), 2),
+                     ink(inkWhite));
+    if (bar)
+        drawScaleBar(painter, strip.bar, *bar);
+    for (int i = 0; i < int(strip.lines.size()); ++i)
+        painter.drawText(strip.lineBaseline[i], strip.lines[i]);
+    painter.end();
+    return save(scanPositionSheetPath(source->thumbnailPath), page);
 }
 
 bool annotateThumbnail(const QString& logPath, const QString& hLabel, const QString& vLabel,

@@ -7,6 +7,7 @@
 #include "settings/ConfigSettings.h"
 
 #include <QBitArray>
+#include <QDate>
 #include <QPoint>
 #include <QRect>
 #include <QSize>
@@ -32,6 +33,9 @@ struct OverviewInputs
     bool invertColor = false; // light-on-dark thumbnails: plain texts and symbol in white
     ConfigSettings config;    // grid switch, colours, coordinate symbol size
     QStringList scanNames;    // the reader's display names, by scan index
+    // The date the sheet's title block names; when not set, the day the layout log was
+    // written (today when even that is unknown).
+    QDate date;
 };
 
 // Scale of a thumbnail: the edge of one tile in metres and the pixels per metre.
@@ -78,6 +82,26 @@ struct UnusedScanLine
     bool failedToLoad = false; // checked but not loaded: listed in red after the others
 };
 
+// The scale bar under the sheet's drawing: a round length (1, 2 or 5 times a power of ten
+// metres) of about a fifth of the sheet's width.
+struct ScaleBar
+{
+    double metres = 0.0;
+    int pixels = 0; // metres at the sheet's scale, rounded to whole pixels
+    QString text;   // "5 m", "0.2 m", "200 m"
+};
+
+// Where the sheet draws its scale bar and title block: in a strip added under the
+// drawing, which so keeps every pixel of the thumbnail it shows.
+struct SheetStrip
+{
+    QRect area;                       // the strip, the full width of the sheet
+    QRect bar;                        // the scale bar; its width is the bar's length
+    QRect block;                      // the title block
+    QStringList lines;                // its lines, shortened to their column when too wide
+    std::vector<QPoint> lineBaseline; // the start of each line's baseline
+};
+
 // The two pictures. Both read the log at logPath and the thumbnail it names (in the log's
 // folder); they return whether their picture was written. Every reason for not drawing
 // (unreadable log, layout without tiles, missing thumbnail, no way to draw text) is one
@@ -109,6 +133,18 @@ std::vector<PlacedLabel> placeMarkerLabels(const std::vector<ScanMarker>& marker
                                            const std::vector<QRect>& keepClear = {});
 // The scans that were not checked, then those checked but not loaded.
 std::vector<UnusedScanLine> unusedScanLines(const LayoutLogInfo& log, const OverviewInputs& inputs);
+// The scale bar of a sheet of the given width; nothing when the scale is not usable.
+std::optional<ScaleBar> scaleBar(double pxPerMetre, int sheetWidth);
+// The lines of the sheet's title block: the layout's name, view, clipping planes,
+// resolution, tile size, layer, scans used, the tiles' print scale when one was chosen,
+// and the date.
+QStringList sheetTitleLines(const LayoutLogInfo& log, const OverviewInputs& inputs,
+                            const QDate& date);
+// Lays out the strip under a drawing of drawingSize for a bar and title lines of the
+// given metrics.
+SheetStrip sheetStrip(QSize drawingSize, const ScaleBar& bar, const QStringList& lines,
+                      const QFontMetrics& metrics);
+
 // A metre value as the labels show it: millimetres at most, never an exponent ("20",
 // "-12.5", "5400020").
 QString metreText(double metres);

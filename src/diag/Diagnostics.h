@@ -7,6 +7,8 @@
 // the severity, never by the words of a line.
 
 #include <functional>
+#include <locale>
+#include <sstream>
 #include <string>
 #include <string_view>
 
@@ -39,6 +41,37 @@ inline void warning(std::string_view text)
 inline void error(std::string_view text)
 {
     report(Severity::Error, text);
+}
+
+// A line built from several parts, each printed as std::cout prints it (numbers in the C
+// notation whatever the locale), so a line keeps the bytes it had as a stream print.
+template <typename... Parts> std::string line(const Parts&... parts)
+{
+    std::ostringstream text;
+    text.imbue(std::locale::classic());
+    (text << ... << parts);
+    return std::move(text).str();
+}
+
+template <typename... Parts>
+requires(sizeof...(Parts) > 1) void debug(const Parts&... parts)
+{
+    report(Severity::Debug, line(parts...));
+}
+template <typename... Parts>
+requires(sizeof...(Parts) > 1) void info(const Parts&... parts)
+{
+    report(Severity::Info, line(parts...));
+}
+template <typename... Parts>
+requires(sizeof...(Parts) > 1) void warning(const Parts&... parts)
+{
+    report(Severity::Warning, line(parts...));
+}
+template <typename... Parts>
+requires(sizeof...(Parts) > 1) void error(const Parts&... parts)
+{
+    report(Severity::Error, line(parts...));
 }
 
 // The sink that prints the line and std::endl on std::cout.

@@ -1,10 +1,10 @@
 #include "engine/ImageWriter.h"
 
+#include "diag/Diagnostics.h"
+
 #include <QFileInfo>
 #include <QImageWriter>
 #include <QSaveFile>
-
-#include <iostream>
 
 namespace orthaven {
 
@@ -19,7 +19,7 @@ bool write(const QString& path, const QImage& image, const QByteArray& format, i
         return false;
     const auto fail = [tiffLines] {
         if (tiffLines)
-            std::cout << "failed to write TIFF" << std::endl;
+            diag::error("failed to write TIFF");
         return false;
     };
     QSaveFile file(path);

@@ -1,10 +1,10 @@
 #include "engine/LayoutCreator.h"
 
+#include "diag/Diagnostics.h"
 #include "platform/AppPaths.h"
 #include "scan/ScanSource.h"
 
 #include <cmath>
-#include <iostream>
 
 namespace orthaven {
 
@@ -83,8 +83,8 @@ void LayoutCreator::layout()
         failed = false;
         interrupted = false;
         const bool refused = settings.problemCode != NoError;
-        std::cout << "ERROR: invalid layout settings: "
-                  << (refused ? settings.problem : std::string("no scan source")) << std::endl;
+        diag::error("ERROR: invalid layout settings: ",
+                    (refused ? settings.problem : std::string("no scan source")));
         reportFailure(refused ? ResultCode(settings.problemCode) : InvalidSettings);
         finished = true;
         return;

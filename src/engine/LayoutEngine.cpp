@@ -31,7 +31,6 @@
 #include <atomic>
 #include <cmath>
 #include <cstring>
-#include <iostream>
 #include <mutex>
 #include <new>
 
@@ -224,8 +223,7 @@ void Run::execute(const LayoutEngine::RawTileStoreFactory& storeFactory)
     if (!session.createSession()) {
         // Without a session no raw tile would survive between blocks: the run could only
         // end with a misleading "not enough data".
-        std::cout << "ERROR: could not create a temporary folder in " << utf8(session.tempPath())
-                  << std::endl;
+        diag::error("ERROR: could not create a temporary folder in ", utf8(session.tempPath()));
         reporter.reportFailure(TempFileAccess);
         return;
     }
@@ -240,18 +238,18 @@ void Run::execute(const LayoutEngine::RawTileStoreFactory& storeFactory)
     try {
         runStages();
     } catch (const cv::Exception& e) {
-        std::cout << "ERROR: " << e.what() << std::endl;
+        diag::error("ERROR: ", e.what());
         reporter.reportFailure(NotEnoughMemory);
     } catch (const std::bad_alloc&) {
-        std::cout << "ERROR: out of memory" << std::endl;
+        diag::error("ERROR: out of memory");
         reporter.reportFailure(NotEnoughMemory);
     } catch (const std::exception& e) {
         // Readers catch their own errors at ScanSource's doors; whatever else escapes a
         // stage ends the run here, so the temporary files are still cleaned below.
-        std::cout << "ERROR: reading the scans failed: " << e.what() << std::endl;
+        diag::error("ERROR: reading the scans failed: ", e.what());
         reporter.reportFailure(ScanSourceError);
     } catch (...) {
-        std::cout << "ERROR: reading the scans failed" << std::endl;
+        diag::error("ERROR: reading the scans failed");
         reporter.reportFailure(ScanSourceError);
     }
     rasterizer.reset();
@@ -271,7 +269,7 @@ void Run::runStages()
     if (!computeRawTiles() || !normalizeTilesClassic() || !writeImages())
         return;
     if (!writeThumbnail()) {
-        std::cout << "Layoutcreator::layout unsucessful" << std::endl;
+        diag::error("Layoutcreator::layout unsucessful");
         return;
     }
     if (!writeLogFile())
@@ -289,10 +287,10 @@ bool Run::commitOutput()
         return true;
     const QString path = output.failedPath();
     if (path == s.logFilePath()) {
-        std::cout << "ERROR: could not write the layout log " << utf8(path) << std::endl;
+        diag::error("ERROR: could not write the layout log ", utf8(path));
         reporter.reportFailure(LogFileAccess);
     } else {
-        std::cout << "File = " << utf8(path) << std::endl;
+        diag::error("File = ", utf8(path));
         reporter.reportFailure(TempFileAccess);
     }
     diag::error("ERROR: the layout could not be put in place; the output folder is as it was");
@@ -303,7 +301,7 @@ bool Run::readerFailedSince(int errorsBefore)
 {
     if (source.errorCount() == errorsBefore)
         return false;
-    std::cout << "ERROR: reading the scans failed: " << source.lastError() << std::endl;
+    diag::error("ERROR: reading the scans failed: ", source.lastError());
     reporter.reportFailure(ScanSourceError);
     return true;
 }
@@ -371,7 +369,7 @@ bool Run::computeRawTiles()
             timers.discard();
             ++k;
             scanList.clearBit(i);
-            std::cout << "Scan load failed" << std::endl;
+            diag::error("Scan load failed");
             continue;
         }
         timers.printElapsed("Load Scan = ");
@@ -401,8 +399,8 @@ bool Run::computeRawTiles()
         nextChunk();
         while (B.cols >= 2) {
             if (B.rows != 4 || B.channels() != 1) {
-                std::cout << "ERROR: scan " << i << " delivered a block of " << B.rows
-                          << " rows; the rest of the scan is skipped" << std::endl;
+                diag::warning("ERROR: scan ", i, " delivered a block of ", B.rows,
+                              " rows; the rest of the scan is skipped");
                 break;
             }
             if (B.type() != CV_64FC1)
@@ -421,15 +419,15 @@ bool Run::computeRawTiles()
             break;
         }
         ++k;
-        std::cout << "Number of Points = " << points << std::endl;
+        diag::debug("Number of Points = ", points);
         timers.printElapsed("Time Scan = ");
     }
 
     const std::int64_t outOfBound = rasterizer->outOfBoundPoints();
     if (outOfBound > RawTileRasterizer::outOfBoundLinesLimit)
-        std::cout << "ERROR: OUT OF BOUND for " << outOfBound << " points in all" << std::endl;
+        diag::warning("ERROR: OUT OF BOUND for ", outOfBound, " points in all");
     timers.printElapsed("Overall time ...");
-    std::cout << "Compute Raw Tiles ... done" << std::endl;
+    diag::debug("Compute Raw Tiles ... done");
     return !failed() && !leaveForStop();
 }
 
@@ -453,7 +451,7 @@ void Run::rasterizeBlock(const cv::Mat& B, const cv::Mat& viewBlock, const cv::M
 
 bool Run::normalizeTilesClassic()
 {
-    std::cout << "Normalize Tiles Classic" << std::endl;
+    diag::debug("Normalize Tiles Classic");
     const float L = TileNormalizer::log2Plus1(result.scaleTop);
     result.scaleTop = L;
     const TileRange& tileRange = result.tileRange;
@@ -524,19 +522,18 @@ bool Run::normalizeTilesClassic()
             continue;
         case Outcome::Unreadable:
             // Its points would be missing from the layout without a word.
-            std::cout << "ERROR: raw tile " << U << " " << V << " could not be read back"
-                      << std::endl;
+            diag::error("ERROR: raw tile ", U, " ", V, " could not be read back");
             reporter.reportFailure(TempFileAccess);
             break;
         case Outcome::NoMemory:
-            std::cout << "ERROR: Image Pointer is NULL" << std::endl;
+            diag::error("ERROR: Image Pointer is NULL");
             reporter.reportFailure(NotEnoughMemory);
             break;
         case Outcome::NotKept:
             // Dropping the tile would leave a hole in the layout that looks like missing
             // data.
-            std::cout << "ERROR: could not keep grey tile " << U << " " << V << " in "
-                      << utf8(session.tempPath()) << std::endl;
+            diag::error("ERROR: could not keep grey tile ", U, " ", V, " in ",
+                        utf8(session.tempPath()));
             reporter.reportFailure(TempFileAccess);
             break;
         }
@@ -549,7 +546,7 @@ bool Run::normalizeTilesClassic()
 
     if (kept.isEmpty()) {
         reporter.reportFailure(NotEnoughData);
-        std::cout << "ERROR STATUS: " << NotEnoughData << "  ... not enought data" << std::endl;
+        diag::error("ERROR STATUS: ", NotEnoughData, "  ... not enought data");
         return false;
     }
     result.tileRange = kept;
@@ -626,13 +623,13 @@ bool Run::makeLayerTiles(const std::vector<RawTileStore::Index>& kept)
         if (leaveForStop())
             return false;
         if (std::find(counted.begin(), counted.end(), 0) != counted.end()) {
-            std::cout << "ERROR: a raw tile of the layer could not be read back" << std::endl;
+            diag::error("ERROR: a raw tile of the layer could not be read back");
             reporter.reportFailure(TempFileAccess);
             return false;
         }
         low = histogram.quantile(0.01, false);
         high = histogram.quantile(0.99, true);
-        std::cout << "Intensity from " << low << " to " << high << std::endl;
+        diag::debug("Intensity from ", low, " to ", high);
     }
 
     enum class Outcome : std::uint8_t
@@ -681,17 +678,16 @@ bool Run::makeLayerTiles(const std::vector<RawTileStore::Index>& kept)
         case Outcome::NotDone:
             break;
         case Outcome::Unreadable:
-            std::cout << "ERROR: raw tile " << U << " " << V << " could not be read back"
-                      << std::endl;
+            diag::error("ERROR: raw tile ", U, " ", V, " could not be read back");
             reporter.reportFailure(TempFileAccess);
             break;
         case Outcome::NoMemory:
-            std::cout << "ERROR: Image Pointer is NULL" << std::endl;
+            diag::error("ERROR: Image Pointer is NULL");
             reporter.reportFailure(NotEnoughMemory);
             break;
         case Outcome::NotKept:
-            std::cout << "ERROR: could not keep grey tile " << U << " " << V << " in "
-                      << utf8(session.tempPath()) << std::endl;
+            diag::error("ERROR: could not keep grey tile ", U, " ", V, " in ",
+                        utf8(session.tempPath()));
             reporter.reportFailure(TempFileAccess);
             break;
         }
@@ -740,8 +736,7 @@ bool Run::writeImages()
     if (nOU > RunSettings::thumbnailSize || nOV > RunSettings::thumbnailSize) {
         // A grid wider than the thumbnail has pixels cannot get a thumbnail; writing
         // thousands of tiles first would only fill the disk.
-        std::cout << "ERROR: a layout of " << nOU << " x " << nOV << " tiles is too large"
-                  << std::endl;
+        diag::error("ERROR: a layout of ", nOU, " x ", nOV, " tiles is too large");
         reporter.reportFailure(NotEnoughMemory);
         return false;
     }
@@ -810,8 +805,8 @@ bool Run::writeImages()
             if (leaveForStop())
                 return false;
             // A tile that is not on disk must not end in a "successful" layout.
-            std::cout << "File = " << utf8(s.outputTilePath(a, b)) << std::endl;
-            std::cout << "ERROR: could not write the output tile" << std::endl;
+            diag::error("File = ", utf8(s.outputTilePath(a, b)));
+            diag::error("ERROR: could not write the output tile");
             reporter.reportFailure(TempFileAccess);
             return false;
         }
@@ -829,8 +824,7 @@ bool Run::assembled(Assembly assembly)
         reporter.reportFailure(NotEnoughMemory);
         return false;
     case Assembly::Unreadable:
-        std::cout << "ERROR: a grey tile could not be read back from " << utf8(session.tempPath())
-                  << std::endl;
+        diag::error("ERROR: a grey tile could not be read back from ", utf8(session.tempPath()));
         reporter.reportFailure(TempFileAccess);
         return false;
     case Assembly::Used:
@@ -842,7 +836,7 @@ bool Run::assembled(Assembly assembly)
 
 bool Run::writeThumbnail()
 {
-    std::cout << "Thumbnail generation" << std::endl;
+    diag::debug("Thumbnail generation");
     const TileRange& tileRange = result.tileRange;
     const std::int64_t nOU = tileRange.countU();
     const std::int64_t nOV = tileRange.countV();
@@ -856,7 +850,7 @@ bool Run::writeThumbnail()
     if (t > 0)
         thumbnail = QImage(int(nOU) * t, int(nOV) * t, QImage::Format_RGB32);
     if (thumbnail.isNull()) {
-        std::cout << "Could not create Thumbnail" << std::endl;
+        diag::error("Could not create Thumbnail");
         reporter.reportFailure(NotEnoughMemory);
         return false;
     }
@@ -915,8 +909,8 @@ bool Run::writeThumbnail()
     if (OutputCommit::isBlocked(s.thumbnailPath()) ||
         !ImageWriter::writeImage(output.stage(s.thumbnailPath()), thumbnail,
                                  *imageFormatFor(s.imageType))) {
-        std::cout << "File = " << utf8(s.thumbnailPath()) << std::endl;
-        std::cout << "ERROR: could not write the thumbnail" << std::endl;
+        diag::error("File = ", utf8(s.thumbnailPath()));
+        diag::error("ERROR: could not write the thumbnail");
         reporter.reportFailure(TempFileAccess);
         return false;
     }
@@ -960,7 +954,7 @@ bool Run::writeLogFile()
     if (OutputCommit::isBlocked(s.logFilePath()) ||
         !writeLayoutLog(output.stage(s.logFilePath()), content)) {
         // Without its log a layout cannot be placed or annotated: not a success.
-        std::cout << "ERROR: could not write the layout log " << utf8(s.logFilePath()) << std::endl;
+        diag::error("ERROR: could not write the layout log ", utf8(s.logFilePath()));
         reporter.reportFailure(LogFileAccess);
         return false;
     }
@@ -1097,7 +1091,7 @@ LayoutResult LayoutEngine::run(const LayoutJob& job, ScanSource& source, StatusR
     LayoutResult result;
     result.scanList = job.scanList;
     if (settings.problemCode != NoError) {
-        std::cout << "ERROR: invalid layout settings: " << settings.problem << std::endl;
+        diag::error("ERROR: invalid layout settings: ", settings.problem);
         reporter.reportFailure(ResultCode(settings.problemCode));
     } else {
         Run run(settings, job, source, reporter, workFolder);

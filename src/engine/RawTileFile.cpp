@@ -1,12 +1,13 @@
 #include "engine/RawTileFile.h"
 
+#include "diag/Diagnostics.h"
+
 #include <QFile>
 #include <QtEndian>
 
 #include <algorithm>
 #include <bit>
 #include <cstring>
-#include <iostream>
 #include <new>
 #include <vector>
 
@@ -76,7 +77,7 @@ void putFloat(std::vector<char>& out, float value)
 
 cv::Mat rejectRawTile(const QString& path, const char* why)
 {
-    std::cout << "Corrupt raw tile file " << toText(path) << " (" << why << ")" << std::endl;
+    diag::error("Corrupt raw tile file ", toText(path), " (", why, ")");
     return {};
 }
 
@@ -184,7 +185,7 @@ cv::Mat allocateImage(int depth, int w, int h)
 {
     const std::int64_t bytes = std::int64_t(depth / 8) * w * h;
     const auto fail = [bytes] {
-        std::cout << "Can not allocate " << bytes << " Bytes" << std::endl;
+        diag::error("Can not allocate ", bytes, " Bytes");
         return cv::Mat();
     };
     if ((depth != 8 && depth != 24 && depth != 32) || w <= 0 || h <= 0 || bytes > maxImageBytes)

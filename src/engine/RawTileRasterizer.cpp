@@ -1,8 +1,9 @@
 #include "engine/RawTileRasterizer.h"
 
+#include "diag/Diagnostics.h"
+
 #include <algorithm>
 #include <cmath>
-#include <iostream>
 
 namespace orthaven {
 
@@ -103,8 +104,8 @@ RawTileRasterizer::Result RawTileRasterizer::rasterizeBlock(const cv::Mat& B, co
         range.widen(U0, V0);
         cv::Mat tile = store.getTile(U0, V0);
         if (tile.empty()) {
-            std::cout << "Get Image " << U0 << " " << V0 << std::endl;
-            std::cout << "ERROR: Image Pointer is NULL" << std::endl;
+            diag::error("Get Image ", U0, " ", V0);
+            diag::error("ERROR: Image Pointer is NULL");
             return Result::NoImage;
         }
         layerTiles.clear();
@@ -112,7 +113,7 @@ RawTileRasterizer::Result RawTileRasterizer::rasterizeBlock(const cv::Mat& B, co
             for (RawTileStore* layerStore : layer) {
                 layerTiles.push_back(layerStore->getTile(U0, V0));
                 if (layerTiles.back().empty()) {
-                    std::cout << "ERROR: Image Pointer is NULL" << std::endl;
+                    diag::error("ERROR: Image Pointer is NULL");
                     return Result::NoImage;
                 }
             }
@@ -140,9 +141,9 @@ RawTileRasterizer::Result RawTileRasterizer::rasterizeBlock(const cv::Mat& B, co
                 // Only rounding at the tile's upper or right edge (or a resolution that
                 // does not divide the tile) gets here; such a point is not drawn.
                 if (outOfBound < outOfBoundLinesLimit) {
-                    std::cout << "ERROR: OUT OF BOUND" << std::endl;
-                    std::cout << std::int64_t(rf) << " " << std::int64_t(cf) << " in Image "
-                              << tile.rows << " x " << tile.cols << std::endl;
+                    diag::error("ERROR: OUT OF BOUND");
+                    diag::error(std::int64_t(rf), " ", std::int64_t(cf), " in Image ", tile.rows,
+                                " x ", tile.cols);
                 }
                 ++outOfBound;
                 continue;
@@ -190,14 +191,12 @@ RawTileRasterizer::Result RawTileRasterizer::rasterizeBlock(const cv::Mat& B, co
         }
         for (std::size_t k = 0; k < layerTiles.size(); ++k) {
             if (!layer[k]->releaseTile(U0, V0, layerTiles[k])) {
-                std::cout << "ERROR: raw tile " << U0 << " " << V0 << " could not be stored"
-                          << std::endl;
+                diag::error("ERROR: raw tile ", U0, " ", V0, " could not be stored");
                 return Result::TileLost;
             }
         }
         if (!store.releaseTile(U0, V0, tile)) {
-            std::cout << "ERROR: raw tile " << U0 << " " << V0 << " could not be stored"
-                      << std::endl;
+            diag::error("ERROR: raw tile ", U0, " ", V0, " could not be stored");
             return Result::TileLost;
         }
     }

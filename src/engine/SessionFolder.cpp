@@ -1,12 +1,12 @@
 #include "engine/SessionFolder.h"
 
+#include "diag/Diagnostics.h"
 #include "engine/SessionFolders.h"
 
 #include <QDir>
 #include <QThread>
 #include <QTime>
 
-#include <iostream>
 #include <utility>
 
 namespace orthaven {
@@ -62,8 +62,8 @@ bool SessionFolder::createSession()
 void SessionFolder::cleanFiles()
 {
     const QString folder = tempPath();
-    std::cout << "Clean Files" << std::endl;
-    std::cout << "TMP Path = " << folder.toStdString() << std::endl;
+    diag::debug("Clean Files");
+    diag::debug("TMP Path = ", folder.toStdString());
     QDir dir(folder);
     const QStringList files =
         dir.entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Unsorted);
@@ -78,7 +78,7 @@ void SessionFolder::cleanFiles()
         QDir(base).rmdir(session); // fails quietly when files were left
         session.clear();
     }
-    std::cout << "Clean all temporary files ... done" << std::endl;
+    diag::debug("Clean all temporary files ... done");
 }
 
 } // namespace orthaven

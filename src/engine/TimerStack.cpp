@@ -1,7 +1,8 @@
 #include "engine/TimerStack.h"
 
+#include "diag/Diagnostics.h"
+
 #include <chrono>
-#include <iostream>
 #include <locale>
 #include <sstream>
 
@@ -35,7 +36,7 @@ void TimerStack::printElapsed(const std::string& text)
         elapsed = nowMilliseconds() - starts.back();
         starts.pop_back();
     }
-    std::cout << elapsedLine(text, elapsed) << std::endl;
+    diag::debug(elapsedLine(text, elapsed));
 }
 
 void TimerStack::discard()

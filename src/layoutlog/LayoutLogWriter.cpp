@@ -1,5 +1,6 @@
 #include "layoutlog/LayoutLogWriter.h"
 
+#include "Version.h"
 #include "engine/Views.h"
 
 #include <QSaveFile>
@@ -57,7 +58,7 @@ QByteArray layoutLogText(const LayoutLogContent& c)
     const cv::Mat M = c.viewMatrix.empty() ? cv::Mat::eye(4, 4, CV_64F) : asDouble(c.viewMatrix);
 
     line("Brandmoor Layout");
-    line("Version = 1.1");
+    line(QByteArray("Version = ") + version::text);
     line("Number of Tiles U = " + integer(c.tilesU));
     line("Number of Tiles V = " + integer(c.tilesV));
     line(QByteArray("View = ") + viewName(c.view));

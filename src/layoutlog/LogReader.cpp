@@ -1,5 +1,6 @@
 #include "layoutlog/LogReader.h"
 
+#include "Version.h"
 #include "engine/Views.h"
 
 #include <QFile>
@@ -124,8 +125,9 @@ bool LogReader::parse(const QString& path)
         if (starts("Version")) {
             result.version = valueOf(line);
             const std::optional<double> v = toReal(result.version);
-            if (!v || *v != 1.1)
-                return fail(QStringLiteral("version is not 1.1"));
+            // The log carries the version of the program that wrote it.
+            if (!v || *v != version::number)
+                return fail(QStringLiteral("version is not %1").arg(QLatin1String(version::text)));
             versionSeen = true;
         } else if (starts("View")) {
             const QByteArray word = valueOf(line).trimmed().toLatin1();

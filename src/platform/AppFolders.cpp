@@ -1,13 +1,12 @@
 #include "platform/AppFolders.h"
 
+#include "diag/Diagnostics.h"
 #include "platform/AppPaths.h"
 #include "settings/ConfigSettings.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-
-#include <iostream>
 
 namespace orthaven {
 
@@ -21,11 +20,11 @@ bool ensureAppFolders(bool emptyTemp)
     QDir dir;
     if (QFileInfo::exists(maker)) {
         if (!QFileInfo::exists(product)) {
-            std::cout << "create OV Path" << std::endl;
+            diag::debug("create OV Path");
             dir.mkpath(product);
         }
     } else {
-        std::cout << "create Full Path" << std::endl;
+        diag::debug("create Full Path");
         dir.mkpath(maker);
         dir.mkpath(product);
         dir.mkpath(temp);
@@ -33,9 +32,9 @@ bool ensureAppFolders(bool emptyTemp)
     dir.mkpath(temp);
 
     if (QFileInfo::exists(config)) {
-        std::cout << "Config File exists" << std::endl;
+        diag::debug("Config File exists");
     } else {
-        std::cout << "Create Config File" << std::endl;
+        diag::debug("Create Config File");
         writeConfig(defaultConfig(), config);
     }
 

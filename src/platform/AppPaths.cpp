@@ -13,9 +13,18 @@ QString appDataFolder()
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
 }
 
-QString makerFolder() { return appDataFolder() + QStringLiteral("/Brandmoor"); }
-QString productFolder() { return appDataFolder() + QStringLiteral("/Brandmoor/Orthaven"); }
-QString tempFolder() { return appDataFolder() + QStringLiteral("/Brandmoor/Orthaven/tmp"); }
+QString makerFolder()
+{
+    return appDataFolder() + QStringLiteral("/Brandmoor");
+}
+QString productFolder()
+{
+    return appDataFolder() + QStringLiteral("/Brandmoor/Orthaven");
+}
+QString tempFolder()
+{
+    return appDataFolder() + QStringLiteral("/Brandmoor/Orthaven/tmp");
+}
 QString configFilePath()
 {
     return appDataFolder() + QStringLiteral("/Brandmoor/Orthaven/orthaven.cfg");

@@ -11,9 +11,9 @@ namespace orthaven {
 // platform's per-user data folder.
 QString appDataFolder();
 
-QString makerFolder();      // <appdata>/Brandmoor
-QString productFolder();    // <appdata>/Brandmoor/Orthaven
-QString tempFolder();       // <appdata>/Brandmoor/Orthaven/tmp
-QString configFilePath();   // <appdata>/Brandmoor/Orthaven/orthaven.cfg
+QString makerFolder();    // <appdata>/Brandmoor
+QString productFolder();  // <appdata>/Brandmoor/Orthaven
+QString tempFolder();     // <appdata>/Brandmoor/Orthaven/tmp
+QString configFilePath(); // <appdata>/Brandmoor/Orthaven/orthaven.cfg
 
 } // namespace orthaven

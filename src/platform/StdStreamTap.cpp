@@ -58,9 +58,15 @@ struct StdStreamTap::Impl
 
 StdStreamTap::StdStreamTap() : d(std::make_unique<Impl>()) {}
 
-StdStreamTap::~StdStreamTap() { stop(); }
+StdStreamTap::~StdStreamTap()
+{
+    stop();
+}
 
-bool StdStreamTap::isActive() const { return d->active; }
+bool StdStreamTap::isActive() const
+{
+    return d->active;
+}
 
 bool StdStreamTap::start(Sink sink)
 {

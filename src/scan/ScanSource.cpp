@@ -3,7 +3,6 @@
 #include "diag/Diagnostics.h"
 
 #include <algorithm>
-#include <iostream>
 
 namespace orthaven {
 
@@ -378,7 +377,7 @@ bool GridScanSource::computeScanDepthImage(int i, cv::Mat& depth)
     const int errorsBefore = errorCount();
     if (!openScan(i))
         return false;
-    std::cout << "Compute ScanDepthImage" << std::endl;
+    diag::debug("Compute ScanDepthImage");
     int rows = 0;
     int columns = 0;
     scanDimensions(i, rows, columns);

@@ -1,10 +1,10 @@
 #include "scan/ScanSourceFaro.h"
 
+#include "diag/Diagnostics.h"
 #include "scan/faro/FaroAxisAngle.h"
 #include "scan/faro/FaroLibrary.h"
 
 #include <algorithm>
-#include <iostream>
 #include <limits>
 
 namespace orthaven {
@@ -17,7 +17,7 @@ ScanSourceFaro::ScanSourceFaro(std::unique_ptr<FaroLibrary> faroLibrary)
     // Every later call raises FaroComError (E_POINTER), which fails the listing of the
     // scans, so the program goes on without the workspace.
     if (!library)
-        std::cout << "FARO library could not be created" << std::endl;
+        diag::error("FARO library could not be created");
 }
 
 ScanSourceFaro::~ScanSourceFaro()
@@ -57,14 +57,14 @@ bool ScanSourceFaro::findScans(const QStringList& files)
         if (!path.endsWith(QLatin1String(".fws"), Qt::CaseSensitive))
             continue;
         if (workspaceFound) {
-            std::cout << "ScanSourceFaro::fetchFiles ... only one fws file allowed" << std::endl;
+            diag::error("ScanSourceFaro::fetchFiles ... only one fws file allowed");
             return false;
         }
         workspaceFound = true;
         workspace = path;
     }
     if (!workspaceFound) {
-        std::cout << "Actually we only support Faro Workspace files" << std::endl;
+        diag::error("Actually we only support Faro Workspace files");
         return false;
     }
 
@@ -72,7 +72,7 @@ bool ScanSourceFaro::findScans(const QStringList& files)
     check(lib().loadWorkspace(workspace, status));
     lastStatus = status;
     if (status != 0) {
-        std::cout << "loading Workspace failed" << std::endl;
+        diag::error("loading Workspace failed");
         return false;
     }
     std::int32_t count = 0;
@@ -178,9 +178,8 @@ ScanSourceFaro::ColumnRange ScanSourceFaro::nextColumns(int i, int wanted)
     if ((end - r.start) * r.rows > maxChunkPoints) {
         end = r.start + maxChunkPoints / r.rows;
         if (end == r.start) {
-            std::cout << "FARO scan " << i << ": a scan column of " << r.rows
-                      << " points does not fit into a chunk of " << maxChunkPoints << " points"
-                      << std::endl;
+            diag::error("FARO scan ", i, ": a scan column of ", r.rows,
+                        " points does not fit into a chunk of ", maxChunkPoints, " points");
         }
     }
     r.end = int(end);
@@ -200,8 +199,7 @@ bool ScanSourceFaro::readColumn(int i, int column, int rows, bool polar,
     lastStatus = status;
     if (status != 0) {
         // The buffer holds nothing of this column; its points are not made up.
-        std::cout << "FARO scan " << i << " column " << column << " not delivered (status "
-                  << status << ")" << std::endl;
+        diag::warning("FARO scan ", i, " column ", column, " not delivered (status ", status, ")");
         ++undeliveredColumns;
         return false;
     }

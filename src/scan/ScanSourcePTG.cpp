@@ -16,7 +16,6 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <iostream>
 #include <string_view>
 
 namespace orthaven {
@@ -178,16 +177,15 @@ bool ScanSourcePTG::readHeader(BinaryBlockReader& in, Header& header) const
 {
     const std::string path = printable(in.path());
     if (in.size() == 0) {
-        std::cout << "EOF detect" << std::endl;
+        diag::debug("EOF detect");
         return false;
     }
     const auto incomplete = [&](qint64 at) {
-        std::cout << "PTG header incomplete at byte " << at << " of " << path << std::endl;
+        diag::warning("PTG header incomplete at byte ", at, " of ", path);
         return false;
     };
     const auto invalid = [&](qint64 at, const std::string& why) {
-        std::cout << "PTG header invalid at byte " << at << " of " << path << ": " << why
-                  << std::endl;
+        diag::warning("PTG header invalid at byte ", at, " of ", path, ": ", why);
         return false;
     };
 
@@ -198,7 +196,7 @@ bool ScanSourcePTG::readHeader(BinaryBlockReader& in, Header& header) const
     const qint64 present = std::min(in.size(), startBytes);
     const char* start = in.bytes(0, present);
     if (!start || std::memcmp(start, expected, std::size_t(present)) != 0) {
-        std::cout << "Not a PTG file: " << path << std::endl;
+        diag::warning("Not a PTG file: ", path);
         return false;
     }
     if (present < startBytes)
@@ -359,8 +357,8 @@ bool ScanSourcePTG::findScans(const QStringList& files)
     for (const QString& path : files) {
         if (isIndexFile(path)) {
             const QStringList fromIndex = readIndexFile(path);
-            std::cout << "PTG index file " << printable(path) << " names " << fromIndex.size()
-                      << " scan files" << std::endl;
+            diag::info("PTG index file ", printable(path), " names ", fromIndex.size(),
+                       " scan files");
             for (const QString& scanFile : fromIndex)
                 add(scanFile);
         } else {
@@ -380,15 +378,15 @@ bool ScanSourcePTG::findScans(const QStringList& files)
     BinaryBlockReader in(headerBlockSize);
     for (const QString& path : candidates) {
         if (!in.open(path)) {
-            std::cout << "Cannot open PTG file " << printable(path) << std::endl;
+            diag::error("Cannot open PTG file ", printable(path));
             continue;
         }
         Header header;
         bool ok = readHeader(in, header);
         if (ok && !gridFits(in, header.tableOffset, header.columnCount, header.rowCount)) {
-            std::cout << "PTG header invalid at byte " << header.tableOffset << " of "
-                      << printable(path) << ": " << header.columnCount << " columns of "
-                      << header.rowCount << " rows do not fit in the file" << std::endl;
+            diag::warning("PTG header invalid at byte ", header.tableOffset, " of ",
+                          printable(path), ": ", header.columnCount, " columns of ",
+                          header.rowCount, " rows do not fit in the file");
             ok = false;
         }
         in.close();
@@ -421,8 +419,7 @@ bool ScanSourcePTG::open(int i)
     bool ready = stream->open(fileList[i]) && readHeader(*stream, header);
     if (ready && (header.columnCount != columnCounts[i] || header.rowCount != rowCounts[i] ||
                   !gridFits(*stream, header.tableOffset, header.columnCount, header.rowCount))) {
-        std::cout << "PTG file " << printable(fileList[i]) << " changed since it was listed"
-                  << std::endl;
+        diag::error("PTG file ", printable(fileList[i]), " changed since it was listed");
         ready = false;
     }
     if (ready) {

@@ -1,5 +1,6 @@
 #include "scan/ScanSourcePTX.h"
 
+#include "diag/Diagnostics.h"
 #include "scan/PtxBlockParser.h"
 #include "scan/PtxLine.h"
 #include "scan/TextLineReader.h"
@@ -7,7 +8,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <iostream>
 #include <limits>
 #include <string_view>
 
@@ -87,7 +87,7 @@ ScanSourcePTX::HeaderResult ScanSourcePTX::readHeader(TextLineReader& in, Header
 {
     // Blank lines before a header (or after the last scan) are not a header.
     if (!in.skipWhitespace()) {
-        std::cout << "EOF detect" << std::endl;
+        diag::debug("EOF detect");
         return HeaderResult::AtEnd;
     }
     position = in.offset();
@@ -99,26 +99,26 @@ ScanSourcePTX::HeaderResult ScanSourcePTX::readHeader(TextLineReader& in, Header
     for (int& count : counts) {
         const TextLineReader::LineStatus status = in.nextLine(line);
         if (status == TextLineReader::LineStatus::End) {
-            std::cout << "PTX header incomplete" << where << std::endl;
+            diag::warning("PTX header incomplete", where);
             return HeaderResult::Incomplete;
         }
         if (status != TextLineReader::LineStatus::Line || !parseCount(line, count)) {
-            std::cout << "PTX header invalid" << where
-                      << ": lines 1 and 2 must hold whole numbers from 0 to "
-                      << std::numeric_limits<int>::max() << std::endl;
+            diag::warning("PTX header invalid", where,
+                          ": lines 1 and 2 must hold whole numbers from 0 to ",
+                          std::numeric_limits<int>::max());
             return HeaderResult::Invalid;
         }
     }
     header.columnCount = counts[0];
     header.rowCount = counts[1];
     // Printed in file order: line 1, then line 2.
-    std::cout << "Header = " << counts[0] << " " << counts[1] << std::endl;
+    diag::debug("Header = ", counts[0], " ", counts[1]);
 
     // Lines 3-6 (scanner position and axes) repeat what the pose says, or disagree with it
     // in some exports; only lines 7-10 describe the registration.
     for (int k = 0; k < 4; ++k) {
         if (in.nextLine(line) == TextLineReader::LineStatus::End) {
-            std::cout << "PTX header incomplete" << where << std::endl;
+            diag::warning("PTX header incomplete", where);
             return HeaderResult::Incomplete;
         }
     }
@@ -128,13 +128,12 @@ ScanSourcePTX::HeaderResult ScanSourcePTX::readHeader(TextLineReader& in, Header
     for (int k = 0; k < 4; ++k) {
         const TextLineReader::LineStatus status = in.nextLine(line);
         if (status == TextLineReader::LineStatus::End) {
-            std::cout << "PTX header incomplete" << where << std::endl;
+            diag::warning("PTX header incomplete", where);
             return HeaderResult::Incomplete;
         }
         double values[4];
         if (status != TextLineReader::LineStatus::Line || !parsePoseLine(line, values)) {
-            std::cout << "PTX header invalid" << where << ": line " << 7 + k
-                      << " must hold four numbers" << std::endl;
+            diag::warning("PTX header invalid", where, ": line ", 7 + k, " must hold four numbers");
             return HeaderResult::Invalid;
         }
         // Line 7 + k is column k of the pose, so line 10 holds the translation.
@@ -160,7 +159,7 @@ bool ScanSourcePTX::findScans(const QStringList& files)
     for (const QString& path : fileList) {
         QList<qint64> positions;
         if (!in.open(path)) {
-            std::cout << "Cannot open PTX file " << printable(path) << std::endl;
+            diag::error("Cannot open PTX file ", printable(path));
             scanHeaderPositions.append(positions);
             continue;
         }
@@ -187,7 +186,7 @@ bool ScanSourcePTX::findScans(const QStringList& files)
                 break;
         }
         if (in.readFailed())
-            std::cout << "Read error in PTX file " << printable(path) << std::endl;
+            diag::error("Read error in PTX file ", printable(path));
         in.close();
         scanHeaderPositions.append(positions);
     }
@@ -230,8 +229,7 @@ bool ScanSourcePTX::open(int i)
     qint64 position = 0;
     if (!locateScan(i, fileIndex, position))
         return false;
-    std::cout << "Load Scan " << i << " getFileInd = " << fileIndex << " Position = " << position
-              << std::endl;
+    diag::debug("Load Scan ", i, " getFileInd = ", fileIndex, " Position = ", position);
     if (currentScan != -1 && currentScan != i)
         close(currentScan);
 
@@ -599,7 +597,7 @@ bool ScanSourcePTX::polarColumns(int i, cv::Mat& polar, int columns)
 
     // The scan (or its file) ended before the columns asked for.
     if (k < std::min<qint64>(wanted, ScanSource::maxChunkPoints))
-        std::cout << "ERROR in ScanSourcePTX::readPolarDataFromScan" << std::endl;
+        diag::error("ERROR in ScanSourcePTX::readPolarDataFromScan");
     const bool more = scanHasMore();
     if (!more)
         reportScanEnd();

@@ -1,11 +1,11 @@
 #include "scan/ScanSourceRiegl.h"
 
+#include "diag/Diagnostics.h"
 #include "scan/riegl/RieglPath.h"
 #include "scan/riegl/RieglProject.h"
 
 #include <algorithm>
 #include <cstring>
-#include <iostream>
 
 namespace orthaven {
 
@@ -15,7 +15,7 @@ namespace {
 // same UTF-8 lines on standard output as everything else.
 void printWide(const QString& line)
 {
-    std::cout << line.toStdString() << std::endl;
+    diag::debug(line.toStdString());
 }
 
 // A read-ahead that can always hand out one full chunk and still keep two points back.
@@ -47,14 +47,14 @@ bool ScanSourceRiegl::findScans(const QStringList& files)
 
     RieglProject project;
     if (!project.read(files.first())) {
-        std::cout << "Error parsing rsp file" << std::endl;
+        diag::error("Error parsing rsp file");
         return false;
     }
     fileList = project.scanPaths();
     poses = project.scanPoses();
     numScans = int(poses.size());
     for (const QString& path : fileList) {
-        std::cout << "Found riegl Scan File: " << path.toStdString() << std::endl;
+        diag::debug("Found riegl Scan File: ", path.toStdString());
         printWide(QStringLiteral("Found riegl Scan File:") + path);
     }
     return true;
@@ -81,7 +81,7 @@ bool ScanSourceRiegl::open(int i)
 {
     if (i < 0 || i >= numScans || i >= fileList.size())
         return false;
-    std::cout << "Load Scan" << std::endl;
+    diag::debug("Load Scan");
     // Opening the open scan again starts it over; its old stream must not be left open.
     closeStream();
     currentScan = -1;
@@ -91,9 +91,8 @@ bool ScanSourceRiegl::open(int i)
     printWide(uri);
     const QByteArray uri8 = rieglScanUri(fileList[i]);
     if (uri8.isEmpty()) {
-        std::cout << "Riegl scan path with characters outside Latin-1, which the scan "
-                     "library cannot take"
-                  << std::endl;
+        diag::error("Riegl scan path with characters outside Latin-1, which the scan "
+                    "library cannot take");
         printWide(QStringLiteral("Cannot open Riegl File ") + uri);
         return false;
     }
@@ -140,7 +139,7 @@ void ScanSourceRiegl::fillPending()
             scanifc.read(streamHandle, std::uint32_t(chunkPoints), pending.data() + pendingCount,
                          attributes.data(), times.data(), &got, &endOfFrame);
         if (result != 0) {
-            std::cout << "No more data" << std::endl;
+            diag::debug("No more data");
             streamEnded = true;
             noteDamage(currentScan, "Riegl scan " + std::to_string(currentScan) +
                                         ": the scan library reported no more data after " +

@@ -1,6 +1,7 @@
 #include "settings/LayoutPrefInfo.h"
 
 #include "creator/LayoutLimits.h"
+#include "diag/Diagnostics.h"
 #include "platform/AppPaths.h"
 #include "settings/NumberText.h"
 #include "uikit/UserDialogs.h"
@@ -10,7 +11,6 @@
 #include <QDir>
 #include <QFileInfo>
 
-#include <iostream>
 #include <optional>
 #include <span>
 
@@ -179,7 +179,7 @@ void LayoutPrefInfo::onButton()
 
 void LayoutPrefInfo::save()
 {
-    std::cout << "Save All" << std::endl;
+    diag::debug("Save All");
     ConfigSettings edited = record;
     edited.grid = ui->cb_grid->isChecked();
     takeValue(ui->cB_resolution, edited.resolution);

@@ -1,11 +1,11 @@
 #include "sketchup/PluginCopyList.h"
 
+#include "diag/Diagnostics.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-
-#include <iostream>
 
 namespace orthaven {
 
@@ -35,7 +35,7 @@ QString below(const char* relative)
 
 void printPath(const QString& path)
 {
-    std::cout << path.toLocal8Bit().constData() << std::endl;
+    diag::debug(path.toLocal8Bit().constData());
 }
 
 // Copies source over destination through a temporary file beside it that replaces the

@@ -1,13 +1,13 @@
 #include "update/UpdatePackage.h"
 
+#include "diag/Diagnostics.h"
+
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
-
-#include <iostream>
 
 namespace orthaven {
 
@@ -109,8 +109,8 @@ bool unpackPackage(const QString& unpacker, const QString& package, const QStrin
         return false;
     for (const PackageEntry& entry : *entries) {
         if (!staysInside(entry)) {
-            std::cout << "Update package refused, entry outside the folder: "
-                      << entry.path.toLocal8Bit().constData() << std::endl;
+            diag::error("Update package refused, entry outside the folder: ",
+                        entry.path.toLocal8Bit().constData());
             return false;
         }
     }

@@ -1,5 +1,6 @@
 #include "update/Updater.h"
 
+#include "diag/Diagnostics.h"
 #include "platform/AppPaths.h"
 #include "platform/ProcessEnd.h"
 #include "uikit/UserDialogs.h"
@@ -17,15 +18,13 @@
 #include <QNetworkRequest>
 #include <QProcess>
 
-#include <iostream>
-
 namespace orthaven {
 
 namespace {
 
 void printLine(const QString& line)
 {
-    std::cout << line.toLocal8Bit().constData() << std::endl;
+    diag::debug(line.toLocal8Bit().constData());
 }
 
 } // namespace

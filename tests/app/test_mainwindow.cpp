@@ -5,7 +5,7 @@
 #include "platform/AppPaths.h"
 #include "settings/ConfigSettings.h"
 #include "sketchup/SketchUpPlugIn.h"
-#include "support/CaptureStdout.h"
+#include "support/CaptureDiagnostics.h"
 #include "support/FakeScanSource.h"
 #include "support/TempAppData.h"
 #include "uikit/UserDialogs.h"
@@ -153,7 +153,7 @@ TEST(MainWindow, StartsWithTheLayoutDockAndHiddenModules)
 TEST(MainWindow, PrintsItsConstructionAndDestructionLines)
 {
     TempAppData appData;
-    CaptureStdout out;
+    CaptureDiagnostics out;
     {
         MainWindow w;
     }
@@ -261,7 +261,7 @@ TEST(MainWindow, AltF1ClosesTheConsoleAlsoWhenTheConsoleHasTheFocus)
     QWidget* focused = QApplication::focusWidget();
     ASSERT_NE(focused, nullptr);
     ASSERT_TRUE(focused == console || console->isAncestorOf(focused));
-    CaptureStdout out;
+    CaptureDiagnostics out;
     QTest::keyClick(focused, Qt::Key_F1, Qt::AltModifier);
     EXPECT_EQ(w.console(), nullptr);
     EXPECT_EQ(out.lines().count("ALT + F1 pressed"), 1) << "toggled once, not twice";
@@ -330,7 +330,7 @@ TEST(MainWindow, CheckUpdateRunsTheUpdaterForThisReleaseAndSaysWhenDone)
         revision = updater.currentRevision();
         EXPECT_EQ(updater.checkUrl(), "http://update.brandmoor.example/orthavenupdatecheck.log");
     });
-    CaptureStdout out;
+    CaptureDiagnostics out;
     w.checkUpdate();
     EXPECT_TRUE(seen.found);
     EXPECT_TRUE(seen.modal);

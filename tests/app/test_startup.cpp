@@ -3,7 +3,7 @@
 #include "platform/AppPaths.h"
 #include "platform/ProcessList.h"
 #include "settings/ConfigSettings.h"
-#include "support/CaptureStdout.h"
+#include "support/CaptureDiagnostics.h"
 #include "support/TempAppData.h"
 
 #include <QCoreApplication>
@@ -30,7 +30,7 @@ using namespace orthaven::test;
 TEST(AppFolders, FirstStartCreatesEverythingAndTheDefaultConfig)
 {
     TempAppData appData;
-    CaptureStdout out;
+    CaptureDiagnostics out;
     EXPECT_TRUE(ensureAppFolders());
     EXPECT_EQ(out.lines(), (QStringList{"create Full Path", "Create Config File"}));
     EXPECT_TRUE(QFileInfo(appData.path() + "/Brandmoor/Orthaven/tmp").isDir());
@@ -41,7 +41,7 @@ TEST(AppFolders, MissingProductFolderIsCreatedBelowExistingMakerFolder)
 {
     TempAppData appData;
     QDir().mkpath(appData.path() + "/Brandmoor");
-    CaptureStdout out;
+    CaptureDiagnostics out;
     ensureAppFolders();
     EXPECT_EQ(out.lines(), (QStringList{"create OV Path", "Create Config File"}));
     EXPECT_TRUE(QFileInfo(tempFolder()).isDir());
@@ -53,7 +53,7 @@ TEST(AppFolders, LaterStartLeavesAForeignConfigUntouched)
     ensureAppFolders();
     const QByteArray foreign = "TileSize = 40\nsomething odd\n";
     writeFile(configFilePath(), foreign);
-    CaptureStdout out;
+    CaptureDiagnostics out;
     ensureAppFolders();
     EXPECT_EQ(out.lines(), QStringList{"Config File exists"});
     EXPECT_EQ(readFile(configFilePath()), foreign);

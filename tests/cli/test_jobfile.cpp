@@ -25,8 +25,8 @@ TEST(JobFile, ReadsOneJobPerLineWithPathsFromItsFolder)
                                    "--view front --out FRONT_VIEW.log scans/c.ptx\n"
                                    "--clip-low 5 --clip-high 1 scans/a.ptx\n"
                                    "--list scans/a.ptx\n"
-                                   "--out " + dir.filePath("elsewhere/x").toUtf8() +
-                                       " /abs/scan.ptx\n");
+                                   "--out " +
+                                       dir.filePath("elsewhere/x").toUtf8() + " /abs/scan.ptx\n");
     JobFile file;
     QString error;
     ASSERT_TRUE(readJobFile(path, file, error)) << error.toStdString();
@@ -48,10 +48,11 @@ TEST(JobFile, ReadsOneJobPerLineWithPathsFromItsFolder)
     EXPECT_EQ(file.jobs[2].options.inputFiles, QStringList{"/abs/scan.ptx"});
     EXPECT_EQ(file.jobs[2].options.outputFile, dir.filePath("elsewhere/x.log"));
 
-    EXPECT_EQ(file.problems,
-              (QStringList{"line 5: Layout output file already in batch list!",
-                           "line 6: --clip-low must be below --clip-high",
-                           "line 7: --help, --list and --jobs cannot stand in a job file"}));
+    EXPECT_EQ(
+        file.problems,
+        (QStringList{"line 5: Layout output file already in batch list!",
+                     "line 6: --clip-low must be below --clip-high",
+                     "line 7: --help, --version, --list and --jobs cannot stand in a job file"}));
 }
 
 TEST(JobFile, AMissingFileIsAnErrorAndAnEmptyOneHasNoJobs)
@@ -76,9 +77,9 @@ TEST(JobFile, OnlyVerboseMayStandBesideJobs)
     EXPECT_TRUE(parseCommandLine({"--jobs", "jobs.txt", "--verbose"}, options, error))
         << error.toStdString();
     EXPECT_EQ(options.jobFile, "jobs.txt");
-    for (const QStringList& extra : {QStringList{"scan.ptx"}, QStringList{"--view", "left"},
-                                     QStringList{"--out", "x.log"}, QStringList{"--list"},
-                                     QStringList{"--invert"}}) {
+    for (const QStringList& extra :
+         {QStringList{"scan.ptx"}, QStringList{"--view", "left"}, QStringList{"--out", "x.log"},
+          QStringList{"--list"}, QStringList{"--invert"}}) {
         EXPECT_FALSE(parseCommandLine(QStringList{"--jobs", "jobs.txt"} + extra, options, error))
             << extra.join(' ').toStdString();
         EXPECT_TRUE(error.startsWith("--jobs takes the options of every job"));

@@ -2,6 +2,7 @@
 // tiles are checked by their pixels where the walls and the rooms are, the layout log by
 // its lines, and every refusal and failure by its exit code and message.
 
+#include "Version.h"
 #include "creator/ResultMessages.h"
 #include "engine/SessionFolders.h"
 #include "genscan/GenScanJob.h"
@@ -490,6 +491,11 @@ TEST_F(LayoutCli, BadArgumentsAreRefusedWithExitCodeTwo)
     const ProgramRun help = runLayout({"--help"});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_TRUE(help.out.startsWith("Usage: orthaven-layout")) << help.out.toStdString();
+    const ProgramRun version = runLayout({"--version"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.out, QStringLiteral("orthaven-layout %1 (revision %2)\n")
+                               .arg(QLatin1String(version::text))
+                               .arg(version::revision));
 }
 
 TEST_F(LayoutCli, FailuresExitWithOneAndTheResultMessage)
@@ -531,6 +537,12 @@ TEST_F(LayoutCli, ADamagedScanIsAWarningAndTheLayoutStillCounts)
         QString::number(files.size() - 1) + "]: PTX scan " + QString::number(files.size() - 1);
     EXPECT_TRUE(run.err.contains(warning)) << run.err.toStdString();
     EXPECT_TRUE(run.err.contains(" ends after ")) << run.err.toStdString();
+    // The severity decides what shows without --verbose: the reader's warning as it is
+    // reported, on a line of its own; none of the chatter.
+    EXPECT_TRUE(run.err.contains("\nPTX scan " + QString::number(files.size() - 1) + " in "))
+        << run.err.toStdString();
+    for (const char* chatter : {"Header = ", "Task ERROR: ", "Number of Points = "})
+        EXPECT_FALSE(run.err.contains(chatter)) << chatter;
 
     // Tiles that no image can hold are named as the cause, not the memory.
     const ProgramRun fine = runLayout(

@@ -13,7 +13,7 @@
 #include "platform/AppFolders.h"
 #include "platform/AppPaths.h"
 #include "scan/ScanSourceFactory.h"
-#include "support/CaptureStdout.h"
+#include "support/CaptureDiagnostics.h"
 #include "support/FakeScanSource.h"
 #include "support/GermanTexts.h"
 #include "support/QtPrinters.h"
@@ -374,7 +374,7 @@ TEST_F(Dock, ListsTheChosenScansBehindAModalProgressWindow)
     progress->installEventFilter(&watch);
 
     ASSERT_TRUE(QTest::qWaitForWindowActive(dock.get()));
-    CaptureStdout out;
+    CaptureDiagnostics out;
     chooseInputs({b, a}); // the file dialog's order is kept
     // Typing goes on where it was: the panel is active again, its button in focus.
     EXPECT_TRUE(waitUntil([this] { return dock->isActiveWindow(); }));
@@ -598,7 +598,7 @@ TEST_F(Dock, AScanLibraryErrorIsAFailedListingOrRunNeverACrash)
                   QByteArray(text).replace("name = scan_001\n", "name = scan_001\n" + failure));
         makeDock();
         UserDialogs::clearScript();
-        CaptureStdout out;
+        CaptureDiagnostics out;
         chooseInputs({workspace});
         if (!c.listed) {
             EXPECT_EQ(UserDialogs::shownTexts(), QStringList{unreadable});
@@ -1016,7 +1016,7 @@ TEST_F(Dock, ChecksWhatCannotWorkBeforeAnyScanIsRead)
         makeDock();
         prepareRun();
         chooseOutput(c.log);
-        CaptureStdout out;
+        CaptureDiagnostics out;
         click("b_start");
         EXPECT_EQ(UserDialogs::shownTexts(), QStringList{c.message});
         EXPECT_FALSE(dock->layoutTask().isRunning());

@@ -1,10 +1,10 @@
 #include "creator/LayoutSettings.h"
-#include "support/CaptureStdout.h"
+#include "support/CaptureDiagnostics.h"
 
 #include <gtest/gtest.h>
 
 using namespace orthaven;
-using orthaven::test::CaptureStdout;
+using orthaven::test::CaptureDiagnostics;
 
 namespace {
 
@@ -33,7 +33,7 @@ struct Outcome
 Outcome run(const LayoutDialogState& state)
 {
     Outcome o;
-    CaptureStdout capture;
+    CaptureDiagnostics capture;
     o.ok = getLayoutSettings(state, o.job);
     o.lines = capture.lines();
     return o;
@@ -218,7 +218,7 @@ TEST(LayoutSettings, PrintScaleFromTheDockAndWorldFilesAlways)
         s.printScale = scale;
         layoutdef job;
         job.worldFiles = false;
-        CaptureStdout quiet;
+        CaptureDiagnostics quiet;
         ASSERT_TRUE(getLayoutSettings(s, job));
         EXPECT_EQ(job.printScale, scale);
         EXPECT_TRUE(job.worldFiles);
@@ -230,7 +230,7 @@ TEST(LayoutSettings, ReplacesInputFilesOfAReusedRecord)
     layoutdef job;
     job.inputFiles = {QStringLiteral("old.ptx")};
     LayoutDialogState s = completeState();
-    CaptureStdout quiet;
+    CaptureDiagnostics quiet;
     ASSERT_TRUE(getLayoutSettings(s, job));
     EXPECT_EQ(job.inputFiles, s.inputPaths);
 }

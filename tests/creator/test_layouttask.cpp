@@ -1,7 +1,7 @@
 #include "creator/LayoutTask.h"
 #include "platform/AppFolders.h"
 #include "platform/AppPaths.h"
-#include "support/CaptureStdout.h"
+#include "support/CaptureDiagnostics.h"
 #include "support/FakeScanSource.h"
 #include "support/TempAppData.h"
 
@@ -91,7 +91,7 @@ TEST_F(TaskFixture, ChoosesTheReaderByTheLowerCasedExtension)
     EXPECT_EQ(task.reader, nullptr);
 
     task.mode = FetchScans;
-    CaptureStdout out;
+    CaptureDiagnostics out;
     task.start();
     task.wait();
     EXPECT_FALSE(task.result);
@@ -111,7 +111,7 @@ TEST_F(TaskFixture, ListsTheScansThenComputesTheLayout)
 
     task.job = floorJob(input, output);
     task.mode = ComputeLayout;
-    CaptureStdout out;
+    CaptureDiagnostics out;
     task.start();
     task.wait();
     EXPECT_TRUE(out.lines().contains("Task ERROR: 0 Code: 0"));
@@ -134,7 +134,7 @@ TEST_F(TaskFixture, ReportsTheEngineFailureOnOneLine)
     task.job = floorJob(input, output);
     task.job.scanList = QBitArray(1, false);
     task.mode = ComputeLayout;
-    CaptureStdout out;
+    CaptureDiagnostics out;
     task.start();
     task.wait();
     EXPECT_TRUE(out.lines().contains("Task ERROR: 1 Code: 4"));
@@ -148,7 +148,7 @@ TEST_F(TaskFixture, FetchAndComputeRunsAJobFromItsRecordAlone)
     task.job = floorJob(input, output);
     ASSERT_TRUE(task.createReader());
     task.mode = FetchAndCompute;
-    CaptureStdout out;
+    CaptureDiagnostics out;
     task.start();
     task.wait();
     EXPECT_TRUE(out.text().find("Run Fetch/Layout Task \n") != std::string::npos);
@@ -163,7 +163,7 @@ TEST_F(TaskFixture, AScanLibraryErrorEndsTheListingNotTheProgram)
     LayoutTask task;
     task.reader = std::make_unique<ThrowingSource>();
     task.mode = FetchScans;
-    CaptureStdout out;
+    CaptureDiagnostics out;
     task.start();
     task.wait();
     EXPECT_FALSE(task.result);
@@ -185,7 +185,7 @@ TEST_F(TaskFixture, AScanLibraryErrorDuringTheComputationFailsTheRunAndCleansUp)
     task.reader = std::move(fake);
     task.job = floorJob(input, output);
     task.mode = ComputeLayout;
-    CaptureStdout out;
+    CaptureDiagnostics out;
     task.start();
     task.wait();
     EXPECT_TRUE(task.creator.failed);
@@ -232,7 +232,7 @@ TEST_F(TaskFixture, AStopAfterTheEnginesLastCheckpointFindsTheLayoutComplete)
         if (task.creator.statusText() == "Write Log File")
             task.requestStop();
     });
-    CaptureStdout out;
+    CaptureDiagnostics out;
     task.start();
     task.wait();
     EXPECT_TRUE(task.creator.stopRequested);
@@ -273,7 +273,7 @@ TEST_F(TaskFixture, AStopBeforeTheEngineIsSetUpReachesTheRun)
     task.reader = std::move(source);
     task.job = floorJob(input, output);
     task.mode = FetchAndCompute;
-    CaptureStdout out;
+    CaptureDiagnostics out;
     task.start();
     {
         std::unique_lock<std::mutex> guard(waiting.lock);

@@ -17,7 +17,7 @@ TEST(OverviewWithoutGui, PicturesAreSkippedWithAReason)
     OverviewScene scene;
     ASSERT_TRUE(scene.layout());
     const auto before = scene.run->outputBytes();
-    CaptureStdout out;
+    CaptureDiagnostics out;
     EXPECT_FALSE(scene.drawSheet());
     EXPECT_FALSE(scene.annotate());
     EXPECT_EQ(out.lines(),

@@ -61,6 +61,40 @@ QStringList changedOutside(const QImage& before, const QImage& after, const QPoi
     return changed;
 }
 
+// The longest run of pixels of the colour along one row at or below top, as (length, start).
+std::pair<int, QPoint> longestRun(const QImage& image, int top, QRgb colour)
+{
+    std::pair<int, QPoint> best{0, {}};
+    for (int y = top; y < image.height(); ++y) {
+        for (int x = 0, run = 0; x < image.width(); ++x) {
+            run = image.pixel(x, y) == colour ? run + 1 : 0;
+            if (run > best.first)
+                best = {run, QPoint(x - run + 1, y)};
+        }
+    }
+    return best;
+}
+
+// Pixels of the drawing (the rows of the thumbnail) that differ from the faded thumbnail
+// away from the logo, caption, list title, markers with their labels and coordinate symbol.
+int coveredElsewhere(const QImage& sheet, const QImage& thumbnail, const QPoint* centres, int count)
+{
+    int n = 0;
+    for (int y = 0; y < thumbnail.height(); ++y)
+        for (int x = 0; x < thumbnail.width(); ++x) {
+            const QPoint p(x, y);
+            bool nearMarker = false;
+            for (int k = 0; k < count; ++k)
+                nearMarker |= QRect(centres[k] - QPoint(40, 80), QSize(600, 160)).contains(p);
+            if (nearMarker || QRect(0, 0, 900, 320).contains(p) ||
+                QRect(0, thumbnail.height() - 340, 400, 340).contains(p))
+                continue;
+            const int faded = (qGray(thumbnail.pixel(p)) + 255) / 2;
+            n += std::abs(qGray(sheet.pixel(p)) - faded) > 2 ? 1 : 0;
+        }
+    return n;
+}
+
 // Replaces the first line of the log that starts with key.
 void rewriteLogLine(const QString& path, const QByteArray& key, const QByteArray& line)
 {
@@ -244,11 +278,11 @@ TEST(ScanPositionSheet, MarksTheScansAndListsUncheckedAndFailedOnes)
     EXPECT_EQ(markers[1].label, "_1");
     EXPECT_EQ(markers[2].label, "_2");
 
-    CaptureStdout out;
+    CaptureDiagnostics out;
     ASSERT_TRUE(scene.drawSheet());
     EXPECT_TRUE(out.lines().isEmpty()) << out.text();
     const QImage sheet = scene.picture(scene.sheetPath());
-    ASSERT_EQ(sheet.size(), scene.original.size());
+    ASSERT_EQ(sheet.width(), scene.original.width());
     EXPECT_EQ(sheet.pixel(topCentres[0]), blue);
     EXPECT_EQ(sheet.pixel(topCentres[1]), magenta);
     EXPECT_EQ(sheet.pixel(topCentres[2]), magenta);
@@ -275,7 +309,8 @@ TEST(ScanPositionSheet, FadedThumbnailAndAnEmptyListWhenEveryScanWasUsed)
     ASSERT_TRUE(scene.layout());
     ASSERT_TRUE(scene.drawSheet());
     const QImage sheet = scene.picture(scene.sheetPath());
-    ASSERT_EQ(sheet.size(), QSize(3000, 1500));
+    ASSERT_EQ(sheet.width(), 3000);
+    ASSERT_GT(sheet.height(), 1500) << "a strip under the drawing";
     EXPECT_TRUE(QImage(scene.thumbnailPath()).convertToFormat(QImage::Format_RGB32) ==
                 scene.original)
         << "drawing the sheet leaves the thumbnail alone";
@@ -296,6 +331,100 @@ TEST(ScanPositionSheet, FadedThumbnailAndAnEmptyListWhenEveryScanWasUsed)
     EXPECT_LT(qGray(sheet.pixel(90, 1335)), 160) << "vertical axis at x 90";
 }
 
+TEST(SheetStrip, TheScaleBarIsARoundLengthOfAboutAFifthOfTheSheet)
+{
+    struct Case
+    {
+        double pxPerMetre;
+        int width;
+    };
+    for (const Case c : {Case{150, 3000}, Case{50, 3000}, Case{0.3, 2996}, Case{1500, 428},
+                         Case{7.5, 3000}, Case{2.0, 640}}) {
+        SCOPED_TRACE(c.pxPerMetre);
+        const std::optional<ScaleBar> bar = scaleBar(c.pxPerMetre, c.width);
+        ASSERT_TRUE(bar);
+        ASSERT_TRUE(bar->text.endsWith(" m")) << bar->text.toStdString();
+        bool number = false;
+        const double labelled = bar->text.chopped(2).toDouble(&number);
+        ASSERT_TRUE(number) << bar->text.toStdString();
+        EXPECT_NEAR(bar->pixels, labelled * c.pxPerMetre, 0.5);
+        const double digit = labelled / std::pow(10.0, std::floor(std::log10(labelled) + 1e-9));
+        EXPECT_TRUE(std::abs(digit - 1) < 1e-6 || std::abs(digit - 2) < 1e-6 ||
+                    std::abs(digit - 5) < 1e-6)
+            << bar->text.toStdString();
+        EXPECT_GE(bar->pixels, c.width / 8);
+        EXPECT_LE(bar->pixels, c.width / 3);
+    }
+    EXPECT_EQ(scaleBar(150, 3000)->text, "5 m");
+    EXPECT_EQ(scaleBar(1500, 428)->text, "0.05 m");
+    EXPECT_FALSE(scaleBar(0.0, 3000));
+    EXPECT_FALSE(scaleBar(std::nan(""), 3000));
+}
+
+TEST(SheetStrip, TitleLinesNameViewPlanesResolutionTilesLayerScansAndDate)
+{
+    OverviewScene scene(Front);
+    scene.run->job.scanList.clearBit(1);
+    ASSERT_TRUE(scene.layout());
+    LayoutLogInfo log = LogReader(scene.logPath()).info();
+    const OverviewInputs in = scene.inputs();
+    const QDate date(2024, 3, 5);
+    const QStringList lines = sheetTitleLines(log, in, date);
+    for (const QString& expected :
+         {QString("Layout: site"), QString("View: Front"),
+          QString("Clipping planes: %1 m to %2 m (Y)")
+              .arg(scene.run->job.clipLow)
+              .arg(scene.run->job.clipHigh),
+          QString("Resolution: 0.1 m per pixel"), QString("Tile size: 10 m"),
+          QString("Layer: density"), QString("Scans used: 2 of 3"), QString("Date: 2024-03-05")})
+        EXPECT_TRUE(lines.contains(expected)) << expected.toStdString() << "\n"
+                                              << lines.join('\n').toStdString();
+    EXPECT_FALSE(lines.join(' ').contains("Print scale"));
+    log.layer = "intensity";
+    log.printScale = 50;
+    const QStringList changed = sheetTitleLines(log, in, date);
+    EXPECT_TRUE(changed.contains("Layer: intensity"));
+    EXPECT_TRUE(changed.contains("Print scale of the tiles: 1:50"));
+}
+
+TEST(SheetStrip, BarAndTitleBlockGoUnderTheDrawingOfTopAndElevationSheets)
+{
+    for (const std::uint32_t view : {Top, Front}) {
+        SCOPED_TRACE(view);
+        OverviewScene scene(view);
+        ASSERT_TRUE(scene.layout());
+        OverviewInputs in = scene.inputs();
+        in.date = QDate(2024, 3, 5);
+        ASSERT_TRUE(drawScanPositionSheet(scene.logPath(), "X", "Z", in));
+        const QImage sheet = scene.picture(scene.sheetPath());
+        const int height = scene.original.height();
+        ASSERT_EQ(sheet.width(), scene.original.width());
+        ASSERT_GT(sheet.height(), height + 100);
+        EXPECT_EQ(coveredElsewhere(sheet, scene.original, topCentres, 3), 0);
+
+        // The bar, the longest black line below the rule over the strip: 5 m at 150
+        // pixels per metre.
+        const std::optional<ScaleBar> bar = scaleBar(150.0, 3000);
+        ASSERT_TRUE(bar);
+        EXPECT_EQ(bar->text, "5 m");
+        const auto [length, start] = longestRun(sheet, height + 2, qRgb(0, 0, 0));
+        EXPECT_EQ(length, 750);
+        EXPECT_EQ(start.x(), 45);
+        // Its label above its right end, the title block to the right of it.
+        EXPECT_GT(countPixels(sheet, QRect(760, height, 80, start.y() - height), isGreyInk), 30);
+        EXPECT_GT(countPixels(sheet, QRect(1000, height + 2, 2000, sheet.height()), isGreyInk),
+                  1000);
+
+        // Another date changes the block and nothing of the drawing.
+        in.date = QDate(2025, 11, 30);
+        ASSERT_TRUE(drawScanPositionSheet(scene.logPath(), "X", "Z", in));
+        const QImage later = scene.picture(scene.sheetPath());
+        ASSERT_EQ(later.size(), sheet.size());
+        EXPECT_TRUE(later.copy(0, 0, 3000, height) == sheet.copy(0, 0, 3000, height));
+        EXPECT_FALSE(later == sheet);
+    }
+}
+
 TEST(ScanPositionSheet, InvertedColoursWriteTheTextsInWhite)
 {
     OverviewScene scene;
@@ -306,6 +435,9 @@ TEST(ScanPositionSheet, InvertedColoursWriteTheTextsInWhite)
     // The black thumbnail at half strength on white is mid grey; the caption is white on it.
     EXPECT_NEAR(qGray(sheet.pixel(600, 500)), 128, 2);
     EXPECT_GT(countPixels(sheet, QRect(45, 130, 500, 35), isWhite), 100);
+    // The strip's ground is the drawing's faded black, its bar white.
+    EXPECT_NEAR(qGray(sheet.pixel(10, sheet.height() - 5)), 128, 2);
+    EXPECT_EQ(longestRun(sheet, 1502, qRgb(255, 255, 255)).first, 750);
 }
 
 TEST(AnnotatedThumbnail, GridLinesInTheConfiguredOrInvertedColour)
@@ -458,7 +590,7 @@ TEST(OverviewFailures, NothingIsDrawnFromABrokenSource)
         const auto before = scene.run->outputBytes();
         const QByteArray outside =
             readFile(QFileInfo(scene.logPath()).dir().filePath("../site_overview.png"));
-        CaptureStdout out;
+        CaptureDiagnostics out;
         EXPECT_FALSE(scene.drawSheet());
         EXPECT_FALSE(scene.annotate());
         const QStringList lines = out.lines();
@@ -479,7 +611,7 @@ TEST(OverviewFailures, ASheetThatCannotBeWrittenIsReported)
     OverviewScene scene;
     ASSERT_TRUE(scene.layout());
     ASSERT_TRUE(QDir().mkpath(scene.sheetPath())); // a folder where the sheet would go
-    CaptureStdout out;
+    CaptureDiagnostics out;
     EXPECT_FALSE(scene.drawSheet());
     EXPECT_EQ(out.lines(), QStringList{"Could not write " + scene.sheetPath()});
     EXPECT_TRUE(QFileInfo(scene.sheetPath()).isDir());
@@ -494,6 +626,12 @@ TEST(OverviewTexts, TitleAndCaptionHaveGermanTexts)
     EXPECT_NE(QCoreApplication::translate("OverviewSheet",
                                           "Orthaven – orthographic layouts from laser scans"),
               "Orthaven – orthographic layouts from laser scans");
+    OverviewScene scene;
+    ASSERT_TRUE(scene.layout());
+    const QStringList lines =
+        sheetTitleLines(LogReader(scene.logPath()).info(), scene.inputs(), QDate(2024, 3, 5));
+    EXPECT_TRUE(lines.contains("Ansicht: Oben")) << lines.join('\n').toStdString();
+    EXPECT_TRUE(lines.contains("Ebene: Dichte")) << lines.join('\n').toStdString();
 }
 
 namespace {
@@ -530,7 +668,7 @@ struct TaskPictures : ::testing::Test
     void runTask(int mode = ComputeLayout)
     {
         task.mode = mode;
-        CaptureStdout capture;
+        CaptureDiagnostics capture;
         task.start();
         task.wait();
     }

@@ -4,7 +4,7 @@
 
 #include "engine/LayoutCreator.h"
 #include "engine/LayoutJob.h"
-#include "support/CaptureStdout.h"
+#include "support/CaptureDiagnostics.h"
 #include "support/FakeScanSource.h"
 #include "support/TempAppData.h"
 
@@ -72,7 +72,7 @@ public:
     bool run()
     {
         const bool accepted = creator.setup(job);
-        CaptureStdout capture;
+        CaptureDiagnostics capture;
         creator.layout();
         lines = capture.lines();
         return accepted;

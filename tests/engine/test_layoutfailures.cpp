@@ -90,7 +90,7 @@ TEST(LayoutFailures, StatusIsPolledAndStopIsRequestedFromAnotherThread)
     };
     ASSERT_TRUE(run.creator.setup(run.job));
     std::thread worker([&run] {
-        CaptureStdout quiet;
+        CaptureDiagnostics quiet;
         run.creator.layout();
     });
 

@@ -3,7 +3,7 @@
 #include "engine/RawTileRasterizer.h"
 #include "engine/SessionFolder.h"
 #include "platform/AppPaths.h"
-#include "support/CaptureStdout.h"
+#include "support/CaptureDiagnostics.h"
 #include "support/FakeScanSource.h"
 #include "support/TempAppData.h"
 
@@ -44,13 +44,13 @@ protected:
     }
     void TearDown() override
     {
-        CaptureStdout quiet;
+        CaptureDiagnostics quiet;
         session.reset();
     }
     // A fresh session and store for tiles of n × n pixels.
     void restart(int n = 80)
     {
-        CaptureStdout quiet;
+        CaptureDiagnostics quiet;
         store.reset();
         session = std::make_unique<SessionFolder>(tempFolder());
         ASSERT_TRUE(session->createSession());
@@ -87,7 +87,7 @@ TEST_F(Rasterize, WeightIsSquaredDistanceForTopAndItsSquareRootForOtherViews)
         SCOPED_TRACE(top ? "top" : "vertical");
         settings.topView = top;
         restart();
-        CaptureStdout quiet;
+        CaptureDiagnostics quiet;
         ASSERT_EQ(rasterize({{2.0, 0.0, 0.0}}), RawTileRasterizer::Result::Done);
         const cv::Mat t = tile(0, 0);
         ASSERT_FALSE(t.empty());
@@ -127,7 +127,7 @@ TEST_F(Rasterize, TileEdgesAndBoundaries)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         restart();
-        CaptureStdout quiet;
+        CaptureDiagnostics quiet;
         ASSERT_EQ(rasterize({c.point}), RawTileRasterizer::Result::Done);
         const std::vector<RawTileStore::Index> expectedTiles{{c.U, c.V}};
         EXPECT_EQ(store->storedTiles(), expectedTiles);
@@ -167,7 +167,7 @@ TEST_F(Rasterize, KeepsOnlyPointsBetweenTwoPixelsAndTheDomain)
 TEST_F(Rasterize, PointsTooFarFromTheViewOriginAreNotPlaced)
 {
     settings.scannerDomain = 10.0;
-    CaptureStdout quiet;
+    CaptureDiagnostics quiet;
     ASSERT_EQ(rasterize({{1.0, 0.0, 0.0}, {2.0, 0.0, 0.0}},
                         FakeScanSource::translation(1.0e12, 0.0, 0.0)),
               RawTileRasterizer::Result::Done);
@@ -210,7 +210,7 @@ TEST_F(Rasterize, PointOutsideItsTileImageIsReportedAndNotDrawn)
     std::vector<cv::Vec3d> points(15, cv::Vec3d(9.995, 0.5, 0.0));
     points.emplace_back(5.0, 5.0, 0.0);
     const cv::Mat B = block(points);
-    CaptureStdout capture;
+    CaptureDiagnostics capture;
     ASSERT_EQ(rasterizer.rasterizeBlock(B, B, cv::Mat::eye(4, 4, CV_64F), range, maxAccumulated),
               RawTileRasterizer::Result::Done);
     const QStringList lines = capture.lines();
@@ -253,7 +253,7 @@ TEST(RasterizeFailures, MissingImageOrLostTileEndsTheBlock)
     {
         BrokenStore store(true);
         RawTileRasterizer rasterizer(store, settings);
-        CaptureStdout capture;
+        CaptureDiagnostics capture;
         EXPECT_EQ(
             rasterizer.rasterizeBlock(B, B, cv::Mat::eye(4, 4, CV_64F), range, maxAccumulated),
             RawTileRasterizer::Result::NoImage);
@@ -262,7 +262,7 @@ TEST(RasterizeFailures, MissingImageOrLostTileEndsTheBlock)
     {
         BrokenStore store(false);
         RawTileRasterizer rasterizer(store, settings);
-        CaptureStdout capture;
+        CaptureDiagnostics capture;
         EXPECT_EQ(
             rasterizer.rasterizeBlock(B, B, cv::Mat::eye(4, 4, CV_64F), range, maxAccumulated),
             RawTileRasterizer::Result::TileLost);

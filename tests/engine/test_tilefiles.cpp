@@ -3,7 +3,7 @@
 #include "engine/RawTileFile.h"
 #include "engine/SessionFolder.h"
 #include "platform/AppPaths.h"
-#include "support/CaptureStdout.h"
+#include "support/CaptureDiagnostics.h"
 #include "support/TempAppData.h"
 #include "support/TiffTags.h"
 
@@ -20,7 +20,7 @@
 #include <bit>
 
 using namespace orthaven;
-using orthaven::test::CaptureStdout;
+using orthaven::test::CaptureDiagnostics;
 using orthaven::test::readFile;
 using orthaven::test::TempAppData;
 using orthaven::test::tiffCompression;
@@ -112,7 +112,7 @@ TEST(RawTileFile, PixelCountNotMultipleOfTenKeepsTheLastValues)
     EXPECT_EQ(QFileInfo(path).size(), 8 + 4 * 11089);
     EXPECT_EQ(cv::countNonZero(loadRawTile(path)), 0);
     writeFile(path, readFile(path).chopped(4));
-    CaptureStdout quiet;
+    CaptureDiagnostics quiet;
     EXPECT_TRUE(loadRawTile(path).empty()) << "a file without its last block is cut off";
 }
 
@@ -145,12 +145,12 @@ TEST(RawTileFile, BrokenFilesGiveNoImage)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const QString path = writeFile(dir.filePath(QString::fromLatin1(c.name) + ".tmp"), c.bytes);
-        CaptureStdout capture;
+        CaptureDiagnostics capture;
         EXPECT_TRUE(loadRawTile(path).empty());
         ASSERT_EQ(capture.lines().size(), 1);
         EXPECT_TRUE(capture.lines()[0].startsWith("Corrupt raw tile file "));
     }
-    CaptureStdout capture;
+    CaptureDiagnostics capture;
     EXPECT_TRUE(loadRawTile(dir.filePath("missing.tmp")).empty());
     EXPECT_TRUE(capture.lines().isEmpty()); // a tile without a file is normal
 }
@@ -183,7 +183,7 @@ TEST(SessionFolder, LivesFromCreateToClean)
     writeFile(sessionPath + "orvnTile_-3_12.png", "png");
     writeFile(base + "download.zip", "kept"); // not in the session
 
-    CaptureStdout capture;
+    CaptureDiagnostics capture;
     session.cleanFiles();
     EXPECT_EQ(capture.lines(), QStringList({"Clean Files", "TMP Path = " + sessionPath,
                                             "Clean all temporary files ... done"}));
@@ -201,7 +201,7 @@ TEST(SessionFolder, SessionsStartedTogetherNeverShareAFolder)
     ASSERT_TRUE(first.createSession());
     ASSERT_TRUE(second.createSession());
     EXPECT_NE(first.sessionName(), second.sessionName());
-    CaptureStdout quiet;
+    CaptureDiagnostics quiet;
     first.cleanFiles();
     second.cleanFiles();
 }
@@ -237,7 +237,7 @@ TEST(FileRawTileStore, GetTileReadsTheTileFileOrStartsFromZero)
     EXPECT_EQ(cv::countNonZero(smaller.getTile(7, 7)), 0);
 
     // A broken file starts the tile from zero.
-    CaptureStdout quiet;
+    CaptureDiagnostics quiet;
     ASSERT_TRUE(store.releaseTile(5, 5, tile));
     writeFile(store.tilePath(5, 5), int32Bytes(20) + int32Bytes(20));
     EXPECT_EQ(cv::countNonZero(store.getTile(5, 5)), 0);
@@ -257,7 +257,7 @@ TEST(ImageAllocation, GivesZeroedImagesOrNoImage)
     EXPECT_EQ(raw.type(), CV_32FC1);
     EXPECT_EQ(cv::countNonZero(raw), 0);
 
-    CaptureStdout capture;
+    CaptureDiagnostics capture;
     EXPECT_TRUE(allocateImage(32, 1 << 20, 1 << 20).empty());
     EXPECT_EQ(capture.lines(), QStringList{"Can not allocate 4398046511104 Bytes"});
 }
@@ -278,7 +278,7 @@ TEST(ImageWriters, OnlyLowerCaseTifUsesTheCompressingTiffWriter)
     QImage image(64, 48, QImage::Format_RGB32);
     image.fill(qRgb(200, 100, 50));
     {
-        CaptureStdout capture;
+        CaptureDiagnostics capture;
         ASSERT_TRUE(ImageWriter::saveQImage(dir.filePath("a.tif"), image));
         ASSERT_TRUE(ImageWriter::saveQImage(dir.filePath("b.TIF"), image));
         EXPECT_TRUE(capture.lines().isEmpty());
@@ -312,7 +312,7 @@ TEST(ImageWriters, UnwritablePathsAreFailures)
     const QString notAFolder = writeFile(dir.filePath("plain"), "x");
     QImage image(8, 8, QImage::Format_RGB32);
     image.fill(Qt::white);
-    CaptureStdout capture;
+    CaptureDiagnostics capture;
     EXPECT_FALSE(ImageWriter::saveQImage(notAFolder + "/t.png", image));
     EXPECT_FALSE(ImageWriter::saveQImage(notAFolder + "/t.tif", image));
     EXPECT_FALSE(ImageWriter::saveQImage(dir.filePath("t.unknownformat"), image));

@@ -1,5 +1,5 @@
 #include "engine/TimerStack.h"
-#include "support/CaptureStdout.h"
+#include "support/CaptureDiagnostics.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <thread>
 
 using namespace orthaven;
-using orthaven::test::CaptureStdout;
+using orthaven::test::CaptureDiagnostics;
 
 TEST(TimerStack, LineHasTextDotsSecondsAndUnit)
 {
@@ -42,7 +42,7 @@ TEST(TimerStack, EveryPrintPopsOneStartAndEmptyStackPrintsZero)
     stack.startTimer();
     stack.startTimer();
     EXPECT_EQ(stack.depth(), before + 2);
-    CaptureStdout capture;
+    CaptureDiagnostics capture;
     stack.printElapsed("inner ");
     stack.discard();
     EXPECT_EQ(stack.depth(), before);
@@ -53,7 +53,7 @@ TEST(TimerStack, EveryPrintPopsOneStartAndEmptyStackPrintsZero)
     // Each thread has its own stack; an empty one prints zero instead of failing.
     std::string otherLine;
     std::thread([&otherLine] {
-        CaptureStdout inThread;
+        CaptureDiagnostics inThread;
         TimerStack::instance().printElapsed("empty ");
         otherLine = inThread.text();
     }).join();

@@ -144,7 +144,7 @@ TEST(WorldFiles, LeftOutOnRequestAndRemovedWithTheLayoutTheyBelongTo)
 // log records the scale.
 TEST(PrintScale, ImagesCarryTheResolutionOfTheScale)
 {
-    for (const QString type :
+    for (const QString& type :
          {QStringLiteral("png"), QStringLiteral("jpg"), QStringLiteral("tif")}) {
         SCOPED_TRACE(type.toStdString());
         FakeScan scan;

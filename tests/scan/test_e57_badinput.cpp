@@ -5,7 +5,7 @@
 #include "E57TestFiles.h"
 #include "scan/ScanSourceE57.h"
 #include "scan/e57/Endian.h"
-#include "support/CaptureStdout.h"
+#include "support/CaptureDiagnostics.h"
 #include "support/ScanSourceContract.h"
 #include "support/TempAppData.h"
 
@@ -247,7 +247,7 @@ TEST(E57BadInput, EveryCaseHasItsDefinedOutcome)
         SCOPED_TRACE(c.name);
         QTemporaryDir dir;
         const QString path = writeFile(dir.filePath(QStringLiteral("bad.e57")), c.bytes);
-        CaptureStdout out;
+        CaptureDiagnostics out;
         ScanSourceE57 reader;
         EXPECT_TRUE(reader.fetchFiles({path})) << "listing itself never fails";
         ASSERT_EQ(reader.scanCount(), c.scans);
@@ -279,7 +279,7 @@ TEST(E57BadInput, FileChangedAfterListingCannotBeOpened)
     QTemporaryDir dir;
     const QString path =
         writeFile(dir.filePath(QStringLiteral("changing.e57")), e57File(goodSpec()).bytes);
-    CaptureStdout out;
+    CaptureDiagnostics out;
     ScanSourceE57 reader;
     reader.fetchFiles({path});
     ASSERT_EQ(reader.scanCount(), 1);
@@ -313,7 +313,7 @@ TEST(E57BadInput, RandomDamageNeverBreaksTheReader)
     const QByteArray good = e57File(spec).bytes;
     std::mt19937 random(20240611u);
     QTemporaryDir dir;
-    CaptureStdout quiet;
+    CaptureDiagnostics quiet;
     for (int round = 0; round < 600; ++round) {
         QByteArray bytes = good;
         if (round % 4 == 0) {

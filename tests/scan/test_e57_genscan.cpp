@@ -5,7 +5,7 @@
 #include "genscan/GenScanJob.h"
 #include "scan/ScanSourceE57.h"
 #include "scan/ScanSourcePTX.h"
-#include "support/CaptureStdout.h"
+#include "support/CaptureDiagnostics.h"
 #include "support/ScanSourceContract.h"
 #include "support/TempAppData.h"
 
@@ -40,7 +40,7 @@ TEST(E57GenScan, SceneReadsAsThePtxFilesOfItDo)
     QTemporaryDir ptxDir;
     GenScanJob ptxJob(sceneOptions(ptxDir.path(), QStringLiteral("ptx")));
     ASSERT_TRUE(ptxJob.run()) << ptxJob.errorText().toStdString();
-    CaptureStdout quiet;
+    CaptureDiagnostics quiet;
     ScanSourcePTX ptxReader;
     ASSERT_TRUE(ptxReader.fetchFiles(ptxJob.files()));
     std::vector<ContractScan> expected;
@@ -107,7 +107,7 @@ TEST(E57GenScan, IntensityAndColourAreTheGeneratorsOwn)
     options.oneFile = true;
     GenScanJob job(options);
     ASSERT_TRUE(job.run()) << job.errorText().toStdString();
-    CaptureStdout quiet;
+    CaptureDiagnostics quiet;
     ScanSourceE57 reader;
     ASSERT_TRUE(reader.fetchFiles(job.files()));
     ASSERT_EQ(reader.scanCount(), 3);
@@ -167,7 +167,7 @@ TEST(E57GenScan, ProgramWritesOneE57FileOfAllStations)
     EXPECT_TRUE(lines[1].contains(QStringLiteral("demo.e57 scan 1, 20 columns x 10 points")));
     EXPECT_EQ(lines[2], QStringLiteral("2 scans, 400 points in 1 files"));
 
-    CaptureStdout quiet;
+    CaptureDiagnostics quiet;
     ScanSourceE57 reader;
     reader.fetchFiles({dir.filePath(QStringLiteral("demo.e57"))});
     ASSERT_EQ(reader.scanCount(), 2);

@@ -4,7 +4,7 @@
 
 #include "E57TestFiles.h"
 #include "scan/ScanSourceE57.h"
-#include "support/CaptureStdout.h"
+#include "support/CaptureDiagnostics.h"
 #include "support/ScanSourceContract.h"
 #include "support/TempAppData.h"
 
@@ -83,7 +83,7 @@ TEST(E57Reader, KeepsTheScanSourceContract)
                       {{{1, 1, 1}, {2, 2, 2}}, cv::Mat::eye(4, 4, CV_64F)},
                       {{}, cv::Mat::eye(4, 4, CV_64F)},
                       {fivePoints, halfTurnPose()}};
-    CaptureStdout quiet;
+    CaptureDiagnostics quiet;
     checkScanSourceContract(contract);
 }
 
@@ -99,7 +99,7 @@ TEST(E57Reader, NamesScansAfterTheirFileAndName)
     for (E57ScanSpec& scan : spec.scans)
         scan.fields = cartesianFields(fivePoints);
     const QString path = writeE57(dir, QStringLiteral("site.e57"), spec);
-    CaptureStdout quiet;
+    CaptureDiagnostics quiet;
     ScanSourceE57 reader;
     ASSERT_TRUE(reader.fetchFiles({path}));
     QStringList names;
@@ -119,7 +119,7 @@ TEST(E57Reader, SphericalCoordinatesBecomeCartesianOnes)
         E57Field::integer("sphericalInvalidState", 0, 2, {0, 0, 0, 1, 0}),
     };
     QTemporaryDir dir;
-    CaptureStdout quiet;
+    CaptureDiagnostics quiet;
     const std::vector<cv::Vec3d> points =
         readAll(writeE57(dir, QStringLiteral("s.e57"), {{scan}, {}}));
     const std::vector<cv::Vec3d> expected = {
@@ -151,7 +151,7 @@ TEST(E57Reader, ScaledIntegersOfAnyWidthGiveTheirValues)
          {std::numeric_limits<qint64>::min(), std::numeric_limits<qint64>::max(), -1, 0, 3, 1}},
     };
     QTemporaryDir dir;
-    CaptureStdout quiet;
+    CaptureDiagnostics quiet;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.maximum);
         E57ScanSpec scan;
@@ -202,7 +202,7 @@ TEST(E57Reader, RecordsSpreadOverManyPacketsReadAsInOne)
         singles.fields[std::size_t(c)].single = true;
 
     QTemporaryDir dir;
-    CaptureStdout quiet;
+    CaptureDiagnostics quiet;
     const std::vector<cv::Vec3d> once = readAll(writeE57(dir, "whole.e57", {{whole}, {}}));
     ASSERT_EQ(once.size(), 240u);
     EXPECT_EQ(readAll(writeE57(dir, "spread.e57", {{spread}, {}})), once);
@@ -227,7 +227,7 @@ TEST(E57Reader, ChunksStayWithinThePointLimitAndLoseNoLonePoint)
         E57Field::integer("cartesianInvalidState", 0, 2, std::vector<qint64>(x.size(), 0))};
     std::fill(scan.fields[3].integers.begin() + qsizetype(valid), scan.fields[3].integers.end(), 2);
     QTemporaryDir dir;
-    CaptureStdout quiet;
+    CaptureDiagnostics quiet;
     ScanSourceE57 reader;
     reader.fetchFiles({writeE57(dir, "big.e57", {{scan}, {}})});
     const auto pointsInOrder = [](const std::vector<cv::Vec3d>& points, std::size_t first) {

@@ -5,7 +5,7 @@
 
 #include "engine/LayoutCreator.h"
 #include "scan/ScanSourceE57.h"
-#include "support/CaptureStdout.h"
+#include "support/CaptureDiagnostics.h"
 #include "support/ScanSourceContract.h"
 #include "support/TempAppData.h"
 
@@ -94,7 +94,7 @@ TEST(E57RealData, EveryFileListsAndReadsAsItsDescriptionSays)
         SCOPED_TRACE(file.path);
         const QString path = QDir(realE57Dir()).filePath(QString::fromLatin1(file.path));
         ASSERT_TRUE(QFile::exists(path));
-        CaptureStdout out;
+        CaptureDiagnostics out;
         ScanSourceE57 reader;
         ASSERT_TRUE(reader.fetchFiles({path}));
         ASSERT_EQ(reader.scanCount(), int(file.scans.size()));
@@ -141,7 +141,7 @@ TEST(E57RealData, EveryFileListsAndReadsAsItsDescriptionSays)
         ASSERT_LE(cv::norm(doubles[k] - integers[k], cv::NORM_INF), 0.5e-6 + 1e-12) << k;
 
     // Two scans of a real exporter, literally.
-    CaptureStdout quiet;
+    CaptureDiagnostics quiet;
     ScanSourceE57 reader;
     reader.fetchFiles(
         {QDir(realE57Dir()).filePath(QStringLiteral("thinkbox-library/twoScans.e57"))});
@@ -160,7 +160,7 @@ TEST(E57RealData, EveryFileLaysOutOrSaysThereIsNotEnoughData)
         const QString path = QDir(realE57Dir()).filePath(QString::fromLatin1(file.path));
         TempAppData appData;
         QTemporaryDir out;
-        CaptureStdout engineLines;
+        CaptureDiagnostics engineLines;
         ScanSourceE57 reader;
         ASSERT_TRUE(reader.fetchFiles({path}));
         layoutdef job;

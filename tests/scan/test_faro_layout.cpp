@@ -11,7 +11,7 @@
 #include "platform/AppPaths.h"
 #include "scan/ScanSourceFaro.h"
 #include "scan/ScanSourcePTX.h"
-#include "support/CaptureStdout.h"
+#include "support/CaptureDiagnostics.h"
 #include "support/QtPrinters.h"
 #include "support/ScanSourceContract.h"
 #include "support/TempAppData.h"
@@ -82,7 +82,7 @@ LaidOut layOut(ScanSource& reader, std::uint32_t view)
     LaidOut result;
     EXPECT_TRUE(creator.setup(job));
     {
-        CaptureStdout capture;
+        CaptureDiagnostics capture;
         creator.layout();
         result.lines = capture.lines();
     }
@@ -114,7 +114,7 @@ TEST(FaroGenerated, WorkspaceDeliversThePtxPointsAndPosesBitForBit)
     const QStringList fws = generate(fwsDir.path(), QStringLiteral("fws"));
     ASSERT_EQ(fws, QStringList({fwsDir.filePath(QStringLiteral("scan.fws"))}));
 
-    CaptureStdout quiet;
+    CaptureDiagnostics quiet;
     ScanSourcePTX ptxReader;
     ASSERT_TRUE(ptxReader.fetchFiles(ptx));
     ScanSourceContract contract;
@@ -157,7 +157,7 @@ TEST(FaroGenerated, WorkspaceLaysOutLikeThePtxFilePixelForPixel)
     const QStringList fws = generate(fwsDir.path(), QStringLiteral("fws"));
     for (const std::uint32_t view : {std::uint32_t(Top), std::uint32_t(Front)}) {
         SCOPED_TRACE(view == Top ? "top view" : "front view");
-        CaptureStdout quiet;
+        CaptureDiagnostics quiet;
         ScanSourcePTX ptxReader;
         ASSERT_TRUE(ptxReader.fetchFiles(ptx));
         ScanSourceFaro faroReader;
@@ -202,7 +202,7 @@ struct FaroTask : ::testing::Test
     // createReader and a FetchScans run; the console lines of both.
     QStringList list()
     {
-        CaptureStdout out;
+        CaptureDiagnostics out;
         task.job = layoutdef();
         task.job.inputFiles = {workspace};
         if (!task.reader) {
@@ -229,7 +229,7 @@ struct FaroTask : ::testing::Test
         job.tileSize = 10.0;
         task.job = job;
         task.mode = ComputeLayout;
-        CaptureStdout out;
+        CaptureDiagnostics out;
         task.start();
         task.wait();
         return out.lines();
@@ -379,7 +379,7 @@ TEST(FaroGenerated, ProgramWritesOneWorkspaceWithItsPointsFiles)
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files),
               QStringList({"site.fws", "site_000.fwp", "site_001.fwp"}));
 
-    CaptureStdout quiet;
+    CaptureDiagnostics quiet;
     ScanSourceFaro reader;
     ASSERT_TRUE(reader.fetchFiles({dir.filePath(QStringLiteral("site.fws"))}));
     ASSERT_EQ(reader.scanCount(), 2);

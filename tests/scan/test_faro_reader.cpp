@@ -8,7 +8,7 @@
 #include "scan/ScanSourceFaro.h"
 #include "scan/faro/FaroLibrary.h"
 #include "scan/faro/FaroStandInLibrary.h"
-#include "support/CaptureStdout.h"
+#include "support/CaptureDiagnostics.h"
 #include "support/QtPrinters.h"
 #include "support/ScanSourceContract.h"
 #include "support/TempAppData.h"
@@ -129,7 +129,7 @@ TEST(FaroReader, LoadsOneWorkspaceWithEveryScanUnloaded)
 {
     TwoScans ws;
     ScanSourceFaro reader;
-    CaptureStdout out;
+    CaptureDiagnostics out;
     ASSERT_TRUE(reader.fetchFiles({ws.path}));
     EXPECT_TRUE(out.lines().isEmpty()) << out.text();
     EXPECT_EQ(reader.scanCount(), 2);
@@ -144,7 +144,7 @@ TEST(FaroReader, LoadsOneWorkspaceWithEveryScanUnloaded)
 TEST(FaroReader, KeepsTheScanSourceContract)
 {
     TwoScans ws;
-    CaptureStdout quiet;
+    CaptureDiagnostics quiet;
     ScanSourceContract contract;
     contract.label = "two scans of a FARO workspace";
     contract.createReader = [] { return std::make_unique<ScanSourceFaro>(); };
@@ -201,7 +201,7 @@ TEST(FaroReader, CountsOnlyAPathThatEndsInLowerCaseFws)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ScanSourceFaro reader;
-        CaptureStdout out;
+        CaptureDiagnostics out;
         EXPECT_EQ(reader.fetchFiles(c.files), c.accepted);
         EXPECT_EQ(out.lines(), c.line.isEmpty() ? QStringList() : QStringList({c.line}));
         EXPECT_EQ(reader.scanCount(), c.accepted ? 2 : 0);
@@ -400,7 +400,7 @@ TEST(FaroReader, DeliversPolarValuesAndTheDepthImage)
     ScanSourceFaro reader;
     ASSERT_TRUE(reader.fetchFiles({ws.path}));
 
-    CaptureStdout out;
+    CaptureDiagnostics out;
     cv::Mat depth;
     ASSERT_TRUE(reader.computeScanDepthImage(0, depth));
     EXPECT_EQ(out.lines(), QStringList({"Compute ScanDepthImage"}));
@@ -510,7 +510,7 @@ TEST(FaroReader, ScanTheLibraryCannotLoadDoesNotOpen)
         c.damage(faroPointsPath(ws.dir.path(), ws.north));
         ScanSourceFaro reader;
         ASSERT_TRUE(reader.fetchFiles({ws.path}));
-        CaptureStdout out;
+        CaptureDiagnostics out;
         EXPECT_FALSE(reader.openScan(0));
         EXPECT_FALSE(reader.isScanOpen(0));
         EXPECT_EQ(reader.lastLibraryStatus(), c.status);
@@ -535,7 +535,7 @@ TEST(FaroReader, ColumnsTheLibraryCannotDeliverAreNotMadeUp)
     const QString file = faroPointsPath(ws.dir.path(), ws.north);
     ASSERT_TRUE(QFile(file).resize(FaroStandInLibrary::pointsHeaderSize + 5 * 3 * 24));
 
-    CaptureStdout out;
+    CaptureDiagnostics out;
     cv::Mat chunk;
     EXPECT_TRUE(reader.readPoints(0, chunk, 1000));
     std::vector<cv::Vec3d> points;
@@ -630,7 +630,7 @@ TEST(FaroReader, LibraryErrorsBecomeFailedCallsWithOneErrorLine)
         const QStringList line = {QString::fromLatin1(c.line)};
         TwoScans ws(c.inScan ? line : QStringList(), {}, c.inScan ? QStringList() : line);
         ScanSourceFaro reader;
-        CaptureStdout out;
+        CaptureDiagnostics out;
         const bool fetched = reader.fetchFiles({ws.path});
         const bool succeeded = c.action == &fetch ? fetched : (fetched && c.action->call(reader));
         EXPECT_FALSE(succeeded);
@@ -647,7 +647,7 @@ TEST(FaroReader, LibraryErrorsBecomeFailedCallsWithOneErrorLine)
 TEST(FaroReader, WithoutALibraryListingFailsInsteadOfCrashing)
 {
     TwoScans ws;
-    CaptureStdout out;
+    CaptureDiagnostics out;
     ScanSourceFaro reader(nullptr);
     EXPECT_EQ(out.lines(), QStringList({"FARO library could not be created"}));
 

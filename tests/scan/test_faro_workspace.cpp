@@ -4,7 +4,7 @@
 
 #include "FaroTestFiles.h"
 #include "scan/ScanSourceFaro.h"
-#include "support/CaptureStdout.h"
+#include "support/CaptureDiagnostics.h"
 #include "support/QtPrinters.h"
 #include "support/TempAppData.h"
 
@@ -50,7 +50,7 @@ TEST(FaroWorkspace, ToleratesCommentsBlankLinesCrlfAndByteOrderMark)
     const QString path = writeFile(dir.filePath(QStringLiteral("site.fws")), text);
 
     ScanSourceFaro reader;
-    CaptureStdout out;
+    CaptureDiagnostics out;
     ASSERT_TRUE(reader.fetchFiles({path})) << out.text();
     ASSERT_EQ(reader.scanCount(), 1);
     cv::Mat pose;
@@ -153,7 +153,7 @@ TEST(FaroWorkspace, DamagedWorkspaceFailsToLoadWithItsReason)
         if (!c.text.isNull())
             writeFile(path, c.text);
         ScanSourceFaro reader;
-        CaptureStdout out;
+        CaptureDiagnostics out;
         EXPECT_FALSE(reader.fetchFiles({path}));
         EXPECT_EQ(out.lines(),
                   QStringList({"FARO stand-in: " + path + c.reason, "loading Workspace failed"}));
@@ -184,7 +184,7 @@ TEST(FaroWorkspace, RefusesAFolderAndAnOversizedFile)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path.toStdString());
         ScanSourceFaro reader;
-        CaptureStdout out;
+        CaptureDiagnostics out;
         EXPECT_FALSE(reader.fetchFiles({c.path}));
         EXPECT_EQ(out.lines(),
                   QStringList({"FARO stand-in: " + c.path + c.reason, "loading Workspace failed"}));

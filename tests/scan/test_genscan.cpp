@@ -3,7 +3,7 @@
 
 #include "genscan/GenScanJob.h"
 #include "scan/ScanSourcePTX.h"
-#include "support/CaptureStdout.h"
+#include "support/CaptureDiagnostics.h"
 #include "support/ScanSourceContract.h"
 #include "support/TempAppData.h"
 
@@ -116,7 +116,7 @@ TEST(GenScan, FilesReadBackExactlyThroughThePtxReader)
                                       options.pointsPerColumn, options.columns});
             missing += report.missing;
         }
-        CaptureStdout quiet;
+        CaptureDiagnostics quiet;
         checkScanSourceContract(contract);
 
         // Every coordinate is a float value, missing returns are zeros, and the
@@ -240,7 +240,7 @@ TEST(GenScan, ProgramWritesTheScansItReports)
     EXPECT_TRUE(lines[1].contains(QStringLiteral(" scan 1, ")));
     EXPECT_EQ(lines[2], QStringLiteral("2 scans, 400 points in 1 files"));
 
-    CaptureStdout quiet;
+    CaptureDiagnostics quiet;
     ScanSourcePTX reader;
     reader.fetchFiles({dir.filePath(QStringLiteral("demo.ptx"))});
     ASSERT_EQ(reader.scanCount(), 2);

@@ -4,7 +4,7 @@
 
 #include "PtgTestFiles.h"
 #include "scan/ScanSourcePTG.h"
-#include "support/CaptureStdout.h"
+#include "support/CaptureDiagnostics.h"
 #include "support/ScanSourceContract.h"
 #include "support/TempAppData.h"
 
@@ -244,7 +244,7 @@ TEST(PtgBadInput, EveryCaseHasItsDefinedOutcome)
         SCOPED_TRACE(c.name);
         QTemporaryDir dir;
         const QString path = writeFile(dir.filePath(QStringLiteral("bad.ptg")), c.bytes);
-        CaptureStdout out;
+        CaptureDiagnostics out;
         ScanSourcePTG reader;
         EXPECT_TRUE(reader.fetchFiles({path})) << "listing itself never fails";
         ASSERT_EQ(reader.scanCount(), c.scans);
@@ -281,7 +281,7 @@ TEST(PtgBadInput, FileChangedAfterListingCannotBeOpened)
     QTemporaryDir dir;
     const QString path =
         writeFile(dir.filePath(QStringLiteral("changing.ptg")), ptgFile(threeColumns()).bytes);
-    CaptureStdout out;
+    CaptureDiagnostics out;
     ScanSourcePTG reader;
     reader.fetchFiles({path});
     ASSERT_EQ(reader.scanCount(), 1);
@@ -308,7 +308,7 @@ TEST(PtgBadInput, IndicesOutsideTheScansAreRefused)
     QTemporaryDir dir;
     const QString path =
         writeFile(dir.filePath(QStringLiteral("g.ptg")), ptgFile(threeColumns()).bytes);
-    CaptureStdout quiet;
+    CaptureDiagnostics quiet;
     ScanSourcePTG reader;
     reader.fetchFiles({path});
     for (int i : {-1, 1, 1000}) {
@@ -345,7 +345,7 @@ TEST(PtgBadInput, RandomDamageNeverBreaksTheReader)
     const QByteArray good = ptgFile(scan).bytes;
     std::mt19937 random(20240607u);
     QTemporaryDir dir;
-    CaptureStdout quiet;
+    CaptureDiagnostics quiet;
     for (int round = 0; round < 600; ++round) {
         QByteArray bytes = good;
         if (round % 4 == 0) {

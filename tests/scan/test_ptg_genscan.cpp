@@ -6,7 +6,7 @@
 #include "genscan/GenScanJob.h"
 #include "scan/ScanSourcePTG.h"
 #include "scan/ScanSourcePTX.h"
-#include "support/CaptureStdout.h"
+#include "support/CaptureDiagnostics.h"
 #include "support/ScanSourceContract.h"
 #include "support/TempAppData.h"
 
@@ -122,7 +122,7 @@ LayoutFiles layoutOf(ScanSource& reader, const QStringList& inputs, std::uint32_
 {
     TempAppData appData;
     QTemporaryDir out;
-    CaptureStdout quiet;
+    CaptureDiagnostics quiet;
     EXPECT_TRUE(reader.fetchFiles(inputs));
     layoutdef job;
     job.inputFiles = inputs;
@@ -159,7 +159,7 @@ TEST(PtgGenScan, SceneReadsAsThePtxFilesOfItDo)
     ptxOptions.colour = true;
     GenScanJob ptxJob(ptxOptions);
     ASSERT_TRUE(ptxJob.run()) << ptxJob.errorText().toStdString();
-    CaptureStdout quiet;
+    CaptureDiagnostics quiet;
     ScanSourcePTX ptxReader;
     const ReadScans ptx = readAll(ptxReader, ptxJob.files());
     ASSERT_EQ(ptx.scans.size(), std::size_t(3));
@@ -296,7 +296,7 @@ TEST(PtgGenScan, ProgramWritesPtgFilesAndTheirIndexFile)
     EXPECT_EQ(lines[3], "index file " + QDir::toNativeSeparators(index));
     EXPECT_EQ(readFile(index), QByteArray("PTG index file\r\ndemo_000.ptg\r\ndemo_001.ptg\r\n"));
 
-    CaptureStdout quiet;
+    CaptureDiagnostics quiet;
     ScanSourcePTG reader;
     reader.fetchFiles({index});
     ASSERT_EQ(reader.scanCount(), 2);

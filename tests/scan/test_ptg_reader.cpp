@@ -4,7 +4,7 @@
 #include "PtgTestFiles.h"
 #include "scan/ScanSourceFactory.h"
 #include "scan/ScanSourcePTG.h"
-#include "support/CaptureStdout.h"
+#include "support/CaptureDiagnostics.h"
 #include "support/ScanSourceContract.h"
 #include "support/TempAppData.h"
 
@@ -65,7 +65,7 @@ TEST(PtgReader, ReadsHeaderPoseAndPointsInStoredOrder)
     const QString path = writeFile(dir.filePath(QStringLiteral("site.ptg")), file.bytes);
     ASSERT_EQ(file.points.size(), std::size_t(14));
 
-    CaptureStdout out;
+    CaptureDiagnostics out;
     ScanSourcePTG reader;
     ASSERT_TRUE(reader.fetchFiles({path}));
     ASSERT_EQ(reader.scanCount(), 1);
@@ -110,7 +110,7 @@ TEST(PtgReader, KeepsTheScanSourceContract)
     const PtgFile b = ptgFile(second);
     for (const int maxColumns : {1000, 2, 1}) {
         SCOPED_TRACE("maxColumns " + std::to_string(maxColumns));
-        CaptureStdout quiet;
+        CaptureDiagnostics quiet;
         ScanSourceContract contract;
         contract.label = "two PTG files";
         contract.createReader = newPtgReader;
@@ -161,7 +161,7 @@ TEST(PtgReader, RecordLayoutFollowsTheProperties)
         };
         const PtgFile file = ptgFile(scan);
         const QString path = writeFile(dir.filePath(QStringLiteral("r.ptg")), file.bytes);
-        CaptureStdout quiet;
+        CaptureDiagnostics quiet;
         ScanSourcePTG reader;
         reader.fetchFiles({path});
         ASSERT_EQ(reader.scanCount(), 1);
@@ -205,7 +205,7 @@ TEST(PtgReader, UnknownKeysAreReadThrough)
     QTemporaryDir dir;
     const PtgFile file = ptgFile(scan);
     const QString path = writeFile(dir.filePath(QStringLiteral("keys.ptg")), file.bytes);
-    CaptureStdout out;
+    CaptureDiagnostics out;
     ScanSourcePTG reader;
     reader.fetchFiles({path});
     ASSERT_EQ(reader.scanCount(), 1);
@@ -256,7 +256,7 @@ TEST(PtgReader, PoseIsTheTransposeOfTheTransform)
         scan.transform = c.transform;
         scan.cell = fullGrid();
         const QString path = writePtg(dir, QStringLiteral("pose.ptg"), scan);
-        CaptureStdout quiet;
+        CaptureDiagnostics quiet;
         ScanSourcePTG reader;
         reader.fetchFiles({path});
         ASSERT_EQ(reader.scanCount(), 1);
@@ -302,7 +302,7 @@ TEST(PtgReader, ChunksByColumnsUnderBothLimits)
         scan.rows = c.rows;
         scan.cell = fullGrid();
         const QString path = writePtg(dir, QStringLiteral("grid.ptg"), scan);
-        CaptureStdout quiet;
+        CaptureDiagnostics quiet;
         ScanSourcePTG reader;
         reader.fetchFiles({path});
         ASSERT_TRUE(reader.openScan(0));
@@ -351,7 +351,7 @@ TEST(PtgReader, NearlyEmptyColumnsDoNotEndTheScan)
     QTemporaryDir dir;
     const PtgFile file = ptgFile(scan);
     const QString path = writeFile(dir.filePath(QStringLiteral("sky.ptg")), file.bytes);
-    CaptureStdout quiet;
+    CaptureDiagnostics quiet;
     ScanSourcePTG reader;
     reader.fetchFiles({path});
     const ScanReadout read = readWholeScan(reader, 0, 2);
@@ -391,7 +391,7 @@ TEST(PtgReader, ColumnTallerThanAChunkIsDeliveredInParts)
     QTemporaryDir dir;
     const PtgFile file = ptgFile(scan);
     const QString path = writeFile(dir.filePath(QStringLiteral("tall.ptg")), file.bytes);
-    CaptureStdout quiet;
+    CaptureDiagnostics quiet;
     ScanSourcePTG reader;
     reader.fetchFiles({path});
     const ScanReadout read = readWholeScan(reader, 0);
@@ -418,7 +418,7 @@ TEST(PtgReader, IndexFileNamesScansInItsFolder)
                                     "PTG index file   \r\n  scan1.ptg \r\nnotes.txt\r\n"
                                     "\tSCAN2.PTG  \r\n\r\n");
 
-    CaptureStdout out;
+    CaptureDiagnostics out;
     ScanSourceContract contract;
     contract.label = "index file";
     contract.createReader = newPtgReader;
@@ -472,7 +472,7 @@ TEST(PtgReader, AFileNamedMoreThanOnceIsOneScan)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        CaptureStdout out;
+        CaptureDiagnostics out;
         ScanSourcePTG reader;
         ASSERT_TRUE(reader.fetchFiles(c.inputs));
         QStringList names;
@@ -541,7 +541,7 @@ TEST(PtgReader, IndexFileVariants)
         for (const QString& f : c.files)
             writeFile(QDir::cleanPath(folder.filePath(f)), bytes);
         const QString index = writeFile(folder.filePath(QStringLiteral("index.ptg")), c.index);
-        CaptureStdout out;
+        CaptureDiagnostics out;
         ScanSourcePTG reader;
         EXPECT_TRUE(reader.fetchFiles({index}));
         QStringList expected;
@@ -579,7 +579,7 @@ TEST(PtgReader, FilesWithoutAScanLeaveTheListAligned)
                                 dir.filePath(QStringLiteral("folder.ptg")),
                                 writeFile(dir.filePath(QStringLiteral("b.ptg")), b.bytes)};
     QDir(dir.path()).mkdir(QStringLiteral("folder.ptg"));
-    CaptureStdout out;
+    CaptureDiagnostics out;
     ScanSourceContract contract;
     contract.label = "five inputs, three of them without a scan";
     contract.createReader = newPtgReader;

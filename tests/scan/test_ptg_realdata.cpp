@@ -2,7 +2,7 @@
 // listed and read without a complaint. Skipped when there are none.
 
 #include "scan/ScanSourcePTG.h"
-#include "support/CaptureStdout.h"
+#include "support/CaptureDiagnostics.h"
 #include "support/ScanSourceContract.h"
 
 #include <QDirIterator>
@@ -29,7 +29,7 @@ TEST(PtgRealData, ListsAndReadsEveryFileWithoutComplaint)
     paths.sort();
     for (const QString& path : paths) {
         SCOPED_TRACE(path.toStdString());
-        CaptureStdout out;
+        CaptureDiagnostics out;
         ScanSourcePTG reader;
         ASSERT_TRUE(reader.fetchFiles({path}));
         EXPECT_GE(reader.scanCount(), 1);

@@ -3,7 +3,7 @@
 
 #include "PtxTestFiles.h"
 #include "scan/ScanSourcePTX.h"
-#include "support/CaptureStdout.h"
+#include "support/CaptureDiagnostics.h"
 #include "support/ScanSourceContract.h"
 #include "support/TempAppData.h"
 
@@ -123,7 +123,7 @@ TEST(PtxBadInput, EveryCaseHasItsDefinedOutcome)
         SCOPED_TRACE(std::string(c.name) + ", threads " + std::to_string(threads));
         QTemporaryDir dir;
         const QString path = writeFile(dir.filePath(QStringLiteral("bad.ptx")), c.bytes);
-        CaptureStdout out;
+        CaptureDiagnostics out;
         ScanSourcePTX reader;
         reader.setReadThreads(threads);
         EXPECT_TRUE(reader.fetchFiles({path})) << "indexing itself never fails";
@@ -160,7 +160,7 @@ TEST(PtxBadInput, HugeHeaderAllocatesOnlyWhatTheFileHolds)
     QTemporaryDir dir;
     const QString path = writeFile(dir.filePath(QStringLiteral("huge.ptx")),
                                    ptxHeader("1", "2147483647") + "3 4 0\n0 0 5\n1 2 2\n");
-    CaptureStdout out;
+    CaptureDiagnostics out;
     ScanSourcePTX reader;
     reader.fetchFiles({path});
     int rows = 0;
@@ -189,7 +189,7 @@ TEST(PtxBadInput, MalformedLinesKeepTheirPlaceInTheDepthImage)
     QTemporaryDir dir;
     const QString path = writeFile(dir.filePath(QStringLiteral("holes.ptx")),
                                    ptxHeader(2, 2) + "0 0 1\ngarbage\n0 2 0\n3 0 0\n");
-    CaptureStdout out;
+    CaptureDiagnostics out;
     ScanSourcePTX reader;
     reader.fetchFiles({path});
     cv::Mat depth;
@@ -209,7 +209,7 @@ TEST(PtxBadInput, OverlongLineIsSkippedLikeAnyMalformedLine)
     const QByteArray longLine = "1 2 3 " + QByteArray(5 << 20, '7') + '\n';
     const QString path = writeFile(dir.filePath(QStringLiteral("long.ptx")),
                                    ptxHeader(1, 3) + "1 1 1\n" + longLine + "2 2 2\n" + goodScan);
-    CaptureStdout out;
+    CaptureDiagnostics out;
     ScanSourcePTX reader;
     reader.fetchFiles({path});
     ASSERT_EQ(reader.scanCount(), 2);
@@ -224,7 +224,7 @@ TEST(PtxBadInput, UnreadableInputsContributeNoScan)
     const QString good = writeFile(dir.filePath(QStringLiteral("good.ptx")), goodScan);
     const QStringList inputs = {dir.filePath(QStringLiteral("missing.ptx")),
                                 dir.filePath(QStringLiteral("folder.ptx")), good};
-    CaptureStdout out;
+    CaptureDiagnostics out;
     ScanSourcePTX reader;
     EXPECT_TRUE(reader.fetchFiles(inputs));
     ASSERT_EQ(reader.scanCount(), 1);
@@ -244,7 +244,7 @@ TEST(PtxBadInput, IndicesOutsideTheScansAreRefused)
 {
     QTemporaryDir dir;
     const QString path = writeFile(dir.filePath(QStringLiteral("g.ptx")), goodScan);
-    CaptureStdout quiet;
+    CaptureDiagnostics quiet;
     ScanSourcePTX reader;
     reader.fetchFiles({path});
     for (int i : {-1, 1, 1000}) {
@@ -273,7 +273,7 @@ TEST(PtxBadInput, RandomDamageNeverBreaksTheReader)
     const char alphabet[] = "0123456789 -+.eE\n\r\tx";
     std::mt19937 random(20240607u);
     QTemporaryDir dir;
-    CaptureStdout quiet;
+    CaptureDiagnostics quiet;
     for (int round = 0; round < 400; ++round) {
         QByteArray bytes = good;
         if (round % 4 == 0) {

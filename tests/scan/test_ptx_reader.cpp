@@ -1,7 +1,7 @@
 #include "PtxTestFiles.h"
 #include "scan/ScanSourceFactory.h"
 #include "scan/ScanSourcePTX.h"
-#include "support/CaptureStdout.h"
+#include "support/CaptureDiagnostics.h"
 #include "support/ScanSourceContract.h"
 #include "support/TempAppData.h"
 
@@ -52,7 +52,7 @@ TEST(PtxReader, ReadsTwoScansFromOneFile)
 {
     TwoScanFile file;
     ScanSourcePTX reader;
-    CaptureStdout out;
+    CaptureDiagnostics out;
     ASSERT_TRUE(reader.fetchFiles({file.path}));
     EXPECT_EQ(out.lines(), QStringList({"Header = 2 3", "Header = 2 3", "EOF detect"}));
 
@@ -78,7 +78,7 @@ TEST(PtxReader, ReadsTwoScansFromOneFile)
 TEST(PtxReader, KeepsTheScanSourceContract)
 {
     TwoScanFile file;
-    CaptureStdout quiet;
+    CaptureDiagnostics quiet;
     ScanSourceContract contract;
     contract.label = "two PTX scans in one file";
     contract.createReader = newPtxReader;
@@ -96,7 +96,7 @@ TEST(PtxReader, NumbersScansAcrossFilesAndSkipsUnreadableOnes)
                                     ptxHeader(1, 4) + ptxPointLines(third));
     const QString missing = dir.filePath(QStringLiteral("missing.ptx"));
 
-    CaptureStdout out;
+    CaptureDiagnostics out;
     ScanSourceContract contract;
     contract.label = "scans over three inputs, one of them missing";
     contract.createReader = newPtxReader;
@@ -131,7 +131,7 @@ TEST(PtxReader, DeliversLargeScanInChunksOfAMillionPoints)
     const QString path = writeFile(dir.filePath(QStringLiteral("big.ptx")), text);
     text.clear();
 
-    CaptureStdout quiet;
+    CaptureDiagnostics quiet;
     ScanSourcePTX reader;
     reader.fetchFiles({path});
     ASSERT_TRUE(reader.openScan(0));
@@ -185,7 +185,7 @@ TEST(PtxReader, ParallelBlocksDeliverWhatTheLineReaderDelivers)
     const QStringList files = {writeFile(dir.filePath(QStringLiteral("a.ptx")), first),
                                writeFile(dir.filePath(QStringLiteral("b.ptx")), second)};
 
-    CaptureStdout quiet;
+    CaptureDiagnostics quiet;
     ScanSourcePTX lines;
     ScanSourcePTX blocks;
     blocks.setReadThreads(4);
@@ -233,7 +233,7 @@ TEST(PtxReader, ScanOneLongerThanAChunkLosesNoPoint)
         text += QByteArray::number(k) + " 1 2\n";
     const QString path = writeFile(dir.filePath(QStringLiteral("odd.ptx")), text);
 
-    CaptureStdout quiet;
+    CaptureDiagnostics quiet;
     ScanSourcePTX reader;
     reader.fetchFiles({path});
     const ScanReadout scan = readWholeScan(reader, 0);
@@ -248,7 +248,7 @@ TEST(PtxReader, OnePointScanDeliversThePlaceholder)
     QTemporaryDir dir;
     const QString path =
         writeFile(dir.filePath(QStringLiteral("one.ptx")), ptxHeader(1, 1) + "4 5 6 0.5\n");
-    CaptureStdout quiet;
+    CaptureDiagnostics quiet;
     ScanSourcePTX reader;
     reader.fetchFiles({path});
     ASSERT_TRUE(reader.openScan(0));
@@ -284,7 +284,7 @@ TEST(PtxReader, PoseIsTheTransposeOfThePoseLines)
         QTemporaryDir dir;
         const QString path = writeFile(dir.filePath(QStringLiteral("pose.ptx")),
                                        ptxHeader(1, 2, c.lines) + "1 2 3\n4 5 6\n");
-        CaptureStdout quiet;
+        CaptureDiagnostics quiet;
         ScanSourcePTX reader;
         reader.fetchFiles({path});
         ASSERT_EQ(reader.scanCount(), 1);
@@ -329,7 +329,7 @@ TEST(PtxReader, LineEndsAndBlanksDoNotChangeWhatIsRead)
     };
     for (const auto& [name, bytes] : variants) {
         QTemporaryDir dir;
-        CaptureStdout out;
+        CaptureDiagnostics out;
         ScanSourceContract contract;
         contract.label = name;
         contract.createReader = newPtxReader;
@@ -347,7 +347,7 @@ TEST(PtxReader, HeaderLineIsPrintedAtIndexingAndAtEveryOpen)
     QTemporaryDir dir;
     const QString path =
         writeFile(dir.filePath(QStringLiteral("h.ptx")), ptxHeader(1024, 2048) + "1 2 3\n4 5 6\n");
-    CaptureStdout out;
+    CaptureDiagnostics out;
     ScanSourcePTX reader;
     reader.fetchFiles({path});
     reader.openScan(0);
@@ -369,7 +369,7 @@ TEST(PtxReader, ExtraFieldsAndOriginPointsAreKept)
                                        "+4 5.25E1 -6 0.1\n"
                                        "1 1 1 x 300 -4 9.6\n" +
                                        ptxHeader(1, 2) + "1 2 3\n4 5 6 0.25\n");
-    CaptureStdout quiet;
+    CaptureDiagnostics quiet;
     ScanSourcePTX reader;
     reader.fetchFiles({path});
     const ScanReadout scan = readWholeScan(reader, 0);
@@ -433,7 +433,7 @@ TEST(PtxReader, DepthImageFollowsPointsPerColumn)
                                            {0, 0, 4}, {0, 5, 0}, {6, 0, 0}};
     const QString path = writeFile(dir.filePath(QStringLiteral("depth.ptx")),
                                    ptxHeader(3, 2) + ptxPointLines(points, " 0.5"));
-    CaptureStdout out;
+    CaptureDiagnostics out;
     ScanSourcePTX reader;
     reader.fetchFiles({path});
     cv::Mat depth;
@@ -452,7 +452,7 @@ TEST(PtxReader, DepthImageFollowsPointsPerColumn)
 TEST(PtxReader, PolarReadStopsAtTheEndOfItsScan)
 {
     TwoScanFile file;
-    CaptureStdout out;
+    CaptureDiagnostics out;
     ScanSourcePTX reader;
     reader.fetchFiles({file.path});
     ASSERT_TRUE(reader.openScan(0));
@@ -472,7 +472,7 @@ TEST(PtxReader, FailedOpenLeavesNoScanOpen)
     QTemporaryDir dir;
     const QString path =
         writeFile(dir.filePath(QStringLiteral("changing.ptx")), ptxHeader(1, 2) + "1 2 3\n4 5 6\n");
-    CaptureStdout quiet;
+    CaptureDiagnostics quiet;
     ScanSourcePTX reader;
     reader.fetchFiles({path});
     writeFile(path, "not a scan any more\n");

@@ -3,7 +3,7 @@
 // independent reading of the text gives. Skipped when the folder is not there.
 
 #include "scan/ScanSourcePTX.h"
-#include "support/CaptureStdout.h"
+#include "support/CaptureDiagnostics.h"
 #include "support/ScanSourceContract.h"
 #include "support/TempAppData.h"
 
@@ -94,7 +94,7 @@ TEST(PtxRealData, IndexesAndReadsEveryFileWithoutComplaint)
         EXPECT_EQ(expected[0].pose.at<double>(1, 3), file.translation[1]);
         EXPECT_EQ(expected[0].pose.at<double>(2, 3), file.translation[2]);
 
-        CaptureStdout out;
+        CaptureDiagnostics out;
         ScanSourceContract contract;
         contract.label = file.path;
         contract.createReader = [] { return std::make_unique<ScanSourcePTX>(); };
@@ -120,7 +120,7 @@ TEST(PtxRealData, DepthImageOfARealScanHasPointsPerColumnAsRows)
     ASSERT_EQ(expected.size(), std::size_t(2));
     const ContractScan& scan = expected[1]; // 10 columns of 9 points
 
-    CaptureStdout quiet;
+    CaptureDiagnostics quiet;
     ScanSourcePTX reader;
     reader.fetchFiles({path});
     cv::Mat depth;

@@ -6,7 +6,7 @@
 #include "scan/ScanSourceRiegl.h"
 #include "scan/riegl/PointStreamFile.h"
 #include "scan/riegl/RieglProject.h"
-#include "support/CaptureStdout.h"
+#include "support/CaptureDiagnostics.h"
 #include "support/QtPrinters.h"
 #include "support/ScanSourceContract.h"
 #include "support/TempAppData.h"
@@ -45,7 +45,7 @@ struct Fetch
 
 Fetch fetch(const QString& project)
 {
-    CaptureStdout out;
+    CaptureDiagnostics out;
     ScanSourceRiegl reader;
     Fetch f;
     f.fetched = reader.fetchFiles({project});
@@ -98,7 +98,7 @@ TEST(RieglBadInput, ProjectFilesThatCannotBeRead)
             EXPECT_EQ(f.lines.size(), 2) << f.lines.join('\n').toStdString();
     }
 
-    CaptureStdout quiet;
+    CaptureDiagnostics quiet;
     ScanSourceRiegl reader;
     EXPECT_FALSE(reader.fetchFiles({})) << "no input at all";
     EXPECT_EQ(reader.scanCount(), 0);
@@ -237,7 +237,7 @@ TEST(RieglBadInput, StreamsThatCannotBeOpened)
         QFile::remove(stream);
         if (c.write)
             writeFile(stream, c.bytes);
-        CaptureStdout out;
+        CaptureDiagnostics out;
         ScanSourceRiegl reader;
         ASSERT_TRUE(reader.fetchFiles({project}));
         EXPECT_FALSE(reader.openScan(0));
@@ -279,7 +279,7 @@ TEST(RieglBadInput, DamagedStreamsDeliverTheirWholePointsOnly)
         QTemporaryDir dir;
         const QString project = writeFile(dir.filePath("p.rsp"), oneScanProject());
         const QString stream = writeFile(streamPath(dir), c.bytes);
-        CaptureStdout out;
+        CaptureDiagnostics out;
         ScanSourceRiegl reader;
         ASSERT_TRUE(reader.fetchFiles({project}));
         const ScanReadout scan = readWholeScan(reader, 0);
@@ -302,7 +302,7 @@ TEST(RieglBadInput, DamagedStreamsDeliverTheirWholePointsOnly)
     QTemporaryDir dir;
     const QString project = writeFile(dir.filePath("p.rsp"), oneScanProject());
     writeFile(streamPath(dir), pointStream({}));
-    CaptureStdout out;
+    CaptureDiagnostics out;
     ScanSourceRiegl reader;
     ASSERT_TRUE(reader.fetchFiles({project}));
     const ScanReadout empty = readWholeScan(reader, 0);
@@ -325,7 +325,7 @@ TEST(RieglBadInput, StandInRefusesBadCallsAndStaleHandles)
     QTemporaryDir dir;
     const QString path = writeFile(dir.filePath("s.p3s"), pointStream({floatPoints(3, 1.0)}));
     const QByteArray uri = "file:" + path.toLatin1();
-    CaptureStdout out;
+    CaptureDiagnostics out;
     ScanifcStream stream = 77;
     EXPECT_EQ(scanifc_point3dstream_open("http://example.org/s.p3s", 0, &stream),
               PointStreamFile::InvalidCall);
@@ -397,7 +397,7 @@ TEST(RieglBadInput, ShortReadsOfTheLibraryNeitherEndTheScanNorLosePoints)
 {
     QTemporaryDir dir;
     const QString project = writeFile(dir.filePath("p.rsp"), oneScanProject());
-    CaptureStdout out;
+    CaptureDiagnostics out;
 
     pieces = {};
     pieces.points = floatPoints(70001, 2.0);

@@ -7,7 +7,7 @@
 #include "genscan/RieglWriter.h"
 #include "scan/ScanSourcePTX.h"
 #include "scan/ScanSourceRiegl.h"
-#include "support/CaptureStdout.h"
+#include "support/CaptureDiagnostics.h"
 #include "support/QtPrinters.h"
 #include "support/ScanSourceContract.h"
 #include "support/TempAppData.h"
@@ -94,7 +94,7 @@ TEST(RieglGenScan, ProjectDeliversThePointsAndPosesOfThePtxFiles)
         ASSERT_TRUE(rsp.run()) << rsp.errorText().toStdString();
         ASSERT_EQ(rsp.files(), QStringList({dir.filePath("rsp/scan.rsp")}));
 
-        CaptureStdout quiet;
+        CaptureDiagnostics quiet;
         ScanSourcePTX ptxReader;
         ASSERT_TRUE(ptxReader.fetchFiles(ptx.files()));
         const std::vector<ContractScan> expected = readAll(ptxReader);
@@ -133,7 +133,7 @@ TEST(RieglGenScan, LayoutEqualsThatOfThePtxFilesPixelForPixel)
     ASSERT_TRUE(ptx.run());
     ASSERT_TRUE(rsp.run());
 
-    CaptureStdout quiet;
+    CaptureDiagnostics quiet;
     ScanSourcePTX ptxReader;
     ASSERT_TRUE(ptxReader.fetchFiles(ptx.files()));
     ScanSourceRiegl rieglReader;

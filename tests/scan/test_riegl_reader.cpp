@@ -7,7 +7,7 @@
 #include "scan/ScanSourceRiegl.h"
 #include "scan/riegl/RieglPath.h"
 #include "scan/riegl/RieglProject.h"
-#include "support/CaptureStdout.h"
+#include "support/CaptureDiagnostics.h"
 #include "support/QtPrinters.h"
 #include "support/ScanSourceContract.h"
 #include "support/TempAppData.h"
@@ -67,7 +67,7 @@ struct ReadProject
     explicit ReadProject(const QByteArray& xml)
     {
         const QString path = writeFile(dir.filePath("project.rsp"), xml);
-        CaptureStdout out;
+        CaptureDiagnostics out;
         fetched = reader.fetchFiles({path});
         lines = out.lines();
     }
@@ -96,7 +96,7 @@ TEST(RieglReader, ReadsTwoPositionsWithOneScanEach)
 {
     TwoPositionProject site;
     ScanSourceRiegl reader;
-    CaptureStdout out;
+    CaptureDiagnostics out;
     ASSERT_TRUE(reader.fetchFiles({site.project}));
     EXPECT_EQ(reader.scanCount(), 2);
 
@@ -131,7 +131,7 @@ TEST(RieglReader, ReadsTwoPositionsWithOneScanEach)
 TEST(RieglReader, KeepsTheScanSourceContract)
 {
     TwoPositionProject site;
-    CaptureStdout quiet;
+    CaptureDiagnostics quiet;
     ScanSourceContract contract;
     contract.label = "two Riegl positions";
     contract.createReader = newRieglReader;
@@ -171,7 +171,7 @@ TEST(RieglReader, ChunksOfThirtyThousandEndWithTheFrame)
         const QString project = writeFile(
             dir.filePath("p.rsp"),
             projectXml(popXml(pop), positionXml("P", singleScansXml({"s.p3s"}) + sopXml(sop2))));
-        CaptureStdout out;
+        CaptureDiagnostics out;
         ScanSourceRiegl reader;
         ASSERT_TRUE(reader.fetchFiles({project}));
         const ScanReadout scan = readWholeScan(reader, 0);
@@ -363,7 +363,7 @@ TEST(RieglReader, TakesThePlainScanOfASingleScans)
 TEST(RieglReader, DimensionsAreZeroAndThereIsNoGrid)
 {
     TwoPositionProject site;
-    CaptureStdout out;
+    CaptureDiagnostics out;
     ScanSourceRiegl reader;
     ASSERT_TRUE(reader.fetchFiles({site.project}));
     int rows = -1;
@@ -412,7 +412,7 @@ ScanifcApi countingLibrary()
 TEST(RieglReader, OpenAndCloseLeaveNoStreamBehind)
 {
     TwoPositionProject site;
-    CaptureStdout out;
+    CaptureDiagnostics out;
     counts = {};
     {
         ScanSourceRiegl reader(countingLibrary());
@@ -500,7 +500,7 @@ TEST(RieglPath, Latin1FoldersAreReadAndOthersRefusedAtOpen)
     writeFile(folder + QString::fromUtf8("/SCANS/Straße/SINGLESCANS/a.p3s"), pointStream({points}));
     writeFile(folder + QString::fromUtf8("/SCANS/Двор/SINGLESCANS/b.p3s"), pointStream({points}));
 
-    CaptureStdout out;
+    CaptureDiagnostics out;
     ScanSourceRiegl reader;
     ASSERT_TRUE(reader.fetchFiles({project}));
     EXPECT_EQ(readWholeScan(reader, 0).points, points);

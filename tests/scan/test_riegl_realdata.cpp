@@ -5,7 +5,7 @@
 #include "RieglTestFiles.h"
 #include "scan/ScanSourceRiegl.h"
 #include "scan/riegl/PointStreamFile.h"
-#include "support/CaptureStdout.h"
+#include "support/CaptureDiagnostics.h"
 #include "support/QtPrinters.h"
 #include "support/ScanSourceContract.h"
 #include "support/TempAppData.h"
@@ -67,7 +67,7 @@ TEST(RieglRealData, ProjectsGiveTheirScansAndPoses)
         SCOPED_TRACE(project.file);
         const QString path = realData(QString::fromLatin1(project.file));
         ASSERT_TRUE(QFile::exists(path));
-        CaptureStdout out;
+        CaptureDiagnostics out;
         ScanSourceRiegl reader;
         ASSERT_TRUE(reader.fetchFiles({path}));
         ASSERT_EQ(reader.scanCount(), int(project.scans.size()));
@@ -97,7 +97,7 @@ TEST(RieglRealData, SouthPolePositionsKeepTheirOwnSop)
     const QString path = realData("rsp/riscan-pro/southpole.rsp");
     if (!QFile::exists(path))
         GTEST_SKIP() << "no real Riegl data here";
-    CaptureStdout out;
+    CaptureDiagnostics out;
     ScanSourceRiegl reader;
     ASSERT_TRUE(reader.fetchFiles({path}));
     // 23 positions; ScanPos009b holds an empty "singlescans", so 22 scans, one for each
@@ -140,7 +140,7 @@ TEST(RieglRealData, HandMadeFailureCases)
     const QString notAProject = realData("rsp/riscan-pro/notaproject.rsp");
     if (!QFile::exists(empty) || !QFile::exists(notAProject))
         GTEST_SKIP() << "no real Riegl data here";
-    CaptureStdout out;
+    CaptureDiagnostics out;
     ScanSourceRiegl reader;
     EXPECT_FALSE(reader.fetchFiles({empty}));
     EXPECT_EQ(out.lines(),
@@ -170,7 +170,7 @@ TEST(RieglRealData, RxpStreamIsRefusedWithoutGarbage)
                              positionXml("P", singleScansXml({"scan.rxp"}) +
                                                   sopXml(cv::Mat::eye(4, 4, CV_64F)))));
 
-    CaptureStdout out;
+    CaptureDiagnostics out;
     ScanSourceRiegl reader;
     ASSERT_TRUE(reader.fetchFiles({project}));
     ASSERT_EQ(reader.scanCount(), 1);

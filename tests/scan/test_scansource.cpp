@@ -3,7 +3,7 @@
 // splitting a pose, and the depth image of grid readers.
 
 #include "scan/ScanSource.h"
-#include "support/CaptureStdout.h"
+#include "support/CaptureDiagnostics.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 #include <stdexcept>
 
 using namespace orthaven;
-using orthaven::test::CaptureStdout;
+using orthaven::test::CaptureDiagnostics;
 
 namespace {
 
@@ -190,7 +190,7 @@ TEST(ScanSource, ChunkRulesHoldWhateverTheReaderHandsOver)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ScriptedSource source(c.script);
-        CaptureStdout quiet;
+        CaptureDiagnostics quiet;
         ASSERT_TRUE(source.fetchFiles({QStringLiteral("scripted")}));
         ASSERT_TRUE(source.openScan(0));
         std::vector<Delivery> deliveries;
@@ -242,7 +242,7 @@ TEST(ScanSource, DoorsTurnExceptionsIntoFailedCallsAndOneLineEach)
             throw 7;
         };
         const std::string what = standard ? "COM error 0x80004005" : "an unknown error";
-        CaptureStdout out;
+        CaptureDiagnostics out;
         QStringList names = {QStringLiteral("kept?")};
         EXPECT_FALSE(source.scanNames(names));
         EXPECT_TRUE(names.isEmpty());
@@ -282,7 +282,7 @@ TEST(ScanSource, DoorsTurnExceptionsIntoFailedCallsAndOneLineEach)
 TEST(ScanSource, NotesAreKeptOnceEachAndForgottenByTheNextListing)
 {
     ScriptedSource source({});
-    CaptureStdout out;
+    CaptureDiagnostics out;
     source.noteDamage(0, "Scan 0: skipped 3 malformed point lines");
     source.noteDamage(0, "Scan 0: skipped 3 malformed point lines"); // read a second time
     source.noteDamage(2, "Scan 2: skipped 1 malformed point lines");
@@ -384,7 +384,7 @@ TEST(GridScanSource, DepthImagePutsRangesOfColumnCIntoColumnC)
     GridSource source;
     source.shortColumn = 2;
     EXPECT_EQ(static_cast<ScanSource&>(source).grid(), &source);
-    CaptureStdout out;
+    CaptureDiagnostics out;
     cv::Mat depth;
     ASSERT_TRUE(source.computeScanDepthImage(0, depth));
     EXPECT_EQ(out.lines(), QStringList({QStringLiteral("Compute ScanDepthImage")}));
@@ -406,7 +406,7 @@ TEST(GridScanSource, DepthImageOfAnEmptyGridAFailedOpenOrAFailingReader)
     GridSource empty;
     empty.rows = 0;
     cv::Mat depth = cv::Mat::ones(2, 2, CV_64F);
-    CaptureStdout out;
+    CaptureDiagnostics out;
     EXPECT_TRUE(empty.computeScanDepthImage(0, depth));
     EXPECT_TRUE(depth.empty());
     EXPECT_EQ(empty.polarCalls, 0);

@@ -2,7 +2,7 @@
 #include "platform/AppPaths.h"
 #include "settings/ConfigSettings.h"
 #include "settings/LayoutPrefInfo.h"
-#include "support/CaptureStdout.h"
+#include "support/CaptureDiagnostics.h"
 #include "support/QtPrinters.h"
 #include "support/TempAppData.h"
 #include "uikit/UserDialogs.h"
@@ -297,7 +297,7 @@ TEST_F(PrefsPanel, StandardValuesAreWrittenAtOnce)
     file.resolution = 0.05;
     open(file);
     QSignalSpy changed(panel.get(), &LayoutPrefInfo::preferencesChanged);
-    CaptureStdout out;
+    CaptureDiagnostics out;
     click("pb_preSet");
 
     ConfigSettings expected = defaultConfig();

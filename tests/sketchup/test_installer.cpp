@@ -1,5 +1,5 @@
 #include "sketchup/SketchUpPlugIn.h"
-#include "support/CaptureStdout.h"
+#include "support/CaptureDiagnostics.h"
 #include "support/GermanTexts.h"
 #include "support/TempAppData.h"
 #include "uikit/UserDialogs.h"
@@ -135,7 +135,7 @@ TEST_F(Installer, InstallsIntoAFreshSketchUpFolder)
     FakeSketchUp sketchUp;
     WatchedInstaller dialog;
     browseTo(dialog, sketchUp.path());
-    CaptureStdout out;
+    CaptureDiagnostics out;
     child<QPushButton>(dialog, "b_install")->click();
 
     EXPECT_FALSE(dialog.installEnabledDuringCopy);
@@ -164,7 +164,7 @@ TEST_F(Installer, AnExistingDataFolderIsNotCreatedAgain)
     writeFile(sketchUp.plugins("orthaven.rbs"), "from an earlier installation");
     WatchedInstaller dialog;
     browseTo(dialog, sketchUp.path());
-    CaptureStdout out;
+    CaptureDiagnostics out;
     child<QPushButton>(dialog, "b_install")->click();
 
     EXPECT_EQ(dialog.copyList().size(), 11u);
@@ -210,7 +210,7 @@ TEST_F(Installer, ASketchUpFolderWithoutPluginsFailsAtTheDataFolder)
     FakeSketchUp sketchUp(false);
     WatchedInstaller dialog;
     browseTo(dialog, sketchUp.path());
-    CaptureStdout out;
+    CaptureDiagnostics out;
     EXPECT_TRUE(dialog.copyPlugin(sketchUp.path()));
 
     EXPECT_TRUE(dialog.installFailed());
@@ -228,7 +228,7 @@ TEST_F(Installer, StartedFromAnotherFolderTheFirstCopyFails)
     FakeSketchUp sketchUp;
     WatchedInstaller dialog;
     browseTo(dialog, sketchUp.path());
-    CaptureStdout out;
+    CaptureDiagnostics out;
     child<QPushButton>(dialog, "b_install")->click();
 
     EXPECT_TRUE(dialog.installFailed());
@@ -258,7 +258,7 @@ TEST_F(Installer, SpeaksGermanWithTheGermanTranslation)
     SketchUpPlugIn dialog;
     EXPECT_EQ(dialog.windowTitle(), "Installation des SketchUp-Plugins");
     EXPECT_EQ(child<QPushButton>(dialog, "b_choose")->text(), "Durchsuchen");
-    CaptureStdout out;
+    CaptureDiagnostics out;
     dialog.copyPlugin(sketchUp.path());
     EXPECT_EQ(child<QLabel>(dialog, "sl_info")->text(),
               "SketchUp-Ordner nicht gefunden oder Zugriff verweigert");

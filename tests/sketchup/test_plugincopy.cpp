@@ -1,5 +1,5 @@
 #include "sketchup/PluginCopyList.h"
-#include "support/CaptureStdout.h"
+#include "support/CaptureDiagnostics.h"
 #include "support/TempAppData.h"
 
 #include <QCoreApplication>
@@ -79,7 +79,7 @@ TEST(PluginCopyList, CopiesEveryFileAndPrintsBothPaths)
         buildPluginCopyList(native(program.path()), native(sketchUp.path()));
 
     QList<int> steps;
-    CaptureStdout out;
+    CaptureDiagnostics out;
     EXPECT_TRUE(runPluginCopyList(list, [&steps](int step) { steps.append(step); }));
     EXPECT_EQ(steps, (QList<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}));
     for (const QString& file : companionFiles)
@@ -100,7 +100,7 @@ TEST(PluginCopyList, ReplacesFilesOfAnEarlierInstallation)
     makeCompanionTree(program.path());
     writeFile(sketchUp.path() + "/Plugins/orthaven.rbs", "an older loader, longer than the new");
     writeFile(sketchUp.path() + "/Plugins/orthavendata/base.rbs", "old");
-    CaptureStdout out;
+    CaptureDiagnostics out;
     EXPECT_TRUE(
         runPluginCopyList(buildPluginCopyList(native(program.path()), native(sketchUp.path()))));
     EXPECT_EQ(readFile(sketchUp.path() + "/Plugins/orthaven.rbs"), "orthaven.rbs");
@@ -118,7 +118,7 @@ TEST(PluginCopyList, StopsAtTheFirstFileThatCannotBeCopied)
     writeFile(sketchUp.path() + "/Plugins/orthavendata/base.rbs", "old");
 
     QList<int> steps;
-    CaptureStdout out;
+    CaptureDiagnostics out;
     EXPECT_FALSE(
         runPluginCopyList(buildPluginCopyList(native(program.path()), native(sketchUp.path())),
                           [&steps](int step) { steps.append(step); }));
@@ -139,7 +139,7 @@ TEST(PluginCopyList, ACopyThatBreaksOffKeepsTheEarlierFile)
     const QString unreadable = "/proc/self/mem";
     QTemporaryDir sketchUp;
     const QString destination = writeFile(sketchUp.path() + "/Plugins/orthaven.rbs", "old");
-    CaptureStdout out;
+    CaptureDiagnostics out;
     EXPECT_FALSE(runPluginCopyList({{unreadable, destination}}));
     EXPECT_EQ(readFile(destination), "old");
     EXPECT_EQ(QDir(sketchUp.path() + "/Plugins").entryList(QDir::Files | QDir::Hidden),
@@ -153,7 +153,7 @@ TEST(PluginCopyList, CreatesOnlyOneFolderLevel)
     QTemporaryDir sketchUp; // no Plugins folder
     makeCompanionTree(program.path());
     QList<int> steps;
-    CaptureStdout out;
+    CaptureDiagnostics out;
     EXPECT_FALSE(
         runPluginCopyList(buildPluginCopyList(native(program.path()), native(sketchUp.path())),
                           [&steps](int step) { steps.append(step); }));

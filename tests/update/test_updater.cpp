@@ -1,5 +1,5 @@
 #include "platform/AppPaths.h"
-#include "support/CaptureStdout.h"
+#include "support/CaptureDiagnostics.h"
 #include "support/GermanTexts.h"
 #include "support/HttpTestServer.h"
 #include "support/TempAppData.h"
@@ -188,7 +188,7 @@ TEST_F(UpdaterTest, AsksTheMakersServerUnlessToldOtherwise)
 TEST_F(UpdaterTest, SameVersionAndRevisionIsUpToDate)
 {
     server.serve("/orthavenupdatecheck.log", checkFile("1.1", "6"));
-    CaptureStdout out;
+    CaptureDiagnostics out;
     TestUpdater updater(1.1, 6, server.baseUrl());
     QSignalSpy finished(&updater, &QDialog::finished);
     ASSERT_TRUE(waitFor([&] { return !info(updater).isEmpty(); }));
@@ -281,7 +281,7 @@ TEST_F(UpdaterTest, DownloadsUnpacksAndStartsTheInstaller)
     EXPECT_EQ(child<QProgressBar>(updater, "progressBar")->value(), 0);
     EXPECT_TRUE(server.wasAskedFor("/files/Orthaven-New.zip"));
 
-    CaptureStdout out;
+    CaptureDiagnostics out;
     continueButton(updater)->click();
     const QString installer = QFileInfo(tempFolder() + "/" + installerName).absoluteFilePath();
     EXPECT_EQ(updater.launched, QStringList{installer});
@@ -430,7 +430,7 @@ TEST_F(UpdaterTest, AnAuthenticationDemandIsNotAnswered)
     auto guarded = HttpTestServer::Response::answer(200, checkFile("1.1", "7"));
     guarded.requiredLogin = "orthaven:secret";
     server.serve("/orthavenupdatecheck.log", guarded);
-    CaptureStdout out;
+    CaptureDiagnostics out;
     TestUpdater updater(1.1, 6, server.baseUrl());
     QSignalSpy finished(&updater, &QDialog::finished);
     ASSERT_TRUE(waitFor([&] { return !finished.isEmpty(); }));
@@ -471,7 +471,7 @@ TEST_F(UpdaterTest, APackageReachingOutOfTheFolderGetsTheApology)
     offerPackage(readFile(ORTHAVEN_TEST_DATA_DIR "/update/escape.zip"));
     TestUpdater updater(1.1, 6, server.baseUrl());
     download(updater);
-    CaptureStdout out;
+    CaptureDiagnostics out;
     continueButton(updater)->click();
     EXPECT_TRUE(updater.launched.isEmpty());
     EXPECT_EQ(UserDialogs::shownTexts().last(), apology);

@@ -12,7 +12,6 @@ namespace orthaven::genscan {
 
 namespace {
 
-
 void appendLittleEndian(std::string& out, quint32 value)
 {
     char bytes[4];

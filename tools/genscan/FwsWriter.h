@@ -5,7 +5,6 @@
 
 #include "genscan/ScanWriter.h"
 
-
 #include <memory>
 
 namespace orthaven::genscan {
@@ -31,8 +30,8 @@ private:
 
     BufferedFile workspace;
     BufferedFile points;
-    QString basePath; // workspace path without ".fws"
-    std::string text; // the workspace file
+    QString basePath;       // workspace path without ".fws"
+    std::string text;       // the workspace file
     QStringList pointFiles; // points files already complete on disk
     ScanInfo scan;
     int scanIndex = 0;

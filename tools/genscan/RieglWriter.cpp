@@ -16,7 +16,6 @@ namespace orthaven::genscan {
 
 namespace {
 
-
 // The point-stream file of the scanifc stand-in: magic, version 1, header size 16, then
 // one frame ("FRAM", point count) holding the scan's x, y, z floats, little-endian.
 constexpr char streamMagic[8] = {'\x89', 'P', '3', 'S', '\r', '\n', '\x1a', '\n'};

@@ -5,7 +5,6 @@
 
 #include "genscan/ScanWriter.h"
 
-
 #include <array>
 #include <memory>
 #include <string>

@@ -1,8 +1,8 @@
 #include "genscan/ScanWriter.h"
 
-#include "genscan/PtgWriter.h"
 #include "genscan/E57Writer.h"
 #include "genscan/FwsWriter.h"
+#include "genscan/PtgWriter.h"
 #include "genscan/PtxWriter.h"
 #include "genscan/RieglWriter.h"
 
@@ -40,12 +40,9 @@ std::unique_ptr<ScanWriter> createPtgWithDoubles()
 
 // Formats are added here as their writers arrive.
 const WriterEntry writers[] = {
-    {"ptx", &create<PtxWriter>},
-    {"ptg", &create<PtgWriter>},
-    {"ptg-double", &createPtgWithDoubles},
-    {"fws", &create<FwsWriter>},
-    {"rsp", &create<RieglWriter>},
-    {"e57", &create<E57Writer>},
+    {"ptx", &create<PtxWriter>},           {"ptg", &create<PtgWriter>},
+    {"ptg-double", &createPtgWithDoubles}, {"fws", &create<FwsWriter>},
+    {"rsp", &create<RieglWriter>},         {"e57", &create<E57Writer>},
 };
 
 template <class T> void appendChars(std::string& out, T value)

@@ -1,10 +1,11 @@
 #include "scan/faro/FaroStandInLibrary.h"
 
+#include "diag/Diagnostics.h"
+
 #include <QtEndian>
 
 #include <cmath>
 #include <cstring>
-#include <iostream>
 
 namespace orthaven {
 
@@ -45,7 +46,7 @@ double littleEndianDouble(const char* bytes)
 
 void say(const QString& text)
 {
-    std::cout << "FARO stand-in: " << text.toStdString() << std::endl;
+    diag::debug("FARO stand-in: ", text.toStdString());
 }
 
 } // namespace

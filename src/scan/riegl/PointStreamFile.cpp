@@ -1,11 +1,12 @@
 #include "scan/riegl/PointStreamFile.h"
 
+#include "diag/Diagnostics.h"
+
 #include <QtEndian>
 
 #include <algorithm>
 #include <bit>
 #include <cstring>
-#include <iostream>
 
 namespace orthaven {
 
@@ -30,18 +31,18 @@ PointStreamFile::Result PointStreamFile::open(const QString& path)
     printablePath = path.toStdString();
     file.setFileName(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        std::cout << "Point stream " << printablePath
-                  << ": cannot open: " << file.errorString().toStdString() << std::endl;
+        diag::error("Point stream ", printablePath,
+                    ": cannot open: ", file.errorString().toStdString());
         return CannotOpen;
     }
     const QByteArray header = file.read(64);
     if (header.size() < qsizetype(headerSize) || std::memcmp(header.data(), magic, 8) != 0) {
         if (looksLikeRxp(header)) {
-            std::cout << "Point stream " << printablePath
-                      << ": a Riegl RXP stream, which only Riegl's scan library reads" << std::endl;
+            diag::error("Point stream ", printablePath,
+                        ": a Riegl RXP stream, which only Riegl's scan library reads");
         } else {
-            std::cout << "Point stream " << printablePath
-                      << ": not a point stream (no point-stream header)" << std::endl;
+            diag::error("Point stream ", printablePath,
+                        ": not a point stream (no point-stream header)");
         }
         file.close();
         return NotAPointStream;
@@ -49,14 +50,14 @@ PointStreamFile::Result PointStreamFile::open(const QString& path)
     const std::uint32_t fileVersion = littleEndian32(header.data() + 8);
     const std::uint32_t size = littleEndian32(header.data() + 12);
     if (fileVersion != version) {
-        std::cout << "Point stream " << printablePath << ": version " << fileVersion
-                  << ", only version " << version << " is read" << std::endl;
+        diag::error("Point stream ", printablePath, ": version ", fileVersion, ", only version ",
+                    version, " is read");
         file.close();
         return NotAPointStream;
     }
     if (size < headerSize || size > maxHeaderSize || !file.seek(size) || file.size() < size) {
-        std::cout << "Point stream " << printablePath << ": header size " << size
-                  << " does not fit the file" << std::endl;
+        diag::error("Point stream ", printablePath, ": header size ", size,
+                    " does not fit the file");
         file.close();
         return NotAPointStream;
     }
@@ -70,7 +71,7 @@ PointStreamFile::Result PointStreamFile::open(const QString& path)
 PointStreamFile::Result PointStreamFile::fail(const std::string& why)
 {
     damaged = true;
-    std::cout << "Point stream " << printablePath << ": " << why << std::endl;
+    diag::error("Point stream ", printablePath, ": ", why);
     return DamagedStream;
 }
 

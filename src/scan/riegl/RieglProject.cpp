@@ -1,5 +1,7 @@
 #include "scan/riegl/RieglProject.h"
 
+#include "diag/Diagnostics.h"
+
 #include <QDomDocument>
 #include <QFile>
 #include <QFileInfo>
@@ -10,7 +12,6 @@
 #include <fast_float/fast_float.h>
 
 #include <cmath>
-#include <iostream>
 #include <string>
 
 namespace orthaven {
@@ -210,13 +211,13 @@ bool RieglProject::read(const QString& projectPath)
 
     QFile file(projectPath);
     if (!file.open(QIODevice::ReadOnly)) {
-        std::cout << "Cannot open rsp file " << projectPath.toStdString() << ": "
-                  << file.errorString().toStdString() << std::endl;
+        diag::error("Cannot open rsp file ", projectPath.toStdString(), ": ",
+                    file.errorString().toStdString());
         return false;
     }
     if (file.size() > maxFileSize) {
-        std::cout << "rsp file " << projectPath.toStdString() << " holds " << file.size()
-                  << " bytes; at most " << maxFileSize << " are read" << std::endl;
+        diag::error("rsp file ", projectPath.toStdString(), " holds ", file.size(),
+                    " bytes; at most ", maxFileSize, " are read");
         return false;
     }
     const QByteArray bytes = file.readAll();
@@ -228,8 +229,8 @@ bool RieglProject::read(const QString& projectPath)
     const QString latin1 = asLatin1 ? QString::fromLatin1(bytes) : QString();
     qint64 deepLine = 0;
     if (asLatin1 ? nestsTooDeep(latin1, deepLine) : nestsTooDeep(bytes, deepLine)) {
-        std::cout << "Error: rsp file nests elements deeper than " << maxDepth << " levels at line "
-                  << deepLine << std::endl;
+        diag::error("Error: rsp file nests elements deeper than ", maxDepth, " levels at line ",
+                    deepLine);
         return false;
     }
 
@@ -240,12 +241,12 @@ bool RieglProject::read(const QString& projectPath)
     const bool parsed = asLatin1 ? document.setContent(latin1, false, &message, &line, &column)
                                  : document.setContent(bytes, false, &message, &line, &column);
     if (!parsed) {
-        std::cout << "Error: Parse error at line " << line << ", column " << column << ": "
-                  << message.toStdString() << std::endl;
+        diag::error("Error: Parse error at line ", line, ", column ", column, ": ",
+                    message.toStdString());
         return false;
     }
     if (asLatin1)
-        std::cout << "rsp file is not UTF-8; read as Latin-1" << std::endl;
+        diag::info("rsp file is not UTF-8; read as Latin-1");
 
     if (!walk(document.documentElement(), QFileInfo(projectPath).absolutePath())) {
         paths.clear();
@@ -272,9 +273,9 @@ bool RieglProject::walk(const QDomElement& root, const QString& projectFolder)
                 const QString file = chooseScanFile(scans);
                 if (file.isEmpty()) {
                     // An empty "singlescans" is no scan, not a path to its folder.
-                    std::cout << "Scan position " << quoted(positionLabel(position, positionNumber))
-                              << ": no scan file in "
-                              << quoted(scans.attribute(QStringLiteral("fold"))) << std::endl;
+                    diag::warning("Scan position ", quoted(positionLabel(position, positionNumber)),
+                                  ": no scan file in ",
+                                  quoted(scans.attribute(QStringLiteral("fold"))));
                     return;
                 }
                 found.append(
@@ -298,15 +299,15 @@ bool RieglProject::walk(const QDomElement& root, const QString& projectFolder)
                 }
                 return;
             }
-            std::cout << "Error: scan position " << quoted(positionLabel(position, positionNumber))
-                      << ": " << (sop.isNull() ? problem : "sop " + problem) << std::endl;
+            diag::error("Error: scan position ", quoted(positionLabel(position, positionNumber)),
+                        ": ", (sop.isNull() ? problem : "sop " + problem));
             sound = false;
         });
     });
     if (!sound)
         return false;
     if (paths.isEmpty()) {
-        std::cout << "No scans found in rsp file" << std::endl;
+        diag::warning("No scans found in rsp file");
         return true;
     }
 
@@ -315,11 +316,11 @@ bool RieglProject::walk(const QDomElement& root, const QString& projectFolder)
     cv::Mat pop = cv::Mat::eye(4, 4, CV_64F);
     const QDomElement popElement = firstChild(root, QStringLiteral("pop"));
     if (popElement.isNull()) {
-        std::cout << "No pop in rsp file; the project pose is the identity" << std::endl;
+        diag::info("No pop in rsp file; the project pose is the identity");
     } else {
         std::string problem;
         if (!readMatrix(firstChild(popElement, QStringLiteral("matrix")), pop, problem)) {
-            std::cout << "Error: pop " << problem << std::endl;
+            diag::error("Error: pop ", problem);
             return false;
         }
     }

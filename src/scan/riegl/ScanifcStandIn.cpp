@@ -2,12 +2,12 @@
 // Riegl reader calls, reading the point-stream files of PointStreamFile. A build that
 // links the vendor's library leaves this file out.
 
+#include "diag/Diagnostics.h"
 #include "scan/riegl/PointStreamFile.h"
 #include "scan/riegl/RieglPath.h"
 #include "scan/riegl/Scanifc.h"
 
 #include <cstring>
-#include <iostream>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -48,8 +48,8 @@ extern "C" int scanifc_point3dstream_open(const char* uri, std::int32_t, Scanifc
     *stream = 0;
     const QString path = rieglPathFromUri(uri);
     if (path.isEmpty()) {
-        std::cout << "Point stream library: cannot open \"" << (uri ? uri : "")
-                  << "\": only file: URIs are read" << std::endl;
+        diag::error("Point stream library: cannot open \"", (uri ? uri : ""),
+                    "\": only file: URIs are read");
         return PointStreamFile::InvalidCall;
     }
     auto file = std::make_shared<PointStreamFile>();

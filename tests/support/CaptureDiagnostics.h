@@ -1,0 +1,33 @@
+#pragma once
+// Collects the diagnostic lines the code under test reports while the object lives, from
+// any thread (the engine's workers report too), in place of the sink that prints them.
+
+#include "diag/Diagnostics.h"
+
+#include <QStringList>
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace orthaven::test {
+
+class CaptureDiagnostics
+{
+public:
+    CaptureDiagnostics();
+    ~CaptureDiagnostics();
+    CaptureDiagnostics(const CaptureDiagnostics&) = delete;
+    CaptureDiagnostics& operator=(const CaptureDiagnostics&) = delete;
+
+    // Every line with its line end, as the default sink would have printed them.
+    std::string text() const;
+    QStringList lines() const;
+
+private:
+    mutable std::mutex lock;
+    std::vector<std::string> collected;
+    diag::Sink previous;
+};
+
+} // namespace orthaven::test
