@@ -239,6 +239,26 @@ Bitte wählen Sie eine gröbere Auflösung oder kleinere Kacheln.</translation>
         <source>none</source>
         <translation>keiner</translation>
     </message>
+    <message>
+        <source>Density</source>
+        <translation>Dichte</translation>
+    </message>
+    <message>
+        <source>Intensity</source>
+        <translation>Intensität</translation>
+    </message>
+    <message>
+        <source>Colour</source>
+        <translation>Farbe</translation>
+    </message>
+    <message>
+        <source>None of the chosen scans holds intensity or colour values for this layer!
+
+Please choose the density layer or scans that carry them.</source>
+        <translation>Keiner der gewählten Scans enthält Intensitäts- oder Farbwerte für diese Ebene!
+
+Bitte wählen Sie die Dichte-Ebene oder Scans, die diese Werte enthalten.</translation>
+    </message>
 </context>
 <context>
     <name>LayoutForm</name>
@@ -417,6 +437,10 @@ Bitte wählen Sie eine gröbere Auflösung oder kleinere Kacheln.</translation>
     <message>
         <source>Print Scale</source>
         <translation>Maßstab</translation>
+    </message>
+    <message>
+        <source>Layer</source>
+        <translation>Ebene</translation>
     </message>
 </context>
 <context>

@@ -119,6 +119,12 @@ QString applyValue(const QString& name, const QString& value, CommandLine& optio
         options.printScale = scale;
         return {};
     }
+    if (name == QLatin1String("--layer")) {
+        if (!layerByName(value.trimmed(), options.layer))
+            return QStringLiteral("--layer must be density, intensity or colour, not \"%1\"")
+                .arg(value);
+        return {};
+    }
     if (name == QLatin1String("--resolution")) {
         if (!toNumber(value, number) || number <= 0.0 || number > 10.0)
             return QStringLiteral("--resolution needs metres per pixel above 0 and at most 10, "
@@ -171,10 +177,10 @@ QString applyValue(const QString& name, const QString& value, CommandLine& optio
 
 bool takesValue(const QString& name)
 {
-    static const char* const names[] = {"--view",       "--scans", "--clip-low",   "--clip-high",
-                                        "--out",        "--type",  "--resolution", "--domain",
-                                        "--tile",       "--jobs",  "--threads",    "--memory",
-                                        "--print-scale"};
+    static const char* const names[] = {"--view",        "--scans", "--clip-low",   "--clip-high",
+                                        "--out",         "--type",  "--resolution", "--domain",
+                                        "--tile",        "--jobs",  "--threads",    "--memory",
+                                        "--print-scale", "--layer"};
     for (const char* n : names) {
         if (name == QLatin1String(n))
             return true;
@@ -262,7 +268,8 @@ bool parseCommandLine(const QStringList& arguments, CommandLine& options, QStrin
             options.scans.empty() && !options.clipLow && !options.clipHigh &&
             options.outputFile.isEmpty() && options.imageType == plain.imageType &&
             !options.resolution && !options.scannerDomain && !options.tileSize &&
-            !options.invertColor && options.printScale == 0 && options.worldFiles;
+            !options.invertColor && options.printScale == 0 && options.worldFiles &&
+            options.layer == plain.layer;
         if (!onlyJobs) {
             error = QStringLiteral("--jobs takes the options of every job from its file; only "
                                    "--verbose, --threads and --memory may stand beside it");
@@ -306,6 +313,8 @@ QString usageText()
                "  --print-scale N       give the tiles the resolution that prints them at 1:N\n"
                "                        (50 for 1:50; default: none)\n"
                "  --no-world-files      write no world file (.pgw, .jgw, .tfw) beside each tile\n"
+               "  --layer L             what the tiles show: density (default), intensity (grey)\n"
+               "                        or colour (true colour) of the points\n"
                "  --resolution M        metres per pixel           (default from orthaven.cfg)\n"
                "  --domain M            scan radius in metres      (default from orthaven.cfg)\n"
                "  --tile M              tile size, a multiple of 10 m (default from orthaven.cfg)\n"

@@ -3,7 +3,8 @@
 // looks at the text; what needs the scans (scan numbers, default planes) is checked by
 // the runner.
 
-#include "engine/Views.h" // defaultLogName: the log file name offered for a view
+#include "engine/LayoutJob.h" // LayoutLayer
+#include "engine/Views.h"     // defaultLogName: the log file name offered for a view
 
 #include <QString>
 #include <QStringList>
@@ -23,11 +24,12 @@ struct CommandLine
     std::optional<double> clipHigh;
     QString outputFile; // as given, ".log" appended when it was missing; empty: default
     QString imageType = QStringLiteral("png");
-    int printScale = 0;                  // --print-scale 50: 1:50; 0: none
-    bool worldFiles = true;              // --no-world-files leaves them out
-    std::optional<double> resolution;    // metres per pixel
-    std::optional<double> scannerDomain; // metres
-    std::optional<double> tileSize;      // metres
+    int printScale = 0;                       // --print-scale 50: 1:50; 0: none
+    bool worldFiles = true;                   // --no-world-files leaves them out
+    LayoutLayer layer = LayoutLayer::Density; // --layer
+    std::optional<double> resolution;         // metres per pixel
+    std::optional<double> scannerDomain;      // metres
+    std::optional<double> tileSize;           // metres
     std::optional<bool> invertColor;
     std::optional<int> threads;                  // worker threads (default: all cores)
     std::optional<std::int64_t> memoryMegabytes; // tiles kept in memory (default: a quarter)

@@ -251,6 +251,7 @@ int LayoutRunner::runJob()
     job.outputFile = QDir::toNativeSeparators(outputFile);
     job.imageType = options.imageType;
     job.printScale = options.printScale;
+    job.layer = options.layer;
     job.worldFiles = options.worldFiles;
     job.invertColor = options.invertColor.value_or(config.invertColor);
     job.resolution = options.resolution.value_or(config.resolution);

@@ -111,6 +111,13 @@ Layout::Layout(QWidget* parent)
         ui->cb_printscale->addItem(scale > 0 ? QStringLiteral("1:%1").arg(scale)
                                              : QCoreApplication::translate("Layout", "none"),
                                    scale);
+    // What the tiles show; the engine's names go into the log.
+    ui->cb_layer->addItem(QCoreApplication::translate("Layout", "Density"),
+                          int(LayoutLayer::Density));
+    ui->cb_layer->addItem(QCoreApplication::translate("Layout", "Intensity"),
+                          int(LayoutLayer::Intensity));
+    ui->cb_layer->addItem(QCoreApplication::translate("Layout", "Colour"),
+                          int(LayoutLayer::Colour));
 
     showConfiguration();
 
@@ -147,6 +154,7 @@ bool Layout::getLayoutSettings(layoutdef& job) const
     state.outputPath = ui->l_out->text();
     state.imageTypeIndex = ui->cb_imagetype->currentIndex();
     state.printScale = ui->cb_printscale->currentData().toInt();
+    state.layer = LayoutLayer(ui->cb_layer->currentData().toInt());
     state.view = checkedView();
     state.scanSelection = scanSelection;
     state.upperText = ui->e_upper->text();

@@ -44,6 +44,7 @@ bool getLayoutSettings(const LayoutDialogState& state, layoutdef& job)
 
     job.view = state.view;
     job.printScale = state.printScale;
+    job.layer = state.layer;
     job.worldFiles = true; // tiny and harmless beside the tiles
 
     if (state.scanSelection.size() == 0)

@@ -18,16 +18,17 @@ namespace orthaven {
 
 struct LayoutDialogState
 {
-    QStringList inputPaths;   // the chosen input files, in the dialog's order
-    QString outputPath;       // text of l_out
-    int imageTypeIndex = 0;   // current index of cb_imagetype: a row of imageFormats()
-    int printScale = 0;       // the choice of cb_printscale: 50 for 1:50, 0 for none
-    std::uint32_t view = Top; // the checked view radio button, a LayoutView
-    QBitArray scanSelection;  // one flag per listed scan; empty before a listing
-    QString upperText;        // text of e_upper
-    QString lowerText;        // text of e_lower
-    ConfigSettings config;    // the dock's copy of the configuration file
-    QLocale locale;           // the notation the user types numbers in
+    QStringList inputPaths; // the chosen input files, in the dialog's order
+    QString outputPath;     // text of l_out
+    int imageTypeIndex = 0; // current index of cb_imagetype: a row of imageFormats()
+    int printScale = 0;     // the choice of cb_printscale: 50 for 1:50, 0 for none
+    LayoutLayer layer = LayoutLayer::Density; // the choice of cb_layer
+    std::uint32_t view = Top;                 // the checked view radio button, a LayoutView
+    QBitArray scanSelection;                  // one flag per listed scan; empty before a listing
+    QString upperText;                        // text of e_upper
+    QString lowerText;                        // text of e_lower
+    ConfigSettings config;                    // the dock's copy of the configuration file
+    QLocale locale;                           // the notation the user types numbers in
 };
 
 // Fills job from state. On the first failed check prints its line on standard output

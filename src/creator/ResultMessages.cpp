@@ -33,6 +33,10 @@ QString resultCodeMessage(std::int32_t errorCode)
     case ScanSourceError:
         return QCoreApplication::translate(
             "Layout", "Could not read the scans!\n\nThe scan files may be damaged or incomplete.");
+    case NoLayerData:
+        return QCoreApplication::translate(
+            "Layout", "None of the chosen scans holds intensity or colour values for this "
+                      "layer!\n\nPlease choose the density layer or scans that carry them.");
     default:
         return {};
     }

@@ -5,9 +5,10 @@
 namespace orthaven {
 
 ChunkPrefetch::ChunkPrefetch(ScanSource& scanSource, int scanIndex, int columns,
-                             const std::atomic<bool>& stopFlag, std::int64_t maxQueuedPoints)
+                             const std::atomic<bool>& stopFlag, std::int64_t maxQueuedPoints,
+                             PointChannels asked)
     : source(scanSource), scan(scanIndex), maxColumns(columns), stop(stopFlag),
-      maxQueued(maxQueuedPoints), thread([this] { read(); })
+      maxQueued(maxQueuedPoints), channels(asked), thread([this] { read(); })
 {
 }
 
@@ -28,11 +29,11 @@ void ChunkPrefetch::read()
                 break;
         }
         Chunk chunk;
-        chunk.more = source.readPoints(scan, chunk.points, maxColumns);
-        const bool last = !chunk.more || chunk.points.cols < 2;
+        chunk.more = source.readPoints(scan, chunk.points, maxColumns, channels);
+        const bool last = !chunk.more || chunk.points.points.cols < 2;
         {
             const std::lock_guard<std::mutex> guard(lock);
-            queuedPoints += chunk.points.cols;
+            queuedPoints += chunk.points.points.cols;
             queue.push_back(std::move(chunk));
         }
         changed.notify_all();
@@ -46,7 +47,7 @@ void ChunkPrefetch::read()
     changed.notify_all();
 }
 
-bool ChunkPrefetch::next(cv::Mat& chunk, bool& more)
+bool ChunkPrefetch::next(ScanChunk& chunk, bool& more)
 {
     std::unique_lock<std::mutex> guard(lock);
     changed.wait(guard, [this] { return !queue.empty() || ended; });
@@ -55,7 +56,7 @@ bool ChunkPrefetch::next(cv::Mat& chunk, bool& more)
     chunk = std::move(queue.front().points);
     more = queue.front().more;
     queue.pop_front();
-    queuedPoints -= chunk.cols;
+    queuedPoints -= chunk.points.cols;
     guard.unlock();
     changed.notify_all();
     return true;

@@ -4,6 +4,8 @@
 // another as before, so no sum changes. The scan source is used by that thread alone
 // until finish() has returned.
 
+#include "scan/ScanSource.h"
+
 #include <opencv2/core.hpp>
 
 #include <atomic>
@@ -15,30 +17,29 @@
 
 namespace orthaven {
 
-class ScanSource;
-
 class ChunkPrefetch
 {
 public:
     // Starts reading scan (opened already) in chunks of at most maxColumns columns (the
-    // caller's hint), holding at most about maxQueuedPoints points read ahead (always at
-    // least one chunk). Reading ends at the scan's end, when stop is set, or at finish().
+    // caller's hint) with the channels asked for, holding at most about maxQueuedPoints points read
+    // ahead (always at least one chunk). Reading ends at the scan's end, when stop is set, or at
+    // finish().
     ChunkPrefetch(ScanSource& source, int scan, int maxColumns, const std::atomic<bool>& stop,
-                  std::int64_t maxQueuedPoints);
+                  std::int64_t maxQueuedPoints, PointChannels channels = {});
     ~ChunkPrefetch(); // finish()
     ChunkPrefetch(const ChunkPrefetch&) = delete;
     ChunkPrefetch& operator=(const ChunkPrefetch&) = delete;
 
     // The next chunk and what readPoints answered with it; false when reading has ended
     // and every chunk was handed out.
-    bool next(cv::Mat& chunk, bool& more);
+    bool next(ScanChunk& chunk, bool& more);
     // Ends the reading after the read under way and waits for the thread.
     void finish();
 
 private:
     struct Chunk
     {
-        cv::Mat points;
+        ScanChunk points;
         bool more = false;
     };
     void read();
@@ -48,6 +49,7 @@ private:
     const int maxColumns;
     const std::atomic<bool>& stop;
     const std::int64_t maxQueued;
+    const PointChannels channels;
     std::mutex lock;
     std::condition_variable changed;
     std::deque<Chunk> queue;

@@ -29,9 +29,9 @@ QString GreyTileStore::path(int U, int V) const
 
 bool GreyTileStore::put(int U, int V, const cv::Mat& tile)
 {
-    if (tile.empty() || tile.type() != CV_8UC1 || !tile.isContinuous())
+    if (tile.empty() || (tile.type() != CV_8UC1 && tile.type() != CV_8UC3) || !tile.isContinuous())
         return false;
-    const std::int64_t bytes = std::int64_t(tile.total());
+    const std::int64_t bytes = std::int64_t(tile.total() * tile.elemSize());
     budget.reserve(bytes);
     if (!budget.exceeded()) {
         const std::lock_guard<std::mutex> guard(lock);
@@ -70,11 +70,15 @@ cv::Mat GreyTileStore::get(int U, int V) const
         return {};
     const std::int32_t w = qFromLittleEndian<qint32>(header);
     const std::int32_t h = qFromLittleEndian<qint32>(header + 4);
-    if (w <= 0 || h <= 0 || file.size() != 8 + std::int64_t(w) * h)
+    if (w <= 0 || h <= 0)
         return {};
-    cv::Mat tile = allocateImage(8, w, h);
-    if (tile.empty() ||
-        file.read(reinterpret_cast<char*>(tile.data), qint64(tile.total())) != qint64(tile.total()))
+    // One byte a pixel for grey, three for colour: the file's size tells which.
+    const std::int64_t pixels = std::int64_t(w) * h;
+    const std::int64_t bytes = file.size() - 8;
+    if (bytes != pixels && bytes != 3 * pixels)
+        return {};
+    cv::Mat tile = allocateImage(bytes == pixels ? 8 : 24, w, h);
+    if (tile.empty() || file.read(reinterpret_cast<char*>(tile.data), bytes) != bytes)
         return {};
     return tile;
 }

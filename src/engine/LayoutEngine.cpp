@@ -27,9 +27,11 @@
 #include <QSaveFile>
 #include <QThread>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstring>
+#include <mutex>
 #include <new>
 
 namespace orthaven {
@@ -87,10 +89,12 @@ std::string utf8(const QString& s)
     return s.toStdString();
 }
 
-// A grey tile as the 8-bit grey image its file is written from, sharing its pixels.
-QImage greyImage(const cv::Mat& grey)
+// A tile as the image its file is written from, sharing its pixels: 8-bit grey, or 24-bit
+// colour for a colour layer.
+QImage tileImage(const cv::Mat& tile)
 {
-    return QImage(grey.data, grey.cols, grey.rows, qsizetype(grey.step), QImage::Format_Grayscale8);
+    return QImage(tile.data, tile.cols, tile.rows, qsizetype(tile.step),
+                  tile.channels() == 3 ? QImage::Format_RGB888 : QImage::Format_Grayscale8);
 }
 
 // The image as written: at a print scale it carries the resolution that prints it so.
@@ -116,20 +120,43 @@ bool writeSmallFile(const QString& path, const QByteArray& text)
     return file.commit();
 }
 
-// A grey tile as a 32-bit image (grey g: red, green and blue g, opaque), as the thumbnail
-// scales it.
-QImage colourImage(const cv::Mat& grey)
+// A tile as a 32-bit image (grey g: red, green and blue g, opaque; a colour tile's red,
+// green and blue), as the thumbnail scales it.
+QImage colourImage(const cv::Mat& tile)
 {
-    QImage image(grey.cols, grey.rows, QImage::Format_RGB32);
+    QImage image(tile.cols, tile.rows, QImage::Format_RGB32);
     if (image.isNull())
         return image;
-    for (int r = 0; r < grey.rows; ++r) {
-        const std::uint8_t* from = grey.ptr<std::uint8_t>(r);
+    const bool colour = tile.channels() == 3;
+    for (int r = 0; r < tile.rows; ++r) {
+        const std::uint8_t* from = tile.ptr<std::uint8_t>(r);
         QRgb* to = reinterpret_cast<QRgb*>(image.scanLine(r));
-        for (int c = 0; c < grey.cols; ++c)
-            to[c] = qRgb(from[c], from[c], from[c]);
+        for (int c = 0; c < tile.cols; ++c, from += colour ? 3 : 1)
+            to[c] = colour ? qRgb(from[0], from[1], from[2]) : qRgb(from[0], from[0], from[0]);
     }
     return image;
+}
+
+// The values of a chunk that a layer draws (one CV_32F row per value), or none when the
+// chunk lacks them.
+cv::Mat layerValues(const ScanChunk& chunk, LayoutLayer layer)
+{
+    const int N = chunk.points.cols;
+    const cv::Mat& values = layer == LayoutLayer::Intensity ? chunk.intensity : chunk.colour;
+    const int rows = layer == LayoutLayer::Intensity ? 1 : 3;
+    if (layer == LayoutLayer::Density || values.rows != rows || values.cols != N)
+        return {};
+    cv::Mat converted;
+    values.convertTo(converted, CV_32F);
+    return converted;
+}
+
+PointChannels channelsOf(LayoutLayer layer)
+{
+    PointChannels channels;
+    channels.intensity = layer == LayoutLayer::Intensity;
+    channels.colour = layer == LayoutLayer::Colour;
+    return channels;
 }
 
 // One run of the engine: the state its stages share.
@@ -150,7 +177,13 @@ public:
 private:
     void runStages();
     bool computeRawTiles();
-    void rasterizeBlock(const cv::Mat& B, const cv::Mat& view, const cv::Mat& T);
+    // The scans without the layer's values are left out of the selection; false (and the
+    // run failed) when no scan is left.
+    bool leaveOutScansWithoutLayer();
+    // The layer's grey or colour tiles of the kept tiles, from the layer's raw tiles.
+    bool makeLayerTiles(const std::vector<RawTileStore::Index>& kept);
+    void rasterizeBlock(const cv::Mat& B, const cv::Mat& view, const cv::Mat& T,
+                        const cv::Mat& values);
     bool normalizeTilesClassic();
     enum class Assembly
     {
@@ -179,6 +212,7 @@ private:
     OutputCommit output; // the layout's files until they are put in place
     MemoryBudget budget;
     std::unique_ptr<RawTileStore> rawTiles;
+    std::vector<std::unique_ptr<RawTileStore>> layerTiles; // weights, then value sums
     std::unique_ptr<RawTileRasterizer> rasterizer;
     std::unique_ptr<GreyTileStore> greyTiles;
     OutputGrid grid; // the output tiles, from stage 3 on
@@ -197,6 +231,9 @@ void Run::execute(const LayoutEngine::RawTileStoreFactory& storeFactory)
     const int n = s.rawTilePixels();
     rawTiles = storeFactory ? storeFactory(session.tempPath(), n, budget)
                             : std::make_unique<MemoryRawTileStore>(session.tempPath(), n, budget);
+    for (int k = 0; k < s.layerStoreCount(); ++k)
+        layerTiles.push_back(std::make_unique<MemoryRawTileStore>(
+            session.tempPath(), n, budget, QStringLiteral("orvnLayer%1_").arg(k)));
     greyTiles = std::make_unique<GreyTileStore>(session.tempPath(), budget);
     try {
         runStages();
@@ -217,6 +254,7 @@ void Run::execute(const LayoutEngine::RawTileStoreFactory& storeFactory)
     }
     rasterizer.reset();
     rawTiles.reset();
+    layerTiles.clear();
     greyTiles.reset();
     // A layout that was not committed leaves no trace in the output folder.
     output.discard();
@@ -281,10 +319,18 @@ bool Run::computeRawTiles()
     settings.topView = s.view == Top;
     settings.rawTileSize = RunSettings::rawTileSize;
     settings.tilePixels = s.rawTilePixels();
-    rasterizer = std::make_unique<RawTileRasterizer>(*rawTiles, settings, &reporter.stopRequested);
+    std::vector<RawTileStore*> layerStores;
+    for (const auto& store : layerTiles)
+        layerStores.push_back(store.get());
+    rasterizer = std::make_unique<RawTileRasterizer>(*rawTiles, settings, &reporter.stopRequested,
+                                                     layerStores);
 
     QBitArray& scanList = result.scanList;
     source.setReadThreads(s.threads);
+    if (s.layer != LayoutLayer::Density && !leaveOutScansWithoutLayer()) {
+        timers.discard();
+        return false;
+    }
     const int count = source.scanCount();
     const int readerErrors = source.errorCount();
     int selected = 0;
@@ -330,21 +376,24 @@ bool Run::computeRawTiles()
         const cv::Mat T = multiply(s.viewMatrix, P);
 
         std::int64_t points = 0;
-        cv::Mat B;
+        ScanChunk chunk;
+        cv::Mat& B = chunk.points;
         bool more = false;
+        const PointChannels channels = channelsOf(s.layer);
         // With threads to spare the scan is read on a thread of its own while the chunks
         // read are rasterised here, one after another in the order read.
         std::unique_ptr<ChunkPrefetch> ahead;
         if (s.threads > 1)
-            ahead = std::make_unique<ChunkPrefetch>(source, i, RunSettings::maxColumnsPerChunk,
-                                                    reporter.stopRequested, prefetchPoints);
+            ahead =
+                std::make_unique<ChunkPrefetch>(source, i, RunSettings::maxColumnsPerChunk,
+                                                reporter.stopRequested, prefetchPoints, channels);
         const auto nextChunk = [&] {
-            B = cv::Mat();
+            chunk = ScanChunk();
             if (!ahead) {
-                more = source.readPoints(i, B, RunSettings::maxColumnsPerChunk);
+                more = source.readPoints(i, chunk, RunSettings::maxColumnsPerChunk, channels);
                 return;
             }
-            if (!ahead->next(B, more))
+            if (!ahead->next(chunk, more))
                 more = false; // reading ended on a stop: B stays empty
         };
         nextChunk();
@@ -357,7 +406,7 @@ bool Run::computeRawTiles()
             if (B.type() != CV_64FC1)
                 B.convertTo(B, CV_64F);
             points += B.cols;
-            rasterizeBlock(B, multiply(T, B), T);
+            rasterizeBlock(B, multiply(T, B), T, layerValues(chunk, s.layer));
             if (!more || failed() || leaveForStop())
                 break;
             nextChunk();
@@ -382,9 +431,11 @@ bool Run::computeRawTiles()
     return !failed() && !leaveForStop();
 }
 
-void Run::rasterizeBlock(const cv::Mat& B, const cv::Mat& viewBlock, const cv::Mat& T)
+void Run::rasterizeBlock(const cv::Mat& B, const cv::Mat& viewBlock, const cv::Mat& T,
+                         const cv::Mat& values)
 {
-    switch (rasterizer->rasterizeBlock(B, viewBlock, T, result.tileRange, result.scaleTop)) {
+    switch (
+        rasterizer->rasterizeBlock(B, viewBlock, T, result.tileRange, result.scaleTop, values)) {
     case RawTileRasterizer::Result::Done:
         break;
     case RawTileRasterizer::Result::NoImage:
@@ -445,13 +496,20 @@ bool Run::normalizeTilesClassic()
         const float sum = TileNormalizer::normalizeTile(raw, L, s.reverseIntensity, grey);
         rawTiles->dropTile(U, V);
         outcome = Outcome::Dropped;
-        if (sum > s.dataThreshold)
+        // A layer keeps the tiles the density keeps; its own pixels are made below.
+        if (sum > s.dataThreshold && s.layer != LayoutLayer::Density)
+            outcome = Outcome::Kept;
+        else if (sum > s.dataThreshold)
             outcome = greyTiles->put(U, V, grey) ? Outcome::Kept : Outcome::NotKept;
+        if (outcome == Outcome::Dropped)
+            for (const auto& store : layerTiles)
+                store->dropTile(U, V);
         return outcome != Outcome::NotKept;
     });
 
     // What went wrong first, in the order of the tiles.
     TileRange kept;
+    std::vector<RawTileStore::Index> keptTiles;
     for (std::size_t i = 0; i < tiles.size(); ++i) {
         const auto [U, V] = tiles[i];
         switch (outcomes[i]) {
@@ -460,6 +518,7 @@ bool Run::normalizeTilesClassic()
             continue;
         case Outcome::Kept:
             kept.widen(U, V);
+            keptTiles.push_back(tiles[i]);
             continue;
         case Outcome::Unreadable:
             // Its points would be missing from the layout without a word.
@@ -491,17 +550,160 @@ bool Run::normalizeTilesClassic()
         return false;
     }
     result.tileRange = kept;
-    return true;
+    return s.layer == LayoutLayer::Density || makeLayerTiles(keptTiles);
+}
+
+bool Run::leaveOutScansWithoutLayer()
+{
+    // A scan says whether it carries the layer's values with its first points.
+    const PointChannels channels = channelsOf(s.layer);
+    const int count = source.scanCount();
+    const int readerErrors = source.errorCount();
+    QStringList names;
+    source.scanNames(names);
+    int selected = 0;
+    int without = 0;
+    for (int i = 0; i < count && !failed(); ++i) {
+        if (!bitSet(result.scanList, i))
+            continue;
+        if (leaveForStop())
+            return false;
+        ++selected;
+        if (!source.openScan(i)) {
+            source.closeScan(i);
+            continue; // reading it below says what is wrong with it
+        }
+        ScanChunk first;
+        source.readPoints(i, first, 2, channels);
+        source.rewindPoints();
+        source.closeScan(i);
+        if (readerFailedSince(readerErrors))
+            return false;
+        if (first.points.cols < 2 || !layerValues(first, s.layer).empty())
+            continue;
+        ++without;
+        result.scanList.clearBit(i);
+        diag::warning("Scan " + utf8(i < names.size() ? names[i] : QString::number(i)) +
+                      " holds no " + layerName(s.layer) + " values: skipped for this layer");
+    }
+    if (selected > 0 && without == selected) {
+        diag::error(std::string("ERROR: none of the chosen scans holds ") + layerName(s.layer) +
+                    " values");
+        reporter.reportFailure(NoLayerData);
+        return false;
+    }
+    return !failed();
+}
+
+bool Run::makeLayerTiles(const std::vector<RawTileStore::Index>& kept)
+{
+    reporter.setStatusText("Preprocessing Tiles");
+    const int count = int(kept.size());
+    std::mutex merging;
+    // Intensity is stretched over the 1st to 99th percentile of the layout's pixels.
+    double low = 0.0, high = 0.0;
+    if (s.layer == LayoutLayer::Intensity) {
+        TileNormalizer::Histogram histogram(rasterizer->layerLow(), rasterizer->layerHigh());
+        std::vector<std::uint8_t> counted(std::size_t(count), 0);
+        forEachTile(count, s.threads, [&](int i) {
+            const auto [U, V] = kept[std::size_t(i)];
+            if (leaveForStop())
+                return false;
+            const cv::Mat weight = layerTiles[0]->loadTile(U, V);
+            const cv::Mat sum = layerTiles[1]->loadTile(U, V);
+            if (weight.empty() || sum.empty())
+                return false;
+            TileNormalizer::Histogram part(rasterizer->layerLow(), rasterizer->layerHigh());
+            part.addTile(weight, sum);
+            const std::lock_guard<std::mutex> guard(merging);
+            histogram.add(part);
+            counted[std::size_t(i)] = 1;
+            return true;
+        });
+        if (leaveForStop())
+            return false;
+        if (std::find(counted.begin(), counted.end(), 0) != counted.end()) {
+            diag::error("ERROR: a raw tile of the layer could not be read back");
+            reporter.reportFailure(TempFileAccess);
+            return false;
+        }
+        low = histogram.quantile(0.01, false);
+        high = histogram.quantile(0.99, true);
+        diag::debug("Intensity from ", low, " to ", high);
+    }
+
+    enum class Outcome : std::uint8_t
+    {
+        NotDone,
+        Made,
+        Unreadable,
+        NoMemory,
+        NotKept,
+    };
+    std::vector<Outcome> outcomes(std::size_t(count), Outcome::NotDone);
+    forEachTile(count, s.threads, [&](int i) {
+        const auto [U, V] = kept[std::size_t(i)];
+        if (leaveForStop())
+            return false;
+        Outcome& outcome = outcomes[std::size_t(i)];
+        std::vector<cv::Mat> raw;
+        for (const auto& store : layerTiles) {
+            raw.push_back(store->loadTile(U, V));
+            if (raw.back().empty()) {
+                outcome = Outcome::Unreadable;
+                return false;
+            }
+        }
+        const int n = raw[0].cols;
+        cv::Mat image = allocateImage(s.layer == LayoutLayer::Colour ? 24 : 8, n, n);
+        if (image.empty()) {
+            outcome = Outcome::NoMemory;
+            return false;
+        }
+        if (s.layer == LayoutLayer::Colour)
+            TileNormalizer::colourTile(raw[0], raw[1], raw[2], raw[3], s.backgroundGrey(), image);
+        else
+            TileNormalizer::intensityTile(raw[0], raw[1], low, high, s.backgroundGrey(), image);
+        raw.clear();
+        for (const auto& store : layerTiles)
+            store->dropTile(U, V);
+        outcome = greyTiles->put(U, V, image) ? Outcome::Made : Outcome::NotKept;
+        return outcome == Outcome::Made;
+    });
+    for (std::size_t i = 0; i < kept.size(); ++i) {
+        const auto [U, V] = kept[i];
+        switch (outcomes[i]) {
+        case Outcome::Made:
+            continue;
+        case Outcome::NotDone:
+            break;
+        case Outcome::Unreadable:
+            diag::error("ERROR: raw tile ", U, " ", V, " could not be read back");
+            reporter.reportFailure(TempFileAccess);
+            break;
+        case Outcome::NoMemory:
+            diag::error("ERROR: Image Pointer is NULL");
+            reporter.reportFailure(NotEnoughMemory);
+            break;
+        case Outcome::NotKept:
+            diag::error("ERROR: could not keep grey tile ", U, " ", V, " in ",
+                        utf8(session.tempPath()));
+            reporter.reportFailure(TempFileAccess);
+            break;
+        }
+        return false;
+    }
+    return !leaveForStop();
 }
 
 Run::Assembly Run::assembleOutputTile(int a, int b, cv::Mat& tile) const
 {
     const int k = s.tileSize / RunSettings::rawTileSize;
     const int m = s.outputTilePixels();
-    tile = allocateImage(8, m, m);
+    tile = allocateImage(s.layer == LayoutLayer::Colour ? 24 : 8, m, m);
     if (tile.empty())
         return Assembly::NoMemory;
-    tile.setTo(cv::Scalar(s.reverseIntensity ? 255 : 0));
+    tile.setTo(cv::Scalar::all(s.backgroundGrey()));
     bool used = false;
     for (int su = 0; su < k; ++su) {
         for (int sv = 0; sv < k; ++sv) {
@@ -549,7 +751,7 @@ bool Run::writeImages()
     reporter.progressTotal = float(count);
     result.tileUsed = cv::Mat::zeros(int(nOU), int(nOV), CV_32SC1);
 
-    // A layout is grey: its tiles are written as 8-bit grey images.
+    // Tiles are written as 8-bit grey images, a colour layer's as 24-bit colour.
     const ImageFormat& format = *imageFormatFor(s.imageType);
     // Tile i is (a, b) = (i / nOV, i % nOV): a from the left, b from the bottom.
     std::vector<QString> staged(static_cast<std::size_t>(count));
@@ -581,7 +783,7 @@ bool Run::writeImages()
         bool saved =
             !OutputCommit::isBlocked(s.outputTilePath(a, b)) &&
             ImageWriter::writeImage(staged[std::size_t(i)],
-                                    withPrintScale(greyImage(tile), s.dotsPerMetre()), format);
+                                    withPrintScale(tileImage(tile), s.dotsPerMetre()), format);
         if (saved && s.worldFiles) {
             const cv::Mat corners = OutputTiles::cornerMatrix(grid, a, b, s.tileSize);
             saved = !OutputCommit::isBlocked(s.worldFilePath(a, b)) &&
@@ -733,6 +935,7 @@ bool Run::writeLogFile()
     content.baseName = s.baseName;
     content.imageType = s.imageType;
     content.printScale = s.printScale;
+    content.layer = QLatin1String(layerName(s.layer));
     const int count = source.scanCount();
     const int readerErrors = source.errorCount();
     for (int i = 0; i < count; ++i) {
@@ -781,6 +984,7 @@ RunSettings RunSettings::fromJob(const LayoutJob& job)
     s.imageType = job.imageType;
     s.worldFiles = job.worldFiles;
     s.printScale = job.printScale;
+    s.layer = job.layer;
     s.threads = job.threads > 0 ? job.threads : std::max(1, QThread::idealThreadCount());
     s.memoryBudgetBytes =
         job.memoryBudgetBytes > 0 ? job.memoryBudgetBytes : LayoutEngine::defaultMemoryBudget();
@@ -855,6 +1059,19 @@ int RunSettings::dotsPerMetre() const
         return 0;
     const double dots = std::round(double(printScale) / resolution);
     return dots >= 1.0 && dots <= 2.0e9 ? int(dots) : 0;
+}
+
+int RunSettings::layerStoreCount() const
+{
+    switch (layer) {
+    case LayoutLayer::Intensity:
+        return 2;
+    case LayoutLayer::Colour:
+        return 4;
+    case LayoutLayer::Density:
+        break;
+    }
+    return 0;
 }
 
 std::int64_t LayoutEngine::defaultMemoryBudget()

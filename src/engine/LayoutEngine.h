@@ -61,7 +61,8 @@ struct RunSettings
     QString baseName;
     QString imageType;
     bool worldFiles = true;
-    int printScale = 0;                 // 0: the images carry no resolution of their own
+    int printScale = 0; // 0: the images carry no resolution of their own
+    LayoutLayer layer = LayoutLayer::Density;
     int threads = 1;                    // worker threads, at least 1
     std::int64_t memoryBudgetBytes = 0; // tiles held in memory
 
@@ -76,6 +77,11 @@ struct RunSettings
     QString worldFilePath(int a, int b) const;
     // Pixels per metre of paper at the print scale; 0 without one.
     int dotsPerMetre() const;
+    // The raw tile stores a layer adds beside the density: its weights and one store per
+    // value (intensity: 2, colour: 4, density: none).
+    int layerStoreCount() const;
+    // The grey of a pixel without points (white on the usual white background).
+    std::uint8_t backgroundGrey() const { return reverseIntensity ? 255 : 0; }
 };
 
 // What a run leaves besides its files and its status record.

@@ -14,6 +14,41 @@
 
 namespace orthaven {
 
+// What the pixels of a layout show.
+enum class LayoutLayer : std::uint8_t
+{
+    Density,   // how densely the points cover the plane (grey, logarithmic)
+    Intensity, // the points' mean intensity (grey, stretched over the layout's values)
+    Colour,    // the points' mean colour (true colour)
+};
+
+// The layer's name on the command line, in job files and in the log: "density",
+// "intensity", "colour".
+inline const char* layerName(LayoutLayer layer)
+{
+    switch (layer) {
+    case LayoutLayer::Intensity:
+        return "intensity";
+    case LayoutLayer::Colour:
+        return "colour";
+    case LayoutLayer::Density:
+        break;
+    }
+    return "density";
+}
+
+// The layer of a name as layerName gives it; false for any other text.
+inline bool layerByName(const QString& name, LayoutLayer& layer)
+{
+    for (LayoutLayer l : {LayoutLayer::Density, LayoutLayer::Intensity, LayoutLayer::Colour}) {
+        if (name == QLatin1String(layerName(l))) {
+            layer = l;
+            return true;
+        }
+    }
+    return false;
+}
+
 struct LayoutJob
 {
     QStringList inputFiles;   // first entry decides the reader
@@ -36,6 +71,7 @@ struct LayoutJob
     // What the tiles carry besides their pixels.
     bool worldFiles = true; // a world file beside every tile (".pgw", ".jgw", ".tfw")
     int printScale = 0;     // 50: printed at 100 % a tile shows 1:50; 0: no resolution set
+    LayoutLayer layer = LayoutLayer::Density;
     // How the engine may run; neither changes a byte of the layout.
     int threads = 0;                    // worker threads; 0: one per processor core
     std::int64_t memoryBudgetBytes = 0; // tiles held in memory; 0: a quarter of the memory

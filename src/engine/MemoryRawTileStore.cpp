@@ -6,8 +6,9 @@
 
 namespace orthaven {
 
-MemoryRawTileStore::MemoryRawTileStore(QString spillFolder, int tilePixels, MemoryBudget& memory)
-    : files(std::move(spillFolder), tilePixels), n(tilePixels), budget(memory)
+MemoryRawTileStore::MemoryRawTileStore(QString spillFolder, int tilePixels, MemoryBudget& memory,
+                                       QString prefix)
+    : files(std::move(spillFolder), tilePixels, std::move(prefix)), n(tilePixels), budget(memory)
 {
 }
 

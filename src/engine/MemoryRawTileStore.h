@@ -20,8 +20,10 @@ namespace orthaven {
 class MemoryRawTileStore : public RawTileStore
 {
 public:
-    // spillFolder: ends with "/"; tilePixels: the edge n of every raw tile.
-    MemoryRawTileStore(QString spillFolder, int tilePixels, MemoryBudget& budget);
+    // spillFolder: ends with "/"; tilePixels: the edge n of every raw tile; prefix: the
+    // start of its spill files' names (stores sharing a folder need their own).
+    MemoryRawTileStore(QString spillFolder, int tilePixels, MemoryBudget& budget,
+                       QString prefix = QStringLiteral("orvnTile_"));
     ~MemoryRawTileStore() override;
 
     cv::Mat getTile(int U, int V) override;

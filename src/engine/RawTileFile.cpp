@@ -188,10 +188,10 @@ cv::Mat allocateImage(int depth, int w, int h)
         diag::error("Can not allocate ", bytes, " Bytes");
         return cv::Mat();
     };
-    if ((depth != 8 && depth != 32) || w <= 0 || h <= 0 || bytes > maxImageBytes)
+    if ((depth != 8 && depth != 24 && depth != 32) || w <= 0 || h <= 0 || bytes > maxImageBytes)
         return fail();
     try {
-        cv::Mat image(h, w, depth == 8 ? CV_8UC1 : CV_32FC1);
+        cv::Mat image(h, w, depth == 8 ? CV_8UC1 : depth == 24 ? CV_8UC3 : CV_32FC1);
         image.setTo(cv::Scalar::all(0));
         return image;
     } catch (const cv::Exception&) {

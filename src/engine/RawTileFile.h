@@ -32,7 +32,7 @@ cv::Mat loadRawTile(const QString& path);
 // False when image is not a CV_32FC1 image or the file cannot be written completely.
 bool storeRawTile(const QString& path, const cv::Mat& image, float emptyValue);
 
-// A zeroed single-channel image of depth 8 (CV_8UC1) or 32 (CV_32FC1) bits. When the
+// A zeroed image of depth 8 (CV_8UC1), 24 (CV_8UC3) or 32 (CV_32FC1) bits. When the
 // memory cannot be had (or the image would exceed maxImageBytes) prints
 // "Can not allocate <bytes> Bytes" and returns no image.
 cv::Mat allocateImage(int depth, int w, int h);

@@ -24,14 +24,16 @@ std::uint64_t tileKey(std::int32_t U, std::int32_t V)
 } // namespace
 
 RawTileRasterizer::RawTileRasterizer(RawTileStore& tileStore, const RasterSettings& settings,
-                                     const std::atomic<bool>* stopFlag)
-    : store(tileStore), s(settings), stop(stopFlag)
+                                     const std::atomic<bool>* stopFlag,
+                                     std::vector<RawTileStore*> layerStores)
+    : store(tileStore), s(settings), stop(stopFlag), layer(std::move(layerStores))
 {
 }
 
 RawTileRasterizer::Result RawTileRasterizer::rasterizeBlock(const cv::Mat& B, const cv::Mat& view,
                                                             const cv::Mat& T, TileRange& range,
-                                                            float& maxAccumulated)
+                                                            float& maxAccumulated,
+                                                            const cv::Mat& layerValues)
 {
     const int N = B.cols;
     const double* bx = B.ptr<double>(0);
@@ -45,6 +47,14 @@ RawTileRasterizer::Result RawTileRasterizer::rasterizeBlock(const cv::Mat& B, co
     const double domain2 = s.scannerDomain * s.scannerDomain;
     const double nearest2 = 2.0 * s.resolution * s.resolution;
     const int n = s.tilePixels;
+    // The layer's values of the block, when it has them all.
+    const int valueCount = int(layer.size()) - 1;
+    const bool hasLayer = valueCount > 0 && layerValues.type() == CV_32FC1 &&
+                          layerValues.rows == valueCount && layerValues.cols == N;
+    values.assign(std::size_t(std::max(valueCount, 0)), nullptr);
+    if (hasLayer)
+        for (int k = 0; k < valueCount; ++k)
+            values[std::size_t(k)] = layerValues.ptr<float>(k);
 
     // Step 1: tile index and domain test. Points outside the domain, nearer than √2 pixels
     // to their scanner (a missing measurement at the origin among them) or without a
@@ -98,6 +108,16 @@ RawTileRasterizer::Result RawTileRasterizer::rasterizeBlock(const cv::Mat& B, co
             diag::error("ERROR: Image Pointer is NULL");
             return Result::NoImage;
         }
+        layerTiles.clear();
+        if (hasLayer) {
+            for (RawTileStore* layerStore : layer) {
+                layerTiles.push_back(layerStore->getTile(U0, V0));
+                if (layerTiles.back().empty()) {
+                    diag::error("ERROR: Image Pointer is NULL");
+                    return Result::NoImage;
+                }
+            }
+        }
         const double originU = double(std::int64_t(s.rawTileSize) * U0) / s.resolution;
         const double originV = double(std::int64_t(s.rawTileSize) * V0) / s.resolution;
 
@@ -131,15 +151,48 @@ RawTileRasterizer::Result RawTileRasterizer::rasterizeBlock(const cv::Mat& B, co
             const int c = int(cf);
             const int r = int(rf);
             const int R = n - 1 - r;
+            // The pixels a point shares its weight with, and the shares.
+            int pixels = 1;
+            int rowOf[4] = {R, R - 1, R - 1, R};
+            int columnOf[4] = {c, c, c + 1, c + 1};
+            double share[4] = {w, 0, 0, 0};
             if (r < n - 1 && c < n - 1) {
-                float* row = tile.ptr<float>(R);
-                float* above = tile.ptr<float>(R - 1);
-                addShare(row[c], (1 - fx) * (1 - fy) * w, maxAccumulated);
-                addShare(above[c], (1 - fx) * fy * w, maxAccumulated);
-                addShare(above[c + 1], fx * fy * w, maxAccumulated);
-                addShare(row[c + 1], fx * (1 - fy) * w, maxAccumulated);
+                pixels = 4;
+                share[0] = (1 - fx) * (1 - fy) * w;
+                share[1] = (1 - fx) * fy * w;
+                share[2] = fx * fy * w;
+                share[3] = fx * (1 - fy) * w;
+            }
+            for (int p = 0; p < pixels; ++p)
+                addShare(tile.ptr<float>(rowOf[p])[columnOf[p]], share[p], maxAccumulated);
+            if (!hasLayer)
+                continue;
+            bool valued = true;
+            for (int k = 0; k < valueCount; ++k)
+                valued = valued && std::isfinite(values[std::size_t(k)][j]);
+            if (!valued)
+                continue;
+            const float first = values[0][j];
+            if (lowest > highest) {
+                lowest = first;
+                highest = first;
             } else {
-                addShare(tile.ptr<float>(R)[c], w, maxAccumulated);
+                lowest = std::min(lowest, first);
+                highest = std::max(highest, first);
+            }
+            for (int p = 0; p < pixels; ++p) {
+                float& weight = layerTiles[0].ptr<float>(rowOf[p])[columnOf[p]];
+                weight = weight + static_cast<float>(share[p]);
+                for (int k = 0; k < valueCount; ++k) {
+                    float& sum = layerTiles[std::size_t(k) + 1].ptr<float>(rowOf[p])[columnOf[p]];
+                    sum = sum + static_cast<float>(share[p] * double(values[std::size_t(k)][j]));
+                }
+            }
+        }
+        for (std::size_t k = 0; k < layerTiles.size(); ++k) {
+            if (!layer[k]->releaseTile(U0, V0, layerTiles[k])) {
+                diag::error("ERROR: raw tile ", U0, " ", V0, " could not be stored");
+                return Result::TileLost;
             }
         }
         if (!store.releaseTile(U0, V0, tile)) {

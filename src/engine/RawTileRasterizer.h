@@ -1,6 +1,9 @@
 #pragma once
 // Splats the points of one block into the 10 m raw tiles of the view plane: a
 // distance-dependent weight per point, shared bilinearly over the four nearest pixels.
+// A layer beside the density (intensity, colour) gets the same shares: its first store
+// sums the shares of the points that carry the layer's values, each further store the
+// shares times one of the values, so value / weight is the pixel's weighted mean.
 
 #include "engine/RawTileStore.h"
 #include "engine/TileRange.h"
@@ -45,15 +48,24 @@ public:
 
     // stop, when given, is looked at before every tile a block visits, so a block that
     // spreads over many tiles does not hold up a stop request.
+    // layerStores: none, or the layer's weight store followed by one store per value.
     RawTileRasterizer(RawTileStore& store, const RasterSettings& settings,
-                      const std::atomic<bool>* stop = nullptr);
+                      const std::atomic<bool>* stop = nullptr,
+                      std::vector<RawTileStore*> layerStores = {});
 
     // B: the block as read (4 × N, scanner frame); view: T · B (4 × N, u v d 1);
     // T: view matrix · pose, whose translation column is the scanner in view coordinates.
     // Widens range by every tile visited and raises maxAccumulated to the largest pixel
     // value written. Points of one tile are added in increasing index order.
+    // layerValues: one CV_32F row per value store, one column per point; a point with a
+    // value that is not finite, or every point when it is empty, adds nothing to the layer.
     Result rasterizeBlock(const cv::Mat& B, const cv::Mat& view, const cv::Mat& T, TileRange& range,
-                          float& maxAccumulated);
+                          float& maxAccumulated, const cv::Mat& layerValues = cv::Mat());
+
+    // The smallest and largest layer value of a point drawn into the layer (of the first
+    // value row); low > high while there was none.
+    float layerLow() const { return lowest; }
+    float layerHigh() const { return highest; }
 
     // Points whose pixel fell outside their tile (they are not drawn).
     std::int64_t outOfBoundPoints() const { return outOfBound; }
@@ -63,6 +75,11 @@ private:
     RasterSettings s;
     const std::atomic<bool>* stop;
     std::int64_t outOfBound = 0;
+    std::vector<RawTileStore*> layer;
+    float lowest = 1.0f;
+    float highest = 0.0f;
+    std::vector<cv::Mat> layerTiles;
+    std::vector<const float*> values;
     // working data, kept between blocks to avoid allocations per block
     std::vector<std::int32_t> tileU, tileV;
     std::vector<int> groupOf, groupStart, members;

@@ -22,6 +22,7 @@ enum ResultCode : std::int32_t
     LogFileAccess = 5,   // the layout log could not be written: the run has no usable result
     InvalidSettings = 6, // the job's settings cannot give a layout (resolution, tile size, …)
     ScanSourceError = 7, // the scan source failed with an error of its own (a vendor library's)
+    NoLayerData = 8,     // none of the chosen scans holds the values the job's layer shows
 };
 
 // A consistent copy of the record, for whoever polls it.

@@ -1,5 +1,6 @@
 #include "engine/TileNormalizer.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace orthaven {
@@ -41,6 +42,92 @@ float TileNormalizer::normalizeTile(const cv::Mat& raw, float scaleTop, bool rev
         }
     }
     return sum;
+}
+
+TileNormalizer::Histogram::Histogram(float lowValue, float highValue)
+    : low(lowValue), width(highValue > lowValue ? (double(highValue) - lowValue) / bins : 0.0),
+      counts(std::size_t(bins), 0)
+{
+}
+
+void TileNormalizer::Histogram::addTile(const cv::Mat& weight, const cv::Mat& sum)
+{
+    for (int r = 0; r < weight.rows; ++r) {
+        const float* w = weight.ptr<float>(r);
+        const float* v = sum.ptr<float>(r);
+        for (int c = 0; c < weight.cols; ++c) {
+            if (!(w[c] > 0.0f))
+                continue;
+            const double mean = double(v[c]) / double(w[c]);
+            const double bin = width > 0.0 ? std::floor((mean - low) / width) : 0.0;
+            ++counts[std::size_t(std::clamp(bin, 0.0, double(bins - 1)))];
+            ++count;
+        }
+    }
+}
+
+void TileNormalizer::Histogram::add(const Histogram& other)
+{
+    for (int b = 0; b < bins; ++b)
+        counts[std::size_t(b)] += other.counts[std::size_t(b)];
+    count += other.count;
+}
+
+double TileNormalizer::Histogram::quantile(double share, bool upper) const
+{
+    const std::int64_t wanted =
+        std::max<std::int64_t>(1, std::int64_t(std::ceil(share * double(count))));
+    std::int64_t seen = 0;
+    for (int b = 0; b < bins; ++b) {
+        seen += counts[std::size_t(b)];
+        if (seen >= wanted)
+            return low + width * (upper ? b + 1 : b);
+    }
+    return low + width * bins;
+}
+
+void TileNormalizer::intensityTile(const cv::Mat& weight, const cv::Mat& sum, double low,
+                                   double high, std::uint8_t background, cv::Mat& grey)
+{
+    const double span = high - low;
+    for (int r = 0; r < weight.rows; ++r) {
+        const float* w = weight.ptr<float>(r);
+        const float* v = sum.ptr<float>(r);
+        std::uint8_t* g = grey.ptr<std::uint8_t>(r);
+        for (int c = 0; c < weight.cols; ++c) {
+            if (!(w[c] > 0.0f)) {
+                g[c] = background;
+                continue;
+            }
+            // A layout of one intensity throughout is shown mid-grey.
+            const double mean = double(v[c]) / double(w[c]);
+            g[c] = span > 0.0 ? greyValue(float((mean - low) / span)) : 128;
+        }
+    }
+}
+
+void TileNormalizer::colourTile(const cv::Mat& weight, const cv::Mat& red, const cv::Mat& green,
+                                const cv::Mat& blue, std::uint8_t background, cv::Mat& rgb)
+{
+    const auto channel = [](float sum, float w) {
+        return std::uint8_t(std::clamp(std::lround(double(sum) / double(w)), 0L, 255L));
+    };
+    for (int r = 0; r < weight.rows; ++r) {
+        const float* w = weight.ptr<float>(r);
+        const float* R = red.ptr<float>(r);
+        const float* G = green.ptr<float>(r);
+        const float* B = blue.ptr<float>(r);
+        std::uint8_t* out = rgb.ptr<std::uint8_t>(r);
+        for (int c = 0; c < weight.cols; ++c, out += 3) {
+            if (!(w[c] > 0.0f)) {
+                out[0] = out[1] = out[2] = background;
+                continue;
+            }
+            out[0] = channel(R[c], w[c]);
+            out[1] = channel(G[c], w[c]);
+            out[2] = channel(B[c], w[c]);
+        }
+    }
 }
 
 } // namespace orthaven

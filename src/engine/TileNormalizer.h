@@ -1,10 +1,12 @@
 #pragma once
 // Turns a raw tile of summed point weights into 8-bit grey on the layout's one
-// logarithmic scale, and measures how much data the tile holds.
+// logarithmic scale, and measures how much data the tile holds; turns the raw tiles of an
+// intensity or colour layer (weights and weighted value sums) into grey or colour pixels.
 
 #include <opencv2/core.hpp>
 
 #include <cstdint>
+#include <vector>
 
 namespace orthaven {
 
@@ -26,6 +28,37 @@ public:
     // scale top that is not above 0 (no point reached any tile) gives K = 0 everywhere.
     static float normalizeTile(const cv::Mat& raw, float scaleTop, bool reverseIntensity,
                                cv::Mat& grey);
+
+    // Counts of the weighted mean values of a layer's pixels over a fixed range cut into
+    // equal bins. Counts are whole numbers, so histograms of tiles added in any order give
+    // the same counts.
+    class Histogram
+    {
+    public:
+        static constexpr int bins = 65536;
+        Histogram(float low, float high);
+        // Counts the mean of every pixel with weight (weight and sum: CV_32FC1, one size).
+        void addTile(const cv::Mat& weight, const cv::Mat& sum);
+        void add(const Histogram& other);
+        // The lower edge of the bin in which the share-th part of the counts is reached
+        // (share in 0 … 1); with upper, the bin's upper edge.
+        double quantile(double share, bool upper) const;
+        std::int64_t total() const { return count; }
+
+    private:
+        double low, width;
+        std::vector<std::int64_t> counts;
+        std::int64_t count = 0;
+    };
+
+    // Grey pixels of an intensity layer: the weighted mean intensity stretched from black
+    // at low to white at high (clamped); pixels without weight get background.
+    static void intensityTile(const cv::Mat& weight, const cv::Mat& sum, double low, double high,
+                              std::uint8_t background, cv::Mat& grey);
+    // Colour pixels (CV_8UC3: red, green, blue) of a colour layer: the weighted mean of each
+    // channel, rounded; pixels without weight get background.
+    static void colourTile(const cv::Mat& weight, const cv::Mat& red, const cv::Mat& green,
+                           const cv::Mat& blue, std::uint8_t background, cv::Mat& rgb);
 };
 
 } // namespace orthaven
