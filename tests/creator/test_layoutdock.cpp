@@ -689,6 +689,10 @@ TEST_F(Dock, StartComputesTheLayoutAndResetsThePanel)
     w<QComboBox>("cb_imagetype")->setCurrentIndex(1);
     w<QLineEdit>("e_lower")->setText("-1e1");
     w<QLineEdit>("e_upper")->setText("2.5");
+    QComboBox* scale = w<QComboBox>("cb_printscale");
+    scale->setCurrentIndex(scale->findText("1:50"));
+    QComboBox* layer = w<QComboBox>("cb_layer");
+    layer->setCurrentIndex(layer->findData(int(LayoutLayer::Intensity)));
 
     ASSERT_TRUE(waitUntil([this] { return dock->isActiveWindow(); }));
     click("b_start");
@@ -700,6 +704,8 @@ TEST_F(Dock, StartComputesTheLayoutAndResetsThePanel)
     EXPECT_EQ(dock->layoutTask().job.clipHigh, 2.5);
     EXPECT_EQ(dock->layoutTask().job.imageType, "jpg");
     EXPECT_EQ(dock->layoutTask().job.resolution, 0.05);
+    EXPECT_EQ(dock->layoutTask().job.printScale, 50);
+    EXPECT_EQ(dock->layoutTask().job.layer, LayoutLayer::Intensity);
 
     ASSERT_TRUE(waitForMessage());
     ASSERT_EQ(UserDialogs::shownMessages().size(), 1);
@@ -720,6 +726,11 @@ TEST_F(Dock, StartComputesTheLayoutAndResetsThePanel)
     const LogReader reader(log);
     ASSERT_TRUE(reader.ok()) << reader.errorText().toStdString();
     EXPECT_EQ(reader.info().view, int(Top));
+    EXPECT_EQ(reader.info().layer, "intensity");
+    EXPECT_EQ(reader.info().printScale, 50);
+    for (const QString& tile : tiles) // the dock always places its tiles
+        EXPECT_TRUE(QFile::exists(outFolder() + "/" + QFileInfo(tile).completeBaseName() + ".jgw"))
+            << tile.toStdString();
     EXPECT_FALSE(QImage(outFolder() + "/site_overview.jpg").isNull());
     EXPECT_TRUE(tempFolderIsEmpty());
 }
