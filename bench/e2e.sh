@@ -5,7 +5,8 @@
 # read) and a bare number parse (fast_float over every number, one thread). Prints, for 1
 # thread and for all threads, the wall time and peak memory of the whole job and its
 # ratios to the two parses; a run at 0.005 m beside the 0.01 m one; and
-# a run with --memory 64 whose files are compared with those of the default budget.
+# a run with --memory 64 whose files are compared with those of the default budget; and the
+# density, intensity and colour layers of the same stations written with colour.
 # Builds nothing: run scripts/build.sh first.
 #
 #   bench/e2e.sh [--build DIR] [--layout PROGRAM] [--points-per-column N] [--columns N]
@@ -147,6 +148,27 @@ if [ "$ours" = 1 ]; then
 fi
 tiles=$(grep -c '^Tile Name = ' "$work/out-all/bench.log")
 
+# The layers, on the same stations written again with colour beside the intensity: density,
+# intensity and colour, all threads, 0.01 m.
+if [ "$ours" = 1 ]; then
+    if [ ! -f "$work/scans-rgb.done" ]; then
+        echo "Generating the same stations with colour in $work/scans-rgb ..."
+        rm -rf "$work/scans-rgb"
+        "$build/bin/orthaven-genscan" --output "$work/scans-rgb" --stations 4 --colour \
+            --points-per-column "$rows" --columns "$columns" --seed 5 >"$work/genscan-rgb.txt" \
+            || { cat "$work/genscan-rgb.txt" >&2; exit 1; }
+        touch "$work/scans-rgb.done"
+    fi
+    plain_files=("${files[@]}")
+    files=("$work/scans-rgb"/*.ptx)
+    cat "${files[@]}" >/dev/null
+    read -r wallLD peakLD cpuLD < <(layout_run rgb-density --resolution 0.01 --layer density)
+    read -r wallLI peakLI cpuLI < <(layout_run rgb-intensity --resolution 0.01 --layer intensity)
+    read -r wallLC peakLC cpuLC < <(layout_run rgb-colour --resolution 0.01 --layer colour)
+    rgb_bytes=$(cat "${files[@]}" | wc -c)
+    files=("${plain_files[@]}")
+fi
+
 echo
 echo "Program: $layout"
 echo "Load: $(uptime | sed 's/.*load average: //') (1, 5, 15 min) on $cores cores"
@@ -165,4 +187,12 @@ BEGIN {
 if [ "$ours" = 1 ]; then
     printf "%-40s %6.2fs %8ss %6s MB  files %s\n" "layout 0.01 m, all threads, --memory 64" \
         "$wallM" "$cpuM" "$peakM" "$same"
+    echo
+    awk -v bytes="$rgb_bytes" 'BEGIN { printf "Layers: the same stations with colour, %.0f MB of PTX; 0.01 m, all threads\n", bytes / 1e6 }'
+    printf "%-40s %6.2fs %8ss %6s MB\n" "density layer" "$wallLD" "$cpuLD" "$peakLD"
+    for layer in intensity colour; do
+        if [ "$layer" = intensity ]; then w="$wallLI" c="$cpuLI" p="$peakLI"; else w="$wallLC" c="$cpuLC" p="$peakLC"; fi
+        awk -v name="$layer layer" -v w="$w" -v c="$c" -v p="$p" -v d="$wallLD" \
+            'BEGIN { printf "%-40s %6.2fs %8ss %6s MB  %5.2f x the density layer\n", name, w, c, p, w / d }'
+    done
 fi
