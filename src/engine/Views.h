@@ -27,7 +27,7 @@ enum LayoutView : std::uint32_t
 struct ViewInfo
 {
     LayoutView view;
-    const char* name;       // "Top": the log; shown translated (context "BatchLayout")
+    const char* name;       // "Top": the log; shown translated (context "orthaven::BatchLayout")
     const char* optionName; // "top": the command line and job files
     // Upper-left 3 × 3 block of the view matrix, row by row: rows give u, v and depth.
     double rows[9];
