@@ -745,6 +745,7 @@ bool drawScanPositionSheet(const QString& logPath, const QString& hLabel, const 
     painter.setPen(ink(inkWhite));
     drawCoordinateSymbol(sheet.height() - symbolAboveBottom, inputs.config.coordSystemSize,
                          symbolReversed(inputs.view), hLabel, vLabel, painter);
+    QFont stripFont = painter.font(); // the strip writes in the sheet's font
     painter.end();
 
     // Under it, a strip with the scale bar and the title block, so neither hides anything
@@ -754,7 +755,6 @@ bool drawScanPositionSheet(const QString& logPath, const QString& hLabel, const 
     const std::optional<OverviewScale> scale = overviewScale(log, sheet.width());
     const std::optional<ScaleBar> bar =
         scale ? scaleBar(scale->pxPerMetre, sheet.width()) : std::nullopt;
-    QFont stripFont = painter.font();
     stripFont.setPixelSize(stripFontPixels);
     const QFontMetrics stripMetrics(stripFont, &sheet);
     const SheetStrip strip =
@@ -809,6 +809,7 @@ bool annotateThumbnail(const QString& logPath, const QString& hLabel, const QStr
     painter.setBrush(QBrush(ink(inkWhite), Qt::SolidPattern));
     drawCoordinateSymbol(image.height() - symbolAboveBottom, inputs.config.coordSystemSize,
                          symbolReversed(inputs.view), hLabel, vLabel, painter);
+    QFont stripFont = painter.font(); // the strip writes in the sheet's font
     painter.end();
     return save(source->thumbnailPath, image);
 }
