@@ -14,6 +14,7 @@
 #include "support/TempAppData.h"
 
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
@@ -640,6 +641,23 @@ TEST_F(LayoutCli, AnOverviewPictureThatCannotBeWrittenIsAWarningAndTheOlderLayou
 }
 
 #ifndef _WIN32
+// Standard error of a running program (where its progress goes) up to the first output
+// holding the text, or up to its end: waits for the output itself, however long it takes.
+static QByteArray waitForErrorText(QProcess& process, const QByteArray& text)
+{
+    QByteArray err = process.readAllStandardError();
+    QEventLoop loop;
+    QObject::connect(&process, &QProcess::readyReadStandardError, &loop, [&] {
+        err += process.readAllStandardError();
+        if (err.contains(text))
+            loop.quit();
+    });
+    QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
+    if (!err.contains(text) && process.state() == QProcess::Running)
+        loop.exec();
+    return err;
+}
+
 // Ctrl+C at the moment the first scan is being read, with an older layout of the same
 // name in the folder. Whenever the signal lands, the outcome obeys the rule: exit 130
 // with the folder exactly as before, or exit 0 with the whole new layout; never a mix,
@@ -653,15 +671,10 @@ TEST_F(LayoutCli, CtrlCLeavesTheFolderAsItWasOrTheLayoutComplete)
     const auto before = folderState(outPath({}));
 
     QProcess process;
-    process.setReadChannel(QProcess::StandardError); // where the progress goes
     process.start(QStringLiteral(ORTHAVEN_LAYOUT_PROGRAM),
                   QStringList{"--out", outPath("site")} + bigScans());
     ASSERT_TRUE(process.waitForStarted());
-    QByteArray err;
-    while (!err.contains("Loading Scan") && process.state() == QProcess::Running) {
-        process.waitForReadyRead(10000); // returns at the first line; the loop is the wait
-        err += process.readAllStandardError();
-    }
+    QByteArray err = waitForErrorText(process, "Loading Scan");
     ASSERT_TRUE(err.contains("Loading Scan")) << err.toStdString();
     ASSERT_EQ(::kill(pid_t(process.processId()), SIGINT), 0);
     ASSERT_TRUE(process.waitForFinished(-1));
@@ -695,15 +708,10 @@ TEST_F(LayoutCli, CtrlCLeavesTheFolderAsItWasOrTheLayoutComplete)
 TEST_F(LayoutCli, TheSessionFolderOfAKilledRunIsRemovedByTheNextRun)
 {
     QProcess process;
-    process.setReadChannel(QProcess::StandardError);
     process.start(QStringLiteral(ORTHAVEN_LAYOUT_PROGRAM),
                   QStringList{"--out", outPath("killed")} + bigScans());
     ASSERT_TRUE(process.waitForStarted());
-    QByteArray err;
-    while (!err.contains("Loading Scan") && process.state() == QProcess::Running) {
-        process.waitForReadyRead(10000);
-        err += process.readAllStandardError();
-    }
+    const QByteArray err = waitForErrorText(process, "Loading Scan");
     ASSERT_TRUE(err.contains("Loading Scan")) << err.toStdString();
     ASSERT_EQ(::kill(pid_t(process.processId()), SIGKILL), 0);
     ASSERT_TRUE(process.waitForFinished(-1));

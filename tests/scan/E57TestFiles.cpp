@@ -118,12 +118,12 @@ void e57FixChecksums(QByteArray& bytes)
     }
 }
 
-E57Image e57File(const E57FileSpec& spec)
+E57Image e57File(const E57FilePlan& plan)
 {
     E57Image image;
     std::string data(48, '\0'); // the file header, filled in below
     QByteArray scansXml;
-    for (const E57ScanSpec& scan : spec.scans) {
+    for (const E57ScanPlan& scan : plan.scans) {
         std::vector<std::string> streams;
         for (const E57Field& f : scan.fields)
             streams.push_back(bytestream(f));
@@ -205,8 +205,8 @@ E57Image e57File(const E57FileSpec& spec)
                      "</data3D>\n"
                      "<images2D type=\"Vector\" allowHeterogeneousChildren=\"1\"/>\n"
                      "</e57Root>\n";
-    if (spec.editXml)
-        spec.editXml(xml);
+    if (plan.editXml)
+        plan.editXml(xml);
     const qint64 xmlLogical = qint64(data.size());
     image.xmlOffset = e57Physical(xmlLogical);
     data.append(xml.constData(), std::size_t(xml.size()));

@@ -31,7 +31,7 @@ struct E57Field
                             std::vector<qint64> values);
 };
 
-struct E57ScanSpec
+struct E57ScanPlan
 {
     QByteArray name;    // no <name> when empty
     QByteArray poseXml; // the children of <pose>; no pose when empty
@@ -43,9 +43,9 @@ struct E57ScanSpec
     bool indexAndEmptyPackets = false; // an empty packet first and an index packet last
 };
 
-struct E57FileSpec
+struct E57FilePlan
 {
-    std::vector<E57ScanSpec> scans;
+    std::vector<E57ScanPlan> scans;
     std::function<void(QByteArray& xml)> editXml; // changes the XML text before it is paged
 };
 
@@ -56,7 +56,7 @@ struct E57Image
     qint64 xmlOffset = 0;               // physical
 };
 
-E57Image e57File(const E57FileSpec& spec);
+E57Image e57File(const E57FilePlan& plan);
 // The physical offset of a logical one (1024-byte pages).
 qint64 e57Physical(qint64 logical);
 // Sets the checksum of every page again, after a test changed bytes of the file.

@@ -26,9 +26,9 @@ const std::vector<cv::Vec3d> points = {{1, 2, 3}, {4, 5, 6}, {7, 8, 9}, {10, 11,
 
 // Five points as single floats with an invalid state (all valid), named "s"; its XML
 // section reaches into page 2.
-E57FileSpec goodSpec()
+E57FilePlan goodPlan()
 {
-    E57ScanSpec scan;
+    E57ScanPlan scan;
     scan.name = "s";
     scan.moreXml = "<description type=\"String\">" + QByteArray(1500, 'd') + "</description>";
     scan.fields = cartesianFields(points);
@@ -38,13 +38,13 @@ E57FileSpec goodSpec()
     return {{scan}, {}};
 }
 
-E57FileSpec withXml(const char* from, const char* to)
+E57FilePlan withXml(const char* from, const char* to)
 {
-    E57FileSpec spec = goodSpec();
+    E57FilePlan plan = goodPlan();
     const QByteArray a(from);
     const QByteArray b(to);
-    spec.editXml = [a, b](QByteArray& xml) { xml.replace(a, b); };
-    return spec;
+    plan.editXml = [a, b](QByteArray& xml) { xml.replace(a, b); };
+    return plan;
 }
 
 // The good file with bytes set at a physical offset, checksums fixed or left.
@@ -82,19 +82,19 @@ struct BadInput
 
 std::vector<BadInput> badInputs()
 {
-    const E57Image good = e57File(goodSpec());
+    const E57Image good = e57File(goodPlan());
     // A scan of 400 points over several pages, to damage a page of its data.
-    E57ScanSpec large;
+    E57ScanPlan large;
     std::vector<cv::Vec3d> many(400, cv::Vec3d(1, 2, 3));
     large.fields = cartesianFields(many);
     const E57Image largeImage = e57File({{large}, {}});
-    E57ScanSpec noCoordinates;
+    E57ScanPlan noCoordinates;
     noCoordinates.fields = {E57Field::floating("intensity", {0.5, 0.25})};
-    E57ScanSpec notFinite;
+    E57ScanPlan notFinite;
     notFinite.fields = cartesianFields({{1, 1, 1}, {NAN, 0, 0}, {2, 2, 2}, {0, INFINITY, 0}});
-    E57ScanSpec shortOfRecords = goodSpec().scans[0];
+    E57ScanPlan shortOfRecords = goodPlan().scans[0];
     shortOfRecords.recordCount = 6;
-    E57ScanSpec noPoints;
+    E57ScanPlan noPoints;
     noPoints.withPoints = false;
     const qint64 section = good.sectionOffsets[0];
     const QByteArray zero = "\0";
@@ -278,13 +278,13 @@ TEST(E57BadInput, FileChangedAfterListingCannotBeOpened)
 {
     QTemporaryDir dir;
     const QString path =
-        writeFile(dir.filePath(QStringLiteral("changing.e57")), e57File(goodSpec()).bytes);
+        writeFile(dir.filePath(QStringLiteral("changing.e57")), e57File(goodPlan()).bytes);
     CaptureDiagnostics out;
     ScanSourceE57 reader;
     reader.fetchFiles({path});
     ASSERT_EQ(reader.scanCount(), 1);
 
-    E57FileSpec longer = goodSpec();
+    E57FilePlan longer = goodPlan();
     longer.scans[0].name = QByteArray(2000, 'n');
     writeFile(path, e57File(longer).bytes);
     EXPECT_FALSE(reader.openScan(0));
@@ -305,12 +305,12 @@ TEST(E57BadInput, RandomDamageNeverBreaksTheReader)
     // time with its checksums made right again so that the damage reaches the XML and the
     // packets: listing ends, every read ends, every chunk keeps its shape, and nothing is
     // sized beyond what the file holds.
-    E57FileSpec spec = goodSpec();
-    E57ScanSpec second = spec.scans[0];
+    E57FilePlan plan = goodPlan();
+    E57ScanPlan second = plan.scans[0];
     second.streamBytesPerPacket = 5;
     second.indexAndEmptyPackets = true;
-    spec.scans.push_back(second);
-    const QByteArray good = e57File(spec).bytes;
+    plan.scans.push_back(second);
+    const QByteArray good = e57File(plan).bytes;
     std::mt19937 random(20240611u);
     QTemporaryDir dir;
     CaptureDiagnostics quiet;

@@ -82,15 +82,15 @@ TEST(E57Format, BitpackReadsEveryWidthAtEveryBitOffset)
 TEST(E57Format, PagedFileMapsOffsetsAndChecksEachPage)
 {
     // A long XML section runs over several pages.
-    E57FileSpec spec;
-    spec.scans.push_back({"one", {}, {}, cartesianFields({{1, 2, 3}, {4, 5, 6}})});
+    E57FilePlan plan;
+    plan.scans.push_back({"one", {}, {}, cartesianFields({{1, 2, 3}, {4, 5, 6}})});
     QByteArray xml;
-    spec.editXml = [&xml](QByteArray& text) {
+    plan.editXml = [&xml](QByteArray& text) {
         text.replace("</e57Root>",
                      "<notes type=\"String\">" + QByteArray(3000, 'n') + "</notes></e57Root>");
         xml = text;
     };
-    E57Image image = e57File(spec);
+    E57Image image = e57File(plan);
     ASSERT_GE(image.bytes.size(), 4 * 1024);
     QTemporaryDir dir;
     const QString path = writeFile(dir.filePath(QStringLiteral("a.e57")), image.bytes);

@@ -30,9 +30,9 @@ cv::Mat halfTurnPose()
             0, 1);
 }
 
-E57ScanSpec namedScan()
+E57ScanPlan namedScan()
 {
-    E57ScanSpec scan;
+    E57ScanPlan scan;
     scan.name = "north";
     scan.poseXml = e57PoseXml(0, 0, 0, 1, 500000.25, 5400000.5, 99);
     scan.fields = cartesianFields(fivePoints);
@@ -40,18 +40,18 @@ E57ScanSpec namedScan()
 }
 
 // Four records, the middle two marked as a direction only (1) and as no return (2).
-E57ScanSpec scanWithInvalidPoints()
+E57ScanPlan scanWithInvalidPoints()
 {
-    E57ScanSpec scan;
+    E57ScanPlan scan;
     scan.fields = cartesianFields({{1, 1, 1}, {9, 9, 9}, {8, 8, 8}, {2, 2, 2}});
     scan.fields[0].single = scan.fields[1].single = scan.fields[2].single = true;
     scan.fields.push_back(E57Field::integer("cartesianInvalidState", 0, 2, {0, 1, 2, 0}));
     return scan;
 }
 
-QString writeE57(const QTemporaryDir& dir, const QString& name, const E57FileSpec& spec)
+QString writeE57(const QTemporaryDir& dir, const QString& name, const E57FilePlan& plan)
 {
-    return writeFile(dir.filePath(name), e57File(spec).bytes);
+    return writeFile(dir.filePath(name), e57File(plan).bytes);
 }
 
 std::vector<cv::Vec3d> readAll(const QString& path, int scan = 0)
@@ -66,12 +66,12 @@ std::vector<cv::Vec3d> readAll(const QString& path, int scan = 0)
 TEST(E57Reader, KeepsTheScanSourceContract)
 {
     QTemporaryDir dir;
-    E57FileSpec first;
-    E57ScanSpec empty;
+    E57FilePlan first;
+    E57ScanPlan empty;
     empty.name = "empty";
     empty.withPoints = false;
     first.scans = {namedScan(), scanWithInvalidPoints(), empty};
-    E57FileSpec second;
+    E57FilePlan second;
     second.scans = {namedScan()};
 
     ScanSourceContract contract;
@@ -90,15 +90,15 @@ TEST(E57Reader, KeepsTheScanSourceContract)
 TEST(E57Reader, NamesScansAfterTheirFileAndName)
 {
     QTemporaryDir dir;
-    E57FileSpec spec;
-    spec.scans.resize(5);
-    spec.scans[0].name = "north";
-    spec.scans[2].name = "Point Cloud";
-    spec.scans[3].name = "Point Cloud";
-    spec.scans[4].name = "south";
-    for (E57ScanSpec& scan : spec.scans)
+    E57FilePlan plan;
+    plan.scans.resize(5);
+    plan.scans[0].name = "north";
+    plan.scans[2].name = "Point Cloud";
+    plan.scans[3].name = "Point Cloud";
+    plan.scans[4].name = "south";
+    for (E57ScanPlan& scan : plan.scans)
         scan.fields = cartesianFields(fivePoints);
-    const QString path = writeE57(dir, QStringLiteral("site.e57"), spec);
+    const QString path = writeE57(dir, QStringLiteral("site.e57"), plan);
     CaptureDiagnostics quiet;
     ScanSourceE57 reader;
     ASSERT_TRUE(reader.fetchFiles({path}));
@@ -111,7 +111,7 @@ TEST(E57Reader, NamesScansAfterTheirFileAndName)
 TEST(E57Reader, SphericalCoordinatesBecomeCartesianOnes)
 {
     const double pi = std::numbers::pi;
-    E57ScanSpec scan;
+    E57ScanPlan scan;
     scan.fields = {
         E57Field::floating("sphericalRange", {2, 1, 3, 4, 2}),
         E57Field::floating("sphericalAzimuth", {0, pi / 2, 0, 1, pi}),
@@ -154,7 +154,7 @@ TEST(E57Reader, ScaledIntegersOfAnyWidthGiveTheirValues)
     CaptureDiagnostics quiet;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.maximum);
-        E57ScanSpec scan;
+        E57ScanPlan scan;
         for (const char* name : {"cartesianX", "cartesianY", "cartesianZ"}) {
             E57Field f = E57Field::integer(name, c.minimum, c.maximum, c.raw);
             f.type = "ScaledInteger";
@@ -185,19 +185,19 @@ TEST(E57Reader, RecordsSpreadOverManyPacketsReadAsInOne)
         points.emplace_back(k * 0.25, -k, k % 7);
         states.push_back(k % 5 == 0 ? 2 : 0);
     }
-    E57ScanSpec whole;
+    E57ScanPlan whole;
     whole.fields = cartesianFields(points);
     whole.fields[1].single = true;
     whole.fields.push_back(E57Field::integer("cartesianInvalidState", 0, 2, states));
     whole.fields.push_back(E57Field::integer("rowIndex", 0, 299, {}));
     for (int k = 0; k < 300; ++k)
         whole.fields.back().integers.push_back(k);
-    E57ScanSpec spread = whole;
+    E57ScanPlan spread = whole;
     spread.streamBytesPerPacket = 3;
     spread.indexAndEmptyPackets = true;
 
     // All coordinates single floats: the decoder that takes them in one pass.
-    E57ScanSpec singles = spread;
+    E57ScanPlan singles = spread;
     for (int c = 0; c < 3; ++c)
         singles.fields[std::size_t(c)].single = true;
 
@@ -216,7 +216,7 @@ TEST(E57Reader, ChunksStayWithinThePointLimitAndLoseNoLonePoint)
     // gives one point back so that the last does not hold a single point (which would end
     // the scan without it).
     const std::size_t valid = 2 * std::size_t(ScanSource::maxChunkPoints) + 1;
-    E57ScanSpec scan;
+    E57ScanPlan scan;
     std::vector<double> x(valid + 3000);
     for (std::size_t k = 0; k < x.size(); ++k)
         x[k] = double(k);
