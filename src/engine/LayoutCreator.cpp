@@ -1,39 +1,13 @@
 #include "engine/LayoutCreator.h"
 
 #include "diag/Diagnostics.h"
+#include "engine/ScanPoses.h"
 #include "platform/AppPaths.h"
 #include "scan/ScanSource.h"
 
 #include <cmath>
 
 namespace orthaven {
-
-namespace {
-
-bool bitSet(const QBitArray& bits, int i)
-{
-    return i >= 0 && i < bits.size() && bits.testBit(i);
-}
-
-bool isFinite(const cv::Mat& m)
-{
-    for (int r = 0; r < m.rows; ++r)
-        for (int c = 0; c < m.cols; ++c)
-            if (!std::isfinite(m.at<double>(r, c)))
-                return false;
-    return true;
-}
-
-cv::Mat usablePose(const cv::Mat& pose)
-{
-    if (pose.rows != 4 || pose.cols != 4 || pose.channels() != 1)
-        return {};
-    cv::Mat P;
-    pose.convertTo(P, CV_64F);
-    return isFinite(P) ? P : cv::Mat();
-}
-
-} // namespace
 
 LayoutCreator::LayoutCreator() : viewMatrix(cv::Mat::eye(4, 4, CV_64F)) {}
 

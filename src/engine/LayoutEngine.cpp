@@ -12,6 +12,7 @@
 #include "engine/OutputTiles.h"
 #include "engine/RawTileFile.h"
 #include "engine/RawTileRasterizer.h"
+#include "engine/ScanPoses.h"
 #include "engine/SessionFolder.h"
 #include "engine/TileNormalizer.h"
 #include "engine/TileWorkers.h"
@@ -31,6 +32,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <mutex>
 #include <new>
 
@@ -40,30 +42,6 @@ namespace {
 
 // Points read ahead of the rasteriser at most (32 bytes each in a chunk).
 constexpr std::int64_t prefetchPoints = 1 << 20;
-
-bool bitSet(const QBitArray& bits, int i)
-{
-    return i >= 0 && i < bits.size() && bits.testBit(i);
-}
-
-bool isFinite(const cv::Mat& m)
-{
-    for (int r = 0; r < m.rows; ++r)
-        for (int c = 0; c < m.cols; ++c)
-            if (!std::isfinite(m.at<double>(r, c)))
-                return false;
-    return true;
-}
-
-// A pose as the engine can use it: 4 × 4 doubles with finite values, or no matrix.
-cv::Mat usablePose(const cv::Mat& pose)
-{
-    if (pose.rows != 4 || pose.cols != 4 || pose.channels() != 1)
-        return {};
-    cv::Mat P;
-    pose.convertTo(P, CV_64F);
-    return isFinite(P) ? P : cv::Mat();
-}
 
 // A · B for 4 × 4 A, always summed in the same order, so that a point's view coordinates
 // do not depend on the size of the block it arrived in.
@@ -160,6 +138,17 @@ PointChannels channelsOf(LayoutLayer layer)
 }
 
 // One run of the engine: the state its stages share.
+// What became of a raw tile on its way to a grey tile.
+enum class TileOutcome : std::uint8_t
+{
+    NotDone,
+    Dropped,
+    Kept,
+    Unreadable,
+    NoMemory,
+    NotKept, // its grey tile could not be kept
+};
+
 class Run
 {
 public:
@@ -182,6 +171,8 @@ private:
     bool leaveOutScansWithoutLayer();
     // The layer's grey or colour tiles of the kept tiles, from the layer's raw tiles.
     bool makeLayerTiles(const std::vector<RawTileStore::Index>& kept);
+    // The failure of a tile that became no grey tile, as a line and the run's result.
+    void reportTileFailure(TileOutcome outcome, int U, int V);
     void rasterizeBlock(const cv::Mat& B, const cv::Mat& view, const cv::Mat& T,
                         const cv::Mat& values);
     bool normalizeTilesClassic();
@@ -195,6 +186,12 @@ private:
     // Output tile (a, b) of the grid as its file shows it (mirrored where the view is):
     // m × m grey, the grey tiles drawn unscaled on the background.
     Assembly assembleOutputTile(int a, int b, cv::Mat& tile) const;
+    // Hands every output tile (a = i / tilesV, b = i % tilesV) to use on the workers,
+    // assembled, with a look at the stop wish and the progress before each; assemblies
+    // says what became of each tile (Empty for one that was not begun).
+    void
+    forEachOutputTile(int count, int tilesV, std::vector<Assembly>& assemblies,
+                      const std::function<bool(int i, int a, int b, const cv::Mat& tile)>& use);
     // False (and the run failed) for an assembly that gave no tile.
     bool assembled(Assembly assembly);
     bool writeImages();
@@ -467,44 +464,35 @@ bool Run::normalizeTilesClassic()
     for (const RawTileStore::Index& tile : rawTiles->storedTiles())
         if (tileRange.contains(tile.first, tile.second))
             tiles.push_back(tile);
-    enum class Outcome : std::uint8_t
-    {
-        NotDone,
-        Dropped,
-        Kept,
-        Unreadable,
-        NoMemory,
-        NotKept, // its grey tile could not be kept
-    };
-    std::vector<Outcome> outcomes(tiles.size(), Outcome::NotDone);
+    std::vector<TileOutcome> outcomes(tiles.size(), TileOutcome::NotDone);
     forEachTile(int(tiles.size()), s.threads, [&](int i) {
         const auto [U, V] = tiles[std::size_t(i)];
         if (leaveForStop())
             return false;
         reporter.progressDone = float(tileRange.ordinal(U, V));
-        Outcome& outcome = outcomes[std::size_t(i)];
+        TileOutcome& outcome = outcomes[std::size_t(i)];
         const cv::Mat raw = rawTiles->loadTile(U, V);
         if (raw.empty()) {
-            outcome = Outcome::Unreadable;
+            outcome = TileOutcome::Unreadable;
             return false;
         }
         cv::Mat grey = allocateImage(8, raw.cols, raw.rows);
         if (grey.empty()) {
-            outcome = Outcome::NoMemory;
+            outcome = TileOutcome::NoMemory;
             return false;
         }
         const float sum = TileNormalizer::normalizeTile(raw, L, s.reverseIntensity, grey);
         rawTiles->dropTile(U, V);
-        outcome = Outcome::Dropped;
+        outcome = TileOutcome::Dropped;
         // A layer keeps the tiles the density keeps; its own pixels are made below.
         if (sum > s.dataThreshold && s.layer != LayoutLayer::Density)
-            outcome = Outcome::Kept;
+            outcome = TileOutcome::Kept;
         else if (sum > s.dataThreshold)
-            outcome = greyTiles->put(U, V, grey) ? Outcome::Kept : Outcome::NotKept;
-        if (outcome == Outcome::Dropped)
+            outcome = greyTiles->put(U, V, grey) ? TileOutcome::Kept : TileOutcome::NotKept;
+        if (outcome == TileOutcome::Dropped)
             for (const auto& store : layerTiles)
                 store->dropTile(U, V);
-        return outcome != Outcome::NotKept;
+        return outcome != TileOutcome::NotKept;
     });
 
     // What went wrong first, in the order of the tiles.
@@ -513,28 +501,17 @@ bool Run::normalizeTilesClassic()
     for (std::size_t i = 0; i < tiles.size(); ++i) {
         const auto [U, V] = tiles[i];
         switch (outcomes[i]) {
-        case Outcome::NotDone:
-        case Outcome::Dropped:
+        case TileOutcome::NotDone:
+        case TileOutcome::Dropped:
             continue;
-        case Outcome::Kept:
+        case TileOutcome::Kept:
             kept.widen(U, V);
             keptTiles.push_back(tiles[i]);
             continue;
-        case Outcome::Unreadable:
-            // Its points would be missing from the layout without a word.
-            diag::error("ERROR: raw tile ", U, " ", V, " could not be read back");
-            reporter.reportFailure(TempFileAccess);
-            break;
-        case Outcome::NoMemory:
-            diag::error("ERROR: Image Pointer is NULL");
-            reporter.reportFailure(NotEnoughMemory);
-            break;
-        case Outcome::NotKept:
-            // Dropping the tile would leave a hole in the layout that looks like missing
-            // data.
-            diag::error("ERROR: could not keep grey tile ", U, " ", V, " in ",
-                        utf8(session.tempPath()));
-            reporter.reportFailure(TempFileAccess);
+        case TileOutcome::Unreadable:
+        case TileOutcome::NoMemory:
+        case TileOutcome::NotKept:
+            reportTileFailure(outcomes[i], U, V);
             break;
         }
         timers.discard();
@@ -595,6 +572,29 @@ bool Run::leaveOutScansWithoutLayer()
     return !failed();
 }
 
+void Run::reportTileFailure(TileOutcome outcome, int U, int V)
+{
+    switch (outcome) {
+    case TileOutcome::Unreadable:
+        // Its points would be missing from the layout without a word.
+        diag::error("ERROR: raw tile ", U, " ", V, " could not be read back");
+        reporter.reportFailure(TempFileAccess);
+        break;
+    case TileOutcome::NoMemory:
+        diag::error("ERROR: Image Pointer is NULL");
+        reporter.reportFailure(NotEnoughMemory);
+        break;
+    case TileOutcome::NotKept:
+        // Dropping the tile would leave a hole in the layout that looks like missing data.
+        diag::error("ERROR: could not keep grey tile ", U, " ", V, " in ",
+                    utf8(session.tempPath()));
+        reporter.reportFailure(TempFileAccess);
+        break;
+    default:
+        break;
+    }
+}
+
 bool Run::makeLayerTiles(const std::vector<RawTileStore::Index>& kept)
 {
     reporter.setStatusText("Preprocessing Tiles");
@@ -632,32 +632,24 @@ bool Run::makeLayerTiles(const std::vector<RawTileStore::Index>& kept)
         diag::debug("Intensity from ", low, " to ", high);
     }
 
-    enum class Outcome : std::uint8_t
-    {
-        NotDone,
-        Made,
-        Unreadable,
-        NoMemory,
-        NotKept,
-    };
-    std::vector<Outcome> outcomes(std::size_t(count), Outcome::NotDone);
+    std::vector<TileOutcome> outcomes(std::size_t(count), TileOutcome::NotDone);
     forEachTile(count, s.threads, [&](int i) {
         const auto [U, V] = kept[std::size_t(i)];
         if (leaveForStop())
             return false;
-        Outcome& outcome = outcomes[std::size_t(i)];
+        TileOutcome& outcome = outcomes[std::size_t(i)];
         std::vector<cv::Mat> raw;
         for (const auto& store : layerTiles) {
             raw.push_back(store->loadTile(U, V));
             if (raw.back().empty()) {
-                outcome = Outcome::Unreadable;
+                outcome = TileOutcome::Unreadable;
                 return false;
             }
         }
         const int n = raw[0].cols;
         cv::Mat image = allocateImage(s.layer == LayoutLayer::Colour ? 24 : 8, n, n);
         if (image.empty()) {
-            outcome = Outcome::NoMemory;
+            outcome = TileOutcome::NoMemory;
             return false;
         }
         if (s.layer == LayoutLayer::Colour)
@@ -667,28 +659,21 @@ bool Run::makeLayerTiles(const std::vector<RawTileStore::Index>& kept)
         raw.clear();
         for (const auto& store : layerTiles)
             store->dropTile(U, V);
-        outcome = greyTiles->put(U, V, image) ? Outcome::Made : Outcome::NotKept;
-        return outcome == Outcome::Made;
+        outcome = greyTiles->put(U, V, image) ? TileOutcome::Kept : TileOutcome::NotKept;
+        return outcome == TileOutcome::Kept;
     });
     for (std::size_t i = 0; i < kept.size(); ++i) {
         const auto [U, V] = kept[i];
         switch (outcomes[i]) {
-        case Outcome::Made:
+        case TileOutcome::Kept:
             continue;
-        case Outcome::NotDone:
+        case TileOutcome::NotDone:
+        case TileOutcome::Dropped:
             break;
-        case Outcome::Unreadable:
-            diag::error("ERROR: raw tile ", U, " ", V, " could not be read back");
-            reporter.reportFailure(TempFileAccess);
-            break;
-        case Outcome::NoMemory:
-            diag::error("ERROR: Image Pointer is NULL");
-            reporter.reportFailure(NotEnoughMemory);
-            break;
-        case Outcome::NotKept:
-            diag::error("ERROR: could not keep grey tile ", U, " ", V, " in ",
-                        utf8(session.tempPath()));
-            reporter.reportFailure(TempFileAccess);
+        case TileOutcome::Unreadable:
+        case TileOutcome::NoMemory:
+        case TileOutcome::NotKept:
+            reportTileFailure(outcomes[i], U, V);
             break;
         }
         return false;
@@ -763,20 +748,9 @@ bool Run::writeImages()
     }
     const ViewInfo& view = *viewInfo(std::uint32_t(s.view));
     const int m = s.outputTilePixels();
-    std::vector<Assembly> assemblies(std::size_t(count), Assembly::Empty);
+    std::vector<Assembly> assemblies;
     std::vector<std::uint8_t> written(std::size_t(count), 0);
-    std::atomic<int> begun{0};
-    forEachTile(count, s.threads, [&](int i) {
-        const int a = i / int(nOV);
-        const int b = i % int(nOV);
-        if (leaveForStop())
-            return false;
-        reporter.progressDone = float(++begun);
-        cv::Mat tile;
-        const Assembly assembly = assembleOutputTile(a, b, tile);
-        assemblies[std::size_t(i)] = assembly;
-        if (assembly != Assembly::Used && assembly != Assembly::Empty)
-            return false;
+    forEachOutputTile(count, int(nOV), assemblies, [&](int i, int a, int b, const cv::Mat& tile) {
         // Encoding a large tile takes the longest: one more look before it.
         if (leaveForStop())
             return false;
@@ -815,6 +789,27 @@ bool Run::writeImages()
     }
     result.tileRange = TileRange{grid.minOU, grid.maxOU, grid.minOV, grid.maxOV};
     return true;
+}
+
+void Run::forEachOutputTile(
+    int count, int tilesV, std::vector<Assembly>& assemblies,
+    const std::function<bool(int i, int a, int b, const cv::Mat& tile)>& use)
+{
+    assemblies.assign(std::size_t(count), Assembly::Empty);
+    std::atomic<int> begun{0};
+    forEachTile(count, s.threads, [&](int i) {
+        const int a = i / tilesV;
+        const int b = i % tilesV;
+        if (leaveForStop())
+            return false;
+        reporter.progressDone = float(++begun);
+        cv::Mat tile;
+        const Assembly assembly = assembleOutputTile(a, b, tile);
+        assemblies[std::size_t(i)] = assembly;
+        if (assembly != Assembly::Used && assembly != Assembly::Empty)
+            return false;
+        return use(i, a, b, tile);
+    });
 }
 
 bool Run::assembled(Assembly assembly)
@@ -862,20 +857,9 @@ bool Run::writeThumbnail()
     // Made from the tiles in memory, as the output tiles show them.
     TimerStack& timers = TimerStack::instance();
     timers.startTimer();
-    std::vector<Assembly> assemblies(std::size_t(count), Assembly::Empty);
+    std::vector<Assembly> assemblies;
     std::vector<std::uint8_t> scaled(std::size_t(count), 0);
-    std::atomic<int> begun{0};
-    forEachTile(count, s.threads, [&](int i) {
-        const int a = i / int(nOV);
-        const int b = i % int(nOV);
-        if (leaveForStop())
-            return false;
-        reporter.progressDone = float(++begun);
-        cv::Mat tile;
-        const Assembly assembly = assembleOutputTile(a, b, tile);
-        assemblies[std::size_t(i)] = assembly;
-        if (assembly != Assembly::Used && assembly != Assembly::Empty)
-            return false;
+    forEachOutputTile(count, int(nOV), assemblies, [&](int i, int a, int b, const cv::Mat& tile) {
         QImage small =
             colourImage(tile).scaled(t, t, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
         if (small.isNull())
