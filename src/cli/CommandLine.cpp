@@ -1,7 +1,7 @@
 #include "cli/CommandLine.h"
 
-#include "engine/ImageFormats.h"
-#include "engine/LayoutJob.h"
+#include "layout/ImageFormats.h"
+#include "layout/LayoutJob.h"
 #include "scan/ScanSourceFactory.h"
 
 #include <QLocale>

@@ -3,8 +3,8 @@
 // looks at the text; what needs the scans (scan numbers, default planes) is checked by
 // the runner.
 
-#include "engine/LayoutJob.h" // LayoutLayer
-#include "engine/Views.h"     // defaultLogName: the log file name offered for a view
+#include "layout/LayoutJob.h" // LayoutLayer
+#include "layout/Views.h"     // defaultLogName: the log file name offered for a view
 
 #include <QString>
 #include <QStringList>

@@ -2,7 +2,7 @@
 // A dockable list of layout jobs collected for processing one after another. The Layout
 // Creator hands it copies of its jobs and asks it whether it is busy.
 
-#include "engine/LayoutJob.h"
+#include "layout/LayoutJob.h"
 
 #include <QDockWidget>
 #include <QList>

@@ -3,7 +3,7 @@
 // clipping planes and the output of one layout job, then starts, watches and stops it.
 
 #include "creator/LayoutTask.h"
-#include "engine/LayoutJob.h"
+#include "layout/LayoutJob.h"
 #include "settings/ConfigSettings.h"
 
 #include <QBitArray>

@@ -1,8 +1,8 @@
 #include "creator/LayoutSettings.h"
 
 #include "diag/Diagnostics.h"
-#include "engine/ImageFormats.h"
-#include "settings/NumberText.h"
+#include "layout/ImageFormats.h"
+#include "layout/NumberText.h"
 
 #include <cmath>
 #include <optional>

@@ -3,7 +3,7 @@
 // copies its widgets into a LayoutDialogState and calls getLayoutSettings, so the rules
 // can be used (and tested) without the dock.
 
-#include "engine/LayoutJob.h"
+#include "layout/LayoutJob.h"
 #include "settings/ConfigSettings.h"
 
 #include <QBitArray>

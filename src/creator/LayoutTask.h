@@ -4,7 +4,7 @@
 
 #include "creator/ScanDamage.h"
 #include "engine/LayoutCreator.h"
-#include "engine/LayoutJob.h"
+#include "layout/LayoutJob.h"
 #include "scan/ScanSource.h"
 #include "settings/ConfigSettings.h"
 

@@ -2,7 +2,7 @@
 // The two overview pictures of a finished layout: the scan-position sheet written beside
 // the thumbnail, and the thumbnail itself annotated with grid, metre labels and scan markers.
 
-#include "engine/LayoutJob.h"
+#include "layout/LayoutJob.h"
 #include "layoutlog/LayoutLogInfo.h"
 #include "settings/ConfigSettings.h"
 

@@ -1,7 +1,7 @@
 #include "creator/ResultMessages.h"
 
-#include "creator/LayoutLimits.h"
 #include "engine/StatusReporter.h"
+#include "layout/LayoutLimits.h"
 
 #include <QCoreApplication>
 #include <QDir>

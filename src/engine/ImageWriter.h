@@ -2,7 +2,7 @@
 // Writes finished images (output tiles, thumbnails, overview sheets) as PNG, JPEG or TIFF
 // files. A file is replaced only when the whole image was written.
 
-#include "engine/ImageFormats.h"
+#include "layout/ImageFormats.h"
 
 #include <QImage>
 #include <QString>

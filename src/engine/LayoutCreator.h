@@ -5,9 +5,9 @@
 // program's temporary folder as its work folder.
 
 #include "engine/LayoutEngine.h"
-#include "engine/LayoutJob.h"
 #include "engine/StatusReporter.h"
 #include "engine/TileRange.h"
+#include "layout/LayoutJob.h"
 
 #include <QBitArray>
 #include <QString>

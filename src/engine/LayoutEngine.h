@@ -12,11 +12,12 @@
 // comes after the log is written, and a later request changes nothing; nothing reaches
 // the output folder except through one OutputCommit after that checkpoint.
 
-#include "engine/LayoutJob.h"
 #include "engine/MemoryBudget.h"
 #include "engine/RawTileStore.h"
 #include "engine/StatusReporter.h"
 #include "engine/TileRange.h"
+#include "layout/LayoutJob.h"
+#include "layout/LayoutLimits.h"
 
 #include <QBitArray>
 #include <QString>
@@ -36,11 +37,10 @@ class ScanSource;
 // The settings of one run, as the engine uses them, made from a job.
 struct RunSettings
 {
-    static constexpr int rawTileSize = 10;     // metres; the internal tile grid
-    static constexpr int thumbnailSize = 3000; // pixels on the thumbnail's longer edge
+    static constexpr int rawTileSize = limits::rawTileSize; // metres; the internal tile grid
+    static constexpr int thumbnailSize = 3000;              // pixels on the thumbnail's longer edge
     static constexpr int maxColumnsPerChunk = 1000;
-    // No tile image of a layout may have a longer edge (40 m tiles at 2 mm reach it).
-    static constexpr int maxImageEdge = 20000;
+    static constexpr int maxImageEdge = limits::maxImageEdge;
 
     // Derives the settings; a job that cannot give a layout leaves problemCode set
     // (InvalidSettings, or NotEnoughMemory for tile images beyond maxImageEdge) and says

@@ -4,7 +4,7 @@
 // together without scaling.
 
 #include "engine/TileRange.h"
-#include "engine/Views.h"
+#include "layout/Views.h"
 
 #include <QImage>
 #include <QString>

@@ -1,7 +1,7 @@
 #include "layoutlog/LayoutLogWriter.h"
 
 #include "Version.h"
-#include "engine/Views.h"
+#include "layout/Views.h"
 
 #include <QSaveFile>
 

@@ -1,7 +1,7 @@
 #include "layoutlog/LogReader.h"
 
 #include "Version.h"
-#include "engine/Views.h"
+#include "layout/Views.h"
 
 #include <QFile>
 #include <QStringList>

@@ -1,9 +1,9 @@
 #include "settings/LayoutPrefInfo.h"
 
-#include "creator/LayoutLimits.h"
 #include "diag/Diagnostics.h"
+#include "layout/LayoutLimits.h"
+#include "layout/NumberText.h"
 #include "platform/AppPaths.h"
-#include "settings/NumberText.h"
 #include "uikit/UserDialogs.h"
 
 #include "ui_LayoutPrefForm.h"

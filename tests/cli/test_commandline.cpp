@@ -2,7 +2,7 @@
 // refused before any scan is read.
 
 #include "cli/CommandLine.h"
-#include "engine/LayoutJob.h"
+#include "layout/LayoutJob.h"
 #include "support/QtPrinters.h"
 
 #include <gtest/gtest.h>

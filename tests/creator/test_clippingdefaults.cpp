@@ -2,8 +2,8 @@
 
 #include "creator/ClippingDefaults.h"
 #include "creator/ResultMessages.h"
-#include "engine/LayoutJob.h"
 #include "engine/StatusReporter.h"
+#include "layout/LayoutJob.h"
 #include "support/FakeScanSource.h"
 #include "support/QtPrinters.h"
 

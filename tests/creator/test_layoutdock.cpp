@@ -4,11 +4,11 @@
 
 #include "creator/BatchLayout.h"
 #include "creator/Layout.h"
-#include "creator/LayoutLimits.h"
 #include "creator/ResultMessages.h"
 #include "creator/ScanNameText.h"
 #include "engine/StatusReporter.h"
 #include "genscan/GenScanJob.h"
+#include "layout/LayoutLimits.h"
 #include "layoutlog/LogReader.h"
 #include "platform/AppFolders.h"
 #include "platform/AppPaths.h"

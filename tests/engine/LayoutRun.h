@@ -3,7 +3,7 @@
 // source and the engine, with helpers to run it and look at what it wrote.
 
 #include "engine/LayoutCreator.h"
-#include "engine/LayoutJob.h"
+#include "layout/LayoutJob.h"
 #include "support/CaptureDiagnostics.h"
 #include "support/FakeScanSource.h"
 #include "support/TempAppData.h"

@@ -2,7 +2,7 @@
 
 #include "engine/FileRawTileStore.h"
 #include "engine/MemoryRawTileStore.h"
-#include "engine/Views.h"
+#include "layout/Views.h"
 #include "layoutlog/LogReader.h"
 #include "support/TiffTags.h"
 

@@ -1,6 +1,6 @@
 #include "LayoutRun.h"
 
-#include "engine/Views.h"
+#include "layout/Views.h"
 #include "layoutlog/LayoutFiles.h"
 #include "layoutlog/LogReader.h"
 

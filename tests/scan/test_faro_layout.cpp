@@ -5,8 +5,8 @@
 
 #include "creator/LayoutTask.h"
 #include "engine/LayoutCreator.h"
-#include "engine/LayoutJob.h"
 #include "genscan/GenScanJob.h"
+#include "layout/LayoutJob.h"
 #include "platform/AppFolders.h"
 #include "platform/AppPaths.h"
 #include "scan/ScanSourceFaro.h"

@@ -2,9 +2,9 @@
 // of the same scene, to the last bit, and so the same layout, pixel for pixel.
 
 #include "engine/LayoutCreator.h"
-#include "engine/LayoutJob.h"
 #include "genscan/GenScanJob.h"
 #include "genscan/RieglWriter.h"
+#include "layout/LayoutJob.h"
 #include "scan/ScanSourcePTX.h"
 #include "scan/ScanSourceRiegl.h"
 #include "support/CaptureDiagnostics.h"

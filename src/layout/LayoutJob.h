@@ -3,7 +3,7 @@
 // the machine it may use. A plain value: copying it copies every list and string. The
 // front ends know it by its old name, layoutdef.
 
-#include "engine/Views.h"
+#include "layout/Views.h"
 
 #include <QBitArray>
 #include <QColor>

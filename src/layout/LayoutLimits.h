@@ -6,6 +6,13 @@
 
 namespace orthaven {
 
+namespace limits {
+// The engine's internal tile grid, metres: output tiles are whole multiples of it.
+inline constexpr int rawTileSize = 10;
+// No tile image of a layout may have a longer edge (40 m tiles at 2 mm reach it).
+inline constexpr int maxImageEdge = 20000;
+} // namespace limits
+
 // Pixels along a side of one output tile image: the tile size over the resolution, as the
 // engine cuts it. Infinite for a resolution that is not above 0.
 double tileImageEdge(double resolution, double tileSize);

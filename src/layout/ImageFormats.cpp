@@ -1,4 +1,4 @@
-#include "engine/ImageFormats.h"
+#include "layout/ImageFormats.h"
 
 #include <QtGlobal>
 

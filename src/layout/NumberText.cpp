@@ -1,4 +1,4 @@
-#include "settings/NumberText.h"
+#include "layout/NumberText.h"
 
 #include <cmath>
 

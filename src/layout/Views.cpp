@@ -1,4 +1,4 @@
-#include "engine/Views.h"
+#include "layout/Views.h"
 
 #include <QtGlobal>
 

@@ -1,7 +1,6 @@
-#include "creator/LayoutLimits.h"
+#include "layout/LayoutLimits.h"
 
-#include "engine/LayoutCreator.h"
-#include "settings/NumberText.h"
+#include "layout/NumberText.h"
 
 #include <QCoreApplication>
 
@@ -18,7 +17,7 @@ double tileImageEdge(double resolution, double tileSize)
 
 bool tileImagesTooLarge(double resolution, double tileSize)
 {
-    return !(tileImageEdge(resolution, tileSize) <= LayoutCreator::maxImageEdge);
+    return !(tileImageEdge(resolution, tileSize) <= limits::maxImageEdge);
 }
 
 QString tileLimitMessage(double resolution, double tileSize)
@@ -30,8 +29,8 @@ QString tileLimitMessage(double resolution, double tileSize)
                                        "Tile images of %1 pixels a side exceed the limit of %2!\n\n"
                                        "An image resolution of %3 mm and tiles of %4 m give them.\n"
                                        "Please choose a coarser resolution or smaller tiles.")
-        .arg(pixels, QString::number(LayoutCreator::maxImageEdge),
-             formatUserReal(resolution * 1000.0), formatUserReal(tileSize));
+        .arg(pixels, QString::number(limits::maxImageEdge), formatUserReal(resolution * 1000.0),
+             formatUserReal(tileSize));
 }
 
 QString tileLimitHint()
@@ -44,7 +43,7 @@ GeometryProblem layoutGeometryProblem(double resolution, double scannerDomain, d
     const auto problem = [](GeometryProblem::Field field, const QString& message) {
         return GeometryProblem{field, message};
     };
-    if (!std::isfinite(resolution) || resolution <= 0.0 || resolution > LayoutCreator::rawTileSize)
+    if (!std::isfinite(resolution) || resolution <= 0.0 || resolution > limits::rawTileSize)
         return problem(GeometryProblem::Resolution,
                        QCoreApplication::translate("LayoutPrefForm",
                                                    "Image Resolution: %1 mm cannot make a layout!")
@@ -54,13 +53,13 @@ GeometryProblem layoutGeometryProblem(double resolution, double scannerDomain, d
             GeometryProblem::ScanRadius,
             QCoreApplication::translate("LayoutPrefForm", "Scan Radius: %1 m cannot make a layout!")
                 .arg(formatUserReal(scannerDomain)));
-    const double tiles = tileSize / LayoutCreator::rawTileSize;
+    const double tiles = tileSize / limits::rawTileSize;
     if (!std::isfinite(tiles) || tiles < 1.0 || tiles != std::floor(tiles))
         return problem(GeometryProblem::TileSize,
                        QCoreApplication::translate(
                            "LayoutPrefForm",
                            "Image Size: tiles are cut in whole multiples of %1 m; %2 m is not one!")
-                           .arg(LayoutCreator::rawTileSize)
+                           .arg(limits::rawTileSize)
                            .arg(formatUserReal(tileSize)));
     if (tileImagesTooLarge(resolution, tileSize))
         return problem(GeometryProblem::Resolution,

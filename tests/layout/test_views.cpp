@@ -1,8 +1,8 @@
 // The view table is what every part of the program switches on: its rows must agree with
 // their own matrices, or a label, a mirror or a log name goes wrong somewhere.
 
-#include "engine/ImageFormats.h"
-#include "engine/Views.h"
+#include "layout/ImageFormats.h"
+#include "layout/Views.h"
 
 #include <QSet>
 
