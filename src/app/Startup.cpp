@@ -1,9 +1,14 @@
 #include "app/Startup.h"
 
 #include "diag/QtMessageSeverity.h"
+#include "platform/DataFolder.h"
 #include "platform/ProcessList.h"
 #include "uikit/UserDialogs.h"
 
+#include "Version.h"
+#include "scan/ScanSourceFactory.h"
+
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -15,6 +20,42 @@
 
 namespace orthaven {
 
+bool answerInformationOptions(const QStringList& arguments, std::ostream& out)
+{
+    QCommandLineParser parser;
+    // "-stylesheet" is one of Qt's options, not -s -t -y ... -h.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    const QCommandLineOption version(QStringLiteral("version"));
+    parser.addOptions({help, version});
+    // Qt's own options are unknown here; the outcome is read from what was found.
+    static_cast<void>(parser.parse(QStringList(QStringLiteral("orthaven")) + arguments));
+    if (parser.isSet(help)) {
+        out << "Usage: orthaven [Qt options]\n"
+               "\n"
+               "Opens the window of Orthaven, which turns terrestrial laser scans (files of "
+               "the\n"
+               "formats "
+            << supportedScanExtensions().join(QStringLiteral(", ")).toStdString()
+            << ") into layouts: orthographic\n"
+               "pictures of the scene cut into tiles with world files, a layout log, an "
+               "overview\n"
+               "and a scan-position sheet. orthaven-layout computes them without the window.\n"
+               "\n"
+               "Options:\n"
+               "  -h, --help  show this text\n"
+               "  --version   show the program's version\n"
+               "\n"
+               "Qt's own options apply as well, for example -style Fusion.\n";
+        return true;
+    }
+    if (parser.isSet(version)) {
+        out << "orthaven " << version::text << " (revision " << version::revision << ")\n";
+        return true;
+    }
+    return false;
+}
+
 void messageHandler(QtMsgType type, const QMessageLogContext&, const QString& text)
 {
     diag::report(diag::qtMessageSeverity(type), text.toLocal8Bit().constData());
@@ -24,11 +65,7 @@ void messageHandler(QtMsgType type, const QMessageLogContext&, const QString& te
 
 bool loadTranslation(QTranslator& translator, const QString& name)
 {
-    if (translator.load(name))
-        return true;
-    const QString besideProgram =
-        QCoreApplication::applicationDirPath() + QStringLiteral("/translations");
-    if (translator.load(name, besideProgram))
+    if (translator.load(name, dataFolder() + QStringLiteral("/translations")))
         return true;
     return translator.load(name, QLibraryInfo::path(QLibraryInfo::TranslationsPath));
 }

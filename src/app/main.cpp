@@ -9,15 +9,25 @@
 
 #include <QApplication>
 
+#include <iostream>
+
 int main(int argc, char* argv[])
 {
     qInstallMessageHandler(orthaven::messageHandler);
     Q_INIT_RESOURCE(orthaven);
 
+    QStringList arguments;
+    for (int k = 1; k < argc; ++k)
+        arguments.append(QString::fromLocal8Bit(argv[k]));
+    if (orthaven::answerInformationOptions(arguments, std::cout))
+        return 0;
+
     QApplication app(argc, argv);
     app.addLibraryPath(QCoreApplication::applicationDirPath() + QStringLiteral("/plugins"));
     QCoreApplication::setOrganizationName(QStringLiteral("Brandmoor"));
     QCoreApplication::setApplicationName(QStringLiteral("Orthaven"));
+    // Links the window to its menu entry (the icon in task bars, the Wayland app id).
+    QGuiApplication::setDesktopFileName(QStringLiteral(ORTHAVEN_APP_ID));
 
     // The temporary folder is emptied only once we know that no other copy is using it.
     orthaven::ensureAppFolders(false);

@@ -411,7 +411,7 @@ QString usageText()
     }
     return QStringLiteral(
                "Usage: orthaven-layout [options] SCAN_FILE...\n"
-               "       orthaven-layout %1 --jobs FILE\n"
+               "  or:  orthaven-layout %1 --jobs FILE\n"
                "\n"
                "Computes one layout from the scans of the given files (all of one format: %2)\n"
                "and writes its tiles, overview thumbnail and layout log.\n"

@@ -1,6 +1,7 @@
 #include "app/Startup.h"
 #include "platform/AppFolders.h"
 #include "platform/AppPaths.h"
+#include "platform/DataFolder.h"
 #include "platform/ProcessList.h"
 #include "settings/ConfigSettings.h"
 #include "support/CaptureDiagnostics.h"
@@ -83,6 +84,20 @@ TEST(AppFolders, ClearFolderRemovesLinksWithoutFollowingThem)
     clearFolder(folder, true);
     EXPECT_FALSE(QFileInfo::exists(folder));
     EXPECT_EQ(readFile(outside), "keep");
+}
+
+TEST(DataFolder, InstalledBelowShareOtherwiseBesideTheProgram)
+{
+    QTemporaryDir root;
+    const QString bin = root.filePath("usr/bin");
+    QDir().mkpath(bin);
+    EXPECT_EQ(dataFolderFor(bin), bin) << "the build tree";
+    QDir().mkpath(root.filePath("usr/share/orthaven"));
+#ifdef Q_OS_WIN
+    EXPECT_EQ(dataFolderFor(bin), bin);
+#else
+    EXPECT_EQ(dataFolderFor(bin), root.filePath("usr/share/orthaven")) << "an installation";
+#endif
 }
 
 TEST(SingleInstance, CountsEveryOccurrenceOfTheImageName)
