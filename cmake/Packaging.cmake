@@ -71,11 +71,11 @@ set(CPACK_PACKAGE_CONTACT "Brandmoor <support@brandmoor.example>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "tiled orthographic pictures of terrestrial laser scans")
 set(CPACK_PACKAGE_DESCRIPTION "\
 Orthaven turns terrestrial laser scans (PTX, Leica PTG, E57, Riegl projects,
-FARO workspaces) into layouts: orthographic pictures of a scene, cut into square
-tiles of a fixed size in metres, each with a world file that places it in CAD
-and GIS programs, with a log of the tiles and scan poses, an annotated overview
-and a scan-position sheet. orthaven-layout computes layouts from the command
-line.")
+FARO workspaces) into layouts: orthographic pictures of a scene, cut into
+square tiles of a fixed size in metres, each with a world file that places it
+in CAD and GIS programs, with a log of the tiles and scan poses, an annotated
+overview and a scan-position sheet. orthaven-layout computes layouts from the
+command line.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS

@@ -855,14 +855,6 @@ Bitte wählen Sie die Dichte-Ebene oder Scans, die diese Werte enthalten.</trans
         <source>There is already a Orthaven instance running!</source>
         <translation>Orthaven läuft bereits!</translation>
     </message>
-    <message>
-        <source>ERROR: Could not find Orthaven instance!</source>
-        <translation>FEHLER: Keine laufende Orthaven-Instanz gefunden!</translation>
-    </message>
-    <message>
-        <source>Please contact support@brandmoor.example</source>
-        <translation>Bitte wenden Sie sich an support@brandmoor.example</translation>
-    </message>
 </context>
 <context>
     <name>orthaven::BatchLayout</name>

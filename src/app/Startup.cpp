@@ -2,8 +2,6 @@
 
 #include "diag/QtMessageSeverity.h"
 #include "platform/DataFolder.h"
-#include "platform/ProcessList.h"
-#include "uikit/UserDialogs.h"
 
 #include "Version.h"
 #include "scan/ScanSourceFactory.h"
@@ -14,6 +12,7 @@
 #include <QFileInfo>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QLockFile>
 #include <QTranslator>
 
 #include <cstdlib>
@@ -85,31 +84,19 @@ bool installGermanTranslators()
     return true;
 }
 
-InstanceVerdict judgeInstanceCount(int count)
+bool singleInstanceCheck(QLockFile& lock)
 {
-    if (count > 1)
-        return InstanceVerdict::OtherCopyRunning;
-    if (count == 0)
-        return InstanceVerdict::ListingFailed;
-    return InstanceVerdict::OnlyThisCopy;
-}
-
-bool singleInstanceCheck()
-{
-    const int count = countOccurrences(processListing(), ownImageNeedle(), programNameCase());
-    switch (judgeInstanceCount(count)) {
-    case InstanceVerdict::OtherCopyRunning:
-        return true;
-    case InstanceVerdict::ListingFailed:
-        UserDialogs::information(
-            nullptr, QCoreApplication::translate("main", "Information"),
-            QCoreApplication::translate("main", "ERROR: Could not find Orthaven instance!") +
-                QLatin1Char('\n') +
-                QCoreApplication::translate("main", "Please contact support@brandmoor.example"));
+    // A window holds the lock for hours: only a holder that no longer runs makes the lock
+    // stale, never its age.
+    lock.setStaleLockTime(0);
+    if (lock.tryLock())
         return false;
-    case InstanceVerdict::OnlyThisCopy:
-        break;
-    }
+    if (lock.error() == QLockFile::LockFailedError)
+        return true;
+    // No lock can be made there (a folder that cannot be written): this copy cannot tell
+    // and starts.
+    diag::warning("Could not create the lock file ", lock.fileName().toLocal8Bit().constData(),
+                  "; a second window of this user is not kept from starting");
     return false;
 }
 

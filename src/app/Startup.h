@@ -31,17 +31,11 @@ bool loadTranslation(QTranslator& translator, const QString& name);
 // it did.
 bool installGermanTranslators();
 
-// True when another copy of the program is running. Shows the error box when the
-// listing does not even find this copy.
-bool singleInstanceCheck();
-
-// The decision behind singleInstanceCheck, on a given listing.
-enum class InstanceVerdict
-{
-    OtherCopyRunning,
-    OnlyThisCopy,
-    ListingFailed
-};
-InstanceVerdict judgeInstanceCount(int count);
+// True when another copy of the program runs for this user: it holds lock, a lock file in
+// the per-user folder (instanceLockPath()). Otherwise this copy holds lock from now on,
+// until lock is destroyed; the lock of a copy that ended without removing it (a crash, a
+// kill) is taken over. When no lock can be made at all, a warning line says so and the
+// program starts.
+bool singleInstanceCheck(QLockFile& lock);
 
 } // namespace orthaven

@@ -8,6 +8,7 @@
 #include "uikit/UserDialogs.h"
 
 #include <QApplication>
+#include <QLockFile>
 
 #include <iostream>
 
@@ -33,7 +34,9 @@ int main(int argc, char* argv[])
     orthaven::ensureAppFolders(false);
     orthaven::installGermanTranslators();
 
-    if (orthaven::singleInstanceCheck()) {
+    // Held until the program ends: one window per user.
+    QLockFile instanceLock(orthaven::instanceLockPath());
+    if (orthaven::singleInstanceCheck(instanceLock)) {
         orthaven::UserDialogs::information(
             nullptr, QCoreApplication::translate("main", "Information"),
             QCoreApplication::translate("main", "There is already a Orthaven instance running!"));
