@@ -44,7 +44,7 @@ in "orthaven.cfg" und starten Sie Orthaven neu!</translation>
         <translation>Auf eine temporäre Datei konnte nicht zugegriffen werden!</translation>
     </message>
     <message>
-        <source>Not enougth data in the choosen area!
+        <source>Not enough data in the chosen area!
 Increase Crop size or use more Scans!</source>
         <translation>Nicht genug Daten im gewählten Bereich!
 Vergrößern Sie den Schnittbereich oder verwenden Sie mehr Scans!</translation>
@@ -822,7 +822,7 @@ Bitte wählen Sie die Dichte-Ebene oder Scans, die diese Werte enthalten.</trans
         <translation>Google-SketchUp-Ordner wählen</translation>
     </message>
     <message>
-        <source>Plugin installed successful</source>
+        <source>Plugin installed successfully</source>
         <translation>Plugin erfolgreich installiert</translation>
     </message>
 </context>
@@ -852,7 +852,7 @@ Bitte wählen Sie die Dichte-Ebene oder Scans, die diese Werte enthalten.</trans
         <translation>Information</translation>
     </message>
     <message>
-        <source>There is already a Orthaven instance running!</source>
+        <source>There is already an Orthaven instance running!</source>
         <translation>Orthaven läuft bereits!</translation>
     </message>
 </context>

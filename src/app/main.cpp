@@ -39,7 +39,7 @@ int main(int argc, char* argv[])
     if (orthaven::singleInstanceCheck(instanceLock)) {
         orthaven::UserDialogs::information(
             nullptr, QCoreApplication::translate("main", "Information"),
-            QCoreApplication::translate("main", "There is already a Orthaven instance running!"));
+            QCoreApplication::translate("main", "There is already an Orthaven instance running!"));
         return 0;
     }
     // Emptied except for the session folders of runs that go on (a command-line layout,

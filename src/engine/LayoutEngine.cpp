@@ -266,7 +266,7 @@ void Run::runStages()
     if (!computeRawTiles() || !normalizeTilesClassic() || !writeImages())
         return;
     if (!writeThumbnail()) {
-        diag::error("Layoutcreator::layout unsucessful");
+        diag::error("Layoutcreator::layout unsuccessful");
         return;
     }
     if (!writeLogFile())
@@ -366,13 +366,14 @@ bool Run::computeRawTiles()
             timers.discard();
             ++k;
             scanList.clearBit(i);
-            diag::error("Scan load failed");
+            diag::warning("Scan load failed");
             continue;
         }
         timers.printElapsed("Load Scan = ");
         const cv::Mat T = multiply(s.viewMatrix, P);
 
         std::int64_t points = 0;
+        const std::int64_t outsideBefore = rasterizer->outOfBoundPoints();
         ScanChunk chunk;
         cv::Mat& B = chunk.points;
         bool more = false;
@@ -396,7 +397,7 @@ bool Run::computeRawTiles()
         nextChunk();
         while (B.cols >= 2) {
             if (B.rows != 4 || B.channels() != 1) {
-                diag::warning("ERROR: scan ", i, " delivered a block of ", B.rows,
+                diag::warning("Scan ", i, " delivered a block of ", B.rows,
                               " rows; the rest of the scan is skipped");
                 break;
             }
@@ -417,12 +418,14 @@ bool Run::computeRawTiles()
         }
         ++k;
         diag::debug("Number of Points = ", points);
+        // Counted point by point, told once per scan.
+        if (const std::int64_t outside = rasterizer->outOfBoundPoints() - outsideBefore)
+            diag::warning("Scan ", i, ": ", outside,
+                          " points fell outside the tile grid and "
+                          "were left out");
         timers.printElapsed("Time Scan = ");
     }
 
-    const std::int64_t outOfBound = rasterizer->outOfBoundPoints();
-    if (outOfBound > RawTileRasterizer::outOfBoundLinesLimit)
-        diag::warning("ERROR: OUT OF BOUND for ", outOfBound, " points in all");
     timers.printElapsed("Overall time ...");
     diag::debug("Compute Raw Tiles ... done");
     return !failed() && !leaveForStop();
@@ -523,7 +526,7 @@ bool Run::normalizeTilesClassic()
 
     if (kept.isEmpty()) {
         reporter.reportFailure(NotEnoughData);
-        diag::error("ERROR STATUS: ", NotEnoughData, "  ... not enought data");
+        diag::error("ERROR STATUS: ", NotEnoughData, "  ... not enough data");
         return false;
     }
     result.tileRange = kept;

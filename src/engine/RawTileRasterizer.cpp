@@ -140,11 +140,6 @@ RawTileRasterizer::Result RawTileRasterizer::rasterizeBlock(const cv::Mat& B, co
             if (cf < 0 || cf > n - 1 || rf < 0 || rf > n - 1) {
                 // Only rounding at the tile's upper or right edge (or a resolution that
                 // does not divide the tile) gets here; such a point is not drawn.
-                if (outOfBound < outOfBoundLinesLimit) {
-                    diag::error("ERROR: OUT OF BOUND");
-                    diag::error(std::int64_t(rf), " ", std::int64_t(cf), " in Image ", tile.rows,
-                                " x ", tile.cols);
-                }
                 ++outOfBound;
                 continue;
             }

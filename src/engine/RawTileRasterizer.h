@@ -42,9 +42,6 @@ public:
     // Points farther than this from the view origin are not placed (their tile index
     // would not fit the 32-bit tile numbers).
     static constexpr double maxViewCoordinate = 1.0e9;
-    // The out-of-bound lines are printed for this many points of a rasteriser, then only
-    // counted (a resolution that does not divide 10 m would print them by the million).
-    static constexpr std::int64_t outOfBoundLinesLimit = 10;
 
     // stop, when given, is looked at before every tile a block visits, so a block that
     // spreads over many tiles does not hold up a stop request.
@@ -67,7 +64,8 @@ public:
     float layerLow() const { return lowest; }
     float layerHigh() const { return highest; }
 
-    // Points whose pixel fell outside their tile (they are not drawn).
+    // Points whose pixel fell outside their tile (they are not drawn), counted without a
+    // line each: the engine reports them once per scan.
     std::int64_t outOfBoundPoints() const { return outOfBound; }
 
 private:

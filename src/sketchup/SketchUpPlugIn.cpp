@@ -73,9 +73,9 @@ void SketchUpPlugIn::installFiles()
     ui->progressBar->setMaximum(static_cast<int>(copies.size()));
     failed = !runPluginCopyList(copies, [this](int step) { ui->progressBar->setValue(step); });
     ui->progressBar->setValue(0);
-    ui->sl_info->setText(
-        failed ? notFoundText()
-               : QCoreApplication::translate("SketchupPluginForm", "Plugin installed successful"));
+    ui->sl_info->setText(failed ? notFoundText()
+                                : QCoreApplication::translate("SketchupPluginForm",
+                                                              "Plugin installed successfully"));
 }
 
 } // namespace orthaven

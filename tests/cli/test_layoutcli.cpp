@@ -507,7 +507,7 @@ TEST_F(LayoutCli, FailuresExitWithOneAndTheResultMessage)
         scanFiles());
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_TRUE(run.err.contains(
-        "Not enougth data in the choosen area!\nIncrease Crop size or use more Scans!"))
+        "Not enough data in the chosen area!\nIncrease Crop size or use more Scans!"))
         << run.err.toStdString();
     EXPECT_TRUE(run.out.isEmpty());
     EXPECT_FALSE(QFileInfo::exists(outPath({}))) << "the folders made for the output are gone";
@@ -532,6 +532,7 @@ TEST_F(LayoutCli, ADamagedScanIsAWarningAndTheLayoutStillCounts)
         runLayout(QStringList{"--out", outPath("cut.log"), "--resolution", "0.05"} + files);
     EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
     EXPECT_TRUE(run.out.startsWith("Layout written to ")) << run.out.toStdString();
+    EXPECT_FALSE(run.err.contains("ERROR")) << "a success says nothing of an error";
     const QString warning =
         "Warning: the layout is complete, but not every checked scan is in it whole:\n"
         "  station.ptx (000) [" +
@@ -542,7 +543,7 @@ TEST_F(LayoutCli, ADamagedScanIsAWarningAndTheLayoutStillCounts)
     // reported, on a line of its own; none of the chatter.
     EXPECT_TRUE(run.err.contains("\nPTX scan " + QString::number(files.size() - 1) + " in "))
         << run.err.toStdString();
-    for (const char* chatter : {"Header = ", "Task ERROR: ", "Number of Points = "})
+    for (const char* chatter : {"Header = ", "Task done", "Number of Points = "})
         EXPECT_FALSE(run.err.contains(chatter)) << chatter;
 
     // Tiles that no image can hold are named as the cause, not the memory.
@@ -751,7 +752,7 @@ TEST_F(LayoutCli, AJobFileRunsEveryJobAndReportsTheOnesThatFail)
     EXPECT_EQ(run.exitCode, 1) << run.err.toStdString();
     EXPECT_TRUE(run.err.contains("jobs.txt line 4: Layout output file already in batch list!"))
         << run.err.toStdString();
-    EXPECT_TRUE(run.err.contains("Not enougth data in the choosen area!"));
+    EXPECT_TRUE(run.err.contains("Not enough data in the chosen area!"));
     EXPECT_TRUE(run.err.contains("Failed jobs on lines 3"));
     EXPECT_TRUE(run.out.contains("Jobs written: 2 of 3"));
     EXPECT_TRUE(QFileInfo::exists(outPath("first.log")));

@@ -200,7 +200,7 @@ TEST_F(Rasterize, BlocksAddUpInTheSameTileFile)
     EXPECT_EQ(range, (TileRange{-1, 0, 0, 0}));
 }
 
-TEST_F(Rasterize, PointOutsideItsTileImageIsReportedAndNotDrawn)
+TEST_F(Rasterize, PointOutsideItsTileImageIsCountedAndNotDrawn)
 {
     // At 0.03 m a tile image covers 333 pixels = 9.99 m: the last centimetre is outside.
     settings.resolution = 0.03;
@@ -213,10 +213,7 @@ TEST_F(Rasterize, PointOutsideItsTileImageIsReportedAndNotDrawn)
     CaptureDiagnostics capture;
     ASSERT_EQ(rasterizer.rasterizeBlock(B, B, cv::Mat::eye(4, 4, CV_64F), range, maxAccumulated),
               RawTileRasterizer::Result::Done);
-    const QStringList lines = capture.lines();
-    ASSERT_EQ(lines.size(), 20); // two lines for each of the first ten
-    EXPECT_EQ(lines[0], "ERROR: OUT OF BOUND");
-    EXPECT_EQ(lines[1], "16 333 in Image 333 x 333");
+    EXPECT_TRUE(capture.lines().isEmpty()) << "no line per point";
     EXPECT_EQ(rasterizer.outOfBoundPoints(), 15);
     EXPECT_EQ(cv::countNonZero(tile(0, 0)), 4); // only the point inside the image
 }

@@ -140,7 +140,7 @@ TEST_F(Installer, InstallsIntoAFreshSketchUpFolder)
     EXPECT_TRUE(child<QPushButton>(dialog, "b_install")->isEnabled());
     EXPECT_EQ(dialog.progress, (QList<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 0}));
     EXPECT_EQ(child<QProgressBar>(dialog, "progressBar")->maximum(), 12);
-    EXPECT_EQ(child<QLabel>(dialog, "sl_info")->text(), "Plugin installed successful");
+    EXPECT_EQ(child<QLabel>(dialog, "sl_info")->text(), "Plugin installed successfully");
     EXPECT_FALSE(dialog.installFailed());
     EXPECT_TRUE(UserDialogs::shownTexts().isEmpty());
 
@@ -167,7 +167,7 @@ TEST_F(Installer, AnExistingDataFolderIsNotCreatedAgain)
 
     EXPECT_EQ(dialog.copyList().size(), 11u);
     EXPECT_EQ(dialog.progress, (QList<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 0}));
-    EXPECT_EQ(child<QLabel>(dialog, "sl_info")->text(), "Plugin installed successful");
+    EXPECT_EQ(child<QLabel>(dialog, "sl_info")->text(), "Plugin installed successfully");
     EXPECT_NE(readFile(sketchUp.plugins("orthaven.rbs")), "from an earlier installation");
 
     // Installing again replaces the files and runs the same eleven steps.
@@ -230,7 +230,7 @@ TEST_F(Installer, FindsTheScriptsInTheProgramsDataWhateverTheWorkingFolder)
     child<QPushButton>(dialog, "b_install")->click();
 
     EXPECT_FALSE(dialog.installFailed());
-    EXPECT_EQ(child<QLabel>(dialog, "sl_info")->text(), "Plugin installed successful");
+    EXPECT_EQ(child<QLabel>(dialog, "sl_info")->text(), "Plugin installed successfully");
     EXPECT_EQ(readFile(sketchUp.plugins("orthavendata/base.rbs")),
               readFile(QCoreApplication::applicationDirPath() +
                        "/plugins/skpplugin/orthavendata/base.rbs"));
