@@ -2,6 +2,7 @@
 // tiles are checked by their pixels where the walls and the rooms are, the layout log by
 // its lines, and every refusal and failure by its exit code and message.
 
+#include "LayoutProgram.h"
 #include "Version.h"
 #include "creator/ResultMessages.h"
 #include "engine/SessionFolders.h"
@@ -41,34 +42,6 @@ using namespace orthaven::genscan;
 using namespace orthaven::test;
 
 namespace {
-
-struct ProgramRun
-{
-    int exitCode = -1;
-    bool crashed = false;
-    QString out;
-    QString err;
-};
-
-ProgramRun runLayout(const QStringList& arguments, const QString& workingFolder = {})
-{
-    QProcess process;
-    if (!workingFolder.isEmpty())
-        process.setWorkingDirectory(workingFolder);
-    process.start(QStringLiteral(ORTHAVEN_LAYOUT_PROGRAM), arguments);
-    ProgramRun run;
-    if (!process.waitForStarted() || !process.waitForFinished(180000)) {
-        process.kill();
-        process.waitForFinished();
-        run.crashed = true;
-        return run;
-    }
-    run.crashed = process.exitStatus() != QProcess::NormalExit;
-    run.exitCode = process.exitCode();
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
-}
 
 QStringList logLines(const QString& path)
 {
