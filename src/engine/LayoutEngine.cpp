@@ -152,9 +152,9 @@ enum class TileOutcome : std::uint8_t
 class Run
 {
 public:
-    Run(const RunSettings& settings, const LayoutJob& job, ScanSource& source,
-        StatusReporter& reporter, const QString& workFolder)
-        : s(settings), source(source), reporter(reporter), session(workFolder),
+    Run(const RunSettings& settings, const LayoutJob& job, ScanSource& scans,
+        StatusReporter& status, const QString& workFolder)
+        : s(settings), source(scans), reporter(status), session(workFolder),
           budget(settings.memoryBudgetBytes)
     {
         result.scanList = job.scanList;

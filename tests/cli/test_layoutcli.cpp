@@ -128,8 +128,8 @@ std::vector<TopTile> readTopTiles(const QString& logPath)
 class TopLayout
 {
 public:
-    TopLayout(const QString& logPath, double resolution)
-        : tiles(readTopTiles(logPath)), resolution(resolution)
+    TopLayout(const QString& logPath, double metresPerPixel)
+        : tiles(readTopTiles(logPath)), resolution(metresPerPixel)
     {
     }
 

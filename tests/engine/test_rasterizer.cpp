@@ -223,7 +223,7 @@ namespace {
 class BrokenStore : public RawTileStore
 {
 public:
-    explicit BrokenStore(bool noImage) : noImage(noImage) {}
+    explicit BrokenStore(bool withoutImage) : noImage(withoutImage) {}
     cv::Mat getTile(int, int) override
     {
         return noImage ? cv::Mat() : cv::Mat(80, 80, CV_32FC1, cv::Scalar(0));
@@ -275,8 +275,8 @@ TEST(RasterizeFailures, MissingImageOrLostTileEndsTheBlock)
         {
             std::atomic<bool>& stop;
             int visits = 0;
-            StoppingStore(std::atomic<bool>& flag, const QString& folder, MemoryBudget& budget)
-                : MemoryRawTileStore(folder, 80, budget), stop(flag)
+            StoppingStore(std::atomic<bool>& flag, const QString& folder, MemoryBudget& memory)
+                : MemoryRawTileStore(folder, 80, memory), stop(flag)
             {
             }
             cv::Mat getTile(int U, int V) override

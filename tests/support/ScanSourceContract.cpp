@@ -294,9 +294,9 @@ void checkScanSourceContract(const ScanSourceContract& contract)
         int rows = 7;
         int columns = 7;
         EXPECT_FALSE(reader->scanDimensions(i, rows, columns));
-        cv::Mat chunk;
-        EXPECT_FALSE(reader->readPoints(i, chunk, contract.maxColumns));
-        EXPECT_LT(chunk.cols, 2);
+        cv::Mat refused;
+        EXPECT_FALSE(reader->readPoints(i, refused, contract.maxColumns));
+        EXPECT_LT(refused.cols, 2);
     }
 }
 
