@@ -385,7 +385,9 @@ bool LayoutRunner::printList()
         cv::Mat pose;
         reader.scanPose(i, pose);
         std::string position = "? ? ?";
-        if (pose.rows == 4 && pose.cols == 4 && pose.type() == CV_64FC1)
+        if (!reader.hasPosition(i))
+            position = "- - -"; // no scanner stood anywhere (LAS)
+        else if (pose.rows == 4 && pose.cols == 4 && pose.type() == CV_64FC1)
             position = millimetres(pose.at<double>(0, 3)) + " " +
                        millimetres(pose.at<double>(1, 3)) + " " +
                        millimetres(pose.at<double>(2, 3));

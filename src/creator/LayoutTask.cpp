@@ -134,6 +134,9 @@ void LayoutTask::drawOverviewPictures()
     inputs.config = config;
     reader->scanNames(inputs.scanNames);        // none when it fails: markers are labelled by index
     const ViewInfo& view = *viewInfo(job.view); // the engine ran: the view is one
+    inputs.noPosition = QBitArray(reader->scanCount());
+    for (int i = 0; i < reader->scanCount(); ++i)
+        inputs.noPosition.setBit(i, !reader->hasPosition(i));
     // The engine names the log after the output file's base name (site.final.log gives
     // site.log): read the file it really wrote.
     const QString logPath = creator.logFilePath();

@@ -174,7 +174,7 @@ private:
     // The failure of a tile that became no grey tile, as a line and the run's result.
     void reportTileFailure(TileOutcome outcome, int U, int V);
     void rasterizeBlock(const cv::Mat& B, const cv::Mat& view, const cv::Mat& T,
-                        const cv::Mat& values);
+                        const cv::Mat& values, bool fromScanner);
     bool normalizeTilesClassic();
     enum class Assembly
     {
@@ -371,6 +371,7 @@ bool Run::computeRawTiles()
         }
         timers.printElapsed("Load Scan = ");
         const cv::Mat T = multiply(s.viewMatrix, P);
+        const bool fromScanner = source.hasPosition(i);
 
         std::int64_t points = 0;
         ScanChunk chunk;
@@ -403,7 +404,7 @@ bool Run::computeRawTiles()
             if (B.type() != CV_64FC1)
                 B.convertTo(B, CV_64F);
             points += B.cols;
-            rasterizeBlock(B, multiply(T, B), T, layerValues(chunk, s.layer));
+            rasterizeBlock(B, multiply(T, B), T, layerValues(chunk, s.layer), fromScanner);
             if (!more || failed() || leaveForStop())
                 break;
             nextChunk();
@@ -429,10 +430,10 @@ bool Run::computeRawTiles()
 }
 
 void Run::rasterizeBlock(const cv::Mat& B, const cv::Mat& viewBlock, const cv::Mat& T,
-                         const cv::Mat& values)
+                         const cv::Mat& values, bool fromScanner)
 {
-    switch (
-        rasterizer->rasterizeBlock(B, viewBlock, T, result.tileRange, result.scaleTop, values)) {
+    switch (rasterizer->rasterizeBlock(B, viewBlock, T, result.tileRange, result.scaleTop, values,
+                                       fromScanner)) {
     case RawTileRasterizer::Result::Done:
         break;
     case RawTileRasterizer::Result::NoImage:

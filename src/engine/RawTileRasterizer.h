@@ -59,8 +59,11 @@ public:
     // value written. Points of one tile are added in increasing index order.
     // layerValues: one CV_32F row per value store, one column per point; a point with a
     // value that is not finite, or every point when it is empty, adds nothing to the layer.
+    // fromScanner false: the block's scan has no position (T's translation is no scanner),
+    // so no scanner domain cuts its points and every point weighs 1.
     Result rasterizeBlock(const cv::Mat& B, const cv::Mat& view, const cv::Mat& T, TileRange& range,
-                          float& maxAccumulated, const cv::Mat& layerValues = cv::Mat());
+                          float& maxAccumulated, const cv::Mat& layerValues = cv::Mat(),
+                          bool fromScanner = true);
 
     // The smallest and largest layer value of a point drawn into the layer (of the first
     // value row); low > high while there was none.

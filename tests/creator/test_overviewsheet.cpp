@@ -218,6 +218,20 @@ TEST(OverviewGeometry, ScanFlagsAndNamesShorterThanTheLogAreUnusedScans)
     EXPECT_TRUE(scene.drawSheet());
 }
 
+TEST(OverviewGeometry, ScansWithoutAPositionGetNoMarker)
+{
+    OverviewScene scene;
+    ASSERT_TRUE(scene.layout());
+    const LayoutLogInfo log = LogReader(scene.logPath()).info();
+    OverviewInputs in = scene.inputs();
+    in.noPosition = QBitArray(3);
+    in.noPosition.setBit(1);
+    const std::vector<ScanMarker> markers = scanMarkers(log, in, scene.original.size());
+    ASSERT_EQ(markers.size(), 2u);
+    EXPECT_EQ(markers[0].index, 0);
+    EXPECT_EQ(markers[1].index, 2);
+}
+
 TEST(OverviewGeometry, LabelsOfCrowdedMarkersStayApartAndOnThePicture)
 {
     QFont font;

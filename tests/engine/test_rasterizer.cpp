@@ -96,6 +96,20 @@ TEST_F(Rasterize, WeightIsSquaredDistanceForTopAndItsSquareRootForOtherViews)
     }
 }
 
+TEST_F(Rasterize, PointsOfAScanWithoutPositionAllWeighOne)
+{
+    // At the origin, 2 m from it and far beyond the scanner domain: no scanner to measure from.
+    RawTileRasterizer rasterizer(*store, settings);
+    const cv::Mat B = block({{0.0, 0.0, 0.0}, {2.0, 0.0, 0.0}, {250.0, 0.0, 0.0}});
+    ASSERT_EQ(rasterizer.rasterizeBlock(B, B, cv::Mat::eye(4, 4, CV_64F), range, maxAccumulated,
+                                        cv::Mat(), false),
+              RawTileRasterizer::Result::Done);
+    EXPECT_EQ(tile(0, 0).at<float>(79, 0), 1.0f);
+    EXPECT_EQ(tile(0, 0).at<float>(79, 16), 1.0f);
+    EXPECT_EQ(tile(25, 0).at<float>(79, 0), 1.0f);
+    EXPECT_EQ(maxAccumulated, 1.0f);
+}
+
 TEST_F(Rasterize, SharesGoToTheFourNearestPixels)
 {
     // Scanner 2 m to the left: weight 4. Pixel position (16.25, 3.5).
