@@ -259,6 +259,10 @@ Please choose the density layer or scans that carry them.</source>
 
 Bitte wählen Sie die Dichte-Ebene oder Scans, die diese Werte enthalten.</translation>
     </message>
+    <message>
+        <source>Compressed LAS files (LAZ) are not read; decompress them to LAS first.</source>
+        <translation>Komprimierte LAS-Dateien (LAZ) werden nicht gelesen; entpacken Sie sie zuerst zu LAS.</translation>
+    </message>
 </context>
 <context>
     <name>LayoutForm</name>

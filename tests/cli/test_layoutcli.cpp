@@ -447,6 +447,28 @@ TEST_F(LayoutCli, ListShowsEveryScanWithItsPositionToTheMillimetre)
     EXPECT_FALSE(QFileInfo::exists(outPath({}))) << "listing writes nothing";
 }
 
+TEST_F(LayoutCli, LasScansAreListedWithoutPositionAndLaidOut)
+{
+    QTemporaryDir dir;
+    GenScanOptions options;
+    options.outputFolder = dir.path();
+    options.format = QStringLiteral("las");
+    options.stations = 2;
+    options.pointsPerColumn = 50;
+    options.columns = 100;
+    options.oneFile = true;
+    GenScanJob las(options);
+    ASSERT_TRUE(las.run()) << las.errorText().toStdString();
+    const QString file = las.files().first();
+    const ProgramRun list = runLayout({"--list", file});
+    ASSERT_EQ(list.exitCode, 0) << list.err.toStdString();
+    EXPECT_EQ(list.out, "0\t" + file + " (source 0)\t- - -\n1\t" + file + " (source 1)\t- - -\n");
+    const ProgramRun layout =
+        runLayout({"--resolution", "0.05", "--out", dir.filePath("site"), file});
+    EXPECT_EQ(layout.exitCode, 0) << layout.err.toStdString();
+    EXPECT_TRUE(QFileInfo::exists(dir.filePath("site_overview_scan_positions.png")));
+}
+
 TEST_F(LayoutCli, BadArgumentsAreRefusedWithExitCodeTwo)
 {
     const QString scans = scanFiles().first();
@@ -457,6 +479,7 @@ TEST_F(LayoutCli, BadArgumentsAreRefusedWithExitCodeTwo)
     QDir().mkpath(folderNamedLog);
     const QString rieglProject =
         writeFile(appData.path() + QString::fromUtf8("/Проект/site.rsp"), "<project/>");
+    const QString compressedLas = writeFile(appData.path() + "/flight.LAZ", "LASF");
     const struct
     {
         QStringList arguments;
@@ -471,6 +494,7 @@ TEST_F(LayoutCli, BadArgumentsAreRefusedWithExitCodeTwo)
         {{garbage}, "no reader for"},
         {{scans, otherFormat}, "all scan files must be of one format"},
         {{rieglProject}, "The Riegl API doesn't support a file path with non ASCII letters"},
+        {{compressedLas}, "Compressed LAS files (LAZ) are not read; decompress them to LAS first."},
         {{"--out", blocker + "/plan.log", scans}, "cannot create the output folder"},
         {{"--out", folderNamedLog, scans}, "--out names a folder"},
         {{"--out", appData.path() + "/.log", scans}, "the output file needs a name"},
