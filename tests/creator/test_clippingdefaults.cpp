@@ -86,22 +86,6 @@ TEST(ClippingDefaults, ScansWithoutAUsablePoseAreLeftOut)
     EXPECT_EQ(none.high, 1.0);
 }
 
-TEST(ClippingDefaults, AScanWithoutAPositionGivesTheBoxOfItsPointsNotWidened)
-{
-    std::vector<FakeScan> scans(2);
-    scans[0].pose = FakeScanSource::translation(0, 0, 100);
-    scans[1].positioned = false;
-    scans[1].pose = FakeScanSource::translation(10, 20, 30);
-    scans[1].points = {{0.2, 0.0, -1.5}, {1.0, 2.7, 0.5}};
-    const FakeScanSource source(scans);
-    const ClipPlanes top = defaultClipPlanes(source, bits({false, true}), Top, 50);
-    EXPECT_EQ(top.low, 27.0);  // z from 28.5 …
-    EXPECT_EQ(top.high, 32.0); // … to 30.5
-    const ClipPlanes front = defaultClipPlanes(source, bits({false, true}), Front, 50);
-    EXPECT_EQ(front.low, 19.0);
-    EXPECT_EQ(front.high, 24.0);
-}
-
 TEST(ResultMessages, OneTextPerOutcomeAndStopComesFirst)
 {
     const struct

@@ -61,20 +61,6 @@ bool FakeScanSource::positionKnown(int i) const
     return i < 0 || i >= int(scans.size()) || scans[std::size_t(i)].positioned;
 }
 
-bool FakeScanSource::boundsOf(int i, cv::Vec3d& low, cv::Vec3d& high) const
-{
-    if (positionKnown(i) || scans[std::size_t(i)].points.empty())
-        return false;
-    low = high = scans[std::size_t(i)].points.front();
-    for (const cv::Vec3d& p : scans[std::size_t(i)].points) {
-        for (int a = 0; a < 3; ++a) {
-            low[a] = std::min(low[a], p[a]);
-            high[a] = std::max(high[a], p[a]);
-        }
-    }
-    return true;
-}
-
 bool FakeScanSource::isOpen(int i) const
 {
     return i >= 0 && i == openIndex;

@@ -22,7 +22,7 @@ struct FakeScan
     cv::Mat pose = cv::Mat::eye(4, 4, CV_64F);
     std::vector<cv::Vec3d> points; // scanner frame
     bool opens = true;
-    bool positioned = true; // false: a scan without a position, its box that of its points
+    bool positioned = true; // false: a scan without a position
 };
 
 class FakeScanSource : public ScanSource
@@ -56,7 +56,6 @@ private:
     bool close(int i) override;
     bool isOpen(int i) const override;
     bool positionKnown(int i) const override;
-    bool boundsOf(int i, cv::Vec3d& low, cv::Vec3d& high) const override;
     void rewound() override;
     ReadStep readNext(const ReadRequest& request, ScanChunk& piece) override;
 
