@@ -529,7 +529,7 @@ TEST_F(Dock, AChoiceThatCannotBeListedKeepsThePreviousOne)
         "The Riegl API doesn't support a file path with non ASCII letters yet.\nPlease move "
         "your project to a different path with ASCII letters in the path only!";
     const QString unreadable = "The chosen files could not be read!\nPlease choose PTX, FARO, "
-                               "Riegl, PTG or E57 scan files.";
+                               "Riegl, PTG, E57 or LAS scan files.";
     const QString projectFolder = appData.path() + QString::fromUtf8("/Проект");
     const Case cases[] = {
         {{appData.path() + "/scans/points.e57"}, unreadable},
@@ -585,7 +585,7 @@ TEST_F(Dock, AScanLibraryErrorIsAFailedListingOrRunNeverACrash)
         const char* door; // the start of the reader's error line, after "ScanSource::"
     };
     const QString unreadable = "The chosen files could not be read!\nPlease choose PTX, FARO, "
-                               "Riegl, PTG or E57 scan files.";
+                               "Riegl, PTG, E57 or LAS scan files.";
     const QString runFailed =
         "Could not read the scans!\n\nThe scan files may be damaged or incomplete.";
     const Case cases[] = {{"name", false, "scanNames failed"},

@@ -100,8 +100,7 @@ std::vector<cv::Vec3d> readAll(const QString& path, const Case& c)
 {
     CaptureDiagnostics out;
     ScanSourceLAS reader;
-    EXPECT_TRUE(reader.fetchFiles({path}));
-    EXPECT_EQ(reader.scanCount(), c.scans);
+    EXPECT_TRUE(reader.fetchFiles({path}) && reader.scanCount() == c.scans) << reader.scanCount();
     std::vector<cv::Vec3d> points;
     cv::Vec3d box[2];
     for (int i = 0; i < reader.scanCount() && reader.scanBounds(i, box[0], box[1]); ++i) {
@@ -214,7 +213,6 @@ TEST(LasReader, BrokenFilesListReadAndSayWhatTheyShould)
         files[k] = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
     const QByteArray& good = files[0]; // 28-byte records from byte 227
-    const QByteArray& v14 = files[1];
     const std::size_t records = std::size_t(good.size() - 227) / 28;
     QByteArray laszip(54, '\0');
     laszip.replace(2, 14, "laszip encoded");
@@ -244,7 +242,7 @@ TEST(LasReader, BrokenFilesListReadAndSayWhatTheyShould)
          "the z offset inf is not a finite number"},
         {"a huge point count", set<std::uint32_t>(good, 107, 0xFFFFFFFFu), 0, 0,
          "the header promises 4294967295 points of 28 bytes from byte 227, the file holds"},
-        {"a huge 64-bit count", set<std::uint64_t>(v14, 247, 1ull << 62), 0, 0,
+        {"a huge 64-bit count", set<std::uint64_t>(files[1], 247, 1ull << 62), 0, 0,
          "the header promises 4611686018427387904 points"},
         {"the compressed bit", QByteArray(good).replace(104, 1, "\x81"), 0, 0,
          "is compressed LAS (LAZ); decompress it to LAS first"},
@@ -281,10 +279,8 @@ TEST(LasReader, RealFilesListAndReadAsTheirDescriptionsSay)
         {"simple.laz", {}, 0, 0, "simple.laz is compressed LAS (LAZ); decompress it to LAS first"},
     };
     std::map<std::string, std::vector<cv::Vec3d>> points;
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const Case& c : cases)
         points[c.name] = readAll(folder + c.name, c);
-    }
     EXPECT_EQ(points["extrabytes.las"], points["1.2-with-color.las"]) << "extra bytes passed over";
 
     // The first point of a file with colour in 8 bits, as stored, and of a 1.4 file whose
