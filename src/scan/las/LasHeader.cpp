@@ -2,6 +2,7 @@
 
 #include "scan/e57/Endian.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstring>
 
@@ -40,11 +41,12 @@ std::string number(std::uint64_t value)
     return std::to_string(value);
 }
 
+// The shortest text that reads back as the value, whatever the locale.
 std::string decimal(double value)
 {
     char text[32];
-    std::snprintf(text, sizeof text, "%.17g", value);
-    return text;
+    const std::to_chars_result r = std::to_chars(text, text + sizeof text, value);
+    return std::string(text, r.ptr);
 }
 
 bool fail(std::string& problem, std::string text)
@@ -106,9 +108,8 @@ bool readHeader(BinaryBlockReader& file, Header& header, std::string& problem)
                                  " bytes, fewer than the " + number(std::uint64_t(needed)) +
                                  " of version " + version);
     if (header.headerSize > size)
-        return fail(problem, "cut short: the header gives itself " +
-                                 number(std::uint64_t(header.headerSize)) +
-                                 " bytes, the file holds " + number(std::uint64_t(size)));
+        return fail(problem, "cut short: a header of " + number(std::uint64_t(header.headerSize)) +
+                                 " bytes in a file of " + number(std::uint64_t(size)));
 
     // LASzip keeps the header as it was and sets the top bit of the point format (older
     // versions the next one too).
