@@ -3,6 +3,8 @@
 #include "diag/Diagnostics.h"
 #include "scan/e57/Endian.h"
 
+#include <QFileInfo>
+
 #include <algorithm>
 #include <array>
 #include <limits>
@@ -21,6 +23,16 @@ std::string printable(const QString& path)
 std::string where(const QString& path)
 {
     return "LAS file " + printable(path) + ": ";
+}
+
+// A reader of the file whose block is not much larger than the file (small files are many
+// when they are fuzzed), at most the usual block and at least the longest record.
+std::unique_ptr<BinaryBlockReader> readerFor(const QString& path)
+{
+    constexpr qint64 longestRecord = 65535;
+    const qint64 size = QFileInfo(path).size();
+    return std::make_unique<BinaryBlockReader>(std::size_t(
+        std::clamp<qint64>(size, longestRecord + 1, qint64(BinaryBlockReader::defaultBlockSize))));
 }
 
 // Records of one read: as many as fit into the reader's block.
@@ -86,7 +98,8 @@ bool ScanSourceLAS::listFile(const QString& path)
         diag::error(compressed);
         return false;
     }
-    BinaryBlockReader reader;
+    const std::unique_ptr<BinaryBlockReader> owned = readerFor(path);
+    BinaryBlockReader& reader = *owned;
     if (!reader.open(path)) {
         diag::error(prefix + "cannot open the file");
         return false;
@@ -233,16 +246,17 @@ bool ScanSourceLAS::open(int i)
     if (currentScan != -1 && currentScan != i)
         close(currentScan);
     const ListedFile& listed = files[std::size_t(scans[std::size_t(i)].file)];
-    bool ready = file.open(listed.path);
+    file = readerFor(listed.path);
+    bool ready = file->open(listed.path);
     std::string problem = "cannot open the file";
     las::Header header;
-    if (ready && (!las::readHeader(file, header, problem) || !sameLayout(header, listed.header))) {
+    if (ready && (!las::readHeader(*file, header, problem) || !sameLayout(header, listed.header))) {
         problem = "the file changed since it was listed";
         ready = false;
     }
     if (!ready) {
         diag::error(where(listed.path) + problem);
-        file.close();
+        file.reset();
         currentScan = -1;
         return false;
     }
@@ -258,7 +272,7 @@ bool ScanSourceLAS::close(int i)
     rewindPending = false;
     if (currentScan == -1 || i != currentScan)
         return true;
-    file.close();
+    file.reset();
     currentScan = -1;
     return true;
 }
@@ -275,7 +289,7 @@ bool ScanSourceLAS::restartIfPending(int i)
         close(i);
         open(i);
     }
-    return file.isOpen() && currentScan == i;
+    return file && currentScan == i;
 }
 
 ScanSource::ReadStep ScanSourceLAS::readNext(const ReadRequest& request, ScanChunk& piece)
@@ -301,13 +315,13 @@ ScanSource::ReadStep ScanSourceLAS::readNext(const ReadRequest& request, ScanChu
         colour.create(3, int(capacity), CV_8U);
     double* const xyz[3] = {points.ptr<double>(0), points.ptr<double>(1), points.ptr<double>(2)};
     const std::uint64_t length = std::uint64_t(header.recordLength);
-    const std::uint64_t perRead = recordsPerRead(file, header);
+    const std::uint64_t perRead = recordsPerRead(*file, header);
 
     int n = 0;
     while (std::uint64_t(n) < capacity && nextRecord < scan.endRecord) {
         const std::uint64_t count = std::min(perRead, scan.endRecord - nextRecord);
         const char* records =
-            file.bytes(qint64(header.pointOffset + nextRecord * length), qint64(count * length));
+            file->bytes(qint64(header.pointOffset + nextRecord * length), qint64(count * length));
         if (!records)
             return readError(request.scan,
                              where(listed.path) + "cannot read the point records from byte " +

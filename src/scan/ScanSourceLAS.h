@@ -11,6 +11,7 @@
 #include "scan/las/LasHeader.h"
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace orthaven {
@@ -71,9 +72,9 @@ private:
     std::vector<ListedScan> scans;
 
     int currentScan = -1;
-    BinaryBlockReader file;
-    std::uint64_t nextRecord = 0; // of the open scan's file
-    std::uint64_t delivered = 0;  // points of the open scan since it was opened or rewound
+    std::unique_ptr<BinaryBlockReader> file; // of the open scan
+    std::uint64_t nextRecord = 0;            // of the open scan's file
+    std::uint64_t delivered = 0; // points of the open scan since it was opened or rewound
 };
 
 } // namespace orthaven
