@@ -303,11 +303,13 @@ int LayoutRunner::runJob()
     if (status.interrupted)
         return interrupted(signal ? signal : SIGINT);
     if (status.failed) {
-        QString message = layoutFailureMessage(status.errorCode, job.resolution, job.tileSize);
+        QString message = layoutFailureMessage(status.errorCode, job.resolution, job.tileSize,
+                                               QString::fromStdString(status.failurePath),
+                                               QString::fromStdString(status.failureCause));
         if (message.isEmpty())
             message = QStringLiteral("Computation failed (error code %1)!").arg(status.errorCode);
         err << text(message) << std::endl;
-        return Failed;
+        return status.errorCode == OutputLocked ? Locked : Failed;
     }
 
     const LayoutCreator& creator = task->creator;

@@ -579,16 +579,10 @@ void Layout::reportOutcome()
         UserDialogs::message(this,
                              QCoreApplication::translate("Layout", "Computation interrupted!"));
     } else if (task.creator.failed) {
-        QString message =
-            layoutFailureMessage(task.creator.errorCode, task.job.resolution, task.job.tileSize);
-        // The engine names a file it could not write in the output folder as a temporary
-        // file; when the output folder is what fails, the user is told so.
-        const QString folder = QFileInfo(task.job.outputFile).absolutePath();
-        if (task.creator.errorCode == TempFileAccess && QFileInfo(folder).isDir()) {
-            const OutputFolder output = prepareOutputFolder(task.job.outputFile);
-            if (output.outcome != OutputFolder::Ready)
-                message = outputFolderMessage(output);
-        }
+        const QString message = layoutFailureMessage(
+            task.creator.errorCode, task.job.resolution, task.job.tileSize,
+            QString::fromStdString(task.creator.failurePath()),
+            QString::fromStdString(task.creator.failureCause()));
         if (!message.isEmpty())
             UserDialogs::information(this, information, message);
     } else {

@@ -150,11 +150,14 @@ std::optional<Source> loadSource(const QString& logPath)
     return source;
 }
 
-bool save(const QString& path, const QImage& image)
+bool save(const QString& path, const QImage& image, const QString& kind, QString* failure)
 {
-    if (ImageWriter::saveQImage(path, image))
+    QString why;
+    if (ImageWriter::saveQImage(path, image, kind, &why))
         return true;
-    diag::error("Could not write ", utf8(path));
+    diag::error("Could not write ", utf8(path), ": ", utf8(why));
+    if (failure)
+        *failure = why;
     return false;
 }
 
@@ -677,7 +680,7 @@ void drawCoordinateSymbol(int baselineY, int size, bool reversed, const QString&
 }
 
 bool drawScanPositionSheet(const QString& logPath, const QString& hLabel, const QString& vLabel,
-                           const OverviewInputs& inputs)
+                           const OverviewInputs& inputs, QString* writeFailure)
 {
     const std::optional<Source> source = loadSource(logPath);
     if (!source)
@@ -778,11 +781,12 @@ bool drawScanPositionSheet(const QString& logPath, const QString& hLabel, const 
     for (int i = 0; i < int(strip.lines.size()); ++i)
         painter.drawText(strip.lineBaseline[i], strip.lines[i]);
     painter.end();
-    return save(scanPositionSheetPath(source->thumbnailPath), page);
+    return save(scanPositionSheetPath(source->thumbnailPath), page, QStringLiteral("sheet"),
+                writeFailure);
 }
 
 bool annotateThumbnail(const QString& logPath, const QString& hLabel, const QString& vLabel,
-                       const OverviewInputs& inputs)
+                       const OverviewInputs& inputs, QString* writeFailure)
 {
     std::optional<Source> source = loadSource(logPath);
     if (!source)
@@ -811,7 +815,7 @@ bool annotateThumbnail(const QString& logPath, const QString& hLabel, const QStr
                          symbolReversed(inputs.view), hLabel, vLabel, painter);
     QFont stripFont = painter.font(); // the strip writes in the sheet's font
     painter.end();
-    return save(source->thumbnailPath, image);
+    return save(source->thumbnailPath, image, QStringLiteral("annotated"), writeFailure);
 }
 
 } // namespace orthaven

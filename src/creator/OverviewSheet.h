@@ -105,11 +105,12 @@ struct SheetStrip
 // The two pictures. Both read the log at logPath and the thumbnail it names (in the log's
 // folder); they return whether their picture was written. Every reason for not drawing
 // (unreadable log, layout without tiles, missing thumbnail, no way to draw text) is one
-// line on standard output, and leaves every file as it was.
+// line on standard output, and leaves every file as it was. A picture that was drawn but
+// could not be written whole (a full disk) also sets writeFailure to the cause.
 bool drawScanPositionSheet(const QString& logPath, const QString& hLabel, const QString& vLabel,
-                           const OverviewInputs& inputs);
+                           const OverviewInputs& inputs, QString* writeFailure = nullptr);
 bool annotateThumbnail(const QString& logPath, const QString& hLabel, const QString& vLabel,
-                       const OverviewInputs& inputs);
+                       const OverviewInputs& inputs, QString* writeFailure = nullptr);
 
 // The thumbnail named by the log, in the log's folder; empty when the name is empty or
 // reaches into another folder.

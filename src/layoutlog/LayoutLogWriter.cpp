@@ -2,8 +2,7 @@
 
 #include "Version.h"
 #include "layout/Views.h"
-
-#include <QSaveFile>
+#include "platform/DurableFile.h"
 
 #include <charconv>
 
@@ -137,17 +136,9 @@ QByteArray layoutLogText(const LayoutLogContent& c)
     return text;
 }
 
-bool writeLayoutLog(const QString& path, const LayoutLogContent& content)
+bool writeLayoutLog(const QString& path, const LayoutLogContent& content, QString* failure)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
-        return false;
-    const QByteArray text = layoutLogText(content);
-    if (file.write(text) != text.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return writeFileDurably(path, layoutLogText(content), QStringLiteral("log"), true, failure);
 }
 
 } // namespace orthaven

@@ -47,7 +47,9 @@ std::string formatLogNumber(double value);
 QByteArray layoutLogText(const LayoutLogContent& content);
 
 // Writes the text to path; the old file is replaced only when the new one was written
-// completely. False when the file cannot be created or written.
-bool writeLayoutLog(const QString& path, const LayoutLogContent& content);
+// completely and synced to the disk. False when the file cannot be created or written;
+// failure (when given) then says why.
+bool writeLayoutLog(const QString& path, const LayoutLogContent& content,
+                    QString* failure = nullptr);
 
 } // namespace orthaven

@@ -613,7 +613,8 @@ TEST(OverviewFailures, ASheetThatCannotBeWrittenIsReported)
     ASSERT_TRUE(QDir().mkpath(scene.sheetPath())); // a folder where the sheet would go
     CaptureDiagnostics out;
     EXPECT_FALSE(scene.drawSheet());
-    EXPECT_EQ(out.lines(), QStringList{"Could not write " + scene.sheetPath()});
+    ASSERT_EQ(out.lines().size(), 1);
+    EXPECT_TRUE(out.lines()[0].startsWith("Could not write " + scene.sheetPath() + ": "));
     EXPECT_TRUE(QFileInfo(scene.sheetPath()).isDir());
 }
 

@@ -142,8 +142,8 @@ TEST(OutputCommit, AFailedCommitPutsTheOlderFilesBack)
     const auto before = state();
 
     OutputCommit commit;
-    ASSERT_TRUE(commit.begin(folder + "/site.log", "t1"));
-    EXPECT_TRUE(commit.stagingFolder().startsWith(folder + "/.orvn-"));
+    ASSERT_EQ(commit.begin(folder + "/site.log"), OutputCommit::Opening::Opened);
+    EXPECT_EQ(commit.stagingFolder(), folder + "/.orvn-site.staging");
     writeFile(commit.stage(folder + "/site_0_0.png"), "new tile 0");
     commit.stage(folder + "/site_0_1.png"); // never written: its move fails
     writeFile(commit.stage(folder + "/site.log"), "new log");
