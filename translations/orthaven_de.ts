@@ -259,6 +259,22 @@ Please choose the density layer or scans that carry them.</source>
 
 Bitte wählen Sie die Dichte-Ebene oder Scans, die diese Werte enthalten.</translation>
     </message>
+    <message>
+        <source>Could not write the layout into its output folder!
+
+Nothing in the folder was changed; an older layout of the same name is still there.</source>
+        <translation>Das Layout konnte nicht in seinen Ausgabeordner geschrieben werden!
+
+Im Ordner wurde nichts verändert; ein älteres Layout gleichen Namens ist noch da.</translation>
+    </message>
+    <message>
+        <source>Another run is writing a layout of this name into the output folder!
+
+Nothing was changed. Please wait until it has finished, or choose another name.</source>
+        <translation>Ein anderer Lauf schreibt gerade ein Layout dieses Namens in den Ausgabeordner!
+
+Es wurde nichts verändert. Bitte warten Sie, bis er fertig ist, oder wählen Sie einen anderen Namen.</translation>
+    </message>
 </context>
 <context>
     <name>LayoutForm</name>

@@ -335,7 +335,8 @@ QString usageText()
                "\n"
                "Exit codes: 0 success, 1 the layout (or a job of the file) failed, 2 bad "
                "arguments,\n"
-               "130 interrupted by Ctrl+C (128 + the signal's number).\n")
+               "3 another run is writing a layout of that name into the folder, 130 interrupted\n"
+               "by Ctrl+C (128 + the signal's number).\n")
         .arg(supportedScanExtensions().join(QStringLiteral(", ")), optionWords(), typeWords());
 }
 

@@ -579,10 +579,10 @@ void Layout::reportOutcome()
         UserDialogs::message(this,
                              QCoreApplication::translate("Layout", "Computation interrupted!"));
     } else if (task.creator.failed) {
-        const QString message = layoutFailureMessage(
-            task.creator.errorCode, task.job.resolution, task.job.tileSize,
-            QString::fromStdString(task.creator.failurePath()),
-            QString::fromStdString(task.creator.failureCause()));
+        const QString message =
+            layoutFailureMessage(task.creator.errorCode, task.job.resolution, task.job.tileSize,
+                                 QString::fromStdString(task.creator.failurePath()),
+                                 QString::fromStdString(task.creator.failureCause()));
         if (!message.isEmpty())
             UserDialogs::information(this, information, message);
     } else {

@@ -41,7 +41,10 @@ public:
     void setRawTileStoreFactory(RawTileStoreFactory factory);
     // What the next runs add to their layout before it is put in place (see
     // LayoutEngine::BeforeCommit); called on the thread of layout().
-    void setBeforeCommit(LayoutEngine::BeforeCommit callback) { beforeCommit = std::move(callback); }
+    void setBeforeCommit(LayoutEngine::BeforeCommit callback)
+    {
+        beforeCommit = std::move(callback);
+    }
 
     // Takes the job and resets everything a run accumulates. False when the settings
     // cannot give a layout (see RunSettings::fromJob); layout() then fails at once with

@@ -133,8 +133,7 @@ public:
     // first settles what runs killed there left (OutputCommit); another run of the same
     // name fails with OutputLocked.
     static LayoutResult run(const LayoutJob& job, ScanSource& source, StatusReporter& reporter,
-                            const QString& workFolder,
-                            const RawTileStoreFactory& storeFactory = {},
+                            const QString& workFolder, const RawTileStoreFactory& storeFactory = {},
                             const BeforeCommit& beforeCommit = {});
 
     // The memory budget of a job that names none: a quarter of the physical memory.

@@ -158,7 +158,8 @@ bool rollBack(const QString& out, const QString& staging, const Journal& journal
     }
     const QString aside = inFolder(staging, asideName);
     for (auto it = journal.aside.crbegin(); it != journal.aside.crend(); ++it) {
-        if (exists(inFolder(aside, *it)) && !replaceFile(inFolder(aside, *it), inFolder(out, *it))) {
+        if (exists(inFolder(aside, *it)) &&
+            !replaceFile(inFolder(aside, *it), inFolder(out, *it))) {
             diag::error("ERROR: could not put back " + utf8(inFolder(out, *it)));
             whole = false;
         }
@@ -174,7 +175,8 @@ bool settleStaging(const QString& out, const QString& staging)
     if (readJournal(inFolder(staging, journalName), journal)) {
         QString failedPath;
         QString why;
-        if (rollForward(out, staging, journal, [] {}, failedPath, why)) {
+        if (rollForward(
+                out, staging, journal, [] {}, failedPath, why)) {
             diag::warning("WARNING: completed the interrupted commit of a layout in " + utf8(out));
         } else if (rollBack(out, staging, journal)) {
             diag::warning("WARNING: undid the interrupted commit of a layout in " + utf8(out) +
@@ -399,8 +401,8 @@ bool OutputCommit::commit()
 
     // 2. The moves; 3. the output folder synced, the staging folder removed.
     QString failedPath;
-    const bool moved =
-        rollForward(folder, staging, journal, [&] { reached(++step); }, failedPath, why);
+    const bool moved = rollForward(
+        folder, staging, journal, [&] { reached(++step); }, failedPath, why);
     if (moved && !syncFolder(folder, &why))
         failedPath = folder;
     if (!moved || !failedPath.isEmpty()) {

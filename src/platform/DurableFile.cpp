@@ -22,7 +22,8 @@ namespace {
 
 constexpr qint64 bufferSize = qint64(1) << 16;
 
-// The system's words for a full disk, as a real one would give them.
+} // namespace
+
 QString diskFullText()
 {
 #ifdef _WIN32
@@ -31,8 +32,6 @@ QString diskFullText()
     return qt_error_string(ENOSPC);
 #endif
 }
-
-} // namespace
 
 DurableFile::DurableFile(QString path, QString kind) : target(std::move(path))
 {
@@ -167,8 +166,8 @@ bool DurableFile::fail(const QString& why)
     return false;
 }
 
-bool writeFileDurably(const QString& path, const QByteArray& bytes, const QString& kind,
-                      bool text, QString* failure)
+bool writeFileDurably(const QString& path, const QByteArray& bytes, const QString& kind, bool text,
+                      QString* failure)
 {
     DurableFile file(path, kind);
     const QIODevice::OpenMode mode =
@@ -187,7 +186,8 @@ bool syncFolder(const QString& folder, QString* failure)
     Q_UNUSED(failure);
     return true;
 #else
-    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int fd =
+        ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     int error = fd < 0 ? errno : 0;
     if (fd >= 0) {
         int result = 0;

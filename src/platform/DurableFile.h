@@ -73,6 +73,9 @@ private:
 bool writeFileDurably(const QString& path, const QByteArray& bytes, const QString& kind,
                       bool text = false, QString* failure = nullptr);
 
+// The system's words for a full disk, as the fault seam gives them.
+QString diskFullText();
+
 // Makes the entries of a folder (files created, renamed or removed in it) durable. True
 // where the system has nothing to do for it.
 bool syncFolder(const QString& folder, QString* failure = nullptr);

@@ -4,11 +4,14 @@
 
 #include "Version.h"
 #include "creator/ResultMessages.h"
+#include "engine/OutputCommit.h"
 #include "engine/SessionFolders.h"
+#include "engine/StatusReporter.h"
 #include "genscan/GenScanJob.h"
 #include "layoutlog/LayoutFiles.h"
 #include "layoutlog/LogReader.h"
 #include "platform/AppPaths.h"
+#include "platform/DurableFile.h"
 #include "settings/ConfigSettings.h"
 #include "support/QtPrinters.h"
 #include "support/TempAppData.h"
@@ -19,6 +22,7 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QImageReader>
+#include <QLockFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -50,11 +54,17 @@ struct ProgramRun
     QString err;
 };
 
-ProgramRun runLayout(const QStringList& arguments, const QString& workingFolder = {})
+// environment: beside the test's own (ORTHAVEN_TEST_WRITE_FAULT, …).
+ProgramRun runLayout(const QStringList& arguments, const QString& workingFolder = {},
+                     const std::map<QString, QString>& environment = {})
 {
     QProcess process;
     if (!workingFolder.isEmpty())
         process.setWorkingDirectory(workingFolder);
+    QProcessEnvironment variables = QProcessEnvironment::systemEnvironment();
+    for (const auto& [name, value] : environment)
+        variables.insert(name, value);
+    process.setProcessEnvironment(variables);
     process.start(QStringLiteral(ORTHAVEN_LAYOUT_PROGRAM), arguments);
     ProgramRun run;
     if (!process.waitForStarted() || !process.waitForFinished(180000)) {
@@ -638,6 +648,134 @@ TEST_F(LayoutCli, AnOverviewPictureThatCannotBeWrittenIsAWarningAndTheOlderLayou
     EXPECT_TRUE(expected.contains("plan_overview.jpg"));
     EXPECT_TRUE(QFileInfo(sheet).isDir());
     EXPECT_TRUE(tempFolderIsEmpty());
+}
+
+// The files of the layout whose log is logName in folder, log first, when every one the
+// log names is there (the pictures readable); empty otherwise.
+static QStringList wholeLayout(const QString& folder, const QString& logName)
+{
+    LayoutLogInfo log;
+    if (!LogReader::read(folder + "/" + logName, log))
+        return {};
+    QStringList files = QStringList{logName} + layoutFileNames(log);
+    for (const QString& name : layoutFileNames(log))
+        if (!QFileInfo::exists(folder + "/" + name) ||
+            (!name.endsWith("w") && !QImageReader(folder + "/" + name).canRead()))
+            return {};
+    return files;
+}
+
+// Whichever file of a layout the disk fails on, at its last write or its sync: the run
+// fails naming the file and the cause, and the older layout of the name stays as it was.
+TEST_F(LayoutCli, AFullDiskAtAnyFileOfTheLayoutLeavesTheFolderAsItWas)
+{
+    const QStringList older = {"--out", outPath("plan"), "--resolution", "0.05", "--tile", "10"};
+    ASSERT_EQ(runLayout(older + scanFiles()).exitCode, 0);
+    const auto before = folderState(outPath({}));
+    const QString diskFull = diskFullText();
+    const struct
+    {
+        const char* fault;
+        const char* file; // what the message names
+    } cases[] = {
+        {"log:last", "plan.log"},
+        {"thumbnail:last", "plan_overview.jpg"},
+        {"annotated:last", "plan_overview.jpg"},
+        {"sheet:last", "plan_overview_scan_positions.jpg"},
+        {"tile:last", "plan_0_0.jpg"},
+        {"world:last", "plan_0_0.jgw"},
+        {"tile:sync", "plan_0_0.jpg"},
+        {"journal:last", ".orvn-plan.staging/journal"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.fault);
+        const ProgramRun run = runLayout(
+            QStringList{"--out", outPath("plan"), "--resolution", "0.05", "--type", "jpg"} +
+                scanFiles(),
+            {}, {{"ORTHAVEN_TEST_WRITE_FAULT", QString::fromLatin1(c.fault)}});
+        EXPECT_EQ(run.exitCode, 1) << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains(resultCodeMessage(OutputFolderAccess) + "\n\n" +
+                                     outPath(QString::fromLatin1(c.file)) + ": " + diskFull))
+            << run.err.toStdString();
+        EXPECT_FALSE(run.err.contains("temporary file")) << run.err.toStdString();
+        EXPECT_TRUE(folderState(outPath({})) == before) << "the folder is not as it was";
+        EXPECT_TRUE(tempFolderIsEmpty());
+    }
+}
+
+// One run per layout name: a name held by a running copy is refused at once (exit 3)
+// without touching the folder; once it is free the layout is written.
+TEST_F(LayoutCli, ALayoutNameInUseIsRefusedWithExitCodeThree)
+{
+    ASSERT_TRUE(QDir().mkpath(outPath({})));
+    QLockFile held(layoutLockPath(outPath("plan.log")));
+    ASSERT_TRUE(held.tryLock(0));
+    const auto before = folderState(outPath({}));
+    const QStringList arguments =
+        QStringList{"--out", outPath("plan"), "--resolution", "0.05"} + scanFiles();
+    ProgramRun run = runLayout(arguments);
+    EXPECT_EQ(run.exitCode, 3) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains(resultCodeMessage(OutputLocked) + "\n\n" + outPath("plan.log") +
+                                 ": in use by "))
+        << run.err.toStdString();
+    EXPECT_TRUE(
+        run.err.contains(QString(", process %1 on ").arg(QCoreApplication::applicationPid())))
+        << run.err.toStdString();
+    EXPECT_TRUE(folderState(outPath({})) == before);
+
+    held.unlock();
+    run = runLayout(arguments);
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    QStringList expected = wholeLayout(outPath({}), "plan.log");
+    expected.sort();
+    EXPECT_FALSE(expected.isEmpty());
+    EXPECT_EQ(QDir(outPath({}))
+                  .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name),
+              expected);
+}
+
+// A run killed after any step of its commit, with an older layout of the name in the
+// folder: the next run into the folder (of another name) finishes that commit first and
+// sweeps the killed run's staging folder and lock; one whole layout of each name is left.
+TEST_F(LayoutCli, AKillAtAnyStepOfTheCommitIsCompletedByTheNextRun)
+{
+    const QStringList scans = scanFiles().mid(0, 1);
+    ASSERT_EQ(
+        runLayout(QStringList{"--out", outPath("plan"), "--resolution", "0.05"} + scans).exitCode,
+        0);
+    const auto older = folderState(outPath({}));
+    const QStringList olderFiles = wholeLayout(outPath({}), "plan.log");
+    const QStringList newer = {"--out", outPath("plan"), "--resolution", "0.05", "--type", "jpg"};
+    const QStringList other = {"--out", outPath("other"), "--resolution", "0.05"};
+    for (int step = 0;; ++step) {
+        SCOPED_TRACE(step);
+        QDir(outPath({})).removeRecursively();
+        for (const auto& [name, bytes] : older)
+            writeFile(outPath(name), bytes);
+        const ProgramRun killed =
+            runLayout(newer + scans, {}, {{"ORTHAVEN_TEST_KILL_IN_COMMIT", QString::number(step)}});
+        if (!killed.crashed) {
+            ASSERT_EQ(killed.exitCode, 0) << killed.err.toStdString();
+            ASSERT_GE(step, 12) << "a step per move: 5 files aside, 5 in";
+            break;
+        }
+        const ProgramRun next = runLayout(other + scans);
+        ASSERT_EQ(next.exitCode, 0) << next.err.toStdString();
+        QStringList plan = wholeLayout(outPath({}), "plan.log");
+        ASSERT_FALSE(plan.isEmpty());
+        // Before its journal the killed run had changed nothing; after it, its layout is the one.
+        EXPECT_EQ(plan.contains("plan_overview.jpg"), step > 0) << plan.join(' ').toStdString();
+        if (step == 0) {
+            EXPECT_EQ(plan, olderFiles);
+        }
+        QStringList expected = plan + wholeLayout(outPath({}), "other.log");
+        expected.sort();
+        EXPECT_EQ(
+            QDir(outPath({}))
+                .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                           QDir::Name),
+            expected);
+    }
 }
 
 #ifndef _WIN32

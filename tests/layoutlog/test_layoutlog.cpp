@@ -1,4 +1,5 @@
 #include "engine/LayoutCreator.h"
+#include "layoutlog/LayoutFiles.h"
 #include "layoutlog/LayoutLogWriter.h"
 #include "layoutlog/LogReader.h"
 #include "support/TempAppData.h"
@@ -180,6 +181,32 @@ TEST(LogWriter, UnwritablePathIsAFailure)
     QTemporaryDir dir;
     const QString notAFolder = writeFile(dir.filePath("plain"), "x");
     EXPECT_FALSE(writeLayoutLog(notAFolder + "/site.log", oneTopTile()));
+}
+
+TEST(LayoutFiles, OnlyTheLayoutsOwnNamesAreItsFiles)
+{
+    const struct
+    {
+        const char* name;
+        bool own;
+    } cases[] = {
+        {"site.log", true},
+        {"site_0_12.png", true},
+        {"site_3_0.jgw", true},
+        {"site_overview.tif", true},
+        {"site_overview_scan_positions.jpg", true},
+        {"project.dwg", false},
+        {"site_0_1.dwg", false},
+        {"site_a_1.png", false},
+        {"site_overview.pgw", false},
+        {"site_overview_notes.png", false},
+        {"site_0_1.PNG", false},
+        {"site2_0_1.png", false},
+        {"site.log.bak", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(isLayoutFileName(QStringLiteral("site"), QString::fromLatin1(c.name)), c.own)
+            << c.name;
 }
 
 TEST(LogRoundTrip, ReaderGivesBackWhatTheWriterWrote)
