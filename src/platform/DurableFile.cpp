@@ -115,8 +115,13 @@ bool DurableFile::flushBuffer(bool last)
     ++writes;
     if ((last && fault.lastWrite) || writes == fault.write)
         return fail(diskFullText());
-    if (!buffer.isEmpty() && part.write(buffer) != buffer.size())
-        return fail(part.errorString());
+    // A write the disk takes only in part is written on: the next one says why it stops.
+    for (qint64 written = 0; written < buffer.size();) {
+        const qint64 n = part.write(buffer.constData() + written, buffer.size() - written);
+        if (n <= 0)
+            return fail(part.errorString());
+        written += n;
+    }
     bufferStart += buffer.size();
     buffer.clear();
     return true;

@@ -36,7 +36,9 @@
 #include <memory>
 
 #ifndef _WIN32
+#include <cerrno>
 #include <csignal>
+#include <sys/resource.h>
 #include <sys/types.h>
 #endif
 
@@ -779,6 +781,30 @@ TEST_F(LayoutCli, AKillAtAnyStepOfTheCommitIsCompletedByTheNextRun)
 }
 
 #ifndef _WIN32
+// A write the system itself cuts short, not the seam's: the new layout's files may grow to
+// 400 kB only, its 3000-pixel PNG thumbnail cannot. The run names the file and the
+// system's cause, and the older layout stays as it was.
+TEST_F(LayoutCli, AWriteTheSystemCutsShortFailsTheRunAndKeepsTheOlderLayout)
+{
+    const QStringList arguments = {"--out", outPath("plan"), "--resolution", "0.05"};
+    ASSERT_EQ(runLayout(arguments + QStringList{"--type", "jpg"} + scanFiles()).exitCode, 0);
+    const auto before = folderState(outPath({}));
+    QProcess process;
+    process.setChildProcessModifier([] {
+        const rlimit size{400000, 400000};
+        setrlimit(RLIMIT_FSIZE, &size);
+        std::signal(SIGXFSZ, SIG_IGN); // the write fails with EFBIG instead
+    });
+    process.start(QStringLiteral(ORTHAVEN_LAYOUT_PROGRAM), arguments + scanFiles());
+    ASSERT_TRUE(process.waitForFinished(-1));
+    const QString err = QString::fromUtf8(process.readAllStandardError());
+    EXPECT_EQ(process.exitCode(), 1) << err.toStdString();
+    EXPECT_TRUE(err.contains(resultCodeMessage(OutputFolderAccess) + "\n\n" +
+                             outPath("plan_overview.png") + ": " + qt_error_string(EFBIG)))
+        << err.toStdString();
+    EXPECT_TRUE(folderState(outPath({})) == before) << "the folder is not as it was";
+}
+
 // Standard error of a running program (where its progress goes) up to the first output
 // holding the text, or up to its end: waits for the output itself, however long it takes.
 static QByteArray waitForErrorText(QProcess& process, const QByteArray& text)
