@@ -169,18 +169,19 @@ bool rollBack(const QString& out, const QString& staging, const Journal& journal
 
 // What a run that ended early left in its staging folder: a commit it began is completed
 // (or, when a move fails, undone); then the folder goes. False when it has to stay.
-bool settleStaging(const QString& out, const QString& staging)
+bool settleStaging(const QString& out, const QString& staging, const QString& base)
 {
+    const std::string layout = utf8(base) + " in " + utf8(out);
     Journal journal;
     if (readJournal(inFolder(staging, journalName), journal)) {
         QString failedPath;
         QString why;
         if (rollForward(
                 out, staging, journal, [] {}, failedPath, why)) {
-            diag::warning("WARNING: completed the interrupted commit of a layout in " + utf8(out));
+            diag::warning("WARNING: completed the interrupted commit of the layout " + layout);
         } else if (rollBack(out, staging, journal)) {
-            diag::warning("WARNING: undid the interrupted commit of a layout in " + utf8(out) +
-                          " (" + utf8(failedPath) + ": " + utf8(why) + ")");
+            diag::warning("WARNING: undid the interrupted commit of the layout " + layout + " (" +
+                          utf8(failedPath) + ": " + utf8(why) + ")");
         } else {
             diag::error("ERROR: the interrupted commit in " + utf8(staging) +
                         " can neither be completed nor undone");
@@ -284,7 +285,7 @@ OutputCommit::Opening OutputCommit::begin(const QString& log)
             continue;
         settled.insert(name);
         if (filePathKey(stagingPath) == own) {
-            if (exists(stagingPath) && !settleStaging(folder, stagingPath)) {
+            if (exists(stagingPath) && !settleStaging(folder, stagingPath, name)) {
                 fail(stagingPath, QStringLiteral("an interrupted commit is left there"));
                 return Opening::Failed;
             }
@@ -295,7 +296,7 @@ OutputCommit::Opening OutputCommit::begin(const QString& log)
         if (!other.tryLock(0))
             continue; // a running copy's
         if (exists(stagingPath))
-            settleStaging(folder, stagingPath);
+            settleStaging(folder, stagingPath, name);
         other.unlock(); // and so the lock file of the ended run goes
     }
 
