@@ -141,8 +141,9 @@ void LayoutTask::drawOverviewPictures()
     // written is a warning for the front end. The older layout's sheet was removed when
     // the new layout was put in place, so none is left standing beside it.
     const QString thumbnail = creator.thumbnailPath();
-    const QString horizontal = QLatin1String(view.horizontalAxis);
-    const QString vertical = QLatin1String(view.verticalAxis);
+    const LayoutFrame frame = layoutFrame(job);
+    const QString horizontal = frameAxisName(view.horizontalAxis, frame);
+    const QString vertical = frameAxisName(view.verticalAxis, frame);
     if (!drawScanPositionSheet(logPath, horizontal, vertical, inputs))
         missingPictures.append(scanPositionSheetPath(thumbnail));
     if (!annotateThumbnail(logPath, horizontal, vertical, inputs))
