@@ -5,6 +5,10 @@
 #include "layout/LayoutJob.h"
 #include "support/QtPrinters.h"
 
+#include <QFile>
+#include <QRegularExpression>
+#include <QSet>
+
 #include <gtest/gtest.h>
 
 using namespace orthaven;
@@ -117,6 +121,10 @@ TEST(CommandLine, RefusesWhatNoJobCanUse)
         {"a.ptx --memory 0", "--memory needs a number of megabytes above 0"},
         {"a.ptx --memory 1.5", "--memory needs a number of megabytes"},
         {"--jobs j.txt --view left", "--jobs takes the options of every job from its file"},
+        {"--jobs j.txt --view top", "--jobs takes the options of every job from its file"},
+        {"--jobs j.txt a.ptx", "--jobs takes the options of every job from its file"},
+        {"a.ptx -vx", "unknown option -vx"},
+        {"a.ptx --clip-low=-1 --clip-high", "--clip-high needs a value"},
     };
     for (const auto& c : cases) {
         CommandLine options;
@@ -137,4 +145,29 @@ TEST(CommandLine, ThreadsAndMemoryMayStandBesideAJobFile)
     EXPECT_EQ(options.threads, 2);
     EXPECT_EQ(options.memoryMegabytes, 100);
     EXPECT_TRUE(options.verbose);
+}
+
+TEST(CommandLine, TheUsageTextAndTheManualNameTheSameOptions)
+{
+    // The manual's option table and the usage text (from which the man page is made) must
+    // not drift apart.
+    const QRegularExpression option(QStringLiteral("(?<![\\w-])--?[a-z][a-z-]*"));
+    const auto namesIn = [&](const QStringList& lines, const QString& start, const QString& end) {
+        QSet<QString> names;
+        for (const QString& line : lines) {
+            if (!line.startsWith(start))
+                continue;
+            const QString first = line.left(line.indexOf(end, start.size()));
+            for (const auto& match : option.globalMatch(first))
+                names.insert(match.captured());
+        }
+        return names;
+    };
+    QFile manual(QStringLiteral(ORTHAVEN_SOURCE_DIR "/docs/orthaven-layout.md"));
+    ASSERT_TRUE(manual.open(QIODevice::ReadOnly));
+    const QSet<QString> documented =
+        namesIn(QString::fromUtf8(manual.readAll()).split('\n'), "| `-", " |");
+    const QSet<QString> usage = namesIn(usageText().split('\n'), "  -", "  ");
+    EXPECT_EQ(documented, usage);
+    EXPECT_TRUE(usage.contains("--no-invert") && usage.contains("-v")) << usage.size();
 }
