@@ -129,7 +129,7 @@ Layout::Layout(QWidget* parent)
         connect(button, &QRadioButton::clicked, this, &Layout::onViewChange);
     // A turned frame has other depths: the elevations' default planes follow it.
     connect(ui->e_azimuth, &QLineEdit::editingFinished, this, &Layout::setNewLowerUpper);
-    connect(ui->gb_facade, &QGroupBox::toggled, this, &Layout::onFacadeToggled);
+    connect(ui->chk_facade, &QCheckBox::toggled, this, &Layout::onFacadeToggled);
     for (QLineEdit* field : {ui->e_facadeX1, ui->e_facadeY1, ui->e_facadeX2, ui->e_facadeY2})
         connect(field, &QLineEdit::textChanged, this, &Layout::showFacadeAzimuth);
     ui->w_tab->setItemDelegate(new ScanNameDelegate(ui->w_tab));
@@ -162,7 +162,7 @@ bool Layout::getLayoutSettings(layoutdef& job) const
     state.layer = LayoutLayer(ui->cb_layer->currentData().toInt());
     state.view = checkedView();
     state.azimuthText = ui->e_azimuth->text();
-    state.facade = ui->gb_facade->isChecked();
+    state.facade = ui->chk_facade->isChecked();
     state.facadeTexts = {ui->e_facadeX1->text(), ui->e_facadeY1->text(), ui->e_facadeX2->text(),
                          ui->e_facadeY2->text()};
     state.scanSelection = scanSelection;
@@ -217,7 +217,7 @@ std::uint32_t Layout::checkedView() const
 
 std::uint32_t Layout::jobView() const
 {
-    return ui->gb_facade->isChecked() ? Front : checkedView();
+    return ui->chk_facade->isChecked() ? Front : checkedView();
 }
 
 std::optional<FacadeLine> Layout::facadeLine() const
@@ -410,11 +410,12 @@ void Layout::showConfiguration()
 
 void Layout::onFacadeToggled(bool on)
 {
-    // A facade is a front view in its line's frame.
-    for (QWidget* w : {static_cast<QWidget*>(ui->rb_top), static_cast<QWidget*>(ui->rb_front),
-                       static_cast<QWidget*>(ui->rb_left), static_cast<QWidget*>(ui->rb_back),
-                       static_cast<QWidget*>(ui->rb_right), static_cast<QWidget*>(ui->e_azimuth)})
-        w->setEnabled(!on);
+    // A facade is a front view in its line's frame: its two points take the place of the
+    // view buttons, and the azimuth shows the line's.
+    for (QRadioButton* button : {ui->rb_top, ui->rb_front, ui->rb_left, ui->rb_back, ui->rb_right})
+        button->setVisible(!on);
+    ui->w_facade->setVisible(on);
+    ui->e_azimuth->setEnabled(!on);
     if (on)
         showFacadeAzimuth();
     else
@@ -424,7 +425,7 @@ void Layout::onFacadeToggled(bool on)
 
 void Layout::showFacadeAzimuth()
 {
-    if (!ui->gb_facade->isChecked())
+    if (!ui->chk_facade->isChecked())
         return;
     const std::optional<FacadeLine> line = facadeLine();
     ui->e_azimuth->setText(line ? formatUserReal(line->azimuth(), locale()) : QString());
@@ -448,7 +449,7 @@ void Layout::setNewLowerUpper()
     if (task.isRunning())
         return;
     const bool anyScan = onScanChange();
-    if (ui->gb_facade->isChecked()) {
+    if (ui->chk_facade->isChecked()) {
         // A facade's planes are distances from its line.
         ui->e_lower->setText(formatUserReal(FacadeLine::defaultLow, locale()));
         ui->e_upper->setText(formatUserReal(FacadeLine::defaultHigh, locale()));
@@ -578,7 +579,7 @@ void Layout::onStartStop()
     }
 
     // The frame: an azimuth that is a number, or a facade of two distinct points.
-    const bool facade = ui->gb_facade->isChecked();
+    const bool facade = ui->chk_facade->isChecked();
     if (facade ? !facadeLine() : !parseUserReal(ui->e_azimuth->text(), locale())) {
         UserDialogs::message(
             this, facade ? QCoreApplication::translate(

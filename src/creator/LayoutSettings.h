@@ -26,7 +26,7 @@ struct LayoutDialogState
     std::uint32_t view = Top;                  // the checked view radio button, a LayoutView
     QBitArray scanSelection;                   // one flag per listed scan; empty before a listing
     QString azimuthText = QStringLiteral("0"); // text of e_azimuth, degrees
-    bool facade = false;                       // gb_facade is checked
+    bool facade = false;                       // chk_facade is checked
     std::array<QString, 4> facadeTexts;        // e_facadeX1, e_facadeY1, e_facadeX2, e_facadeY2
     QString upperText;                         // text of e_upper
     QString lowerText;                         // text of e_lower

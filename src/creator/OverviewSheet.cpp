@@ -158,20 +158,15 @@ bool save(const QString& path, const QImage& image)
     return false;
 }
 
-QString sheetText(const char* text)
-{
-    return QCoreApplication::translate("OverviewSheet", text);
-}
-
 // The layer as the title block names it; the log names none for the density picture.
 QString layerName(const QString& layer)
 {
     if (layer.isEmpty() || layer == QLatin1String("density"))
-        return sheetText("density");
+        return QCoreApplication::translate("OverviewSheet", "density");
     if (layer == QLatin1String("intensity"))
-        return sheetText("intensity");
+        return QCoreApplication::translate("OverviewSheet", "intensity");
     if (layer == QLatin1String("colour"))
-        return sheetText("colour");
+        return QCoreApplication::translate("OverviewSheet", "colour");
     return layer;
 }
 
@@ -389,29 +384,36 @@ QStringList sheetTitleLines(const LayoutLogInfo& log, const OverviewInputs& inpu
     QStringList lines;
     const QString name = QFileInfo(log.path).completeBaseName();
     if (!name.isEmpty())
-        lines << sheetText("Layout: %1").arg(name);
+        lines << QCoreApplication::translate("OverviewSheet", "Layout: %1").arg(name);
     const ViewInfo* info = viewInfo(inputs.view);
-    lines << sheetText("View: %1")
+    lines << QCoreApplication::translate("OverviewSheet", "View: %1")
                  // The batch list's translations of the view names.
                  .arg(info ? QCoreApplication::translate("orthaven::BatchLayout", info->name)
                            : QString::number(inputs.view));
     const LayoutFrame frame{log.azimuth};
     if (frame.isTurned())
-        lines << sheetText("Azimuth: %1°").arg(QString::number(log.azimuth, 'g', 12));
-    lines << sheetText("Clipping planes: %1 m to %2 m (%3)")
+        lines << QCoreApplication::translate("OverviewSheet", "Azimuth: %1°")
+                     .arg(QString::number(log.azimuth, 'g', 9));
+    lines << QCoreApplication::translate("OverviewSheet", "Clipping planes: %1 m to %2 m (%3)")
                  .arg(metreText(log.clipLow), metreText(log.clipHigh),
                       info ? depthAxis(*info, frame) : QString());
-    lines << sheetText("Resolution: %1 m per pixel").arg(QString::number(log.resolution, 'g', 6));
-    lines << sheetText("Tile size: %1 m").arg(metreText(log.tileSize));
-    lines << sheetText("Layer: %1").arg(layerName(log.layer));
+    lines << QCoreApplication::translate("OverviewSheet", "Resolution: %1 m per pixel")
+                 .arg(QString::number(log.resolution, 'g', 6));
+    lines << QCoreApplication::translate("OverviewSheet", "Tile size: %1 m")
+                 .arg(metreText(log.tileSize));
+    lines << QCoreApplication::translate("OverviewSheet", "Layer: %1").arg(layerName(log.layer));
     int used = 0;
     const qsizetype count = qsizetype(log.scanPoses.size());
     for (qsizetype i = 0; i < count; ++i)
         used += flag(inputs.scanList, i) && flag(inputs.usedFlags, i) ? 1 : 0;
-    lines << sheetText("Scans used: %1 of %2").arg(used).arg(count);
+    lines << QCoreApplication::translate("OverviewSheet", "Scans used: %1 of %2")
+                 .arg(used)
+                 .arg(count);
     if (log.printScale > 0)
-        lines << sheetText("Print scale of the tiles: 1:%1").arg(log.printScale);
-    lines << sheetText("Date: %1").arg(date.toString(Qt::ISODate));
+        lines << QCoreApplication::translate("OverviewSheet", "Print scale of the tiles: 1:%1")
+                     .arg(log.printScale);
+    lines
+        << QCoreApplication::translate("OverviewSheet", "Date: %1").arg(date.toString(Qt::ISODate));
     return lines;
 }
 

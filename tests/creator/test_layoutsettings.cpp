@@ -127,6 +127,14 @@ TEST(LayoutSettings, ReportsOnlyTheFirstFailureInCheckOrder)
          "getLayoutSettings: clipLow "},
         {"lower plane NaN", [](LayoutDialogState& s) { s.lowerText = QStringLiteral("nan"); },
          "getLayoutSettings: clipLow "},
+        {"azimuth not a number", [](LayoutDialogState& s) { s.azimuthText = QStringLiteral("N"); },
+         "getLayoutSettings: azimuth "},
+        {"facade points under 1 cm apart",
+         [](LayoutDialogState& s) {
+             s.facade = true;
+             s.facadeTexts = {"1", "2", "1.005", "2"};
+         },
+         "getLayoutSettings: facade "},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -182,6 +190,31 @@ TEST(LayoutSettings, ReadsPlanesInTheUsersNotationAndInC)
         EXPECT_EQ(o.job.clipHigh, c.high);
         EXPECT_EQ(o.job.clipLow, c.low);
     }
+}
+
+// In German notation too: the azimuth turns the frame; a facade makes a front view along
+// its line whose planes were typed as distances from the line.
+TEST(LayoutSettings, AzimuthAndFacadeInTheUsersNotation)
+{
+    LayoutDialogState s = completeState();
+    s.locale = QLocale(QLocale::German);
+    s.view = Left;
+    s.azimuthText = QStringLiteral("27,5");
+    Outcome o = run(s);
+    ASSERT_TRUE(o.ok);
+    EXPECT_EQ(o.job.azimuth, 27.5);
+    EXPECT_FALSE(o.job.facade);
+    s.facade = true;
+    s.facadeTexts = {"0", "5", "-10", "5"}; // towards -x: the frame is turned by 180°
+    s.lowerText = QStringLiteral("-0,5");
+    s.upperText = QStringLiteral("1");
+    o = run(s);
+    ASSERT_TRUE(o.ok);
+    EXPECT_EQ(o.job.view, std::uint32_t(Front));
+    EXPECT_EQ(o.job.azimuth, 180.0);
+    EXPECT_EQ(o.job.facade, (FacadeLine{{0, 5}, {-10, 5}}));
+    EXPECT_EQ(o.job.clipLow, -5.5) << "the line lies at depth -5 of the turned frame";
+    EXPECT_EQ(o.job.clipHigh, -4.0);
 }
 
 TEST(LayoutSettings, AllScansUncheckedStillPasses)
