@@ -9,6 +9,7 @@
 #include "engine/StatusReporter.h"
 #include "genscan/GenScanJob.h"
 #include "layout/LayoutLimits.h"
+#include "layout/NumberText.h"
 #include "layoutlog/LogReader.h"
 #include "platform/AppFolders.h"
 #include "platform/AppPaths.h"
@@ -473,7 +474,7 @@ TEST_F(Dock, ClippingDefaultsFollowTheCheckedScansAndTheView)
     // A facade is a front view whose planes are distances from its line.
     click("chk_facade");
     EXPECT_EQ(textOf("e_lower"), "-2");
-    EXPECT_EQ(textOf("e_upper"), "0.5");
+    EXPECT_EQ(textOf("e_upper"), formatUserReal(0.5, dock->locale())); // "0,5" in German
     EXPECT_FALSE(w<QRadioButton>("rb_top")->isVisible());
     w<QLineEdit>("e_facadeX2")->setText("-3");
     EXPECT_EQ(textOf("e_azimuth"), "180") << "the line's direction";
