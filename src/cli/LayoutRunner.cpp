@@ -264,10 +264,17 @@ int LayoutRunner::runJob()
     job.scanPosColor2 = config.scanPosColor2;
     job.threads = options.threads.value_or(0);
     job.memoryBudgetBytes = options.memoryMegabytes.value_or(0) * 1024 * 1024;
-    const ClipPlanes planes =
-        defaultClipPlanes(*task->reader, selection, options.view, job.scannerDomain);
-    job.clipLow = options.clipLow.value_or(planes.low);
-    job.clipHigh = options.clipHigh.value_or(planes.high);
+    if (options.facade) {
+        // The planes are distances from the line; the job keeps them as frame depths.
+        setFacade(job, *options.facade, options.clipLow.value_or(FacadeLine::defaultLow),
+                  options.clipHigh.value_or(FacadeLine::defaultHigh));
+    } else {
+        job.azimuth = options.azimuth.value_or(0.0);
+        const ClipPlanes planes = defaultClipPlanes(*task->reader, selection, options.view,
+                                                    job.scannerDomain, layoutFrame(job));
+        job.clipLow = options.clipLow.value_or(planes.low);
+        job.clipHigh = options.clipHigh.value_or(planes.high);
+    }
     if (!(job.clipLow < job.clipHigh))
         return badArguments(QStringLiteral("the lower clipping plane (%1 m) must be below the "
                                            "upper one (%2 m)")

@@ -132,8 +132,9 @@ bool LayoutTask::drawOverviewPictures(StagedOutput& staged)
     inputs.config = config;
     reader->scanNames(inputs.scanNames);        // none when it fails: markers are labelled by index
     const ViewInfo& view = *viewInfo(job.view); // the engine ran: the view is one
-    const QString horizontal = QLatin1String(view.horizontalAxis);
-    const QString vertical = QLatin1String(view.verticalAxis);
+    const LayoutFrame frame = layoutFrame(job);
+    const QString horizontal = frameAxisName(view.horizontalAxis, frame);
+    const QString vertical = frameAxisName(view.verticalAxis, frame);
     // Both are drawn from the staged log and thumbnail, beside them. A picture that is not
     // drawn (or finds a folder in its place) is a warning for the front end: the layout is
     // complete without it, and an older sheet of the same name goes with the older layout.

@@ -350,6 +350,8 @@ bool Run::computeRawTiles()
     settings.clipLow = s.clipLow;
     settings.clipHigh = s.clipHigh;
     settings.topView = s.view == Top;
+    settings.extentLow = s.extentLow;
+    settings.extentHigh = s.extentHigh;
     settings.rawTileSize = RunSettings::rawTileSize;
     settings.tilePixels = s.rawTilePixels();
     std::vector<RawTileStore*> layerStores;
@@ -799,7 +801,7 @@ bool Run::writeImages()
             saved = !blockedOrFailed(failedPath, cause) &&
                     writeFileDurably(stagedWorld[std::size_t(i)],
                                      OutputTiles::worldFileText(
-                                         OutputTiles::worldFile(view, corners, s.resolution, m)),
+                                         OutputTiles::worldFile(view, s.frame, corners, s.resolution, m)),
                                      QStringLiteral("world"), true, &cause);
         }
         written[std::size_t(i)] = saved ? 1 : 0;
@@ -952,6 +954,8 @@ bool Run::writeLogFile()
     content.clipLow = s.clipLow;
     content.clipHigh = s.clipHigh;
     content.viewMatrix = s.viewMatrix;
+    content.azimuth = s.frame.azimuth;
+    content.planeDepth = s.planeDepth;
     content.baseName = s.baseName;
     content.imageType = s.imageType;
     content.printScale = s.printScale;
@@ -998,7 +1002,13 @@ RunSettings RunSettings::fromJob(const LayoutJob& job)
     s.reverseIntensity = !job.invertColor;
     const ViewInfo* view = viewInfo(job.view);
     s.mirrorHorizontal = view && view->mirrored;
-    s.viewMatrix = viewMatrixFor(job.view);
+    s.frame = layoutFrame(job);
+    s.viewMatrix = viewMatrixFor(job.view, s.frame);
+    if (job.facade) {
+        s.extentLow = job.facade->extentLow();
+        s.extentHigh = job.facade->extentHigh();
+        s.planeDepth = job.facade->depth();
+    }
     s.view = static_cast<std::int32_t>(job.view);
     s.clipLow = job.clipLow;
     s.clipHigh = job.clipHigh;
@@ -1029,6 +1039,10 @@ RunSettings RunSettings::fromJob(const LayoutJob& job)
         return refuse("the tile size must be a whole multiple of 10 m");
     if (!std::isfinite(s.clipLow) || !std::isfinite(s.clipHigh))
         return refuse("the clipping planes must be numbers");
+    if (!std::isfinite(s.frame.azimuth))
+        return refuse("the azimuth must be a number");
+    if (job.facade && (!job.facade->isUsable() || job.view != Front))
+        return refuse("a facade needs two points at least 1 cm apart and the front view");
     if (job.outputFile.isEmpty())
         return refuse("no output file");
     const ImageFormat* format = imageFormatFor(s.imageType);

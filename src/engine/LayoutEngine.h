@@ -26,6 +26,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -48,7 +49,8 @@ struct RunSettings
     static RunSettings fromJob(const LayoutJob& job);
 
     std::int32_t view = Top;
-    cv::Mat viewMatrix;            // 4 × 4
+    LayoutFrame frame;             // the turned frame the view looks in
+    cv::Mat viewMatrix;            // 4 × 4: project to view coordinates, the turn included
     bool mirrorHorizontal = false; // Back and Right: images mirrored left-right
     bool reverseIntensity = true;  // dense areas dark on white
     double resolution = 0.01;      // metres per pixel
@@ -56,6 +58,11 @@ struct RunSettings
     std::int32_t tileSize = 20;    // metres
     double clipLow = -2147483648.0;
     double clipHigh = 2147483647.0;
+    // The u range points are drawn in (a facade's segment; everything otherwise), and the
+    // depth of the picture plane the log's corners lie in (a facade's line; 0 otherwise).
+    double extentLow = -std::numeric_limits<double>::infinity();
+    double extentHigh = std::numeric_limits<double>::infinity();
+    double planeDepth = 0.0;
     float dataThreshold = 0.0f; // a tile's sum of scale values must exceed it
     QString outputDir;
     QString baseName;

@@ -27,7 +27,9 @@ struct LayoutLogContent
     bool reverseIntensity = true;
     double clipLow = 0.0;
     double clipHigh = 0.0;
-    cv::Mat viewMatrix;               // 4 × 4
+    cv::Mat viewMatrix;               // 4 × 4: project to view, the frame's turn included
+    double azimuth = 0.0;             // "Azimuth = A" unless the frame is the project's
+    double planeDepth = 0.0;          // depth of the picture plane the corners lie in
     QString baseName;                 // names the thumbnail and the tiles
     QString imageType;                // "png", "jpg", "tif"
     int printScale = 0;               // "Print Scale = N" when above 0

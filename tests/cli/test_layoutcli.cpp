@@ -8,6 +8,7 @@
 #include "engine/SessionFolders.h"
 #include "engine/StatusReporter.h"
 #include "genscan/GenScanJob.h"
+#include "layout/LayoutFrame.h"
 #include "layoutlog/LayoutFiles.h"
 #include "layoutlog/LogReader.h"
 #include "platform/AppPaths.h"
@@ -237,6 +238,7 @@ protected:
     {
         job.reset();
         bigJob.reset();
+        turnedJob.reset();
         folder.reset();
     }
 
@@ -256,6 +258,19 @@ protected:
         }
         return bigJob->files();
     }
+    // The same building with the whole scene turned by turn degrees in the project.
+    QStringList turnedScans()
+    {
+        if (!turnedJob) {
+            GenScanOptions options = job->options();
+            options.outputFolder = folder->path() + QStringLiteral("/turned");
+            options.turn = turn;
+            turnedJob = std::make_unique<GenScanJob>(options);
+            EXPECT_TRUE(turnedJob->run()) << turnedJob->errorText().toStdString();
+        }
+        return turnedJob->files();
+    }
+    static constexpr double turn = 33.0;
     QString outPath(const QString& name) const { return appData.path() + "/out/" + name; }
     bool tempFolderIsEmpty() const
     {
@@ -266,10 +281,12 @@ protected:
     static std::unique_ptr<QTemporaryDir> folder;
     static std::unique_ptr<GenScanJob> job;
     static std::unique_ptr<GenScanJob> bigJob;
+    static std::unique_ptr<GenScanJob> turnedJob;
 };
 
 std::unique_ptr<QTemporaryDir> LayoutCli::folder;
 std::unique_ptr<GenScanJob> LayoutCli::job;
+std::unique_ptr<GenScanJob> LayoutCli::turnedJob;
 std::unique_ptr<GenScanJob> LayoutCli::bigJob;
 
 } // namespace
@@ -923,4 +940,92 @@ TEST_F(LayoutCli, AJobFileRunsEveryJobAndReportsTheOnesThatFail)
     EXPECT_TRUE(QFileInfo::exists(outPath("Front_View.log")))
         << "the job after a failed one still runs";
     EXPECT_TRUE(tempFolderIsEmpty());
+}
+
+// Laid out in a frame turned as the site is, a turned site gives the tiles of its unturned
+// twin, in plan and in elevation, and the log turns their corners back into the project.
+TEST_F(LayoutCli, ATurnedSiteInItsFrameGivesTheTilesOfItsUnturnedTwin)
+{
+    const LayoutFrame frame{turn};
+    for (const QString view : {"top", "front"}) {
+        SCOPED_TRACE(view.toStdString());
+        const QStringList common = {"--view", view, "--resolution", "0.05", "--out"};
+        ASSERT_EQ(runLayout(common + QStringList{outPath(view + "_flat")} + scanFiles()).exitCode,
+                  0);
+        const ProgramRun turned = runLayout(QStringList{"--azimuth", number(turn)} + common +
+                                            QStringList{outPath(view)} + turnedScans());
+        ASSERT_EQ(turned.exitCode, 0) << turned.err.toStdString();
+        const LayoutLogInfo flat = LogReader(outPath(view + "_flat.log")).info();
+        const LayoutLogInfo log = LogReader(outPath(view + ".log")).info();
+        EXPECT_EQ(log.azimuth, turn);
+        ASSERT_EQ(log.tileNames.size(), flat.tileNames.size());
+        int dark = 0;
+        for (qsizetype t = 0; t < log.tileNames.size(); ++t) {
+            for (const auto& [corner, flatCorner] : {std::pair{log.cornersLB[t], flat.cornersLB[t]},
+                                                     {log.cornersRU[t], flat.cornersRU[t]}}) {
+                const PlanePoint expected =
+                    frame.toProject({flatCorner.at<double>(0), flatCorner.at<double>(1)});
+                EXPECT_NEAR(corner.at<double>(0), expected.x, 1e-6);
+                EXPECT_NEAR(corner.at<double>(1), expected.y, 1e-6);
+                EXPECT_EQ(corner.at<double>(2), flatCorner.at<double>(2));
+            }
+            const QImage a(outPath(flat.tileNames[t])), b(outPath(log.tileNames[t]));
+            ASSERT_EQ(a.size(), b.size());
+            int off = 0;
+            for (int y = 0; y < a.height(); ++y)
+                for (int x = 0; x < a.width(); ++x) {
+                    off += std::abs(qGray(a.pixel(x, y)) - qGray(b.pixel(x, y))) > 1;
+                    dark += qGray(a.pixel(x, y)) < 200;
+                }
+            EXPECT_EQ(off, 0) << log.tileNames[t].toStdString();
+        }
+        EXPECT_GT(dark, 5000) << "a layout with walls in it";
+    }
+}
+
+// The facade of two points on the inner face of the building's south wall, which runs at
+// the turn's angle in the project: the wall comes out as a sharp band of dense pixels
+// from the first point (left) to the second, rounded outward to whole metres, and nothing
+// beyond, although the wall goes on.
+TEST_F(LayoutCli, AFacadeOfAWallAtAnAngleShowsItAsASharpBandAlongItsSegment)
+{
+    // The wall's inner face lies at y = 0.1 of the building, which spans x = 0 … 14.
+    const LayoutFrame frame{turn};
+    const PlanePoint p1 = frame.toProject({1.3, 0.1}), p2 = frame.toProject({5.6, 0.1});
+    const ProgramRun run = runLayout(
+        QStringList{"--facade",
+                    QStringList{number(p1.x), number(p1.y), number(p2.x), number(p2.y)}.join(','),
+                    "--resolution", "0.05", "--out", outPath("south")} +
+        turnedScans());
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    const LayoutLogInfo log = LogReader(outPath("south.log")).info();
+    EXPECT_NEAR(log.azimuth, turn, 1e-9);
+    int wallTiles = 0;
+    for (qsizetype t = 0; t < log.tileNames.size(); ++t) {
+        const QImage tile(outPath(log.tileNames[t]));
+        // The image's left edge and top, from the log's corners turned into the frame.
+        const double left =
+            frame.toFrame({log.cornersLB[t].at<double>(0), log.cornersLB[t].at<double>(1)}).x;
+        const double top = log.cornersRU[t].at<double>(2);
+        if (log.cornersLB[t].at<double>(2) != 0.0)
+            continue; // below the floor
+        ++wallTiles;
+        for (int column = 0; column < tile.width(); ++column) {
+            const double u = left + (column + 0.5) * 0.05;
+            int dense = 0, rows = 0;
+            for (int row = 0; row < tile.height(); ++row) {
+                const double z = top - (row + 0.5) * 0.05;
+                if (z < 0.3 || z > 2.7)
+                    continue;
+                ++rows;
+                dense += qGray(tile.pixel(column, row)) < 255;
+            }
+            if (u > 1.1 && u < 5.9) {
+                EXPECT_GT(dense, rows * 9 / 10) << "u = " << u;
+            } else if (u < 0.95 || u > 6.05) {
+                EXPECT_EQ(dense, 0) << "u = " << u;
+            }
+        }
+    }
+    EXPECT_EQ(wallTiles, 1);
 }
