@@ -32,7 +32,8 @@ struct GenScanOptions
     int pointFormat = -1;   // LAS point format; -1: 3 with colour, else 1
     double rangeNoise = 0.002;
     std::uint64_t seed = 1;
-    Vec3 offset; // georeferenced offset added to every pose translation
+    Vec3 offset;       // georeferenced offset added to every pose translation
+    double turn = 0.0; // degrees the scene is turned counter-clockwise in the project
 };
 
 struct StationReport
