@@ -800,8 +800,8 @@ bool Run::writeImages()
             failedPath = s.worldFilePath(a, b);
             saved = !blockedOrFailed(failedPath, cause) &&
                     writeFileDurably(stagedWorld[std::size_t(i)],
-                                     OutputTiles::worldFileText(
-                                         OutputTiles::worldFile(view, s.frame, corners, s.resolution, m)),
+                                     OutputTiles::worldFileText(OutputTiles::worldFile(
+                                         view, s.frame, corners, s.resolution, m)),
                                      QStringLiteral("world"), true, &cause);
         }
         written[std::size_t(i)] = saved ? 1 : 0;
