@@ -62,6 +62,20 @@ template <typename Field, typename Given> bool set(Field& field, Given value)
     return true;
 }
 
+// "X1,Y1,X2,Y2": two points in the C notation, far enough apart to give a direction.
+bool setFacade(const QString& text, std::optional<FacadeLine>& facade)
+{
+    const QStringList parts = text.split(QLatin1Char(','));
+    std::optional<double> v[4];
+    for (qsizetype k = 0; k < parts.size() && k < 4; ++k)
+        setNumber(parts[k], v[k]);
+    if (parts.size() != 4 || !v[0] || !v[1] || !v[2] || !v[3])
+        return false;
+    const FacadeLine line{{*v[0], *v[1]}, {*v[2], *v[3]}};
+    facade = line;
+    return line.isUsable();
+}
+
 bool setScans(const QString& text, std::vector<int>& scans)
 {
     scans.clear();
@@ -122,6 +136,23 @@ const std::vector<OptionRow>& optionTable()
              return info != nullptr;
          },
          QLatin1String("--view must be ") + alternatives(viewOptionNames()) + L(", not \"%1\"")},
+        {{L("azimuth")},
+         L("DEG"),
+         L("turn the layout's frame by DEG degrees counter-clockwise\n"
+           "about the vertical axis through the project origin\n"
+           "(default 0)"),
+         Reach::Job,
+         [](Value v, Options& o) { return setNumber(v, o.azimuth, -360, 360); },
+         "--azimuth needs degrees from -360 to 360, not \"%1\""},
+        {{L("facade")},
+         L("X1,Y1,X2,Y2"),
+         L("the elevation of the vertical plane through two points\n"
+           "(project metres), seen from the right of the line from\n"
+           "the first to the second; the planes are then distances\n"
+           "from the line (default -2 and 0.5)"),
+         Reach::Job,
+         [](Value v, Options& o) { return setFacade(v, o.facade); },
+         "--facade needs two points X1,Y1,X2,Y2 in metres at least 1 cm apart, not \"%1\""},
         {{L("scans")},
          L("N,N,..."),
          L("scan numbers to use, as --list shows them (default all)"),
@@ -137,7 +168,8 @@ const std::vector<OptionRow>& optionTable()
         {{L("clip-high")},
          L("M"),
          L("upper clipping plane; both default to the depth range of\n"
-           "the chosen scan positions widened by the scan radius,\n"
+           "the chosen scan positions widened by the scan radius\n"
+           "(of the points, for scans without a position: LAS),\n"
            "rounded outward and widened by 1 m"),
          Reach::Job,
          [](Value v, Options& o) { return setNumber(v, o.clipHigh); },
@@ -230,7 +262,7 @@ const std::vector<OptionRow>& optionTable()
         {{L("list")},
          {},
          L("print every scan: number, name and position (x y z in\n"
-           "metres, project coordinates), then exit"),
+           "metres, project coordinates; - - - for none), then exit"),
          Reach::Run,
          [](Value, Options& o) { return set(o.list, true); }},
         {{L("v"), L("verbose")},
@@ -377,6 +409,15 @@ bool parseCommandLine(const QStringList& arguments, CommandLine& options, QStrin
         error = QStringLiteral("no scan files given");
         return false;
     }
+    if (options.facade) {
+        // A facade is a front view in the frame of its line.
+        if (options.azimuth || (parser.isSet(QStringLiteral("view")) && options.view != Front)) {
+            error = QStringLiteral("--facade makes a front view along its line: leave out "
+                                   "--view and --azimuth");
+            return false;
+        }
+        options.view = Front;
+    }
     if (options.clipLow && options.clipHigh && !(*options.clipLow < *options.clipHigh)) {
         error = QStringLiteral("--clip-low must be below --clip-high");
         return false;
@@ -413,15 +454,16 @@ QString usageText()
                "Usage: orthaven-layout [options] SCAN_FILE...\n"
                "  or:  orthaven-layout %1 --jobs FILE\n"
                "\n"
-               "Computes one layout from the scans of the given files (all of one format: %2)\n"
-               "and writes its tiles, overview thumbnail and layout log.\n"
+               "Computes one layout from the scans of the given files, all of one format\n"
+               "(%2), and writes its tiles, overview thumbnail and layout log.\n"
                "\n"
                "Options:\n"
                "%3"
                "\n"
                "Exit codes: 0 success, 1 the layout (or a job of the file) failed, 2 bad "
                "arguments,\n"
-               "130 interrupted by Ctrl+C (128 + the signal's number).\n")
+               "3 another run is writing a layout of that name into the folder, 130 interrupted\n"
+               "by Ctrl+C (128 + the signal's number).\n")
         .arg(sharedOptions(true).join(QLatin1Char(' ')),
              supportedScanExtensions().join(QStringLiteral(", ")), options);
 }

@@ -19,8 +19,10 @@ namespace orthaven {
 struct CommandLine
 {
     QStringList inputFiles;
-    std::uint32_t view = 0; // a LayoutView
-    std::vector<int> scans; // empty: every scan
+    std::uint32_t view = 0;           // a LayoutView
+    std::optional<double> azimuth;    // --azimuth: degrees the frame is turned
+    std::optional<FacadeLine> facade; // --facade: a front view along the line
+    std::vector<int> scans;           // empty: every scan
     std::optional<double> clipLow;
     std::optional<double> clipHigh;
     QString outputFile; // as given, ".log" appended when it was missing; empty: default

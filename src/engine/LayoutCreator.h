@@ -39,6 +39,12 @@ public:
     ScanSource* source() const { return scanSource; }
     // The raw tile store of the next runs (default: the engine's own).
     void setRawTileStoreFactory(RawTileStoreFactory factory);
+    // What the next runs add to their layout before it is put in place (see
+    // LayoutEngine::BeforeCommit); called on the thread of layout().
+    void setBeforeCommit(LayoutEngine::BeforeCommit callback)
+    {
+        beforeCommit = std::move(callback);
+    }
 
     // Takes the job and resets everything a run accumulates. False when the settings
     // cannot give a layout (see RunSettings::fromJob); layout() then fails at once with
@@ -50,8 +56,9 @@ public:
     virtual void layout();
 
     // Bounds of the positions of the scans flagged in scanList, in the coordinates of the
-    // inverse of M (3 × 3), widened by margin: minOut and maxOut become 3 × 1. False when M
-    // cannot be inverted; scans without a usable pose are left out.
+    // inverse of M (3 × 3), widened by margin: minOut and maxOut become 3 × 1. A scan
+    // without a position counts with the box of its points (scanBounds), not widened. False
+    // when M cannot be inverted; scans without a usable pose or box are left out.
     static bool computeScanExtent(const ScanSource& source, const QBitArray& scanList,
                                   cv::Mat& minOut, cv::Mat& maxOut, double margin,
                                   const cv::Mat& M);
@@ -89,6 +96,7 @@ public:
 private:
     ScanSource* scanSource = nullptr;
     RawTileStoreFactory storeFactory;
+    LayoutEngine::BeforeCommit beforeCommit;
     layoutdef job;
     RunSettings settings;
 };

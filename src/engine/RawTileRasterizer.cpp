@@ -33,7 +33,8 @@ RawTileRasterizer::RawTileRasterizer(RawTileStore& tileStore, const RasterSettin
 RawTileRasterizer::Result RawTileRasterizer::rasterizeBlock(const cv::Mat& B, const cv::Mat& view,
                                                             const cv::Mat& T, TileRange& range,
                                                             float& maxAccumulated,
-                                                            const cv::Mat& layerValues)
+                                                            const cv::Mat& layerValues,
+                                                            bool fromScanner)
 {
     const int N = B.cols;
     const double* bx = B.ptr<double>(0);
@@ -57,9 +58,10 @@ RawTileRasterizer::Result RawTileRasterizer::rasterizeBlock(const cv::Mat& B, co
             values[std::size_t(k)] = layerValues.ptr<float>(k);
 
     // Step 1: tile index and domain test. Points outside the domain, nearer than √2 pixels
-    // to their scanner (a missing measurement at the origin among them) or without a
-    // usable position are done before they start. Groups of points by tile, in the order
-    // of each tile's first point, each group in increasing point order.
+    // to their scanner (a missing measurement at the origin among them), without a usable
+    // position or beyond the extent are done before they start; a scan without a scanner
+    // has no domain. Groups of points by tile, in the order of each tile's first point, each
+    // group in increasing point order.
     tileU.resize(N);
     tileV.resize(N);
     groupOf.assign(N, -1);
@@ -67,10 +69,11 @@ RawTileRasterizer::Result RawTileRasterizer::rasterizeBlock(const cv::Mat& B, co
     groupIndex.clear();
     for (int j = 0; j < N; ++j) {
         const double r2 = bx[j] * bx[j] + by[j] * by[j] + bz[j] * bz[j];
-        const bool inDomain = r2 <= domain2 && r2 >= nearest2;
+        const bool inDomain = !fromScanner || (r2 <= domain2 && r2 >= nearest2);
         const bool placeable = std::isfinite(pu[j]) && std::isfinite(pv[j]) &&
                                std::isfinite(pd[j]) && std::abs(pu[j]) <= maxViewCoordinate &&
-                               std::abs(pv[j]) <= maxViewCoordinate;
+                               std::abs(pv[j]) <= maxViewCoordinate && pu[j] >= s.extentLow &&
+                               pu[j] <= s.extentHigh;
         if (!inDomain || !placeable)
             continue;
         tileU[j] = static_cast<std::int32_t>(std::floor(pu[j] / s.rawTileSize));
@@ -129,7 +132,7 @@ RawTileRasterizer::Result RawTileRasterizer::rasterizeBlock(const cv::Mat& B, co
             const double du = pu[j] - scannerU;
             const double dv = pv[j] - scannerV;
             const double q = du * du + dv * dv;
-            const double w = s.topView ? q : std::sqrt(std::sqrt(q));
+            const double w = !fromScanner ? 1.0 : s.topView ? q : std::sqrt(std::sqrt(q));
 
             const double px = pu[j] / s.resolution - originU;
             const double py = pv[j] / s.resolution - originV;

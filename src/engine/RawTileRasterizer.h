@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <limits>
 #include <unordered_map>
 #include <vector>
 
@@ -23,6 +24,10 @@ struct RasterSettings
     double scannerDomain = 0.0;     // points farther from their scanner are dropped
     double clipLow = -2147483648.0; // depth range kept, planes included
     double clipHigh = 2147483647.0;
+    // The u range drawn (a facade's segment); points beyond it are left out before their
+    // tile is looked at, so they make no tiles.
+    double extentLow = -std::numeric_limits<double>::infinity();
+    double extentHigh = std::numeric_limits<double>::infinity();
     bool topView = true;   // weight = squared distance; else its square root's root
     int rawTileSize = 10;  // metres
     int tilePixels = 1000; // n = integer part of rawTileSize / resolution
@@ -56,8 +61,11 @@ public:
     // value written. Points of one tile are added in increasing index order.
     // layerValues: one CV_32F row per value store, one column per point; a point with a
     // value that is not finite, or every point when it is empty, adds nothing to the layer.
+    // fromScanner false: the block's scan has no position (T's translation is no scanner),
+    // so no scanner domain cuts its points and every point weighs 1.
     Result rasterizeBlock(const cv::Mat& B, const cv::Mat& view, const cv::Mat& T, TileRange& range,
-                          float& maxAccumulated, const cv::Mat& layerValues = cv::Mat());
+                          float& maxAccumulated, const cv::Mat& layerValues = cv::Mat(),
+                          bool fromScanner = true);
 
     // The smallest and largest layer value of a point drawn into the layer (of the first
     // value row); low > high while there was none.

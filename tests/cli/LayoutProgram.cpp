@@ -7,11 +7,16 @@
 
 namespace orthaven::test {
 
-ProgramRun runLayout(const QStringList& arguments, const QString& workingFolder)
+ProgramRun runLayout(const QStringList& arguments, const QString& workingFolder,
+                     const std::map<QString, QString>& environment)
 {
     QProcess process;
     if (!workingFolder.isEmpty())
         process.setWorkingDirectory(workingFolder);
+    QProcessEnvironment variables = QProcessEnvironment::systemEnvironment();
+    for (const auto& [name, value] : environment)
+        variables.insert(name, value);
+    process.setProcessEnvironment(variables);
     process.start(QStringLiteral(ORTHAVEN_LAYOUT_PROGRAM), arguments);
     ProgramRun run;
     // The limit only keeps a hanging program from holding up the suite.

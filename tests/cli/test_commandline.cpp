@@ -125,6 +125,11 @@ TEST(CommandLine, RefusesWhatNoJobCanUse)
         {"--jobs j.txt a.ptx", "--jobs takes the options of every job from its file"},
         {"a.ptx -vx", "unknown option -vx"},
         {"a.ptx --clip-low=-1 --clip-high", "--clip-high needs a value"},
+        {"a.ptx --azimuth 400", "--azimuth needs degrees from -360 to 360"},
+        {"a.ptx --facade 1,2,3", "--facade needs two points X1,Y1,X2,Y2"},
+        {"a.ptx --facade 1,2,1.005,2", "--facade needs two points"}, // under 1 cm apart
+        {"a.ptx --facade 0,0,5,0 --azimuth 10", "--facade makes a front view along its line"},
+        {"a.ptx --facade 0,0,5,0 --view top", "--facade makes a front view along its line"},
     };
     for (const auto& c : cases) {
         CommandLine options;
@@ -133,6 +138,19 @@ TEST(CommandLine, RefusesWhatNoJobCanUse)
         EXPECT_TRUE(error.startsWith(QString::fromUtf8(c.message)))
             << c.arguments << ": " << error.toStdString();
     }
+}
+
+TEST(CommandLine, AFacadeIsAFrontViewAlongItsLineAndAnAzimuthTurnsTheFrame)
+{
+    CommandLine options;
+    QString error;
+    ASSERT_TRUE(parseCommandLine(split("a.ptx --facade=-1.5,2,3,2e1"), options, error))
+        << error.toStdString();
+    EXPECT_EQ(options.view, std::uint32_t(Front));
+    EXPECT_EQ(options.facade, (FacadeLine{{-1.5, 2.0}, {3.0, 20.0}}));
+    ASSERT_TRUE(parseCommandLine(split("a.ptx --view left --azimuth=-27.5"), options, error));
+    EXPECT_EQ(options.azimuth, -27.5);
+    EXPECT_FALSE(options.facade);
 }
 
 TEST(CommandLine, ThreadsAndMemoryMayStandBesideAJobFile)

@@ -86,7 +86,7 @@ TEST_F(TaskFixture, ChoosesTheReaderByTheLowerCasedExtension)
     ScanSource* first = task.reader.get();
     ASSERT_NE(first, nullptr);
 
-    task.job.inputFiles = {appData.path() + "/scans/floor.las"};
+    task.job.inputFiles = {appData.path() + "/scans/floor.xyz"};
     EXPECT_FALSE(task.createReader()) << "a second choice replaces the first reader";
     EXPECT_EQ(task.reader, nullptr);
 

@@ -60,11 +60,12 @@ protected:
     }
 
     RawTileRasterizer::Result rasterize(const std::vector<cv::Vec3d>& points,
-                                        const cv::Mat& T = cv::Mat::eye(4, 4, CV_64F))
+                                        const cv::Mat& T = cv::Mat::eye(4, 4, CV_64F),
+                                        bool fromScanner = true)
     {
         RawTileRasterizer rasterizer(*store, settings);
         const cv::Mat B = block(points);
-        return rasterizer.rasterizeBlock(B, T * B, T, range, maxAccumulated);
+        return rasterizer.rasterizeBlock(B, T * B, T, range, maxAccumulated, {}, fromScanner);
     }
 
     cv::Mat tile(int U, int V) { return store->loadTile(U, V); }
@@ -79,16 +80,20 @@ protected:
 
 } // namespace
 
-TEST_F(Rasterize, WeightIsSquaredDistanceForTopAndItsSquareRootForOtherViews)
+TEST_F(Rasterize, WeightIsSquaredDistanceForTopItsRootForOtherViewsAndOneWithoutScanner)
 {
-    // 2 m from the scanner, on a pixel corner: the whole weight on one pixel.
-    const std::pair<bool, float> cases[] = {{true, 4.0f}, {false, float(std::sqrt(2.0))}};
-    for (const auto& [top, weight] : cases) {
+    // 2 m from the scanner, on a pixel corner: the whole weight on one pixel. A scan without
+    // a position has no scanner to measure from: 1, and no domain (of 1 m here) cuts it.
+    const std::tuple<bool, bool, float> cases[] = {
+        {true, true, 4.0f}, {false, true, float(std::sqrt(2.0))}, {true, false, 1.0f}};
+    for (const auto& [top, scanner, weight] : cases) {
         SCOPED_TRACE(top ? "top" : "vertical");
         settings.topView = top;
+        settings.scannerDomain = scanner ? 100.0 : 1.0;
         restart();
         CaptureDiagnostics quiet;
-        ASSERT_EQ(rasterize({{2.0, 0.0, 0.0}}), RawTileRasterizer::Result::Done);
+        ASSERT_EQ(rasterize({{2.0, 0.0, 0.0}}, cv::Mat::eye(4, 4, CV_64F), scanner),
+                  RawTileRasterizer::Result::Done);
         const cv::Mat t = tile(0, 0);
         ASSERT_FALSE(t.empty());
         EXPECT_EQ(t.at<float>(79, 16), weight);

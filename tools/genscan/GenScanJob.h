@@ -29,9 +29,11 @@ struct GenScanOptions
     bool ceiling = true;
     bool oneFile = false;   // all stations in one file, where the format allows it
     bool indexFile = false; // also an index file <baseName><extension> naming the scan files
+    int pointFormat = -1;   // LAS point format; -1: 3 with colour, else 1
     double rangeNoise = 0.002;
     std::uint64_t seed = 1;
-    Vec3 offset; // georeferenced offset added to every pose translation
+    Vec3 offset;       // georeferenced offset added to every pose translation
+    double turn = 0.0; // degrees the scene is turned counter-clockwise in the project
 };
 
 struct StationReport
@@ -68,6 +70,7 @@ public:
 
 private:
     QString fileFor(int station, const ScanWriter& writer) const;
+    int lasPointFormat() const;
 
     GenScanOptions opts;
     Scene world;
