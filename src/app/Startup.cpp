@@ -1,9 +1,8 @@
 #include "app/Startup.h"
 
+#include "Version.h"
 #include "diag/QtMessageSeverity.h"
 #include "platform/DataFolder.h"
-
-#include "Version.h"
 #include "scan/ScanSourceFactory.h"
 
 #include <QCommandLineParser>
