@@ -380,16 +380,17 @@ bool Run::computeRawTiles()
         bool more = false;
         const PointChannels channels = channelsOf(s.layer);
         // With threads to spare the scan is read on a thread of its own while the chunks
-        // read are rasterised here, one after another in the order read.
+        // read are rasterised here, one after another in the order read. That thread
+        // starts with the second chunk, so a scan of one chunk or none costs no thread.
         std::unique_ptr<ChunkPrefetch> ahead;
-        if (s.threads > 1)
-            ahead =
-                std::make_unique<ChunkPrefetch>(source, i, RunSettings::maxColumnsPerChunk,
-                                                reporter.stopRequested, prefetchPoints, channels);
         const auto nextChunk = [&] {
             chunk = ScanChunk();
             if (!ahead) {
                 more = source.readPoints(i, chunk, RunSettings::maxColumnsPerChunk, channels);
+                if (more && s.threads > 1 && B.cols >= 2)
+                    ahead = std::make_unique<ChunkPrefetch>(
+                        source, i, RunSettings::maxColumnsPerChunk, reporter.stopRequested,
+                        prefetchPoints, channels);
                 return;
             }
             if (!ahead->next(chunk, more))

@@ -65,6 +65,8 @@ private:
     std::size_t capacity;
     std::size_t pos = 0;  // first unconsumed byte in buffer
     std::size_t fill = 0; // bytes of buffer holding file data
+    static constexpr std::size_t firstReadSize = 64 << 10;
+    std::size_t readSize = firstReadSize; // bytes the next read asks for
     qint64 bufferStart = 0;
     bool endOfFile = false;
     bool failed = false;
