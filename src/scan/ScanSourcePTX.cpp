@@ -159,7 +159,7 @@ bool ScanSourcePTX::findScans(const QStringList& files)
     for (const QString& path : fileList) {
         QList<qint64> positions;
         if (!in.open(path)) {
-            diag::error("Cannot open PTX file ", printable(path));
+            diag::error("Cannot open PTX file ", printable(path), ": ", printable(in.openError()));
             scanHeaderPositions.append(positions);
             continue;
         }

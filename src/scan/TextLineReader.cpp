@@ -1,5 +1,7 @@
 #include "scan/TextLineReader.h"
 
+#include "platform/RegularFile.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -24,9 +26,11 @@ bool TextLineReader::open(const QString& path)
 {
     close();
     file.setFileName(path);
+    openedPath = path;
     // Unbuffered: our own buffer is the only one, so no byte is copied twice.
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+    if (!openRegularFile(file, QIODevice::ReadOnly | QIODevice::Unbuffered, &problem))
         return false;
+    problem.clear();
     // Not zeroed: every byte handed out was read into it first.
     if (!buffer)
         buffer = std::make_unique_for_overwrite<char[]>(capacity);
