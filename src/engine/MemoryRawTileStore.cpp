@@ -78,8 +78,11 @@ cv::Mat MemoryRawTileStore::getStrip(int U, int V, int strip)
         cv::Mat pixels = files.loadStrip(U, V, strip);
         if (pixels.empty()) {
             guard.lock();
-            entries.at(key).place = Place::File;
-            budget.release(stripBytes(strip));
+            const auto again = entries.find(key);
+            if (again != entries.end() && again->second.place == Place::HandedOut) {
+                again->second.place = Place::File;
+                budget.release(stripBytes(strip));
+            }
         }
         return pixels;
     }
