@@ -26,6 +26,10 @@
         <source>Input</source>
         <translation>Eingabe</translation>
     </message>
+    <message>
+        <source>Azimuth</source>
+        <translation>Azimut</translation>
+    </message>
 </context>
 <context>
     <name>Layout</name>
@@ -259,6 +263,30 @@ Please choose the density layer or scans that carry them.</source>
 
 Bitte wählen Sie die Dichte-Ebene oder Scans, die diese Werte enthalten.</translation>
     </message>
+    <message>
+        <source>Please set two facade points at least 1 cm apart!</source>
+        <translation>Bitte zwei Fassadenpunkte mit mindestens 1 cm Abstand angeben!</translation>
+    </message>
+    <message>
+        <source>Please set a valid azimuth!</source>
+        <translation>Bitte einen gültigen Azimut angeben!</translation>
+    </message>
+    <message>
+        <source>Could not write the layout into its output folder!
+
+Nothing in the folder was changed; an older layout of the same name is still there.</source>
+        <translation>Das Layout konnte nicht in seinen Ausgabeordner geschrieben werden!
+
+Im Ordner wurde nichts verändert; ein älteres Layout gleichen Namens ist noch da.</translation>
+    </message>
+    <message>
+        <source>Another run is writing a layout of this name into the output folder!
+
+Nothing was changed. Please wait until it has finished, or choose another name.</source>
+        <translation>Ein anderer Lauf schreibt gerade ein Layout dieses Namens in den Ausgabeordner!
+
+Es wurde nichts verändert. Bitte warten Sie, bis er fertig ist, oder wählen Sie einen anderen Namen.</translation>
+    </message>
 </context>
 <context>
     <name>LayoutForm</name>
@@ -441,6 +469,34 @@ Bitte wählen Sie die Dichte-Ebene oder Scans, die diese Werte enthalten.</trans
     <message>
         <source>Layer</source>
         <translation>Ebene</translation>
+    </message>
+    <message>
+        <source>X [m]</source>
+        <translation>X [m]</translation>
+    </message>
+    <message>
+        <source>Y [m]</source>
+        <translation>Y [m]</translation>
+    </message>
+    <message>
+        <source>P1 (left)</source>
+        <translation>P1 (links)</translation>
+    </message>
+    <message>
+        <source>P2 (right)</source>
+        <translation>P2 (rechts)</translation>
+    </message>
+    <message>
+        <source>Azimuth</source>
+        <translation>Azimut</translation>
+    </message>
+    <message>
+        <source>[°]</source>
+        <translation>[°]</translation>
+    </message>
+    <message>
+        <source>Facade from two points</source>
+        <translation>Fassade aus zwei Punkten</translation>
     </message>
 </context>
 <context>
@@ -770,6 +826,10 @@ Bitte wählen Sie die Dichte-Ebene oder Scans, die diese Werte enthalten.</trans
     <message>
         <source>Date: %1</source>
         <translation>Datum: %1</translation>
+    </message>
+    <message>
+        <source>Azimuth: %1°</source>
+        <translation>Azimut: %1°</translation>
     </message>
 </context>
 <context>

@@ -4,54 +4,79 @@
 #include "layout/LayoutJob.h"
 #include "scan/ScanSourceFactory.h"
 
+#include <QCommandLineParser>
 #include <QLocale>
 
 #include <cmath>
+#include <map>
+#include <optional>
+#include <vector>
 
 namespace orthaven {
 
 namespace {
 
-// "a, b or c"
-QString alternatives(const QStringList& words)
+// "a, b or c"; "a, b and c" with "and"
+QString alternatives(const QStringList& words, const char* conjunction = "or")
 {
     if (words.size() < 2)
         return words.join(QString());
-    return words.mid(0, words.size() - 1).join(QStringLiteral(", ")) + QStringLiteral(" or ") +
-           words.last();
+    return words.mid(0, words.size() - 1).join(QStringLiteral(", ")) + QLatin1Char(' ') +
+           QLatin1String(conjunction) + QLatin1Char(' ') + words.last();
 }
 
-// "top|left|back|right|front"
-QString optionWords()
+QStringList viewOptionNames()
 {
     QStringList names;
     for (const ViewInfo& info : views())
         names.append(QLatin1String(info.optionName));
-    return names.join(QLatin1Char('|'));
+    return names;
 }
 
-// "png|jpg|tif"
-QString typeWords()
-{
-    return imageFormatSuffixes().join(QLatin1Char('|'));
-}
-
-QString viewOptionNames()
-{
-    QStringList names;
-    for (const ViewInfo& info : views())
-        names.append(QLatin1String(info.optionName));
-    return alternatives(names);
-}
-
-bool toNumber(const QString& text, double& value)
+// A number in the C notation, finite and within the bounds (low excluded when open).
+bool setNumber(const QString& text, std::optional<double>& field, double low = -HUGE_VAL,
+               double high = HUGE_VAL, bool openLow = false)
 {
     bool ok = false;
-    value = QLocale::c().toDouble(text.trimmed(), &ok);
-    return ok && std::isfinite(value);
+    const double value = QLocale::c().toDouble(text.trimmed(), &ok);
+    if (!ok || !std::isfinite(value) || value < low || (openLow && value == low) || value > high)
+        return false;
+    field = value;
+    return true;
 }
 
-bool toScanList(const QString& text, std::vector<int>& scans)
+template <typename Whole>
+bool setWhole(const QString& text, Whole& field, qlonglong low, qlonglong high)
+{
+    bool ok = false;
+    const qlonglong value = text.trimmed().toLongLong(&ok);
+    if (!ok || value < low || value > high)
+        return false;
+    field = Whole(value);
+    return true;
+}
+
+template <typename Field, typename Given> bool set(Field& field, Given value)
+{
+    field = value;
+    return true;
+}
+
+// "X1,Y1,X2,Y2": two points in the C notation, far enough apart to give a direction.
+bool setFacade(const QString& text, std::optional<FacadeLine>& facade)
+{
+    const QStringList parts = text.split(QLatin1Char(','));
+    std::optional<double> v[4];
+    for (qsizetype k = 0; k < parts.size() && k < 4; ++k)
+        setNumber(parts[k], v[k]);
+    if (parts.size() != 4 || !v[0] || !v[1] || !v[2] || !v[3])
+        return false;
+    const FacadeLine line{{*v[0], *v[1]}, {*v[2], *v[3]}};
+    facade = line;
+    return line.isUsable();
+}
+
+bool setScans(const QString& text, std::vector<int>& scans)
 {
     scans.clear();
     const QStringList parts = text.split(QLatin1Char(','));
@@ -66,126 +91,272 @@ bool toScanList(const QString& text, std::vector<int>& scans)
     return !scans.empty();
 }
 
-// The options that take a value, with what each does with it. Returns an empty text on
-// success, otherwise why the value is refused.
-QString applyValue(const QString& name, const QString& value, CommandLine& options)
+// Where an option may stand.
+enum class Reach
 {
-    double number = 0.0;
-    if (name == QLatin1String("--view")) {
-        const QByteArray name = value.toLatin1();
-        if (const ViewInfo* info = viewByOptionName(name.constData(), std::size_t(name.size()))) {
-            options.view = info->view;
-            return {};
-        }
-        return QStringLiteral("--view must be %1, not \"%2\"").arg(viewOptionNames(), value);
-    }
-    if (name == QLatin1String("--scans")) {
-        if (!toScanList(value, options.scans))
-            return QStringLiteral("--scans needs scan numbers separated by commas (e.g. 0,2,5), "
-                                  "not \"%1\"")
-                .arg(value);
-        return {};
-    }
-    if (name == QLatin1String("--clip-low") || name == QLatin1String("--clip-high")) {
-        if (!toNumber(value, number))
-            return QStringLiteral("%1 needs a number of metres, not \"%2\"").arg(name, value);
-        (name == QLatin1String("--clip-low") ? options.clipLow : options.clipHigh) = number;
-        return {};
-    }
-    if (name == QLatin1String("--out")) {
-        if (value.trimmed().isEmpty())
-            return QStringLiteral("--out needs a file name");
-        options.outputFile = value;
-        // The same rule as the Layout Creator's file dialog: the ending is compared as it is.
-        if (!options.outputFile.endsWith(QLatin1String(".log")))
-            options.outputFile += QStringLiteral(".log");
-        return {};
-    }
-    if (name == QLatin1String("--type")) {
-        const ImageFormat* format = imageFormatFor(value);
-        if (!format)
-            return QStringLiteral("--type must be %1, not \"%2\"")
-                .arg(alternatives(imageFormatSuffixes()), value);
-        options.imageType = QLatin1String(format->suffix);
-        return {};
-    }
-    if (name == QLatin1String("--print-scale")) {
-        bool ok = false;
-        const int scale = value.trimmed().toInt(&ok);
-        if (!ok || scale < 1 || scale > 100000)
-            return QStringLiteral("--print-scale needs a scale from 1 to 100000 (50 for 1:50), "
-                                  "not \"%1\"")
-                .arg(value);
-        options.printScale = scale;
-        return {};
-    }
-    if (name == QLatin1String("--layer")) {
-        if (!layerByName(value.trimmed(), options.layer))
-            return QStringLiteral("--layer must be density, intensity or colour, not \"%1\"")
-                .arg(value);
-        return {};
-    }
-    if (name == QLatin1String("--resolution")) {
-        if (!toNumber(value, number) || number <= 0.0 || number > 10.0)
-            return QStringLiteral("--resolution needs metres per pixel above 0 and at most 10, "
-                                  "not \"%1\"")
-                .arg(value);
-        options.resolution = number;
-        return {};
-    }
-    if (name == QLatin1String("--domain")) {
-        if (!toNumber(value, number) || number <= 0.0)
-            return QStringLiteral("--domain needs a scan radius in metres above 0, not \"%1\"")
-                .arg(value);
-        options.scannerDomain = number;
-        return {};
-    }
-    if (name == QLatin1String("--tile")) {
-        // Tiles are made of whole 10 m raw tiles.
-        if (!toNumber(value, number) || number < 10.0 || number > 100000.0 ||
-            std::fmod(number, 10.0) != 0.0)
-            return QStringLiteral("--tile needs a whole multiple of 10 m, not \"%1\"").arg(value);
-        options.tileSize = number;
-        return {};
-    }
-    if (name == QLatin1String("--threads")) {
-        bool ok = false;
-        const int threads = value.trimmed().toInt(&ok);
-        if (!ok || threads < 1 || threads > 1024)
-            return QStringLiteral("--threads needs a number of threads from 1 to 1024, not \"%1\"")
-                .arg(value);
-        options.threads = threads;
-        return {};
-    }
-    if (name == QLatin1String("--memory")) {
-        bool ok = false;
-        const qlonglong megabytes = value.trimmed().toLongLong(&ok);
-        if (!ok || megabytes < 1 || megabytes > (qlonglong(1) << 40))
-            return QStringLiteral("--memory needs a number of megabytes above 0, not \"%1\"")
-                .arg(value);
-        options.memoryMegabytes = megabytes;
-        return {};
-    }
-    if (name == QLatin1String("--jobs")) {
-        if (value.trimmed().isEmpty())
-            return QStringLiteral("--jobs needs a job file");
-        options.jobFile = value;
-        return {};
-    }
-    return QStringLiteral("unknown option %1").arg(name);
+    Job,    // one job's option: on the command line or a line of a job file
+    Shared, // also beside --jobs, for every job of the file that does not name its own
+    Run,    // what the run does instead of a layout (--help, --list, --jobs ...)
+};
+
+// One row per option: everything the parser, the usage text and the --jobs rule know of
+// it. apply takes the value (empty for a switch) into the options; when it refuses it,
+// refusal says why, with %1 for the value.
+struct OptionRow
+{
+    QStringList names; // short names (one letter) first: {"v", "verbose"}
+    QString valueName; // shown in the usage text; empty for a switch
+    QString help;      // lines of the usage text; empty: shown with the row above
+    Reach reach;
+    bool (*apply)(const QString& value, CommandLine& options);
+    QString refusal = {};
+};
+
+using Options = CommandLine;
+using Value = const QString&;
+
+QString written(const QString& name)
+{
+    return (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
 }
 
-bool takesValue(const QString& name)
+// The options in the order of the usage text.
+const std::vector<OptionRow>& optionTable()
 {
-    static const char* const names[] = {"--view",        "--scans", "--clip-low",   "--clip-high",
-                                        "--out",         "--type",  "--resolution", "--domain",
-                                        "--tile",        "--jobs",  "--threads",    "--memory",
-                                        "--print-scale", "--layer"};
-    for (const char* n : names) {
-        if (name == QLatin1String(n))
-            return true;
+    using L = QLatin1String;
+    static const std::vector<OptionRow> rows = {
+        {{L("view")},
+         viewOptionNames().join(QLatin1Char('|')),
+         L("view direction (default top)"),
+         Reach::Job,
+         [](Value v, Options& o) {
+             const QByteArray name = v.toLatin1();
+             const ViewInfo* info = viewByOptionName(name.constData(), std::size_t(name.size()));
+             o.view = info ? info->view : o.view;
+             return info != nullptr;
+         },
+         QLatin1String("--view must be ") + alternatives(viewOptionNames()) + L(", not \"%1\"")},
+        {{L("azimuth")},
+         L("DEG"),
+         L("turn the layout's frame by DEG degrees counter-clockwise\n"
+           "about the vertical axis through the project origin\n"
+           "(default 0)"),
+         Reach::Job,
+         [](Value v, Options& o) { return setNumber(v, o.azimuth, -360, 360); },
+         "--azimuth needs degrees from -360 to 360, not \"%1\""},
+        {{L("facade")},
+         L("X1,Y1,X2,Y2"),
+         L("the elevation of the vertical plane through two points\n"
+           "(project metres), seen from the right of the line from\n"
+           "the first to the second; the planes are then distances\n"
+           "from the line (default -2 and 0.5)"),
+         Reach::Job,
+         [](Value v, Options& o) { return setFacade(v, o.facade); },
+         "--facade needs two points X1,Y1,X2,Y2 in metres at least 1 cm apart, not \"%1\""},
+        {{L("scans")},
+         L("N,N,..."),
+         L("scan numbers to use, as --list shows them (default all)"),
+         Reach::Job,
+         [](Value v, Options& o) { return setScans(v, o.scans); },
+         "--scans needs scan numbers separated by commas (e.g. 0,2,5), not \"%1\""},
+        {{L("clip-low")},
+         L("M"),
+         L("lower clipping plane along the view's depth axis, metres"),
+         Reach::Job,
+         [](Value v, Options& o) { return setNumber(v, o.clipLow); },
+         "--clip-low needs a number of metres, not \"%1\""},
+        {{L("clip-high")},
+         L("M"),
+         L("upper clipping plane; both default to the depth range of\n"
+           "the chosen scan positions widened by the scan radius,\n"
+           "rounded outward and widened by 1 m"),
+         Reach::Job,
+         [](Value v, Options& o) { return setNumber(v, o.clipHigh); },
+         "--clip-high needs a number of metres, not \"%1\""},
+        {{L("out")},
+         L("FILE[.log]"),
+         L("layout log to write (\".log\" appended when missing); the\n"
+           "tiles and the thumbnail go beside it, named after its base\n"
+           "name (default Layout.log, Left_View.log, ... by view)"),
+         Reach::Job,
+         [](Value v, Options& o) {
+             // The same rule as the Layout Creator's file dialog: the ending is compared as
+             // it is.
+             o.outputFile = v.endsWith(L(".log")) ? v : v + L(".log");
+             return !v.trimmed().isEmpty();
+         },
+         "--out needs a file name"},
+        {{L("type")},
+         imageFormatSuffixes().join(QLatin1Char('|')),
+         L("tile image type (default png)"),
+         Reach::Job,
+         [](Value v, Options& o) {
+             const ImageFormat* format = imageFormatFor(v);
+             o.imageType = format ? QString(L(format->suffix)) : o.imageType;
+             return format != nullptr;
+         },
+         QLatin1String("--type must be ") + alternatives(imageFormatSuffixes()) +
+             L(", not \"%1\"")},
+        {{L("print-scale")},
+         L("N"),
+         L("give the tiles the resolution that prints them at 1:N\n"
+           "(50 for 1:50; default: none)"),
+         Reach::Job,
+         [](Value v, Options& o) { return setWhole(v, o.printScale, 1, 100000); },
+         "--print-scale needs a scale from 1 to 100000 (50 for 1:50), not \"%1\""},
+        {{L("no-world-files")},
+         {},
+         L("write no world file (.pgw, .jgw, .tfw) beside each tile"),
+         Reach::Job,
+         [](Value, Options& o) { return set(o.worldFiles, false); }},
+        {{L("layer")},
+         L("L"),
+         L("what the tiles show: density (default), intensity (grey)\n"
+           "or colour (true colour) of the points"),
+         Reach::Job,
+         [](Value v, Options& o) { return layerByName(v.trimmed(), o.layer); },
+         "--layer must be density, intensity or colour, not \"%1\""},
+        {{L("resolution")},
+         L("M"),
+         L("metres per pixel           (default from orthaven.cfg)"),
+         Reach::Job,
+         [](Value v, Options& o) { return setNumber(v, o.resolution, 0, 10, true); },
+         "--resolution needs metres per pixel above 0 and at most 10, not \"%1\""},
+        {{L("domain")},
+         L("M"),
+         L("scan radius in metres      (default from orthaven.cfg)"),
+         Reach::Job,
+         [](Value v, Options& o) { return setNumber(v, o.scannerDomain, 0, HUGE_VAL, true); },
+         "--domain needs a scan radius in metres above 0, not \"%1\""},
+        {{L("tile")},
+         L("M"),
+         L("tile size, a multiple of 10 m (default from orthaven.cfg)"),
+         Reach::Job,
+         [](Value v, Options& o) {
+             // Tiles are made of whole 10 m raw tiles.
+             return setNumber(v, o.tileSize, 10, 100000) && std::fmod(*o.tileSize, 10.0) == 0;
+         },
+         "--tile needs a whole multiple of 10 m, not \"%1\""},
+        {{L("invert")},
+         {},
+         L("dark background with light points, or the reverse\n"
+           "(default from orthaven.cfg)"),
+         Reach::Job,
+         [](Value, Options& o) { return set(o.invertColor, true); }},
+        {{L("no-invert")},
+         {},
+         {},
+         Reach::Job,
+         [](Value, Options& o) { return set(o.invertColor, false); }},
+        {{L("jobs")},
+         L("FILE"),
+         L("run the jobs of FILE one after another: one job per line,\n"
+           "written like this command line (see docs/orthaven-layout.md)"),
+         Reach::Run,
+         [](Value v, Options& o) {
+             o.jobFile = v;
+             return !v.trimmed().isEmpty();
+         },
+         "--jobs needs a job file"},
+        {{L("list")},
+         {},
+         L("print every scan: number, name and position (x y z in\n"
+           "metres, project coordinates), then exit"),
+         Reach::Run,
+         [](Value, Options& o) { return set(o.list, true); }},
+        {{L("v"), L("verbose")},
+         {},
+         L("show the engine's diagnostic lines and the peak memory"),
+         Reach::Shared,
+         [](Value, Options& o) { return set(o.verbose, true); }},
+        {{L("threads")},
+         L("N"),
+         L("threads the layout may use (default: one per core)"),
+         Reach::Shared,
+         [](Value v, Options& o) { return setWhole(v, o.threads, 1, 1024); },
+         "--threads needs a number of threads from 1 to 1024, not \"%1\""},
+        {{L("memory")},
+         L("MB"),
+         L("memory for the tiles of a layout in megabytes (default: a\n"
+           "quarter of the machine's memory); tiles beyond it are\n"
+           "kept in temporary files, the layout is the same"),
+         Reach::Shared,
+         [](Value v, Options& o) { return setWhole(v, o.memoryMegabytes, 1, 1LL << 40); },
+         "--memory needs a number of megabytes above 0, not \"%1\""},
+        {{L("version")},
+         {},
+         L("show the program's version"),
+         Reach::Run,
+         [](Value, Options& o) { return set(o.version, true); }},
+        {{L("h"), L("help")},
+         {},
+         L("show this text"),
+         Reach::Run,
+         [](Value, Options& o) { return set(o.help, true); }},
+    };
+    return rows;
+}
+
+const OptionRow* rowFor(const QString& name)
+{
+    for (const OptionRow& row : optionTable()) {
+        if (row.names.contains(name))
+            return &row;
     }
-    return false;
+    return nullptr;
+}
+
+// "--threads N": an option's name with its value, as the usage text writes it.
+QString withValue(const OptionRow& row)
+{
+    const QString name = written(row.names.last());
+    return row.valueName.isEmpty() ? name : name + QLatin1Char(' ') + row.valueName;
+}
+
+// The options that may stand beside --jobs, as "[--threads N]" or as "--threads".
+QStringList sharedOptions(bool bracketed)
+{
+    QStringList shared;
+    for (const OptionRow& row : optionTable()) {
+        if (row.reach == Reach::Shared)
+            shared.append(bracketed ? QLatin1Char('[') + withValue(row) + QLatin1Char(']')
+                                    : written(row.names.last()));
+    }
+    return shared;
+}
+
+// What the parser refused, said of the first argument it concerns as the user wrote it:
+// an unknown option, a value given to a switch, or an option without its value.
+QString refusal(const QStringList& arguments)
+{
+    for (qsizetype k = 0; k < arguments.size(); ++k) {
+        const QString& argument = arguments[k];
+        if (argument == QLatin1String("--"))
+            break;
+        if (!argument.startsWith(QLatin1Char('-')) || argument == QLatin1String("-"))
+            continue;
+        if (!argument.startsWith(QLatin1String("--"))) {
+            // One dash: one or more one-letter switches ("-v", "-vh").
+            bool known = true;
+            for (const QChar letter : argument.mid(1))
+                known = known && rowFor(QString(letter));
+            if (!known)
+                return QStringLiteral("unknown option %1").arg(argument);
+            continue;
+        }
+        const QString name = argument.section(QLatin1Char('='), 0, 0);
+        const OptionRow* row = rowFor(name.mid(2));
+        if (!row)
+            return QStringLiteral("unknown option %1").arg(name);
+        const bool hasValue = argument.contains(QLatin1Char('='));
+        if (row->valueName.isEmpty() && hasValue)
+            return QStringLiteral("%1 takes no value").arg(name);
+        // The next argument is the value even when it starts with "-" (a negative
+        // clipping plane).
+        if (!row->valueName.isEmpty() && !hasValue && ++k >= arguments.size())
+            return QStringLiteral("%1 needs a value").arg(name);
+    }
+    return {};
 }
 
 } // namespace
@@ -194,93 +365,57 @@ bool parseCommandLine(const QStringList& arguments, CommandLine& options, QStrin
 {
     options = CommandLine();
     error.clear();
-    bool optionsEnded = false;
-    for (int k = 0; k < arguments.size(); ++k) {
-        const QString& argument = arguments[k];
-        if (optionsEnded || !argument.startsWith(QLatin1Char('-')) ||
-            argument == QLatin1String("-")) {
-            options.inputFiles.append(argument);
-            continue;
-        }
-        if (argument == QLatin1String("--")) {
-            optionsEnded = true;
-            continue;
-        }
-        QString name = argument;
-        QString value;
-        bool hasValue = false;
-        const int equals = argument.indexOf(QLatin1Char('='));
-        if (argument.startsWith(QLatin1String("--")) && equals > 2) {
-            name = argument.left(equals);
-            value = argument.mid(equals + 1);
-            hasValue = true;
-        }
-
-        if (name == QLatin1String("--help") || name == QLatin1String("-h")) {
-            options.help = true;
-        } else if (name == QLatin1String("--version")) {
-            options.version = true;
-        } else if (name == QLatin1String("--list")) {
-            options.list = true;
-        } else if (name == QLatin1String("--verbose") || name == QLatin1String("-v")) {
-            options.verbose = true;
-        } else if (name == QLatin1String("--invert")) {
-            options.invertColor = true;
-        } else if (name == QLatin1String("--no-invert")) {
-            options.invertColor = false;
-        } else if (name == QLatin1String("--no-world-files")) {
-            options.worldFiles = false;
-        } else if (takesValue(name)) {
-            if (!hasValue) {
-                // The next argument is the value even when it starts with "-" (a negative
-                // clipping plane).
-                if (k + 1 >= arguments.size()) {
-                    error = QStringLiteral("%1 needs a value").arg(name);
-                    return false;
-                }
-                value = arguments[++k];
-            }
-            error = applyValue(name, value, options);
-            if (!error.isEmpty())
-                return false;
-            continue;
-        } else {
-            error = QStringLiteral("unknown option %1").arg(name);
-            return false;
-        }
-        if (hasValue) {
-            error = QStringLiteral("%1 takes no value").arg(name);
-            return false;
-        }
+    QCommandLineParser parser;
+    for (const OptionRow& row : optionTable())
+        parser.addOption(QCommandLineOption(row.names, row.help, row.valueName));
+    // The parser takes the first argument for the program's name.
+    if (!parser.parse(QStringList(QStringLiteral("orthaven-layout")) + arguments)) {
+        error = refusal(arguments);
+        if (error.isEmpty())
+            error = parser.errorText();
+        return false;
     }
+
+    // Every option in the order given, so that a later one wins.
+    std::map<const OptionRow*, qsizetype> valuesTaken;
+    bool onlyShared = true; // nothing but what may stand beside --jobs
+    for (const QString& name : parser.optionNames()) {
+        const OptionRow& row = *rowFor(name);
+        const QString value =
+            row.valueName.isEmpty() ? QString() : parser.values(name).at(valuesTaken[&row]++);
+        if (!row.apply(value, options)) {
+            error = QString(row.refusal).replace(QLatin1String("%1"), value);
+            return false;
+        }
+        onlyShared =
+            onlyShared && (row.reach == Reach::Shared || row.names.contains(QLatin1String("jobs")));
+    }
+    options.inputFiles = parser.positionalArguments();
+
     if (options.help || options.version)
         return true;
     if (!options.jobFile.isEmpty()) {
-        // Each job of the file carries its own options; only --verbose, --threads and
-        // --memory apply to all.
-        CommandLine plain;
-        plain.jobFile = options.jobFile;
-        plain.verbose = options.verbose;
-        plain.threads = options.threads;
-        plain.memoryMegabytes = options.memoryMegabytes;
-        const bool onlyJobs =
-            options.inputFiles.isEmpty() && !options.list && options.view == plain.view &&
-            options.scans.empty() && !options.clipLow && !options.clipHigh &&
-            options.outputFile.isEmpty() && options.imageType == plain.imageType &&
-            !options.resolution && !options.scannerDomain && !options.tileSize &&
-            !options.invertColor && options.printScale == 0 && options.worldFiles &&
-            options.layer == plain.layer;
-        if (!onlyJobs) {
+        // Each job of the file carries its own options.
+        if (!onlyShared || !options.inputFiles.isEmpty()) {
             error = QStringLiteral("--jobs takes the options of every job from its file; only "
-                                   "--verbose, --threads and --memory may stand beside it");
+                                   "%1 may stand beside it")
+                        .arg(alternatives(sharedOptions(false), "and"));
             return false;
         }
-        options = plain;
         return true;
     }
     if (options.inputFiles.isEmpty()) {
         error = QStringLiteral("no scan files given");
         return false;
+    }
+    if (options.facade) {
+        // A facade is a front view in the frame of its line.
+        if (options.azimuth || (parser.isSet(QStringLiteral("view")) && options.view != Front)) {
+            error = QStringLiteral("--facade makes a front view along its line: leave out "
+                                   "--view and --azimuth");
+            return false;
+        }
+        options.view = Front;
     }
     if (options.clipLow && options.clipHigh && !(*options.clipLow < *options.clipHigh)) {
         error = QStringLiteral("--clip-low must be below --clip-high");
@@ -291,52 +426,45 @@ bool parseCommandLine(const QStringList& arguments, CommandLine& options, QStrin
 
 QString usageText()
 {
+    // The option column is as wide as most options with their values; a longer one moves
+    // its help to the right.
+    constexpr qsizetype column = 24;
+    QString options;
+    const std::vector<OptionRow>& rows = optionTable();
+    for (std::size_t k = 0; k < rows.size(); ++k) {
+        const OptionRow& row = rows[k];
+        if (row.help.isEmpty())
+            continue;
+        QStringList names;
+        for (const QString& name : row.names)
+            names.append(written(name));
+        QString left = QStringLiteral("  ") + names.join(QStringLiteral(", "));
+        if (!row.valueName.isEmpty())
+            left += QLatin1Char(' ') + row.valueName;
+        // Switches described with this row: "--invert, --no-invert".
+        for (std::size_t next = k + 1; next < rows.size() && rows[next].help.isEmpty(); ++next)
+            left += QStringLiteral(", ") + written(rows[next].names.last());
+        left += QString(std::max<qsizetype>(column - left.size(), 2), QLatin1Char(' '));
+        const QString indent(left.size(), QLatin1Char(' '));
+        options += left + QString(row.help).replace(QLatin1Char('\n'), QLatin1Char('\n') + indent) +
+                   QLatin1Char('\n');
+    }
     return QStringLiteral(
                "Usage: orthaven-layout [options] SCAN_FILE...\n"
-               "       orthaven-layout [--verbose] [--threads N] [--memory MB] --jobs FILE\n"
+               "       orthaven-layout %1 --jobs FILE\n"
                "\n"
-               "Computes one layout from the scans of the given files (all of one format: %1)\n"
+               "Computes one layout from the scans of the given files (all of one format: %2)\n"
                "and writes its tiles, overview thumbnail and layout log.\n"
                "\n"
                "Options:\n"
-               "  --view %2  view direction (default top)\n"
-               "  --scans N,N,...       scan numbers to use, as --list shows them (default all)\n"
-               "  --clip-low M          lower clipping plane along the view's depth axis, metres\n"
-               "  --clip-high M         upper clipping plane; both default to the depth range of\n"
-               "                        the chosen scan positions widened by the scan radius,\n"
-               "                        rounded outward and widened by 1 m\n"
-               "  --out FILE[.log]      layout log to write (\".log\" appended when missing); the\n"
-               "                        tiles and the thumbnail go beside it, named after its "
-               "base\n"
-               "                        name (default Layout.log, Left_View.log, ... by view)\n"
-               "  --type %3    tile image type (default png)\n"
-               "  --print-scale N       give the tiles the resolution that prints them at 1:N\n"
-               "                        (50 for 1:50; default: none)\n"
-               "  --no-world-files      write no world file (.pgw, .jgw, .tfw) beside each tile\n"
-               "  --layer L             what the tiles show: density (default), intensity (grey)\n"
-               "                        or colour (true colour) of the points\n"
-               "  --resolution M        metres per pixel           (default from orthaven.cfg)\n"
-               "  --domain M            scan radius in metres      (default from orthaven.cfg)\n"
-               "  --tile M              tile size, a multiple of 10 m (default from orthaven.cfg)\n"
-               "  --invert, --no-invert dark background with light points, or the reverse\n"
-               "                        (default from orthaven.cfg)\n"
-               "  --jobs FILE           run the jobs of FILE one after another: one job per line,\n"
-               "                        written like this command line (see "
-               "docs/orthaven-layout.md)\n"
-               "  --list                print every scan: number, name and position (x y z in\n"
-               "                        metres, project coordinates), then exit\n"
-               "  --threads N           threads the layout may use (default: one per core)\n"
-               "  --memory MB           memory for the tiles of a layout in megabytes (default: a\n"
-               "                        quarter of the machine's memory); tiles beyond it are\n"
-               "                        kept in temporary files, the layout is the same\n"
-               "  -v, --verbose         show the engine's diagnostic lines and the peak memory\n"
-               "  --version             show the program's version\n"
-               "  -h, --help            show this text\n"
+               "%3"
                "\n"
                "Exit codes: 0 success, 1 the layout (or a job of the file) failed, 2 bad "
                "arguments,\n"
-               "130 interrupted by Ctrl+C (128 + the signal's number).\n")
-        .arg(supportedScanExtensions().join(QStringLiteral(", ")), optionWords(), typeWords());
+               "3 another run is writing a layout of that name into the folder, 130 interrupted\n"
+               "by Ctrl+C (128 + the signal's number).\n")
+        .arg(sharedOptions(true).join(QLatin1Char(' ')),
+             supportedScanExtensions().join(QStringLiteral(", ")), options);
 }
 
 } // namespace orthaven

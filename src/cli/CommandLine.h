@@ -1,7 +1,8 @@
 #pragma once
 // The command line of orthaven-layout, parsed into the options of one job. Parsing only
 // looks at the text; what needs the scans (scan numbers, default planes) is checked by
-// the runner.
+// the runner. The options are one table in CommandLine.cpp: names, value, help text and
+// what each does, read by Qt's parser, the usage text and the --jobs rule alike.
 
 #include "layout/LayoutJob.h" // LayoutLayer
 #include "layout/Views.h"     // defaultLogName: the log file name offered for a view
@@ -18,8 +19,10 @@ namespace orthaven {
 struct CommandLine
 {
     QStringList inputFiles;
-    std::uint32_t view = 0; // a LayoutView
-    std::vector<int> scans; // empty: every scan
+    std::uint32_t view = 0;           // a LayoutView
+    std::optional<double> azimuth;    // --azimuth: degrees the frame is turned
+    std::optional<FacadeLine> facade; // --facade: a front view along the line
+    std::vector<int> scans;           // empty: every scan
     std::optional<double> clipLow;
     std::optional<double> clipHigh;
     QString outputFile; // as given, ".log" appended when it was missing; empty: default
@@ -45,7 +48,7 @@ struct CommandLine
 // can use. "--" ends the options; "--name=value" and "--name value" are both accepted.
 bool parseCommandLine(const QStringList& arguments, CommandLine& options, QString& error);
 
-// The text of --help.
+// The text of --help, made from the table of options (the man page is made from it).
 QString usageText();
 
 } // namespace orthaven

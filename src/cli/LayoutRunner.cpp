@@ -264,10 +264,17 @@ int LayoutRunner::runJob()
     job.scanPosColor2 = config.scanPosColor2;
     job.threads = options.threads.value_or(0);
     job.memoryBudgetBytes = options.memoryMegabytes.value_or(0) * 1024 * 1024;
-    const ClipPlanes planes =
-        defaultClipPlanes(*task->reader, selection, options.view, job.scannerDomain);
-    job.clipLow = options.clipLow.value_or(planes.low);
-    job.clipHigh = options.clipHigh.value_or(planes.high);
+    if (options.facade) {
+        // The planes are distances from the line; the job keeps them as frame depths.
+        setFacade(job, *options.facade, options.clipLow.value_or(FacadeLine::defaultLow),
+                  options.clipHigh.value_or(FacadeLine::defaultHigh));
+    } else {
+        job.azimuth = options.azimuth.value_or(0.0);
+        const ClipPlanes planes = defaultClipPlanes(*task->reader, selection, options.view,
+                                                    job.scannerDomain, layoutFrame(job));
+        job.clipLow = options.clipLow.value_or(planes.low);
+        job.clipHigh = options.clipHigh.value_or(planes.high);
+    }
     if (!(job.clipLow < job.clipHigh))
         return badArguments(QStringLiteral("the lower clipping plane (%1 m) must be below the "
                                            "upper one (%2 m)")
@@ -303,11 +310,13 @@ int LayoutRunner::runJob()
     if (status.interrupted)
         return interrupted(signal ? signal : SIGINT);
     if (status.failed) {
-        QString message = layoutFailureMessage(status.errorCode, job.resolution, job.tileSize);
+        QString message = layoutFailureMessage(status.errorCode, job.resolution, job.tileSize,
+                                               QString::fromStdString(status.failurePath),
+                                               QString::fromStdString(status.failureCause));
         if (message.isEmpty())
             message = QStringLiteral("Computation failed (error code %1)!").arg(status.errorCode);
         err << text(message) << std::endl;
-        return Failed;
+        return status.errorCode == OutputLocked ? Locked : Failed;
     }
 
     const LayoutCreator& creator = task->creator;

@@ -29,6 +29,7 @@ public:
         Success = 0,
         Failed = 1,       // the scans could not be read or the layout failed
         BadArguments = 2, // the command line cannot give a job
+        Locked = 3,       // another run is writing a layout of the same name into the folder
         // An interruption ends with 128 + the signal's number (130 for Ctrl+C).
     };
 

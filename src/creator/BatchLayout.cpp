@@ -51,17 +51,18 @@ bool BatchLayout::addBatchJob(orthaven::layoutdef def)
         input = def.inputFiles.first();
     else if (def.inputFiles.size() > 1)
         input = tr("Multiple Input Files");
-    const QString cells[5] = {
+    const QString cells[6] = {
         def.outputFile,
         viewName(def.view),
         QStringLiteral("%1/%2").arg(formatShortReal(def.clipLow), formatShortReal(def.clipHigh)),
         def.imageType,
         input,
+        formatShortReal(layoutFrame(def).azimuth) + QStringLiteral("°"),
     };
 
     const int row = jobTable->rowCount();
     jobTable->insertRow(row);
-    for (int column = 0; column < 5; ++column) {
+    for (int column = 0; column < 6; ++column) {
         auto* item = new QTableWidgetItem(cells[column]);
         // Enabled too: a view lets nobody select an item that is not enabled, and shows it
         // greyed out. Never editable.

@@ -7,11 +7,11 @@
 namespace orthaven {
 
 ClipPlanes defaultClipPlanes(const ScanSource& source, const QBitArray& selection,
-                             std::uint32_t view, double scannerDomain)
+                             std::uint32_t view, double scannerDomain, const LayoutFrame& frame)
 {
     // computeScanExtent works in the coordinates of the inverse of the matrix it gets; the
-    // view rotation is orthonormal, so its transpose is that inverse.
-    const cv::Mat R = LayoutCreator::viewMatrixFor(view)(cv::Rect(0, 0, 3, 3)).t();
+    // view rotation in the frame is orthonormal, so its transpose is that inverse.
+    const cv::Mat R = viewMatrixFor(view, frame)(cv::Rect(0, 0, 3, 3)).t();
     cv::Mat low;
     cv::Mat high;
     ClipPlanes planes;

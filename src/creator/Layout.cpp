@@ -127,6 +127,11 @@ Layout::Layout(QWidget* parent)
     connect(ui->b_batch, &QPushButton::clicked, this, &Layout::onAddBatch);
     for (QRadioButton* button : {ui->rb_top, ui->rb_front, ui->rb_left, ui->rb_back, ui->rb_right})
         connect(button, &QRadioButton::clicked, this, &Layout::onViewChange);
+    // A turned frame has other depths: the elevations' default planes follow it.
+    connect(ui->e_azimuth, &QLineEdit::editingFinished, this, &Layout::setNewLowerUpper);
+    connect(ui->chk_facade, &QCheckBox::toggled, this, &Layout::onFacadeToggled);
+    for (QLineEdit* field : {ui->e_facadeX1, ui->e_facadeY1, ui->e_facadeX2, ui->e_facadeY2})
+        connect(field, &QLineEdit::textChanged, this, &Layout::showFacadeAzimuth);
     ui->w_tab->setItemDelegate(new ScanNameDelegate(ui->w_tab));
     connect(ui->w_tab, &QListWidget::itemChanged, this, &Layout::scanItemSelect);
     connect(ui->b_selectAll, &QAbstractButton::clicked, this,
@@ -156,6 +161,10 @@ bool Layout::getLayoutSettings(layoutdef& job) const
     state.printScale = ui->cb_printscale->currentData().toInt();
     state.layer = LayoutLayer(ui->cb_layer->currentData().toInt());
     state.view = checkedView();
+    state.azimuthText = ui->e_azimuth->text();
+    state.facade = ui->chk_facade->isChecked();
+    state.facadeTexts = {ui->e_facadeX1->text(), ui->e_facadeY1->text(), ui->e_facadeX2->text(),
+                         ui->e_facadeY2->text()};
     state.scanSelection = scanSelection;
     state.upperText = ui->e_upper->text();
     state.lowerText = ui->e_lower->text();
@@ -204,6 +213,25 @@ std::uint32_t Layout::checkedView() const
     if (ui->rb_right->isChecked())
         return Right;
     return Top;
+}
+
+std::uint32_t Layout::jobView() const
+{
+    return ui->chk_facade->isChecked() ? Front : checkedView();
+}
+
+std::optional<FacadeLine> Layout::facadeLine() const
+{
+    const QLocale notation = locale();
+    std::optional<double> p[4];
+    const QLineEdit* fields[4] = {ui->e_facadeX1, ui->e_facadeY1, ui->e_facadeX2, ui->e_facadeY2};
+    for (int k = 0; k < 4; ++k) {
+        p[k] = parseUserReal(fields[k]->text(), notation);
+        if (!p[k])
+            return std::nullopt;
+    }
+    const FacadeLine line{{*p[0], *p[1]}, {*p[2], *p[3]}};
+    return line.isUsable() ? std::optional<FacadeLine>(line) : std::nullopt;
 }
 
 bool Layout::batchProcessing() const
@@ -380,10 +408,33 @@ void Layout::showConfiguration()
         formatUserReal(config.tileSize, notation), formatUserReal(config.tileSize, notation)));
 }
 
+void Layout::onFacadeToggled(bool on)
+{
+    // A facade is a front view in its line's frame: its two points take the place of the
+    // view buttons, and the azimuth shows the line's.
+    for (QRadioButton* button : {ui->rb_top, ui->rb_front, ui->rb_left, ui->rb_back, ui->rb_right})
+        button->setVisible(!on);
+    ui->w_facade->setVisible(on);
+    ui->e_azimuth->setEnabled(!on);
+    if (on)
+        showFacadeAzimuth();
+    else
+        ui->e_azimuth->setText(formatUserReal(0.0, locale()));
+    onViewChange();
+}
+
+void Layout::showFacadeAzimuth()
+{
+    if (!ui->chk_facade->isChecked())
+        return;
+    const std::optional<FacadeLine> line = facadeLine();
+    ui->e_azimuth->setText(line ? formatUserReal(line->azimuth(), locale()) : QString());
+}
+
 void Layout::onViewChange()
 {
     showConfiguration();
-    const ViewInfo* view = viewInfo(checkedView());
+    const ViewInfo* view = viewInfo(jobView());
     if (!view)
         view = viewInfo(Top);
     ui->sl_lower->setText(QCoreApplication::translate("LayoutForm", view->lowerPlane));
@@ -397,11 +448,20 @@ void Layout::setNewLowerUpper()
     // running job's.
     if (task.isRunning())
         return;
-    // Without a checked scan the planes are -1 and 1.
-    const ClipPlanes planes =
-        onScanChange()
-            ? defaultClipPlanes(*task.reader, scanSelection, checkedView(), config.scannerDomain)
-            : ClipPlanes{};
+    const bool anyScan = onScanChange();
+    if (ui->chk_facade->isChecked()) {
+        // A facade's planes are distances from its line.
+        ui->e_lower->setText(formatUserReal(FacadeLine::defaultLow, locale()));
+        ui->e_upper->setText(formatUserReal(FacadeLine::defaultHigh, locale()));
+        return;
+    }
+    // Without a checked scan the planes are -1 and 1; an azimuth that is no number leaves
+    // the project's frame until it is one.
+    const double azimuth = parseUserReal(ui->e_azimuth->text(), locale()).value_or(0.0);
+    const ClipPlanes planes = anyScan
+                                  ? defaultClipPlanes(*task.reader, scanSelection, checkedView(),
+                                                      config.scannerDomain, LayoutFrame{azimuth})
+                                  : ClipPlanes{};
     // Whole metres in plain digits, also for georeferenced depths beyond the int range.
     const QString lower = QString::number(planes.low, 'f', 0);
     const QString upper = QString::number(planes.high, 'f', 0);
@@ -463,7 +523,7 @@ void Layout::onChooseExport()
     if (isBusy())
         return;
     // Offered beside the scans, where a user looks first, unless an output was chosen before.
-    QString offered = defaultLogName(checkedView());
+    QString offered = defaultLogName(jobView());
     if (!lastOutputFolder.isEmpty())
         offered = QDir(lastOutputFolder).filePath(offered);
     else if (!inputPaths.isEmpty())
@@ -513,6 +573,19 @@ void Layout::onStartStop()
         UserDialogs::message(
             this, QCoreApplication::translate("Layout", "Please set valid Crop Bounds!"));
         QLineEdit* faulty = !lower ? ui->e_lower : ui->e_upper;
+        faulty->setFocus(Qt::OtherFocusReason);
+        faulty->selectAll();
+        return;
+    }
+
+    // The frame: an azimuth that is a number, or a facade of two distinct points.
+    const bool facade = ui->chk_facade->isChecked();
+    if (facade ? !facadeLine() : !parseUserReal(ui->e_azimuth->text(), locale())) {
+        UserDialogs::message(
+            this, facade ? QCoreApplication::translate(
+                               "Layout", "Please set two facade points at least 1 cm apart!")
+                         : QCoreApplication::translate("Layout", "Please set a valid azimuth!"));
+        QLineEdit* faulty = facade ? ui->e_facadeX1 : ui->e_azimuth;
         faulty->setFocus(Qt::OtherFocusReason);
         faulty->selectAll();
         return;
@@ -579,16 +652,10 @@ void Layout::reportOutcome()
         UserDialogs::message(this,
                              QCoreApplication::translate("Layout", "Computation interrupted!"));
     } else if (task.creator.failed) {
-        QString message =
-            layoutFailureMessage(task.creator.errorCode, task.job.resolution, task.job.tileSize);
-        // The engine names a file it could not write in the output folder as a temporary
-        // file; when the output folder is what fails, the user is told so.
-        const QString folder = QFileInfo(task.job.outputFile).absolutePath();
-        if (task.creator.errorCode == TempFileAccess && QFileInfo(folder).isDir()) {
-            const OutputFolder output = prepareOutputFolder(task.job.outputFile);
-            if (output.outcome != OutputFolder::Ready)
-                message = outputFolderMessage(output);
-        }
+        const QString message =
+            layoutFailureMessage(task.creator.errorCode, task.job.resolution, task.job.tileSize,
+                                 QString::fromStdString(task.creator.failurePath()),
+                                 QString::fromStdString(task.creator.failureCause()));
         if (!message.isEmpty())
             UserDialogs::information(this, information, message);
     } else {

@@ -16,6 +16,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <utility>
 
 class QListWidgetItem;
@@ -67,6 +68,8 @@ protected slots:
     void onAddBatch();
     void updateProcess();
     void onViewChange();
+    void onFacadeToggled(bool on);
+    void showFacadeAzimuth();
     void setNewLowerUpper();
     void scanItemSelect(QListWidgetItem* item);
     bool onScanChange();
@@ -83,6 +86,10 @@ private:
     };
 
     std::uint32_t checkedView() const;
+    // The view the job will have: Front for a facade, else the checked one.
+    std::uint32_t jobView() const;
+    // The facade of the four fields, when they hold one.
+    std::optional<FacadeLine> facadeLine() const;
     bool batchProcessing() const;
     Listing listScans();
     void runTaskAndWait();

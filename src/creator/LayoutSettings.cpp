@@ -61,6 +61,24 @@ bool getLayoutSettings(const LayoutDialogState& state, layoutdef& job)
         return fail("getLayoutSettings: clipLow ");
     job.clipLow = *lower;
 
+    if (state.facade) {
+        std::optional<double> p[4];
+        for (int k = 0; k < 4; ++k)
+            p[k] = parseUserReal(state.facadeTexts[std::size_t(k)], state.locale);
+        if (!p[0] || !p[1] || !p[2] || !p[3])
+            return fail("getLayoutSettings: facade ");
+        const FacadeLine line{{*p[0], *p[1]}, {*p[2], *p[3]}};
+        if (!line.isUsable())
+            return fail("getLayoutSettings: facade ");
+        setFacade(job, line, *lower, *upper);
+    } else {
+        const std::optional<double> azimuth = parseUserReal(state.azimuthText, state.locale);
+        if (!azimuth)
+            return fail("getLayoutSettings: azimuth ");
+        job.azimuth = *azimuth;
+        job.facade.reset();
+    }
+
     const ConfigSettings& c = state.config;
     job.invertColor = c.invertColor;
     job.resolution = c.resolution;

@@ -2,6 +2,7 @@
 
 #include "creator/OverviewSheet.h"
 #include "diag/Diagnostics.h"
+#include "engine/OutputCommit.h"
 #include "platform/AppPaths.h"
 #include "scan/ScanSourceFactory.h"
 
@@ -69,10 +70,6 @@ void LayoutTask::run()
         compute();
         diag::debug("Task ERROR: ", (creator.failed ? 1 : 0), " Code: ", creator.errorCode);
         result = creator.failed;
-        // What the engine did decides, not whether a stop was asked for: a request that
-        // came after its last checkpoint found the layout completed.
-        if (!creator.interrupted && !creator.failed)
-            drawOverviewPictures();
         noteOutcome();
         break;
     case FetchAndCompute:
@@ -87,8 +84,6 @@ void LayoutTask::run()
         // finds no scan and reports it.
         compute();
         result = creator.failed;
-        if (!creator.interrupted && !creator.failed)
-            drawOverviewPictures();
         noteOutcome();
         break;
     default:
@@ -109,6 +104,9 @@ void LayoutTask::compute()
     damaged.clear();
     tiles = 0;
     creator.setScanSource(reader.get());
+    // The overview pictures are drawn from the finished layout before it is put in place,
+    // and go in with it: a picture the disk cannot take fails the run like a tile.
+    creator.setBeforeCommit([this](StagedOutput& staged) { return drawOverviewPictures(staged); });
     creator.setup(job);
     // setup clears the engine's stop flag; a request made before it is handed on here.
     if (stopWanted)
@@ -124,31 +122,42 @@ void LayoutTask::noteOutcome()
     tiles = int(creator.tileCorners.size());
 }
 
-void LayoutTask::drawOverviewPictures()
+bool LayoutTask::drawOverviewPictures(StagedOutput& staged)
 {
     OverviewInputs inputs;
     inputs.view = job.view;
     inputs.scanList = job.scanList;
-    inputs.usedFlags = creator.scanList;
+    inputs.usedFlags = staged.scanList;
     inputs.invertColor = job.invertColor;
     inputs.config = config;
     reader->scanNames(inputs.scanNames);        // none when it fails: markers are labelled by index
     const ViewInfo& view = *viewInfo(job.view); // the engine ran: the view is one
-    // The engine names the log after the output file's base name (site.final.log gives
-    // site.log): read the file it really wrote.
-    const QString logPath = creator.logFilePath();
-    // The layout itself is complete whatever happens here; a picture that cannot be
-    // written is a warning for the front end. The older layout's sheet was removed when
-    // the new layout was put in place, so none is left standing beside it.
+    const LayoutFrame frame = layoutFrame(job);
+    const QString horizontal = frameAxisName(view.horizontalAxis, frame);
+    const QString vertical = frameAxisName(view.verticalAxis, frame);
+    // Both are drawn from the staged log and thumbnail, beside them. A picture that is not
+    // drawn (or finds a folder in its place) is a warning for the front end: the layout is
+    // complete without it, and an older sheet of the same name goes with the older layout.
+    // One that the disk cannot take fails the run.
     const QString thumbnail = creator.thumbnailPath();
-    const QString horizontal = QLatin1String(view.horizontalAxis);
-    const QString vertical = QLatin1String(view.verticalAxis);
-    if (!drawScanPositionSheet(logPath, horizontal, vertical, inputs))
-        missingPictures.append(scanPositionSheetPath(thumbnail));
-    if (!annotateThumbnail(logPath, horizontal, vertical, inputs))
-        missingPictures.append(thumbnail);
-    for (const QString& path : std::as_const(missingPictures))
-        diag::warning("WARNING: overview picture not written: " + path.toStdString());
+    const QString sheet = scanPositionSheetPath(thumbnail);
+    const auto draw = [&](const QString& finalPath, auto picture) {
+        QString failure;
+        if (!OutputCommit::isBlocked(finalPath) &&
+            picture(staged.logPath, horizontal, vertical, inputs, &failure)) {
+            staged.stage(finalPath);
+            return true;
+        }
+        if (failure.isEmpty()) {
+            missingPictures.append(finalPath);
+            diag::warning("WARNING: overview picture not written: " + finalPath.toStdString());
+            return true;
+        }
+        staged.failedPath = finalPath;
+        staged.failure = failure;
+        return false;
+    };
+    return draw(sheet, drawScanPositionSheet) && draw(thumbnail, annotateThumbnail);
 }
 
 } // namespace orthaven

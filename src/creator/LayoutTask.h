@@ -77,7 +77,9 @@ protected:
 private:
     bool fetch();
     void compute();
-    void drawOverviewPictures();
+    // Draws the sheet and annotates the thumbnail of the staged layout; false (staged says
+    // which and why) when one of them could not be written.
+    bool drawOverviewPictures(StagedOutput& staged);
 
     void noteOutcome();
 

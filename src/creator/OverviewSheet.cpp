@@ -150,40 +150,42 @@ std::optional<Source> loadSource(const QString& logPath)
     return source;
 }
 
-bool save(const QString& path, const QImage& image)
+bool save(const QString& path, const QImage& image, const QString& kind, QString* failure)
 {
-    if (ImageWriter::saveQImage(path, image))
+    QString why;
+    if (ImageWriter::saveQImage(path, image, kind, &why))
         return true;
-    diag::error("Could not write ", utf8(path));
+    diag::error("Could not write ", utf8(path), ": ", utf8(why));
+    if (failure)
+        *failure = why;
     return false;
-}
-
-QString sheetText(const char* text)
-{
-    return QCoreApplication::translate("OverviewSheet", text);
 }
 
 // The layer as the title block names it; the log names none for the density picture.
 QString layerName(const QString& layer)
 {
     if (layer.isEmpty() || layer == QLatin1String("density"))
-        return sheetText("density");
+        return QCoreApplication::translate("OverviewSheet", "density");
     if (layer == QLatin1String("intensity"))
-        return sheetText("intensity");
+        return QCoreApplication::translate("OverviewSheet", "intensity");
     if (layer == QLatin1String("colour"))
-        return sheetText("colour");
+        return QCoreApplication::translate("OverviewSheet", "colour");
     return layer;
 }
 
-// The world axis the clipping planes of a view cut along.
-QString depthAxis(const ViewInfo& info)
+// The axis of the frame the clipping planes of a view cut along.
+QString depthAxis(const ViewInfo& info, const LayoutFrame& frame)
 {
     static const char* const names[3] = {"X", "Y", "Z"};
     for (int k = 0; k < 3; ++k)
         if (info.rows[6 + k] != 0.0)
-            return QLatin1String(names[k]);
+            return frameAxisName(names[k], frame);
     return {};
 }
+
+// Pixels from the picture's upper and right edges to the centre of the north arrow,
+// beyond half its length.
+constexpr int arrowInset = 70;
 
 // The day the layout was made: when its log was written, or today.
 QDate runDate(const QString& logPath)
@@ -385,26 +387,36 @@ QStringList sheetTitleLines(const LayoutLogInfo& log, const OverviewInputs& inpu
     QStringList lines;
     const QString name = QFileInfo(log.path).completeBaseName();
     if (!name.isEmpty())
-        lines << sheetText("Layout: %1").arg(name);
+        lines << QCoreApplication::translate("OverviewSheet", "Layout: %1").arg(name);
     const ViewInfo* info = viewInfo(inputs.view);
-    lines << sheetText("View: %1")
+    lines << QCoreApplication::translate("OverviewSheet", "View: %1")
                  // The batch list's translations of the view names.
                  .arg(info ? QCoreApplication::translate("orthaven::BatchLayout", info->name)
                            : QString::number(inputs.view));
-    lines << sheetText("Clipping planes: %1 m to %2 m (%3)")
+    const LayoutFrame frame{log.azimuth};
+    if (frame.isTurned())
+        lines << QCoreApplication::translate("OverviewSheet", "Azimuth: %1°")
+                     .arg(QString::number(log.azimuth, 'g', 9));
+    lines << QCoreApplication::translate("OverviewSheet", "Clipping planes: %1 m to %2 m (%3)")
                  .arg(metreText(log.clipLow), metreText(log.clipHigh),
-                      info ? depthAxis(*info) : QString());
-    lines << sheetText("Resolution: %1 m per pixel").arg(QString::number(log.resolution, 'g', 6));
-    lines << sheetText("Tile size: %1 m").arg(metreText(log.tileSize));
-    lines << sheetText("Layer: %1").arg(layerName(log.layer));
+                      info ? depthAxis(*info, frame) : QString());
+    lines << QCoreApplication::translate("OverviewSheet", "Resolution: %1 m per pixel")
+                 .arg(QString::number(log.resolution, 'g', 6));
+    lines << QCoreApplication::translate("OverviewSheet", "Tile size: %1 m")
+                 .arg(metreText(log.tileSize));
+    lines << QCoreApplication::translate("OverviewSheet", "Layer: %1").arg(layerName(log.layer));
     int used = 0;
     const qsizetype count = qsizetype(log.scanPoses.size());
     for (qsizetype i = 0; i < count; ++i)
         used += flag(inputs.scanList, i) && flag(inputs.usedFlags, i) ? 1 : 0;
-    lines << sheetText("Scans used: %1 of %2").arg(used).arg(count);
+    lines << QCoreApplication::translate("OverviewSheet", "Scans used: %1 of %2")
+                 .arg(used)
+                 .arg(count);
     if (log.printScale > 0)
-        lines << sheetText("Print scale of the tiles: 1:%1").arg(log.printScale);
-    lines << sheetText("Date: %1").arg(date.toString(Qt::ISODate));
+        lines << QCoreApplication::translate("OverviewSheet", "Print scale of the tiles: 1:%1")
+                     .arg(log.printScale);
+    lines
+        << QCoreApplication::translate("OverviewSheet", "Date: %1").arg(date.toString(Qt::ISODate));
     return lines;
 }
 
@@ -648,6 +660,35 @@ void drawGrid(QPainter& painter, const QImage& image, const LayoutLogInfo& log,
         painter.drawText(label.position, label.text);
 }
 
+std::optional<QLineF> gridNorthArrow(const LayoutLogInfo& log, std::uint32_t view, QSize imageSize,
+                                     int length)
+{
+    const LayoutFrame frame{log.azimuth};
+    if (view != Top || !frame.isTurned() || length <= 0)
+        return std::nullopt;
+    // The project's +Y in the frame is (sin, cos); picture rows run downward.
+    const QPointF direction(frame.sine(), -frame.cosine());
+    const QPointF centre(imageSize.width() - arrowInset - length / 2.0, arrowInset + length / 2.0);
+    return QLineF(centre - direction * (length / 2.0), centre + direction * (length / 2.0));
+}
+
+void drawGridNorthArrow(const QLineF& arrow, QPainter& painter)
+{
+    painter.drawLine(arrow);
+    const QPointF along = (arrow.p2() - arrow.p1()) / arrow.length();
+    const QPointF across(-along.y(), along.x());
+    const double head = 0.3 * arrow.length();
+    const QPointF tip[] = {arrow.p2(), arrow.p2() - along * head + across * head / 3.0,
+                           arrow.p2() - along * head - across * head / 3.0};
+    painter.drawConvexPolygon(tip, 3);
+    const QFontMetrics metrics = painter.fontMetrics();
+    const QString label = QStringLiteral("Y");
+    const QPointF centre = arrow.p2() + along * (metrics.height() * 0.8);
+    painter.drawText(QPointF(centre.x() - metrics.horizontalAdvance(label) / 2.0,
+                             centre.y() + metrics.ascent() / 2.0 - metrics.descent() / 2.0),
+                     label);
+}
+
 void drawCoordinateSymbol(int baselineY, int size, bool reversed, const QString& hLabel,
                           const QString& vLabel, QPainter& painter)
 {
@@ -677,7 +718,7 @@ void drawCoordinateSymbol(int baselineY, int size, bool reversed, const QString&
 }
 
 bool drawScanPositionSheet(const QString& logPath, const QString& hLabel, const QString& vLabel,
-                           const OverviewInputs& inputs)
+                           const OverviewInputs& inputs, QString* writeFailure)
 {
     const std::optional<Source> source = loadSource(logPath);
     if (!source)
@@ -719,7 +760,7 @@ bool drawScanPositionSheet(const QString& logPath, const QString& hLabel, const 
     const int listBottom = listTop + int(unused.size() - 1) * listLineStep + listMetrics.descent();
     const int symbolSize = inputs.config.coordSystemSize;
     const int symbolBase = sheet.height() - symbolAboveBottom;
-    const std::vector<QRect> keepClear = {
+    std::vector<QRect> keepClear = {
         logoArea.united(captionBox),
         QRect(QPoint(listTitleAt.x(), listTitleAt.y() - listMetrics.ascent()),
               QPoint(std::min(listRight, listTitleAt.x() + listWidth),
@@ -728,6 +769,12 @@ bool drawScanPositionSheet(const QString& logPath, const QString& hLabel, const 
               QPoint(symbolSize + 2 * 90 + 2 * listMetrics.height(),
                      symbolBase + listMetrics.height())),
     };
+    const std::optional<QLineF> north = gridNorthArrow(log, inputs.view, sheet.size(), symbolSize);
+    if (north) {
+        const int reach = symbolSize / 2 + 2 * listMetrics.height();
+        const QPoint centre = north->center().toPoint();
+        keepClear.emplace_back(centre - QPoint(reach, reach), centre + QPoint(reach, reach));
+    }
     drawScanMarkers(log, inputs, true, sheet, painter, keepClear);
 
     painter.setBrush(QBrush(QColor(0, 0, 0, 128), Qt::SolidPattern));
@@ -745,6 +792,10 @@ bool drawScanPositionSheet(const QString& logPath, const QString& hLabel, const 
     painter.setPen(ink(inkWhite));
     drawCoordinateSymbol(sheet.height() - symbolAboveBottom, inputs.config.coordSystemSize,
                          symbolReversed(inputs.view), hLabel, vLabel, painter);
+    if (north) {
+        painter.setBrush(QBrush(ink(inkWhite), Qt::SolidPattern));
+        drawGridNorthArrow(*north, painter);
+    }
     QFont stripFont = painter.font(); // the strip writes in the sheet's font
     painter.end();
 
@@ -778,11 +829,12 @@ bool drawScanPositionSheet(const QString& logPath, const QString& hLabel, const 
     for (int i = 0; i < int(strip.lines.size()); ++i)
         painter.drawText(strip.lineBaseline[i], strip.lines[i]);
     painter.end();
-    return save(scanPositionSheetPath(source->thumbnailPath), page);
+    return save(scanPositionSheetPath(source->thumbnailPath), page, QStringLiteral("sheet"),
+                writeFailure);
 }
 
 bool annotateThumbnail(const QString& logPath, const QString& hLabel, const QString& vLabel,
-                       const OverviewInputs& inputs)
+                       const OverviewInputs& inputs, QString* writeFailure)
 {
     std::optional<Source> source = loadSource(logPath);
     if (!source)
@@ -809,9 +861,12 @@ bool annotateThumbnail(const QString& logPath, const QString& hLabel, const QStr
     painter.setBrush(QBrush(ink(inkWhite), Qt::SolidPattern));
     drawCoordinateSymbol(image.height() - symbolAboveBottom, inputs.config.coordSystemSize,
                          symbolReversed(inputs.view), hLabel, vLabel, painter);
+    if (const auto north =
+            gridNorthArrow(log, inputs.view, image.size(), inputs.config.coordSystemSize))
+        drawGridNorthArrow(*north, painter);
     QFont stripFont = painter.font(); // the strip writes in the sheet's font
     painter.end();
-    return save(source->thumbnailPath, image);
+    return save(source->thumbnailPath, image, QStringLiteral("annotated"), writeFailure);
 }
 
 } // namespace orthaven

@@ -8,6 +8,7 @@
 
 #include <QBitArray>
 #include <QDate>
+#include <QLineF>
 #include <QPoint>
 #include <QRect>
 #include <QSize>
@@ -105,11 +106,12 @@ struct SheetStrip
 // The two pictures. Both read the log at logPath and the thumbnail it names (in the log's
 // folder); they return whether their picture was written. Every reason for not drawing
 // (unreadable log, layout without tiles, missing thumbnail, no way to draw text) is one
-// line on standard output, and leaves every file as it was.
+// line on standard output, and leaves every file as it was. A picture that was drawn but
+// could not be written whole (a full disk) also sets writeFailure to the cause.
 bool drawScanPositionSheet(const QString& logPath, const QString& hLabel, const QString& vLabel,
-                           const OverviewInputs& inputs);
+                           const OverviewInputs& inputs, QString* writeFailure = nullptr);
 bool annotateThumbnail(const QString& logPath, const QString& hLabel, const QString& vLabel,
-                       const OverviewInputs& inputs);
+                       const OverviewInputs& inputs, QString* writeFailure = nullptr);
 
 // The thumbnail named by the log, in the log's folder; empty when the name is empty or
 // reaches into another folder.
@@ -135,9 +137,9 @@ std::vector<PlacedLabel> placeMarkerLabels(const std::vector<ScanMarker>& marker
 std::vector<UnusedScanLine> unusedScanLines(const LayoutLogInfo& log, const OverviewInputs& inputs);
 // The scale bar of a sheet of the given width; nothing when the scale is not usable.
 std::optional<ScaleBar> scaleBar(double pxPerMetre, int sheetWidth);
-// The lines of the sheet's title block: the layout's name, view, clipping planes,
-// resolution, tile size, layer, scans used, the tiles' print scale when one was chosen,
-// and the date.
+// The lines of the sheet's title block: the layout's name, view, the azimuth of a turned
+// frame, clipping planes, resolution, tile size, layer, scans used, the tiles' print scale
+// when one was chosen, and the date.
 QStringList sheetTitleLines(const LayoutLogInfo& log, const OverviewInputs& inputs,
                             const QDate& date);
 // Lays out the strip under a drawing of drawingSize for a bar and title lines of the
@@ -160,6 +162,14 @@ void drawGrid(QPainter& painter, const QImage& image, const LayoutLogInfo& log,
 // when reversed), in the painter's current pen and brush, labelled hLabel and vLabel.
 void drawCoordinateSymbol(int baselineY, int size, bool reversed, const QString& hLabel,
                           const QString& vLabel, QPainter& painter);
+
+// The arrow a top view in a turned frame carries in its upper right corner: length pixels
+// from its tail to its tip, pointing to the project's +Y (the north of the project grid).
+// Nothing for the project's own frame and for elevations.
+std::optional<QLineF> gridNorthArrow(const LayoutLogInfo& log, std::uint32_t view, QSize imageSize,
+                                     int length);
+// The arrow with its head and the label "Y" beyond its tip, in the current pen and brush.
+void drawGridNorthArrow(const QLineF& arrow, QPainter& painter);
 
 // Text needs the font system of a QGuiApplication; a program that has only a
 // QCoreApplication cannot draw the pictures.

@@ -37,6 +37,15 @@ QString resultCodeMessage(std::int32_t errorCode)
         return QCoreApplication::translate(
             "Layout", "None of the chosen scans holds intensity or colour values for this "
                       "layer!\n\nPlease choose the density layer or scans that carry them.");
+    case OutputFolderAccess:
+        return QCoreApplication::translate(
+            "Layout", "Could not write the layout into its output folder!\n\nNothing in the "
+                      "folder was changed; an older layout of the same name is still there.");
+    case OutputLocked:
+        return QCoreApplication::translate(
+            "Layout", "Another run is writing a layout of this name into the output "
+                      "folder!\n\nNothing was changed. Please wait until it has finished, or "
+                      "choose another name.");
     default:
         return {};
     }
@@ -53,11 +62,18 @@ QString overviewPicturesWarning(const QStringList& paths)
         .arg(shown.join(QLatin1Char('\n')));
 }
 
-QString layoutFailureMessage(std::int32_t errorCode, double resolution, double tileSize)
+QString layoutFailureMessage(std::int32_t errorCode, double resolution, double tileSize,
+                             const QString& failurePath, const QString& failureCause)
 {
     if (errorCode == NotEnoughMemory && tileImagesTooLarge(resolution, tileSize))
         return tileLimitMessage(resolution, tileSize);
-    return resultCodeMessage(errorCode);
+    QString message = resultCodeMessage(errorCode);
+    if (message.isEmpty() || (failurePath.isEmpty() && failureCause.isEmpty()))
+        return message;
+    message += QStringLiteral("\n\n") + QDir::toNativeSeparators(failurePath);
+    if (!failurePath.isEmpty() && !failureCause.isEmpty())
+        message += QStringLiteral(": ");
+    return message + failureCause;
 }
 
 namespace {

@@ -29,8 +29,10 @@ QString resultCodeMessage(std::int32_t errorCode);
 
 // The message of a failed run of the given tile geometry: the tile-size limit when tiles
 // of that size cannot be made (the engine reports that as NotEnoughMemory), else the
-// message of the code.
-QString layoutFailureMessage(std::int32_t errorCode, double resolution, double tileSize);
+// message of the code, followed by the file or folder that failed and the cause when the
+// engine named them ("…/plan_0_1.png: No space left on device").
+QString layoutFailureMessage(std::int32_t errorCode, double resolution, double tileSize,
+                             const QString& failurePath = {}, const QString& failureCause = {});
 
 // After a successful run: "Computation successful!", then how many tiles were written and
 // into which folder (native separators).

@@ -1,61 +1,73 @@
 #include "engine/ImageWriter.h"
 
 #include "diag/Diagnostics.h"
+#include "platform/DurableFile.h"
 
 #include <QFileInfo>
 #include <QImageWriter>
-#include <QSaveFile>
 
 namespace orthaven {
 
 namespace {
 
-// Written beside the target and renamed over it: a full disk or a missing folder is a
-// reported failure, never a cut-off file that looks like a tile.
+// Written beside the target, synced and renamed over it: a full disk or a missing folder
+// is a reported failure, never a cut-off file that looks like a tile.
 bool write(const QString& path, const QImage& image, const QByteArray& format, int compression,
-           int quality, bool tiffLines)
+           int quality, bool tiffLines, const QString& kind, QString* failure)
 {
-    if (image.isNull())
-        return false;
-    const auto fail = [tiffLines] {
+    QString why;
+    const auto fail = [&] {
         if (tiffLines)
             diag::error("failed to write TIFF");
+        if (failure)
+            *failure = why;
         return false;
     };
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    if (image.isNull()) {
+        why = QStringLiteral("no image");
         return fail();
+    }
+    DurableFile file(path, kind);
+    if (!file.open(QIODevice::WriteOnly)) {
+        why = file.failure();
+        return fail();
+    }
     QImageWriter writer(&file, format);
     if (compression >= 0)
         writer.setCompression(compression);
     if (quality >= 0)
         writer.setQuality(quality);
+    // The file's own cause comes first: the encoder only learns that a write failed.
     if (!writer.write(image)) {
-        file.cancelWriting();
+        why = file.failure().isEmpty() ? writer.errorString() : file.failure();
         return fail();
     }
-    if (!file.commit())
+    if (!file.finish()) {
+        why = file.failure();
         return fail();
+    }
     return true;
 }
 
 } // namespace
 
-bool ImageWriter::saveQImage(const QString& path, const QImage& image)
+bool ImageWriter::saveQImage(const QString& path, const QImage& image, const QString& kind,
+                             QString* failure)
 {
     // A suffix of the format table, as written there, gets its writer and options; any
     // other is left to the writer its lower-cased suffix names (so ".TIF" is no LZW TIFF).
     const QString suffix = QFileInfo(path).suffix();
     for (const ImageFormat& format : imageFormats())
         if (suffix == QLatin1String(format.suffix))
-            return writeImage(path, image, format);
-    return write(path, image, suffix.toLower().toLatin1(), -1, -1, false);
+            return writeImage(path, image, format, kind, failure);
+    return write(path, image, suffix.toLower().toLatin1(), -1, -1, false, kind, failure);
 }
 
-bool ImageWriter::writeImage(const QString& path, const QImage& image, const ImageFormat& format)
+bool ImageWriter::writeImage(const QString& path, const QImage& image, const ImageFormat& format,
+                             const QString& kind, QString* failure)
 {
     return write(path, image, format.writerFormat, format.compression, format.quality,
-                 QByteArray(format.writerFormat) == "tiff");
+                 QByteArray(format.writerFormat) == "tiff", kind, failure);
 }
 
 } // namespace orthaven

@@ -54,7 +54,7 @@ bool LayoutCreator::setup(const layoutdef& newJob)
 void LayoutCreator::layout()
 {
     if (!scanSource) {
-        failed = false;
+        clearFailure();
         interrupted = false;
         const bool refused = settings.problemCode != NoError;
         diag::error("ERROR: invalid layout settings: ",
@@ -63,7 +63,8 @@ void LayoutCreator::layout()
         finished = true;
         return;
     }
-    LayoutResult result = LayoutEngine::run(job, *scanSource, *this, tempFolder(), storeFactory);
+    LayoutResult result =
+        LayoutEngine::run(job, *scanSource, *this, tempFolder(), storeFactory, beforeCommit);
     scanList = result.scanList;
     tileRange = result.tileRange;
     maxAccumulated = result.scaleTop;

@@ -39,6 +39,12 @@ public:
     ScanSource* source() const { return scanSource; }
     // The raw tile store of the next runs (default: the engine's own).
     void setRawTileStoreFactory(RawTileStoreFactory factory);
+    // What the next runs add to their layout before it is put in place (see
+    // LayoutEngine::BeforeCommit); called on the thread of layout().
+    void setBeforeCommit(LayoutEngine::BeforeCommit callback)
+    {
+        beforeCommit = std::move(callback);
+    }
 
     // Takes the job and resets everything a run accumulates. False when the settings
     // cannot give a layout (see RunSettings::fromJob); layout() then fails at once with
@@ -89,6 +95,7 @@ public:
 private:
     ScanSource* scanSource = nullptr;
     RawTileStoreFactory storeFactory;
+    LayoutEngine::BeforeCommit beforeCommit;
     layoutdef job;
     RunSettings settings;
 };

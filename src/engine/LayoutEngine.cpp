@@ -19,13 +19,13 @@
 #include "layout/ImageFormats.h"
 #include "layoutlog/LayoutFiles.h"
 #include "layoutlog/LayoutLogWriter.h"
+#include "platform/DurableFile.h"
 #include "platform/ProcessStats.h"
 #include "scan/ScanSource.h"
 
 #include <QFileInfo>
 #include <QImage>
 #include <QImageWriter>
-#include <QSaveFile>
 #include <QThread>
 
 #include <algorithm>
@@ -85,17 +85,13 @@ QImage withPrintScale(QImage image, int dotsPerMetre)
     return image;
 }
 
-// Writes a small text file whole or not at all.
-bool writeSmallFile(const QString& path, const QByteArray& text)
+// True when a folder stands where the file of the layout is to go: its cause is set.
+bool blockedOrFailed(const QString& finalPath, QString& cause)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
+    if (!OutputCommit::isBlocked(finalPath))
         return false;
-    if (file.write(text) != text.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    cause = QStringLiteral("a folder stands in its place");
+    return true;
 }
 
 // A tile as a 32-bit image (grey g: red, green and blue g, opaque; a colour tile's red,
@@ -153,9 +149,10 @@ class Run
 {
 public:
     Run(const RunSettings& settings, const LayoutJob& job, ScanSource& source,
-        StatusReporter& reporter, const QString& workFolder)
+        StatusReporter& reporter, const QString& workFolder,
+        const LayoutEngine::BeforeCommit& beforeCommit)
         : s(settings), source(source), reporter(reporter), session(workFolder),
-          budget(settings.memoryBudgetBytes)
+          budget(settings.memoryBudgetBytes), beforeCommit(beforeCommit)
     {
         result.scanList = job.scanList;
     }
@@ -197,7 +194,10 @@ private:
     bool writeImages();
     bool writeThumbnail();
     bool writeLogFile();
+    bool openOutput();
     bool commitOutput();
+    // A file of the layout that could not be written into the output folder.
+    void outputFailure(ResultCode code, const QString& path, const QString& cause);
     bool readerFailedSince(int errorsBefore);
     bool leaveForStop() { return reporter.checkpoint(); }
     bool failed() const { return reporter.failed; }
@@ -213,15 +213,19 @@ private:
     std::unique_ptr<RawTileRasterizer> rasterizer;
     std::unique_ptr<GreyTileStore> greyTiles;
     OutputGrid grid; // the output tiles, from stage 3 on
+    const LayoutEngine::BeforeCommit& beforeCommit;
 };
 
 void Run::execute(const LayoutEngine::RawTileStoreFactory& storeFactory)
 {
+    if (!openOutput())
+        return;
     if (!session.createSession()) {
         // Without a session no raw tile would survive between blocks: the run could only
         // end with a misleading "not enough data".
         diag::error("ERROR: could not create a temporary folder in ", utf8(session.tempPath()));
-        reporter.reportFailure(TempFileAccess);
+        reporter.reportFailure(TempFileAccess, utf8(session.tempPath()));
+        output.discard();
         return;
     }
 
@@ -268,7 +272,7 @@ void Run::runStages()
     if (!computeRawTiles() || !normalizeTilesClassic() || !writeImages())
         return;
     if (!writeThumbnail()) {
-        diag::error("Layoutcreator::layout unsucessful");
+        diag::debug("Layoutcreator::layout unsucessful");
         return;
     }
     if (!writeLogFile())
@@ -277,22 +281,54 @@ void Run::runStages()
     // place and the run is reported finished, not interrupted.
     if (leaveForStop())
         return;
+    if (beforeCommit) {
+        StagedOutput staged;
+        staged.logPath = output.stage(s.logFilePath());
+        staged.scanList = result.scanList;
+        staged.stage = [this](const QString& finalPath) { return output.stage(finalPath); };
+        if (!beforeCommit(staged)) {
+            outputFailure(OutputFolderAccess, staged.failedPath, staged.failure);
+            return;
+        }
+    }
     commitOutput();
+}
+
+bool Run::openOutput()
+{
+    switch (output.begin(s.logFilePath())) {
+    case OutputCommit::Opening::Opened:
+        return true;
+    case OutputCommit::Opening::Locked:
+        diag::error("ERROR: another run is writing the layout ", utf8(s.logFilePath()), ": ",
+                    utf8(output.failure()));
+        reporter.reportFailure(OutputLocked, utf8(output.failedPath()), utf8(output.failure()));
+        return false;
+    case OutputCommit::Opening::Failed:
+        break;
+    }
+    diag::error("ERROR: cannot write into the output folder ", utf8(s.outputDir), ": ",
+                utf8(output.failedPath()), ": ", utf8(output.failure()));
+    reporter.reportFailure(OutputFolderAccess, utf8(output.failedPath()), utf8(output.failure()));
+    return false;
+}
+
+void Run::outputFailure(ResultCode code, const QString& path, const QString& cause)
+{
+    diag::error("ERROR: could not write ", utf8(path), ": ", utf8(cause));
+    diag::error("ERROR: the layout was not put in place; the output folder ", utf8(s.outputDir),
+                " is as it was");
+    reporter.reportFailure(code, utf8(path), utf8(cause));
 }
 
 bool Run::commitOutput()
 {
     if (output.commit())
         return true;
+    // A log that finds a folder in its place keeps its own code.
     const QString path = output.failedPath();
-    if (path == s.logFilePath()) {
-        diag::error("ERROR: could not write the layout log ", utf8(path));
-        reporter.reportFailure(LogFileAccess);
-    } else {
-        diag::error("File = ", utf8(path));
-        reporter.reportFailure(TempFileAccess);
-    }
-    diag::error("ERROR: the layout could not be put in place; the output folder is as it was");
+    outputFailure(path == s.logFilePath() ? LogFileAccess : OutputFolderAccess, path,
+                  output.failure());
     return false;
 }
 
@@ -316,6 +352,8 @@ bool Run::computeRawTiles()
     settings.clipLow = s.clipLow;
     settings.clipHigh = s.clipHigh;
     settings.topView = s.view == Top;
+    settings.extentLow = s.extentLow;
+    settings.extentHigh = s.extentHigh;
     settings.rawTileSize = RunSettings::rawTileSize;
     settings.tilePixels = s.rawTilePixels();
     std::vector<RawTileStore*> layerStores;
@@ -745,11 +783,6 @@ bool Run::writeImages()
         return false;
     }
     // From here on the layout's files are written out of sight, into the staging folder.
-    if (!output.begin(s.logFilePath(), session.sessionName())) {
-        diag::error("ERROR: cannot write into the output folder " + utf8(s.outputDir));
-        reporter.reportFailure(TempFileAccess);
-        return false;
-    }
     reporter.setStatusText("Write Images");
     const int count = int(nOU * nOV);
     reporter.progressTotal = float(count);
@@ -769,20 +802,26 @@ bool Run::writeImages()
     const int m = s.outputTilePixels();
     std::vector<Assembly> assemblies;
     std::vector<std::uint8_t> written(std::size_t(count), 0);
+    // Per tile: the file that failed and why.
+    std::vector<std::pair<QString, QString>> failures{std::size_t(count)};
     forEachOutputTile(count, int(nOV), assemblies, [&](int i, int a, int b, const cv::Mat& tile) {
         // Encoding a large tile takes the longest: one more look before it.
         if (leaveForStop())
             return false;
-        bool saved =
-            !OutputCommit::isBlocked(s.outputTilePath(a, b)) &&
-            ImageWriter::writeImage(staged[std::size_t(i)],
-                                    withPrintScale(tileImage(tile), s.dotsPerMetre()), format);
+        auto& [failedPath, cause] = failures[std::size_t(i)];
+        failedPath = s.outputTilePath(a, b);
+        bool saved = !blockedOrFailed(failedPath, cause) &&
+                     ImageWriter::writeImage(staged[std::size_t(i)],
+                                             withPrintScale(tileImage(tile), s.dotsPerMetre()),
+                                             format, QStringLiteral("tile"), &cause);
         if (saved && s.worldFiles) {
             const cv::Mat corners = OutputTiles::cornerMatrix(grid, a, b, s.tileSize);
-            saved = !OutputCommit::isBlocked(s.worldFilePath(a, b)) &&
-                    writeSmallFile(stagedWorld[std::size_t(i)],
-                                   OutputTiles::worldFileText(
-                                       OutputTiles::worldFile(view, corners, s.resolution, m)));
+            failedPath = s.worldFilePath(a, b);
+            saved = !blockedOrFailed(failedPath, cause) &&
+                    writeFileDurably(stagedWorld[std::size_t(i)],
+                                     OutputTiles::worldFileText(OutputTiles::worldFile(
+                                         view, s.frame, corners, s.resolution, m)),
+                                     QStringLiteral("world"), true, &cause);
         }
         written[std::size_t(i)] = saved ? 1 : 0;
         return saved;
@@ -798,9 +837,8 @@ bool Run::writeImages()
             if (leaveForStop())
                 return false;
             // A tile that is not on disk must not end in a "successful" layout.
-            diag::error("File = ", utf8(s.outputTilePath(a, b)));
-            diag::error("ERROR: could not write the output tile");
-            reporter.reportFailure(TempFileAccess);
+            const auto& [failedPath, cause] = failures[std::size_t(i)];
+            outputFailure(OutputFolderAccess, failedPath, cause);
             return false;
         }
         result.tileUsed.at<std::int32_t>(a, b) = assemblies[std::size_t(i)] == Assembly::Used;
@@ -909,12 +947,12 @@ bool Run::writeThumbnail()
     timers.printElapsed("Build Thumbnail ...");
     if (leaveForStop())
         return false;
-    if (OutputCommit::isBlocked(s.thumbnailPath()) ||
+    QString cause;
+    if (blockedOrFailed(s.thumbnailPath(), cause) ||
         !ImageWriter::writeImage(output.stage(s.thumbnailPath()), thumbnail,
-                                 *imageFormatFor(s.imageType))) {
-        diag::error("File = ", utf8(s.thumbnailPath()));
-        diag::error("ERROR: could not write the thumbnail");
-        reporter.reportFailure(TempFileAccess);
+                                 *imageFormatFor(s.imageType), QStringLiteral("thumbnail"),
+                                 &cause)) {
+        outputFailure(OutputFolderAccess, s.thumbnailPath(), cause);
         return false;
     }
     return true;
@@ -935,6 +973,8 @@ bool Run::writeLogFile()
     content.clipLow = s.clipLow;
     content.clipHigh = s.clipHigh;
     content.viewMatrix = s.viewMatrix;
+    content.azimuth = s.frame.azimuth;
+    content.planeDepth = s.planeDepth;
     content.baseName = s.baseName;
     content.imageType = s.imageType;
     content.printScale = s.printScale;
@@ -954,11 +994,15 @@ bool Run::writeLogFile()
     for (int i = 0; i < count; ++i)
         content.usedScans.setBit(i, bitSet(result.scanList, i));
 
-    if (OutputCommit::isBlocked(s.logFilePath()) ||
-        !writeLayoutLog(output.stage(s.logFilePath()), content)) {
-        // Without its log a layout cannot be placed or annotated: not a success.
+    // Without its log a layout cannot be placed or annotated: not a success.
+    QString cause;
+    if (blockedOrFailed(s.logFilePath(), cause)) {
         diag::error("ERROR: could not write the layout log ", utf8(s.logFilePath()));
-        reporter.reportFailure(LogFileAccess);
+        reporter.reportFailure(LogFileAccess, utf8(s.logFilePath()), utf8(cause));
+        return false;
+    }
+    if (!writeLayoutLog(output.stage(s.logFilePath()), content, &cause)) {
+        outputFailure(OutputFolderAccess, s.logFilePath(), cause);
         return false;
     }
     return true;
@@ -977,7 +1021,13 @@ RunSettings RunSettings::fromJob(const LayoutJob& job)
     s.reverseIntensity = !job.invertColor;
     const ViewInfo* view = viewInfo(job.view);
     s.mirrorHorizontal = view && view->mirrored;
-    s.viewMatrix = viewMatrixFor(job.view);
+    s.frame = layoutFrame(job);
+    s.viewMatrix = viewMatrixFor(job.view, s.frame);
+    if (job.facade) {
+        s.extentLow = job.facade->extentLow();
+        s.extentHigh = job.facade->extentHigh();
+        s.planeDepth = job.facade->depth();
+    }
     s.view = static_cast<std::int32_t>(job.view);
     s.clipLow = job.clipLow;
     s.clipHigh = job.clipHigh;
@@ -1008,6 +1058,10 @@ RunSettings RunSettings::fromJob(const LayoutJob& job)
         return refuse("the tile size must be a whole multiple of 10 m");
     if (!std::isfinite(s.clipLow) || !std::isfinite(s.clipHigh))
         return refuse("the clipping planes must be numbers");
+    if (!std::isfinite(s.frame.azimuth))
+        return refuse("the azimuth must be a number");
+    if (job.facade && (!job.facade->isUsable() || job.view != Front))
+        return refuse("a facade needs two points at least 1 cm apart and the front view");
     if (job.outputFile.isEmpty())
         return refuse("no output file");
     const ImageFormat* format = imageFormatFor(s.imageType);
@@ -1084,10 +1138,10 @@ std::int64_t LayoutEngine::defaultMemoryBudget()
 }
 
 LayoutResult LayoutEngine::run(const LayoutJob& job, ScanSource& source, StatusReporter& reporter,
-                               const QString& workFolder, const RawTileStoreFactory& storeFactory)
+                               const QString& workFolder, const RawTileStoreFactory& storeFactory,
+                               const BeforeCommit& beforeCommit)
 {
-    reporter.failed = false;
-    reporter.errorCode = NoError;
+    reporter.clearFailure();
     reporter.interrupted = false;
 
     const RunSettings settings = RunSettings::fromJob(job);
@@ -1097,7 +1151,7 @@ LayoutResult LayoutEngine::run(const LayoutJob& job, ScanSource& source, StatusR
         diag::error("ERROR: invalid layout settings: ", settings.problem);
         reporter.reportFailure(ResultCode(settings.problemCode));
     } else {
-        Run run(settings, job, source, reporter, workFolder);
+        Run run(settings, job, source, reporter, workFolder, beforeCommit);
         run.execute(storeFactory);
         result = std::move(run.result);
     }

@@ -26,6 +26,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -48,7 +49,8 @@ struct RunSettings
     static RunSettings fromJob(const LayoutJob& job);
 
     std::int32_t view = Top;
-    cv::Mat viewMatrix;            // 4 × 4
+    LayoutFrame frame;             // the turned frame the view looks in
+    cv::Mat viewMatrix;            // 4 × 4: project to view coordinates, the turn included
     bool mirrorHorizontal = false; // Back and Right: images mirrored left-right
     bool reverseIntensity = true;  // dense areas dark on white
     double resolution = 0.01;      // metres per pixel
@@ -56,6 +58,11 @@ struct RunSettings
     std::int32_t tileSize = 20;    // metres
     double clipLow = -2147483648.0;
     double clipHigh = 2147483647.0;
+    // The u range points are drawn in (a facade's segment; everything otherwise), and the
+    // depth of the picture plane the log's corners lie in (a facade's line; 0 otherwise).
+    double extentLow = -std::numeric_limits<double>::infinity();
+    double extentHigh = std::numeric_limits<double>::infinity();
+    double planeDepth = 0.0;
     float dataThreshold = 0.0f; // a tile's sum of scale values must exceed it
     QString outputDir;
     QString baseName;
@@ -97,9 +104,27 @@ struct LayoutResult
     cv::Mat tileUsed;                 // nOU × nOV int32: 1 when raw data was drawn into the tile
 };
 
+// A layout that is complete but not yet in place: what a front end may add to it (the
+// overview pictures) before it is committed with everything else.
+struct StagedOutput
+{
+    QString logPath;    // the log as written; the thumbnail lies beside it under its name
+    QBitArray scanList; // the selection, without the scans that could not be read
+    // Where a further file of the layout (given by its final path, beside the log) is to
+    // be written; a file given here is put in place with the layout and must exist then.
+    std::function<QString(const QString& finalPath)> stage;
+    // Set by the callback that fails: the final path of the file and the cause.
+    QString failedPath;
+    QString failure;
+};
+
 class LayoutEngine
 {
 public:
+    // Called on the run's thread after its last checkpoint, before the layout is put in
+    // place. False fails the run (OutputFolderAccess); the output folder stays as it was.
+    using BeforeCommit = std::function<bool(StagedOutput& staged)>;
+
     // Makes the raw tile store of one run inside folder (the session folder, ending with
     // "/") for tiles of tilePixels a side, keeping in memory what budget allows.
     using RawTileStoreFactory = std::function<std::unique_ptr<RawTileStore>(
@@ -111,9 +136,12 @@ public:
     // then (only then) the tiles, the thumbnail and the log are in the output folder,
     // replacing an older layout of the same name whole. storeFactory: the raw tile store
     // (default: tiles in memory within the job's budget, spilled to files beyond it).
+    // The run holds the layout's name in the output folder from its start to its end and
+    // first settles what runs killed there left (OutputCommit); another run of the same
+    // name fails with OutputLocked.
     static LayoutResult run(const LayoutJob& job, ScanSource& source, StatusReporter& reporter,
-                            const QString& workFolder,
-                            const RawTileStoreFactory& storeFactory = {});
+                            const QString& workFolder, const RawTileStoreFactory& storeFactory = {},
+                            const BeforeCommit& beforeCommit = {});
 
     // The memory budget of a job that names none: a quarter of the physical memory.
     static std::int64_t defaultMemoryBudget();

@@ -1,35 +1,47 @@
 #pragma once
-// Keeps the files of a layout out of the output folder until the whole layout is done.
-// The engine writes its tiles, thumbnail and log into a staging folder inside the output
-// folder; commit() moves them to their names, the log last. What never reaches commit()
-// (a stopped or failed run) is removed with the staging folder, so such a run leaves the
-// output folder exactly as it was, and an older layout of the same name stays whole until
-// the new one replaces it.
+// Keeps the files of a layout out of the output folder until the whole layout is done, and
+// puts them in place so that neither a failure nor a kill leaves a mix of two layouts.
 //
-// The files a commit replaces or removes are first moved aside into the staging folder;
-// when a move fails, everything is put back and the commit reports failure. Only a crash
-// in the middle of the renames can leave a mix, and then without a log: the log is moved
-// aside first and put in place last.
+// A run holds its layout's name in the output folder from begin() to the end: the lock
+// file ".orvn-<base>.lock" (QLockFile; the lock of a process that has ended is taken
+// over). Its files are written into the name's staging folder ".orvn-<base>.staging",
+// each synced to the disk. commit() then
+//   1. syncs the staging folder and writes the journal there: every move it will make;
+//   2. moves the files it replaces or removes aside into the staging folder (the older
+//      log first) and the new files to their names (the log last);
+//   3. syncs the output folder and removes the staging folder with the older files.
+// A move that fails puts everything back. A run killed in the middle leaves its journal:
+// the next run into the folder, whatever its layout's name, completes that commit before
+// it does anything else, and removes staging folders without a journal (runs that ended
+// before their commit). Only files with the layout's own names are ever moved or removed.
 
 #include <QString>
 #include <QStringList>
 
-#include <utility>
+#include <memory>
 #include <vector>
+
+class QLockFile;
 
 namespace orthaven {
 
 class OutputCommit
 {
 public:
-    OutputCommit() = default;
+    OutputCommit();
     ~OutputCommit(); // discards what was not committed
     OutputCommit(const OutputCommit&) = delete;
     OutputCommit& operator=(const OutputCommit&) = delete;
 
-    // Makes the staging folder (".orvn-<process id>-<token>", hidden on Unix) beside
-    // logPath, the layout log that is committed last. False when it cannot be made.
-    bool begin(const QString& logPath, const QString& token);
+    enum class Opening
+    {
+        Opened,
+        Locked, // another run holds the layout's name; failure() names it
+        Failed, // the folder cannot take the lock or the staging folder; failure() says why
+    };
+    // Takes the lock of the layout whose log is logPath, settles what killed runs left in
+    // its folder and makes the staging folder.
+    Opening begin(const QString& logPath);
     bool isOpen() const { return !staging.isEmpty(); }
     QString stagingFolder() const { return staging; }
 
@@ -41,17 +53,19 @@ public:
     // writer may give up at once.
     static bool isBlocked(const QString& finalPath);
 
-    // Moves every staged file to its name. Files of the layout the new log replaces (its
-    // tiles, thumbnail and scan-position sheet, as its log names them) and the
-    // scan-position sheet of the new thumbnail (it would show the older layout) are
-    // removed, unless the new layout wrote them. A folder in the place of a staged file
-    // fails the commit before anything moves. False when the layout could not be put in
-    // place; the output folder is then as it was, and failedPath() names the file.
+    // Moves every staged file to its name and releases the lock. The files of the layout
+    // the new log replaces (its tiles with their world files, thumbnail and sheet, as its
+    // log names them) and the files the new log names but the run did not write go, as
+    // far as their names are the layout's own (isLayoutFileName); other names an older log
+    // gives are left and reported. A folder in the place of a staged file fails the commit
+    // before anything moves. False when the layout could not be put in place; the output
+    // folder is then as it was, and failedPath() and failure() say where and why.
     bool commit();
     QString failedPath() const { return failed; }
+    QString failure() const { return cause; }
 
-    // Removes the staging folder and everything in it. Nothing of the output folder
-    // outside it is touched.
+    // Removes the staging folder and everything in it, and releases the lock. Nothing of
+    // the output folder outside them is touched.
     void discard();
 
 private:
@@ -60,11 +74,21 @@ private:
         QString staged;
         QString final;
     };
+    bool fail(const QString& path, const QString& why);
+    void reached(int step) const;
+
     QString folder;  // the output folder
     QString logPath; // the final path of the log
+    QString base;    // the layout's name
     QString staging; // the staging folder; empty when none is open
     std::vector<Staged> files;
+    std::unique_ptr<QLockFile> lock;
+    bool keepStaging = false; // a commit that could not be undone: the next run settles it
     QString failed;
+    QString cause;
 };
+
+// The lock file of the layout whose log is logPath.
+QString layoutLockPath(const QString& logPath);
 
 } // namespace orthaven

@@ -41,8 +41,8 @@ cv::Mat OutputTiles::cornerMatrix(const OutputGrid& grid, int a, int b, int tile
     return corners;
 }
 
-std::array<double, 6> OutputTiles::worldFile(const ViewInfo& view, const cv::Mat& corners,
-                                             double resolution, int m)
+std::array<double, 6> OutputTiles::worldFile(const ViewInfo& view, const LayoutFrame& frame,
+                                             const cv::Mat& corners, double resolution, int m)
 {
     const double uLeft = corners.at<double>(0, 0);
     const double vBottom = corners.at<double>(1, 0);
@@ -51,7 +51,14 @@ std::array<double, 6> OutputTiles::worldFile(const ViewInfo& view, const cv::Mat
     const double u0 = view.mirrored ? uLeft + (m - 0.5) * resolution : uLeft + 0.5 * resolution;
     const double du = view.mirrored ? -resolution : resolution;
     const double v0 = vBottom + (m - 0.5) * resolution;
-    return {sign * du, 0.0, 0.0, -resolution, sign * u0, v0};
+    if (view.view != Top || !frame.isTurned())
+        return {sign * du, 0.0, 0.0, -resolution, sign * u0, v0};
+    // A step along a row moves du along the frame's x' axis, a step down a column
+    // -resolution along its y' axis; both turned into the project.
+    const double c = frame.cosine();
+    const double s = frame.sine();
+    const PlanePoint origin = frame.toProject({u0, v0});
+    return {c * du, s * du, s * resolution, -c * resolution, origin.x, origin.y};
 }
 
 QByteArray OutputTiles::worldFileText(const std::array<double, 6>& numbers)

@@ -4,6 +4,7 @@
 // together without scaling.
 
 #include "engine/TileRange.h"
+#include "layout/LayoutFrame.h"
 #include "layout/Views.h"
 
 #include <QImage>
@@ -41,14 +42,16 @@ public:
     static cv::Mat cornerMatrix(const OutputGrid& grid, int a, int b, int tileSize);
 
     // The six numbers of the world file of a tile image m pixels a side whose view-plane
-    // corners are `corners` (as cornerMatrix gives them): pixel width, two rotation terms
-    // (0), pixel height (negative: rows run downward), then the centre of the image's
-    // upper-left pixel, in the plane's world coordinates: x and y for Top; the world axis
-    // the overview pictures name under the view, and height, for the elevations. Pixels
-    // are anchored at the tile's lower-left corner, as the raw tiles fill it; mirrored
-    // images and axes that run against u get a negative pixel width.
-    static std::array<double, 6> worldFile(const ViewInfo& view, const cv::Mat& corners,
-                                           double resolution, int m);
+    // corners are `corners` (as cornerMatrix gives them): pixel width, two rotation terms,
+    // pixel height (negative: rows run downward), then the centre of the image's upper-left
+    // pixel. A top view places its pixels at their project x and y: in a turned frame the
+    // rotation terms turn the image back into the project. An elevation speaks its own
+    // plane: the distance along the frame's axis that the overview pictures name under the
+    // view, and height; its rotation terms are 0. Pixels are anchored at the tile's
+    // lower-left corner, as the raw tiles fill it; mirrored images and axes that run
+    // against u get a negative pixel width.
+    static std::array<double, 6> worldFile(const ViewInfo& view, const LayoutFrame& frame,
+                                           const cv::Mat& corners, double resolution, int m);
     // The six numbers, one a line ("\n"), in fixed notation with 12 significant digits
     // (millimetres at millions of metres) and no trailing zeros.
     static QByteArray worldFileText(const std::array<double, 6>& numbers);

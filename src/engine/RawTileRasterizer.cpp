@@ -57,9 +57,9 @@ RawTileRasterizer::Result RawTileRasterizer::rasterizeBlock(const cv::Mat& B, co
             values[std::size_t(k)] = layerValues.ptr<float>(k);
 
     // Step 1: tile index and domain test. Points outside the domain, nearer than √2 pixels
-    // to their scanner (a missing measurement at the origin among them) or without a
-    // usable position are done before they start. Groups of points by tile, in the order
-    // of each tile's first point, each group in increasing point order.
+    // to their scanner (a missing measurement at the origin among them), without a usable
+    // position or beyond the extent are done before they start. Groups of points by tile,
+    // in the order of each tile's first point, each group in increasing point order.
     tileU.resize(N);
     tileV.resize(N);
     groupOf.assign(N, -1);
@@ -70,7 +70,8 @@ RawTileRasterizer::Result RawTileRasterizer::rasterizeBlock(const cv::Mat& B, co
         const bool inDomain = r2 <= domain2 && r2 >= nearest2;
         const bool placeable = std::isfinite(pu[j]) && std::isfinite(pv[j]) &&
                                std::isfinite(pd[j]) && std::abs(pu[j]) <= maxViewCoordinate &&
-                               std::abs(pv[j]) <= maxViewCoordinate;
+                               std::abs(pv[j]) <= maxViewCoordinate && pu[j] >= s.extentLow &&
+                               pu[j] <= s.extentHigh;
         if (!inDomain || !placeable)
             continue;
         tileU[j] = static_cast<std::int32_t>(std::floor(pu[j] / s.rawTileSize));

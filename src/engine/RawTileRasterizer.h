@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <limits>
 #include <unordered_map>
 #include <vector>
 
@@ -23,6 +24,10 @@ struct RasterSettings
     double scannerDomain = 0.0;     // points farther from their scanner are dropped
     double clipLow = -2147483648.0; // depth range kept, planes included
     double clipHigh = 2147483647.0;
+    // The u range drawn (a facade's segment); points beyond it are left out before their
+    // tile is looked at, so they make no tiles.
+    double extentLow = -std::numeric_limits<double>::infinity();
+    double extentHigh = std::numeric_limits<double>::infinity();
     bool topView = true;   // weight = squared distance; else its square root's root
     int rawTileSize = 10;  // metres
     int tilePixels = 1000; // n = integer part of rawTileSize / resolution

@@ -28,16 +28,45 @@ StatusSnapshot StatusReporter::snapshot() const
     s.statusText = statusText();
     s.progressDone = progressDone;
     s.progressTotal = progressTotal;
+    const std::lock_guard<std::mutex> guard(textLock);
+    s.failurePath = failedPath;
+    s.failureCause = failedCause;
     return s;
 }
 
-void StatusReporter::reportFailure(ResultCode code)
+void StatusReporter::reportFailure(ResultCode code, std::string path, std::string cause)
 {
+    {
+        const std::lock_guard<std::mutex> guard(textLock);
+        failedPath.swap(path);
+        failedCause.swap(cause);
+    }
     failed = true;
     errorCode = code;
     setStatusText({});
     progressDone = 0.0f;
     progressTotal = 1.0f;
+}
+
+void StatusReporter::clearFailure()
+{
+    failed = false;
+    errorCode = NoError;
+    const std::lock_guard<std::mutex> guard(textLock);
+    failedPath.clear();
+    failedCause.clear();
+}
+
+std::string StatusReporter::failurePath() const
+{
+    const std::lock_guard<std::mutex> guard(textLock);
+    return failedPath;
+}
+
+std::string StatusReporter::failureCause() const
+{
+    const std::lock_guard<std::mutex> guard(textLock);
+    return failedCause;
 }
 
 bool StatusReporter::checkpoint()

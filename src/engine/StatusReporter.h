@@ -23,6 +23,10 @@ enum ResultCode : std::int32_t
     InvalidSettings = 6, // the job's settings cannot give a layout (resolution, tile size, …)
     ScanSourceError = 7, // the scan source failed with an error of its own (a vendor library's)
     NoLayerData = 8,     // none of the chosen scans holds the values the job's layer shows
+    // A file of the layout could not be written into the output folder or put in place
+    // there (a full disk, a folder in the way): the output folder is as it was.
+    OutputFolderAccess = 9,
+    OutputLocked = 10, // another run is writing a layout of the same name into that folder
 };
 
 // A consistent copy of the record, for whoever polls it.
@@ -36,6 +40,8 @@ struct StatusSnapshot
     std::string statusText;
     float progressDone = 0.0f;
     float progressTotal = 0.0f;
+    std::string failurePath;  // see StatusReporter::failurePath
+    std::string failureCause; // see StatusReporter::failureCause
 };
 
 class StatusReporter
@@ -68,8 +74,14 @@ public:
     StatusSnapshot snapshot() const;
 
     // The engine's side. What every failing stage does: failed, the code, an empty text
-    // and progress 0 / 1.
-    void reportFailure(ResultCode code);
+    // and progress 0 / 1; where the engine knows them, the file or folder that failed and
+    // the system's words for the cause ("No space left on device").
+    void reportFailure(ResultCode code, std::string path = {}, std::string cause = {});
+    // failed, errorCode and the failure's path and cause cleared, as a run starts.
+    void clearFailure();
+    // The file or folder of the last failure, and its cause; empty when not known.
+    std::string failurePath() const;
+    std::string failureCause() const;
     // A stop checkpoint of the engine, from any of its threads: true when a stop was
     // requested, and the run is then marked interrupted and must end without putting its
     // layout in place. Calls the checkpoint observer, one call at a time.
@@ -84,6 +96,8 @@ public:
 private:
     mutable std::mutex textLock;
     std::string currentText;
+    std::string failedPath;  // under textLock
+    std::string failedCause; // under textLock
     std::mutex observerLock;
     std::function<void()> checkpointObserver;
 };

@@ -3,6 +3,7 @@
 // the machine it may use. A plain value: copying it copies every list and string. The
 // front ends know it by its old name, layoutdef.
 
+#include "layout/LayoutFrame.h"
 #include "layout/Views.h"
 
 #include <QBitArray>
@@ -11,6 +12,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <optional>
 
 namespace orthaven {
 
@@ -53,8 +55,14 @@ struct LayoutJob
 {
     QStringList inputFiles;   // first entry decides the reader
     std::uint32_t view = Top; // a LayoutView
-    QBitArray scanList;       // one flag per scan of the reader
-    double clipLow = 0.0;     // metres along the view's depth axis
+    // The frame the view looks in: the project turned by this many degrees
+    // counter-clockwise about the vertical axis (0: the project's own axes).
+    double azimuth = 0.0;
+    // A facade: then the view is Front, the frame is the line's (azimuth follows it) and
+    // the tiles cover the line's segment only.
+    std::optional<FacadeLine> facade;
+    QBitArray scanList;   // one flag per scan of the reader
+    double clipLow = 0.0; // metres along the view's depth axis, in the frame
     double clipHigh = 0.0;
     QString outputFile; // full path of the layout log, ends in ".log"
     QString imageType;  // a suffix of the image format table: "png", "jpg" or "tif"
@@ -78,5 +86,23 @@ struct LayoutJob
 };
 
 using layoutdef = LayoutJob;
+
+// The frame a job is laid out in: its facade's, or the one its azimuth turns.
+inline LayoutFrame layoutFrame(const LayoutJob& job)
+{
+    return job.facade ? job.facade->frame() : LayoutFrame{job.azimuth};
+}
+
+// Makes job the facade of line: a front view in the line's frame, clipped low to high
+// metres from the line (negative: in front of it).
+inline void setFacade(LayoutJob& job, const FacadeLine& line, double low = FacadeLine::defaultLow,
+                      double high = FacadeLine::defaultHigh)
+{
+    job.facade = line;
+    job.view = Front;
+    job.azimuth = line.azimuth();
+    job.clipLow = line.depth() + low;
+    job.clipHigh = line.depth() + high;
+}
 
 } // namespace orthaven

@@ -64,6 +64,13 @@ QString defaultLogName(std::uint32_t view)
     return QLatin1String(info ? info->defaultLogName : table[Top].defaultLogName);
 }
 
+QString frameAxisName(const char* axis, const LayoutFrame& frame)
+{
+    const QString name = QLatin1String(axis);
+    const bool horizontal = name == QLatin1String("X") || name == QLatin1String("Y");
+    return frame.isTurned() && horizontal ? name + QLatin1Char('\'') : name;
+}
+
 cv::Mat viewMatrixFor(std::uint32_t view)
 {
     cv::Mat M = cv::Mat::eye(4, 4, CV_64F);

@@ -5,6 +5,8 @@
 // The engine, the log, the dock, the batch list, the overview sheet and the command line
 // all look views up here.
 
+#include "layout/LayoutFrame.h"
+
 #include <QString>
 
 #include <opencv2/core.hpp>
@@ -57,6 +59,10 @@ cv::Mat viewMatrixFor(std::uint32_t view);
 // The log file a layout of the view is named by when no name is given ("Layout.log" for a
 // code that is no view).
 QString defaultLogName(std::uint32_t view);
+
+// An axis name of the table as the pictures of a layout in frame show it: the horizontal
+// axes of a turned frame are primed ("X'", "Y'"), for they are not the project's; "Z" stays.
+QString frameAxisName(const char* axis, const LayoutFrame& frame);
 
 // Whether the world axis named under the pictures runs from right to left in them.
 inline bool axisRunsLeftward(const ViewInfo& info)

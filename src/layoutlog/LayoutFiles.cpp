@@ -1,6 +1,9 @@
 #include "layoutlog/LayoutFiles.h"
 
+#include "layout/ImageFormats.h"
+
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSet>
 
 namespace orthaven {
@@ -27,6 +30,26 @@ QString worldFileName(const QString& imageName)
     if (suffix.isEmpty())
         return imageName + QStringLiteral(".wld");
     return imageName.left(dot + 1) + suffix.front() + suffix.back() + QLatin1Char('w');
+}
+
+bool isLayoutFileName(const QString& base, const QString& name)
+{
+    if (base.isEmpty() || !name.startsWith(base))
+        return false;
+    if (name == base + QStringLiteral(".log"))
+        return true;
+    const QString rest = name.mid(base.size());
+    static const QRegularExpression own(
+        QStringLiteral("^_(?:[0-9]+_[0-9]+|overview|overview_scan_positions)\\.([a-z]+)$"));
+    const QRegularExpressionMatch match = own.match(rest);
+    if (!match.hasMatch())
+        return false;
+    const QString suffix = match.captured(1);
+    const bool tile = rest.front() == QLatin1Char('_') && rest.at(1).isDigit();
+    for (const QString& type : imageFormatSuffixes())
+        if (suffix == type || (tile && suffix == worldFileName(QStringLiteral("t.") + type).mid(2)))
+            return true;
+    return false;
 }
 
 QStringList layoutFileNames(const LayoutLogInfo& log)

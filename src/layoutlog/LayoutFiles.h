@@ -28,4 +28,11 @@ QString scanPositionSheetName(const QString& thumbnailName);
 // True for a plain file name: not empty, no folder separator, not "." or "..".
 bool isPlainFileName(const QString& name);
 
+// True when name is one the layout named base gives its own files: its log base.log, a
+// tile base_<a>_<b>.<type> (a and b whole numbers, type an image type of the program) or
+// that tile's world file, its thumbnail base_overview.<type> and the scan-position sheet
+// base_overview_scan_positions.<type>. Only such files may go when the layout is
+// replaced, whatever a log names.
+bool isLayoutFileName(const QString& base, const QString& name);
+
 } // namespace orthaven

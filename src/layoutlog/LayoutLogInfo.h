@@ -27,11 +27,13 @@ struct LayoutLogInfo
     bool reverseIntensity = true;   // true when the line is missing
     int printScale = 0;             // "Print Scale": 50 for 1:50; 0 when the line is missing
     QString layer;                  // "Layer": "intensity", "colour"; empty (density) when missing
-    cv::Mat projection;             // 4 × 4: world → view coordinates
+    double azimuth = 0.0;           // "Azimuth": the frame's turn, degrees; 0 when missing
+    cv::Mat projection;             // 4 × 4: world → view coordinates, the turn included
     QString thumbnail;              // file name, without folder
     std::vector<cv::Mat> scanPoses; // 4 × 4 per scan, in file (scan index) order
     QStringList tileNames;          // file names, without folder
-    // 4 × 1 (x, y, z, 1) per tile: world corners, and the same in view coordinates
+    // 4 × 1 (x, y, z, 1) per tile: world (project) corners, and the same in view
+    // coordinates (in the frame)
     std::vector<cv::Mat> cornersLB, cornersRU, cornersLBView, cornersRUView;
     // bounds (u, v) of all view-plane corners of the layout's tiles
     double extentMin[2] = {2147483647.0, 2147483647.0};

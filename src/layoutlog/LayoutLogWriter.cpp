@@ -1,9 +1,9 @@
 #include "layoutlog/LayoutLogWriter.h"
 
 #include "Version.h"
+#include "layout/LayoutFrame.h"
 #include "layout/Views.h"
-
-#include <QSaveFile>
+#include "platform/DurableFile.h"
 
 #include <charconv>
 
@@ -73,6 +73,8 @@ QByteArray layoutLogText(const LayoutLogContent& c)
         line("Print Scale = " + integer(c.printScale));
     if (!c.layer.isEmpty() && c.layer != QLatin1String("density"))
         line("Layer = " + c.layer.toUtf8());
+    if (LayoutFrame{c.azimuth}.isTurned())
+        line("Azimuth = " + number(c.azimuth));
 
     QByteArray projection = "Projection Motion = ";
     for (int r = 0; r < 4; ++r)
@@ -100,30 +102,30 @@ QByteArray layoutLogText(const LayoutLogContent& c)
         if (c.usedScans.testBit(i))
             usedScans += integer(i) + ' ';
 
-    // The view matrices are orthonormal, so their inverse is their transpose: exact, no
-    // rounding noise in the corner coordinates.
+    // The view matrices, turned or not, are orthonormal, so their inverse is their
+    // transpose: no rounding noise from an inversion in the corner coordinates.
     const cv::Mat inverse = M.t();
+    const ViewInfo* info = viewInfo(c.view);
+    const bool mirrored = info && info->mirrored;
     const int tilesV = std::max(c.tilesV, 1);
     for (std::size_t i = 0; i < c.tileCorners.size(); ++i) {
         const int a = int(i) / tilesV;
         const int b = int(i) % tilesV;
-        const cv::Mat C = inverse * asDouble(c.tileCorners[i]);
-        const auto at = [&C](int r, int k) { return number(C.at<double>(r, k)); };
-        QByteArray leftBottom, rightUpper;
-        switch (c.view) {
-        case 2: // Back: the image is mirrored, its left edge is the right corner's x
-            leftBottom = at(0, 1) + ' ' + at(1, 0) + ' ' + at(2, 0);
-            rightUpper = at(0, 0) + ' ' + at(1, 1) + ' ' + at(2, 1);
-            break;
-        case 3: // Right: likewise for y
-            leftBottom = at(0, 0) + ' ' + at(1, 1) + ' ' + at(2, 0);
-            rightUpper = at(0, 1) + ' ' + at(1, 0) + ' ' + at(2, 1);
-            break;
-        default:
-            leftBottom = at(0, 0) + ' ' + at(1, 0) + ' ' + at(2, 0);
-            rightUpper = at(0, 1) + ' ' + at(1, 1) + ' ' + at(2, 1);
-            break;
-        }
+        // The corners of the image as it is seen: a mirrored image's left edge is the
+        // tile's right edge in the view plane. Turned back into the project.
+        const cv::Mat T = asDouble(c.tileCorners[i]);
+        const double uLeft = T.at<double>(0, 0), uRight = T.at<double>(0, 1);
+        const double left = mirrored ? uRight : uLeft;
+        const double right = mirrored ? uLeft : uRight;
+        const cv::Mat seen = (cv::Mat_<double>(4, 2) << left, right, T.at<double>(1, 0),
+                              T.at<double>(1, 1), c.planeDepth, c.planeDepth, 1.0, 1.0);
+        const cv::Mat C = inverse * seen;
+        const auto corner = [&C](int k) {
+            return number(C.at<double>(0, k)) + ' ' + number(C.at<double>(1, k)) + ' ' +
+                   number(C.at<double>(2, k));
+        };
+        const QByteArray leftBottom = corner(0);
+        const QByteArray rightUpper = corner(1);
         const bool used =
             a < c.tileUsed.rows && b < c.tileUsed.cols && c.tileUsed.at<std::int32_t>(a, b) == 1;
         line("# comment: Tile " + integer(a) + ' ' + integer(b));
@@ -137,17 +139,9 @@ QByteArray layoutLogText(const LayoutLogContent& c)
     return text;
 }
 
-bool writeLayoutLog(const QString& path, const LayoutLogContent& content)
+bool writeLayoutLog(const QString& path, const LayoutLogContent& content, QString* failure)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
-        return false;
-    const QByteArray text = layoutLogText(content);
-    if (file.write(text) != text.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return writeFileDurably(path, layoutLogText(content), QStringLiteral("log"), true, failure);
 }
 
 } // namespace orthaven

@@ -27,7 +27,9 @@ struct LayoutLogContent
     bool reverseIntensity = true;
     double clipLow = 0.0;
     double clipHigh = 0.0;
-    cv::Mat viewMatrix;               // 4 × 4
+    cv::Mat viewMatrix;               // 4 × 4: project to view, the frame's turn included
+    double azimuth = 0.0;             // "Azimuth = A" unless the frame is the project's
+    double planeDepth = 0.0;          // depth of the picture plane the corners lie in
     QString baseName;                 // names the thumbnail and the tiles
     QString imageType;                // "png", "jpg", "tif"
     int printScale = 0;               // "Print Scale = N" when above 0
@@ -47,7 +49,9 @@ std::string formatLogNumber(double value);
 QByteArray layoutLogText(const LayoutLogContent& content);
 
 // Writes the text to path; the old file is replaced only when the new one was written
-// completely. False when the file cannot be created or written.
-bool writeLayoutLog(const QString& path, const LayoutLogContent& content);
+// completely and synced to the disk. False when the file cannot be created or written;
+// failure (when given) then says why.
+bool writeLayoutLog(const QString& path, const LayoutLogContent& content,
+                    QString* failure = nullptr);
 
 } // namespace orthaven

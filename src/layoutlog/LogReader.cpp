@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <cmath>
 #include <optional>
 
 namespace orthaven {
@@ -197,6 +198,9 @@ bool LogReader::parse(const QString& path)
             result.printScale = *v;
         } else if (starts("Layer")) {
             result.layer = valueOf(line).trimmed();
+        } else if (starts("Azimuth")) {
+            if (!readReal(line, result.azimuth) || !std::isfinite(result.azimuth))
+                return fail(QStringLiteral("bad azimuth"));
         } else if (starts("Layout END")) {
             if (!versionSeen)
                 return fail(QStringLiteral("no version line"));

@@ -9,4 +9,8 @@ namespace orthaven {
 // ends the process with exitCode.
 [[noreturn]] void endProcessNow(int exitCode);
 
+// Ends the process as a kill from outside would (SIGKILL, TerminateProcess): nothing is
+// flushed, closed or removed. For the tests of what a run killed at a given moment leaves.
+[[noreturn]] void killProcessNow();
+
 } // namespace orthaven

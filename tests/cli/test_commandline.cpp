@@ -5,6 +5,10 @@
 #include "layout/LayoutJob.h"
 #include "support/QtPrinters.h"
 
+#include <QFile>
+#include <QRegularExpression>
+#include <QSet>
+
 #include <gtest/gtest.h>
 
 using namespace orthaven;
@@ -117,6 +121,15 @@ TEST(CommandLine, RefusesWhatNoJobCanUse)
         {"a.ptx --memory 0", "--memory needs a number of megabytes above 0"},
         {"a.ptx --memory 1.5", "--memory needs a number of megabytes"},
         {"--jobs j.txt --view left", "--jobs takes the options of every job from its file"},
+        {"--jobs j.txt --view top", "--jobs takes the options of every job from its file"},
+        {"--jobs j.txt a.ptx", "--jobs takes the options of every job from its file"},
+        {"a.ptx -vx", "unknown option -vx"},
+        {"a.ptx --clip-low=-1 --clip-high", "--clip-high needs a value"},
+        {"a.ptx --azimuth 400", "--azimuth needs degrees from -360 to 360"},
+        {"a.ptx --facade 1,2,3", "--facade needs two points X1,Y1,X2,Y2"},
+        {"a.ptx --facade 1,2,1.005,2", "--facade needs two points"}, // under 1 cm apart
+        {"a.ptx --facade 0,0,5,0 --azimuth 10", "--facade makes a front view along its line"},
+        {"a.ptx --facade 0,0,5,0 --view top", "--facade makes a front view along its line"},
     };
     for (const auto& c : cases) {
         CommandLine options;
@@ -125,6 +138,19 @@ TEST(CommandLine, RefusesWhatNoJobCanUse)
         EXPECT_TRUE(error.startsWith(QString::fromUtf8(c.message)))
             << c.arguments << ": " << error.toStdString();
     }
+}
+
+TEST(CommandLine, AFacadeIsAFrontViewAlongItsLineAndAnAzimuthTurnsTheFrame)
+{
+    CommandLine options;
+    QString error;
+    ASSERT_TRUE(parseCommandLine(split("a.ptx --facade=-1.5,2,3,2e1"), options, error))
+        << error.toStdString();
+    EXPECT_EQ(options.view, std::uint32_t(Front));
+    EXPECT_EQ(options.facade, (FacadeLine{{-1.5, 2.0}, {3.0, 20.0}}));
+    ASSERT_TRUE(parseCommandLine(split("a.ptx --view left --azimuth=-27.5"), options, error));
+    EXPECT_EQ(options.azimuth, -27.5);
+    EXPECT_FALSE(options.facade);
 }
 
 TEST(CommandLine, ThreadsAndMemoryMayStandBesideAJobFile)
@@ -137,4 +163,29 @@ TEST(CommandLine, ThreadsAndMemoryMayStandBesideAJobFile)
     EXPECT_EQ(options.threads, 2);
     EXPECT_EQ(options.memoryMegabytes, 100);
     EXPECT_TRUE(options.verbose);
+}
+
+TEST(CommandLine, TheUsageTextAndTheManualNameTheSameOptions)
+{
+    // The manual's option table and the usage text (from which the man page is made) must
+    // not drift apart.
+    const QRegularExpression option(QStringLiteral("(?<![\\w-])--?[a-z][a-z-]*"));
+    const auto namesIn = [&](const QStringList& lines, const QString& start, const QString& end) {
+        QSet<QString> names;
+        for (const QString& line : lines) {
+            if (!line.startsWith(start))
+                continue;
+            const QString first = line.left(line.indexOf(end, start.size()));
+            for (const auto& match : option.globalMatch(first))
+                names.insert(match.captured());
+        }
+        return names;
+    };
+    QFile manual(QStringLiteral(ORTHAVEN_SOURCE_DIR "/docs/orthaven-layout.md"));
+    ASSERT_TRUE(manual.open(QIODevice::ReadOnly));
+    const QSet<QString> documented =
+        namesIn(QString::fromUtf8(manual.readAll()).split('\n'), "| `-", " |");
+    const QSet<QString> usage = namesIn(usageText().split('\n'), "  -", "  ");
+    EXPECT_EQ(documented, usage);
+    EXPECT_TRUE(usage.contains("--no-invert") && usage.contains("-v")) << usage.size();
 }

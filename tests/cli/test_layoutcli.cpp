@@ -4,11 +4,15 @@
 
 #include "Version.h"
 #include "creator/ResultMessages.h"
+#include "engine/OutputCommit.h"
 #include "engine/SessionFolders.h"
+#include "engine/StatusReporter.h"
 #include "genscan/GenScanJob.h"
+#include "layout/LayoutFrame.h"
 #include "layoutlog/LayoutFiles.h"
 #include "layoutlog/LogReader.h"
 #include "platform/AppPaths.h"
+#include "platform/DurableFile.h"
 #include "settings/ConfigSettings.h"
 #include "support/QtPrinters.h"
 #include "support/TempAppData.h"
@@ -19,6 +23,7 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QImageReader>
+#include <QLockFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -32,7 +37,9 @@
 #include <memory>
 
 #ifndef _WIN32
+#include <cerrno>
 #include <csignal>
+#include <sys/resource.h>
 #include <sys/types.h>
 #endif
 
@@ -50,11 +57,17 @@ struct ProgramRun
     QString err;
 };
 
-ProgramRun runLayout(const QStringList& arguments, const QString& workingFolder = {})
+// environment: beside the test's own (ORTHAVEN_TEST_WRITE_FAULT, …).
+ProgramRun runLayout(const QStringList& arguments, const QString& workingFolder = {},
+                     const std::map<QString, QString>& environment = {})
 {
     QProcess process;
     if (!workingFolder.isEmpty())
         process.setWorkingDirectory(workingFolder);
+    QProcessEnvironment variables = QProcessEnvironment::systemEnvironment();
+    for (const auto& [name, value] : environment)
+        variables.insert(name, value);
+    process.setProcessEnvironment(variables);
     process.start(QStringLiteral(ORTHAVEN_LAYOUT_PROGRAM), arguments);
     ProgramRun run;
     if (!process.waitForStarted() || !process.waitForFinished(180000)) {
@@ -225,6 +238,7 @@ protected:
     {
         job.reset();
         bigJob.reset();
+        turnedJob.reset();
         folder.reset();
     }
 
@@ -244,6 +258,19 @@ protected:
         }
         return bigJob->files();
     }
+    // The same building with the whole scene turned by turn degrees in the project.
+    QStringList turnedScans()
+    {
+        if (!turnedJob) {
+            GenScanOptions options = job->options();
+            options.outputFolder = folder->path() + QStringLiteral("/turned");
+            options.turn = turn;
+            turnedJob = std::make_unique<GenScanJob>(options);
+            EXPECT_TRUE(turnedJob->run()) << turnedJob->errorText().toStdString();
+        }
+        return turnedJob->files();
+    }
+    static constexpr double turn = 33.0;
     QString outPath(const QString& name) const { return appData.path() + "/out/" + name; }
     bool tempFolderIsEmpty() const
     {
@@ -254,10 +281,12 @@ protected:
     static std::unique_ptr<QTemporaryDir> folder;
     static std::unique_ptr<GenScanJob> job;
     static std::unique_ptr<GenScanJob> bigJob;
+    static std::unique_ptr<GenScanJob> turnedJob;
 };
 
 std::unique_ptr<QTemporaryDir> LayoutCli::folder;
 std::unique_ptr<GenScanJob> LayoutCli::job;
+std::unique_ptr<GenScanJob> LayoutCli::turnedJob;
 std::unique_ptr<GenScanJob> LayoutCli::bigJob;
 
 } // namespace
@@ -640,7 +669,159 @@ TEST_F(LayoutCli, AnOverviewPictureThatCannotBeWrittenIsAWarningAndTheOlderLayou
     EXPECT_TRUE(tempFolderIsEmpty());
 }
 
+// The files of the layout whose log is logName in folder, log first, when every one the
+// log names is there (the pictures readable); empty otherwise.
+static QStringList wholeLayout(const QString& folder, const QString& logName)
+{
+    LayoutLogInfo log;
+    if (!LogReader::read(folder + "/" + logName, log))
+        return {};
+    QStringList files = QStringList{logName} + layoutFileNames(log);
+    for (const QString& name : layoutFileNames(log))
+        if (!QFileInfo::exists(folder + "/" + name) ||
+            (!name.endsWith("w") && !QImageReader(folder + "/" + name).canRead()))
+            return {};
+    return files;
+}
+
+// Whichever file of a layout the disk fails on, at its last write or its sync: the run
+// fails naming the file and the cause, and the older layout of the name stays as it was.
+TEST_F(LayoutCli, AFullDiskAtAnyFileOfTheLayoutLeavesTheFolderAsItWas)
+{
+    const QStringList older = {"--out", outPath("plan"), "--resolution", "0.05", "--tile", "10"};
+    ASSERT_EQ(runLayout(older + scanFiles()).exitCode, 0);
+    const auto before = folderState(outPath({}));
+    const QString diskFull = diskFullText();
+    const struct
+    {
+        const char* fault;
+        const char* file; // what the message names
+    } cases[] = {
+        {"log:last", "plan.log"},
+        {"thumbnail:last", "plan_overview.jpg"},
+        {"annotated:last", "plan_overview.jpg"},
+        {"sheet:last", "plan_overview_scan_positions.jpg"},
+        {"tile:last", "plan_0_0.jpg"},
+        {"world:last", "plan_0_0.jgw"},
+        {"tile:sync", "plan_0_0.jpg"},
+        {"journal:last", ".orvn-plan.staging/journal"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.fault);
+        const ProgramRun run = runLayout(
+            QStringList{"--out", outPath("plan"), "--resolution", "0.05", "--type", "jpg"} +
+                scanFiles(),
+            {}, {{"ORTHAVEN_TEST_WRITE_FAULT", QString::fromLatin1(c.fault)}});
+        EXPECT_EQ(run.exitCode, 1) << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains(resultCodeMessage(OutputFolderAccess) + "\n\n" +
+                                     outPath(QString::fromLatin1(c.file)) + ": " + diskFull))
+            << run.err.toStdString();
+        EXPECT_FALSE(run.err.contains("temporary file")) << run.err.toStdString();
+        EXPECT_TRUE(folderState(outPath({})) == before) << "the folder is not as it was";
+        EXPECT_TRUE(tempFolderIsEmpty());
+    }
+}
+
+// One run per layout name: a name held by a running copy is refused at once (exit 3)
+// without touching the folder; once it is free the layout is written.
+TEST_F(LayoutCli, ALayoutNameInUseIsRefusedWithExitCodeThree)
+{
+    ASSERT_TRUE(QDir().mkpath(outPath({})));
+    QLockFile held(layoutLockPath(outPath("plan.log")));
+    ASSERT_TRUE(held.tryLock(0));
+    const auto before = folderState(outPath({}));
+    const QStringList arguments =
+        QStringList{"--out", outPath("plan"), "--resolution", "0.05"} + scanFiles();
+    ProgramRun run = runLayout(arguments);
+    EXPECT_EQ(run.exitCode, 3) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains(resultCodeMessage(OutputLocked) + "\n\n" + outPath("plan.log") +
+                                 ": in use by "))
+        << run.err.toStdString();
+    EXPECT_TRUE(
+        run.err.contains(QString(", process %1 on ").arg(QCoreApplication::applicationPid())))
+        << run.err.toStdString();
+    EXPECT_TRUE(folderState(outPath({})) == before);
+
+    held.unlock();
+    run = runLayout(arguments);
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    QStringList expected = wholeLayout(outPath({}), "plan.log");
+    expected.sort();
+    EXPECT_FALSE(expected.isEmpty());
+    EXPECT_EQ(QDir(outPath({}))
+                  .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name),
+              expected);
+}
+
+// A run killed after any step of its commit, with an older layout of the name in the
+// folder: the next run into the folder (of another name) finishes that commit first and
+// sweeps the killed run's staging folder and lock; one whole layout of each name is left.
+TEST_F(LayoutCli, AKillAtAnyStepOfTheCommitIsCompletedByTheNextRun)
+{
+    const QStringList scans = scanFiles().mid(0, 1);
+    ASSERT_EQ(
+        runLayout(QStringList{"--out", outPath("plan"), "--resolution", "0.05"} + scans).exitCode,
+        0);
+    const auto older = folderState(outPath({}));
+    const QStringList olderFiles = wholeLayout(outPath({}), "plan.log");
+    const QStringList newer = {"--out", outPath("plan"), "--resolution", "0.05", "--type", "jpg"};
+    const QStringList other = {"--out", outPath("other"), "--resolution", "0.05"};
+    for (int step = 0;; ++step) {
+        SCOPED_TRACE(step);
+        QDir(outPath({})).removeRecursively();
+        for (const auto& [name, bytes] : older)
+            writeFile(outPath(name), bytes);
+        const ProgramRun killed =
+            runLayout(newer + scans, {}, {{"ORTHAVEN_TEST_KILL_IN_COMMIT", QString::number(step)}});
+        if (!killed.crashed) {
+            ASSERT_EQ(killed.exitCode, 0) << killed.err.toStdString();
+            ASSERT_GE(step, 12) << "a step per move: 5 files aside, 5 in";
+            break;
+        }
+        const ProgramRun next = runLayout(other + scans);
+        ASSERT_EQ(next.exitCode, 0) << next.err.toStdString();
+        QStringList plan = wholeLayout(outPath({}), "plan.log");
+        ASSERT_FALSE(plan.isEmpty());
+        // Before its journal the killed run had changed nothing; after it, its layout is the one.
+        EXPECT_EQ(plan.contains("plan_overview.jpg"), step > 0) << plan.join(' ').toStdString();
+        if (step == 0) {
+            EXPECT_EQ(plan, olderFiles);
+        }
+        QStringList expected = plan + wholeLayout(outPath({}), "other.log");
+        expected.sort();
+        EXPECT_EQ(
+            QDir(outPath({}))
+                .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                           QDir::Name),
+            expected);
+    }
+}
+
 #ifndef _WIN32
+// A write the system itself cuts short, not the seam's: the new layout's files may grow to
+// 400 kB only, its 3000-pixel PNG thumbnail cannot. The run names the file and the
+// system's cause, and the older layout stays as it was.
+TEST_F(LayoutCli, AWriteTheSystemCutsShortFailsTheRunAndKeepsTheOlderLayout)
+{
+    const QStringList arguments = {"--out", outPath("plan"), "--resolution", "0.05"};
+    ASSERT_EQ(runLayout(arguments + QStringList{"--type", "jpg"} + scanFiles()).exitCode, 0);
+    const auto before = folderState(outPath({}));
+    QProcess process;
+    process.setChildProcessModifier([] {
+        const rlimit size{400000, 400000};
+        setrlimit(RLIMIT_FSIZE, &size);
+        std::signal(SIGXFSZ, SIG_IGN); // the write fails with EFBIG instead
+    });
+    process.start(QStringLiteral(ORTHAVEN_LAYOUT_PROGRAM), arguments + scanFiles());
+    ASSERT_TRUE(process.waitForFinished(-1));
+    const QString err = QString::fromUtf8(process.readAllStandardError());
+    EXPECT_EQ(process.exitCode(), 1) << err.toStdString();
+    EXPECT_TRUE(err.contains(resultCodeMessage(OutputFolderAccess) + "\n\n" +
+                             outPath("plan_overview.png") + ": " + qt_error_string(EFBIG)))
+        << err.toStdString();
+    EXPECT_TRUE(folderState(outPath({})) == before) << "the folder is not as it was";
+}
+
 // Standard error of a running program (where its progress goes) up to the first output
 // holding the text, or up to its end: waits for the output itself, however long it takes.
 static QByteArray waitForErrorText(QProcess& process, const QByteArray& text)
@@ -760,4 +941,92 @@ TEST_F(LayoutCli, AJobFileRunsEveryJobAndReportsTheOnesThatFail)
     EXPECT_TRUE(QFileInfo::exists(outPath("Front_View.log")))
         << "the job after a failed one still runs";
     EXPECT_TRUE(tempFolderIsEmpty());
+}
+
+// Laid out in a frame turned as the site is, a turned site gives the tiles of its unturned
+// twin, in plan and in elevation, and the log turns their corners back into the project.
+TEST_F(LayoutCli, ATurnedSiteInItsFrameGivesTheTilesOfItsUnturnedTwin)
+{
+    const LayoutFrame frame{turn};
+    for (const QString view : {"top", "front"}) {
+        SCOPED_TRACE(view.toStdString());
+        const QStringList common = {"--view", view, "--resolution", "0.05", "--out"};
+        ASSERT_EQ(runLayout(common + QStringList{outPath(view + "_flat")} + scanFiles()).exitCode,
+                  0);
+        const ProgramRun turned = runLayout(QStringList{"--azimuth", number(turn)} + common +
+                                            QStringList{outPath(view)} + turnedScans());
+        ASSERT_EQ(turned.exitCode, 0) << turned.err.toStdString();
+        const LayoutLogInfo flat = LogReader(outPath(view + "_flat.log")).info();
+        const LayoutLogInfo log = LogReader(outPath(view + ".log")).info();
+        EXPECT_EQ(log.azimuth, turn);
+        ASSERT_EQ(log.tileNames.size(), flat.tileNames.size());
+        int dark = 0;
+        for (qsizetype t = 0; t < log.tileNames.size(); ++t) {
+            for (const auto& [corner, flatCorner] : {std::pair{log.cornersLB[t], flat.cornersLB[t]},
+                                                     {log.cornersRU[t], flat.cornersRU[t]}}) {
+                const PlanePoint expected =
+                    frame.toProject({flatCorner.at<double>(0), flatCorner.at<double>(1)});
+                EXPECT_NEAR(corner.at<double>(0), expected.x, 1e-6);
+                EXPECT_NEAR(corner.at<double>(1), expected.y, 1e-6);
+                EXPECT_EQ(corner.at<double>(2), flatCorner.at<double>(2));
+            }
+            const QImage a(outPath(flat.tileNames[t])), b(outPath(log.tileNames[t]));
+            ASSERT_EQ(a.size(), b.size());
+            int off = 0;
+            for (int y = 0; y < a.height(); ++y)
+                for (int x = 0; x < a.width(); ++x) {
+                    off += std::abs(qGray(a.pixel(x, y)) - qGray(b.pixel(x, y))) > 1;
+                    dark += qGray(a.pixel(x, y)) < 200;
+                }
+            EXPECT_EQ(off, 0) << log.tileNames[t].toStdString();
+        }
+        EXPECT_GT(dark, 5000) << "a layout with walls in it";
+    }
+}
+
+// The facade of two points on the inner face of the building's south wall, which runs at
+// the turn's angle in the project: the wall comes out as a sharp band of dense pixels
+// from the first point (left) to the second, rounded outward to whole metres, and nothing
+// beyond, although the wall goes on.
+TEST_F(LayoutCli, AFacadeOfAWallAtAnAngleShowsItAsASharpBandAlongItsSegment)
+{
+    // The wall's inner face lies at y = 0.1 of the building, which spans x = 0 … 14.
+    const LayoutFrame frame{turn};
+    const PlanePoint p1 = frame.toProject({1.3, 0.1}), p2 = frame.toProject({5.6, 0.1});
+    const ProgramRun run = runLayout(
+        QStringList{"--facade",
+                    QStringList{number(p1.x), number(p1.y), number(p2.x), number(p2.y)}.join(','),
+                    "--resolution", "0.05", "--out", outPath("south")} +
+        turnedScans());
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    const LayoutLogInfo log = LogReader(outPath("south.log")).info();
+    EXPECT_NEAR(log.azimuth, turn, 1e-9);
+    int wallTiles = 0;
+    for (qsizetype t = 0; t < log.tileNames.size(); ++t) {
+        const QImage tile(outPath(log.tileNames[t]));
+        // The image's left edge and top, from the log's corners turned into the frame.
+        const double left =
+            frame.toFrame({log.cornersLB[t].at<double>(0), log.cornersLB[t].at<double>(1)}).x;
+        const double top = log.cornersRU[t].at<double>(2);
+        if (log.cornersLB[t].at<double>(2) != 0.0)
+            continue; // below the floor
+        ++wallTiles;
+        for (int column = 0; column < tile.width(); ++column) {
+            const double u = left + (column + 0.5) * 0.05;
+            int dense = 0, rows = 0;
+            for (int row = 0; row < tile.height(); ++row) {
+                const double z = top - (row + 0.5) * 0.05;
+                if (z < 0.3 || z > 2.7)
+                    continue;
+                ++rows;
+                dense += qGray(tile.pixel(column, row)) < 255;
+            }
+            if (u > 1.1 && u < 5.9) {
+                EXPECT_GT(dense, rows * 9 / 10) << "u = " << u;
+            } else if (u < 0.95 || u > 6.05) {
+                EXPECT_EQ(dense, 0) << "u = " << u;
+            }
+        }
+    }
+    EXPECT_EQ(wallTiles, 1);
 }

@@ -110,7 +110,8 @@ TEST(ResultMessages, OneTextPerOutcomeAndStopComesFirst)
         EXPECT_EQ(layoutResultMessage(c.stopped, c.failed, c.code), QString::fromUtf8(c.text))
             << c.code;
     // The codes beyond the Layout Creator's first three have texts of their own.
-    for (std::int32_t code : {LogFileAccess, InvalidSettings, ScanSourceError}) {
+    for (std::int32_t code :
+         {LogFileAccess, InvalidSettings, ScanSourceError, OutputFolderAccess, OutputLocked}) {
         const QString text = layoutResultMessage(false, true, code);
         EXPECT_FALSE(text.isEmpty()) << code;
         EXPECT_EQ(resultCodeMessage(code), text);

@@ -9,6 +9,7 @@
 #include "engine/StatusReporter.h"
 #include "genscan/GenScanJob.h"
 #include "layout/LayoutLimits.h"
+#include "layout/NumberText.h"
 #include "layoutlog/LogReader.h"
 #include "platform/AppFolders.h"
 #include "platform/AppPaths.h"
@@ -461,6 +462,22 @@ TEST_F(Dock, ClippingDefaultsFollowTheCheckedScansAndTheView)
     click("rb_top");
     EXPECT_EQ(textOf("e_lower"), "-1");
     EXPECT_EQ(textOf("e_upper"), "1");
+
+    // A frame turned a quarter looks along -x in the front view: depths -4.7 … 0.5 m.
+    list->item(0)->setCheckState(Qt::Checked);
+    list->item(1)->setCheckState(Qt::Checked);
+    click("rb_front");
+    w<QLineEdit>("e_azimuth")->setText("90");
+    QTest::keyClick(w<QLineEdit>("e_azimuth"), Qt::Key_Return);
+    EXPECT_EQ(textOf("e_lower"), "-6");
+    EXPECT_EQ(textOf("e_upper"), "2");
+    // A facade is a front view whose planes are distances from its line.
+    click("chk_facade");
+    EXPECT_EQ(textOf("e_lower"), "-2");
+    EXPECT_EQ(textOf("e_upper"), formatUserReal(0.5, dock->locale())); // "0,5" in German
+    EXPECT_FALSE(w<QRadioButton>("rb_top")->isVisible());
+    w<QLineEdit>("e_facadeX2")->setText("-3");
+    EXPECT_EQ(textOf("e_azimuth"), "180") << "the line's direction";
 }
 
 TEST_F(Dock, ACheckBoxAppliesToEverySelectedRow)
@@ -849,7 +866,11 @@ TEST_F(Dock, FailedRunsAreReportedByTheirCode)
         ASSERT_TRUE(waitForMessage());
         ASSERT_EQ(UserDialogs::shownMessages().size(), 1);
         EXPECT_EQ(UserDialogs::shownMessages()[0].title, "Information");
-        EXPECT_EQ(UserDialogs::shownMessages()[0].text, c.message);
+        // A log path taken by a folder is named, with what stands there.
+        EXPECT_EQ(UserDialogs::shownMessages()[0].text,
+                  c.message + (c.logIsFolder ? "\n\n" + QDir::toNativeSeparators(log) +
+                                                   ": a folder stands in its place"
+                                             : QString()));
         expectResetPanel();
         EXPECT_TRUE(tempFolderIsEmpty());
         if (c.logIsFolder)

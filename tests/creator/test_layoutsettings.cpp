@@ -127,6 +127,14 @@ TEST(LayoutSettings, ReportsOnlyTheFirstFailureInCheckOrder)
          "getLayoutSettings: clipLow "},
         {"lower plane NaN", [](LayoutDialogState& s) { s.lowerText = QStringLiteral("nan"); },
          "getLayoutSettings: clipLow "},
+        {"azimuth not a number", [](LayoutDialogState& s) { s.azimuthText = QStringLiteral("N"); },
+         "getLayoutSettings: azimuth "},
+        {"facade points under 1 cm apart",
+         [](LayoutDialogState& s) {
+             s.facade = true;
+             s.facadeTexts = {"1", "2", "1.005", "2"};
+         },
+         "getLayoutSettings: facade "},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -182,6 +190,26 @@ TEST(LayoutSettings, ReadsPlanesInTheUsersNotationAndInC)
         EXPECT_EQ(o.job.clipHigh, c.high);
         EXPECT_EQ(o.job.clipLow, c.low);
     }
+}
+
+// A facade makes a front view along its line whose planes were typed as distances from
+// the line, in the user's notation.
+TEST(LayoutSettings, AFacadeIsAFrontViewWithPlanesAroundItsLine)
+{
+    LayoutDialogState s = completeState();
+    s.locale = QLocale(QLocale::German);
+    s.view = Left;
+    s.azimuthText = QStringLiteral("27,5"); // the line's direction counts
+    s.facade = true;
+    s.facadeTexts = {"0", "5", "-10", "5"}; // towards -x: the frame is turned by 180°
+    s.lowerText = QStringLiteral("-0,5");
+    const Outcome o = run(s);
+    ASSERT_TRUE(o.ok);
+    EXPECT_EQ(o.job.view, std::uint32_t(Front));
+    EXPECT_EQ(o.job.azimuth, 180.0);
+    EXPECT_EQ(o.job.facade, (FacadeLine{{0, 5}, {-10, 5}}));
+    EXPECT_EQ(o.job.clipLow, -5.5) << "the line lies at depth -5 of the turned frame";
+    EXPECT_EQ(o.job.clipHigh, -2.0);
 }
 
 TEST(LayoutSettings, AllScansUncheckedStillPasses)

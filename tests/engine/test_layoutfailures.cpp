@@ -125,7 +125,9 @@ TEST(LayoutFailures, OutputTileThatCannotBeWrittenFailsTheRun)
     {
         const char* name;
         void (*prepare)(LayoutRun&);
-        QString line; // after the output folder's path
+        QString line;  // the error line, with the failed path and the cause
+        QString where; // the failed path below the output folder
+        QString cause;
     };
     const Case cases[] = {
         {"folder below a plain file",
@@ -133,9 +135,11 @@ TEST(LayoutFailures, OutputTileThatCannotBeWrittenFailsTheRun)
              writeFile(run.out.filePath("plain"), "x");
              run.job.outputFile = run.out.filePath("plain/site.log");
          },
-         "ERROR: cannot write into the output folder "},
+         "ERROR: cannot write into the output folder %1: %1: not a folder", "", "not a folder"},
         {"a folder where the first tile belongs",
-         [](LayoutRun& run) { QDir(run.out.path()).mkdir("site_0_0.png"); }, "File = "},
+         [](LayoutRun& run) { QDir(run.out.path()).mkdir("site_0_0.png"); },
+         "ERROR: could not write %1/site_0_0.png: a folder stands in its place", "/site_0_0.png",
+         "a folder stands in its place"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -143,11 +147,11 @@ TEST(LayoutFailures, OutputTileThatCannotBeWrittenFailsTheRun)
         c.prepare(run);
         const QStringList before = run.outputFiles();
         ASSERT_TRUE(run.run());
-        expectFailedWith(run, TempFileAccess);
+        expectFailedWith(run, OutputFolderAccess);
         const QString folder = QFileInfo(run.job.outputFile).absolutePath();
-        EXPECT_TRUE(run.lines.contains(c.line + folder) ||
-                    run.lines.contains(c.line + folder + "/site_0_0.png"))
-            << run.lines.join('\n').toStdString();
+        EXPECT_TRUE(run.lines.contains(c.line.arg(folder))) << run.lines.join('\n').toStdString();
+        EXPECT_EQ(run.creator.failurePath(), (folder + c.where).toStdString());
+        EXPECT_EQ(run.creator.failureCause(), c.cause.toStdString());
         EXPECT_EQ(run.outputFiles(), before);
     }
 }

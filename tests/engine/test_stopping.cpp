@@ -6,6 +6,7 @@
 
 #include "engine/OutputCommit.h"
 #include "layoutlog/LogReader.h"
+#include "support/QtPrinters.h"
 
 #include <QFile>
 
@@ -125,6 +126,36 @@ TEST(LayoutStop, EveryStageChecksPerTileAndEveryCheckpointLeavesTheFolderAsItWas
     }
 }
 
+// A log edited by hand or written by another program may name anything: only the older
+// layout's own files go, the others stay with a line each.
+TEST(OutputCommit, AnOlderLogRemovesNothingButTheLayoutsOwnFiles)
+{
+    std::unique_ptr<LayoutRun> run(newRun());
+    for (const auto& [name, bytes] : olderLayout())
+        writeFile(run->outputPath(name), bytes);
+    QByteArray log = readFile(run->outputPath("site.log"));
+    log.replace("Tile Name = site_0_0.png", "Tile Name = project.dwg");
+    log.replace("Thumbnail = site_overview.png", "Thumbnail = notes.txt");
+    writeFile(run->outputPath("site.log"), log);
+    writeFile(run->outputPath("project.dwg"), "drawing");
+
+    ASSERT_TRUE(run->run());
+    ASSERT_TRUE(run->succeeded());
+    EXPECT_EQ(run->outputFiles(),
+              QStringList({"notes.txt", "project.dwg", "site.log", "site_0_0.png", "site_0_1.png",
+                           "site_1_0.png", "site_1_1.png", "site_2_0.png", "site_2_1.png",
+                           "site_overview.png"}))
+        << "the older tiles go, the sheet the new layout did not draw too";
+    EXPECT_EQ(readFile(run->outputPath("project.dwg")), "drawing");
+    EXPECT_EQ(readFile(run->outputPath("notes.txt")), "mine");
+    for (const char* name : {"project.dwg", "notes.txt"})
+        EXPECT_TRUE(run->lines.contains(QStringLiteral("WARNING: the older layout log names %1, "
+                                                       "which is not a file of the layout site: "
+                                                       "left in place")
+                                            .arg(QLatin1String(name))))
+            << run->lines.join('\n').toStdString();
+}
+
 TEST(OutputCommit, AFailedCommitPutsTheOlderFilesBack)
 {
     QTemporaryDir out;
@@ -142,8 +173,8 @@ TEST(OutputCommit, AFailedCommitPutsTheOlderFilesBack)
     const auto before = state();
 
     OutputCommit commit;
-    ASSERT_TRUE(commit.begin(folder + "/site.log", "t1"));
-    EXPECT_TRUE(commit.stagingFolder().startsWith(folder + "/.orvn-"));
+    ASSERT_EQ(commit.begin(folder + "/site.log"), OutputCommit::Opening::Opened);
+    EXPECT_EQ(commit.stagingFolder(), folder + "/.orvn-site.staging");
     writeFile(commit.stage(folder + "/site_0_0.png"), "new tile 0");
     commit.stage(folder + "/site_0_1.png"); // never written: its move fails
     writeFile(commit.stage(folder + "/site.log"), "new log");

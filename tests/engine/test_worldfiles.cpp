@@ -122,6 +122,45 @@ TEST(WorldFiles, PlaceEveryTileWhereTheLogAndTheScanSayInEveryView)
     }
 }
 
+// A plan in a turned frame: its world files carry the rotation, so that every pixel of a
+// box's points, placed by them, lands on the box in the project, where the box's edges
+// run along the project's axes, not along the picture's.
+TEST(WorldFiles, ATurnedPlanPlacesItsPixelsAtTheirProjectCoordinates)
+{
+    const cv::Vec3d site(5412340.0, 5801230.0, 0.0);
+    FakeScan scan;
+    scan.name = QStringLiteral("s");
+    scan.pose = FakeScanSource::translation(site[0], site[1], site[2]);
+    scan.points = box(1.0, 4.0, 2.0, 6.0, 1.0, 3.0);
+    LayoutRun run({scan});
+    run.job.azimuth = 30.0;
+    run.job.worldFiles = true;
+    ASSERT_TRUE(run.run());
+    ASSERT_TRUE(run.succeeded());
+    const LogReader reader(run.outputPath(QStringLiteral("site.log")));
+    ASSERT_TRUE(reader.ok());
+    double low[2] = {1e300, 1e300}, high[2] = {-1e300, -1e300};
+    for (const QString& name : reader.info().tileNames) {
+        const auto [A, D, B, E, C, F] = readWorldFile(run.outputPath(worldFileName(name)));
+        const QImage image(run.outputPath(name));
+        for (int row = 0; row < image.height(); ++row)
+            for (int column = 0; column < image.width(); ++column)
+                if (qGray(image.pixel(column, row)) < 128) {
+                    const double at[2] = {A * column + B * row + C, D * column + E * row + F};
+                    for (int k = 0; k < 2; ++k) {
+                        low[k] = std::min(low[k], at[k]);
+                        high[k] = std::max(high[k], at[k]);
+                    }
+                }
+    }
+    // The box spans x 1 … 4 and y 2 … 6 from the scanner: within two pixels, the share a
+    // point gives its neighbours included.
+    EXPECT_NEAR(low[0], site[0] + 1.0, 0.25);
+    EXPECT_NEAR(high[0], site[0] + 4.0, 0.25);
+    EXPECT_NEAR(low[1], site[1] + 2.0, 0.25);
+    EXPECT_NEAR(high[1], site[1] + 6.0, 0.25);
+}
+
 // Without world files none is written, and those of the layout it replaces go with it.
 TEST(WorldFiles, LeftOutOnRequestAndRemovedWithTheLayoutTheyBelongTo)
 {

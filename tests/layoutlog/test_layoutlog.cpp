@@ -1,4 +1,5 @@
 #include "engine/LayoutCreator.h"
+#include "layoutlog/LayoutFiles.h"
 #include "layoutlog/LayoutLogWriter.h"
 #include "layoutlog/LogReader.h"
 #include "support/TempAppData.h"
@@ -146,6 +147,7 @@ TEST(LogWriter, CornersAreWorldPointsOfTheImageAsItIsSeen)
         const char* projection;
         const char* leftBottom;
         const char* rightUpper;
+        double azimuth = 0.0;
     };
     const Case cases[] = {
         {Top, "1 0 0 0 0 1 0 0 0 0 1 0 0 0 0 1 ", "20 -20 0", "40 0 0"},
@@ -153,13 +155,18 @@ TEST(LogWriter, CornersAreWorldPointsOfTheImageAsItIsSeen)
         {Back, "1 0 0 0 0 0 1 0 0 1 0 0 0 0 0 1 ", "40 0 -20", "20 0 0"},
         {Right, "0 -1 0 0 0 0 1 0 1 0 0 0 0 0 0 1 ", "0 -40 -20", "0 -20 0"},
         {Front, "1 0 0 0 0 0 1 0 0 1 0 0 0 0 0 1 ", "20 0 -20", "40 0 0"},
+        // Frames turned a quarter: the frame's x' is the project's y, its y' the -x.
+        {Top, "0 1 0 0 -1 0 0 0 0 0 1 0 0 0 0 1 ", "20 20 0", "0 40 0", 90.0},
+        {Back, "0 1 0 0 0 0 1 0 -1 0 0 0 0 0 0 1 ", "0 40 -20", "0 20 0", 90.0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.view);
         LayoutLogContent content = oneTopTile();
         content.view = c.view;
-        content.viewMatrix = LayoutCreator::viewMatrixFor(c.view);
+        content.azimuth = c.azimuth;
+        content.viewMatrix = viewMatrixFor(c.view, LayoutFrame{c.azimuth});
         const QByteArray text = layoutLogText(content);
+        EXPECT_EQ(text.contains("\nAzimuth = 90\n"), c.azimuth == 90.0);
         EXPECT_TRUE(text.contains(QByteArray("\nProjection Motion = ") + c.projection + "\n"));
         EXPECT_TRUE(text.contains(QByteArray("\nLeft Bottom = ") + c.leftBottom + "\n"));
         EXPECT_TRUE(text.contains(QByteArray("\nRight Upper = ") + c.rightUpper + "\n"));
@@ -180,6 +187,32 @@ TEST(LogWriter, UnwritablePathIsAFailure)
     QTemporaryDir dir;
     const QString notAFolder = writeFile(dir.filePath("plain"), "x");
     EXPECT_FALSE(writeLayoutLog(notAFolder + "/site.log", oneTopTile()));
+}
+
+TEST(LayoutFiles, OnlyTheLayoutsOwnNamesAreItsFiles)
+{
+    const struct
+    {
+        const char* name;
+        bool own;
+    } cases[] = {
+        {"site.log", true},
+        {"site_0_12.png", true},
+        {"site_3_0.jgw", true},
+        {"site_overview.tif", true},
+        {"site_overview_scan_positions.jpg", true},
+        {"project.dwg", false},
+        {"site_0_1.dwg", false},
+        {"site_a_1.png", false},
+        {"site_overview.pgw", false},
+        {"site_overview_notes.png", false},
+        {"site_0_1.PNG", false},
+        {"site2_0_1.png", false},
+        {"site.log.bak", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(isLayoutFileName(QStringLiteral("site"), QString::fromLatin1(c.name)), c.own)
+            << c.name;
 }
 
 TEST(LogRoundTrip, ReaderGivesBackWhatTheWriterWrote)
@@ -227,6 +260,25 @@ TEST(LogRoundTrip, ReaderGivesBackWhatTheWriterWrote)
         EXPECT_EQ(info.extentMin[1], -20.0);
         EXPECT_EQ(info.extentMax[1], 0.0);
     }
+}
+
+// The frame's azimuth comes back, and the view-plane corners are the frame's; a log
+// without the line is in the project's frame.
+TEST(LogRoundTrip, TheAzimuthComesBackAndIsZeroWithoutItsLine)
+{
+    QTemporaryDir dir;
+    LayoutLogContent content = twoTiles(Front);
+    content.azimuth = -27.125;
+    content.viewMatrix = viewMatrixFor(Front, LayoutFrame{content.azimuth});
+    const LogReader reader(writeLog(dir, content));
+    ASSERT_TRUE(reader.ok()) << reader.errorText().toStdString();
+    EXPECT_EQ(reader.info().azimuth, -27.125);
+    EXPECT_NEAR(reader.info().cornersRUView[1].at<double>(0), 60.0, 1e-9);
+    EXPECT_NEAR(reader.info().cornersLB[1].at<double>(1), 40.0 * std::sin(-27.125 * CV_PI / 180),
+                1e-9);
+    const LogReader flat(writeLog(dir, twoTiles(Front), "flat.log"));
+    ASSERT_TRUE(flat.ok());
+    EXPECT_EQ(flat.info().azimuth, 0.0);
 }
 
 TEST(LogRoundTrip, GeoreferencedNumbersKeepTheirMillimetres)

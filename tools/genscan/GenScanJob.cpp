@@ -2,6 +2,9 @@
 
 #include <QDir>
 
+#include <cmath>
+#include <numbers>
+
 namespace orthaven::genscan {
 
 namespace {
@@ -19,7 +22,8 @@ GenScanJob::GenScanJob(const GenScanOptions& options)
     model.rangeNoise = opts.rangeNoise;
     model.seed = opts.seed;
     if (opts.stations > 0 && opts.stations <= maxStations)
-        placed = placeStations(world, opts.stations, opts.seed, opts.offset);
+        placed = placeStations(world, opts.stations, opts.seed, opts.offset,
+                               opts.turn * std::numbers::pi / 180.0);
 }
 
 QString GenScanJob::checkOptions() const
@@ -37,6 +41,8 @@ QString GenScanJob::checkOptions() const
         opts.columns > maxGridSide)
         return QStringLiteral("Points per column and columns must lie between 1 and %1")
             .arg(maxGridSide);
+    if (!std::isfinite(opts.turn))
+        return QStringLiteral("The turn must be a number of degrees");
     if (!(opts.rangeNoise >= 0 && opts.rangeNoise <= 1))
         return QStringLiteral("The range noise must lie between 0 and 1 m");
     if (opts.baseName.isEmpty() || opts.baseName.contains(QLatin1Char('/')) ||

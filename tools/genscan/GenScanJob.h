@@ -31,7 +31,8 @@ struct GenScanOptions
     bool indexFile = false; // also an index file <baseName><extension> naming the scan files
     double rangeNoise = 0.002;
     std::uint64_t seed = 1;
-    Vec3 offset; // georeferenced offset added to every pose translation
+    Vec3 offset;       // georeferenced offset added to every pose translation
+    double turn = 0.0; // degrees the scene is turned counter-clockwise in the project
 };
 
 struct StationReport

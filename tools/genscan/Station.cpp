@@ -72,16 +72,22 @@ std::array<double, 16> Station::pose() const
 {
     const double c = std::cos(yaw);
     const double s = std::sin(yaw);
-    return {c,   -s,  0.0, position.x + offset.x, //
-            s,   c,   0.0, position.y + offset.y, //
+    // The place turned with the scene (exactly the place when the scene is not turned).
+    const double tc = std::cos(turn);
+    const double ts = std::sin(turn);
+    const double x = tc * position.x - ts * position.y;
+    const double y = ts * position.x + tc * position.y;
+    return {c,   -s,  0.0, x + offset.x,          //
+            s,   c,   0.0, y + offset.y,          //
             0.0, 0.0, 1.0, position.z + offset.z, //
             0.0, 0.0, 0.0, 1.0};
 }
 
 Vec3 Station::rotate(const Vec3& d) const
 {
-    const double c = std::cos(yaw);
-    const double s = std::sin(yaw);
+    // Rays are cast in the scene, which the turn does not move.
+    const double c = std::cos(yaw - turn);
+    const double s = std::sin(yaw - turn);
     return {c * d.x - s * d.y, s * d.x + c * d.y, d.z};
 }
 
@@ -91,7 +97,7 @@ Vec3 Station::toScene(const Vec3& p) const
 }
 
 std::vector<Station> placeStations(const Scene& scene, int count, std::uint64_t seed,
-                                   const Vec3& offset)
+                                   const Vec3& offset, double turn)
 {
     std::vector<Station> stations;
     const std::vector<Vec3>& centres = scene.roomCentres();
@@ -101,7 +107,9 @@ std::vector<Station> placeStations(const Scene& scene, int count, std::uint64_t 
         const Vec3& centre = centres[std::size_t(k) % centres.size()];
         Station station;
         station.offset = offset;
-        station.yaw = exactHeading(2 * std::numbers::pi * unitRandom(seed, 1, std::uint64_t(k)));
+        station.turn = turn;
+        station.yaw =
+            exactHeading(2 * std::numbers::pi * unitRandom(seed, 1, std::uint64_t(k)) + turn);
         station.position = {centre.x, centre.y, 1.5};
         // Try seeded places within 0.8 m of the centre; the centre itself is the fallback.
         for (std::uint64_t attempt = 0; attempt < 64; ++attempt) {

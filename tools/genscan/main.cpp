@@ -89,13 +89,17 @@ int main(int argc, char** argv)
         QStringLiteral("offset"),
         QStringLiteral("Georeferenced offset added to every pose, e.g. 500000,5400000,0."),
         QStringLiteral("x,y[,z]"));
+    const QCommandLineOption turn(
+        QStringLiteral("turn"),
+        QStringLiteral("Turn the scene counter-clockwise about the vertical axis, degrees."),
+        QStringLiteral("deg"), QStringLiteral("0"));
     const QCommandLineOption single(QStringLiteral("single-file"),
                                     QStringLiteral("All stations in one file (PTX, E57, RSP)."));
     const QCommandLineOption index(
         QStringLiteral("index"),
         QStringLiteral("Also write an index file <base>.ptg naming the scan files (PTG)."));
     parser.addOptions({output, format, name, stations, rows, columns, noIntensity, colour,
-                       noCeiling, seed, noise, offset, single, index});
+                       noCeiling, seed, noise, offset, turn, single, index});
     parser.process(app);
 
     GenScanOptions options;
@@ -114,7 +118,9 @@ int main(int argc, char** argv)
     options.seed = parser.value(seed).toULongLong(&seedOk);
     bool noiseOk = false;
     options.rangeNoise = QLocale::c().toDouble(parser.value(noise), &noiseOk);
-    if (!ok || !seedOk || !noiseOk ||
+    bool turnOk = false;
+    options.turn = QLocale::c().toDouble(parser.value(turn), &turnOk);
+    if (!ok || !seedOk || !noiseOk || !turnOk ||
         (parser.isSet(offset) && !toOffset(parser.value(offset), options.offset))) {
         std::cerr << "orthaven-genscan: options need numbers; see --help" << std::endl;
         return 2;
