@@ -100,6 +100,13 @@ RawTileRasterizer::Result RawTileRasterizer::rasterizeBlock(const cv::Mat& B, co
     // Step 2: one visit per tile, and in it one visit per strip of the tile that its points
     // reach. A point whose pixels straddle two strips adds to each the shares that fall in
     // it, so every pixel still gets the shares of its points in increasing point order.
+    // Whether point j carries all of the layer's values.
+    const auto valued = [&](int j) {
+        bool all = hasLayer;
+        for (int k = 0; all && k < valueCount; ++k)
+            all = std::isfinite(values[std::size_t(k)][j]);
+        return all;
+    };
     const int rowsPerStrip = store.stripRows();
     const int strips = store.stripCount();
     for (int g = 0; g < groups; ++g) {
@@ -148,12 +155,7 @@ RawTileRasterizer::Result RawTileRasterizer::rasterizeBlock(const cv::Mat& B, co
             ++stripStart[std::size_t(top) + 1];
             if (bottom != top)
                 ++stripStart[std::size_t(bottom) + 1];
-            if (!hasLayer)
-                continue;
-            bool valued = true;
-            for (int k = 0; k < valueCount; ++k)
-                valued = valued && std::isfinite(values[std::size_t(k)][j]);
-            if (!valued)
+            if (!valued(j))
                 continue;
             const float first = values[0][j];
             if (lowest > highest) {
@@ -227,12 +229,7 @@ RawTileRasterizer::Result RawTileRasterizer::rasterizeBlock(const cv::Mat& B, co
                     if (rowOf[p] >= 0 && rowOf[p] < strip.rows)
                         addShare(strip.ptr<float>(rowOf[p])[columnOf[p]], share[p], maxAccumulated);
                 }
-                if (!hasLayer)
-                    continue;
-                bool valued = true;
-                for (int v = 0; v < valueCount; ++v)
-                    valued = valued && std::isfinite(values[std::size_t(v)][j]);
-                if (!valued)
+                if (!valued(j))
                     continue;
                 for (int p = 0; p < pixels; ++p) {
                     if (rowOf[p] < 0 || rowOf[p] >= strip.rows)

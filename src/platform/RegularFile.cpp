@@ -39,6 +39,19 @@ QString systemError()
 {
     return QString::fromStdString(std::system_category().message(errno));
 }
+
+// Why path cannot be opened, in Qt's words ("No such file or directory" in every locale,
+// where the system's text follows the user's language): Qt's own open fails the same way.
+// Looked at once more first, so that not even a pipe made meanwhile is opened here.
+QString openError(const QString& path)
+{
+    if (const QString problem = regularFileProblem(path); !problem.isEmpty())
+        return problem;
+    QFile probe(path);
+    if (!probe.open(QIODevice::ReadOnly))
+        return probe.errorString();
+    return QStringLiteral("it cannot be opened");
+}
 #endif
 
 bool refuse(QString* why, const QString& text)
@@ -79,7 +92,7 @@ bool openRegularFile(QFile& file, QIODevice::OpenMode mode, QString* why)
     // was opened is checked again on the open file.
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
-        return refuse(why, systemError());
+        return refuse(why, openError(path));
     struct stat status;
     QString problem;
     if (::fstat(fd, &status) != 0) {

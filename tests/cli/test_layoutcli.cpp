@@ -636,6 +636,17 @@ TEST_F(LayoutCli, AScanLibraryErrorFailsWithOneNeverACrash)
         EXPECT_EQ(QFileInfo::exists(log), !c.layoutFails);
         EXPECT_TRUE(tempFolderIsEmpty());
     }
+
+    // A scan the library does not load is left out, and why shows without --verbose.
+    writeFile(workspace, QByteArray(text).replace("points = scan_001.fwp", "points = gone.fwp"));
+    const ProgramRun skipped = runLayout({"--out", outPath("skipped.log"), workspace});
+    EXPECT_EQ(skipped.exitCode, 0) << skipped.err.toStdString();
+    for (const QString& line :
+         {"FARO stand-in: cannot open the points file " + faro.filePath("gone.fwp") +
+              " of scan 1: No such file or directory",
+          QString("FARO scan 1 did not load: the library answered status 1"),
+          QString("Scan load failed")})
+        EXPECT_TRUE(skipped.err.contains(line)) << line.toStdString();
 }
 
 TEST_F(LayoutCli, AnOverviewPictureThatCannotBeWrittenIsAWarningAndTheOlderLayoutGoesWhole)
