@@ -83,16 +83,16 @@ std::vector<RawTileStore::Index> FileRawTileStore::storedTiles() const
 
 void FileRawTileStore::dropTile(int U, int V)
 {
-    std::vector<int> strips;
+    std::vector<int> dropped;
     {
         const std::lock_guard<std::mutex> guard(lock);
         auto it = stored.lower_bound({U, V, 0});
         while (it != stored.end() && std::get<0>(*it) == U && std::get<1>(*it) == V) {
-            strips.push_back(std::get<2>(*it));
+            dropped.push_back(std::get<2>(*it));
             it = stored.erase(it);
         }
     }
-    for (const int strip : strips)
+    for (const int strip : dropped)
         QFile::remove(stripPath(U, V, strip));
 }
 
