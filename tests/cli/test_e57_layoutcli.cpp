@@ -44,9 +44,9 @@ Layout runLayout(const QStringList& arguments, const QString& outFolder)
     for (const QString& name : folder.entryList(QDir::Files)) {
         if (name.endsWith(QLatin1String(".log")))
             out.log = readFile(folder.filePath(name));
-        else if (name.endsWith(QLatin1String(".pgw")))
+        else if (name.endsWith(QLatin1String(".pgw")) || name.endsWith(QLatin1String(".vrt")))
             out.log += readFile(folder.filePath(name)); // the world files follow the corners
-        else if (!name.contains(QLatin1String("_overview")))
+        else if (name.endsWith(QLatin1String(".png")) && !name.contains(QLatin1String("_overview")))
             out.tiles[name] = QImage(folder.filePath(name));
     }
     return out;

@@ -319,6 +319,8 @@ TEST_F(LayoutCli, TopViewShowsTheWallsDarkOnWhiteAcrossTileBorders)
                               "ReverseIntensity = 1",
                               "Clipping Low = " + number(low),
                               "Clipping High = " + number(high),
+                              "DXF = plan.dxf",
+                              "VRT = plan.vrt",
                               "Projection Motion = 1 0 0 0 0 1 0 0 0 0 1 0 0 0 0 1 ",
                               "Thumbnail = plan_overview.png"};
     EXPECT_EQ(lines.mid(0, head.size()), head);
@@ -679,7 +681,8 @@ static QStringList wholeLayout(const QString& folder, const QString& logName)
     QStringList files = QStringList{logName} + layoutFileNames(log);
     for (const QString& name : layoutFileNames(log))
         if (!QFileInfo::exists(folder + "/" + name) ||
-            (!name.endsWith("w") && !QImageReader(folder + "/" + name).canRead()))
+            (QRegularExpression("\\.(png|jpg|tif)$").match(name).hasMatch() &&
+             !QImageReader(folder + "/" + name).canRead()))
             return {};
     return files;
 }

@@ -54,11 +54,11 @@ LayoutOutput runLayout(const QStringList& arguments, const QString& outFolder)
         const QString path = folder.filePath(name);
         if (name.endsWith(QLatin1String(".log")))
             out.log = readFile(path);
-        else if (name.endsWith(QLatin1String(".pgw")))
+        else if (name.endsWith(QLatin1String(".pgw")) || name.endsWith(QLatin1String(".vrt")))
             out.log += readFile(path); // the world files follow the log's corners
         else if (isOverviewPicture(name))
             out.overviewSizes[name] = QImage(path).size();
-        else
+        else if (!name.endsWith(QLatin1String(".dxf"))) // scan names differ by format
             out.tiles[name] = QImage(path);
     }
     return out;

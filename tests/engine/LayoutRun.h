@@ -64,7 +64,8 @@ public:
         job.resolution = 0.1;
         job.scannerDomain = 50.0;
         job.tileSize = 10.0;
-        job.worldFiles = false; // the world-file tests ask for them
+        job.worldFiles = false; // the world-file and hand-off tests ask for them
+        job.dxf = false;
         creator.setScanSource(&source);
     }
 
