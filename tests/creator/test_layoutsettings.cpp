@@ -253,6 +253,40 @@ TEST(LayoutSettings, PrintScaleFromTheDockAndWorldFilesAlways)
     }
 }
 
+// The drawing as chosen; the PDF only with a print scale; the coordinate system only for a
+// plan, and only one PROJ knows.
+TEST(LayoutSettings, HandOffChoicesGoIntoTheJobWhereTheyApply)
+{
+    const struct
+    {
+        std::uint32_t view;
+        int scale;
+        const char* crs;
+        bool ok;
+        const char* jobCrs;
+        bool pdf;
+    } cases[] = {
+        {Top, 50, "epsg:25832", true, "EPSG:25832", true},
+        {Top, 0, "", true, "", false},
+        {Front, 50, "EPSG:25832", true, "", true}, // an elevation is made without it
+        {Top, 50, "EPSG:4326", false, "", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.crs);
+        LayoutDialogState s = completeState();
+        s.view = c.view;
+        s.printScale = c.scale;
+        s.dxf = false;
+        s.pdfPaper = QStringLiteral("A2-landscape");
+        s.crs = QString::fromLatin1(c.crs);
+        const Outcome o = run(s);
+        EXPECT_EQ(o.ok, c.ok);
+        EXPECT_FALSE(o.job.dxf);
+        EXPECT_EQ(o.job.crs, QString::fromLatin1(c.jobCrs));
+        EXPECT_EQ(o.job.pdfPaper.has_value(), c.pdf);
+    }
+}
+
 TEST(LayoutSettings, ReplacesInputFilesOfAReusedRecord)
 {
     layoutdef job;
