@@ -25,6 +25,8 @@ tsize_t readMemory(thandle_t handle, tdata_t buffer, tsize_t size)
                                  ? toff_t(file->bytes->size()) - file->position
                                  : 0;
     const tsize_t count = tsize_t(std::min<toff_t>(toff_t(size), available));
+    if (count <= 0)
+        return 0;
     std::memcpy(buffer, file->bytes->constData() + file->position, std::size_t(count));
     file->position += toff_t(count);
     return count;
