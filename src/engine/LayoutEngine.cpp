@@ -150,11 +150,11 @@ enum class TileOutcome : std::uint8_t
 class Run
 {
 public:
-    Run(const RunSettings& settings, const LayoutJob& job, ScanSource& source,
-        StatusReporter& reporter, const QString& workFolder,
-        const LayoutEngine::BeforeCommit& beforeCommit)
-        : s(settings), source(source), reporter(reporter), session(workFolder),
-          budget(settings.memoryBudgetBytes), beforeCommit(beforeCommit)
+    Run(const RunSettings& settings, const LayoutJob& job, ScanSource& scans,
+        StatusReporter& status, const QString& workFolder,
+        const LayoutEngine::BeforeCommit& commitHook)
+        : s(settings), source(scans), reporter(status), session(workFolder),
+          budget(settings.memoryBudgetBytes), beforeCommit(commitHook)
     {
         result.scanList = job.scanList;
     }
@@ -173,7 +173,7 @@ private:
     // The failure of a tile that became no grey tile, as a line and the run's result.
     void reportTileFailure(TileOutcome outcome, int U, int V);
     void rasterizeBlock(const cv::Mat& B, const cv::Mat& view, const cv::Mat& T,
-                        const cv::Mat& values);
+                        const cv::Mat& values, bool fromScanner);
     bool normalizeTilesClassic();
     enum class Assembly
     {
@@ -276,7 +276,7 @@ void Run::runStages()
     if (!computeRawTiles() || !normalizeTilesClassic() || !writeImages())
         return;
     if (!writeThumbnail()) {
-        diag::debug("Layoutcreator::layout unsucessful");
+        diag::debug("Layoutcreator::layout unsuccessful");
         return;
     }
     if (!writeHandOffFiles() || !writeLogFile())
@@ -410,13 +410,15 @@ bool Run::computeRawTiles()
             timers.discard();
             ++k;
             scanList.clearBit(i);
-            diag::error("Scan load failed");
+            diag::warning("Scan load failed");
             continue;
         }
         timers.printElapsed("Load Scan = ");
         const cv::Mat T = multiply(s.viewMatrix, P);
+        const bool fromScanner = source.hasPosition(i);
 
         std::int64_t points = 0;
+        const std::int64_t outsideBefore = rasterizer->outOfBoundPoints();
         ScanChunk chunk;
         cv::Mat& B = chunk.points;
         bool more = false;
@@ -440,14 +442,14 @@ bool Run::computeRawTiles()
         nextChunk();
         while (B.cols >= 2) {
             if (B.rows != 4 || B.channels() != 1) {
-                diag::warning("ERROR: scan ", i, " delivered a block of ", B.rows,
+                diag::warning("Scan ", i, " delivered a block of ", B.rows,
                               " rows; the rest of the scan is skipped");
                 break;
             }
             if (B.type() != CV_64FC1)
                 B.convertTo(B, CV_64F);
             points += B.cols;
-            rasterizeBlock(B, multiply(T, B), T, layerValues(chunk, s.layer));
+            rasterizeBlock(B, multiply(T, B), T, layerValues(chunk, s.layer), fromScanner);
             if (!more || failed() || leaveForStop())
                 break;
             nextChunk();
@@ -461,22 +463,24 @@ bool Run::computeRawTiles()
         }
         ++k;
         diag::debug("Number of Points = ", points);
+        // Counted point by point, told once per scan.
+        if (const std::int64_t outside = rasterizer->outOfBoundPoints() - outsideBefore)
+            diag::warning("Scan ", i, ": ", outside,
+                          " points fell outside the tile grid and "
+                          "were left out");
         timers.printElapsed("Time Scan = ");
     }
 
-    const std::int64_t outOfBound = rasterizer->outOfBoundPoints();
-    if (outOfBound > RawTileRasterizer::outOfBoundLinesLimit)
-        diag::warning("ERROR: OUT OF BOUND for ", outOfBound, " points in all");
     timers.printElapsed("Overall time ...");
     diag::debug("Compute Raw Tiles ... done");
     return !failed() && !leaveForStop();
 }
 
 void Run::rasterizeBlock(const cv::Mat& B, const cv::Mat& viewBlock, const cv::Mat& T,
-                         const cv::Mat& values)
+                         const cv::Mat& values, bool fromScanner)
 {
-    switch (
-        rasterizer->rasterizeBlock(B, viewBlock, T, result.tileRange, result.scaleTop, values)) {
+    switch (rasterizer->rasterizeBlock(B, viewBlock, T, result.tileRange, result.scaleTop, values,
+                                       fromScanner)) {
     case RawTileRasterizer::Result::Done:
         break;
     case RawTileRasterizer::Result::NoImage:
@@ -567,7 +571,7 @@ bool Run::normalizeTilesClassic()
 
     if (kept.isEmpty()) {
         reporter.reportFailure(NotEnoughData);
-        diag::error("ERROR STATUS: ", NotEnoughData, "  ... not enought data");
+        diag::error("ERROR STATUS: ", NotEnoughData, "  ... not enough data");
         return false;
     }
     result.tileRange = kept;

@@ -33,7 +33,8 @@ RawTileRasterizer::RawTileRasterizer(RawTileStore& tileStore, const RasterSettin
 RawTileRasterizer::Result RawTileRasterizer::rasterizeBlock(const cv::Mat& B, const cv::Mat& view,
                                                             const cv::Mat& T, TileRange& range,
                                                             float& maxAccumulated,
-                                                            const cv::Mat& layerValues)
+                                                            const cv::Mat& layerValues,
+                                                            bool fromScanner)
 {
     const int N = B.cols;
     const double* bx = B.ptr<double>(0);
@@ -58,8 +59,9 @@ RawTileRasterizer::Result RawTileRasterizer::rasterizeBlock(const cv::Mat& B, co
 
     // Step 1: tile index and domain test. Points outside the domain, nearer than √2 pixels
     // to their scanner (a missing measurement at the origin among them), without a usable
-    // position or beyond the extent are done before they start. Groups of points by tile,
-    // in the order of each tile's first point, each group in increasing point order.
+    // position or beyond the extent are done before they start; a scan without a scanner
+    // has no domain. Groups of points by tile, in the order of each tile's first point, each
+    // group in increasing point order.
     tileU.resize(N);
     tileV.resize(N);
     groupOf.assign(N, -1);
@@ -67,7 +69,7 @@ RawTileRasterizer::Result RawTileRasterizer::rasterizeBlock(const cv::Mat& B, co
     groupIndex.clear();
     for (int j = 0; j < N; ++j) {
         const double r2 = bx[j] * bx[j] + by[j] * by[j] + bz[j] * bz[j];
-        const bool inDomain = r2 <= domain2 && r2 >= nearest2;
+        const bool inDomain = !fromScanner || (r2 <= domain2 && r2 >= nearest2);
         const bool placeable = std::isfinite(pu[j]) && std::isfinite(pv[j]) &&
                                std::isfinite(pd[j]) && std::abs(pu[j]) <= maxViewCoordinate &&
                                std::abs(pv[j]) <= maxViewCoordinate && pu[j] >= s.extentLow &&
@@ -130,7 +132,7 @@ RawTileRasterizer::Result RawTileRasterizer::rasterizeBlock(const cv::Mat& B, co
             const double du = pu[j] - scannerU;
             const double dv = pv[j] - scannerV;
             const double q = du * du + dv * dv;
-            const double w = s.topView ? q : std::sqrt(std::sqrt(q));
+            const double w = !fromScanner ? 1.0 : s.topView ? q : std::sqrt(std::sqrt(q));
 
             const double px = pu[j] / s.resolution - originU;
             const double py = pv[j] / s.resolution - originV;
@@ -141,11 +143,6 @@ RawTileRasterizer::Result RawTileRasterizer::rasterizeBlock(const cv::Mat& B, co
             if (cf < 0 || cf > n - 1 || rf < 0 || rf > n - 1) {
                 // Only rounding at the tile's upper or right edge (or a resolution that
                 // does not divide the tile) gets here; such a point is not drawn.
-                if (outOfBound < outOfBoundLinesLimit) {
-                    diag::error("ERROR: OUT OF BOUND");
-                    diag::error(std::int64_t(rf), " ", std::int64_t(cf), " in Image ", tile.rows,
-                                " x ", tile.cols);
-                }
                 ++outOfBound;
                 continue;
             }

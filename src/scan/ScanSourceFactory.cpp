@@ -2,6 +2,7 @@
 
 #include "scan/ScanSourceE57.h"
 #include "scan/ScanSourceFaro.h"
+#include "scan/ScanSourceLAS.h"
 #include "scan/ScanSourcePTG.h"
 #include "scan/ScanSourcePTX.h"
 #include "scan/ScanSourceRiegl.h"
@@ -28,6 +29,16 @@ const char* refuseRieglPath(const QString& path)
                                    "The Riegl API doesn't support a file path with non ASCII "
                                    "letters yet.\nPlease move your project to a different path "
                                    "with ASCII letters in the path only!")
+               : nullptr;
+}
+
+// A compressed LAS file is known by its name before it is opened; one that is named .las
+// is refused by the reader.
+const char* refuseCompressedLas(const QString& path)
+{
+    return path.endsWith(QLatin1String(".laz"), Qt::CaseInsensitive)
+               ? QT_TRANSLATE_NOOP("Layout", "Compressed LAS files (LAZ) are not read; "
+                                             "decompress them to LAS first.")
                : nullptr;
 }
 
@@ -61,6 +72,12 @@ const std::vector<ScanFormat>& scanFormats()
          nullptr},
         {"PTG", {QStringLiteral(".ptg")}, "Leica(*.ptg)", &create<ScanSourcePTG>, nullptr, nullptr},
         {"E57", {QStringLiteral(".e57")}, "E57(*.e57)", &create<ScanSourceE57>, nullptr, nullptr},
+        {"LAS",
+         {QStringLiteral(".las"), QStringLiteral(".laz")},
+         "LAS(*.las *.laz)",
+         &create<ScanSourceLAS>,
+         &refuseCompressedLas,
+         nullptr},
     };
     return formats;
 }

@@ -375,7 +375,7 @@ bool waitUntil(const std::function<bool()>& done)
 class ShowHook : public QObject
 {
 public:
-    explicit ShowHook(std::function<void()> onShow) : onShow(std::move(onShow)) {}
+    explicit ShowHook(std::function<void()> call) : onShow(std::move(call)) {}
 
 protected:
     bool eventFilter(QObject*, QEvent* event) override

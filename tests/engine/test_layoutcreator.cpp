@@ -308,13 +308,29 @@ TEST(LayoutCreatorRun, ScanThatFailsToOpenIsLeftOut)
     LayoutRun run({broken, scanAt("good", cv::Mat::eye(4, 4, CV_64F), patch(2, 2, 1, 0.05))});
     ASSERT_TRUE(run.run());
     ASSERT_TRUE(run.succeeded());
-    EXPECT_TRUE(run.lines.contains("Scan load failed"));
+    EXPECT_EQ(run.warnings, QStringList{"Scan load failed"}) << "the run goes on: no error";
     EXPECT_FALSE(run.creator.scanList.testBit(0));
     EXPECT_TRUE(run.creator.scanList.testBit(1));
     const QByteArray log = readFile(run.outputPath("site.log"));
     EXPECT_TRUE(log.contains("\nScan Motion = 0 1 0 0 0 0 1 0 0 0 0 1 0 1 1 0 1\n"));
     EXPECT_TRUE(log.contains("\nScans used = 1 \n"));
     EXPECT_FALSE(log.contains("Scans used = 0"));
+}
+
+TEST(LayoutCreatorRun, PointsOutsideTheTileGridAreToldOncePerScan)
+{
+    // At 0.03 m a tile image covers 9.99 m: points in its last centimetre are left out.
+    const std::vector<cv::Vec3d> edge(15, cv::Vec3d(9.995, 0.5, 0.0));
+    LayoutRun run({scanAt("a", cv::Mat::eye(4, 4, CV_64F), edge + patch(2, 2, 1, 0.05)),
+                   scanAt("b", cv::Mat::eye(4, 4, CV_64F), patch(4, 4, 1, 0.05)),
+                   scanAt("c", cv::Mat::eye(4, 4, CV_64F), edge + edge + patch(6, 6, 1, 0.05))},
+                  4);
+    run.job.resolution = 0.03;
+    ASSERT_TRUE(run.run());
+    ASSERT_TRUE(run.succeeded()) << run.lines.join('\n').toStdString();
+    EXPECT_EQ(run.warnings,
+              (QStringList{"Scan 0: 15 points fell outside the tile grid and were left out",
+                           "Scan 2: 30 points fell outside the tile grid and were left out"}));
 }
 
 TEST(LayoutCreatorRun, SecondRunOnTheSameEngineWritesTheSameFiles)

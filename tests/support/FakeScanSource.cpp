@@ -56,6 +56,11 @@ bool FakeScanSource::close(int i)
     return true;
 }
 
+bool FakeScanSource::positionKnown(int i) const
+{
+    return i < 0 || i >= int(scans.size()) || scans[std::size_t(i)].positioned;
+}
+
 bool FakeScanSource::isOpen(int i) const
 {
     return i >= 0 && i == openIndex;

@@ -20,7 +20,7 @@ std::string number(std::uint64_t value)
 
 } // namespace
 
-PagedFile::PagedFile(std::size_t cacheBytes) : cacheBytes(std::max<std::size_t>(cacheBytes, 1)) {}
+PagedFile::PagedFile(std::size_t cacheSize) : cacheBytes(std::max<std::size_t>(cacheSize, 1)) {}
 
 bool PagedFile::fail(std::string text)
 {
