@@ -38,7 +38,7 @@ QByteArray dxfText(const QString& text)
 
 } // namespace
 
-DxfDrawing::DxfDrawing(std::vector<Layer> layers) : layers(std::move(layers)) {}
+DxfDrawing::DxfDrawing(std::vector<Layer> drawingLayers) : layers(std::move(drawingLayers)) {}
 
 void DxfDrawing::group(int code, const QByteArray& value)
 {

@@ -20,7 +20,7 @@ public:
         QByteArray name;
         int colour = 7; // the CAD colour number: 1 red, 3 green, 5 blue, 7 black/white, 8 grey
     };
-    explicit DxfDrawing(std::vector<Layer> layers);
+    explicit DxfDrawing(std::vector<Layer> drawingLayers);
 
     void polyline(const QByteArray& layer, const std::vector<PlanePoint>& points, bool closed);
     void point(const QByteArray& layer, PlanePoint at);

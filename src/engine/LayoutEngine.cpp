@@ -1006,7 +1006,7 @@ bool Run::writeHandOffFiles()
             names.clear();
         const int readerErrors = source.errorCount();
         for (int i = 0; i < source.scanCount(); ++i) {
-            if (!bitSet(result.scanList, i))
+            if (!bitSet(result.scanList, i) || !source.hasPosition(i))
                 continue;
             cv::Mat pose;
             source.scanPose(i, pose);

@@ -60,9 +60,9 @@ bool near(const QJsonArray& xy, cv::Point2d p)
 } // namespace
 
 // The drawing's TILES frames run exactly round the images as the world files place them,
-// the scanner stands in the layout's plane, and the mosaic holds every tile, pixel for
-// pixel, where its world file puts it: plans, a turned plan and mirrored and negated
-// elevations alike. Without a coordinate system nothing claims one.
+// the scanner stands in the layout's plane (a scan without a position nowhere), and the mosaic
+// holds every tile, pixel for pixel, where its world file puts it: plans, a turned plan and
+// mirrored and negated elevations alike. Without a coordinate system nothing claims one.
 TEST(HandOff, DrawingAndMosaicLieOnTheWorldFilesInEveryKindOfView)
 {
     const struct
@@ -72,7 +72,9 @@ TEST(HandOff, DrawingAndMosaicLieOnTheWorldFilesInEveryKindOfView)
     } cases[] = {{Top, 0.0}, {Top, 30.0}, {Back, 0.0}, {Left, 0.0}};
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(viewInfo(c.view)->name) + " " + std::to_string(c.azimuth));
-        LayoutRun run({boxScan()});
+        FakeScan unplaced = boxScan(); // a scan without a position is drawn nowhere
+        unplaced.positioned = false;
+        LayoutRun run({boxScan(), unplaced});
         boxLayout(run, c.view, c.azimuth);
         ASSERT_TRUE(run.run());
         ASSERT_TRUE(run.succeeded());
