@@ -257,34 +257,24 @@ TEST(LayoutSettings, PrintScaleFromTheDockAndWorldFilesAlways)
 // plan, and only one PROJ knows.
 TEST(LayoutSettings, HandOffChoicesGoIntoTheJobWhereTheyApply)
 {
-    const struct
-    {
-        std::uint32_t view;
-        int scale;
-        const char* crs;
-        bool ok;
-        const char* jobCrs;
-        bool pdf;
-    } cases[] = {
-        {Top, 50, "epsg:25832", true, "EPSG:25832", true},
-        {Top, 0, "", true, "", false},
-        {Front, 50, "EPSG:25832", true, "", true}, // an elevation is made without it
-        {Top, 50, "EPSG:4326", false, "", true},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.crs);
-        LayoutDialogState s = completeState();
-        s.view = c.view;
-        s.printScale = c.scale;
-        s.dxf = false;
-        s.pdfPaper = QStringLiteral("A2-landscape");
-        s.crs = QString::fromLatin1(c.crs);
-        const Outcome o = run(s);
-        EXPECT_EQ(o.ok, c.ok);
-        EXPECT_FALSE(o.job.dxf);
-        EXPECT_EQ(o.job.crs, QString::fromLatin1(c.jobCrs));
-        EXPECT_EQ(o.job.pdfPaper.has_value(), c.pdf);
-    }
+    LayoutDialogState s = completeState();
+    s.view = Top;
+    s.printScale = 50;
+    s.dxf = false;
+    s.pdfPaper = QStringLiteral("A2-landscape");
+    s.crs = QStringLiteral("epsg:25832");
+    Outcome o = run(s);
+    ASSERT_TRUE(o.ok);
+    EXPECT_FALSE(o.job.dxf);
+    EXPECT_EQ(o.job.crs, "EPSG:25832");
+    EXPECT_EQ(o.job.pdfPaper, (Paper{2, true}));
+    s.printScale = 0;
+    s.view = Front;
+    o = run(s);
+    EXPECT_TRUE(o.ok && o.job.crs.isEmpty() && !o.job.pdfPaper);
+    s.view = Top;
+    s.crs = QStringLiteral("EPSG:4326");
+    EXPECT_EQ(run(s).lines, QStringList{"getLayoutSettings: crs "});
 }
 
 TEST(LayoutSettings, ReplacesInputFilesOfAReusedRecord)

@@ -28,8 +28,7 @@ LayoutRun& boxLayout(LayoutRun& run, std::uint32_t view, double azimuth)
 {
     run.job.view = view;
     run.job.azimuth = azimuth;
-    run.job.worldFiles = true;
-    run.job.dxf = true;
+    run.job.worldFiles = run.job.dxf = true;
     run.job.clipLow = -1.0e8; // the site's depths are georeferenced too
     run.job.clipHigh = 1.0e8;
     return run;
@@ -65,24 +64,21 @@ bool near(const QJsonArray& xy, cv::Point2d p)
 // mirrored and negated elevations alike. Without a coordinate system nothing claims one.
 TEST(HandOff, DrawingAndMosaicLieOnTheWorldFilesInEveryKindOfView)
 {
-    const struct
-    {
-        std::uint32_t view;
-        double azimuth;
-    } cases[] = {{Top, 0.0}, {Top, 30.0}, {Back, 0.0}, {Left, 0.0}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(viewInfo(c.view)->name) + " " + std::to_string(c.azimuth));
+    const std::pair<std::uint32_t, double> cases[] = {
+        {Top, 0.0}, {Top, 30.0}, {Back, 0.0}, {Left, 0.0}};
+    for (const auto& [view, azimuth] : cases) {
+        SCOPED_TRACE(std::string(viewInfo(view)->name) + " " + std::to_string(azimuth));
         FakeScan unplaced = boxScan(); // a scan without a position is drawn nowhere
         unplaced.positioned = false;
         LayoutRun run({boxScan(), unplaced});
-        boxLayout(run, c.view, c.azimuth);
+        boxLayout(run, view, azimuth);
         ASSERT_TRUE(run.run());
         ASSERT_TRUE(run.succeeded());
         const std::optional<QByteArray> drawing =
             toolOutput("ogr2ogr", {"-f", "GeoJSON", "/vsistdout/", run.outputPath("site.dxf")});
         if (!drawing)
             GTEST_SKIP() << "GDAL's tools are not installed (scripts/setup.sh)";
-        const QJsonArray features = jsonOf(*drawing)["features"].toArray();
+        const QJsonArray features = jsonOf(drawing)["features"].toArray();
         const LogReader reader(run.outputPath("site.log"));
         ASSERT_TRUE(reader.ok());
         const LayoutLogInfo& log = reader.info();
@@ -112,7 +108,7 @@ TEST(HandOff, DrawingAndMosaicLieOnTheWorldFilesInEveryKindOfView)
             EXPECT_EQ(frames, 1) << tile.toStdString();
             EXPECT_EQ(names, 1) << tile.toStdString();
         }
-        const auto [h, v] = planeAxes(c.view);
+        const auto [h, v] = planeAxes(view);
         int scans = 0;
         for (const QJsonValue& f : features)
             scans += f["properties"]["Layer"].toString() == "SCANS" &&
@@ -124,7 +120,7 @@ TEST(HandOff, DrawingAndMosaicLieOnTheWorldFilesInEveryKindOfView)
         // The mosaic: one raster whose geotransform places every tile's pixels as its world
         // file does, and whose pixels are the tiles'.
         const QJsonObject info =
-            jsonOf(*toolOutput("gdalinfo", {"-json", run.outputPath("site.vrt")}));
+            jsonOf(toolOutput("gdalinfo", {"-json", run.outputPath("site.vrt")}));
         const QJsonArray gt = info["geoTransform"].toArray();
         ASSERT_EQ(gt.size(), 6);
         EXPECT_EQ(info["size"].toArray(), QJsonArray({nU * m, nV * m}));
@@ -135,7 +131,7 @@ TEST(HandOff, DrawingAndMosaicLieOnTheWorldFilesInEveryKindOfView)
         ASSERT_FALSE(mosaic.isNull());
         for (int t = 0; t < nU * nV; ++t) {
             const int a = t / nV, b = t % nV;
-            const int X = (viewInfo(c.view)->mirrored ? nU - 1 - a : a) * m, Y = (nV - 1 - b) * m;
+            const int X = (viewInfo(view)->mirrored ? nU - 1 - a : a) * m, Y = (nV - 1 - b) * m;
             const auto w = readWorldFile(run.outputPath(worldFileName(log.tileNames[t])));
             const cv::Point2d corner = placed(w, 0, 0);
             EXPECT_NEAR(gt[0].toDouble() + gt[1].toDouble() * X + gt[2].toDouble() * Y, corner.x,
@@ -176,11 +172,11 @@ TEST(HandOff, ACoordinateSystemReachesPrjFilesTheMosaicAndGeoTiffTiles)
         if (!mosaic)
             GTEST_SKIP() << "GDAL's tools are not installed (scripts/setup.sh)";
         EXPECT_TRUE(
-            jsonOf(*mosaic)["coordinateSystem"]["wkt"].toString().contains("ID[\"EPSG\",25832]"));
+            jsonOf(mosaic)["coordinateSystem"]["wkt"].toString().contains("ID[\"EPSG\",25832]"));
         for (const QString& tile : log.info().tileNames) {
             EXPECT_EQ(readFile(run.outputPath(projectionFileName(tile))), utm->esriWkt);
             const QJsonObject info =
-                jsonOf(*toolOutput("gdalinfo", {"-json", run.outputPath(tile)}));
+                jsonOf(toolOutput("gdalinfo", {"-json", run.outputPath(tile)}));
             EXPECT_TRUE(info["coordinateSystem"]["wkt"].toString().contains("ID[\"EPSG\",25832]"));
             const auto [A, D, B, E, C, F] = readWorldFile(run.outputPath(worldFileName(tile)));
             const cv::Point2d corner = placed({A, D, B, E, C, F}, 0, 0);
@@ -195,23 +191,19 @@ TEST(HandOff, ACoordinateSystemReachesPrjFilesTheMosaicAndGeoTiffTiles)
 }
 
 // Only projected systems in metres that PROJ knows describe a layout; an elevation takes
-// none, and a layout without a drawing or mosaic takes the older ones away.
+// none, a layout without a drawing or mosaic takes the older ones away, and a facade's
+// drawing shows its line for the plan.
 TEST(HandOff, UnusableCoordinateSystemsAreRefusedAndOlderFilesGoWithTheLayout)
 {
-    const struct
-    {
-        const char* code;
-        const char* why;
-    } refused[] = {
+    const std::pair<const char*, const char*> refused[] = {
         {"EPSG:4326", "EPSG:4326 (WGS 84) is not a projected coordinate system"},
         {"EPSG:2263", "is not in metres"},
         {"EPSG:999999", "EPSG:999999 is not a coordinate system PROJ knows"},
-        {"25832", "is no EPSG code"},
-    };
-    for (const auto& r : refused) {
+        {"25832", "is no EPSG code"}};
+    for (const auto& [code, reason] : refused) {
         QString why;
-        EXPECT_FALSE(coordinateSystem(QString::fromLatin1(r.code), &why)) << r.code;
-        EXPECT_TRUE(why.contains(QLatin1String(r.why))) << why.toStdString();
+        EXPECT_FALSE(coordinateSystem(QString::fromLatin1(code), &why)) << code;
+        EXPECT_TRUE(why.contains(QLatin1String(reason))) << why.toStdString();
     }
     LayoutRun run({boxScan()});
     boxLayout(run, Front, 0.0).job.crs = QStringLiteral("EPSG:25832");
@@ -226,4 +218,20 @@ TEST(HandOff, UnusableCoordinateSystemsAreRefusedAndOlderFilesGoWithTheLayout)
     ASSERT_TRUE(run.run());
     ASSERT_TRUE(run.succeeded());
     EXPECT_FALSE(run.outputFiles().contains("site.dxf") || run.outputFiles().contains("site.vrt"));
+
+    // A facade's drawing carries its line for the plan, from P1 to P2 in project x and y.
+    const FacadeLine line{{site[0] + 1.0, site[1] + 1.0}, {site[0] + 14.0, site[1] + 1.0}};
+    setFacade(run.job, line, -0.5, 0.5);
+    run.job.dxf = true;
+    ASSERT_TRUE(run.run());
+    const auto drawing =
+        toolOutput("ogr2ogr", {"-f", "GeoJSON", "/vsistdout/", run.outputPath("site.dxf")});
+    int lines = 0;
+    for (const QJsonValue& f : jsonOf(drawing)["features"].toArray()) {
+        const QJsonArray xy = f["geometry"]["coordinates"].toArray();
+        lines += f["properties"]["Layer"].toString() == "FACADE" && xy.size() == 2 &&
+                 near(xy[0].toArray(), {line.from.x, line.from.y}) &&
+                 near(xy[1].toArray(), {line.to.x, line.to.y});
+    }
+    EXPECT_EQ(lines, drawing ? 1 : 0);
 }
