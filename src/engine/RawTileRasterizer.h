@@ -91,6 +91,13 @@ private:
     std::vector<int> groupOf, groupStart, members;
     std::vector<std::pair<std::int32_t, std::int32_t>> groupTile;
     std::unordered_map<std::uint64_t, int> groupIndex;
+    struct Reach
+    {
+        int point;
+        int top, bottom; // the strips of its upper and lower pixels
+    };
+    std::vector<Reach> reach;
+    std::vector<int> stripStart, stripMembers;
 };
 
 } // namespace orthaven

@@ -378,7 +378,7 @@ bool ScanSourcePTG::findScans(const QStringList& files)
     BinaryBlockReader in(headerBlockSize);
     for (const QString& path : candidates) {
         if (!in.open(path)) {
-            diag::error("Cannot open PTG file ", printable(path));
+            diag::error("Cannot open PTG file ", printable(path), ": ", printable(in.openError()));
             continue;
         }
         Header header;

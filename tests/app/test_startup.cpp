@@ -50,6 +50,11 @@ TEST(AppFolders, LaterStartLeavesAForeignConfigUntouched)
     ensureAppFolders();
     EXPECT_EQ(out.lines(), QStringList{"Config File exists"});
     EXPECT_EQ(readFile(configFilePath()), foreign);
+
+    // An empty one, left by a start on a full disk, gets the defaults.
+    writeFile(configFilePath(), "");
+    ensureAppFolders();
+    EXPECT_EQ(readFile(configFilePath()), configText(defaultConfig()));
 }
 
 TEST(AppFolders, EmptiesTheTemporaryFolderButKeepsIt)

@@ -228,13 +228,13 @@ namespace {
 class BrokenStore : public RawTileStore
 {
 public:
-    explicit BrokenStore(bool withoutImage) : noImage(withoutImage) {}
-    cv::Mat getTile(int, int) override
+    explicit BrokenStore(bool withoutImage) : RawTileStore(80), noImage(withoutImage) {}
+    cv::Mat getStrip(int, int, int) override
     {
         return noImage ? cv::Mat() : cv::Mat(80, 80, CV_32FC1, cv::Scalar(0));
     }
-    bool releaseTile(int, int, const cv::Mat&) override { return false; }
-    cv::Mat loadTile(int, int) override { return {}; }
+    bool releaseStrip(int, int, int, const cv::Mat&) override { return false; }
+    cv::Mat loadStrip(int, int, int) override { return {}; }
     std::vector<Index> storedTiles() const override { return {}; }
 
 private:
@@ -284,11 +284,11 @@ TEST(RasterizeFailures, MissingImageOrLostTileEndsTheBlock)
                 : MemoryRawTileStore(folder, 80, memory), stop(flag)
             {
             }
-            cv::Mat getTile(int U, int V) override
+            cv::Mat getStrip(int U, int V, int strip) override
             {
                 ++visits;
                 stop = true;
-                return MemoryRawTileStore::getTile(U, V);
+                return MemoryRawTileStore::getStrip(U, V, strip);
             }
         } store(stop, spill.path() + "/", memory);
         RawTileRasterizer rasterizer(store, settings, &stop);

@@ -200,7 +200,10 @@ TEST(PtxBadInput, UnreadableInputsContributeNoScan)
     reader.scanNames(names);
     EXPECT_EQ(names, QStringList({good + " (000)"}));
     EXPECT_EQ(readWholeScan(reader, 0).points, twoPoints);
-    EXPECT_TRUE(out.lines().contains("Cannot open PTX file " + inputs[0]));
+    EXPECT_TRUE(
+        out.lines().contains("Cannot open PTX file " + inputs[0] + ": No such file or directory"));
+    EXPECT_TRUE(out.lines().contains("Cannot open PTX file " + inputs[1] +
+                                     ": it is a folder, not a regular file"));
 
     ScanSourcePTX empty;
     EXPECT_TRUE(empty.fetchFiles({}));
