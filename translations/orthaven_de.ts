@@ -291,6 +291,22 @@ Es wurde nichts verändert. Bitte warten Sie, bis er fertig ist, oder wählen Si
         <source>Compressed LAS files (LAZ) are not read; decompress them to LAS first.</source>
         <translation>Komprimierte LAS-Dateien (LAZ) werden nicht gelesen; entpacken Sie sie zuerst zu LAS.</translation>
     </message>
+    <message>
+        <source>No PDF</source>
+        <translation>Kein PDF</translation>
+    </message>
+    <message>
+        <source>PDF %1 landscape</source>
+        <translation>PDF %1 quer</translation>
+    </message>
+    <message>
+        <source>PDF %1 portrait</source>
+        <translation>PDF %1 hoch</translation>
+    </message>
+    <message>
+        <source>The coordinate system cannot be used: %1</source>
+        <translation>Das Koordinatensystem kann nicht verwendet werden: %1</translation>
+    </message>
 </context>
 <context>
     <name>LayoutForm</name>
@@ -501,6 +517,26 @@ Es wurde nichts verändert. Bitte warten Sie, bis er fertig ist, oder wählen Si
     <message>
         <source>Facade from two points</source>
         <translation>Fassade aus zwei Punkten</translation>
+    </message>
+    <message>
+        <source>A DXF drawing beside the layout: the tiles' frames and names, the scan positions and the outline</source>
+        <translation>Eine DXF-Zeichnung neben dem Layout: Rahmen und Namen der Kacheln, die Scanpositionen und der Umriss</translation>
+    </message>
+    <message>
+        <source>DXF</source>
+        <translation>DXF</translation>
+    </message>
+    <message>
+        <source>A PDF of the layout at the print scale, on as many sheets of this paper as it needs</source>
+        <translation>Ein PDF des Layouts im Druckmaßstab, auf so vielen Blättern dieses Papiers wie nötig</translation>
+    </message>
+    <message>
+        <source>The coordinate system of a plan's project coordinates (EPSG code of a projected system in metres); empty: none</source>
+        <translation>Das Koordinatensystem der Projektkoordinaten eines Grundrisses (EPSG-Code eines projizierten Systems in Metern); leer: keines</translation>
+    </message>
+    <message>
+        <source>CRS: EPSG:…</source>
+        <translation>KBS: EPSG:…</translation>
     </message>
 </context>
 <context>
@@ -834,6 +870,17 @@ Es wurde nichts verändert. Bitte warten Sie, bis er fertig ist, oder wählen Si
     <message>
         <source>Azimuth: %1°</source>
         <translation>Azimut: %1°</translation>
+    </message>
+</context>
+<context>
+    <name>PrintPdf</name>
+    <message>
+        <source>Printed at 1:%1 on %2</source>
+        <translation>Gedruckt im Maßstab 1:%1 auf %2</translation>
+    </message>
+    <message>
+        <source>Sheet %1 of %2: column %3 of %4, row %5 of %6</source>
+        <translation>Blatt %1 von %2: Spalte %3 von %4, Zeile %5 von %6</translation>
     </message>
 </context>
 <context>

@@ -260,6 +260,10 @@ int LayoutRunner::runJob()
     job.printScale = options.printScale;
     job.layer = options.layer;
     job.worldFiles = options.worldFiles;
+    job.dxf = options.dxf;
+    job.crs = options.crs;
+    if (options.pdf)
+        job.pdfPaper = options.paper.value_or(Paper{});
     job.invertColor = options.invertColor.value_or(config.invertColor);
     job.resolution = options.resolution.value_or(config.resolution);
     job.scannerDomain = options.scannerDomain.value_or(config.scannerDomain);

@@ -7,6 +7,7 @@
 #include "creator/ResultMessages.h"
 #include "creator/ScanNameText.h"
 #include "diag/Diagnostics.h"
+#include "engine/CoordinateSystem.h"
 #include "engine/LayoutCreator.h"
 #include "engine/StatusReporter.h"
 #include "layout/ImageFormats.h"
@@ -118,6 +119,26 @@ Layout::Layout(QWidget* parent)
                           int(LayoutLayer::Intensity));
     ui->cb_layer->addItem(QCoreApplication::translate("Layout", "Colour"),
                           int(LayoutLayer::Colour));
+    // What goes beside the tiles, as chosen last time; the PDF goes with a print scale.
+    ui->cb_pdf->addItem(QCoreApplication::translate("Layout", "No PDF"), QString());
+    for (const QString& name : paperNames()) {
+        const Paper paper = *paperByName(name);
+        const QString size = QStringLiteral("A%1").arg(paper.size);
+        ui->cb_pdf->addItem(
+            paper.landscape ? QCoreApplication::translate("Layout", "PDF %1 landscape").arg(size)
+                            : QCoreApplication::translate("Layout", "PDF %1 portrait").arg(size),
+            name);
+    }
+    const std::optional<Paper> paper = paperByName(config.handOff.pdfPaper);
+    ui->cb_pdf->setCurrentIndex(
+        std::max(0, ui->cb_pdf->findData(paper ? paper->name() : QString())));
+    ui->chk_dxf->setChecked(config.handOff.dxf);
+    ui->e_crs->setText(config.handOff.crs);
+    const auto pdfNeedsScale = [this] {
+        ui->cb_pdf->setEnabled(ui->cb_printscale->currentData().toInt() > 0);
+    };
+    connect(ui->cb_printscale, &QComboBox::currentIndexChanged, this, pdfNeedsScale);
+    pdfNeedsScale();
 
     showConfiguration();
 
@@ -160,6 +181,9 @@ bool Layout::getLayoutSettings(layoutdef& job) const
     state.imageTypeIndex = ui->cb_imagetype->currentIndex();
     state.printScale = ui->cb_printscale->currentData().toInt();
     state.layer = LayoutLayer(ui->cb_layer->currentData().toInt());
+    state.dxf = ui->chk_dxf->isChecked();
+    state.pdfPaper = ui->cb_pdf->currentData().toString();
+    state.crs = ui->e_crs->text();
     state.view = checkedView();
     state.azimuthText = ui->e_azimuth->text();
     state.facade = ui->chk_facade->isChecked();
@@ -591,11 +615,26 @@ void Layout::onStartStop()
         return;
     }
 
+    // A plan's coordinate system must be one PROJ knows, in metres.
+    if (jobView() == Top && !facade && !ui->e_crs->text().trimmed().isEmpty()) {
+        QString why;
+        if (!coordinateSystem(ui->e_crs->text(), &why)) {
+            UserDialogs::message(
+                this, QCoreApplication::translate("Layout", "The coordinate system cannot be "
+                                                            "used: %1")
+                          .arg(why));
+            ui->e_crs->setFocus(Qt::OtherFocusReason);
+            ui->e_crs->selectAll();
+            return;
+        }
+    }
+
     layoutdef job;
     if (!getLayoutSettings(job)) {
         diag::error("Something is wrong with the settings");
         return;
     }
+    rememberHandOff();
     // What cannot work is said before any scan is read: tiles too large to be made, and an
     // output folder that cannot be made or written.
     if (tileImagesTooLarge(job.resolution, job.tileSize)) {
@@ -620,6 +659,26 @@ void Layout::onStartStop()
     updateTimer.start();
     ui->b_batch->setEnabled(false);
     ui->b_start->setText(QCoreApplication::translate("LayoutForm", "Stop"));
+}
+
+void Layout::rememberHandOff()
+{
+    HandOffChoices chosen;
+    chosen.dxf = ui->chk_dxf->isChecked();
+    chosen.pdfPaper = ui->cb_pdf->currentData().toString();
+    chosen.crs = ui->e_crs->text().trimmed();
+    if (chosen == config.handOff)
+        return;
+    // Written into the file as it is now: the preferences may have changed it meanwhile.
+    const QString path = configFilePath();
+    ConfigSettings current = defaultConfig();
+    readConfig(path, current);
+    current.handOff = chosen;
+    if (saveConfig(current, path))
+        config.handOff = chosen;
+    else
+        diag::warning("WARNING: the Layout Creator's choices could not be saved to " +
+                      path.toStdString());
 }
 
 void Layout::updateProcess()

@@ -100,6 +100,8 @@ private:
     void showConfiguration();                 // the information box
     void reportOutcome();
     void resetPanel();
+    // The choices of what goes beside the tiles, into the configuration file.
+    void rememberHandOff();
 
     std::unique_ptr<Ui::LayoutForm> ui;
     std::unique_ptr<Ui::ProgressForm> progressUi;

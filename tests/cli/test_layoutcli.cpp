@@ -15,6 +15,7 @@
 #include "platform/AppPaths.h"
 #include "platform/DurableFile.h"
 #include "settings/ConfigSettings.h"
+#include "support/ExternalTool.h"
 #include "support/QtPrinters.h"
 #include "support/TempAppData.h"
 
@@ -286,6 +287,8 @@ TEST_F(LayoutCli, TopViewShowsTheWallsDarkOnWhiteAcrossTileBorders)
                               "ReverseIntensity = 1",
                               "Clipping Low = " + number(low),
                               "Clipping High = " + number(high),
+                              "DXF = plan.dxf",
+                              "VRT = plan.vrt",
                               "Projection Motion = 1 0 0 0 0 1 0 0 0 0 1 0 0 0 0 1 ",
                               "Thumbnail = plan_overview.png"};
     EXPECT_EQ(lines.mid(0, head.size()), head);
@@ -680,7 +683,8 @@ static QStringList wholeLayout(const QString& folder, const QString& logName)
     QStringList files = QStringList{logName} + layoutFileNames(log);
     for (const QString& name : layoutFileNames(log))
         if (!QFileInfo::exists(folder + "/" + name) ||
-            (!name.endsWith("w") && !QImageReader(folder + "/" + name).canRead()))
+            (QRegularExpression("\\.(png|jpg|tif)$").match(name).hasMatch() &&
+             !QImageReader(folder + "/" + name).canRead()))
             return {};
     return files;
 }
@@ -704,6 +708,8 @@ TEST_F(LayoutCli, AFullDiskAtAnyFileOfTheLayoutLeavesTheFolderAsItWas)
         {"sheet:last", "plan_overview_scan_positions.jpg"},
         {"tile:last", "plan_0_0.jpg"},
         {"world:last", "plan_0_0.jgw"},
+        {"dxf:last", "plan.dxf"},
+        {"vrt:sync", "plan.vrt"},
         {"tile:sync", "plan_0_0.jpg"},
         {"journal:last", ".orvn-plan.staging/journal"},
     };
@@ -721,6 +727,37 @@ TEST_F(LayoutCli, AFullDiskAtAnyFileOfTheLayoutLeavesTheFolderAsItWas)
         EXPECT_TRUE(folderState(outPath({})) == before) << "the folder is not as it was";
         EXPECT_TRUE(tempFolderIsEmpty());
     }
+}
+
+// What goes beside the tiles follows the options: a plan under a coordinate system with
+// its print on A3; a full disk at the print keeps the older layout as it was; a layout made
+// again without drawing, mosaic and print takes the older ones (and the .prj files) away.
+TEST_F(LayoutCli, HandsOnWhatItIsAskedForAndTakesItAwayWithTheLayout)
+{
+    const QStringList plan = QStringList{"--out", outPath("plan"), "--resolution", "0.05"};
+    const QStringList handOn = {"--crs", "EPSG:25832", "--pdf",       "--print-scale",
+                                "200",   "--paper",    "A3-landscape"};
+    ProgramRun run = runLayout(plan + handOn + scanFiles());
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    QStringList files = QDir(outPath({})).entryList(QDir::Files);
+    for (const char* name : {"plan.dxf", "plan.vrt", "plan.pdf", "plan_0_0.prj"})
+        EXPECT_TRUE(files.contains(name)) << name;
+    if (const auto info = toolOutput("pdfinfo", {outPath("plan.pdf")})) {
+        EXPECT_TRUE(info->contains("1191 x 842 pts (A3)")) << info->toStdString();
+    }
+
+    const auto before = folderState(outPath({}));
+    run = runLayout(plan + handOn + scanFiles(), {}, {{"ORTHAVEN_TEST_WRITE_FAULT", "pdf:last"}});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.err.contains(outPath("plan.pdf") + ": " + diskFullText()))
+        << run.err.toStdString();
+    EXPECT_TRUE(folderState(outPath({})) == before);
+
+    ASSERT_EQ(runLayout(plan + QStringList{"--no-dxf", "--no-world-files"} + scanFiles()).exitCode,
+              0);
+    files = QDir(outPath({})).entryList(QDir::Files);
+    EXPECT_TRUE(files.filter(QRegularExpression("\\.(dxf|vrt|pdf|prj|pgw)$")).isEmpty())
+        << files.join(' ').toStdString();
 }
 
 // One run per layout name: a name held by a running copy is refused at once (exit 3)

@@ -23,6 +23,7 @@
 
 #include <QApplication>
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -710,6 +711,11 @@ TEST_F(Dock, StartComputesTheLayoutAndResetsThePanel)
     scale->setCurrentIndex(scale->findText("1:50"));
     QComboBox* layer = w<QComboBox>("cb_layer");
     layer->setCurrentIndex(layer->findData(int(LayoutLayer::Intensity)));
+    QComboBox* pdf = w<QComboBox>("cb_pdf");
+    EXPECT_TRUE(pdf->isEnabled()) << "a print scale is chosen";
+    pdf->setCurrentIndex(pdf->findData("A3-landscape"));
+    w<QCheckBox>("chk_dxf")->setChecked(false);
+    w<QLineEdit>("e_crs")->setText("epsg:25832");
 
     ASSERT_TRUE(waitUntil([this] { return dock->isActiveWindow(); }));
     click("b_start");
@@ -723,6 +729,8 @@ TEST_F(Dock, StartComputesTheLayoutAndResetsThePanel)
     EXPECT_EQ(dock->layoutTask().job.resolution, 0.05);
     EXPECT_EQ(dock->layoutTask().job.printScale, 50);
     EXPECT_EQ(dock->layoutTask().job.layer, LayoutLayer::Intensity);
+    EXPECT_EQ(dock->layoutTask().job.pdfPaper, (Paper{3, true}));
+    EXPECT_EQ(dock->layoutTask().job.crs, "EPSG:25832");
 
     ASSERT_TRUE(waitForMessage());
     ASSERT_EQ(UserDialogs::shownMessages().size(), 1);
@@ -749,7 +757,37 @@ TEST_F(Dock, StartComputesTheLayoutAndResetsThePanel)
         EXPECT_TRUE(QFile::exists(outFolder() + "/" + QFileInfo(tile).completeBaseName() + ".jgw"))
             << tile.toStdString();
     EXPECT_FALSE(QImage(outFolder() + "/site_overview.jpg").isNull());
+    EXPECT_TRUE(QFile::exists(outFolder() + "/site.pdf") &&
+                QFile::exists(outFolder() + "/site.vrt"));
+    EXPECT_FALSE(QFile::exists(outFolder() + "/site.dxf"));
     EXPECT_TRUE(tempFolderIsEmpty());
+    // The choices of what goes beside the tiles are remembered, the preferences kept.
+    ConfigSettings remembered = defaultConfig();
+    ASSERT_TRUE(readConfig(configFilePath(), remembered));
+    EXPECT_EQ(remembered.handOff, (HandOffChoices{false, "A3-landscape", "epsg:25832"}));
+    EXPECT_EQ(remembered.resolution, 0.05);
+}
+
+// The choices remembered come back with the dock; the PDF waits for a print scale; a
+// coordinate system that cannot describe the plan stops the start with its reason.
+TEST_F(Dock, TakesBackWhatGoesBesideTheTilesAndRefusesAnUnusableSystem)
+{
+    ConfigSettings c = defaultConfig();
+    c.handOff = {false, "A1-portrait", "EPSG:2056"};
+    ASSERT_TRUE(saveConfig(c, configFilePath()));
+    makeDock();
+    EXPECT_FALSE(w<QCheckBox>("chk_dxf")->isChecked());
+    EXPECT_EQ(w<QComboBox>("cb_pdf")->currentData().toString(), "A1-portrait");
+    EXPECT_FALSE(w<QComboBox>("cb_pdf")->isEnabled());
+    EXPECT_EQ(textOf("e_crs"), "EPSG:2056");
+
+    prepareRun();
+    w<QLineEdit>("e_crs")->setText("EPSG:4326");
+    click("b_start");
+    ASSERT_TRUE(waitForMessage());
+    EXPECT_TRUE(UserDialogs::shownMessages()[0].text.startsWith(
+        "The coordinate system cannot be used: EPSG:4326 (WGS 84) is not a projected"));
+    EXPECT_FALSE(dock->layoutTask().isRunning());
 }
 
 TEST_F(Dock, StopEndsTheRunAsInterrupted)
