@@ -420,7 +420,7 @@ int LayoutRunner::runPreview(const layoutdef& job, std::chrono::steady_clock::ti
     if (!options.previewFile.isEmpty()) {
         const QString path = QFileInfo(options.previewFile).absoluteFilePath();
         const ImageFormat* format = imageFormatFor(QFileInfo(path).suffix());
-        const QImage picture = planPicture(*preview, planOverlay(*preview, job));
+        const QImage picture = planPicture(*preview, job);
         DurableFile file(path, QStringLiteral("preview"));
         QImageWriter writer(&file, format->writerFormat);
         if (!file.open(QIODevice::WriteOnly) || !writer.write(picture) || !file.finish()) {

@@ -37,9 +37,11 @@ void PlanView::setPreview(std::shared_ptr<const SitePreview> shown)
     update();
 }
 
-void PlanView::setOverlay(const PlanOverlay& overlay)
+void PlanView::setJob(const LayoutJob& shownJob)
 {
-    shownOverlay = overlay;
+    job = shownJob;
+    shownOverlay = preview ? planOverlay(*preview, job) : PlanOverlay{};
+    picture = QImage(); // the slice follows the planes
     update();
 }
 
@@ -76,7 +78,7 @@ void PlanView::paintEvent(QPaintEvent*)
     const QTransform t = toWidget();
     const int factor = planFactor(preview->plan, 1.0 / std::max(t.m11(), 1e-9));
     if (picture.isNull() || factor != pictureFactor) {
-        picture = planImage(*preview, factor);
+        picture = planImage(*preview, factor, &job);
         pictureFactor = factor;
     }
     drawPlanImage(painter, t, preview->plan, picture, factor);
@@ -94,8 +96,8 @@ void PlanView::paintEvent(QPaintEvent*)
     if (underMouse()) {
         const PlanePoint p = toProject(pointer);
         const QLocale notation = locale();
-        const QString where = notation.toString(p.x, 'f', 2) + QStringLiteral("  ") +
-                              notation.toString(p.y, 'f', 2);
+        const QString where = formatUserFixed(p.x, 2, notation) + QStringLiteral("  ") +
+                              formatUserFixed(p.y, 2, notation);
         painter.setPen(Qt::black);
         painter.drawText(rect().adjusted(4, 0, -4, -2), Qt::AlignLeft | Qt::AlignBottom, where);
     }

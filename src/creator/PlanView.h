@@ -22,7 +22,8 @@ public:
     explicit PlanView(QWidget* parent = nullptr);
 
     void setPreview(std::shared_ptr<const SitePreview> preview);
-    void setOverlay(const PlanOverlay& overlay);
+    // The job whose slice, tile grid and planes are drawn.
+    void setJob(const LayoutJob& job);
     const PlanOverlay& overlay() const { return shownOverlay; }
     // Project metres to widget pixels, as the plan is drawn now.
     QTransform toWidget() const;
@@ -46,6 +47,7 @@ private:
     PlanePoint toProject(const QPointF& pixel) const;
 
     std::shared_ptr<const SitePreview> preview;
+    LayoutJob job;
     PlanOverlay shownOverlay;
     QImage picture; // of the plan at pictureFactor
     int pictureFactor = 0;

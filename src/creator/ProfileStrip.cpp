@@ -94,13 +94,28 @@ void ProfileStrip::paintEvent(QPaintEvent*)
         if (r >= 0 && r < rows)
             sums[std::size_t(r)] += double(shownProfile.counts[k]);
     }
-    const double top =
-        sums.empty() ? 0.0 : std::log1p(*std::max_element(sums.begin(), sums.end()));
+    // A logarithmic scale from a tenth of the typical row up, so that the rows of walls
+    // show as a band and the levels stand out of it.
+    std::vector<double> filled;
+    for (double v : sums) {
+        if (v > 0.0)
+            filled.push_back(v);
+    }
     painter.setPen(barColour);
-    for (int r = 0; r < rows && top > 0.0; ++r) {
-        const double length = std::log1p(sums[std::size_t(r)]) / top * (p.width() - 40);
-        if (length >= 1.0)
+    if (!filled.empty()) {
+        const auto middle = filled.begin() + std::ptrdiff_t(filled.size() / 2);
+        std::nth_element(filled.begin(), middle, filled.end());
+        const double floorValue = std::log(*middle / 10.0);
+        const double range =
+            std::max(std::log(*std::max_element(filled.begin(), filled.end())) - floorValue, 1e-9);
+        const int room = p.width() - 40;
+        for (int r = 0; r < rows; ++r) {
+            const double v = sums[std::size_t(r)];
+            if (v <= 0.0)
+                continue;
+            const double length = std::clamp((std::log(v) - floorValue) / range, 0.02, 1.0) * room;
             painter.drawLine(p.left() + 40, p.top() + r, p.left() + 40 + int(length), p.top() + r);
+        }
     }
 
     // The slab between the planes, and the levels with their heights.
@@ -112,12 +127,16 @@ void ProfileStrip::paintEvent(QPaintEvent*)
     painter.setFont(small);
     const QLocale notation = locale();
     painter.setPen(levelColour);
+    std::vector<int> labelled; // rows of the labels drawn: a label needs room of its own
     for (const Level& l : snaps) {
         const int y = rowOf(l.height);
         painter.drawLine(0, y, 36, y);
+        if (std::any_of(labelled.begin(), labelled.end(),
+                        [y](int other) { return std::abs(other - y) < 11; }))
+            continue;
+        labelled.push_back(y);
         painter.drawText(QRect(0, y - 11, 40, 11), Qt::AlignLeft | Qt::AlignBottom,
-                         QString::number(l.height, 'f', 2).replace(QLatin1Char('.'),
-                                                                   notation.decimalPoint()));
+                         formatUserFixed(l.height, 2, notation));
     }
     // The handles: a line across and a grip at the right.
     painter.setRenderHint(QPainter::Antialiasing);

@@ -28,14 +28,6 @@ enum Column
     ColumnCount
 };
 
-// Centimetres in the user's notation, without group separators.
-QString metres(double value, const QLocale& locale)
-{
-    QLocale plain = locale;
-    plain.setNumberOptions(QLocale::OmitGroupSeparator);
-    return plain.toString(value, 'f', 2);
-}
-
 } // namespace
 
 SitePreviewPanel::SitePreviewPanel(QWidget* parent) : QGroupBox(parent)
@@ -74,6 +66,8 @@ SitePreviewPanel::SitePreviewPanel(QWidget* parent) : QGroupBox(parent)
     levels->setSelectionMode(QAbstractItemView::NoSelection);
     levels->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     levels->setMaximumHeight(130);
+    levels->horizontalHeader()->setSectionResizeMode(HeightColumn, QHeaderView::Stretch);
+    planView->setMinimumHeight(220);
 
     auto* top = new QHBoxLayout;
     top->addWidget(status, 1);
@@ -113,8 +107,9 @@ void SitePreviewPanel::setPreview(std::shared_ptr<const SitePreview> preview,
     planView->setPreview(shown);
     QString text;
     if (shown)
-        text = tr("%n level(s) in %1 million points", "", int(shown->levels.size()))
-                   .arg(locale().toString(double(shown->points) / 1e6, 'f', 1));
+        text = tr("Levels: %1, from %2 million points")
+                   .arg(shown->levels.size())
+                   .arg(formatUserFixed(double(shown->points) / 1e6, 1, locale()));
     if (!damaged.empty()) {
         text += QLatin1Char('\n') + tr("Not every checked scan is in it whole:");
         for (const QString& line : damagedScanLines(damaged, 3))
@@ -143,7 +138,7 @@ void SitePreviewPanel::setJob(const LayoutJob& described)
     }
     const double offset = job.facade ? job.facade->depth() : 0.0;
     profile->setPlanes(job.clipLow - offset, job.clipHigh - offset);
-    planView->setOverlay(shown ? planOverlay(*shown, job) : PlanOverlay{});
+    planView->setJob(job);
     // A storey's planes are heights: the buttons serve the top view.
     for (int row = 0; row < levels->rowCount(); ++row) {
         for (int c : {StoreyColumn, PlanColumn}) {
@@ -173,12 +168,12 @@ void SitePreviewPanel::fillLevels()
         const QString kind = level.facing == Facing::Up     ? tr("floor")
                              : level.facing == Facing::Down ? tr("ceiling")
                                                             : QString();
-        QString height = metres(level.height, notation);
+        QString height = formatUserFixed(level.height, 2, notation);
         if (!kind.isEmpty())
             height += QStringLiteral(" (%1)").arg(kind);
         levels->setItem(row, HeightColumn, new QTableWidgetItem(height));
-        auto* share =
-            new QTableWidgetItem(notation.toString(100.0 * level.share, 'f', 1) + QStringLiteral(" %"));
+        auto* share = new QTableWidgetItem(formatUserFixed(100.0 * level.share, 1, notation) +
+                                           QStringLiteral(" %"));
         share->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
         levels->setItem(row, ShareColumn, share);
         auto* storey = new QPushButton(tr("Storey"), levels);

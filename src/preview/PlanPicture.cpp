@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace orthaven {
 
@@ -22,8 +23,9 @@ QPointF mapped(const QTransform& t, PlanePoint p)
 
 } // namespace
 
-QImage planImage(const SitePreview& preview, int factor)
+QImage planImage(const SitePreview& preview, int factor, const LayoutJob* job)
 {
+    const std::optional<JobSlab> slab = job ? std::optional<JobSlab>(*job) : std::nullopt;
     const PlanDensity& plan = preview.plan;
     factor = std::max(factor, 1);
     const int w = std::max((plan.width() + factor - 1) / factor, 1);
@@ -44,14 +46,16 @@ QImage planImage(const SitePreview& preview, int factor)
     const PointSample& sample = preview.sample;
     const double band = 0.05;
     for (std::size_t k = 0; k < sample.size(); ++k) {
-        const double z = sample.z(k);
+        const double x = sample.x(k), y = sample.y(k), z = sample.z(k);
+        if (slab && !slab->keeps(x, y, z))
+            continue;
         const bool onLevel =
             std::any_of(preview.levels.begin(), preview.levels.end(),
                         [&](const Level& l) { return std::abs(z - l.height) < band; });
         if (onLevel)
             continue;
-        const double c = std::floor((sample.x(k) - plan.west()) / pixel);
-        const double r = std::floor((plan.north() - sample.y(k)) / pixel);
+        const double c = std::floor((x - plan.west()) / pixel);
+        const double r = std::floor((plan.north() - y) / pixel);
         if (c >= 0 && r >= 0 && c < w && r < h)
             ++upright[at(int(c), int(r))];
     }
@@ -62,14 +66,19 @@ QImage planImage(const SitePreview& preview, int factor)
         auto* line = reinterpret_cast<QRgb*>(image.scanLine(r));
         for (int c = 0; c < w; ++c) {
             const std::uint64_t n = all[at(c, r)];
-            if (n == 0)
-                continue;
             // Everything a light grey, even a single point well off white; what stands
             // upright from there to black.
-            double grey = 235.0 - 55.0 * std::log1p(double(n)) / allTop;
-            const std::uint64_t u = upright[at(c, r)];
+            double grey = n > 0 ? 235.0 - 55.0 * std::log1p(double(n)) / allTop : 255.0;
+            // The densest pixel around: thin walls drawn a pixel bolder on either side.
+            std::uint64_t u = 0;
+            for (int dr = std::max(r - 1, 0); dr <= std::min(r + 1, h - 1); ++dr) {
+                for (int dc = std::max(c - 1, 0); dc <= std::min(c + 1, w - 1); ++dc)
+                    u = std::max(u, upright[at(dc, dr)]);
+            }
             if (u > 0 && uprightTop > 0.0)
                 grey = std::min(grey, 170.0 - 170.0 * std::log1p(double(u)) / uprightTop);
+            if (grey >= 255.0)
+                continue;
             const int g = int(std::lround(grey));
             line[c] = qRgb(g, g, g);
         }
@@ -184,8 +193,9 @@ void drawPlanImage(QPainter& painter, const QTransform& toDevice, const PlanDens
     painter.restore();
 }
 
-QImage planPicture(const SitePreview& preview, const PlanOverlay& overlay, int maxEdge)
+QImage planPicture(const SitePreview& preview, const LayoutJob& job, int maxEdge)
 {
+    const PlanOverlay overlay = planOverlay(preview, job);
     const QRectF bounds = planBounds(preview, overlay);
     const double cell = preview.plan.isEmpty() ? 0.01 : preview.plan.cellSize();
     const double longest = std::max(bounds.width(), bounds.height());
@@ -199,7 +209,7 @@ QImage planPicture(const SitePreview& preview, const PlanOverlay& overlay, int m
                                  QTransform::fromTranslate(8.0, 8.0);
     QPainter painter(&picture);
     const int factor = planFactor(preview.plan, perPixel);
-    drawPlanImage(painter, toPicture, preview.plan, planImage(preview, factor), factor);
+    drawPlanImage(painter, toPicture, preview.plan, planImage(preview, factor, &job), factor);
     drawPlanOverlay(painter, toPicture, overlay, preview.positions);
     painter.end();
     return picture;

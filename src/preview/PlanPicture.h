@@ -15,11 +15,11 @@ class QPainter;
 namespace orthaven {
 
 // One pixel per cell of the plan: light grey by the density of all points, and dark by the
-// density of the sample's points off the levels (walls, columns, furniture), so that what
-// stands upright shows over the floors and ceilings. Logarithmic scales; white is empty.
-// With a factor above 1, factor × factor cells make one pixel (a picture smaller than the
-// plan keeps its thin walls whole).
-QImage planImage(const SitePreview& preview, int factor = 1);
+// density of the sample's points off the levels (walls, columns, furniture) that job's
+// planes keep, so that the slice a layout would show stands out over floors and ceilings.
+// Logarithmic scales; white is empty. With a factor above 1, factor × factor cells make one
+// pixel (a picture smaller than the plan keeps its thin walls whole).
+QImage planImage(const SitePreview& preview, int factor = 1, const LayoutJob* job = nullptr);
 // Project metres to the pixels of planImage (of the factor).
 QTransform planToImage(const PlanDensity& plan, int factor = 1);
 // The part of the ground plane a picture of the plan should show: the plan's cells, the
@@ -34,9 +34,9 @@ QTransform fitPlan(const QRectF& bounds, const QSizeF& device);
 void drawPlanOverlay(QPainter& painter, const QTransform& toDevice, const PlanOverlay& overlay,
                      const std::vector<ScanMarker>& positions);
 
-// The plan with the overlay and the scan positions drawn on it, showing planBounds at the
+// The plan of job (its slice, overlay and the scan positions), showing planBounds at the
 // plan's cell size or coarser, so that its longer edge has at most maxEdge pixels.
-QImage planPicture(const SitePreview& preview, const PlanOverlay& overlay, int maxEdge = 1024);
+QImage planPicture(const SitePreview& preview, const LayoutJob& job, int maxEdge = 1024);
 // Draws planImage (made with factor) where toDevice puts its cells.
 void drawPlanImage(QPainter& painter, const QTransform& toDevice, const PlanDensity& plan,
                    const QImage& image, int factor = 1);

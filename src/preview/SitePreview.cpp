@@ -79,27 +79,6 @@ private:
     double scannerZ;
 };
 
-// The depth of a project point along row 2 of a view matrix (u along row 0).
-struct Axes
-{
-    double u[4];
-    double v[4];
-    double d[4];
-
-    explicit Axes(const cv::Mat& M)
-    {
-        for (int c = 0; c < 4; ++c) {
-            u[c] = M.at<double>(0, c);
-            v[c] = M.at<double>(1, c);
-            d[c] = M.at<double>(2, c);
-        }
-    }
-    static double of(const double (&r)[4], double x, double y, double z)
-    {
-        return r[0] * x + r[1] * y + r[2] * z + r[3];
-    }
-};
-
 // The depth the job's planes are given in: a facade's are distances from its line.
 double planeOffset(const LayoutJob& job)
 {
@@ -239,16 +218,51 @@ std::shared_ptr<SitePreview> makeSitePreview(ScanSource& source, const PreviewOp
     return preview;
 }
 
+JobSlab::JobSlab(const LayoutJob& job)
+    : offset(planeOffset(job)), low(job.clipLow - offset), high(job.clipHigh - offset),
+      uLow(job.facade ? job.facade->extentLow() : -HUGE_VAL),
+      uHigh(job.facade ? job.facade->extentHigh() : HUGE_VAL)
+{
+    const cv::Mat M = viewMatrixFor(job.view, layoutFrame(job));
+    for (int r = 0; r < 3; ++r) {
+        for (int c = 0; c < 4; ++c)
+            rows[r][c] = M.at<double>(r, c);
+    }
+}
+
+double JobSlab::u(double x, double y, double z) const
+{
+    return rows[0][0] * x + rows[0][1] * y + rows[0][2] * z + rows[0][3];
+}
+
+double JobSlab::v(double x, double y, double z) const
+{
+    return rows[1][0] * x + rows[1][1] * y + rows[1][2] * z + rows[1][3];
+}
+
+double JobSlab::depth(double x, double y, double z) const
+{
+    return rows[2][0] * x + rows[2][1] * y + rows[2][2] * z + rows[2][3] - offset;
+}
+
+bool JobSlab::keeps(double x, double y, double z) const
+{
+    const double d = depth(x, y, z);
+    if (d < low || d > high)
+        return false;
+    const double along = u(x, y, z);
+    return along >= uLow && along <= uHigh;
+}
+
 HeightProfile depthProfile(const SitePreview& preview, const LayoutJob& job)
 {
     if (job.view == Top && !job.facade)
         return preview.heights;
-    const Axes axes(viewMatrixFor(job.view, layoutFrame(job)));
-    const double offset = planeOffset(job);
+    const JobSlab slab(job);
     HeightProfile profile;
     const PointSample& s = preview.sample;
     for (std::size_t k = 0; k < s.size(); ++k)
-        profile.add(Axes::of(axes.d, s.x(k), s.y(k), s.z(k)) - offset);
+        profile.add(slab.depth(s.x(k), s.y(k), s.z(k)));
     profile.trim();
     return profile;
 }
@@ -257,15 +271,11 @@ PlanOverlay planOverlay(const SitePreview& preview, const LayoutJob& job)
 {
     PlanOverlay overlay;
     overlay.facade = job.facade;
-    const LayoutFrame frame = layoutFrame(job);
-    const cv::Mat M = viewMatrixFor(job.view, frame);
-    const Axes axes(M);
+    const JobSlab slab(job);
     const bool top = job.view == Top && !job.facade;
     const double offset = planeOffset(job);
     const double low = job.clipLow - offset;
     const double high = job.clipHigh - offset;
-    const double uLow = job.facade ? job.facade->extentLow() : -HUGE_VAL;
-    const double uHigh = job.facade ? job.facade->extentHigh() : HUGE_VAL;
     const int tileSize = int(job.tileSize);
     const double raw = limits::rawTileSize;
 
@@ -276,50 +286,54 @@ PlanOverlay planOverlay(const SitePreview& preview, const LayoutJob& job)
     const PointSample& s = preview.sample;
     for (std::size_t k = 0; k < s.size(); ++k) {
         const double x = s.x(k), y = s.y(k), z = s.z(k);
-        const double u = Axes::of(axes.u, x, y, z);
+        const double u = slab.u(x, y, z);
         uMin = std::min(uMin, u);
         uMax = std::max(uMax, u);
-        const double d = Axes::of(axes.d, x, y, z) - offset;
-        if (d < low || d > high || u < uLow || u > uHigh)
+        if (!slab.keeps(x, y, z))
             continue;
-        const double v = Axes::of(axes.v, x, y, z);
-        range.widen(std::int32_t(std::floor(u / raw)), std::int32_t(std::floor(v / raw)));
+        range.widen(std::int32_t(std::floor(u / raw)),
+                    std::int32_t(std::floor(slab.v(x, y, z) / raw)));
     }
 
     // A frame point (u, w) on the plan, where w is v for a top view and the depth for an
-    // elevation: the project point whose view coordinates they are.
-    const double a = top ? axes.v[0] : axes.d[0];
-    const double b = top ? axes.v[1] : axes.d[1];
-    const double det = axes.u[0] * b - axes.u[1] * a;
+    // elevation: the project point whose view coordinates they are. u and w depend on x and
+    // y alone.
+    const LayoutFrame frame = layoutFrame(job);
+    const cv::Mat M = viewMatrixFor(job.view, frame);
+    const int wRow = top ? 1 : 2;
+    const double u0 = M.at<double>(0, 0), u1 = M.at<double>(0, 1);
+    const double w0 = M.at<double>(wRow, 0), w1 = M.at<double>(wRow, 1);
+    const double det = u0 * w1 - u1 * w0;
     const auto onPlan = [&](double u, double w) {
         w += top ? 0.0 : offset;
-        return PlanePoint{(u * b - w * axes.u[1]) / det, (axes.u[0] * w - a * u) / det};
+        return PlanePoint{(u * w1 - w * u1) / det, (u0 * w - w0 * u) / det};
     };
-    const auto segment = [&](double u0, double w0, double u1, double w1) {
-        return PlanSegment{onPlan(u0, w0), onPlan(u1, w1)};
+    const auto segment = [&](double ua, double wa, double ub, double wb) {
+        return PlanSegment{onPlan(ua, wa), onPlan(ub, wb)};
     };
 
     if (!range.isEmpty() && tileSize > 0) {
         const OutputGrid grid = OutputTiles::outputGrid(range, tileSize, limits::rawTileSize);
         overlay.tiles = grid.countU() * grid.countV();
-        const double u0 = double(grid.minOU) * tileSize;
-        const double u1 = double(grid.maxOU + 1) * tileSize;
-        const double v0 = double(grid.minOV) * tileSize;
-        const double v1 = double(grid.maxOV + 1) * tileSize;
+        const double left = double(grid.minOU) * tileSize;
+        const double right = double(grid.maxOU + 1) * tileSize;
+        const double bottom = double(grid.minOV) * tileSize;
+        const double top_ = double(grid.maxOV + 1) * tileSize;
         for (std::int64_t ou = grid.minOU; ou <= std::int64_t(grid.maxOU) + 1; ++ou) {
             const double u = double(ou) * tileSize;
-            overlay.tileEdges.push_back(top ? segment(u, v0, u, v1) : segment(u, low, u, high));
+            overlay.tileEdges.push_back(top ? segment(u, bottom, u, top_)
+                                            : segment(u, low, u, high));
         }
         for (std::int64_t ov = grid.minOV; top && ov <= std::int64_t(grid.maxOV) + 1; ++ov) {
             const double v = double(ov) * tileSize;
-            overlay.tileEdges.push_back(segment(u0, v, u1, v));
+            overlay.tileEdges.push_back(segment(left, v, right, v));
         }
     }
     if (!top) {
         // The planes across the site, or along the facade's segment.
         if (job.facade) {
-            uMin = uLow;
-            uMax = uHigh;
+            uMin = job.facade->extentLow();
+            uMax = job.facade->extentHigh();
         }
         if (uMin <= uMax) {
             overlay.planes.push_back(segment(uMin, low, uMax, low));

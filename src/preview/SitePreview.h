@@ -94,4 +94,23 @@ struct PlanOverlay
 // rule as the layout's: 10 m raw tiles gathered into tiles of the job's size).
 PlanOverlay planOverlay(const SitePreview& preview, const LayoutJob& job);
 
+// The points a job's planes keep: their depth along its view's axis lies between the planes
+// and, for a facade, their u along its segment. Project metres in, view metres out.
+class JobSlab
+{
+public:
+    explicit JobSlab(const LayoutJob& job);
+    bool keeps(double x, double y, double z) const;
+    double u(double x, double y, double z) const;
+    double v(double x, double y, double z) const;
+    // The depth as the job's planes are given (a facade's from its line).
+    double depth(double x, double y, double z) const;
+
+private:
+    double rows[3][4];
+    double offset;
+    double low, high;
+    double uLow, uHigh;
+};
+
 } // namespace orthaven
