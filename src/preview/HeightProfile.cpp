@@ -143,6 +143,14 @@ std::vector<Level> findLevels(const HeightProfile& profile, const LevelRule& rul
         const double after = k + 1 < n ? smooth[std::size_t(k + 1)] : 0.0;
         if (!(here > before && here >= after))
             continue;
+        // A peak is the highest point of its surface: a bump on the shoulder of a larger peak
+        // would otherwise take that peak's points for its own.
+        bool highest = true;
+        for (std::int64_t j = std::max<std::int64_t>(k - rule.surface, 0);
+             j <= k + rule.surface && j < n && highest; ++j)
+            highest = smooth[std::size_t(j)] <= here;
+        if (!highest)
+            continue;
         const std::uint64_t points = sum(k - rule.surface, k + rule.surface);
         const double share = double(points) / double(total);
         if (share < rule.minShare)

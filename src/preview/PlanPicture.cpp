@@ -102,7 +102,7 @@ int planFactor(const PlanDensity& plan, double pixelSize)
 }
 
 void drawPlanOverlay(QPainter& painter, const QTransform& toDevice, const PlanOverlay& overlay,
-                     const std::vector<ScanMarker>& positions)
+                     const std::vector<PreviewScan>& positions)
 {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
@@ -125,7 +125,7 @@ void drawPlanOverlay(QPainter& painter, const QTransform& toDevice, const PlanOv
     QFont font = painter.font();
     font.setPixelSize(10);
     painter.setFont(font);
-    for (const ScanMarker& m : positions) {
+    for (const PreviewScan& m : positions) {
         const QPointF p = mapped(toDevice, {m.x, m.y});
         painter.setPen(QPen(scanColour, 1.5));
         painter.setBrush(Qt::NoBrush);
@@ -150,7 +150,7 @@ QRectF planBounds(const SitePreview& preview, const PlanOverlay& overlay)
         take(plan.west() + plan.width() * plan.cellSize(),
              plan.north() - plan.height() * plan.cellSize());
     }
-    for (const ScanMarker& m : preview.positions)
+    for (const PreviewScan& m : preview.positions)
         take(m.x, m.y);
     for (const auto* segments : {&overlay.tileEdges, &overlay.planes}) {
         for (const PlanSegment& s : *segments) {

@@ -32,7 +32,7 @@ QTransform fitPlan(const QRectF& bounds, const QSizeF& device);
 // Draws the overlay and the scan positions; toDevice maps project metres to the painter's
 // coordinates. Line widths and markers keep their size in pixels whatever the scale.
 void drawPlanOverlay(QPainter& painter, const QTransform& toDevice, const PlanOverlay& overlay,
-                     const std::vector<ScanMarker>& positions);
+                     const std::vector<PreviewScan>& positions);
 
 // The plan of job (its slice, overlay and the scan positions), showing planBounds at the
 // plan's cell size or coarser, so that its longer edge has at most maxEdge pixels.

@@ -24,7 +24,7 @@ namespace orthaven {
 class ScanSource;
 class StatusReporter;
 
-struct ScanMarker
+struct PreviewScan
 {
     int index = -1;
     QString name;
@@ -41,7 +41,7 @@ struct SitePreview
     std::vector<Level> levels; // of heights, the largest share first
     PlanDensity plan;
     PointSample sample;
-    std::vector<ScanMarker> positions; // of the chosen scans read that have one
+    std::vector<PreviewScan> positions; // of the chosen scans read that have one
     QBitArray used;                    // the chosen scans, without those that could not be read
     std::uint64_t points = 0;          // points read within the scan radius
     int columnStride = 1;              // the largest column stride used (1: every column)
