@@ -105,11 +105,13 @@ void drawPlanOverlay(QPainter& painter, const QTransform& toDevice, const PlanOv
                      const std::vector<PreviewScan>& positions)
 {
     painter.save();
-    painter.setRenderHint(QPainter::Antialiasing);
     painter.setTransform(QTransform());
+    // The grid crisp, one pixel wide; the rest smooth.
+    painter.setRenderHint(QPainter::Antialiasing, false);
     painter.setPen(QPen(tileColour, 1.0));
     for (const PlanSegment& s : overlay.tileEdges)
         painter.drawLine(mapped(toDevice, s.from), mapped(toDevice, s.to));
+    painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(QPen(planeColour, 2.0));
     for (const PlanSegment& s : overlay.planes)
         painter.drawLine(mapped(toDevice, s.from), mapped(toDevice, s.to));

@@ -130,6 +130,9 @@ TEST(CommandLine, RefusesWhatNoJobCanUse)
         {"a.ptx --facade 1,2,1.005,2", "--facade needs two points"}, // under 1 cm apart
         {"a.ptx --facade 0,0,5,0 --azimuth 10", "--facade makes a front view along its line"},
         {"a.ptx --facade 0,0,5,0 --view top", "--facade makes a front view along its line"},
+        {"a.ptx --preview plan.bmp", "--preview needs a file ending in .png, .jpg, .tif"},
+        {"a.ptx --list --levels", "--list cannot stand beside --levels or --preview"},
+        {"--jobs j.txt --levels", "--jobs takes the options of every job from its file"},
     };
     for (const auto& c : cases) {
         CommandLine options;
