@@ -500,12 +500,18 @@ void Layout::setNewLowerUpper()
         return;
     }
     // Without a checked scan the planes are -1 and 1; an azimuth that is no number leaves
-    // the project's frame until it is one.
+    // the project's frame until it is one. The reader serves one thread at a time: a pass
+    // of the preview that reads it is stopped meanwhile and asked for again.
     const double azimuth = parseUserReal(ui->e_azimuth->text(), locale()).value_or(0.0);
+    const bool previewing = preview.isRunning();
+    if (previewing)
+        preview.stopAndWait();
     const ClipPlanes planes = anyScan
                                   ? defaultClipPlanes(*task.reader, scanSelection, checkedView(),
                                                       config.scannerDomain, LayoutFrame{azimuth})
                                   : ClipPlanes{};
+    if (previewing)
+        requestPreview();
     // Whole metres in plain digits, also for georeferenced depths beyond the int range.
     const QString lower = QString::number(planes.low, 'f', 0);
     const QString upper = QString::number(planes.high, 'f', 0);

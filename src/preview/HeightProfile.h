@@ -13,8 +13,8 @@ struct HeightProfile
 {
     static constexpr double binSize = 0.01; // metres
     // Values further apart than this are not counted (a broken pose would otherwise ask for
-    // bins by the billion): 20 km.
-    static constexpr std::int64_t maxBins = 2000000;
+    // bins by the billion): 2 km.
+    static constexpr std::int64_t maxBins = 200000;
 
     // Bin k counts the values in [(firstBin + k) · binSize, (firstBin + k + 1) · binSize).
     std::int64_t firstBin = 0;
