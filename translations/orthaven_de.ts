@@ -48,7 +48,7 @@ in "orthaven.cfg" und starten Sie Orthaven neu!</translation>
         <translation>Auf eine temporäre Datei konnte nicht zugegriffen werden!</translation>
     </message>
     <message>
-        <source>Not enougth data in the choosen area!
+        <source>Not enough data in the chosen area!
 Increase Crop size or use more Scans!</source>
         <translation>Nicht genug Daten im gewählten Bereich!
 Vergrößern Sie den Schnittbereich oder verwenden Sie mehr Scans!</translation>
@@ -894,7 +894,7 @@ Es wurde nichts verändert. Bitte warten Sie, bis er fertig ist, oder wählen Si
         <translation>Google-SketchUp-Ordner wählen</translation>
     </message>
     <message>
-        <source>Plugin installed successful</source>
+        <source>Plugin installed successfully</source>
         <translation>Plugin erfolgreich installiert</translation>
     </message>
 </context>
@@ -924,16 +924,8 @@ Es wurde nichts verändert. Bitte warten Sie, bis er fertig ist, oder wählen Si
         <translation>Information</translation>
     </message>
     <message>
-        <source>There is already a Orthaven instance running!</source>
+        <source>There is already an Orthaven instance running!</source>
         <translation>Orthaven läuft bereits!</translation>
-    </message>
-    <message>
-        <source>ERROR: Could not find Orthaven instance!</source>
-        <translation>FEHLER: Keine laufende Orthaven-Instanz gefunden!</translation>
-    </message>
-    <message>
-        <source>Please contact support@brandmoor.example</source>
-        <translation>Bitte wenden Sie sich an support@brandmoor.example</translation>
     </message>
 </context>
 <context>

@@ -477,10 +477,11 @@ QString usageText()
     }
     return QStringLiteral(
                "Usage: orthaven-layout [options] SCAN_FILE...\n"
-               "       orthaven-layout %1 --jobs FILE\n"
+               "  or:  orthaven-layout %1 --jobs FILE\n"
                "\n"
-               "Computes one layout from the scans of the given files (all of one format: %2)\n"
-               "and writes its tiles, overview thumbnail and layout log.\n"
+               "Computes one layout from the scans of the given files and writes its tiles,\n"
+               "overview thumbnail and layout log.\n"
+               "The files are all of one format: %2.\n"
                "\n"
                "Options:\n"
                "%3"

@@ -69,10 +69,11 @@ bool isNotable(const ConsoleCapture::Line& line)
 
 } // namespace
 
-LayoutRunner::LayoutRunner(const CommandLine& options, std::ostream& out, std::ostream& err,
-                           bool errIsTerminal, int columns, ConsoleCapture* capture)
-    : options(options), out(out), err(err), errIsTerminal(errIsTerminal), columns(columns),
-      interrupt(&receivedInterrupt), capture(capture)
+LayoutRunner::LayoutRunner(const CommandLine& jobOptions, std::ostream& outStream,
+                           std::ostream& errStream, bool errToTerminal, int terminalWidth,
+                           ConsoleCapture* lineCapture)
+    : options(jobOptions), out(outStream), err(errStream), errIsTerminal(errToTerminal),
+      columns(terminalWidth), interrupt(&receivedInterrupt), capture(lineCapture)
 {
 }
 

@@ -68,7 +68,8 @@ void LayoutTask::run()
         config = defaultConfig();
         readConfig(configFilePath(), config);
         compute();
-        diag::debug("Task ERROR: ", (creator.failed ? 1 : 0), " Code: ", creator.errorCode);
+        diag::debug(creator.failed ? "Task failed" : "Task done", ", result code ",
+                    creator.errorCode);
         result = creator.failed;
         noteOutcome();
         break;

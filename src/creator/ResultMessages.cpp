@@ -20,8 +20,7 @@ QString resultCodeMessage(std::int32_t errorCode)
         return QCoreApplication::translate("Layout", "Could not access a temporary file!");
     case NotEnoughData:
         return QCoreApplication::translate(
-            "Layout",
-            "Not enougth data in the choosen area!\nIncrease Crop size or use more Scans!");
+            "Layout", "Not enough data in the chosen area!\nIncrease Crop size or use more Scans!");
     case LogFileAccess:
         return QCoreApplication::translate(
             "Layout", "Could not write the layout log file!\n\nThe tiles cannot be placed "

@@ -29,5 +29,9 @@ QString configFilePath()
 {
     return appDataFolder() + QStringLiteral("/Brandmoor/Orthaven/orthaven.cfg");
 }
+QString instanceLockPath()
+{
+    return appDataFolder() + QStringLiteral("/Brandmoor/Orthaven/orthaven.lock");
+}
 
 } // namespace orthaven

@@ -15,5 +15,7 @@ QString makerFolder();    // <appdata>/Brandmoor
 QString productFolder();  // <appdata>/Brandmoor/Orthaven
 QString tempFolder();     // <appdata>/Brandmoor/Orthaven/tmp
 QString configFilePath(); // <appdata>/Brandmoor/Orthaven/orthaven.cfg
+// <appdata>/Brandmoor/Orthaven/orthaven.lock: held by the running window of this user
+QString instanceLockPath();
 
 } // namespace orthaven

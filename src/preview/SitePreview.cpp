@@ -144,7 +144,7 @@ std::shared_ptr<SitePreview> makeSitePreview(ScanSource& source, const PreviewOp
             if (opened)
                 source.closeScan(i);
             preview->used.clearBit(i);
-            diag::error("Scan load failed");
+            diag::warning("Scan load failed");
             continue;
         }
         const bool fromScanner = source.hasPosition(i);

@@ -42,6 +42,13 @@ const char* refuseCompressedLas(const QString& path)
                : nullptr;
 }
 
+// What setNextScanSource put aside for the next createScanSource.
+std::unique_ptr<ScanSource>& nextScanSource()
+{
+    static std::unique_ptr<ScanSource> next;
+    return next;
+}
+
 } // namespace
 
 bool ScanFormat::matches(const QString& path) const
@@ -91,8 +98,15 @@ const ScanFormat* scanFormatFor(const QString& path)
     return nullptr;
 }
 
+void setNextScanSource(std::unique_ptr<ScanSource> reader)
+{
+    nextScanSource() = std::move(reader);
+}
+
 std::unique_ptr<ScanSource> createScanSource(const QString& firstInputPath)
 {
+    if (nextScanSource())
+        return std::move(nextScanSource());
     const ScanFormat* format = scanFormatFor(firstInputPath);
     return format ? format->create() : nullptr;
 }

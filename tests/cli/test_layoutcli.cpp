@@ -2,6 +2,7 @@
 // tiles are checked by their pixels where the walls and the rooms are, the layout log by
 // its lines, and every refusal and failure by its exit code and message.
 
+#include "LayoutProgram.h"
 #include "Version.h"
 #include "creator/ResultMessages.h"
 #include "engine/OutputCommit.h"
@@ -49,40 +50,6 @@ using namespace orthaven::genscan;
 using namespace orthaven::test;
 
 namespace {
-
-struct ProgramRun
-{
-    int exitCode = -1;
-    bool crashed = false;
-    QString out;
-    QString err;
-};
-
-// environment: beside the test's own (ORTHAVEN_TEST_WRITE_FAULT, …).
-ProgramRun runLayout(const QStringList& arguments, const QString& workingFolder = {},
-                     const std::map<QString, QString>& environment = {})
-{
-    QProcess process;
-    if (!workingFolder.isEmpty())
-        process.setWorkingDirectory(workingFolder);
-    QProcessEnvironment variables = QProcessEnvironment::systemEnvironment();
-    for (const auto& [name, value] : environment)
-        variables.insert(name, value);
-    process.setProcessEnvironment(variables);
-    process.start(QStringLiteral(ORTHAVEN_LAYOUT_PROGRAM), arguments);
-    ProgramRun run;
-    if (!process.waitForStarted() || !process.waitForFinished(180000)) {
-        process.kill();
-        process.waitForFinished();
-        run.crashed = true;
-        return run;
-    }
-    run.crashed = process.exitStatus() != QProcess::NormalExit;
-    run.exitCode = process.exitCode();
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
-}
 
 QStringList logLines(const QString& path)
 {
@@ -169,8 +136,8 @@ std::vector<TopTile> readTopTiles(const QString& logPath)
 class TopLayout
 {
 public:
-    TopLayout(const QString& logPath, double resolution)
-        : tiles(readTopTiles(logPath)), resolution(resolution)
+    TopLayout(const QString& logPath, double metresPerPixel)
+        : tiles(readTopTiles(logPath)), resolution(metresPerPixel)
     {
     }
 
@@ -556,7 +523,7 @@ TEST_F(LayoutCli, FailuresExitWithOneAndTheResultMessage)
         scanFiles());
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_TRUE(run.err.contains(
-        "Not enougth data in the choosen area!\nIncrease Crop size or use more Scans!"))
+        "Not enough data in the chosen area!\nIncrease Crop size or use more Scans!"))
         << run.err.toStdString();
     EXPECT_TRUE(run.out.isEmpty());
     EXPECT_FALSE(QFileInfo::exists(outPath({}))) << "the folders made for the output are gone";
@@ -581,6 +548,7 @@ TEST_F(LayoutCli, ADamagedScanIsAWarningAndTheLayoutStillCounts)
         runLayout(QStringList{"--out", outPath("cut.log"), "--resolution", "0.05"} + files);
     EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
     EXPECT_TRUE(run.out.startsWith("Layout written to ")) << run.out.toStdString();
+    EXPECT_FALSE(run.err.contains("ERROR")) << "a success says nothing of an error";
     const QString warning =
         "Warning: the layout is complete, but not every checked scan is in it whole:\n"
         "  station.ptx (000) [" +
@@ -591,7 +559,7 @@ TEST_F(LayoutCli, ADamagedScanIsAWarningAndTheLayoutStillCounts)
     // reported, on a line of its own; none of the chatter.
     EXPECT_TRUE(run.err.contains("\nPTX scan " + QString::number(files.size() - 1) + " in "))
         << run.err.toStdString();
-    for (const char* chatter : {"Header = ", "Task ERROR: ", "Number of Points = "})
+    for (const char* chatter : {"Header = ", "Task done", "Number of Points = "})
         EXPECT_FALSE(run.err.contains(chatter)) << chatter;
 
     // Tiles that no image can hold are named as the cause, not the memory.
@@ -656,6 +624,17 @@ TEST_F(LayoutCli, AScanLibraryErrorFailsWithOneNeverACrash)
         EXPECT_EQ(QFileInfo::exists(log), !c.layoutFails);
         EXPECT_TRUE(tempFolderIsEmpty());
     }
+
+    // A scan the library does not load is left out, and why shows without --verbose.
+    writeFile(workspace, QByteArray(text).replace("points = scan_001.fwp", "points = gone.fwp"));
+    const ProgramRun skipped = runLayout({"--out", outPath("skipped.log"), workspace});
+    EXPECT_EQ(skipped.exitCode, 0) << skipped.err.toStdString();
+    for (const QString& line :
+         {"FARO stand-in: cannot open the points file " + faro.filePath("gone.fwp") +
+              " of scan 1: No such file or directory",
+          QString("FARO scan 1 did not load: the library answered status 1"),
+          QString("Scan load failed")})
+        EXPECT_TRUE(skipped.err.contains(line)) << line.toStdString();
 }
 
 TEST_F(LayoutCli, AnOverviewPictureThatCannotBeWrittenIsAWarningAndTheOlderLayoutGoesWhole)
@@ -918,12 +897,13 @@ TEST_F(LayoutCli, TheSessionFolderOfAKilledRunIsRemovedByTheNextRun)
     ASSERT_TRUE(process.waitForFinished(-1));
     const QStringList left = QDir(tempFolder()).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     ASSERT_EQ(left.size(), 1);
-    EXPECT_EQ(sessionState(tempFolder() + "/" + left[0]), SessionState::Abandoned);
+    EXPECT_TRUE(QFileInfo::exists(tempFolder() + "/" + left[0] + "/" + sessionLockFileName));
 
     // A session folder of a process that runs: this test's own.
     const QString running = tempFolder() + "/235959999";
     ASSERT_TRUE(QDir().mkpath(running));
-    ASSERT_TRUE(writeSessionOwner(running));
+    const std::unique_ptr<QLockFile> lock = lockSession(running);
+    ASSERT_TRUE(lock);
     writeFile(running + "/orvnTile_0_0.tmp", "raw");
 
     const ProgramRun list = runLayout(QStringList{"--list"} + scanFiles());
@@ -952,7 +932,7 @@ TEST_F(LayoutCli, AJobFileRunsEveryJobAndReportsTheOnesThatFail)
     EXPECT_EQ(run.exitCode, 1) << run.err.toStdString();
     EXPECT_TRUE(run.err.contains("jobs.txt line 4: Layout output file already in batch list!"))
         << run.err.toStdString();
-    EXPECT_TRUE(run.err.contains("Not enougth data in the choosen area!"));
+    EXPECT_TRUE(run.err.contains("Not enough data in the chosen area!"));
     EXPECT_TRUE(run.err.contains("Failed jobs on lines 3"));
     EXPECT_TRUE(run.out.contains("Jobs written: 2 of 3"));
     EXPECT_TRUE(QFileInfo::exists(outPath("first.log")));

@@ -102,7 +102,7 @@ TEST(ResultMessages, OneTextPerOutcomeAndStopComesFirst)
          "*Resolution*\nin \"orthaven.cfg\". and restart Orthaven!"},
         {false, true, TempFileAccess, "Could not access a temporary file!"},
         {false, true, NotEnoughData,
-         "Not enougth data in the choosen area!\nIncrease Crop size or use more Scans!"},
+         "Not enough data in the chosen area!\nIncrease Crop size or use more Scans!"},
         {false, true, 3, ""},
         {false, true, 99, ""},
     };

@@ -850,7 +850,7 @@ TEST_F(Dock, FailedRunsAreReportedByTheirCode)
     };
     const Case cases[] = {
         {"planes above every point", 20, "50", "60", false,
-         "Not enougth data in the choosen area!\nIncrease Crop size or use more Scans!"},
+         "Not enough data in the chosen area!\nIncrease Crop size or use more Scans!"},
         {"a tile size the engine cannot cut", 15, "-10", "10", false,
          resultCodeMessage(InvalidSettings)},
         {"a log path taken by a folder", 20, "-10", "10", true, resultCodeMessage(LogFileAccess)},
