@@ -111,17 +111,17 @@ for ((k = 0; k < repeat; k++)); do
     if [ -z "$bare" ] || awk -v a="$t" -v b="$bare" 'BEGIN { exit !(a < b) }'; then bare="$t"; fi
 done
 
-# One layout; prints "<wall seconds> <peak MB> <processor seconds>", the fastest of the
-# repeats.
-layout_run() {
+# One run of the program, its arguments after the name; prints "<wall seconds> <peak MB>
+# <processor seconds>", the fastest of the repeats. Its output folder is out-<name>.
+best_run() {
     local name="$1"
     shift
     local best="" peak="" cpu=""
     for ((k = 0; k < repeat; k++)); do
         rm -rf "$work/out-$name"
-        timed "$layout" --verbose --view top --tile 20 --domain 30 --no-invert \
-            --out "$work/out-$name/bench.log" "$@" "${files[@]}" >"$work/$name.out" \
-            2>"$work/$name.err" || { tail -20 "$work/$name.err" >&2; exit 1; }
+        mkdir -p "$work/out-$name"
+        timed "$layout" --verbose "$@" >"$work/$name.out" 2>"$work/$name.err" \
+            || { tail -20 "$work/$name.err" >&2; exit 1; }
         local wall mb
         wall=$(awk '/^Wall time: / { print $3 }' "$work/$name.err")
         mb=$(awk '/^Peak memory: / { print $3 }' "$work/$name.err")
@@ -132,6 +132,13 @@ layout_run() {
         if [ -z "$peak" ] || [ "$mb" -gt "$peak" ]; then peak="$mb"; fi
     done
     echo "$best $peak $cpu"
+}
+# One layout of the files.
+layout_run() {
+    local name="$1"
+    shift
+    best_run "$name" --view top --tile 20 --domain 30 --no-invert \
+        --out "$work/out-$name/bench.log" "$@" "${files[@]}"
 }
 
 threads_one=()
@@ -154,23 +161,8 @@ tiles=$(grep -c '^Tile Name = ' "$work/out-all/bench.log")
 preview_run() {
     local name="$1"
     shift
-    local best="" peak="" cpu=""
-    for ((k = 0; k < repeat; k++)); do
-        rm -rf "$work/out-$name"
-        mkdir -p "$work/out-$name"
-        timed "$layout" --verbose --levels --preview "$work/out-$name/plan.png" --view top \
-            --tile 20 --domain 30 "$@" >"$work/$name.out" 2>"$work/$name.err" \
-            || { tail -20 "$work/$name.err" >&2; exit 1; }
-        local wall mb
-        wall=$(awk '/^Wall time: / { print $3 }' "$work/$name.err")
-        mb=$(awk '/^Peak memory: / { print $3 }' "$work/$name.err")
-        if [ -z "$best" ] || awk -v a="$wall" -v b="$best" 'BEGIN { exit !(a < b) }'; then
-            best="$wall"
-            cpu=$(cpu_seconds)
-        fi
-        if [ -z "$peak" ] || [ "$mb" -gt "$peak" ]; then peak="$mb"; fi
-    done
-    echo "$best $peak $cpu"
+    best_run "$name" --levels --preview "$work/out-$name/plan.png" --view top --tile 20 \
+        --domain 30 "$@"
 }
 if [ "$ours" = 1 ]; then
     read -r wallP peakP cpuP < <(preview_run preview "${files[@]}")

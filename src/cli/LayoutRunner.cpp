@@ -8,12 +8,12 @@
 #include "creator/OutputFolder.h"
 #include "creator/ResultMessages.h"
 #include "creator/ScanDamage.h"
-#include "layout/ImageFormats.h"
 #include "engine/SessionFolders.h"
+#include "layout/ImageFormats.h"
 #include "platform/AppFolders.h"
 #include "platform/AppPaths.h"
-#include "platform/InterruptHandler.h"
 #include "platform/DurableFile.h"
+#include "platform/InterruptHandler.h"
 #include "platform/ProcessStats.h"
 #include "preview/PlanPicture.h"
 #include "preview/SitePreview.h"
@@ -404,8 +404,8 @@ int LayoutRunner::runPreview(const layoutdef& job, std::chrono::steady_clock::ti
     if (options.levels) {
         const auto share = [](double s) {
             char buffer[32];
-            const auto end =
-                std::to_chars(buffer, buffer + sizeof(buffer), 100.0 * s, std::chars_format::fixed, 1);
+            const auto end = std::to_chars(buffer, buffer + sizeof(buffer), 100.0 * s,
+                                           std::chars_format::fixed, 1);
             return std::string(buffer, end.ptr);
         };
         for (const Level& level : preview->levels)

@@ -21,8 +21,8 @@ PreviewTask::Key PreviewTask::keyOf(const Request& r)
     if (r.source) {
         for (const QString& path : r.source->scanFiles()) {
             const QFileInfo info(path);
-            key.files.push_back({info.absoluteFilePath(), info.exists() ? info.size() : -1,
-                                 info.lastModified()});
+            key.files.push_back(
+                {info.absoluteFilePath(), info.exists() ? info.size() : -1, info.lastModified()});
         }
     }
     return key;
@@ -78,8 +78,7 @@ void PreviewTask::passEnded()
     pass->wait();
     pass.reset();
     if (result) {
-        Kept entry{runningKey, result,
-                   damagedScans(*running.source, running.scans, result->used)};
+        Kept entry{runningKey, result, damagedScans(*running.source, running.scans, result->used)};
         kept.push_front(std::move(entry));
         if (kept.size() > cachedPreviews)
             kept.pop_back();
@@ -91,8 +90,7 @@ void PreviewTask::passEnded()
         request(next);
         return;
     }
-    if (!kept.empty() && kept.front().key == runningKey && !status.interrupted &&
-        !status.failed) {
+    if (!kept.empty() && kept.front().key == runningKey && !status.interrupted && !status.failed) {
         shown = kept.front().preview;
         shownDamage = kept.front().damaged;
         emit ready();

@@ -89,8 +89,8 @@ void ProfileStrip::paintEvent(QPaintEvent*)
     // One bar per pixel row: the points of the bins in it, on a logarithmic scale.
     std::vector<double> sums(std::size_t(std::max(rows, 0)), 0.0);
     for (std::size_t k = 0; k < shownProfile.counts.size(); ++k) {
-        const int r = rowOf(shownProfile.binLow(std::int64_t(k)) + HeightProfile::binSize / 2) -
-                      p.top();
+        const int r =
+            rowOf(shownProfile.binLow(std::int64_t(k)) + HeightProfile::binSize / 2) - p.top();
         if (r >= 0 && r < rows)
             sums[std::size_t(r)] += double(shownProfile.counts[k]);
     }
@@ -144,8 +144,8 @@ void ProfileStrip::paintEvent(QPaintEvent*)
         painter.setPen(QPen(handleColour, 2.0));
         painter.drawLine(0, y, width(), y);
         painter.setBrush(handleColour);
-        painter.drawPolygon(QPolygon({QPoint(width() - 1, y - 5), QPoint(width() - 1, y + 5),
-                                      QPoint(width() - 9, y)}));
+        painter.drawPolygon(QPolygon(
+            {QPoint(width() - 1, y - 5), QPoint(width() - 1, y + 5), QPoint(width() - 9, y)}));
     }
     painter.setPen(palette().mid().color());
     painter.setBrush(Qt::NoBrush);
@@ -159,7 +159,7 @@ void ProfileStrip::mousePressEvent(QMouseEvent* event)
     // The nearer handle; a press between them on the slab takes the nearer one too.
     const int y = int(event->position().y());
     dragging = std::abs(y - rowOf(planeHigh)) <= std::abs(y - rowOf(planeLow)) ? Handle::High
-                                                                                 : Handle::Low;
+                                                                               : Handle::Low;
     dragTo(y);
 }
 

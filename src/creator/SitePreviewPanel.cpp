@@ -127,8 +127,8 @@ void SitePreviewPanel::setJob(const LayoutJob& described)
     const bool top = job.view == Top && !job.facade;
     const LayoutFrame frame = layoutFrame(job);
     // A new profile only when the depth axis changed: dragging must not rebuild it.
-    if (shown && (!profileMade || profileView != job.view || profileFrame.azimuth != frame.azimuth ||
-                  profileFacade != job.facade)) {
+    if (shown && (!profileMade || profileView != job.view ||
+                  profileFrame.azimuth != frame.azimuth || profileFacade != job.facade)) {
         profile->setProfile(depthProfile(*shown, job),
                             top ? shown->levels : findLevels(depthProfile(*shown, job)));
         profileMade = true;

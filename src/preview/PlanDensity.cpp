@@ -78,8 +78,8 @@ void PlanDensity::include(std::int64_t& cx, std::int64_t& cy)
             const std::uint64_t n = cells[std::size_t((r - originY) * maxCells + (c - originX))];
             if (n == 0)
                 continue;
-            const std::int64_t to = (coarser(r, shift) - newOriginY) * maxCells +
-                                    (coarser(c, shift) - newOriginX);
+            const std::int64_t to =
+                (coarser(r, shift) - newOriginY) * maxCells + (coarser(c, shift) - newOriginX);
             moved[std::size_t(to)] += n;
         }
     }

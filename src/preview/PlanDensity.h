@@ -36,9 +36,9 @@ private:
     // Makes cell (cx, cy) of the current size part of the grid, coarsening it as needed.
     void include(std::int64_t& cx, std::int64_t& cy);
 
-    int level = 0;                // cells of finestCell · 2^level
-    std::int64_t originX = 0;     // cell index of grid column 0
-    std::int64_t originY = 0;     // cell index of grid row 0 (the south one)
+    int level = 0;                    // cells of finestCell · 2^level
+    std::int64_t originX = 0;         // cell index of grid column 0
+    std::int64_t originY = 0;         // cell index of grid row 0 (the south one)
     std::vector<std::uint64_t> cells; // maxCells × maxCells, row by row from the south
     bool any = false;
     // The cells that hold points, as cell indices.

@@ -60,8 +60,7 @@ QImage planImage(const SitePreview& preview, int factor, const LayoutJob* job)
             ++upright[at(int(c), int(r))];
     }
     const double allTop = std::log1p(double(*std::max_element(all.begin(), all.end())));
-    const double uprightTop =
-        std::log1p(double(*std::max_element(upright.begin(), upright.end())));
+    const double uprightTop = std::log1p(double(*std::max_element(upright.begin(), upright.end())));
     for (int r = 0; r < h; ++r) {
         auto* line = reinterpret_cast<QRgb*>(image.scanLine(r));
         for (int c = 0; c < w; ++c) {
@@ -174,7 +173,8 @@ QRectF planBounds(const SitePreview& preview, const PlanOverlay& overlay)
 
 QTransform fitPlan(const QRectF& bounds, const QSizeF& device)
 {
-    const double scale = std::min(device.width() / bounds.width(), device.height() / bounds.height());
+    const double scale =
+        std::min(device.width() / bounds.width(), device.height() / bounds.height());
     const double dx = (device.width() - bounds.width() * scale) / 2;
     const double dy = (device.height() - bounds.height() * scale) / 2;
     // x' = dx + (x - left) · scale, y' = dy + (top - y) · scale with top the north edge
@@ -207,8 +207,8 @@ QImage planPicture(const SitePreview& preview, const LayoutJob& job, int maxEdge
                      int(std::ceil(bounds.height() / perPixel)) + 16);
     QImage picture(size, QImage::Format_RGB32);
     picture.fill(Qt::white);
-    const QTransform toPicture = fitPlan(bounds, QSizeF(size) - QSizeF(16, 16)) *
-                                 QTransform::fromTranslate(8.0, 8.0);
+    const QTransform toPicture =
+        fitPlan(bounds, QSizeF(size) - QSizeF(16, 16)) * QTransform::fromTranslate(8.0, 8.0);
     QPainter painter(&picture);
     const int factor = planFactor(preview.plan, perPixel);
     drawPlanImage(painter, toPicture, preview.plan, planImage(preview, factor, &job), factor);

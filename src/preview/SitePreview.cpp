@@ -28,8 +28,8 @@ constexpr double missingReturn = 0.01;
 class ScanCounter
 {
 public:
-    ScanCounter(SitePreview& preview, const cv::Mat& pose, bool fromScanner, double domain)
-        : preview(preview), P(pose), fromScanner(fromScanner), domain2(domain * domain),
+    ScanCounter(SitePreview& into, const cv::Mat& pose, bool scannerKnown, double domain)
+        : preview(into), P(pose), fromScanner(scannerKnown), domain2(domain * domain),
           scannerZ(pose.at<double>(2, 3))
     {
     }

@@ -42,9 +42,9 @@ struct SitePreview
     PlanDensity plan;
     PointSample sample;
     std::vector<PreviewScan> positions; // of the chosen scans read that have one
-    QBitArray used;                    // the chosen scans, without those that could not be read
-    std::uint64_t points = 0;          // points read within the scan radius
-    int columnStride = 1;              // the largest column stride used (1: every column)
+    QBitArray used;                     // the chosen scans, without those that could not be read
+    std::uint64_t points = 0;           // points read within the scan radius
+    int columnStride = 1;               // the largest column stride used (1: every column)
 };
 
 struct PreviewOptions

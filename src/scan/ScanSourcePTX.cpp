@@ -613,11 +613,9 @@ bool ScanSourcePTX::sampleColumns(int i, cv::Mat& points, int stride, int maxCol
     const qint64 rows = openRowCount;
     // At most maxChunkPoints points: whole columns, or of a longer column its first lines.
     const qint64 taken = std::min<qint64>(rows, ScanSource::maxChunkPoints);
-    const qint64 columns = taken > 0 ? std::clamp<qint64>(ScanSource::maxChunkPoints / taken,
-                                                          1, maxColumns)
-                                     : 0;
-    const qint64 capacity =
-        std::clamp<qint64>(openPointLines - linesConsumed, 0, columns * taken);
+    const qint64 columns =
+        taken > 0 ? std::clamp<qint64>(ScanSource::maxChunkPoints / taken, 1, maxColumns) : 0;
+    const qint64 capacity = std::clamp<qint64>(openPointLines - linesConsumed, 0, columns * taken);
     cv::Mat buffer(4, int(std::max<qint64>(capacity, 1)), CV_64F);
     double* const xs = buffer.ptr<double>(0);
     double* const ys = buffer.ptr<double>(1);

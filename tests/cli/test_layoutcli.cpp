@@ -1046,10 +1046,10 @@ TEST_F(LayoutCli, LevelsAndThePlanOfATwoStoreyBuildingWithoutALayout)
     const double z = options.offset.z;
 
     // The upper storey's slab, as the level buttons set it, on the plan with 10 m tiles.
-    ProgramRun run = runLayout(QStringList{"--levels", "--preview", out + "/plan.png", "--tile",
-                                           "10", "--clip-low", number(z + 3.35), "--clip-high",
-                                           number(z + 6.25)} +
-                               building.files());
+    ProgramRun run =
+        runLayout(QStringList{"--levels", "--preview", out + "/plan.png", "--tile", "10",
+                              "--clip-low", number(z + 3.35), "--clip-high", number(z + 6.25)} +
+                  building.files());
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
     const QRegularExpression levelLine(QStringLiteral("^Level (\\d+\\.\\d{3}) (\\d+\\.\\d)$"));
     std::vector<double> heights;

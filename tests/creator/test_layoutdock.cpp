@@ -1202,8 +1202,7 @@ TEST_F(Dock, ThePreviewsHandlesPlanAndFieldsStayInStep)
             upper = row;
     }
     ASSERT_GE(upper, 0);
-    QTest::mouseClick(qobject_cast<QAbstractButton*>(levels->cellWidget(upper, 2)),
-                      Qt::LeftButton);
+    QTest::mouseClick(qobject_cast<QAbstractButton*>(levels->cellWidget(upper, 2)), Qt::LeftButton);
     EXPECT_NEAR(field("e_lower"), 3.35, 0.02);
     EXPECT_NEAR(field("e_upper"), 6.25, 0.02);
     inStep();

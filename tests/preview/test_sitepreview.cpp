@@ -5,8 +5,8 @@
 #include "engine/StatusReporter.h"
 #include "genscan/GenScanJob.h"
 #include "preview/SitePreview.h"
-#include "scan/ScanSourceFactory.h"
 #include "scan/ScanSource.h"
+#include "scan/ScanSourceFactory.h"
 
 #include <QTemporaryDir>
 
@@ -84,8 +84,10 @@ TEST(SitePreview, FindsEveryFloorAndCeilingOfTwoStoreysWithinTwoCentimetres)
         const double z = c.offset.z;
         // Floors at 0 and 3.3 m, ceilings at 3.0 and 6.3 m above the ground floor.
         EXPECT_EQ(preview->levels.size(), 4u);
-        for (const auto& [height, facing] : {std::pair{0.0, Facing::Up}, {3.0, Facing::Down},
-                                             {3.3, Facing::Up}, {6.3, Facing::Down}}) {
+        for (const auto& [height, facing] : {std::pair{0.0, Facing::Up},
+                                             {3.0, Facing::Down},
+                                             {3.3, Facing::Up},
+                                             {6.3, Facing::Down}}) {
             const Level* level = levelNear(preview->levels, z + height);
             ASSERT_NE(level, nullptr) << height;
             EXPECT_EQ(level->facing, c.positioned ? facing : Facing::Unknown) << height;
@@ -93,8 +95,8 @@ TEST(SitePreview, FindsEveryFloorAndCeilingOfTwoStoreysWithinTwoCentimetres)
         for (std::size_t k = 1; k < preview->levels.size(); ++k)
             EXPECT_GE(preview->levels[k - 1].share, preview->levels[k].share);
         // The upper storey's slab: from just above its floor to just below its ceiling.
-        const std::size_t upper = std::size_t(levelNear(preview->levels, z + 3.3) -
-                                              preview->levels.data());
+        const std::size_t upper =
+            std::size_t(levelNear(preview->levels, z + 3.3) - preview->levels.data());
         const Slab slab = storeySlab(preview->levels, upper);
         EXPECT_NEAR(slab.low, z + 3.35, 0.02);
         EXPECT_NEAR(slab.high, z + 6.25, 0.02);

@@ -520,7 +520,8 @@ TEST(PtxReader, AColumnSampleReadsTheFirstOfEveryKColumnsAndParsesNoOther)
         more = reader.grid()->readColumnSample(0, chunk, 3, 2);
         perCall.push_back(chunk.cols);
         for (int j = 0; j < chunk.cols; ++j)
-            read.emplace_back(chunk.at<double>(0, j), chunk.at<double>(1, j), chunk.at<double>(2, j));
+            read.emplace_back(chunk.at<double>(0, j), chunk.at<double>(1, j),
+                              chunk.at<double>(2, j));
     }
     // Columns 0, 3 and 6, two per call; line 10 (column 3) yields no point.
     const std::vector<cv::Vec3d> expected = {points[0],  points[1],  points[2],  points[9],

@@ -38,8 +38,8 @@ Scene Scene::rooms(bool withCeiling, int storeys)
         scene.addCylinder(5.5, 5.5, 0.2, base, base + h, Material::Column);
         scene.addBox({12.5, 1.0, base}, {12.9, 1.4, base + h}, Material::Column);
 
-        for (const Vec3& centre : {Vec3{4.0, 4.0, base}, Vec3{11.0, 2.5, base},
-                                   Vec3{11.0, 6.5, base}})
+        for (const Vec3& centre :
+             {Vec3{4.0, 4.0, base}, Vec3{11.0, 2.5, base}, Vec3{11.0, 6.5, base}})
             scene.centres.push_back(centre);
     }
     scene.interiorLow = {0.1, 0.1, 0.0};

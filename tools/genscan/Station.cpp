@@ -109,8 +109,8 @@ std::vector<Station> placeStations(const Scene& scene, int count, std::uint64_t 
     const std::size_t rooms = std::max<std::size_t>(centres.size() / storeys, 1);
     for (int k = 0; k < count; ++k) {
         const auto n = std::size_t(k);
-        const Vec3& centre = centres[((n % storeys) * rooms + (n / storeys) % rooms) %
-                                     centres.size()];
+        const Vec3& centre =
+            centres[((n % storeys) * rooms + (n / storeys) % rooms) % centres.size()];
         Station station;
         station.offset = offset;
         station.turn = turn;
