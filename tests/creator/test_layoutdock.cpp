@@ -766,6 +766,7 @@ TEST_F(Dock, StopEndsTheRunAsInterrupted)
         scan.points.push_back({1.0 + 0.00001 * i, 1.0, 0.0});
     auto fake = std::make_unique<FakeScanSource>(std::vector<FakeScan>{scan}, 10);
     fake->onChunk = [](int, int) { std::this_thread::sleep_for(std::chrono::milliseconds(1)); };
+    dock->previewTask().stopAndWait(); // its pass may still read the listed scans
     dock->layoutTask().reader = std::move(fake);
 
     click("b_start");
@@ -1134,6 +1135,7 @@ TEST_F(Dock, NamesDamagedAndLeftOutScansInsteadOfAPlainSuccess)
     FakeScan unreadable = placed;
     unreadable.name = "site/b.fls";
     unreadable.opens = false;
+    dock->previewTask().stopAndWait();
     dock->layoutTask().reader =
         std::make_unique<FakeScanSource>(std::vector<FakeScan>{placed, unreadable});
     w<QListWidget>("w_tab")->item(0)->setCheckState(Qt::Checked);
