@@ -90,8 +90,9 @@ struct PlanOverlay
     std::int64_t tiles = 0; // output tiles of the grid
 };
 
-// The output tiles are those of the sample's points between the job's planes (the same
-// rule as the layout's: 10 m raw tiles gathered into tiles of the job's size).
+// The output tiles are those of the sample's points between the job's planes (10 m raw
+// tiles gathered into tiles of the job's size, as the layout gathers them; the layout also
+// drops raw tiles with too little data, which a sample cannot judge).
 PlanOverlay planOverlay(const SitePreview& preview, const LayoutJob& job);
 
 // The points a job's planes keep: their depth along its view's axis lies between the planes
