@@ -232,6 +232,8 @@ struct Dock : ::testing::Test
         chooseInputs({scanFile("station.ptx", stationPtx(1, 2, 1.5))});
         const QString log = outFolder() + "/" + logName;
         chooseOutput(log);
+        // The listed scan's preview pass reads it too; a run's test sees only the run.
+        dock->previewTask().stopAndWait();
         return log;
     }
     bool waitForMessage()
@@ -766,7 +768,6 @@ TEST_F(Dock, StopEndsTheRunAsInterrupted)
         scan.points.push_back({1.0 + 0.00001 * i, 1.0, 0.0});
     auto fake = std::make_unique<FakeScanSource>(std::vector<FakeScan>{scan}, 10);
     fake->onChunk = [](int, int) { std::this_thread::sleep_for(std::chrono::milliseconds(1)); };
-    dock->previewTask().stopAndWait(); // its pass may still read the listed scans
     dock->layoutTask().reader = std::move(fake);
 
     click("b_start");
