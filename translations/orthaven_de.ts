@@ -1,4 +1,5 @@
-<?xml version='1.0' encoding='utf-8'?>
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
 <TS version="2.1" language="de_DE">
 <context>
     <name>BatchLayoutForm</name>
@@ -37,11 +38,11 @@
         <source>Computation interrupted (Not enough Memory) !
 
 Please reduce *Scanner Range* or *Resolution*
-in "orthaven.cfg". and restart Orthaven!</source>
+in &quot;orthaven.cfg&quot;. and restart Orthaven!</source>
         <translation>Berechnung abgebrochen (nicht genug Speicher)!
 
 Bitte verringern Sie *Scanradius* oder *Auflösung*
-in "orthaven.cfg" und starten Sie Orthaven neu!</translation>
+in &quot;orthaven.cfg&quot; und starten Sie Orthaven neu!</translation>
     </message>
     <message>
         <source>Could not access a temporary file!</source>
@@ -62,7 +63,7 @@ Vergrößern Sie den Schnittbereich oder verwenden Sie mehr Scans!</translation>
         <translation>Öffnen</translation>
     </message>
     <message>
-        <source>The Riegl API doesn't support a file path with non ASCII letters yet.
+        <source>The Riegl API doesn&apos;t support a file path with non ASCII letters yet.
 Please move your project to a different path with ASCII letters in the path only!</source>
         <translation>Die Riegl-Schnittstelle unterstützt noch keine Dateipfade mit Nicht-ASCII-Zeichen.
 Bitte verschieben Sie Ihr Projekt in einen Pfad, der nur ASCII-Zeichen enthält!</translation>
@@ -127,11 +128,11 @@ Bitte wählen Sie einen Ausgabeordner, in den Sie schreiben dürfen!</translatio
         <source>The layout settings are invalid!
 
 Please check *Scan Radius*, *Tile Size* and *Resolution*
-in "orthaven.cfg"!</source>
+in &quot;orthaven.cfg&quot;!</source>
         <translation>Die Layout-Einstellungen sind ungültig!
 
 Bitte prüfen Sie *Scan-Radius*, *Kachelgröße* und *Auflösung*
-in "orthaven.cfg"!</translation>
+in &quot;orthaven.cfg&quot;!</translation>
     </message>
     <message>
         <source>Could not read the scans!
@@ -306,6 +307,14 @@ Es wurde nichts verändert. Bitte warten Sie, bis er fertig ist, oder wählen Si
     <message>
         <source>The coordinate system cannot be used: %1</source>
         <translation>Das Koordinatensystem kann nicht verwendet werden: %1</translation>
+    </message>
+    <message>
+        <source>Preview stopped.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Check scans to see the site.</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>
@@ -519,7 +528,7 @@ Es wurde nichts verändert. Bitte warten Sie, bis er fertig ist, oder wählen Si
         <translation>Fassade aus zwei Punkten</translation>
     </message>
     <message>
-        <source>A DXF drawing beside the layout: the tiles' frames and names, the scan positions and the outline</source>
+        <source>A DXF drawing beside the layout: the tiles&apos; frames and names, the scan positions and the outline</source>
         <translation>Eine DXF-Zeichnung neben dem Layout: Rahmen und Namen der Kacheln, die Scanpositionen und der Umriss</translation>
     </message>
     <message>
@@ -531,7 +540,7 @@ Es wurde nichts verändert. Bitte warten Sie, bis er fertig ist, oder wählen Si
         <translation>Ein PDF des Layouts im Druckmaßstab, auf so vielen Blättern dieses Papiers wie nötig</translation>
     </message>
     <message>
-        <source>The coordinate system of a plan's project coordinates (EPSG code of a projected system in metres); empty: none</source>
+        <source>The coordinate system of a plan&apos;s project coordinates (EPSG code of a projected system in metres); empty: none</source>
         <translation>Das Koordinatensystem der Projektkoordinaten eines Grundrisses (EPSG-Code eines projizierten Systems in Metern); leer: keines</translation>
     </message>
     <message>
@@ -1040,6 +1049,73 @@ Es wurde nichts verändert. Bitte warten Sie, bis er fertig ist, oder wählen Si
     </message>
 </context>
 <context>
+    <name>orthaven::SitePreviewPanel</name>
+    <message>
+        <source>Preview</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Stop</source>
+        <translation type="unfinished">Stopp</translation>
+    </message>
+    <message>
+        <source>Points per centimetre along the view&apos;s depth axis. Drag the two clipping planes; near a level they snap to it.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The site from above with the layout&apos;s tiles and planes. Click two points to make the wall between them a facade.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Level [m]</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Points</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Looking at the scans ...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Choose scans to see the site.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Levels: %1, from %2 million points</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Not every checked scan is in it whole:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>floor</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>ceiling</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Storey</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Planes from just above this level to just below the next ceiling above it</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Plan</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Planes from just above this level to the plan&apos;s cut 1 m above it</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>orthaven::Updater</name>
     <message>
         <source>Could not check for update due to connection error!
@@ -1054,8 +1130,8 @@ Die neueste Version finden Sie unter
         <translation>Ihre Orthaven-Version ist auf dem neuesten Stand!</translation>
     </message>
     <message>
-        <source>&lt;font color='red'&gt;New Version %1 Revision %2 available!&lt;/font&gt;</source>
-        <translation>&lt;font color='red'&gt;Neue Version %1 Revision %2 verfügbar!&lt;/font&gt;</translation>
+        <source>&lt;font color=&apos;red&apos;&gt;New Version %1 Revision %2 available!&lt;/font&gt;</source>
+        <translation>&lt;font color=&apos;red&apos;&gt;Neue Version %1 Revision %2 verfügbar!&lt;/font&gt;</translation>
     </message>
     <message>
         <source>New version has been downloaded!</source>

@@ -6,6 +6,7 @@
 #include "scan/ScanSourceFactory.h"
 
 #include <QCommandLineParser>
+#include <QFileInfo>
 #include <QLocale>
 
 #include <cmath>
@@ -299,6 +300,26 @@ const std::vector<OptionRow>& optionTable()
            "metres, project coordinates; - - - for none), then exit"),
          Reach::Run,
          [](Value, Options& o) { return set(o.list, true); }},
+        {{L("levels")},
+         {},
+         L("print the levels of the chosen scans, the largest share\n"
+           "first: \"Level <height in m> <share of the points in %>\";\n"
+           "for an elevation (--view, --facade) also the surfaces\n"
+           "along its depth axis: \"Depth <m> <share in %>\"; then exit"),
+         Reach::Run,
+         [](Value, Options& o) { return set(o.levels, true); }},
+        {{L("preview")},
+         L("FILE"),
+         L("write the plan of the chosen scans with the layout's tile\n"
+           "grid and planes to FILE (.png, .jpg or .tif) without\n"
+           "making the layout"),
+         Reach::Run,
+         [](Value v, Options& o) {
+             o.previewFile = v;
+             return imageFormatFor(QFileInfo(v).suffix()) != nullptr;
+         },
+         QLatin1String("--preview needs a file ending in .") +
+             imageFormatSuffixes().join(QLatin1String(", .")) + L(", not \"%1\"")},
         {{L("v"), L("verbose")},
          {},
          L("show the engine's diagnostic lines and the peak memory"),
@@ -475,6 +496,10 @@ bool parseCommandLine(const QStringList& arguments, CommandLine& options, QStrin
             return false;
         }
         options.crs = system->code;
+    }
+    if (options.list && (options.levels || !options.previewFile.isEmpty())) {
+        error = QStringLiteral("--list cannot stand beside --levels or --preview");
+        return false;
     }
     if (options.clipLow && options.clipHigh && !(*options.clipLow < *options.clipHigh)) {
         error = QStringLiteral("--clip-low must be below --clip-high");

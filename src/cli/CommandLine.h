@@ -42,6 +42,8 @@ struct CommandLine
     std::optional<std::int64_t> memoryMegabytes; // tiles kept in memory (default: a quarter)
     QString jobFile; // --jobs: run the jobs of this file one after another
     bool list = false;
+    bool levels = false; // --levels: print the levels of the site instead of a layout
+    QString previewFile; // --preview: write the plan preview instead of a layout
     bool help = false;
     bool version = false;
     bool verbose = false;

@@ -34,6 +34,7 @@
 #include <opencv2/core.hpp>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <map>
 #include <memory>
@@ -1067,4 +1068,62 @@ TEST_F(LayoutCli, AFacadeOfAWallAtAnAngleShowsItAsASharpBandAlongItsSegment)
         }
     }
     EXPECT_EQ(wallTiles, 1);
+}
+
+TEST_F(LayoutCli, LevelsAndThePlanOfATwoStoreyBuildingWithoutALayout)
+{
+    GenScanOptions options;
+    options.outputFolder = folder->path() + QStringLiteral("/two");
+    options.storeys = 2;
+    options.stations = 4;
+    options.pointsPerColumn = 200;
+    options.columns = 300;
+    options.offset = {500000.0, 5400000.0, 312.45};
+    GenScanJob building(options);
+    ASSERT_TRUE(building.run()) << building.errorText().toStdString();
+    const QString out = outPath(QStringLiteral("look"));
+    ASSERT_TRUE(QDir().mkpath(out));
+    const double z = options.offset.z;
+
+    // The upper storey's slab, as the level buttons set it, on the plan with 10 m tiles.
+    ProgramRun run =
+        runLayout(QStringList{"--levels", "--preview", out + "/plan.png", "--tile", "10",
+                              "--clip-low", number(z + 3.35), "--clip-high", number(z + 6.25)} +
+                  building.files());
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    const QRegularExpression levelLine(QStringLiteral("^Level (\\d+\\.\\d{3}) (\\d+\\.\\d)$"));
+    std::vector<double> heights;
+    double lastShare = 101.0;
+    for (const QString& line : run.out.split('\n', Qt::SkipEmptyParts)) {
+        const QRegularExpressionMatch m = levelLine.match(line);
+        if (!m.hasMatch())
+            continue;
+        heights.push_back(m.captured(1).toDouble() - z);
+        EXPECT_LE(m.captured(2).toDouble(), lastShare) << "the largest share first";
+        lastShare = m.captured(2).toDouble();
+    }
+    std::sort(heights.begin(), heights.end());
+    ASSERT_EQ(heights.size(), 4u) << run.out.toStdString();
+    for (std::size_t k = 0; k < 4; ++k)
+        EXPECT_NEAR(heights[k], (std::array{0.0, 3.0, 3.3, 6.3})[k], 0.02);
+    EXPECT_TRUE(run.out.contains("Preview written to")) << run.out.toStdString();
+    const QImage plan(out + "/plan.png");
+    ASSERT_FALSE(plan.isNull());
+    EXPECT_LE(std::max(plan.width(), plan.height()), 1024);
+    int tileEdge = 0;
+    for (int y = 0; y < plan.height(); ++y) {
+        for (int x = 0; x < plan.width(); ++x) {
+            const QRgb p = plan.pixel(x, y);
+            tileEdge += qBlue(p) > 150 && qRed(p) < 100 ? 1 : 0;
+        }
+    }
+    EXPECT_GT(tileEdge, plan.height()) << "the tile grid is drawn";
+    EXPECT_EQ(QDir(out).entryList(QDir::Files), QStringList{"plan.png"}) << "and no layout";
+
+    // A front view: the levels, then the walls along its depth axis (the south wall's inner
+    // face 0.1 m north of the outline).
+    run = runLayout(QStringList{"--levels", "--view", "front"} + building.files());
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.out.contains(QRegularExpression("\\nDepth 5400000\\.(09|10|11)\\d \\d")))
+        << run.out.toStdString();
 }
