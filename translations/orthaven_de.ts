@@ -1,5 +1,4 @@
-<?xml version="1.0" encoding="utf-8"?>
-<!DOCTYPE TS>
+<?xml version='1.0' encoding='utf-8'?>
 <TS version="2.1" language="de_DE">
 <context>
     <name>BatchLayoutForm</name>
@@ -38,11 +37,11 @@
         <source>Computation interrupted (Not enough Memory) !
 
 Please reduce *Scanner Range* or *Resolution*
-in &quot;orthaven.cfg&quot;. and restart Orthaven!</source>
+in "orthaven.cfg". and restart Orthaven!</source>
         <translation>Berechnung abgebrochen (nicht genug Speicher)!
 
 Bitte verringern Sie *Scanradius* oder *Auflösung*
-in &quot;orthaven.cfg&quot; und starten Sie Orthaven neu!</translation>
+in "orthaven.cfg" und starten Sie Orthaven neu!</translation>
     </message>
     <message>
         <source>Could not access a temporary file!</source>
@@ -63,7 +62,7 @@ Vergrößern Sie den Schnittbereich oder verwenden Sie mehr Scans!</translation>
         <translation>Öffnen</translation>
     </message>
     <message>
-        <source>The Riegl API doesn&apos;t support a file path with non ASCII letters yet.
+        <source>The Riegl API doesn't support a file path with non ASCII letters yet.
 Please move your project to a different path with ASCII letters in the path only!</source>
         <translation>Die Riegl-Schnittstelle unterstützt noch keine Dateipfade mit Nicht-ASCII-Zeichen.
 Bitte verschieben Sie Ihr Projekt in einen Pfad, der nur ASCII-Zeichen enthält!</translation>
@@ -128,11 +127,11 @@ Bitte wählen Sie einen Ausgabeordner, in den Sie schreiben dürfen!</translatio
         <source>The layout settings are invalid!
 
 Please check *Scan Radius*, *Tile Size* and *Resolution*
-in &quot;orthaven.cfg&quot;!</source>
+in "orthaven.cfg"!</source>
         <translation>Die Layout-Einstellungen sind ungültig!
 
 Bitte prüfen Sie *Scan-Radius*, *Kachelgröße* und *Auflösung*
-in &quot;orthaven.cfg&quot;!</translation>
+in "orthaven.cfg"!</translation>
     </message>
     <message>
         <source>Could not read the scans!
@@ -310,11 +309,11 @@ Es wurde nichts verändert. Bitte warten Sie, bis er fertig ist, oder wählen Si
     </message>
     <message>
         <source>Preview stopped.</source>
-        <translation type="unfinished"></translation>
+        <translation>Vorschau angehalten.</translation>
     </message>
     <message>
         <source>Check scans to see the site.</source>
-        <translation type="unfinished"></translation>
+        <translation>Wählen Sie Scans, um das Gelände zu sehen.</translation>
     </message>
 </context>
 <context>
@@ -528,7 +527,7 @@ Es wurde nichts verändert. Bitte warten Sie, bis er fertig ist, oder wählen Si
         <translation>Fassade aus zwei Punkten</translation>
     </message>
     <message>
-        <source>A DXF drawing beside the layout: the tiles&apos; frames and names, the scan positions and the outline</source>
+        <source>A DXF drawing beside the layout: the tiles' frames and names, the scan positions and the outline</source>
         <translation>Eine DXF-Zeichnung neben dem Layout: Rahmen und Namen der Kacheln, die Scanpositionen und der Umriss</translation>
     </message>
     <message>
@@ -540,7 +539,7 @@ Es wurde nichts verändert. Bitte warten Sie, bis er fertig ist, oder wählen Si
         <translation>Ein PDF des Layouts im Druckmaßstab, auf so vielen Blättern dieses Papiers wie nötig</translation>
     </message>
     <message>
-        <source>The coordinate system of a plan&apos;s project coordinates (EPSG code of a projected system in metres); empty: none</source>
+        <source>The coordinate system of a plan's project coordinates (EPSG code of a projected system in metres); empty: none</source>
         <translation>Das Koordinatensystem der Projektkoordinaten eines Grundrisses (EPSG-Code eines projizierten Systems in Metern); leer: keines</translation>
     </message>
     <message>
@@ -1052,67 +1051,67 @@ Es wurde nichts verändert. Bitte warten Sie, bis er fertig ist, oder wählen Si
     <name>orthaven::SitePreviewPanel</name>
     <message>
         <source>Preview</source>
-        <translation type="unfinished"></translation>
+        <translation>Vorschau</translation>
     </message>
     <message>
         <source>Stop</source>
-        <translation type="unfinished">Stopp</translation>
+        <translation>Stopp</translation>
     </message>
     <message>
-        <source>Points per centimetre along the view&apos;s depth axis. Drag the two clipping planes; near a level they snap to it.</source>
-        <translation type="unfinished"></translation>
+        <source>Points per centimetre along the view's depth axis. Drag the two clipping planes; near a level they snap to it.</source>
+        <translation>Punkte je Zentimeter entlang der Tiefenachse der Ansicht. Ziehen Sie die beiden Schnittebenen; nahe einer Ebene rasten sie dort ein.</translation>
     </message>
     <message>
-        <source>The site from above with the layout&apos;s tiles and planes. Click two points to make the wall between them a facade.</source>
-        <translation type="unfinished"></translation>
+        <source>The site from above with the layout's tiles and planes. Click two points to make the wall between them a facade.</source>
+        <translation>Das Gelände von oben mit den Kacheln und Schnittebenen des Layouts. Klicken Sie zwei Punkte an, um die Wand dazwischen zur Fassade zu machen.</translation>
     </message>
     <message>
         <source>Level [m]</source>
-        <translation type="unfinished"></translation>
+        <translation>Höhe [m]</translation>
     </message>
     <message>
         <source>Points</source>
-        <translation type="unfinished"></translation>
+        <translation>Punkte</translation>
     </message>
     <message>
         <source>Looking at the scans ...</source>
-        <translation type="unfinished"></translation>
+        <translation>Die Scans werden angesehen ...</translation>
     </message>
     <message>
         <source>Choose scans to see the site.</source>
-        <translation type="unfinished"></translation>
+        <translation>Wählen Sie Scans, um das Gelände zu sehen.</translation>
     </message>
     <message>
         <source>Levels: %1, from %2 million points</source>
-        <translation type="unfinished"></translation>
+        <translation>Ebenen: %1, aus %2 Millionen Punkten</translation>
     </message>
     <message>
         <source>Not every checked scan is in it whole:</source>
-        <translation type="unfinished"></translation>
+        <translation>Nicht jeder gewählte Scan ist vollständig enthalten:</translation>
     </message>
     <message>
         <source>floor</source>
-        <translation type="unfinished"></translation>
+        <translation>Boden</translation>
     </message>
     <message>
         <source>ceiling</source>
-        <translation type="unfinished"></translation>
+        <translation>Decke</translation>
     </message>
     <message>
         <source>Storey</source>
-        <translation type="unfinished"></translation>
+        <translation>Geschoss</translation>
     </message>
     <message>
         <source>Planes from just above this level to just below the next ceiling above it</source>
-        <translation type="unfinished"></translation>
+        <translation>Schnittebenen von knapp über dieser Höhe bis knapp unter die nächste Decke darüber</translation>
     </message>
     <message>
         <source>Plan</source>
-        <translation type="unfinished"></translation>
+        <translation>Grundriss</translation>
     </message>
     <message>
-        <source>Planes from just above this level to the plan&apos;s cut 1 m above it</source>
-        <translation type="unfinished"></translation>
+        <source>Planes from just above this level to the plan's cut 1 m above it</source>
+        <translation>Schnittebenen von knapp über dieser Höhe bis zum Grundrissschnitt 1 m darüber</translation>
     </message>
 </context>
 <context>
@@ -1130,8 +1129,8 @@ Die neueste Version finden Sie unter
         <translation>Ihre Orthaven-Version ist auf dem neuesten Stand!</translation>
     </message>
     <message>
-        <source>&lt;font color=&apos;red&apos;&gt;New Version %1 Revision %2 available!&lt;/font&gt;</source>
-        <translation>&lt;font color=&apos;red&apos;&gt;Neue Version %1 Revision %2 verfügbar!&lt;/font&gt;</translation>
+        <source>&lt;font color='red'&gt;New Version %1 Revision %2 available!&lt;/font&gt;</source>
+        <translation>&lt;font color='red'&gt;Neue Version %1 Revision %2 verfügbar!&lt;/font&gt;</translation>
     </message>
     <message>
         <source>New version has been downloaded!</source>
