@@ -99,7 +99,10 @@ private:
     void checkAllScans(Qt::CheckState state); // "Select All", "Select None"
     void showConfiguration();                 // the information box
     void reportOutcome();
-    void resetPanel();
+    // After a run; keepOutput: the output choice stays (nothing was written there).
+    void resetPanel(bool keepOutput);
+    void updateRunButtons(); // Start and Add to Batch List by the scans and the run
+    bool checkedJob(layoutdef& job);
 
     std::unique_ptr<Ui::LayoutForm> ui;
     std::unique_ptr<Ui::ProgressForm> progressUi;

@@ -561,7 +561,7 @@ bool Run::normalizeTilesClassic()
 
     if (kept.isEmpty()) {
         reporter.reportFailure(NotEnoughData);
-        diag::error("ERROR STATUS: ", NotEnoughData, "  ... not enought data");
+        diag::debug("ERROR STATUS: ", NotEnoughData, "  ... not enought data");
         return false;
     }
     result.tileRange = kept;

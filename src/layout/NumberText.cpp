@@ -1,5 +1,7 @@
 #include "layout/NumberText.h"
 
+#include <QCoreApplication>
+
 #include <cmath>
 
 namespace orthaven {
@@ -41,6 +43,17 @@ std::optional<int> parseUserInteger(const QString& text, const QLocale& locale)
 QString formatUserReal(double value, const QLocale& locale)
 {
     return withoutGrouping(locale).toString(value, 'g', 6);
+}
+
+QLocale textLocale()
+{
+    return QLocale(QCoreApplication::translate(
+        "NumberText", "C", "the locale of the language of this translation, e.g. de_DE"));
+}
+
+QString inNotation(QString text, const QLocale& locale)
+{
+    return text.replace(QLatin1Char('.'), locale.decimalPoint());
 }
 
 } // namespace orthaven

@@ -22,4 +22,13 @@ std::optional<int> parseUserInteger(const QString& text, const QLocale& locale =
 // digits, no group separators and no trailing zeros ("0,5" under German conventions).
 QString formatUserReal(double value, const QLocale& locale = QLocale());
 
+// The notation that goes with the language the program's texts are in: the translation
+// names its locale ("de_DE" in the German one), and without one it is the C notation. A
+// picture drawn in German thus reads "0,5 m bis 2 m", in English "0.5 m to 2 m", whatever
+// thread draws it.
+QLocale textLocale();
+
+// text, a number in the C notation, in the notation of locale (its decimal separator).
+QString inNotation(QString text, const QLocale& locale);
+
 } // namespace orthaven

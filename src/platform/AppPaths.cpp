@@ -30,4 +30,14 @@ QString configFilePath()
     return appDataFolder() + QStringLiteral("/Brandmoor/Orthaven/orthaven.cfg");
 }
 
+QString windowStatePath()
+{
+    return appDataFolder() + QStringLiteral("/Brandmoor/Orthaven/window.ini");
+}
+
+QString batchListPath()
+{
+    return appDataFolder() + QStringLiteral("/Brandmoor/Orthaven/batch-list.txt");
+}
+
 } // namespace orthaven

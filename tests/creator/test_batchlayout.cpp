@@ -75,24 +75,31 @@ TEST_F(Batch, FillsTheCellsOfEachJob)
     };
     Case cases[] = {
         {job("C:\\out\\top.log", Top, -1.5, 3),
-         {"C:\\out\\top.log", "Top", "-1.5/3", "png", "C:\\scans\\a.ptx", "0°"}},
+         {"C:\\out\\top.log", "Top", "-1.5/3", "png", "C:\\scans\\a.ptx", "0°", "Density",
+          "Waiting"}},
         {job("C:\\out\\left.log", Left, 0.125, 1e7, {"a.ptg", "b.ptg", "c.ptg"}, "jpg"),
-         {"C:\\out\\left.log", "Left", "0.125/1e+07", "jpg", "Multiple Input Files", "0°"}},
+         {"C:\\out\\left.log", "Left", "0.125/1e+07", "jpg", "Multiple Input Files", "0°",
+          "Intensity", "Waiting"}},
         {job("C:\\out\\back.log", Back, -0.1234567, 2.5, {"a.fws", "b.fws"}, "tif"),
-         {"C:\\out\\back.log", "Back", "-0.123457/2.5", "tif", "Multiple Input Files", "0°"}},
+         {"C:\\out\\back.log", "Back", "-0.123457/2.5", "tif", "Multiple Input Files", "0°",
+          "Colour", "Waiting"}},
         {job("C:\\out\\right.log", Right, -20, -10),
-         {"C:\\out\\right.log", "Right", "-20/-10", "png", "C:\\scans\\a.ptx", "-27.5°"}},
+         {"C:\\out\\right.log", "Right", "-20/-10", "png", "C:\\scans\\a.ptx", "-27.5°",
+          "Density", "Waiting"}},
         {job("C:\\out\\front.log", Front, 0, 0, {"D:\\p\\x.rsp"}),
-         {"C:\\out\\front.log", "Front", "0/0", "png", "D:\\p\\x.rsp", "0°"}},
+         {"C:\\out\\front.log", "Front", "0/0", "png", "D:\\p\\x.rsp", "0°", "Density",
+          "Waiting"}},
     };
+    cases[1].def.layer = LayoutLayer::Intensity;
+    cases[2].def.layer = LayoutLayer::Colour;
     cases[3].def.azimuth = -27.5;
     for (const Case& c : cases)
         ASSERT_TRUE(batch.addBatchJob(c.def));
     ASSERT_EQ(table->rowCount(), 5);
-    EXPECT_EQ(table->columnCount(), 6);
+    EXPECT_EQ(table->columnCount(), 8);
     for (int r = 0; r < 5; ++r)
         EXPECT_EQ(row(r), cases[r].cells) << r;
-    EXPECT_EQ(batch.batchJobTexts(), QStringList(5, QString()));
+    EXPECT_EQ(batch.batchJobTexts(), QStringList(5, "Waiting"));
 }
 
 TEST_F(Batch, CellsCanBeSelectedButNotEdited)

@@ -1,5 +1,6 @@
 #include "OverviewScene.h"
 
+#include "creator/LayoutSettings.h"
 #include "creator/LayoutTask.h"
 #include "layoutlog/LogReader.h"
 #include "platform/AppFolders.h"
@@ -667,9 +668,13 @@ struct TaskPictures : ::testing::Test
     void SetUp() override
     {
         ensureAppFolders();
+        // The job carries the colours; preferences saved meanwhile do not reach it.
         ConfigSettings config = defaultConfig();
         config.scanPosColor1 = QColor(0, 0, 255);
         config.scanPosColor2 = QColor(255, 0, 255);
+        takePreferences(config, task.job);
+        config.scanPosColor1 = config.scanPosColor2 = QColor(255, 255, 0);
+        config.grid = false;
         writeConfig(config, configFilePath());
 
         std::vector<FakeScan> scans = sceneScans(Top);
@@ -685,6 +690,7 @@ struct TaskPictures : ::testing::Test
         task.job.resolution = 0.1;
         task.job.scannerDomain = 50;
         task.job.tileSize = 10;
+        task.job.invertColor = false;
     }
 
     void runTask(int mode = ComputeLayout)
@@ -698,7 +704,7 @@ struct TaskPictures : ::testing::Test
 
 } // namespace
 
-TEST_F(TaskPictures, AComputedLayoutGetsBothPicturesFromTheConfigurationAndTheEngine)
+TEST_F(TaskPictures, AComputedLayoutGetsBothPicturesFromTheJobAndTheEngine)
 {
     for (int mode : {ComputeLayout, FetchAndCompute}) {
         SCOPED_TRACE(mode);
@@ -709,7 +715,7 @@ TEST_F(TaskPictures, AComputedLayoutGetsBothPicturesFromTheConfigurationAndTheEn
         const QImage thumbnail(out.filePath("site_overview.png"));
         ASSERT_FALSE(sheet.isNull());
         ASSERT_FALSE(thumbnail.isNull());
-        // Colours from the configuration file; Charlie failed to load in the engine.
+        // Colours from the job; Charlie failed to load in the engine.
         for (const QImage& image : {sheet, thumbnail}) {
             EXPECT_EQ(image.pixel(topCentres[0]), blue);
             EXPECT_EQ(image.pixel(topCentres[1]), blue);
