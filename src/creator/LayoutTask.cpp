@@ -75,7 +75,7 @@ void LayoutTask::run()
     case FetchAndCompute:
         diag::debug("Run Fetch/Layout Task ");
         result = fetch();
-        fetched = result;
+        fetched = result && reader->scanCount() > 0;
         // A job read from a job file names the scans it uses, or none for all of them; its
         // flags cover the scans the files hold now.
         if (job.scanList.isEmpty())

@@ -64,7 +64,7 @@ public:
     // True after a computation that failed because not one of its checked scans could be
     // read: damagedScans() then says why of each.
     bool noScanRead() const;
-    // After a FetchAndCompute run: whether the input files could be listed.
+    // After a FetchAndCompute run: whether the input files could be listed and gave a scan.
     bool listed() const { return fetched; }
 
     // Written by the GUI thread only while the thread is not running (except the engine's

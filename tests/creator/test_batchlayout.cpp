@@ -1,13 +1,36 @@
 #include "creator/BatchLayout.h"
+#include "creator/LayoutSettings.h"
+#include "genscan/GenScanJob.h"
+#include "layoutlog/LogReader.h"
+#include "platform/AppFolders.h"
+#include "platform/AppPaths.h"
+#include "support/CaptureDiagnostics.h"
 #include "support/QtPrinters.h"
+#include "support/TempAppData.h"
 #include "uikit/UserDialogs.h"
 
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QTableWidget>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <fstream>
+#include <thread>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
+
 using namespace orthaven;
+using namespace orthaven::test;
 
 namespace {
 
@@ -137,4 +160,170 @@ TEST_F(Batch, IsIdleAndTakesJobsThroughItsSlotSignature)
     EXPECT_TRUE(added);
     EXPECT_EQ(table->rowCount(), 1);
     EXPECT_FALSE(batch.isProcessing());
+}
+
+namespace {
+
+// The batch list at work on generated scans of the three-room building.
+struct BatchRun : ::testing::Test
+{
+    TempAppData appData;
+    QStringList scans;
+    BatchLayout batch;
+
+    void SetUp() override
+    {
+        ensureAppFolders();
+        UserDialogs::clearScript();
+        genscan::GenScanOptions options;
+        options.outputFolder = appData.path() + "/scans";
+        options.stations = 2;
+        options.pointsPerColumn = 120;
+        options.columns = 240;
+        genscan::GenScanJob generated(options);
+        ASSERT_TRUE(generated.run()) << generated.errorText().toStdString();
+        scans = generated.files();
+    }
+    void TearDown() override { UserDialogs::clearScript(); }
+
+    // A job as the Layout Creator queues it, with the preferences of that moment.
+    layoutdef job(const QString& name, std::uint32_t view, double low, double high,
+                  double resolution) const
+    {
+        ConfigSettings preferences = defaultConfig();
+        preferences.resolution = resolution;
+        preferences.tileSize = 10;
+        layoutdef def;
+        takePreferences(preferences, def);
+        def.inputFiles = scans;
+        def.scanList = QBitArray(int(scans.size()), true);
+        def.view = view;
+        def.clipLow = low;
+        def.clipHigh = high;
+        def.outputFile = appData.path() + "/out/" + name + ".log";
+        def.imageType = "png";
+        return def;
+    }
+    void run()
+    {
+        QTest::mouseClick(batch.findChild<QPushButton*>("b_run"), Qt::LeftButton);
+    }
+    bool waitForTheEnd()
+    {
+        CaptureDiagnostics quiet;
+        QDeadlineTimer deadline(std::chrono::minutes(3)); // a guard against a hang only
+        while (batch.isProcessing() && !deadline.hasExpired())
+            QTest::qWait(10);
+        return !batch.isProcessing();
+    }
+};
+
+} // namespace
+
+TEST_F(BatchRun, RunsEveryJobWithTheSettingsItWasQueuedWithAndTellsHowEachEnded)
+{
+    layoutdef jobs[] = {
+        job("plan", Top, 0.5, 2.0, 0.05),
+        job("south", Front, -1, 9, 0.1),
+        job("missing", Top, 0.5, 2.0, 0.05),
+        job("east", Left, -1, 15, 0.1),
+    };
+    jobs[2].inputFiles = {appData.path() + "/scans/gone.ptx"};
+    for (const layoutdef& def : jobs)
+        ASSERT_TRUE(batch.addBatchJob(def));
+    // The preferences change after the jobs were queued; the jobs keep theirs.
+    ConfigSettings later = defaultConfig();
+    later.resolution = 0.02;
+    ASSERT_TRUE(saveConfig(later, configFilePath()));
+
+    run();
+    EXPECT_EQ(batch.findChild<QPushButton*>("b_run")->text(), "&Stop");
+    ASSERT_TRUE(waitForTheEnd());
+
+    const QStringList texts = batch.batchJobTexts();
+    ASSERT_EQ(texts.size(), 4);
+    for (int k : {0, 1, 3}) {
+        EXPECT_TRUE(texts[k].startsWith("Written: ")) << texts[k].toStdString();
+        const LogReader log(jobs[k].outputFile);
+        ASSERT_TRUE(log.ok()) << jobs[k].outputFile.toStdString();
+        EXPECT_EQ(log.info().resolution, jobs[k].resolution) << k;
+        EXPECT_EQ(log.info().view, int(jobs[k].view)) << k;
+    }
+    // A failed job is said so, and the next one runs all the same.
+    EXPECT_EQ(texts[2], "Failed: The scan files could not be read:");
+    EXPECT_FALSE(QFileInfo::exists(jobs[2].outputFile));
+    auto* table = batch.findChild<QTableWidget*>("jobTable");
+    EXPECT_TRUE(table->item(2, 7)->toolTip().contains("gone.ptx")) << "the whole message";
+    EXPECT_EQ(batch.findChild<QProgressBar*>("pb_overall")->value(), 4);
+    EXPECT_EQ(batch.findChild<QLabel*>("sl_status")->text(), "Layouts written: 3 of 4");
+    EXPECT_EQ(batch.findChild<QPushButton*>("b_run")->text(), "Run &All");
+}
+
+#ifdef Q_OS_UNIX
+// The first job's scan file is a pipe: its reading waits until the test lets data in, so
+// the batch is surely stopped while that job runs.
+TEST_F(BatchRun, StopEndsTheRunningJobLeavesNothingAndStartsNoOther)
+{
+    const QString pipe = appData.path() + "/pipe.ptx";
+    ASSERT_EQ(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    layoutdef first = job("plan", Top, 0.5, 2.0, 0.05);
+    first.inputFiles = {pipe};
+    first.scanList = QBitArray(1, true);
+    first.outputFile = appData.path() + "/made-for-it/plan.log";
+    ASSERT_TRUE(batch.addBatchJob(first));
+    ASSERT_TRUE(batch.addBatchJob(job("south", Front, -1, 9, 0.1)));
+
+    run();
+    ASSERT_TRUE(batch.isProcessing());
+    run(); // Stop
+    std::thread feeder([pipe, this] {
+        std::ofstream out(QFile::encodeName(pipe).toStdString(), std::ios::binary);
+        const QByteArray scan = readFile(scans.first());
+        out.write(scan.constData(), scan.size());
+    });
+    const bool ended = waitForTheEnd();
+    feeder.join();
+    ASSERT_TRUE(ended);
+    EXPECT_EQ(batch.batchJobTexts(), (QStringList{"Stopped", "Not run"}));
+    EXPECT_FALSE(QFileInfo::exists(appData.path() + "/made-for-it")) << "nothing left behind";
+    EXPECT_FALSE(QFileInfo::exists(appData.path() + "/out/south.log"));
+    EXPECT_TRUE(QDir(tempFolder()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot));
+}
+#endif
+
+TEST_F(BatchRun, MovesAndRemovesJobsAndKeepsTheListInItsFile)
+{
+    const QString file = appData.path() + "/Brandmoor/Orthaven/batch-list.txt";
+    batch.setListFile(file);
+    for (const char* name : {"a", "b", "c"})
+        ASSERT_TRUE(batch.addBatchJob(job(name, Top, 0, 1, 0.05)));
+    auto* table = batch.findChild<QTableWidget*>("jobTable");
+    const auto outputs = [](const BatchLayout& list) {
+        QStringList names;
+        for (const layoutdef& def : list.batchJobs())
+            names.append(QFileInfo(def.outputFile).completeBaseName());
+        return names;
+    };
+    const auto press = [this](const char* name) {
+        QTest::mouseClick(batch.findChild<QPushButton*>(name), Qt::LeftButton);
+    };
+    table->selectRow(2);
+    press("b_up");
+    EXPECT_EQ(outputs(batch), (QStringList{"a", "c", "b"}));
+    EXPECT_TRUE(table->item(1, 0)->isSelected()) << "the moved job stays selected";
+    press("b_up");
+    EXPECT_FALSE(batch.findChild<QPushButton*>("b_up")->isEnabled()) << "at the top";
+    press("b_down");
+    table->selectRow(0);
+    press("b_remove");
+    EXPECT_EQ(outputs(batch), (QStringList{"c", "b"}));
+    EXPECT_EQ(table->rowCount(), 2);
+
+    // A new window takes the list over from the file, the jobs whole.
+    BatchLayout again;
+    again.setListFile(file);
+    EXPECT_EQ(outputs(again), (QStringList{"c", "b"}));
+    EXPECT_EQ(again.batchJobs()[0].resolution, 0.05);
+    EXPECT_EQ(again.batchJobs()[0].inputFiles, batch.batchJobs()[0].inputFiles);
+    EXPECT_TRUE(readFile(file).startsWith("# The batch list of the Orthaven window"));
 }

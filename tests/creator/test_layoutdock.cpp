@@ -1226,6 +1226,34 @@ TEST_F(Dock, SelectsAllOrNoScansAtOnce)
         EXPECT_EQ(list->item(r)->checkState(), Qt::Checked) << r;
 }
 
+TEST_F(Dock, TheKeyboardFollowsTheStepsAndEnterPressesButtons)
+{
+    makeDock();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(dock.get()));
+    // Enter on the focused Browse opens the file dialog, as Space does.
+    w<QWidget>("b_ws")->setFocus();
+    UserDialogs::setNextFileNames({scanFile("one.ptx", stationPtx(0, 0, 1))});
+    QTest::keyClick(w<QWidget>("b_ws"), Qt::Key_Return);
+    ASSERT_EQ(w<QListWidget>("w_tab")->count(), 1);
+    UserDialogs::setNextFileName(outFolder() + "/keys.log");
+    w<QWidget>("b_out")->setFocus();
+    QTest::keyClick(w<QWidget>("b_out"), Qt::Key_Enter);
+    EXPECT_EQ(textOf("l_out"), outFolder() + "/keys.log") << "Enter did not reach Browse";
+
+    // Tab goes through the steps in order; the path fields, which take no typing, are passed.
+    w<QWidget>("b_ws")->setFocus();
+    QStringList order{QApplication::focusWidget()->objectName()};
+    for (int k = 0; k < 20; ++k) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        if (QApplication::focusWidget()->objectName() == order.first())
+            break;
+        order.append(QApplication::focusWidget()->objectName());
+    }
+    EXPECT_EQ(order, (QStringList{"b_ws", "rb_top", "e_azimuth", "chk_facade", "w_tab",
+                                  "b_selectAll", "b_selectNone", "e_upper", "e_lower", "b_out",
+                                  "cb_imagetype", "cb_printscale", "cb_layer", "b_start"}));
+}
+
 TEST_F(Dock, SpeaksGermanWithTheGermanTranslation)
 {
     GermanTexts german;
