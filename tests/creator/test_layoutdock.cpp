@@ -1241,11 +1241,14 @@ TEST_F(Dock, TheKeyboardFollowsTheStepsAndEnterPressesButtons)
     EXPECT_EQ(textOf("l_out"), outFolder() + "/keys.log") << "Enter did not reach Browse";
 
     // Tab goes through the steps in order; the path fields, which take no typing, are passed.
+    dock->activateWindow();
+    ASSERT_TRUE(waitUntil([this] { return dock->isActiveWindow(); }));
     w<QWidget>("b_ws")->setFocus();
-    QStringList order{QApplication::focusWidget()->objectName()};
-    for (int k = 0; k < 20; ++k) {
+    ASSERT_EQ(QApplication::focusWidget(), w<QWidget>("b_ws"));
+    QStringList order{"b_ws"};
+    for (int k = 0; k < 20 && QApplication::focusWidget(); ++k) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        if (QApplication::focusWidget()->objectName() == order.first())
+        if (!QApplication::focusWidget() || QApplication::focusWidget()->objectName() == "b_ws")
             break;
         order.append(QApplication::focusWidget()->objectName());
     }
