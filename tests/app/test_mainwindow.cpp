@@ -283,6 +283,47 @@ TEST(MainWindow, AltF1ClosesTheConsoleAlsoWhenTheConsoleHasTheFocus)
     EXPECT_NE(w.console(), nullptr);
 }
 
+TEST(MainWindow, RemembersItsSizeAndTheBatchListInThePerUserFolder)
+{
+    TempAppData appData;
+    {
+        MainWindow w;
+        w.show();
+        // The batch list is one menu entry away, beside the Layout Creator.
+        action(w, "actionMenu_Batch_Processing")->trigger();
+        EXPECT_TRUE(w.batchDock()->isVisible());
+        EXPECT_TRUE(w.layoutDock()->isVisible());
+        w.resize(w.minimumSizeHint().width() + 3, w.minimumSizeHint().height() + 5);
+        w.close();
+    }
+    EXPECT_TRUE(QFileInfo::exists(appData.path() + "/Brandmoor/Orthaven/window.ini"));
+    MainWindow again;
+    again.show();
+    EXPECT_EQ(again.width(), again.minimumSizeHint().width() + 3);
+    EXPECT_EQ(again.height(), again.minimumSizeHint().height() + 5);
+    EXPECT_TRUE(again.batchDock()->isVisible());
+    EXPECT_TRUE(action(again, "actionMenu_Batch_Processing")->isChecked());
+    EXPECT_EQ(again.currentDock(), again.layoutDock());
+}
+
+TEST(MainWindow, TheConsoleOpensBesideTheWindowWhereThereIsRoom)
+{
+    const QRect screen = QApplication::primaryScreen()->availableGeometry();
+    QWidget window;
+    window.setGeometry(screen.left() + 10, screen.top() + 10, 200, 150);
+    window.show();
+    DiagnosticConsole console;
+    console.resize(screen.width() / 3, 100);
+    console.placeBeside(window);
+    EXPECT_EQ(console.x(), window.frameGeometry().right() + 1) << "on its right";
+    EXPECT_EQ(console.y(), window.frameGeometry().top());
+    window.move(screen.right() - 250, screen.top() + 10);
+    console.placeBeside(window);
+    EXPECT_LT(console.geometry().right(), window.frameGeometry().left()) << "on its left";
+    EXPECT_GE(console.x(), screen.left());
+    EXPECT_EQ(console.y(), window.frameGeometry().top());
+}
+
 TEST(MainWindow, ConsoleRestoresTheOutputsWhenClosed)
 {
     DiagnosticConsole console;

@@ -651,10 +651,15 @@ TEST(OverviewTexts, TitleAndCaptionHaveGermanTexts)
               "Orthaven – orthographic layouts from laser scans");
     OverviewScene scene;
     ASSERT_TRUE(scene.layout());
-    const QStringList lines =
-        sheetTitleLines(LogReader(scene.logPath()).info(), scene.inputs(), QDate(2024, 3, 5));
+    LayoutLogInfo log = LogReader(scene.logPath()).info();
+    log.clipLow = 0.5;
+    log.clipHigh = 2.0;
+    const QStringList lines = sheetTitleLines(log, scene.inputs(), QDate(2024, 3, 5));
     EXPECT_TRUE(lines.contains("Ansicht: Oben")) << lines.join('\n').toStdString();
     EXPECT_TRUE(lines.contains("Ebene: Dichte")) << lines.join('\n').toStdString();
+    // Numbers in the notation of the language, whatever the system's settings.
+    EXPECT_TRUE(lines.contains("Schnittebenen: 0,5 m bis 2 m (Z)")) << lines.join('\n').toStdString();
+    EXPECT_EQ(metreText(-12.5), "-12,5");
 }
 
 namespace {
