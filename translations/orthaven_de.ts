@@ -1126,14 +1126,6 @@ Bitte prüfen Sie Scanradius, Bildgröße und Bildauflösung
         <translation>Läuft</translation>
     </message>
     <message>
-        <source>Written: %1 tiles</source>
-        <translation>Geschrieben: %1 Kacheln</translation>
-    </message>
-    <message>
-        <source>Written: %1 tiles, not every scan whole</source>
-        <translation>Geschrieben: %1 Kacheln, nicht jeder Scan vollständig</translation>
-    </message>
-    <message>
         <source>Failed: %1</source>
         <translation>Fehlgeschlagen: %1</translation>
     </message>
@@ -1144,6 +1136,14 @@ Bitte prüfen Sie Scanradius, Bildgröße und Bildauflösung
     <message>
         <source>Not run</source>
         <translation>Nicht ausgeführt</translation>
+    </message>
+    <message>
+        <source>Tiles written: %1</source>
+        <translation>Geschriebene Kacheln: %1</translation>
+    </message>
+    <message>
+        <source>Tiles written: %1, not every scan whole</source>
+        <translation>Geschriebene Kacheln: %1, nicht jeder Scan vollständig</translation>
     </message>
 </context>
 <context>

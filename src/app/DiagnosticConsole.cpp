@@ -52,7 +52,8 @@ void DiagnosticConsole::placeBeside(const QWidget& window)
         // No room on either side: below the window, or at the screen's lower edge.
         at = QPoint(beside.left(), beside.bottom() + 1);
         at.setY(std::min(at.y(), room.bottom() + 1 - outer.height()));
-        at.setX(std::clamp(at.x(), room.left(), std::max(room.left(), room.right() + 1 - outer.width())));
+        at.setX(std::clamp(at.x(), room.left(),
+                           std::max(room.left(), room.right() + 1 - outer.width())));
     }
     move(at);
 }

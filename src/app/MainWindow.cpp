@@ -95,9 +95,9 @@ void MainWindow::createActions()
         new QAction(QIcon(QStringLiteral(":/img/layout_LG.png")), tr("&Layout PlugIn"), this);
     layoutPlugIn->setObjectName(QStringLiteral("actionLayout_PlugIn"));
 
-    for (QAction* action : {ui->actionMenu_LayoutPrefs, ui->actionMenu_Layout_Generator,
-                            ui->actionMenu_PDF_Generator, ui->actionMenu_Layout_Viewer,
-                            layoutPlugIn})
+    for (QAction* action :
+         {ui->actionMenu_LayoutPrefs, ui->actionMenu_Layout_Generator, ui->actionMenu_PDF_Generator,
+          ui->actionMenu_Layout_Viewer, layoutPlugIn})
         connect(action, &QAction::triggered, this, &MainWindow::openPlugIn);
     // The batch list comes and goes beside whatever panel is shown; its menu entry is
     // checked while it shows.
@@ -289,13 +289,21 @@ void MainWindow::closeEvent(QCloseEvent* event)
     auto* layout = qobject_cast<Layout*>(layoutPanel);
     auto* batch = qobject_cast<BatchLayout*>(batchPanel);
     const bool busy = (layout && layout->isBusy()) || (batch && batch->isProcessing());
-    if (busy && !UserDialogs::question(
-                    this, tr("Quit"),
-                    tr("A layout is being computed.\n\nStop it and quit? Nothing of the "
-                       "unfinished layout is kept."),
-                    tr("Stop and Quit"))) {
-        event->ignore();
-        return;
+    if (busy) {
+        // A run that ends while the question is open says so only after the answer.
+        if (layout)
+            layout->holdReports(true);
+        const bool quit = UserDialogs::question(
+            this, tr("Quit"),
+            tr("A layout is being computed.\n\nStop it and quit? Nothing of the unfinished "
+               "layout is kept."),
+            tr("Stop and Quit"));
+        if (layout)
+            layout->holdReports(false);
+        if (!quit) {
+            event->ignore();
+            return;
+        }
     }
     if (batch)
         batch->stopAndWait();

@@ -41,7 +41,7 @@ struct CommandLine
     std::optional<QColor> textColor;
     std::optional<QColor> usedScanColor;
     std::optional<QColor> unusedScanColor;
-    std::optional<int> symbolSize; // pixels of the coordinate symbol's arrows
+    std::optional<int> symbolSize;               // pixels of the coordinate symbol's arrows
     std::optional<int> threads;                  // worker threads (default: all cores)
     std::optional<std::int64_t> memoryMegabytes; // tiles kept in memory (default: a quarter)
     QString jobFile; // --jobs: run the jobs of this file one after another

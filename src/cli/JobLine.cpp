@@ -28,7 +28,8 @@ QString quoted(const QString& argument)
     if (!argument.isEmpty() && !argument.contains(QLatin1Char(' ')) &&
         !argument.contains(QLatin1Char('\t')) && !argument.contains(QLatin1Char('"')))
         return argument;
-    return QLatin1Char('"') + QString(argument).replace(QStringLiteral("\""), QStringLiteral("\"\"\"")) +
+    return QLatin1Char('"') +
+           QString(argument).replace(QStringLiteral("\""), QStringLiteral("\"\"\"")) +
            QLatin1Char('"');
 }
 

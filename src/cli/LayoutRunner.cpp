@@ -224,10 +224,10 @@ int LayoutRunner::runJob()
     readConfig(configFilePath(), config);
     // Settings no layout can be made with are refused before any scan is read; a value of
     // orthaven.cfg is named with its line there.
-    const GeometryProblem geometry = layoutGeometryProblem(
-        options.resolution.value_or(config.resolution),
-        options.scannerDomain.value_or(config.scannerDomain),
-        options.tileSize.value_or(config.tileSize));
+    const GeometryProblem geometry =
+        layoutGeometryProblem(options.resolution.value_or(config.resolution),
+                              options.scannerDomain.value_or(config.scannerDomain),
+                              options.tileSize.value_or(config.tileSize));
     if (!options.list && geometry.field != GeometryProblem::None) {
         const bool fromFile =
             (geometry.field == GeometryProblem::Resolution && !options.resolution) ||

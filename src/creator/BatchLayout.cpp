@@ -1,6 +1,7 @@
 #include "creator/BatchLayout.h"
 
 #include "cli/JobLine.h"
+#include "creator/ResultMessages.h"
 #include "diag/Diagnostics.h"
 #include "platform/AppPaths.h"
 #include "settings/ConfigSettings.h"
@@ -30,6 +31,11 @@ BatchLayout::BatchLayout(QWidget* parent) : QDockWidget(parent), ui(new Ui::Batc
     setObjectName(QStringLiteral("BatchLayout"));
     jobTable = ui->jobTable;
     jobTable->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    jobTable->setWordWrap(false);
+    jobTable->setTextElideMode(Qt::ElideMiddle);
+    // Room for a few jobs; the dock grows with the window.
+    jobTable->setMinimumHeight(jobTable->horizontalHeader()->sizeHint().height() +
+                               4 * jobTable->verticalHeader()->defaultSectionSize());
 
     for (QPushButton* button : {ui->b_up, ui->b_down, ui->b_remove, ui->b_run})
         connect(button, &QPushButton::clicked, this, &BatchLayout::onButton);
@@ -103,6 +109,7 @@ bool BatchLayout::addBatchJob(orthaven::layoutdef def)
     jobDetails.append(QString());
     jobTable->insertRow(jobTable->rowCount());
     showJob(int(jobs.size()) - 1);
+    fitColumns();
     saveList();
     updateButtons();
     // The job is seen where it went.
@@ -116,7 +123,17 @@ void BatchLayout::showJobs()
     jobTable->setRowCount(int(jobs.size()));
     for (int row = 0; row < jobs.size(); ++row)
         showJob(row);
+    fitColumns();
     updateButtons();
+}
+
+void BatchLayout::fitColumns()
+{
+    // Paths as wide as they are, up to a third of the list; longer ones lose their middle.
+    jobTable->resizeColumnsToContents();
+    const int widest = std::max(120, jobTable->viewport()->width() / 3);
+    for (int column = 0; column < resultColumn; ++column)
+        jobTable->setColumnWidth(column, std::min(jobTable->columnWidth(column), widest));
 }
 
 void BatchLayout::showJob(int row)
@@ -190,6 +207,7 @@ void BatchLayout::onButton()
         showJobs();
         ui->pb_overall->setRange(0, int(jobs.size()));
         ui->pb_overall->setValue(0);
+        ui->pb_overall->setTextVisible(true);
         ui->pb_job->setValue(0);
         ui->sl_status->clear();
         if (batchRunner.start(jobs))
@@ -223,8 +241,7 @@ void BatchLayout::moveSelected(int step)
     jobTable->clearSelection();
     for (int row : std::as_const(rows))
         jobTable->selectionModel()->select(jobTable->model()->index(row + step, 0),
-                                           QItemSelectionModel::Select |
-                                               QItemSelectionModel::Rows);
+                                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
     saveList();
 }
 
@@ -248,8 +265,8 @@ void BatchLayout::saveList()
     if (listFile.isEmpty())
         return;
     if (!writeBatchList(jobs, listFile))
-        ui->sl_status->setText(tr("The batch list could not be saved to %1!")
-                                   .arg(QDir::toNativeSeparators(listFile)));
+        ui->sl_status->setText(
+            tr("The batch list could not be saved to %1!").arg(QDir::toNativeSeparators(listFile)));
 }
 
 void BatchLayout::updateProcess()
@@ -261,11 +278,14 @@ void BatchLayout::updateProcess()
     const double percent = std::trunc(double(status.progressDone) / status.progressTotal * 100.0);
     if (percent >= 0.0 && percent <= 100.0)
         ui->pb_job->setValue(int(percent));
-    ui->sl_status->setText(tr("Job %1 of %2: %3")
-                               .arg(index + 1)
-                               .arg(jobs.size())
-                               .arg(QCoreApplication::translate(
-                                   "Layout", status.statusText.c_str())));
+    // Before the engine's first stage the job's files are being read.
+    ui->sl_status->setText(
+        tr("Job %1 of %2: %3")
+            .arg(index + 1)
+            .arg(jobs.size())
+            .arg(status.statusText.empty()
+                     ? QCoreApplication::translate("Layout", "Scanning input files ...")
+                     : displayedStatusText(status.statusText)));
 }
 
 void BatchLayout::jobStarted(int index)
@@ -304,6 +324,5 @@ void BatchLayout::batchFinished()
     ui->sl_status->setText(tr("Layouts written: %1 of %2").arg(written).arg(outcomes.size()));
     updateButtons();
 }
-
 
 } // namespace orthaven

@@ -60,6 +60,7 @@ protected slots:
 private:
     void showJobs();
     void showJob(int row);
+    void fitColumns();
     void moveSelected(int step);
     void removeSelected();
     void saveList();
@@ -73,7 +74,7 @@ private:
     BatchRunner batchRunner;
     QTimer updateTimer;
     QList<layoutdef> jobs;
-    QStringList jobTexts; // one per job
+    QStringList jobTexts;   // one per job
     QStringList jobDetails; // the whole message of an outcome, shown as the row's tool tip
     QTableWidget* jobTable = nullptr;
     QString listFile;

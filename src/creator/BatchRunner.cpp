@@ -77,6 +77,10 @@ void BatchRunner::startNext()
             createdFolders = output.created;
             task.job = job;
             if (task.createReader()) {
+                // The status of the job before is no part of this one.
+                task.creator.progressDone = 0.0f;
+                task.creator.progressTotal = 0.0f;
+                task.creator.setStatusText({});
                 results[current].kind = BatchOutcome::Running;
                 emit jobStarted(current);
                 task.mode = FetchAndCompute;
@@ -85,9 +89,9 @@ void BatchRunner::startNext()
             }
             removeCreatedFolders(createdFolders);
             createdFolders.clear();
-            refused.message = QCoreApplication::translate("orthaven::BatchLayout",
-                                                          "No reader for %1")
-                                  .arg(QDir::toNativeSeparators(job.inputFiles.value(0)));
+            refused.message =
+                QCoreApplication::translate("orthaven::BatchLayout", "No reader for %1")
+                    .arg(QDir::toNativeSeparators(job.inputFiles.value(0)));
         }
         emit jobStarted(current);
         finishJob(refused);
@@ -106,18 +110,18 @@ void BatchRunner::jobEnded()
         outcome.kind = BatchOutcome::Stopped;
     } else if (!task.listed()) {
         outcome.kind = BatchOutcome::Failed;
-        outcome.message = QCoreApplication::translate("orthaven::BatchLayout",
-                                                      "The scan files could not be read:\n%1")
-                              .arg(QDir::toNativeSeparators(
-                                  jobs[current].inputFiles.join(QLatin1Char('\n'))));
+        outcome.message =
+            QCoreApplication::translate("orthaven::BatchLayout",
+                                        "The scan files could not be read:\n%1")
+                .arg(QDir::toNativeSeparators(jobs[current].inputFiles.join(QLatin1Char('\n'))));
     } else if (engine.failed) {
         outcome.kind = BatchOutcome::Failed;
-        outcome.message = task.noScanRead()
-                              ? noScansReadMessage(task.damagedScans())
-                              : layoutFailureMessage(engine.errorCode, task.job.resolution,
-                                                     task.job.tileSize,
-                                                     QString::fromStdString(engine.failurePath()),
-                                                     QString::fromStdString(engine.failureCause()));
+        outcome.message =
+            task.noScanRead()
+                ? noScansReadMessage(task.damagedScans())
+                : layoutFailureMessage(engine.errorCode, task.job.resolution, task.job.tileSize,
+                                       QString::fromStdString(engine.failurePath()),
+                                       QString::fromStdString(engine.failureCause()));
     } else {
         outcome.tiles = task.tilesWritten();
         const QString folder = QFileInfo(engine.logFilePath()).absolutePath();
@@ -154,11 +158,11 @@ QString BatchRunner::outcomeText(const BatchOutcome& outcome)
     case BatchOutcome::Running:
         return QCoreApplication::translate("orthaven::BatchLayout", "Running");
     case BatchOutcome::Written:
-        return QCoreApplication::translate("orthaven::BatchLayout", "Written: %1 tiles")
+        return QCoreApplication::translate("orthaven::BatchLayout", "Tiles written: %1")
             .arg(outcome.tiles);
     case BatchOutcome::Incomplete:
         return QCoreApplication::translate("orthaven::BatchLayout",
-                                           "Written: %1 tiles, not every scan whole")
+                                           "Tiles written: %1, not every scan whole")
             .arg(outcome.tiles);
     case BatchOutcome::Failed:
         return QCoreApplication::translate("orthaven::BatchLayout", "Failed: %1")

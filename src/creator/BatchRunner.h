@@ -19,7 +19,7 @@ struct BatchOutcome
     {
         Waiting, // not started yet
         Running,
-        Written,   // the layout was written whole
+        Written,    // the layout was written whole
         Incomplete, // written, but some checked scans were damaged or left out
         Failed,     // nothing was written; message says why
         Stopped,    // stopped by the user; nothing was written

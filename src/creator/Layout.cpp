@@ -404,7 +404,7 @@ void Layout::fillScanList(const QStringList& names)
         item->setCheckState(Qt::Checked);
         const QString whole = QDir::toNativeSeparators(keys[r]);
         item->setToolTip(shortScanName(keys[r]) == keys[r] ? whole + QLatin1Char('\n') + source
-                                                            : whole);
+                                                           : whole);
         ui->w_tab->addItem(item);
     }
 }
@@ -642,9 +642,10 @@ bool Layout::checkedJob(layoutdef& job)
     const bool facade = ui->chk_facade->isChecked();
     if (facade ? !facadeLine() : !parseUserReal(ui->e_azimuth->text(), notation))
         return refuse(facade ? ui->e_facadeX1 : ui->e_azimuth,
-                      facade ? QCoreApplication::translate(
-                                   "Layout", "Please set two facade points at least 1 cm apart!")
-                             : QCoreApplication::translate("Layout", "Please set a valid azimuth!"));
+                      facade
+                          ? QCoreApplication::translate(
+                                "Layout", "Please set two facade points at least 1 cm apart!")
+                          : QCoreApplication::translate("Layout", "Please set a valid azimuth!"));
 
     if (!getLayoutSettings(job)) {
         diag::error("Something is wrong with the settings");
@@ -655,8 +656,8 @@ bool Layout::checkedJob(layoutdef& job)
     const GeometryProblem problem =
         layoutGeometryProblem(job.resolution, job.scannerDomain, job.tileSize);
     if (problem.field != GeometryProblem::None)
-        return refuse(nullptr, configProblemMessage(problem, configFilePath()) +
-                                   QLatin1Char('\n') + tileLimitHint());
+        return refuse(nullptr, configProblemMessage(problem, configFilePath()) + QLatin1Char('\n') +
+                                   tileLimitHint());
     return true;
 }
 
@@ -670,6 +671,8 @@ void Layout::updateProcess()
             ui->progressBar->setValue(int(percent));
         return;
     }
+    if (reportsHeld)
+        return;
     updateTimer.stop();
     // Nothing was written after a failure or a stop: the output choice stays for the retry.
     const bool written = !task.creator.interrupted && !task.creator.failed;

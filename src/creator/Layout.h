@@ -54,6 +54,9 @@ public:
 
     // Listing scans or computing a layout.
     bool isBusy() const;
+    // While held, a computation that ends is not reported yet (the window asks whether to
+    // quit); the report comes once they are let go.
+    void holdReports(bool hold) { reportsHeld = hold; }
 
     LayoutTask& layoutTask() { return task; }
     const QStringList& inputFiles() const { return inputPaths; }
@@ -121,6 +124,7 @@ private:
     QString lastOutputFolder;              // where the save dialog opens next
 
     bool listing = false;          // a listing waits for the task
+    bool reportsHeld = false;      // see holdReports
     bool listingAbandoned = false; // the window closed while it waited
 };
 

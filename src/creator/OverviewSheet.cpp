@@ -378,9 +378,9 @@ std::optional<ScaleBar> scaleBar(double pxPerMetre, int sheetWidth)
     if (!std::isfinite(pixels) || pixels < 1.0 || pixels > sheetWidth)
         return std::nullopt;
     best.pixels = int(pixels);
-    best.text = inNotation(QString::number(best.metres, 'f', std::max(0, -bestPower)),
-                           textLocale()) +
-                QStringLiteral(" m");
+    best.text =
+        inNotation(QString::number(best.metres, 'f', std::max(0, -bestPower)), textLocale()) +
+        QStringLiteral(" m");
     return best;
 }
 

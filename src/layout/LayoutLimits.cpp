@@ -66,12 +66,11 @@ GeometryProblem layoutGeometryProblem(double resolution, double scannerDomain, d
                            .arg(formatUserReal(resolution * 1000.0),
                                 formatUserReal(limits::rawTileSize * 1000.0)));
     if (!std::isfinite(scannerDomain) || scannerDomain <= 0.0)
-        return problem(
-            GeometryProblem::ScanRadius,
-            QCoreApplication::translate("LayoutPrefForm",
-                                        "Scan Radius: %1 m cannot make a layout; it must be "
-                                        "above 0 m!")
-                .arg(formatUserReal(scannerDomain)));
+        return problem(GeometryProblem::ScanRadius,
+                       QCoreApplication::translate(
+                           "LayoutPrefForm", "Scan Radius: %1 m cannot make a layout; it must be "
+                                             "above 0 m!")
+                           .arg(formatUserReal(scannerDomain)));
     const double tiles = tileSize / limits::rawTileSize;
     if (!std::isfinite(tiles) || tiles < 1.0 || tiles != std::floor(tiles))
         return problem(GeometryProblem::TileSize,

@@ -111,8 +111,7 @@ bool ScanSourceRiegl::open(int i)
         if (!QFileInfo::exists(fileList[i]))
             noteDamage(i, QT_TRANSLATE_NOOP("ScanNote", "the scan file %1 is missing"), {path});
         else
-            noteDamage(i, QT_TRANSLATE_NOOP("ScanNote", "the scan library cannot open %1"),
-                       {path});
+            noteDamage(i, QT_TRANSLATE_NOOP("ScanNote", "the scan library cannot open %1"), {path});
         return false;
     }
     streamHandle = handle;

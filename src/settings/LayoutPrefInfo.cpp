@@ -214,9 +214,9 @@ void LayoutPrefInfo::save()
             markFaulty(row.fields[k], true);
             if (!firstFaulty)
                 firstFaulty = row.fields[k];
-            channels.append(tr("%1 %2: \"%3\"")
-                                .arg(rowName(int(i)), QLatin1String(channelNames[k]),
-                                     row.fields[k]->text()));
+            channels.append(
+                tr("%1 %2: \"%3\"")
+                    .arg(rowName(int(i)), QLatin1String(channelNames[k]), row.fields[k]->text()));
         }
         if (whole)
             edited.*row.color = QColor(value[0], value[1], value[2], value[3]);

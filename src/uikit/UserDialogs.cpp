@@ -165,7 +165,8 @@ void UserDialogs::openFolder(QWidget* parent, const QString& folder)
     if (script().scripted) {
         script().openedFolders.append(folder);
         if (!script().fileManager)
-            script().shown.append({title, text + QLatin1Char('\n') + path, parent, Icon::Information});
+            script().shown.append(
+                {title, text + QLatin1Char('\n') + path, parent, Icon::Information});
         return;
     }
     if (QDesktopServices::openUrl(QUrl::fromLocalFile(folder)))

@@ -585,9 +585,10 @@ TEST_F(LayoutCli, FailuresExitWithOneAndTheResultMessage)
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_TRUE(run.err.contains("None of the chosen scans could be read:\n\n"))
         << run.err.toStdString();
-    EXPECT_EQ(run.err.count(QRegularExpression("\\[\\d\\]: the scan file .*_00\\d.p3s is missing; could "
-                                               "not be read and was left out")),
-              2)
+    EXPECT_EQ(
+        run.err.count(QRegularExpression("\\[\\d\\]: the scan file .*_00\\d.p3s is missing; could "
+                                         "not be read and was left out")),
+        2)
         << run.err.toStdString();
 }
 

@@ -107,11 +107,10 @@ TEST_F(Batch, FillsTheCellsOfEachJob)
          {"C:\\out\\back.log", "Back", "-0.123457/2.5", "tif", "Multiple Input Files", "0°",
           "Colour", "Waiting"}},
         {job("C:\\out\\right.log", Right, -20, -10),
-         {"C:\\out\\right.log", "Right", "-20/-10", "png", "C:\\scans\\a.ptx", "-27.5°",
-          "Density", "Waiting"}},
-        {job("C:\\out\\front.log", Front, 0, 0, {"D:\\p\\x.rsp"}),
-         {"C:\\out\\front.log", "Front", "0/0", "png", "D:\\p\\x.rsp", "0°", "Density",
+         {"C:\\out\\right.log", "Right", "-20/-10", "png", "C:\\scans\\a.ptx", "-27.5°", "Density",
           "Waiting"}},
+        {job("C:\\out\\front.log", Front, 0, 0, {"D:\\p\\x.rsp"}),
+         {"C:\\out\\front.log", "Front", "0/0", "png", "D:\\p\\x.rsp", "0°", "Density", "Waiting"}},
     };
     cases[1].def.layer = LayoutLayer::Intensity;
     cases[2].def.layer = LayoutLayer::Colour;
@@ -204,10 +203,7 @@ struct BatchRun : ::testing::Test
         def.imageType = "png";
         return def;
     }
-    void run()
-    {
-        QTest::mouseClick(batch.findChild<QPushButton*>("b_run"), Qt::LeftButton);
-    }
+    void run() { QTest::mouseClick(batch.findChild<QPushButton*>("b_run"), Qt::LeftButton); }
     bool waitForTheEnd()
     {
         CaptureDiagnostics quiet;
@@ -243,7 +239,7 @@ TEST_F(BatchRun, RunsEveryJobWithTheSettingsItWasQueuedWithAndTellsHowEachEnded)
     const QStringList texts = batch.batchJobTexts();
     ASSERT_EQ(texts.size(), 4);
     for (int k : {0, 1, 3}) {
-        EXPECT_TRUE(texts[k].startsWith("Written: ")) << texts[k].toStdString();
+        EXPECT_TRUE(texts[k].startsWith("Tiles written: ")) << texts[k].toStdString();
         const LogReader log(jobs[k].outputFile);
         ASSERT_TRUE(log.ok()) << jobs[k].outputFile.toStdString();
         EXPECT_EQ(log.info().resolution, jobs[k].resolution) << k;

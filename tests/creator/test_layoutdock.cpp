@@ -688,7 +688,8 @@ TEST_F(Dock, StartRefusesPlanesThatBoundNothing)
             .arg(low, high);
     };
     const auto noNumber = [](const char* text, const char* plane) {
-        return QString("Clipping Planes: \"%1\" is not a number of metres for %2!").arg(text, plane);
+        return QString("Clipping Planes: \"%1\" is not a number of metres for %2!")
+            .arg(text, plane);
     };
     const struct
     {
@@ -1283,10 +1284,10 @@ TEST_F(Dock, SpeaksGermanWithTheGermanTranslation)
     {
         NotingSource() : FakeScanSource({FakeScan{}})
         {
-            noteDamage(0,
-                       QT_TRANSLATE_NOOP("ScanNote",
-                                         "PTX scan %1 in %2 ends after %3 of %4 point lines"),
-                       {"0", "/p/%2.ptx", "5", "9"});
+            noteDamage(
+                0,
+                QT_TRANSLATE_NOOP("ScanNote", "PTX scan %1 in %2 ends after %3 of %4 point lines"),
+                {"0", "/p/%2.ptx", "5", "9"});
         }
     } noted;
     EXPECT_EQ(damagedScanLines(damagedScans(noted, QBitArray(1, true), QBitArray(1, true))),

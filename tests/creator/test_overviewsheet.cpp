@@ -658,7 +658,8 @@ TEST(OverviewTexts, TitleAndCaptionHaveGermanTexts)
     EXPECT_TRUE(lines.contains("Ansicht: Oben")) << lines.join('\n').toStdString();
     EXPECT_TRUE(lines.contains("Ebene: Dichte")) << lines.join('\n').toStdString();
     // Numbers in the notation of the language, whatever the system's settings.
-    EXPECT_TRUE(lines.contains("Schnittebenen: 0,5 m bis 2 m (Z)")) << lines.join('\n').toStdString();
+    EXPECT_TRUE(lines.contains("Schnittebenen: 0,5 m bis 2 m (Z)"))
+        << lines.join('\n').toStdString();
     EXPECT_EQ(metreText(-12.5), "-12,5");
 }
 

@@ -410,8 +410,8 @@ TEST_F(PrefsPanel, OneBoxNamesEveryBadChannelAndMarksItsField)
         fields.sort();
         return fields;
     };
-    EXPECT_EQ(marked(), (QStringList{"tb_Grid_G", "tb_Scan1_B", "tb_Scan2_R", "tb_Text_A",
-                                     "tb_Text_R"}));
+    EXPECT_EQ(marked(),
+              (QStringList{"tb_Grid_G", "tb_Scan1_B", "tb_Scan2_R", "tb_Text_A", "tb_Text_R"}));
 
     // Once every field is corrected, the save goes through and the marks go.
     UserDialogs::clearScript();
