@@ -1,18 +1,19 @@
 # Warnings for our own targets only; third-party headers come in as system includes.
-# ORTHAVEN_WERROR makes them errors: on in CI, off by default, since other compilers and
-# versions warn of other things.
-option(ORTHAVEN_WERROR "Treat compiler warnings as errors" OFF)
+# Warnings become errors with CMake's own CMAKE_COMPILE_WARNING_AS_ERROR (on in CI, off by
+# default, since other compilers and versions warn of other things); ORTHAVEN_WERROR, the
+# switch of earlier builds, turns it on as well. `cmake --build --compile-no-warning-as-error`
+# overrides either for one build.
+option(ORTHAVEN_WERROR "Treat compiler warnings as errors (sets CMAKE_COMPILE_WARNING_AS_ERROR)"
+    OFF)
+if(ORTHAVEN_WERROR)
+    set(CMAKE_COMPILE_WARNING_AS_ERROR ON)
+endif()
 
 function(orthaven_warnings target)
     if(MSVC)
         target_compile_options(${target} PRIVATE /W4 /permissive-)
-        if(ORTHAVEN_WERROR)
-            target_compile_options(${target} PRIVATE /WX)
-        endif()
     else()
-        target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic)
-        if(ORTHAVEN_WERROR)
-            target_compile_options(${target} PRIVATE -Werror)
-        endif()
+        target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow
+            -Wnon-virtual-dtor -Woverloaded-virtual -Wcast-qual -Wold-style-cast)
     endif()
 endfunction()

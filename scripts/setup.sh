@@ -3,7 +3,10 @@
 # those already present, and makes the German locale available for the locale tests.
 # "scripts/setup.sh fuzz" adds what scripts/fuzz.sh needs: clang 14 with its libFuzzer
 # and sanitizer runtimes, and llvm-symbolizer for readable crash reports;
-# "scripts/setup.sh format" adds clang-format 14 for scripts/check-format.sh.
+# "scripts/setup.sh format" adds clang-format 14 for scripts/check-format.sh;
+# "scripts/setup.sh package" adds what scripts/package.sh needs: help2man for the man
+# pages, dpkg-dev and file for the package's dependencies, lintian, desktop-file-utils
+# and appstream for the checks.
 set -euo pipefail
 
 packages=(
@@ -22,7 +25,8 @@ for group in "$@"; do
     case "$group" in
         fuzz) packages+=(clang-14 libclang-rt-14-dev llvm-14) ;;
         format) packages+=(clang-format-14) ;;
-        *) echo "scripts/setup.sh: unknown package group \"$group\" (known: fuzz, format)" >&2; exit 2 ;;
+        package) packages+=(help2man dpkg-dev file lintian desktop-file-utils appstream) ;;
+        *) echo "scripts/setup.sh: unknown package group \"$group\" (known: fuzz, format, package)" >&2; exit 2 ;;
     esac
 done
 

@@ -347,6 +347,10 @@ Bitte prüfen Sie Scanradius, Bildgröße und Bildauflösung
         <source>No file manager could be started. The folder is:</source>
         <translation>Es ließ sich kein Dateimanager starten. Der Ordner ist:</translation>
     </message>
+    <message>
+        <source>Compressed LAS files (LAZ) are not read; decompress them to LAS first.</source>
+        <translation>Komprimierte LAS-Dateien (LAZ) werden nicht gelesen; entpacken Sie sie zuerst zu LAS.</translation>
+    </message>
 </context>
 <context>
     <name>LayoutForm</name>
@@ -1001,7 +1005,7 @@ Bitte prüfen Sie Scanradius, Bildgröße und Bildauflösung
         <translation>Google-SketchUp-Ordner wählen</translation>
     </message>
     <message>
-        <source>Plugin installed successful</source>
+        <source>Plugin installed successfully</source>
         <translation>Plugin erfolgreich installiert</translation>
     </message>
 </context>
@@ -1031,16 +1035,8 @@ Bitte prüfen Sie Scanradius, Bildgröße und Bildauflösung
         <translation>Information</translation>
     </message>
     <message>
-        <source>There is already a Orthaven instance running!</source>
+        <source>There is already an Orthaven instance running!</source>
         <translation>Orthaven läuft bereits!</translation>
-    </message>
-    <message>
-        <source>ERROR: Could not find Orthaven instance!</source>
-        <translation>FEHLER: Keine laufende Orthaven-Instanz gefunden!</translation>
-    </message>
-    <message>
-        <source>Please contact support@brandmoor.example</source>
-        <translation>Bitte wenden Sie sich an support@brandmoor.example</translation>
     </message>
 </context>
 <context>

@@ -1,19 +1,58 @@
 #include "app/Startup.h"
 
+#include "Version.h"
 #include "diag/QtMessageSeverity.h"
-#include "platform/ProcessList.h"
-#include "uikit/UserDialogs.h"
+#include "platform/DataFolder.h"
+#include "scan/ScanSourceFactory.h"
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QLockFile>
 #include <QTranslator>
 
 #include <cstdlib>
 
 namespace orthaven {
+
+bool answerInformationOptions(const QStringList& arguments, std::ostream& out)
+{
+    QCommandLineParser parser;
+    // "-stylesheet" is one of Qt's options, not -s -t -y ... -h.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    const QCommandLineOption version(QStringLiteral("version"));
+    parser.addOptions({help, version});
+    // Qt's own options are unknown here; the outcome is read from what was found.
+    static_cast<void>(parser.parse(QStringList(QStringLiteral("orthaven")) + arguments));
+    if (parser.isSet(help)) {
+        out << "Usage: orthaven [Qt options]\n"
+               "\n"
+               "Opens the window of Orthaven, which turns terrestrial laser scans (files of "
+               "the\n"
+               "formats "
+            << supportedScanExtensions().join(QStringLiteral(", ")).toStdString()
+            << ") into layouts: orthographic\n"
+               "pictures of the scene cut into tiles with world files, a layout log, an "
+               "overview\n"
+               "and a scan-position sheet. orthaven-layout computes them without the window.\n"
+               "\n"
+               "Options:\n"
+               "  -h, --help  show this text\n"
+               "  --version   show the program's version\n"
+               "\n"
+               "Qt's own options apply as well, for example -style Fusion.\n";
+        return true;
+    }
+    if (parser.isSet(version)) {
+        out << "orthaven " << version::text << " (revision " << version::revision << ")\n";
+        return true;
+    }
+    return false;
+}
 
 void messageHandler(QtMsgType type, const QMessageLogContext&, const QString& text)
 {
@@ -24,11 +63,7 @@ void messageHandler(QtMsgType type, const QMessageLogContext&, const QString& te
 
 bool loadTranslation(QTranslator& translator, const QString& name)
 {
-    if (translator.load(name))
-        return true;
-    const QString besideProgram =
-        QCoreApplication::applicationDirPath() + QStringLiteral("/translations");
-    if (translator.load(name, besideProgram))
+    if (translator.load(name, dataFolder() + QStringLiteral("/translations")))
         return true;
     return translator.load(name, QLibraryInfo::path(QLibraryInfo::TranslationsPath));
 }
@@ -48,31 +83,19 @@ bool installGermanTranslators()
     return true;
 }
 
-InstanceVerdict judgeInstanceCount(int count)
+bool singleInstanceCheck(QLockFile& lock)
 {
-    if (count > 1)
-        return InstanceVerdict::OtherCopyRunning;
-    if (count == 0)
-        return InstanceVerdict::ListingFailed;
-    return InstanceVerdict::OnlyThisCopy;
-}
-
-bool singleInstanceCheck()
-{
-    const int count = countOccurrences(processListing(), ownImageNeedle(), programNameCase());
-    switch (judgeInstanceCount(count)) {
-    case InstanceVerdict::OtherCopyRunning:
-        return true;
-    case InstanceVerdict::ListingFailed:
-        UserDialogs::information(
-            nullptr, QCoreApplication::translate("main", "Information"),
-            QCoreApplication::translate("main", "ERROR: Could not find Orthaven instance!") +
-                QLatin1Char('\n') +
-                QCoreApplication::translate("main", "Please contact support@brandmoor.example"));
+    // A window holds the lock for hours: only a holder that no longer runs makes the lock
+    // stale, never its age.
+    lock.setStaleLockTime(0);
+    if (lock.tryLock())
         return false;
-    case InstanceVerdict::OnlyThisCopy:
-        break;
-    }
+    if (lock.error() == QLockFile::LockFailedError)
+        return true;
+    // No lock can be made there (a folder that cannot be written): this copy cannot tell
+    // and starts.
+    diag::warning("Could not create the lock file ", lock.fileName().toLocal8Bit().constData(),
+                  "; a second window of this user is not kept from starting");
     return false;
 }
 

@@ -183,7 +183,8 @@ const std::vector<OptionRow>& optionTable()
         {{L("clip-high")},
          L("M"),
          L("upper clipping plane; both default to the depth range of\n"
-           "the chosen scan positions widened by the scan radius,\n"
+           "the chosen scan positions widened by the scan radius\n"
+           "(of the points, for scans without a position: LAS),\n"
            "rounded outward and widened by 1 m"),
          Reach::Job,
          [](Value v, Options& o) { return setNumber(v, o.clipHigh); },
@@ -315,7 +316,7 @@ const std::vector<OptionRow>& optionTable()
         {{L("list")},
          {},
          L("print every scan: number, name and position (x y z in\n"
-           "metres, project coordinates), then exit"),
+           "metres, project coordinates; - - - for none), then exit"),
          Reach::Run,
          [](Value, Options& o) { return set(o.list, true); }},
         {{L("v"), L("verbose")},
@@ -511,10 +512,11 @@ QString usageText()
     }
     return QStringLiteral(
                "Usage: orthaven-layout [options] SCAN_FILE...\n"
-               "       orthaven-layout %1 --jobs FILE\n"
+               "  or:  orthaven-layout %1 --jobs FILE\n"
                "\n"
-               "Computes one layout from the scans of the given files (all of one format: %2)\n"
-               "and writes its tiles, overview thumbnail and layout log.\n"
+               "Computes one layout from the scans of the given files and writes its tiles,\n"
+               "overview thumbnail and layout log.\n"
+               "The files are all of one format: %2.\n"
                "\n"
                "Options:\n"
                "%3"

@@ -64,10 +64,11 @@ bool isNotable(const ConsoleCapture::Line& line)
 
 } // namespace
 
-LayoutRunner::LayoutRunner(const CommandLine& options, std::ostream& out, std::ostream& err,
-                           bool errIsTerminal, int columns, ConsoleCapture* capture)
-    : options(options), out(out), err(err), errIsTerminal(errIsTerminal), columns(columns),
-      interrupt(&receivedInterrupt), capture(capture)
+LayoutRunner::LayoutRunner(const CommandLine& jobOptions, std::ostream& outStream,
+                           std::ostream& errStream, bool errToTerminal, int terminalWidth,
+                           ConsoleCapture* lineCapture)
+    : options(jobOptions), out(outStream), err(errStream), errIsTerminal(errToTerminal),
+      columns(terminalWidth), interrupt(&receivedInterrupt), capture(lineCapture)
 {
 }
 
@@ -394,7 +395,9 @@ bool LayoutRunner::printList()
         cv::Mat pose;
         reader.scanPose(i, pose);
         std::string position = "? ? ?";
-        if (pose.rows == 4 && pose.cols == 4 && pose.type() == CV_64FC1)
+        if (!reader.hasPosition(i))
+            position = "- - -"; // no scanner stood anywhere (LAS)
+        else if (pose.rows == 4 && pose.cols == 4 && pose.type() == CV_64FC1)
             position = millimetres(pose.at<double>(0, 3)) + " " +
                        millimetres(pose.at<double>(1, 3)) + " " +
                        millimetres(pose.at<double>(2, 3));

@@ -11,8 +11,8 @@ constexpr int barCells = 24;
 
 } // namespace
 
-ProgressDisplay::ProgressDisplay(std::ostream& out, bool terminal, int columns)
-    : out(out), terminal(terminal), columns(std::max(columns, 20))
+ProgressDisplay::ProgressDisplay(std::ostream& stream, bool isTerminal, int width)
+    : out(stream), terminal(isTerminal), columns(std::max(width, 20))
 {
 }
 

@@ -19,8 +19,9 @@ struct ClipPlanes
 
 // For the scans flagged in selection, in the view's depth axis of the frame (z for Top,
 // y' for Front and Back, x' for Left and Right): floor(min depth - scannerDomain) - 1 and
-// ceil(max depth + scannerDomain) + 1. With no flagged scan that has a usable pose the
-// planes are -1 and 1.
+// ceil(max depth + scannerDomain) + 1, where a scan without a position gives the depths of
+// the box of its points, not widened by the domain. With no flagged scan that has a
+// usable pose the planes are -1 and 1.
 ClipPlanes defaultClipPlanes(const ScanSource& source, const QBitArray& selection,
                              std::uint32_t view, double scannerDomain,
                              const LayoutFrame& frame = {});

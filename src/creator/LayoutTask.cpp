@@ -68,7 +68,8 @@ void LayoutTask::run()
         config = defaultConfig();
         readConfig(configFilePath(), config);
         compute();
-        diag::debug("Task ERROR: ", (creator.failed ? 1 : 0), " Code: ", creator.errorCode);
+        diag::debug(creator.failed ? "Task failed" : "Task done", ", result code ",
+                    creator.errorCode);
         result = creator.failed;
         noteOutcome();
         break;
@@ -160,6 +161,9 @@ bool LayoutTask::drawOverviewPictures(StagedOutput& staged)
     inputs.config.coordSystemSize = job.coordSystemSize;
     reader->scanNames(inputs.scanNames);        // none when it fails: markers are labelled by index
     const ViewInfo& view = *viewInfo(job.view); // the engine ran: the view is one
+    inputs.noPosition = QBitArray(reader->scanCount());
+    for (int i = 0; i < reader->scanCount(); ++i)
+        inputs.noPosition.setBit(i, !reader->hasPosition(i));
     const LayoutFrame frame = layoutFrame(job);
     const QString horizontal = frameAxisName(view.horizontalAxis, frame);
     const QString vertical = frameAxisName(view.verticalAxis, frame);

@@ -281,7 +281,8 @@ std::vector<ScanMarker> scanMarkers(const LayoutLogInfo& log, const OverviewInpu
     const bool mirrored = info && info->mirrored;
     for (std::size_t i = 0; i < log.scanPoses.size(); ++i) {
         const cv::Mat& pose = log.scanPoses[i];
-        if (pose.rows != 4 || pose.cols != 4 || pose.type() != CV_64F)
+        if (pose.rows != 4 || pose.cols != 4 || pose.type() != CV_64F ||
+            flag(inputs.noPosition, qsizetype(i)))
             continue;
         const cv::Mat position = (cv::Mat_<double>(4, 1) << pose.at<double>(0, 3),
                                   pose.at<double>(1, 3), pose.at<double>(2, 3), 1.0);

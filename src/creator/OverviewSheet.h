@@ -34,6 +34,7 @@ struct OverviewInputs
     bool invertColor = false; // light-on-dark thumbnails: plain texts and symbol in white
     ConfigSettings config;    // grid switch, colours, coordinate symbol size
     QStringList scanNames;    // the reader's display names, by scan index
+    QBitArray noPosition;     // scans the reader knows no position of: no marker
     // The date the sheet's title block names; when not set, the day the layout log was
     // written (today when even that is unknown).
     QDate date;

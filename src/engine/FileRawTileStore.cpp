@@ -8,63 +8,92 @@
 
 namespace orthaven {
 
-FileRawTileStore::FileRawTileStore(QString tileFolder, int tilePixels, QString tilePrefix)
-    : folder(std::move(tileFolder)), n(tilePixels), prefix(std::move(tilePrefix))
+FileRawTileStore::FileRawTileStore(QString tileFolder, int tilePixels, QString tilePrefix,
+                                   int stripRows)
+    : RawTileStore(tilePixels, stripRows), folder(std::move(tileFolder)),
+      prefix(std::move(tilePrefix))
 {
 }
 
-QString FileRawTileStore::tilePath(int U, int V) const
+QString FileRawTileStore::stripPath(int U, int V, int strip) const
 {
-    return folder + tileFileName(prefix, U, V, QStringLiteral(".tmp"));
+    const QString suffix =
+        stripCount() == 1 ? QStringLiteral(".tmp") : QStringLiteral("_s%1.tmp").arg(strip);
+    return folder + tileFileName(prefix, U, V, suffix);
 }
 
-bool FileRawTileStore::isStored(int U, int V) const
+bool FileRawTileStore::isStored(const Key& key) const
 {
     const std::lock_guard<std::mutex> guard(lock);
-    return stored.count({U, V}) != 0;
+    return stored.count(key) != 0;
 }
 
-cv::Mat FileRawTileStore::getTile(int U, int V)
+bool FileRawTileStore::tileIsStored(int U, int V) const
 {
-    if (isStored(U, V)) {
-        cv::Mat kept = loadRawTile(tilePath(U, V));
-        if (!kept.empty() && kept.cols == n && kept.rows == n)
+    const std::lock_guard<std::mutex> guard(lock);
+    const auto it = stored.lower_bound({U, V, 0});
+    return it != stored.end() && std::get<0>(*it) == U && std::get<1>(*it) == V;
+}
+
+cv::Mat FileRawTileStore::readStrip(int U, int V, int strip) const
+{
+    cv::Mat kept = loadRawTile(stripPath(U, V, strip));
+    if (kept.cols != tilePixels() || kept.rows != stripHeight(strip))
+        return {};
+    return kept;
+}
+
+cv::Mat FileRawTileStore::getStrip(int U, int V, int strip)
+{
+    if (isStored({U, V, strip})) {
+        cv::Mat kept = readStrip(U, V, strip);
+        if (!kept.empty())
             return kept;
     }
-    return allocateImage(32, n, n);
+    return allocateImage(32, tilePixels(), stripHeight(strip));
 }
 
-bool FileRawTileStore::releaseTile(int U, int V, const cv::Mat& tile)
+bool FileRawTileStore::releaseStrip(int U, int V, int strip, const cv::Mat& pixels)
 {
-    if (!storeRawTile(tilePath(U, V), tile, 0.0f))
+    if (!storeRawTile(stripPath(U, V, strip), pixels, 0.0f))
         return false;
     const std::lock_guard<std::mutex> guard(lock);
-    stored.insert({U, V});
+    stored.insert({U, V, strip});
     return true;
 }
 
-cv::Mat FileRawTileStore::loadTile(int U, int V)
+cv::Mat FileRawTileStore::loadStrip(int U, int V, int strip)
 {
-    if (!isStored(U, V))
-        return {};
-    return loadRawTile(tilePath(U, V));
+    if (isStored({U, V, strip}))
+        return readStrip(U, V, strip);
+    if (tileIsStored(U, V))
+        return allocateImage(32, tilePixels(), stripHeight(strip));
+    return {};
 }
 
 std::vector<RawTileStore::Index> FileRawTileStore::storedTiles() const
 {
     const std::lock_guard<std::mutex> guard(lock);
-    return {stored.begin(), stored.end()};
+    std::vector<Index> tiles;
+    for (const Key& key : stored)
+        if (tiles.empty() || tiles.back() != Index{std::get<0>(key), std::get<1>(key)})
+            tiles.emplace_back(std::get<0>(key), std::get<1>(key));
+    return tiles;
 }
 
 void FileRawTileStore::dropTile(int U, int V)
 {
-    bool had = false;
+    std::vector<int> dropped;
     {
         const std::lock_guard<std::mutex> guard(lock);
-        had = stored.erase({U, V}) != 0;
+        auto it = stored.lower_bound({U, V, 0});
+        while (it != stored.end() && std::get<0>(*it) == U && std::get<1>(*it) == V) {
+            dropped.push_back(std::get<2>(*it));
+            it = stored.erase(it);
+        }
     }
-    if (had)
-        QFile::remove(tilePath(U, V));
+    for (const int strip : dropped)
+        QFile::remove(stripPath(U, V, strip));
 }
 
 } // namespace orthaven

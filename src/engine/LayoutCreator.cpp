@@ -95,10 +95,25 @@ bool LayoutCreator::computeScanExtent(const ScanSource& source, const QBitArray&
         if (P.empty())
             continue;
         const cv::Mat AP = A * P;
-        for (int axis = 0; axis < 3; ++axis) {
-            const double p = AP.at<double>(axis, 3);
-            minOut.at<double>(axis) = std::min(minOut.at<double>(axis), p - margin);
-            maxOut.at<double>(axis) = std::max(maxOut.at<double>(axis), p + margin);
+        const auto widen = [&](const cv::Mat& p, double by) {
+            for (int axis = 0; axis < 3; ++axis) {
+                const double v = p.at<double>(axis);
+                minOut.at<double>(axis) = std::min(minOut.at<double>(axis), v - by);
+                maxOut.at<double>(axis) = std::max(maxOut.at<double>(axis), v + by);
+            }
+        };
+        if (source.hasPosition(i)) {
+            widen(AP.col(3), margin);
+            continue;
+        }
+        cv::Vec3d low;
+        cv::Vec3d high;
+        if (!source.scanBounds(i, low, high))
+            continue;
+        for (int corner = 0; corner < 8; ++corner) {
+            const cv::Mat c = (cv::Mat_<double>(4, 1) << (corner & 1 ? high : low)[0],
+                               (corner & 2 ? high : low)[1], (corner & 4 ? high : low)[2], 1.0);
+            widen(AP * c, 0.0);
         }
     }
     return true;

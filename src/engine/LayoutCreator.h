@@ -56,8 +56,9 @@ public:
     virtual void layout();
 
     // Bounds of the positions of the scans flagged in scanList, in the coordinates of the
-    // inverse of M (3 × 3), widened by margin: minOut and maxOut become 3 × 1. False when M
-    // cannot be inverted; scans without a usable pose are left out.
+    // inverse of M (3 × 3), widened by margin: minOut and maxOut become 3 × 1. A scan
+    // without a position counts with the box of its points (scanBounds), not widened. False
+    // when M cannot be inverted; scans without a usable pose or box are left out.
     static bool computeScanExtent(const ScanSource& source, const QBitArray& scanList,
                                   cv::Mat& minOut, cv::Mat& maxOut, double margin,
                                   const cv::Mat& M);

@@ -148,11 +148,11 @@ enum class TileOutcome : std::uint8_t
 class Run
 {
 public:
-    Run(const RunSettings& settings, const LayoutJob& job, ScanSource& source,
-        StatusReporter& reporter, const QString& workFolder,
-        const LayoutEngine::BeforeCommit& beforeCommit)
-        : s(settings), source(source), reporter(reporter), session(workFolder),
-          budget(settings.memoryBudgetBytes), beforeCommit(beforeCommit)
+    Run(const RunSettings& settings, const LayoutJob& job, ScanSource& scans,
+        StatusReporter& status, const QString& workFolder,
+        const LayoutEngine::BeforeCommit& commitHook)
+        : s(settings), source(scans), reporter(status), session(workFolder),
+          budget(settings.memoryBudgetBytes), beforeCommit(commitHook)
     {
         result.scanList = job.scanList;
     }
@@ -171,7 +171,7 @@ private:
     // The failure of a tile that became no grey tile, as a line and the run's result.
     void reportTileFailure(TileOutcome outcome, int U, int V);
     void rasterizeBlock(const cv::Mat& B, const cv::Mat& view, const cv::Mat& T,
-                        const cv::Mat& values);
+                        const cv::Mat& values, bool fromScanner);
     bool normalizeTilesClassic();
     enum class Assembly
     {
@@ -232,9 +232,11 @@ void Run::execute(const LayoutEngine::RawTileStoreFactory& storeFactory)
     const int n = s.rawTilePixels();
     rawTiles = storeFactory ? storeFactory(session.tempPath(), n, budget)
                             : std::make_unique<MemoryRawTileStore>(session.tempPath(), n, budget);
+    // The layer's strips are those of the density: the rasteriser visits them together.
     for (int k = 0; k < s.layerStoreCount(); ++k)
         layerTiles.push_back(std::make_unique<MemoryRawTileStore>(
-            session.tempPath(), n, budget, QStringLiteral("orvnLayer%1_").arg(k)));
+            session.tempPath(), n, budget, QStringLiteral("orvnLayer%1_").arg(k),
+            rawTiles->stripRows()));
     greyTiles = std::make_unique<GreyTileStore>(session.tempPath(), budget);
     try {
         runStages();
@@ -270,7 +272,7 @@ void Run::runStages()
     if (!computeRawTiles() || !normalizeTilesClassic() || !writeImages())
         return;
     if (!writeThumbnail()) {
-        diag::debug("Layoutcreator::layout unsucessful");
+        diag::debug("Layoutcreator::layout unsuccessful");
         return;
     }
     if (!writeLogFile())
@@ -404,28 +406,31 @@ bool Run::computeRawTiles()
             timers.discard();
             ++k;
             scanList.clearBit(i);
-            diag::error("Scan load failed");
+            diag::warning("Scan load failed");
             continue;
         }
         timers.printElapsed("Load Scan = ");
         const cv::Mat T = multiply(s.viewMatrix, P);
+        const bool fromScanner = source.hasPosition(i);
 
         std::int64_t points = 0;
+        const std::int64_t outsideBefore = rasterizer->outOfBoundPoints();
         ScanChunk chunk;
         cv::Mat& B = chunk.points;
         bool more = false;
         const PointChannels channels = channelsOf(s.layer);
         // With threads to spare the scan is read on a thread of its own while the chunks
-        // read are rasterised here, one after another in the order read.
+        // read are rasterised here, one after another in the order read. That thread
+        // starts with the second chunk, so a scan of one chunk or none costs no thread.
         std::unique_ptr<ChunkPrefetch> ahead;
-        if (s.threads > 1)
-            ahead =
-                std::make_unique<ChunkPrefetch>(source, i, RunSettings::maxColumnsPerChunk,
-                                                reporter.stopRequested, prefetchPoints, channels);
         const auto nextChunk = [&] {
             chunk = ScanChunk();
             if (!ahead) {
                 more = source.readPoints(i, chunk, RunSettings::maxColumnsPerChunk, channels);
+                if (more && s.threads > 1 && B.cols >= 2)
+                    ahead = std::make_unique<ChunkPrefetch>(
+                        source, i, RunSettings::maxColumnsPerChunk, reporter.stopRequested,
+                        prefetchPoints, channels);
                 return;
             }
             if (!ahead->next(chunk, more))
@@ -434,14 +439,14 @@ bool Run::computeRawTiles()
         nextChunk();
         while (B.cols >= 2) {
             if (B.rows != 4 || B.channels() != 1) {
-                diag::warning("ERROR: scan ", i, " delivered a block of ", B.rows,
+                diag::warning("Scan ", i, " delivered a block of ", B.rows,
                               " rows; the rest of the scan is skipped");
                 break;
             }
             if (B.type() != CV_64FC1)
                 B.convertTo(B, CV_64F);
             points += B.cols;
-            rasterizeBlock(B, multiply(T, B), T, layerValues(chunk, s.layer));
+            rasterizeBlock(B, multiply(T, B), T, layerValues(chunk, s.layer), fromScanner);
             if (!more || failed() || leaveForStop())
                 break;
             nextChunk();
@@ -455,22 +460,24 @@ bool Run::computeRawTiles()
         }
         ++k;
         diag::debug("Number of Points = ", points);
+        // Counted point by point, told once per scan.
+        if (const std::int64_t outside = rasterizer->outOfBoundPoints() - outsideBefore)
+            diag::warning("Scan ", i, ": ", outside,
+                          " points fell outside the tile grid and "
+                          "were left out");
         timers.printElapsed("Time Scan = ");
     }
 
-    const std::int64_t outOfBound = rasterizer->outOfBoundPoints();
-    if (outOfBound > RawTileRasterizer::outOfBoundLinesLimit)
-        diag::warning("ERROR: OUT OF BOUND for ", outOfBound, " points in all");
     timers.printElapsed("Overall time ...");
     diag::debug("Compute Raw Tiles ... done");
     return !failed() && !leaveForStop();
 }
 
 void Run::rasterizeBlock(const cv::Mat& B, const cv::Mat& viewBlock, const cv::Mat& T,
-                         const cv::Mat& values)
+                         const cv::Mat& values, bool fromScanner)
 {
-    switch (
-        rasterizer->rasterizeBlock(B, viewBlock, T, result.tileRange, result.scaleTop, values)) {
+    switch (rasterizer->rasterizeBlock(B, viewBlock, T, result.tileRange, result.scaleTop, values,
+                                       fromScanner)) {
     case RawTileRasterizer::Result::Done:
         break;
     case RawTileRasterizer::Result::NoImage:
@@ -509,17 +516,24 @@ bool Run::normalizeTilesClassic()
             return false;
         reporter.progressDone = float(tileRange.ordinal(U, V));
         TileOutcome& outcome = outcomes[std::size_t(i)];
-        const cv::Mat raw = rawTiles->loadTile(U, V);
-        if (raw.empty()) {
-            outcome = TileOutcome::Unreadable;
-            return false;
-        }
-        cv::Mat grey = allocateImage(8, raw.cols, raw.rows);
+        const int n = rawTiles->tilePixels();
+        cv::Mat grey = allocateImage(8, n, n);
         if (grey.empty()) {
             outcome = TileOutcome::NoMemory;
             return false;
         }
-        const float sum = TileNormalizer::normalizeTile(raw, L, s.reverseIntensity, grey);
+        // Strip by strip, so the tile's sum adds its pixels in row order all the same.
+        float sum = 0.0f;
+        for (int k = 0; k < rawTiles->stripCount(); ++k) {
+            const cv::Mat raw = rawTiles->loadStrip(U, V, k);
+            if (raw.empty()) {
+                outcome = TileOutcome::Unreadable;
+                return false;
+            }
+            cv::Mat rows =
+                grey.rowRange(k * rawTiles->stripRows(), k * rawTiles->stripRows() + raw.rows);
+            sum = TileNormalizer::normalizeTile(raw, L, s.reverseIntensity, rows, sum);
+        }
         rawTiles->dropTile(U, V);
         outcome = TileOutcome::Dropped;
         // A layer keeps the tiles the density keeps; its own pixels are made below.
@@ -561,7 +575,7 @@ bool Run::normalizeTilesClassic()
 
     if (kept.isEmpty()) {
         reporter.reportFailure(NotEnoughData);
-        diag::debug("ERROR STATUS: ", NotEnoughData, "  ... not enought data");
+        diag::debug("ERROR STATUS: ", NotEnoughData, "  ... not enough data");
         return false;
     }
     result.tileRange = kept;
@@ -647,12 +661,14 @@ bool Run::makeLayerTiles(const std::vector<RawTileStore::Index>& kept)
             const auto [U, V] = kept[std::size_t(i)];
             if (leaveForStop())
                 return false;
-            const cv::Mat weight = layerTiles[0]->loadTile(U, V);
-            const cv::Mat sum = layerTiles[1]->loadTile(U, V);
-            if (weight.empty() || sum.empty())
-                return false;
             TileNormalizer::Histogram part(rasterizer->layerLow(), rasterizer->layerHigh());
-            part.addTile(weight, sum);
+            for (int k = 0; k < layerTiles[0]->stripCount(); ++k) {
+                const cv::Mat weight = layerTiles[0]->loadStrip(U, V, k);
+                const cv::Mat sum = layerTiles[1]->loadStrip(U, V, k);
+                if (weight.empty() || sum.empty())
+                    return false;
+                part.addTile(weight, sum);
+            }
             const std::lock_guard<std::mutex> guard(merging);
             histogram.add(part);
             counted[std::size_t(i)] = 1;
@@ -676,24 +692,31 @@ bool Run::makeLayerTiles(const std::vector<RawTileStore::Index>& kept)
         if (leaveForStop())
             return false;
         TileOutcome& outcome = outcomes[std::size_t(i)];
-        std::vector<cv::Mat> raw;
-        for (const auto& store : layerTiles) {
-            raw.push_back(store->loadTile(U, V));
-            if (raw.back().empty()) {
-                outcome = TileOutcome::Unreadable;
-                return false;
-            }
-        }
-        const int n = raw[0].cols;
+        const RawTileStore& strips = *layerTiles[0];
+        const int n = strips.tilePixels();
         cv::Mat image = allocateImage(s.layer == LayoutLayer::Colour ? 24 : 8, n, n);
         if (image.empty()) {
             outcome = TileOutcome::NoMemory;
             return false;
         }
-        if (s.layer == LayoutLayer::Colour)
-            TileNormalizer::colourTile(raw[0], raw[1], raw[2], raw[3], s.backgroundGrey(), image);
-        else
-            TileNormalizer::intensityTile(raw[0], raw[1], low, high, s.backgroundGrey(), image);
+        std::vector<cv::Mat> raw;
+        for (int k = 0; k < strips.stripCount(); ++k) {
+            raw.clear();
+            for (const auto& store : layerTiles) {
+                raw.push_back(store->loadStrip(U, V, k));
+                if (raw.back().empty()) {
+                    outcome = TileOutcome::Unreadable;
+                    return false;
+                }
+            }
+            cv::Mat rows =
+                image.rowRange(k * strips.stripRows(), k * strips.stripRows() + raw[0].rows);
+            if (s.layer == LayoutLayer::Colour)
+                TileNormalizer::colourTile(raw[0], raw[1], raw[2], raw[3], s.backgroundGrey(),
+                                           rows);
+            else
+                TileNormalizer::intensityTile(raw[0], raw[1], low, high, s.backgroundGrey(), rows);
+        }
         raw.clear();
         for (const auto& store : layerTiles)
             store->dropTile(U, V);

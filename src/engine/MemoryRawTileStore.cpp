@@ -2,122 +2,199 @@
 
 #include "engine/RawTileFile.h"
 
+#include <iterator>
 #include <utility>
 
 namespace orthaven {
 
 MemoryRawTileStore::MemoryRawTileStore(QString spillFolder, int tilePixels, MemoryBudget& memory,
-                                       QString prefix)
-    : files(std::move(spillFolder), tilePixels, std::move(prefix)), n(tilePixels), budget(memory)
+                                       QString prefix, int stripRows)
+    : RawTileStore(tilePixels, stripRows),
+      files(std::move(spillFolder), tilePixels, std::move(prefix), stripRows), budget(memory)
 {
 }
 
 MemoryRawTileStore::~MemoryRawTileStore()
 {
-    for (const auto& [index, entry] : tiles)
-        if (!entry.tile.empty())
-            budget.release(tileBytes());
+    for (const auto& [key, entry] : entries)
+        if (entry.place != Place::File)
+            budget.release(stripBytes(key.strip));
 }
 
-std::int64_t MemoryRawTileStore::tileBytes() const
+std::int64_t MemoryRawTileStore::stripBytes(int strip) const
 {
-    return std::int64_t(n) * n * std::int64_t(sizeof(float));
+    return std::int64_t(tilePixels()) * stripHeight(strip) * std::int64_t(sizeof(float));
 }
 
-cv::Mat MemoryRawTileStore::getTile(int U, int V)
+MemoryRawTileStore::Entries::iterator
+MemoryRawTileStore::settled(std::unique_lock<std::mutex>& guard, const Key& key)
 {
-    const std::lock_guard<std::mutex> guard(lock);
-    const auto it = tiles.find({U, V});
-    if (it == tiles.end())
-        return allocateImage(32, n, n);
-    Entry& entry = it->second;
-    if (!entry.tile.empty()) {
-        // Handed out as it is; its memory stays reserved until it comes back.
-        cv::Mat tile = std::move(entry.tile);
-        entry.tile = cv::Mat();
-        return tile;
+    for (;;) {
+        const auto it = entries.find(key);
+        if (it == entries.end() || it->second.place != Place::Spilling)
+            return it;
+        spillDone.wait(guard);
     }
-    if (entry.spilled) {
-        cv::Mat tile = files.getTile(U, V);
-        if (!tile.empty())
-            budget.reserve(tileBytes());
-        return tile;
-    }
-    return allocateImage(32, n, n);
 }
 
-bool MemoryRawTileStore::releaseTile(int U, int V, const cv::Mat& tile)
+bool MemoryRawTileStore::tileIsStored(int U, int V) const
 {
-    if (tile.empty() || tile.type() != CV_32FC1 || tile.rows != n || tile.cols != n)
-        return false;
-    const std::lock_guard<std::mutex> guard(lock);
-    Entry& entry = tiles[{U, V}];
-    if (entry.tile.empty())
-        budget.reserve(tileBytes());
-    entry.tile = tile;
-    entry.use = ++clock;
-    entry.spilled = false;
-    return spillUntilWithinBudget({U, V});
+    for (auto it = entries.lower_bound({U, V, 0});
+         it != entries.end() && it->first.U == U && it->first.V == V; ++it)
+        if (it->second.stored)
+            return true;
+    return false;
 }
 
-bool MemoryRawTileStore::spillUntilWithinBudget(const Index& last)
+cv::Mat MemoryRawTileStore::getStrip(int U, int V, int strip)
 {
-    // The tile given back last goes last: the next block most likely visits it again.
-    while (budget.exceeded()) {
-        auto victim = tiles.end();
-        for (auto it = tiles.begin(); it != tiles.end(); ++it) {
-            if (it->second.tile.empty())
-                continue;
-            if (victim == tiles.end() || (victim->first == last && it->first != last) ||
-                (it->first != last && it->second.use < victim->second.use))
-                victim = it;
+    const Key key{U, V, strip};
+    std::unique_lock<std::mutex> guard(lock);
+    auto it = settled(guard, key);
+    if (it == entries.end()) {
+        cv::Mat fresh = allocateImage(32, tilePixels(), stripHeight(strip));
+        if (!fresh.empty()) {
+            budget.reserve(stripBytes(strip));
+            entries[key].place = Place::HandedOut;
         }
-        if (victim == tiles.end())
-            return true; // nothing left to spill: the tiles in use exceed the budget alone
-        Entry& entry = victim->second;
-        if (!files.releaseTile(victim->first.first, victim->first.second, entry.tile))
-            return false;
-        ++spillCount;
-        entry.tile = cv::Mat();
-        entry.spilled = true;
-        budget.release(tileBytes());
+        return fresh;
     }
-    return true;
+    Entry& entry = it->second;
+    switch (entry.place) {
+    case Place::Memory: {
+        // Handed out as it is; its memory stays counted until it is spilled or dropped.
+        spillOrder.erase(entry.turn);
+        entry.place = Place::HandedOut;
+        cv::Mat pixels = std::move(entry.pixels);
+        entry.pixels = cv::Mat();
+        return pixels;
+    }
+    case Place::File: {
+        entry.place = Place::HandedOut;
+        budget.reserve(stripBytes(strip));
+        guard.unlock();
+        // A spill file that cannot be read back fails the visit: starting the strip again
+        // from zero would lose its points without a word.
+        cv::Mat pixels = files.loadStrip(U, V, strip);
+        if (pixels.empty()) {
+            guard.lock();
+            const auto again = entries.find(key);
+            if (again != entries.end() && again->second.place == Place::HandedOut) {
+                again->second.place = Place::File;
+                budget.release(stripBytes(strip));
+            }
+        }
+        return pixels;
+    }
+    case Place::HandedOut:
+    case Place::Spilling:
+        break;
+    }
+    return {}; // handed out already: a second caller must not get other values
 }
 
-cv::Mat MemoryRawTileStore::loadTile(int U, int V)
+bool MemoryRawTileStore::releaseStrip(int U, int V, int strip, const cv::Mat& pixels)
 {
-    const std::lock_guard<std::mutex> guard(lock);
-    const auto it = tiles.find({U, V});
-    if (it == tiles.end())
-        return {};
-    if (!it->second.tile.empty())
-        return it->second.tile;
-    return it->second.spilled ? files.loadTile(U, V) : cv::Mat();
+    if (pixels.empty() || pixels.type() != CV_32FC1 || pixels.cols != tilePixels() ||
+        pixels.rows != stripHeight(strip))
+        return false;
+    const Key key{U, V, strip};
+    std::unique_lock<std::mutex> guard(lock);
+    auto it = settled(guard, key);
+    if (it == entries.end()) {
+        it = entries.emplace(key, Entry{}).first;
+        budget.reserve(stripBytes(strip));
+    } else if (it->second.place == Place::File) {
+        budget.reserve(stripBytes(strip));
+    } else if (it->second.place == Place::Memory) {
+        spillOrder.erase(it->second.turn);
+    }
+    Entry& entry = it->second;
+    entry.pixels = pixels;
+    entry.place = Place::Memory;
+    entry.stored = true;
+    // The strip given back last is spilled last: the next block most likely visits it again.
+    entry.turn = spillOrder.insert(spillOrder.end(), key);
+    return spillUntilWithinBudget(guard);
+}
+
+bool MemoryRawTileStore::spillUntilWithinBudget(std::unique_lock<std::mutex>& guard)
+{
+    while (budget.exceeded() && !spillOrder.empty()) {
+        const Key victim = spillOrder.front();
+        spillOrder.pop_front();
+        Entry& entry = entries.at(victim);
+        entry.place = Place::Spilling;
+        const cv::Mat pixels = entry.pixels;
+        guard.unlock();
+        const bool written = files.releaseStrip(victim.U, victim.V, victim.strip, pixels);
+        guard.lock();
+        // Still there: nobody touches a strip while it is being spilled.
+        Entry& after = entries.at(victim);
+        if (!written) {
+            after.place = Place::Memory;
+            after.turn = spillOrder.insert(spillOrder.begin(), victim);
+            spillDone.notify_all();
+            return false;
+        }
+        after.pixels = cv::Mat();
+        after.place = Place::File;
+        ++spillCount;
+        budget.release(stripBytes(victim.strip));
+        spillDone.notify_all();
+    }
+    return true; // within the budget, or nothing left to spill: the strips in use exceed it
+}
+
+cv::Mat MemoryRawTileStore::loadStrip(int U, int V, int strip)
+{
+    std::unique_lock<std::mutex> guard(lock);
+    const auto it = entries.find({U, V, strip});
+    if (it == entries.end() || !it->second.stored) {
+        const bool zeros = tileIsStored(U, V);
+        guard.unlock();
+        return zeros ? allocateImage(32, tilePixels(), stripHeight(strip)) : cv::Mat();
+    }
+    switch (it->second.place) {
+    case Place::Memory:
+    case Place::Spilling:
+        return it->second.pixels;
+    case Place::File:
+        guard.unlock();
+        return files.loadStrip(U, V, strip);
+    case Place::HandedOut:
+        break;
+    }
+    return {}; // its values are with the rasteriser
 }
 
 std::vector<RawTileStore::Index> MemoryRawTileStore::storedTiles() const
 {
     const std::lock_guard<std::mutex> guard(lock);
     std::vector<Index> stored;
-    stored.reserve(tiles.size());
-    for (const auto& [index, entry] : tiles)
-        if (!entry.tile.empty() || entry.spilled)
-            stored.push_back(index);
+    for (const auto& [key, entry] : entries)
+        if (entry.stored && (stored.empty() || stored.back() != Index{key.U, key.V}))
+            stored.emplace_back(key.U, key.V);
     return stored;
 }
 
 void MemoryRawTileStore::dropTile(int U, int V)
 {
-    const std::lock_guard<std::mutex> guard(lock);
-    const auto it = tiles.find({U, V});
-    if (it == tiles.end())
-        return;
-    if (!it->second.tile.empty())
-        budget.release(tileBytes());
-    if (it->second.spilled)
-        files.dropTile(U, V);
-    tiles.erase(it);
+    {
+        std::unique_lock<std::mutex> guard(lock);
+        for (int strip = 0; strip < stripCount(); ++strip) {
+            const auto it = settled(guard, {U, V, strip});
+            if (it == entries.end())
+                continue;
+            if (it->second.place == Place::Memory)
+                spillOrder.erase(it->second.turn);
+            if (it->second.place != Place::File)
+                budget.release(stripBytes(strip));
+            entries.erase(it);
+        }
+    }
+    // Spill files go without the lock (also those of strips read back since).
+    files.dropTile(U, V);
 }
 
 } // namespace orthaven

@@ -1,8 +1,14 @@
 #pragma once
-// The raw tile store of a layout run: tiles stay in memory between the rasteriser's
-// visits, and only when the memory budget would be exceeded are the least recently used
-// ones written back to raw tile files (the file store is the spill format) and read again
-// at their next visit. A tile in memory is handed out and taken back without a copy.
+// The raw tile store of a layout run: strips stay in memory between the rasteriser's
+// visits, and only when the memory budget would be exceeded are the least recently given
+// back ones written to raw tile files (the file store is the spill format) and read again
+// at their next visit. A strip in memory is handed out and taken back without a copy.
+//
+// The budget counts each strip once, from the moment its memory is taken (a new strip
+// handed out, a spilled one read back) until it is spilled or dropped; a strip that comes
+// back from the rasteriser is not counted again. Choosing the strip to spill takes
+// constant time (a list in the order strips were given back), and spill files are written
+// and read without holding the store's lock, so other threads never queue behind the disk.
 // Safe to call from several threads.
 
 #include "engine/FileRawTileStore.h"
@@ -11,7 +17,11 @@
 
 #include <QString>
 
+#include <atomic>
+#include <compare>
+#include <condition_variable>
 #include <cstdint>
+#include <list>
 #include <map>
 #include <mutex>
 
@@ -21,39 +31,60 @@ class MemoryRawTileStore : public RawTileStore
 {
 public:
     // spillFolder: ends with "/"; tilePixels: the edge n of every raw tile; prefix: the
-    // start of its spill files' names (stores sharing a folder need their own).
+    // start of its spill files' names (stores sharing a folder need their own); stripRows
+    // as RawTileStore takes it.
     MemoryRawTileStore(QString spillFolder, int tilePixels, MemoryBudget& budget,
-                       QString prefix = QStringLiteral("orvnTile_"));
+                       QString prefix = QStringLiteral("orvnTile_"), int stripRows = 0);
     ~MemoryRawTileStore() override;
 
-    cv::Mat getTile(int U, int V) override;
-    // False only when a tile had to be spilled and its file could not be written.
-    bool releaseTile(int U, int V, const cv::Mat& tile) override;
-    // A tile in memory is handed out as it is (not copied): do not change it.
-    cv::Mat loadTile(int U, int V) override;
+    // No image for a strip that is handed out already, or whose spill file cannot be read.
+    cv::Mat getStrip(int U, int V, int strip) override;
+    // False when the strip is not of this store's size, or when a strip had to be spilled
+    // and its file could not be written.
+    bool releaseStrip(int U, int V, int strip, const cv::Mat& pixels) override;
+    // A strip in memory is handed out as it is (not copied): do not change it.
+    cv::Mat loadStrip(int U, int V, int strip) override;
     std::vector<Index> storedTiles() const override;
     void dropTile(int U, int V) override;
 
-    // Tiles written to files so far (a tile written twice counts twice).
-    std::int64_t spills() const { return spillCount; }
+    // Strips written to files so far (a strip written twice counts twice).
+    std::int64_t spills() const { return spillCount.load(); }
 
 private:
+    struct Key
+    {
+        int U, V, strip;
+        auto operator<=>(const Key&) const = default;
+    };
+    enum class Place
+    {
+        Memory,    // pixels held here, counted, in the spill order
+        HandedOut, // with the caller, counted
+        Spilling,  // pixels held here and being written to the file, counted
+        File,      // the file holds the latest values, not counted
+    };
     struct Entry
     {
-        cv::Mat tile;          // empty while spilled or handed out
-        std::uint64_t use = 0; // when it was last given back
-        bool spilled = false;  // its latest values are in its file
+        cv::Mat pixels;
+        Place place = Place::HandedOut;
+        bool stored = false;           // given back at least once
+        std::list<Key>::iterator turn; // its place in spillOrder while in Memory
     };
-    std::int64_t tileBytes() const;
-    bool spillUntilWithinBudget(const Index& keep);
+    using Entries = std::map<Key, Entry>;
+
+    std::int64_t stripBytes(int strip) const;
+    // The entry of key once no spill of it is under way; end() when there is none.
+    Entries::iterator settled(std::unique_lock<std::mutex>& guard, const Key& key);
+    bool tileIsStored(int U, int V) const;
+    bool spillUntilWithinBudget(std::unique_lock<std::mutex>& guard);
 
     FileRawTileStore files;
-    int n;
     MemoryBudget& budget;
     mutable std::mutex lock;
-    std::map<Index, Entry> tiles;
-    std::uint64_t clock = 0;
-    std::int64_t spillCount = 0;
+    std::condition_variable spillDone;
+    Entries entries;
+    std::list<Key> spillOrder; // strips in memory, the least recently given back first
+    std::atomic<std::int64_t> spillCount{0};
 };
 
 } // namespace orthaven

@@ -33,7 +33,8 @@ RawTileRasterizer::RawTileRasterizer(RawTileStore& tileStore, const RasterSettin
 RawTileRasterizer::Result RawTileRasterizer::rasterizeBlock(const cv::Mat& B, const cv::Mat& view,
                                                             const cv::Mat& T, TileRange& range,
                                                             float& maxAccumulated,
-                                                            const cv::Mat& layerValues)
+                                                            const cv::Mat& layerValues,
+                                                            bool fromScanner)
 {
     const int N = B.cols;
     const double* bx = B.ptr<double>(0);
@@ -58,8 +59,9 @@ RawTileRasterizer::Result RawTileRasterizer::rasterizeBlock(const cv::Mat& B, co
 
     // Step 1: tile index and domain test. Points outside the domain, nearer than √2 pixels
     // to their scanner (a missing measurement at the origin among them), without a usable
-    // position or beyond the extent are done before they start. Groups of points by tile,
-    // in the order of each tile's first point, each group in increasing point order.
+    // position or beyond the extent are done before they start; a scan without a scanner
+    // has no domain. Groups of points by tile, in the order of each tile's first point, each
+    // group in increasing point order.
     tileU.resize(N);
     tileV.resize(N);
     groupOf.assign(N, -1);
@@ -67,7 +69,7 @@ RawTileRasterizer::Result RawTileRasterizer::rasterizeBlock(const cv::Mat& B, co
     groupIndex.clear();
     for (int j = 0; j < N; ++j) {
         const double r2 = bx[j] * bx[j] + by[j] * by[j] + bz[j] * bz[j];
-        const bool inDomain = r2 <= domain2 && r2 >= nearest2;
+        const bool inDomain = !fromScanner || (r2 <= domain2 && r2 >= nearest2);
         const bool placeable = std::isfinite(pu[j]) && std::isfinite(pv[j]) &&
                                std::isfinite(pd[j]) && std::abs(pu[j]) <= maxViewCoordinate &&
                                std::abs(pv[j]) <= maxViewCoordinate && pu[j] >= s.extentLow &&
@@ -97,81 +99,61 @@ RawTileRasterizer::Result RawTileRasterizer::rasterizeBlock(const cv::Mat& B, co
                 members[fill[groupOf[j]]++] = j;
     }
 
-    // Step 2: one visit per tile.
+    // Step 2: one visit per tile, and in it one visit per strip of the tile that its points
+    // reach. A point whose pixels straddle two strips adds to each the shares that fall in
+    // it, so every pixel still gets the shares of its points in increasing point order.
+    // Whether point j carries all of the layer's values.
+    const auto valued = [&](int j) {
+        bool all = hasLayer;
+        for (int k = 0; all && k < valueCount; ++k)
+            all = std::isfinite(values[std::size_t(k)][j]);
+        return all;
+    };
+    const int rowsPerStrip = store.stripRows();
+    const int strips = store.stripCount();
     for (int g = 0; g < groups; ++g) {
         if (stop && *stop)
             return Result::Stopped;
         const auto [U0, V0] = groupTile[g];
         range.widen(U0, V0);
-        cv::Mat tile = store.getTile(U0, V0);
-        if (tile.empty()) {
-            diag::error("Get Image ", U0, " ", V0);
-            diag::error("ERROR: Image Pointer is NULL");
-            return Result::NoImage;
-        }
-        layerTiles.clear();
-        if (hasLayer) {
-            for (RawTileStore* layerStore : layer) {
-                layerTiles.push_back(layerStore->getTile(U0, V0));
-                if (layerTiles.back().empty()) {
-                    diag::error("ERROR: Image Pointer is NULL");
-                    return Result::NoImage;
-                }
-            }
-        }
         const double originU = double(std::int64_t(s.rawTileSize) * U0) / s.resolution;
         const double originV = double(std::int64_t(s.rawTileSize) * V0) / s.resolution;
+        // Where point j lands: pixel column c and row r counted upward, and its fractions.
+        const auto locate = [&](int j, double& cf, double& rf, double& fx, double& fy) {
+            const double px = pu[j] / s.resolution - originU;
+            const double py = pv[j] / s.resolution - originV;
+            cf = std::floor(px);
+            rf = std::floor(py);
+            fx = px - cf;
+            fy = py - rf;
+            return cf >= 0 && cf <= n - 1 && rf >= 0 && rf <= n - 1;
+        };
 
+        // Pass 1: the points drawn and the strips they reach, each strip's in point order.
+        stripStart.assign(std::size_t(strips) + 1, 0);
+        reach.clear();
         for (int m = groupStart[g]; m < groupStart[g + 1]; ++m) {
             const int j = members[m];
             const double d = pd[j];
             if (d > s.clipHigh || d < s.clipLow)
                 continue;
-            const double du = pu[j] - scannerU;
-            const double dv = pv[j] - scannerV;
-            const double q = du * du + dv * dv;
-            const double w = s.topView ? q : std::sqrt(std::sqrt(q));
-
-            const double px = pu[j] / s.resolution - originU;
-            const double py = pv[j] / s.resolution - originV;
-            const double cf = std::floor(px);
-            const double rf = std::floor(py);
-            const double fx = px - cf;
-            const double fy = py - rf;
-            if (cf < 0 || cf > n - 1 || rf < 0 || rf > n - 1) {
+            double cf, rf, fx, fy;
+            if (!locate(j, cf, rf, fx, fy)) {
                 // Only rounding at the tile's upper or right edge (or a resolution that
                 // does not divide the tile) gets here; such a point is not drawn.
-                if (outOfBound < outOfBoundLinesLimit) {
-                    diag::error("ERROR: OUT OF BOUND");
-                    diag::error(std::int64_t(rf), " ", std::int64_t(cf), " in Image ", tile.rows,
-                                " x ", tile.cols);
-                }
                 ++outOfBound;
                 continue;
             }
             const int c = int(cf);
             const int r = int(rf);
-            const int R = n - 1 - r;
-            // The pixels a point shares its weight with, and the shares.
-            int pixels = 1;
-            int rowOf[4] = {R, R - 1, R - 1, R};
-            int columnOf[4] = {c, c, c + 1, c + 1};
-            double share[4] = {w, 0, 0, 0};
-            if (r < n - 1 && c < n - 1) {
-                pixels = 4;
-                share[0] = (1 - fx) * (1 - fy) * w;
-                share[1] = (1 - fx) * fy * w;
-                share[2] = fx * fy * w;
-                share[3] = fx * (1 - fy) * w;
-            }
-            for (int p = 0; p < pixels; ++p)
-                addShare(tile.ptr<float>(rowOf[p])[columnOf[p]], share[p], maxAccumulated);
-            if (!hasLayer)
-                continue;
-            bool valued = true;
-            for (int k = 0; k < valueCount; ++k)
-                valued = valued && std::isfinite(values[std::size_t(k)][j]);
-            if (!valued)
+            const int R = n - 1 - r; // image row
+            const int bottom = R / rowsPerStrip;
+            const int top = (r < n - 1 && c < n - 1 ? R - 1 : R) / rowsPerStrip;
+            reach.push_back({j, top, bottom});
+            ++stripStart[std::size_t(top) + 1];
+            if (bottom != top)
+                ++stripStart[std::size_t(bottom) + 1];
+            if (!valued(j))
                 continue;
             const float first = values[0][j];
             if (lowest > highest) {
@@ -181,24 +163,95 @@ RawTileRasterizer::Result RawTileRasterizer::rasterizeBlock(const cv::Mat& B, co
                 lowest = std::min(lowest, first);
                 highest = std::max(highest, first);
             }
-            for (int p = 0; p < pixels; ++p) {
-                float& weight = layerTiles[0].ptr<float>(rowOf[p])[columnOf[p]];
-                weight = weight + static_cast<float>(share[p]);
-                for (int k = 0; k < valueCount; ++k) {
-                    float& sum = layerTiles[std::size_t(k) + 1].ptr<float>(rowOf[p])[columnOf[p]];
-                    sum = sum + static_cast<float>(share[p] * double(values[std::size_t(k)][j]));
-                }
+        }
+        for (int k = 0; k < strips; ++k)
+            stripStart[std::size_t(k) + 1] += stripStart[std::size_t(k)];
+        stripMembers.resize(std::size_t(stripStart[std::size_t(strips)]));
+        {
+            std::vector<int> fill(stripStart.begin(), stripStart.end() - 1);
+            for (const Reach& p : reach) {
+                stripMembers[std::size_t(fill[std::size_t(p.top)]++)] = p.point;
+                if (p.bottom != p.top)
+                    stripMembers[std::size_t(fill[std::size_t(p.bottom)]++)] = p.point;
             }
         }
-        for (std::size_t k = 0; k < layerTiles.size(); ++k) {
-            if (!layer[k]->releaseTile(U0, V0, layerTiles[k])) {
+
+        // Pass 2: one visit per strip reached.
+        for (int k = 0; k < strips; ++k) {
+            if (stripStart[std::size_t(k)] == stripStart[std::size_t(k) + 1])
+                continue;
+            if (stop && *stop)
+                return Result::Stopped;
+            cv::Mat strip = store.getStrip(U0, V0, k);
+            if (strip.empty()) {
+                diag::error("Get Image ", U0, " ", V0);
+                diag::error("ERROR: Image Pointer is NULL");
+                return Result::NoImage;
+            }
+            layerTiles.clear();
+            if (hasLayer) {
+                for (RawTileStore* layerStore : layer) {
+                    layerTiles.push_back(layerStore->getStrip(U0, V0, k));
+                    if (layerTiles.back().empty()) {
+                        diag::error("ERROR: Image Pointer is NULL");
+                        return Result::NoImage;
+                    }
+                }
+            }
+            const int firstRow = k * rowsPerStrip;
+            for (int q = stripStart[std::size_t(k)]; q < stripStart[std::size_t(k) + 1]; ++q) {
+                const int j = stripMembers[std::size_t(q)];
+                double cf, rf, fx, fy;
+                locate(j, cf, rf, fx, fy);
+                const int c = int(cf);
+                const int r = int(rf);
+                const int R = n - 1 - r;
+                const double du = pu[j] - scannerU;
+                const double dv = pv[j] - scannerV;
+                const double q2 = du * du + dv * dv;
+                const double w = !fromScanner ? 1.0 : s.topView ? q2 : std::sqrt(std::sqrt(q2));
+                // The pixels a point shares its weight with, and the shares.
+                int pixels = 1;
+                int rowOf[4] = {R, R - 1, R - 1, R};
+                int columnOf[4] = {c, c, c + 1, c + 1};
+                double share[4] = {w, 0, 0, 0};
+                if (r < n - 1 && c < n - 1) {
+                    pixels = 4;
+                    share[0] = (1 - fx) * (1 - fy) * w;
+                    share[1] = (1 - fx) * fy * w;
+                    share[2] = fx * fy * w;
+                    share[3] = fx * (1 - fy) * w;
+                }
+                for (int p = 0; p < pixels; ++p) {
+                    rowOf[p] -= firstRow;
+                    if (rowOf[p] >= 0 && rowOf[p] < strip.rows)
+                        addShare(strip.ptr<float>(rowOf[p])[columnOf[p]], share[p], maxAccumulated);
+                }
+                if (!valued(j))
+                    continue;
+                for (int p = 0; p < pixels; ++p) {
+                    if (rowOf[p] < 0 || rowOf[p] >= strip.rows)
+                        continue;
+                    float& weight = layerTiles[0].ptr<float>(rowOf[p])[columnOf[p]];
+                    weight = weight + static_cast<float>(share[p]);
+                    for (int v = 0; v < valueCount; ++v) {
+                        float& sum =
+                            layerTiles[std::size_t(v) + 1].ptr<float>(rowOf[p])[columnOf[p]];
+                        sum =
+                            sum + static_cast<float>(share[p] * double(values[std::size_t(v)][j]));
+                    }
+                }
+            }
+            for (std::size_t v = 0; v < layerTiles.size(); ++v) {
+                if (!layer[v]->releaseStrip(U0, V0, k, layerTiles[v])) {
+                    diag::error("ERROR: raw tile ", U0, " ", V0, " could not be stored");
+                    return Result::TileLost;
+                }
+            }
+            if (!store.releaseStrip(U0, V0, k, strip)) {
                 diag::error("ERROR: raw tile ", U0, " ", V0, " could not be stored");
                 return Result::TileLost;
             }
-        }
-        if (!store.releaseTile(U0, V0, tile)) {
-            diag::error("ERROR: raw tile ", U0, " ", V0, " could not be stored");
-            return Result::TileLost;
         }
     }
     return Result::Done;

@@ -47,9 +47,6 @@ public:
     // Points farther than this from the view origin are not placed (their tile index
     // would not fit the 32-bit tile numbers).
     static constexpr double maxViewCoordinate = 1.0e9;
-    // The out-of-bound lines are printed for this many points of a rasteriser, then only
-    // counted (a resolution that does not divide 10 m would print them by the million).
-    static constexpr std::int64_t outOfBoundLinesLimit = 10;
 
     // stop, when given, is looked at before every tile a block visits, so a block that
     // spreads over many tiles does not hold up a stop request.
@@ -64,15 +61,19 @@ public:
     // value written. Points of one tile are added in increasing index order.
     // layerValues: one CV_32F row per value store, one column per point; a point with a
     // value that is not finite, or every point when it is empty, adds nothing to the layer.
+    // fromScanner false: the block's scan has no position (T's translation is no scanner),
+    // so no scanner domain cuts its points and every point weighs 1.
     Result rasterizeBlock(const cv::Mat& B, const cv::Mat& view, const cv::Mat& T, TileRange& range,
-                          float& maxAccumulated, const cv::Mat& layerValues = cv::Mat());
+                          float& maxAccumulated, const cv::Mat& layerValues = cv::Mat(),
+                          bool fromScanner = true);
 
     // The smallest and largest layer value of a point drawn into the layer (of the first
     // value row); low > high while there was none.
     float layerLow() const { return lowest; }
     float layerHigh() const { return highest; }
 
-    // Points whose pixel fell outside their tile (they are not drawn).
+    // Points whose pixel fell outside their tile (they are not drawn), counted without a
+    // line each: the engine reports them once per scan.
     std::int64_t outOfBoundPoints() const { return outOfBound; }
 
 private:
@@ -90,6 +91,13 @@ private:
     std::vector<int> groupOf, groupStart, members;
     std::vector<std::pair<std::int32_t, std::int32_t>> groupTile;
     std::unordered_map<std::uint64_t, int> groupIndex;
+    struct Reach
+    {
+        int point;
+        int top, bottom; // the strips of its upper and lower pixels
+    };
+    std::vector<Reach> reach;
+    std::vector<int> stripStart, stripMembers;
 };
 
 } // namespace orthaven

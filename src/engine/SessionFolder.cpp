@@ -39,13 +39,14 @@ bool SessionFolder::createSession()
     for (int attempt = 0; attempt < 1000; ++attempt) {
         const QString name = QTime::currentTime().toString(QStringLiteral("hhmmsszzz"));
         if (baseDir.mkdir(name)) {
-            if (writeSessionOwner(base + name)) {
+            owner = lockSession(base + name);
+            if (owner) {
                 session = name;
                 return true;
             }
-            // Another copy that starts this moment removes an empty folder without an
-            // owner: then take another name. A record that cannot be written at all ends
-            // the attempt.
+            // Another copy that starts this moment removes an empty folder without a
+            // lock: then take another name. A lock that cannot be written at all (a full
+            // disk) ends the attempt and leaves nothing behind.
             if (!baseDir.exists(name))
                 continue;
             baseDir.rmdir(name);
@@ -67,13 +68,12 @@ void SessionFolder::cleanFiles()
     QDir dir(folder);
     const QStringList files =
         dir.entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Unsorted);
-    // The owner record goes last: until the folder is empty it is this run's.
-    const QString owner = QLatin1String(sessionOwnerFileName);
+    // The lock goes last: until the folder is empty it is this run's.
+    const QString lock = QLatin1String(sessionLockFileName);
     for (const QString& name : files)
-        if (name != owner || !hasSession())
+        if (name != lock || !hasSession())
             dir.remove(name); // a file that cannot be deleted stays
-    if (hasSession())
-        dir.remove(owner);
+    owner.reset();
     if (hasSession()) {
         QDir(base).rmdir(session); // fails quietly when files were left
         session.clear();

@@ -2,7 +2,10 @@
 // The temporary folder of one layout run: a session folder inside the work folder the
 // caller names, made at the start of a run and removed with everything in it at its end.
 
+#include <QLockFile>
 #include <QString>
+
+#include <memory>
 
 namespace orthaven {
 
@@ -21,18 +24,19 @@ public:
     bool hasSession() const { return !session.isEmpty(); }
 
     // Creates a session folder named after the local time of day ("hhmmsszzz") inside the
-    // work folder, with this process's owner record as its first file (see
-    // SessionFolders.h). A folder of that name that already exists is never reused (it
+    // work folder, with this process's lock as its first file, held until the session
+    // ends (see SessionFolders.h). A folder of that name that already exists is never reused (it
     // could hold another run's tiles): the name of a later millisecond is taken instead.
     // False when no folder could be created; there is then no session.
     bool createSession();
     // Prints "Clean Files" and the folder, deletes every file in the current folder (the
-    // owner record last), removes the session folder and ends the session.
+    // lock last, by giving it up), removes the session folder and ends the session.
     void cleanFiles();
 
 private:
     QString base;    // the work folder, with "/"
     QString session; // empty: no session
+    std::unique_ptr<QLockFile> owner;
 };
 
 } // namespace orthaven

@@ -1,25 +1,23 @@
 #include "engine/SessionFolders.h"
 
 #include "platform/AppFolders.h"
-#include "platform/ProcessLiveness.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSysInfo>
 
 namespace orthaven {
 
 namespace {
 
-QByteArray thisMachine()
+std::unique_ptr<QLockFile> sessionLock(const QString& folder)
 {
-    return QSysInfo::machineHostName().toUtf8();
-}
-
-QString ownerPath(const QString& folder)
-{
-    return folder + QLatin1Char('/') + QLatin1String(sessionOwnerFileName);
+    auto lock =
+        std::make_unique<QLockFile>(folder + QLatin1Char('/') + QLatin1String(sessionLockFileName));
+    // A run may last for days: only a lock whose process has ended is stale, never an old
+    // one. A lock that cannot be read is never judged stale either.
+    lock->setStaleLockTime(0);
+    return lock;
 }
 
 } // namespace
@@ -34,33 +32,12 @@ bool isSessionFolderName(const QString& name)
     return true;
 }
 
-bool writeSessionOwner(const QString& folder)
+std::unique_ptr<QLockFile> lockSession(const QString& folder)
 {
-    // A plain file, not one written aside and renamed: the record must be the folder's
-    // first entry, and a record caught half-written only keeps the folder (see
-    // sessionState).
-    QFile file(ownerPath(folder));
-    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-        return false;
-    const QByteArray record =
-        QByteArray::number(qint64(currentProcessId())) + '\n' + thisMachine() + '\n';
-    const bool written = file.write(record) == record.size() && file.flush();
-    file.close();
-    return written && file.error() == QFileDevice::NoError;
-}
-
-SessionState sessionState(const QString& folder)
-{
-    QFile file(ownerPath(folder));
-    if (!file.open(QIODevice::ReadOnly))
-        return QFileInfo::exists(file.fileName()) ? SessionState::Running : SessionState::Unowned;
-    const QList<QByteArray> lines = file.read(4096).split('\n');
-    bool isNumber = false;
-    const qint64 pid = lines.value(0).toLongLong(&isNumber);
-    // Half written, foreign, or of another machine sharing this folder: not ours to judge.
-    if (!isNumber || pid <= 0 || lines.size() < 2 || lines.value(1) != thisMachine())
-        return SessionState::Running;
-    return processIsRunning(pid) ? SessionState::Running : SessionState::Abandoned;
+    std::unique_ptr<QLockFile> lock = sessionLock(folder);
+    if (!lock->tryLock(0))
+        return nullptr;
+    return lock;
 }
 
 int removeAbandonedSessions(const QString& tempFolder)
@@ -72,28 +49,26 @@ int removeAbandonedSessions(const QString& tempFolder)
         const QString folder = temp.filePath(name);
         if (!isSessionFolderName(name) || QFileInfo(folder).isSymLink())
             continue;
-        // The entries are listed before the owner is looked for: the owner record is the
-        // first file of every run's folder, so a run's folder in which anything was seen
-        // surely shows its record afterwards.
+        // The entries are listed before the lock is looked for: the lock is the first file
+        // of every run's folder, so a run's folder in which anything was seen surely shows
+        // its lock afterwards.
         const bool empty = QDir(folder).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot |
                                                 QDir::Hidden | QDir::System);
-        switch (sessionState(folder)) {
-        case SessionState::Running:
-            break;
-        case SessionState::Unowned:
-            if (empty) {
-                // Fails when the maker has put its record in meanwhile.
-                if (temp.rmdir(name))
-                    ++removed;
-                break;
-            }
-            [[fallthrough]]; // files without an owner: an older program's leftovers
-        case SessionState::Abandoned:
-            clearFolder(folder, true);
-            if (!QFileInfo::exists(folder))
+        const std::unique_ptr<QLockFile> lock = sessionLock(folder);
+        if (QFileInfo::exists(lock->fileName())) {
+            // Taken only when its process has ended: the folder is this process's now.
+            if (!lock->tryLock(0))
+                continue;
+            lock->unlock();
+        } else if (empty) {
+            // Fails when its maker has taken its lock meanwhile.
+            if (temp.rmdir(name))
                 ++removed;
-            break;
+            continue;
         }
+        clearFolder(folder, true);
+        if (!QFileInfo::exists(folder))
+            ++removed;
     }
     return removed;
 }

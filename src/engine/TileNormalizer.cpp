@@ -21,13 +21,13 @@ std::uint8_t TileNormalizer::greyValue(float value)
 }
 
 float TileNormalizer::normalizeTile(const cv::Mat& raw, float scaleTop, bool reverseIntensity,
-                                    cv::Mat& grey)
+                                    cv::Mat& grey, float sumSoFar)
 {
     const bool hasScale = scaleTop > 0.0f;
     // A pixel no point reached (most of a sparse tile) has the scale value 0: its grey is
     // fixed and adding it changes no sum.
     const std::uint8_t emptyGrey = greyValue(reverseIntensity ? 1.0f : 0.0f);
-    float sum = 0.0f;
+    float sum = sumSoFar;
     for (int r = 0; r < raw.rows; ++r) {
         const float* p = raw.ptr<float>(r);
         std::uint8_t* g = grey.ptr<std::uint8_t>(r);

@@ -22,12 +22,13 @@ public:
     // are held at the ends.
     static std::uint8_t greyValue(float value);
 
-    // Writes the grey image of raw (grey must be CV_8UC1 of raw's size) and returns the
-    // tile's sum of scale values K = log₂(p + 1) / scaleTop, added as floats in row order.
+    // Writes the grey image of raw (grey must be CV_8UC1 of raw's size) and returns
+    // sumSoFar plus the sum of its scale values K = log₂(p + 1) / scaleTop, added as floats in
+    // row order: the strips of a tile, one after another, give the whole tile's sum.
     // reverseIntensity gives dense areas dark on white (1 - K), otherwise bright on black (K). A
     // scale top that is not above 0 (no point reached any tile) gives K = 0 everywhere.
     static float normalizeTile(const cv::Mat& raw, float scaleTop, bool reverseIntensity,
-                               cv::Mat& grey);
+                               cv::Mat& grey, float sumSoFar = 0.0f);
 
     // Counts of the weighted mean values of a layer's pixels over a fixed range cut into
     // equal bins. Counts are whole numbers, so histograms of tiles added in any order give

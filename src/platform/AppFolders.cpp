@@ -31,7 +31,10 @@ bool ensureAppFolders(bool emptyTemp)
     }
     dir.mkpath(temp);
 
-    if (QFileInfo::exists(config)) {
+    // An empty file holds no setting of the user's: it is what an earlier start left when
+    // the disk was full, and gets the defaults like a missing one.
+    const QFileInfo configFile(config);
+    if (configFile.exists() && (configFile.size() > 0 || !configFile.isFile())) {
         diag::debug("Config File exists");
     } else {
         diag::debug("Create Config File");

@@ -29,6 +29,10 @@ QString configFilePath()
 {
     return appDataFolder() + QStringLiteral("/Brandmoor/Orthaven/orthaven.cfg");
 }
+QString instanceLockPath()
+{
+    return appDataFolder() + QStringLiteral("/Brandmoor/Orthaven/orthaven.lock");
+}
 
 QString windowStatePath()
 {

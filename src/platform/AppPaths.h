@@ -19,5 +19,7 @@ QString configFilePath(); // <appdata>/Brandmoor/Orthaven/orthaven.cfg
 QString windowStatePath(); // <appdata>/Brandmoor/Orthaven/window.ini
 // The batch list's jobs, a job file of orthaven-layout.
 QString batchListPath(); // <appdata>/Brandmoor/Orthaven/batch-list.txt
+// <appdata>/Brandmoor/Orthaven/orthaven.lock: held by the running window of this user
+QString instanceLockPath();
 
 } // namespace orthaven

@@ -1,5 +1,7 @@
 #include "scan/BinaryBlockReader.h"
 
+#include "platform/RegularFile.h"
+
 #include <algorithm>
 
 namespace orthaven {
@@ -15,14 +17,11 @@ bool BinaryBlockReader::open(const QString& path)
 {
     close();
     file.setFileName(path);
+    openedPath = path;
     // Unbuffered: our own buffer is the only one, so no byte is copied twice.
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+    if (!openRegularFile(file, QIODevice::ReadOnly | QIODevice::Unbuffered, &problem))
         return false;
-    // A folder opens on some systems; it holds no bytes for us.
-    if (file.isSequential()) {
-        file.close();
-        return false;
-    }
+    problem.clear();
     fileSize = file.size();
     return true;
 }

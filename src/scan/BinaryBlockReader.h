@@ -21,10 +21,12 @@ public:
     BinaryBlockReader(const BinaryBlockReader&) = delete;
     BinaryBlockReader& operator=(const BinaryBlockReader&) = delete;
 
+    // Opens a regular file only (see platform/RegularFile.h); openError() says why not.
     bool open(const QString& path);
+    const QString& openError() const { return problem; }
     void close();
     bool isOpen() const { return file.isOpen(); }
-    QString path() const { return file.fileName(); }
+    QString path() const { return openedPath; }
     // The size of the file when it was opened.
     qint64 size() const { return fileSize; }
     std::size_t blockSize() const { return capacity; }
@@ -40,12 +42,14 @@ public:
 
 private:
     QFile file;
+    QString openedPath; // QFile forgets the name of a file it opens from a handle
     std::unique_ptr<char[]> buffer;
     std::size_t capacity;
     qint64 fileSize = 0;
     qint64 bufferStart = 0;
     qint64 fill = 0; // bytes of buffer holding file data from bufferStart on
     bool failed = false;
+    QString problem;
 };
 
 } // namespace orthaven

@@ -1,5 +1,6 @@
 #include "scan/PtxBlockParser.h"
 
+#include "platform/RegularFile.h"
 #include "scan/PtxLine.h"
 #include "scan/TextLineReader.h"
 
@@ -20,7 +21,7 @@ PtxBlockParser::PtxBlockParser(const QString& path, qint64 start, int threads)
     : file(path), offset(start), inFlight(std::max(2, 2 * threads))
 {
     pool.setMaxThreadCount(std::max(1, threads));
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered) || !file.seek(start))
+    if (!openRegularFile(file, QIODevice::ReadOnly | QIODevice::Unbuffered) || !file.seek(start))
         file.close();
 }
 

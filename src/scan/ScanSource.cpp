@@ -209,6 +209,24 @@ bool ScanSource::scanPoseParts(int i, cv::Mat& rotation, cv::Mat& translation) c
     return true;
 }
 
+bool ScanSource::hasPosition(int i) const
+{
+    bool known = true;
+    return !guard("hasPosition", i, [&] { known = positionKnown(i); }) || known;
+}
+
+bool ScanSource::scanBounds(int i, cv::Vec3d& low, cv::Vec3d& high) const
+{
+    cv::Vec3d a;
+    cv::Vec3d b;
+    bool known = false;
+    if (!guard("scanBounds", i, [&] { known = boundsOf(i, a, b); }) || !known)
+        return false;
+    low = a;
+    high = b;
+    return true;
+}
+
 bool ScanSource::readPoints(int i, cv::Mat& chunk, int maxColumns)
 {
     ScanChunk out;
@@ -314,6 +332,16 @@ bool ScanSource::dimensionsOf(int, int& rows, int& columns)
 {
     rows = 0;
     columns = 0;
+    return false;
+}
+
+bool ScanSource::positionKnown(int) const
+{
+    return true;
+}
+
+bool ScanSource::boundsOf(int, cv::Vec3d&, cv::Vec3d&) const
+{
     return false;
 }
 

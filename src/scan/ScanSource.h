@@ -113,6 +113,14 @@ public:
     // rotation (3 × 3) and translation (3 × 1) of the pose; allocated parts are written
     // in place.
     bool scanPoseParts(int i, cv::Mat& rotation, cv::Mat& translation) const;
+    // Whether scan i was taken from a known place, its pose's translation being the
+    // scanner's position. A scan without one (a LAS file records no scanner) has no scan
+    // radius, weighs its points alike, takes its extent from scanBounds and gets no marker
+    // on the overview pictures. True unless the reader says otherwise (or fails).
+    bool hasPosition(int i) const;
+    // The box the points of scan i lie in, in the scan's own frame (before its pose): the
+    // lowest and the highest x, y and z. False when the reader does not know it (or fails).
+    bool scanBounds(int i, cv::Vec3d& low, cv::Vec3d& high) const;
 
     // The polar, depth-image and point-list calls of a reader of gridded scans; null for
     // readers without them.
@@ -190,6 +198,9 @@ private:
     virtual bool isOpen(int i) const = 0;
     // Default: 0 × 0 and false.
     virtual bool dimensionsOf(int i, int& rows, int& columns);
+    // Defaults: true; false (no bounds).
+    virtual bool positionKnown(int i) const;
+    virtual bool boundsOf(int i, cv::Vec3d& low, cv::Vec3d& high) const;
     // The next points of scan i: at most maxChunkPoints (and the reader's own limits), only
     // real points (a lone point is one column), with the channels asked for when the scan
     // has them. Every call moves on through the scan.

@@ -2,6 +2,7 @@
 
 #include "scan/ScanSourceE57.h"
 #include "scan/ScanSourceFaro.h"
+#include "scan/ScanSourceLAS.h"
 #include "scan/ScanSourcePTG.h"
 #include "scan/ScanSourcePTX.h"
 #include "scan/ScanSourceRiegl.h"
@@ -29,6 +30,23 @@ const char* refuseRieglPath(const QString& path)
                                    "letters yet.\nPlease move your project to a different path "
                                    "with ASCII letters in the path only!")
                : nullptr;
+}
+
+// A compressed LAS file is known by its name before it is opened; one that is named .las
+// is refused by the reader.
+const char* refuseCompressedLas(const QString& path)
+{
+    return path.endsWith(QLatin1String(".laz"), Qt::CaseInsensitive)
+               ? QT_TRANSLATE_NOOP("Layout", "Compressed LAS files (LAZ) are not read; "
+                                             "decompress them to LAS first.")
+               : nullptr;
+}
+
+// What setNextScanSource put aside for the next createScanSource.
+std::unique_ptr<ScanSource>& nextScanSource()
+{
+    static std::unique_ptr<ScanSource> next;
+    return next;
 }
 
 } // namespace
@@ -61,6 +79,12 @@ const std::vector<ScanFormat>& scanFormats()
          nullptr},
         {"PTG", {QStringLiteral(".ptg")}, "Leica(*.ptg)", &create<ScanSourcePTG>, nullptr, nullptr},
         {"E57", {QStringLiteral(".e57")}, "E57(*.e57)", &create<ScanSourceE57>, nullptr, nullptr},
+        {"LAS",
+         {QStringLiteral(".las"), QStringLiteral(".laz")},
+         "LAS(*.las *.laz)",
+         &create<ScanSourceLAS>,
+         &refuseCompressedLas,
+         nullptr},
     };
     return formats;
 }
@@ -74,8 +98,15 @@ const ScanFormat* scanFormatFor(const QString& path)
     return nullptr;
 }
 
+void setNextScanSource(std::unique_ptr<ScanSource> reader)
+{
+    nextScanSource() = std::move(reader);
+}
+
 std::unique_ptr<ScanSource> createScanSource(const QString& firstInputPath)
 {
+    if (nextScanSource())
+        return std::move(nextScanSource());
     const ScanFormat* format = scanFormatFor(firstInputPath);
     return format ? format->create() : nullptr;
 }

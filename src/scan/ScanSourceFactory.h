@@ -37,6 +37,9 @@ const ScanFormat* scanFormatFor(const QString& path);
 
 // Null when no reader handles the file's extension.
 std::unique_ptr<ScanSource> createScanSource(const QString& firstInputPath);
+// For tests of the front ends (GUI thread): the next createScanSource hands out this reader,
+// whatever the path; the calls after it use the table again.
+void setNextScanSource(std::unique_ptr<ScanSource> reader);
 
 // The extensions with a reader, lower case with the dot (".ptx", …), in table order.
 QStringList supportedScanExtensions();

@@ -1,6 +1,7 @@
 #include "scan/ScanSourceFaro.h"
 
 #include "diag/Diagnostics.h"
+#include "platform/RegularFile.h"
 #include "scan/faro/FaroAxisAngle.h"
 #include "scan/faro/FaroLibrary.h"
 
@@ -68,6 +69,13 @@ bool ScanSourceFaro::findScans(const QStringList& files)
         return false;
     }
 
+    // A pipe or a device would hold the library in its load call for good: such a path
+    // never reaches it.
+    if (const QString problem = regularFileProblem(workspace); !problem.isEmpty()) {
+        diag::error("FARO workspace ", workspace.toStdString(), ": ", problem.toStdString());
+        diag::error("loading Workspace failed");
+        return false;
+    }
     std::int32_t status = 0;
     check(lib().loadWorkspace(workspace, status));
     lastStatus = status;
@@ -112,8 +120,11 @@ bool ScanSourceFaro::open(int i)
     std::int32_t status = 0;
     check(lib().loadScan(i, status));
     lastStatus = status;
-    if (status != 0)
+    if (status != 0) {
+        // The library itself says nothing: its status is all the cause there is to show.
+        diag::warning("FARO scan ", i, " did not load: the library answered status ", status);
         return false;
+    }
     openFlags.setBit(i);
     return true;
 }

@@ -378,7 +378,7 @@ bool ScanSourcePTG::findScans(const QStringList& files)
     BinaryBlockReader in(headerBlockSize);
     for (const QString& path : candidates) {
         if (!in.open(path)) {
-            diag::error("Cannot open PTG file ", printable(path));
+            diag::error("Cannot open PTG file ", printable(path), ": ", printable(in.openError()));
             noteFileWithoutScans(path);
             continue;
         }
@@ -612,8 +612,8 @@ void ScanSourcePTG::readColumn(const ChunkOutput& out, qint64& n, qint64 capacit
             if (out.intensities)
                 out.intensities[n] = littleEndian<float>(p + coordinateBytes);
             if (out.colours[0]) {
-                for (int k = 0; k < 3; ++k)
-                    out.colours[k][n] = static_cast<std::uint8_t>(p[colourAt + k]);
+                for (int c = 0; c < 3; ++c)
+                    out.colours[c][n] = static_cast<std::uint8_t>(p[colourAt + c]);
             }
             ++n;
         }

@@ -159,7 +159,7 @@ bool ScanSourcePTX::findScans(const QStringList& files)
     for (const QString& path : fileList) {
         QList<qint64> positions;
         if (!in.open(path)) {
-            diag::error("Cannot open PTX file ", printable(path));
+            diag::error("Cannot open PTX file ", printable(path), ": ", printable(in.openError()));
             noteFileWithoutScans(path);
             scanHeaderPositions.append(positions);
             continue;
@@ -267,8 +267,9 @@ bool ScanSourcePTX::open(int i)
     hasColour = false;
     // With threads to spare, long stretches of the scan's lines can be parsed in parallel.
     // The block parser opens the file now, beside the line reader, so both read the file
-    // that was opened, even if it is replaced meanwhile.
-    if (readThreads() > 1) {
+    // that was opened, even if it is replaced meanwhile; a scan without point lines needs
+    // none.
+    if (readThreads() > 1 && openPointLines > 0) {
         blocksOffset = stream->offset();
         blocksMore = true;
         blocks = std::make_unique<PtxBlockParser>(stream->path(), blocksOffset, readThreads());

@@ -1,6 +1,7 @@
 #include "scan/ScanSourceRiegl.h"
 
 #include "diag/Diagnostics.h"
+#include "platform/RegularFile.h"
 #include "scan/riegl/RieglPath.h"
 #include "scan/riegl/RieglProject.h"
 
@@ -100,6 +101,13 @@ bool ScanSourceRiegl::open(int i)
         return false;
     }
     if (!scanifc.open || !scanifc.read) {
+        printWide(QStringLiteral("Cannot open Riegl File ") + uri);
+        return false;
+    }
+    // A pipe or a device would hold the scan library in its open call for good: such a
+    // path never reaches it.
+    if (const QString problem = regularFileProblem(fileList[i]); !problem.isEmpty()) {
+        diag::error("Riegl scan file ", fileList[i].toStdString(), ": ", problem.toStdString());
         printWide(QStringLiteral("Cannot open Riegl File ") + uri);
         return false;
     }

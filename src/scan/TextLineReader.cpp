@@ -1,5 +1,8 @@
 #include "scan/TextLineReader.h"
 
+#include "platform/RegularFile.h"
+
+#include <algorithm>
 #include <cstring>
 
 namespace orthaven {
@@ -23,11 +26,15 @@ bool TextLineReader::open(const QString& path)
 {
     close();
     file.setFileName(path);
+    openedPath = path;
     // Unbuffered: our own buffer is the only one, so no byte is copied twice.
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+    if (!openRegularFile(file, QIODevice::ReadOnly | QIODevice::Unbuffered, &problem))
         return false;
+    problem.clear();
+    // Not zeroed: every byte handed out was read into it first.
     if (!buffer)
-        buffer = std::make_unique<char[]>(capacity);
+        buffer = std::make_unique_for_overwrite<char[]>(capacity);
+    readSize = firstReadSize;
     return true;
 }
 
@@ -59,6 +66,7 @@ bool TextLineReader::seek(qint64 offset)
     pos = 0;
     fill = 0;
     endOfFile = false;
+    readSize = firstReadSize;
     return true;
 }
 
@@ -72,7 +80,11 @@ bool TextLineReader::refill()
     }
     if (fill == capacity || endOfFile)
         return false;
-    const qint64 n = file.read(buffer.get() + fill, qint64(capacity - fill));
+    // After an open or a seek the reads start small and double: a scan's header (of a file
+    // of many small scans) costs what it holds, a long run of points a few large reads.
+    const std::size_t want = std::min(capacity - fill, readSize);
+    readSize = std::min(capacity, 2 * readSize);
+    const qint64 n = file.read(buffer.get() + fill, qint64(want));
     if (n <= 0) {
         endOfFile = true;
         failed = failed || n < 0;

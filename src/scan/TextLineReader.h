@@ -29,10 +29,12 @@ public:
     TextLineReader(const TextLineReader&) = delete;
     TextLineReader& operator=(const TextLineReader&) = delete;
 
+    // Opens a regular file only (see platform/RegularFile.h); openError() says why not.
     bool open(const QString& path);
+    const QString& openError() const { return problem; }
     void close();
     bool isOpen() const { return file.isOpen(); }
-    QString path() const { return file.fileName(); }
+    QString path() const { return openedPath; }
     qint64 fileSize() const { return file.isOpen() ? file.size() : 0; }
 
     // Positions the reader at a byte offset; false when the file refuses the seek.
@@ -61,13 +63,17 @@ private:
     bool refill();
 
     QFile file;
+    QString openedPath; // QFile forgets the name of a file it opens from a handle
     std::unique_ptr<char[]> buffer;
     std::size_t capacity;
     std::size_t pos = 0;  // first unconsumed byte in buffer
     std::size_t fill = 0; // bytes of buffer holding file data
+    static constexpr std::size_t firstReadSize = 64 << 10;
+    std::size_t readSize = firstReadSize; // bytes the next read asks for
     qint64 bufferStart = 0;
     bool endOfFile = false;
     bool failed = false;
+    QString problem;
 };
 
 } // namespace orthaven

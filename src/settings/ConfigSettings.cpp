@@ -266,11 +266,17 @@ QString configProblemMessage(const GeometryProblem& problem, const QString& path
 bool saveConfig(const ConfigSettings& settings, const QString& path)
 {
     // Written beside the old file and renamed over it, so a crash or a full disk never
-    // leaves a cut-off configuration behind.
+    // leaves a cut-off configuration behind. Unbuffered, so a write the disk refuses fails
+    // here: a buffered one failed only when the file was committed, and an empty file took
+    // the old one's place.
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return false;
-    file.write(configText(settings));
+    const QByteArray text = configText(settings);
+    if (file.write(text) != text.size()) {
+        file.cancelWriting();
+        return false;
+    }
     return file.commit();
 }
 

@@ -1,5 +1,6 @@
 #include "sketchup/SketchUpPlugIn.h"
 
+#include "platform/DataFolder.h"
 #include "uikit/UserDialogs.h"
 
 #include "ui_SketchupPluginForm.h"
@@ -60,9 +61,8 @@ bool SketchUpPlugIn::copyPlugin(const QString& fpath)
         ui->b_install->setEnabled(true);
         return false;
     }
-    // The companion files are found below the working folder only, as in an installation
-    // started from its own folder.
-    copies = buildPluginCopyList(QDir::toNativeSeparators(QDir::currentPath()), fpath);
+    // The companion files are the program's data, whatever the working folder.
+    copies = buildPluginCopyList(QDir::toNativeSeparators(dataFolder()), fpath);
     installFiles();
     ui->b_install->setEnabled(true);
     return true;
@@ -73,9 +73,9 @@ void SketchUpPlugIn::installFiles()
     ui->progressBar->setMaximum(static_cast<int>(copies.size()));
     failed = !runPluginCopyList(copies, [this](int step) { ui->progressBar->setValue(step); });
     ui->progressBar->setValue(0);
-    ui->sl_info->setText(
-        failed ? notFoundText()
-               : QCoreApplication::translate("SketchupPluginForm", "Plugin installed successful"));
+    ui->sl_info->setText(failed ? notFoundText()
+                                : QCoreApplication::translate("SketchupPluginForm",
+                                                              "Plugin installed successfully"));
 }
 
 } // namespace orthaven

@@ -29,8 +29,9 @@ void printLine(const QString& line)
 
 } // namespace
 
-Updater::Updater(double version, double revision, const QString& server, QWidget* parent)
-    : QDialog(parent), ui(new Ui::UpdaterForm), version(version), revision(revision),
+Updater::Updater(double programVersion, double programRevision, const QString& server,
+                 QWidget* parent)
+    : QDialog(parent), ui(new Ui::UpdaterForm), version(programVersion), revision(programRevision),
       tmpFolder(tempFolder()),
       checkAddress(server + QLatin1Char('/') + QLatin1String(updateCheckFileName)),
       unpacker(defaultUnpacker())

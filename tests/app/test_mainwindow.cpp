@@ -4,6 +4,7 @@
 #include "diag/Diagnostics.h"
 #include "platform/AppFolders.h"
 #include "platform/AppPaths.h"
+#include "scan/ScanSourceFactory.h"
 #include "settings/ConfigSettings.h"
 #include "sketchup/SketchUpPlugIn.h"
 #include "support/CaptureDiagnostics.h"
@@ -37,13 +38,8 @@
 
 #include <atomic>
 #include <chrono>
-#include <fstream>
 #include <iostream>
 #include <thread>
-
-#ifdef Q_OS_UNIX
-#include <sys/stat.h>
-#endif
 
 using namespace orthaven;
 using namespace orthaven::test;
@@ -426,7 +422,7 @@ bool waitUntil(const std::function<bool()>& done)
 class ShowHook : public QObject
 {
 public:
-    explicit ShowHook(std::function<void()> onShow) : onShow(std::move(onShow)) {}
+    explicit ShowHook(std::function<void()> call) : onShow(std::move(call)) {}
 
 protected:
     bool eventFilter(QObject*, QEvent* event) override
@@ -503,21 +499,27 @@ TEST_F(WindowWithScans, ClosingDuringAComputationStopsItAndLeavesNoTemporaryFile
     EXPECT_EQ(UserDialogs::shownMessages().size(), 2) << "no result message after the question";
 }
 
-#ifdef Q_OS_UNIX
-// The scan file is a pipe: the listing stays in its read until the test lets data in, so
-// the window surely closes while the listing waits.
+// The listing is held until the window closes, so the window surely closes while the
+// listing waits.
 TEST_F(WindowWithScans, ClosingDuringAListingWaitsForItAndDropsIt)
 {
-    const QString pipe = appData.path() + "/pipe.ptx";
-    ASSERT_EQ(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
     std::atomic<bool> closing{false};
-    std::thread feeder([&closing, pipe] {
-        while (!closing)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        std::ofstream out(QFile::encodeName(pipe).toStdString(), std::ios::binary);
-        const QByteArray scan = smallScan();
-        out.write(scan.constData(), scan.size());
-    });
+    struct HeldSource : FakeScanSource
+    {
+        using FakeScanSource::FakeScanSource;
+        std::atomic<bool>* closing = nullptr;
+        bool findScans(const QStringList& files) override
+        {
+            while (!*closing)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            return FakeScanSource::findScans(files);
+        }
+    };
+    FakeScan scan;
+    scan.points = {{1.0, 1.0, 0.0}, {1.1, 1.0, 0.0}};
+    auto held = std::make_unique<HeldSource>(std::vector<FakeScan>{scan});
+    held->closing = &closing;
+    setNextScanSource(std::move(held));
 
     MainWindow w;
     w.show();
@@ -532,11 +534,10 @@ TEST_F(WindowWithScans, ClosingDuringAListingWaitsForItAndDropsIt)
         });
     });
     dock.findChild<QWidget*>("ProgressForm")->installEventFilter(&hook);
-    UserDialogs::setNextFileNames({pipe});
+    UserDialogs::setNextFileNames({appData.path() + "/held.ptx"});
     UserDialogs::setNextAnswer(true); // to the question whether to quit during the work
     click(dock, "b_ws");
     closing = true;
-    feeder.join();
 
     EXPECT_TRUE(busyAtClose);
     EXPECT_FALSE(w.isVisible());
@@ -546,7 +547,6 @@ TEST_F(WindowWithScans, ClosingDuringAListingWaitsForItAndDropsIt)
     ASSERT_EQ(UserDialogs::shownMessages().size(), 1);
     EXPECT_EQ(UserDialogs::shownMessages()[0].icon, UserDialogs::Icon::Question);
 }
-#endif
 
 TEST_F(WindowWithScans, SavedPreferencesReachTheLayoutDockBeforeItShowsAgain)
 {

@@ -2,6 +2,7 @@
 // their weighted means, a generated scene in its colours and the same bytes for any
 // threads and memory, and the refusal of scans without the layer's values.
 
+#include "LayoutProgram.h"
 #include "genscan/GenScanJob.h"
 #include "support/QtPrinters.h"
 #include "support/TempAppData.h"
@@ -9,7 +10,6 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -50,29 +50,16 @@ void writePtx(const QString& path, const std::vector<Point>& points, bool colour
     ASSERT_EQ(file.write(text), text.size());
 }
 
-struct LayerRun
+// A layout of the layer test: the program's run and the files of its output folder.
+struct LayerRun : ProgramRun
 {
-    int exitCode = -1;
-    std::string output; // stdout and stderr
     std::map<QString, QByteArray> files;
 };
 
-LayerRun runLayout(const QStringList& arguments, const QString& outFolder)
+LayerRun runLayer(const QStringList& arguments, const QString& outFolder)
 {
-    QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(QStringLiteral(ORTHAVEN_LAYOUT_PROGRAM), arguments);
-    LayerRun run;
-    if (!process.waitForStarted() || !process.waitForFinished(300000)) {
-        process.kill();
-        process.waitForFinished();
-        return run;
-    }
-    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.output = process.readAll().toStdString();
-    const QDir folder(outFolder);
-    for (const QString& name : folder.entryList(QDir::Files))
-        run.files[name] = readFile(folder.filePath(name));
+    LayerRun run{runLayout(arguments), {}};
+    run.files = filesIn(outFolder);
     return run;
 }
 
@@ -133,14 +120,14 @@ TEST(Layers, PixelsAreTheWeightedMeansOfTheirPoints)
     const QString densityDir = dir.filePath(QStringLiteral("density"));
     const QString log = QStringLiteral("/site.log");
     const LayerRun intensity =
-        runLayout(handPlacedArguments(scan, intensityDir + log, "intensity"), intensityDir);
+        runLayer(handPlacedArguments(scan, intensityDir + log, "intensity"), intensityDir);
     const LayerRun colour =
-        runLayout(handPlacedArguments(scan, colourDir + log, "colour"), colourDir);
+        runLayer(handPlacedArguments(scan, colourDir + log, "colour"), colourDir);
     const LayerRun density =
-        runLayout(handPlacedArguments(scan, densityDir + log, "density"), densityDir);
-    ASSERT_EQ(intensity.exitCode, 0) << intensity.output;
-    ASSERT_EQ(colour.exitCode, 0) << colour.output;
-    ASSERT_EQ(density.exitCode, 0) << density.output;
+        runLayer(handPlacedArguments(scan, densityDir + log, "density"), densityDir);
+    ASSERT_EQ(intensity.exitCode, 0) << intensity.err.toStdString();
+    ASSERT_EQ(colour.exitCode, 0) << colour.err.toStdString();
+    ASSERT_EQ(density.exitCode, 0) << density.err.toStdString();
 
     // Grey from the 1st percentile (0.2) to the 99th (0.8; the one outlier is above it).
     const QImage grey = QImage::fromData(intensity.files.at(QStringLiteral("site_0_0.png")));
@@ -191,11 +178,11 @@ TEST(Layers, GeneratedSceneInItsColoursWhateverTheThreadsAndMemory)
              {QStringList{"--threads", "1"}, QStringList{"--threads", "4", "--memory", "1"}}) {
             const QString out = dir.filePath(QStringLiteral("%1%2").arg(layer).arg(runs.size()));
             runs.push_back(
-                runLayout(scans + machine +
-                              QStringList{"--resolution", "0.02", "--layer", QLatin1String(layer),
-                                          "--out", out + QStringLiteral("/site.log")},
-                          out));
-            ASSERT_EQ(runs.back().exitCode, 0) << runs.back().output;
+                runLayer(scans + machine +
+                             QStringList{"--resolution", "0.02", "--layer", QLatin1String(layer),
+                                         "--out", out + QStringLiteral("/site.log")},
+                         out));
+            ASSERT_EQ(runs.back().exitCode, 0) << runs.back().err.toStdString();
         }
         EXPECT_EQ(runs[0].files, runs[1].files);
         if (QLatin1String(layer) != QLatin1String("colour"))
@@ -233,20 +220,18 @@ TEST(Layers, ScansWithoutTheValuesAreRefusedOrLeftOut)
 
     const QString refused = dir.filePath(QStringLiteral("refused"));
     const LayerRun none =
-        runLayout(handPlacedArguments(grey, refused + QStringLiteral("/r.log"), "colour"), refused);
+        runLayer(handPlacedArguments(grey, refused + QStringLiteral("/r.log"), "colour"), refused);
     EXPECT_EQ(none.exitCode, 1);
-    EXPECT_TRUE(none.output.find("None of the chosen scans holds") != std::string::npos)
-        << none.output;
+    EXPECT_TRUE(none.err.contains("None of the chosen scans holds")) << none.err.toStdString();
     EXPECT_TRUE(none.files.empty());
 
     const QString mixed = dir.filePath(QStringLiteral("mixed"));
     QStringList arguments =
         handPlacedArguments(coloured, mixed + QStringLiteral("/m.log"), "colour");
     arguments.prepend(grey);
-    const LayerRun some = runLayout(arguments, mixed);
-    ASSERT_EQ(some.exitCode, 0) << some.output;
-    EXPECT_TRUE(some.output.find("holds no colour values: skipped") != std::string::npos)
-        << some.output;
+    const LayerRun some = runLayer(arguments, mixed);
+    ASSERT_EQ(some.exitCode, 0) << some.err.toStdString();
+    EXPECT_TRUE(some.err.contains("holds no colour values: skipped")) << some.err.toStdString();
     // Only the coloured scan is drawn: its colours are not mixed with black.
     const QImage rgb = QImage::fromData(some.files.at(QStringLiteral("m_0_0.png")));
     EXPECT_EQ(pixelOf(rgb, 1.5, 3.0), qRgb(200, 40, 40));

@@ -2,6 +2,7 @@
 // tiles are checked by their pixels where the walls and the rooms are, the layout log by
 // its lines, and every refusal and failure by its exit code and message.
 
+#include "LayoutProgram.h"
 #include "Version.h"
 #include "creator/ResultMessages.h"
 #include "engine/OutputCommit.h"
@@ -48,40 +49,6 @@ using namespace orthaven::genscan;
 using namespace orthaven::test;
 
 namespace {
-
-struct ProgramRun
-{
-    int exitCode = -1;
-    bool crashed = false;
-    QString out;
-    QString err;
-};
-
-// environment: beside the test's own (ORTHAVEN_TEST_WRITE_FAULT, …).
-ProgramRun runLayout(const QStringList& arguments, const QString& workingFolder = {},
-                     const std::map<QString, QString>& environment = {})
-{
-    QProcess process;
-    if (!workingFolder.isEmpty())
-        process.setWorkingDirectory(workingFolder);
-    QProcessEnvironment variables = QProcessEnvironment::systemEnvironment();
-    for (const auto& [name, value] : environment)
-        variables.insert(name, value);
-    process.setProcessEnvironment(variables);
-    process.start(QStringLiteral(ORTHAVEN_LAYOUT_PROGRAM), arguments);
-    ProgramRun run;
-    if (!process.waitForStarted() || !process.waitForFinished(180000)) {
-        process.kill();
-        process.waitForFinished();
-        run.crashed = true;
-        return run;
-    }
-    run.crashed = process.exitStatus() != QProcess::NormalExit;
-    run.exitCode = process.exitCode();
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
-}
 
 QStringList logLines(const QString& path)
 {
@@ -168,8 +135,8 @@ std::vector<TopTile> readTopTiles(const QString& logPath)
 class TopLayout
 {
 public:
-    TopLayout(const QString& logPath, double resolution)
-        : tiles(readTopTiles(logPath)), resolution(resolution)
+    TopLayout(const QString& logPath, double metresPerPixel)
+        : tiles(readTopTiles(logPath)), resolution(metresPerPixel)
     {
     }
 
@@ -476,6 +443,23 @@ TEST_F(LayoutCli, ListShowsEveryScanWithItsPositionToTheMillimetre)
     EXPECT_FALSE(QFileInfo::exists(outPath({}))) << "listing writes nothing";
 }
 
+TEST_F(LayoutCli, LasScansAreListedWithoutAPosition)
+{
+    QTemporaryDir dir;
+    GenScanJob las({.outputFolder = dir.path(),
+                    .format = "las",
+                    .stations = 2,
+                    .pointsPerColumn = 10,
+                    .columns = 20,
+                    .oneFile = true,
+                    .offset = {}});
+    ASSERT_TRUE(las.run()) << las.errorText().toStdString();
+    const QString file = las.files().first();
+    const ProgramRun list = runLayout({"--list", file});
+    EXPECT_EQ(list.out, "0\t" + file + " (source 0)\t- - -\n1\t" + file + " (source 1)\t- - -\n")
+        << list.err.toStdString();
+}
+
 TEST_F(LayoutCli, BadArgumentsAreRefusedWithExitCodeTwo)
 {
     const QString scans = scanFiles().first();
@@ -486,6 +470,7 @@ TEST_F(LayoutCli, BadArgumentsAreRefusedWithExitCodeTwo)
     QDir().mkpath(folderNamedLog);
     const QString rieglProject =
         writeFile(appData.path() + QString::fromUtf8("/Проект/site.rsp"), "<project/>");
+    const QString compressedLas = writeFile(appData.path() + "/flight.LAZ", "LASF");
     const struct
     {
         QStringList arguments;
@@ -503,6 +488,7 @@ TEST_F(LayoutCli, BadArgumentsAreRefusedWithExitCodeTwo)
         {{garbage}, "no reader for"},
         {{scans, otherFormat}, "all scan files must be of one format"},
         {{rieglProject}, "The Riegl API doesn't support a file path with non ASCII letters"},
+        {{compressedLas}, "Compressed LAS files (LAZ) are not read; decompress them to LAS first."},
         {{"--out", blocker + "/plan.log", scans}, "cannot create the output folder"},
         {{"--out", folderNamedLog, scans}, "--out names a folder"},
         {{"--out", appData.path() + "/.log", scans}, "the output file needs a name"},
@@ -602,6 +588,7 @@ TEST_F(LayoutCli, ADamagedScanIsAWarningAndTheLayoutStillCounts)
         runLayout(QStringList{"--out", outPath("cut.log"), "--resolution", "0.05"} + files);
     EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
     EXPECT_TRUE(run.out.startsWith("Layout written to ")) << run.out.toStdString();
+    EXPECT_FALSE(run.err.contains("ERROR")) << "a success says nothing of an error";
     const QString warning =
         "Warning: the layout is complete, but not every checked scan is in it whole:\n"
         "  station.ptx (000) [" +
@@ -612,7 +599,7 @@ TEST_F(LayoutCli, ADamagedScanIsAWarningAndTheLayoutStillCounts)
     // reported, on a line of its own; none of the chatter.
     EXPECT_TRUE(run.err.contains("\nPTX scan " + QString::number(files.size() - 1) + " in "))
         << run.err.toStdString();
-    for (const char* chatter : {"Header = ", "Task ERROR: ", "Number of Points = "})
+    for (const char* chatter : {"Header = ", "Task done", "Number of Points = "})
         EXPECT_FALSE(run.err.contains(chatter)) << chatter;
 
     // Tiles that no image can hold are named as the cause, not the memory, before any scan
@@ -688,6 +675,17 @@ TEST_F(LayoutCli, AScanLibraryErrorFailsWithOneNeverACrash)
         EXPECT_EQ(QFileInfo::exists(log), !c.layoutFails);
         EXPECT_TRUE(tempFolderIsEmpty());
     }
+
+    // A scan the library does not load is left out, and why shows without --verbose.
+    writeFile(workspace, QByteArray(text).replace("points = scan_001.fwp", "points = gone.fwp"));
+    const ProgramRun skipped = runLayout({"--out", outPath("skipped.log"), workspace});
+    EXPECT_EQ(skipped.exitCode, 0) << skipped.err.toStdString();
+    for (const QString& line :
+         {"FARO stand-in: cannot open the points file " + faro.filePath("gone.fwp") +
+              " of scan 1: No such file or directory",
+          QString("FARO scan 1 did not load: the library answered status 1"),
+          QString("Scan load failed")})
+        EXPECT_TRUE(skipped.err.contains(line)) << line.toStdString();
 }
 
 TEST_F(LayoutCli, AnOverviewPictureThatCannotBeWrittenIsAWarningAndTheOlderLayoutGoesWhole)
@@ -950,12 +948,13 @@ TEST_F(LayoutCli, TheSessionFolderOfAKilledRunIsRemovedByTheNextRun)
     ASSERT_TRUE(process.waitForFinished(-1));
     const QStringList left = QDir(tempFolder()).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     ASSERT_EQ(left.size(), 1);
-    EXPECT_EQ(sessionState(tempFolder() + "/" + left[0]), SessionState::Abandoned);
+    EXPECT_TRUE(QFileInfo::exists(tempFolder() + "/" + left[0] + "/" + sessionLockFileName));
 
     // A session folder of a process that runs: this test's own.
     const QString running = tempFolder() + "/235959999";
     ASSERT_TRUE(QDir().mkpath(running));
-    ASSERT_TRUE(writeSessionOwner(running));
+    const std::unique_ptr<QLockFile> lock = lockSession(running);
+    ASSERT_TRUE(lock);
     writeFile(running + "/orvnTile_0_0.tmp", "raw");
 
     const ProgramRun list = runLayout(QStringList{"--list"} + scanFiles());

@@ -543,7 +543,7 @@ TEST_F(Dock, AChoiceThatCannotBeListedKeepsThePreviousOne)
         "The Riegl API doesn't support a file path with non ASCII letters yet.\nPlease move "
         "your project to a different path with ASCII letters in the path only!";
     const QString unreadable = "The chosen files could not be read!\nPlease choose PTX, FARO, "
-                               "Riegl, PTG or E57 scan files.";
+                               "Riegl, PTG, E57 or LAS scan files.";
     const QString projectFolder = appData.path() + QString::fromUtf8("/Проект");
     const Case cases[] = {
         {{appData.path() + "/scans/points.e57"}, unreadable},
@@ -599,7 +599,7 @@ TEST_F(Dock, AScanLibraryErrorIsAFailedListingOrRunNeverACrash)
         const char* door; // the start of the reader's error line, after "ScanSource::"
     };
     const QString unreadable = "The chosen files could not be read!\nPlease choose PTX, FARO, "
-                               "Riegl, PTG or E57 scan files.";
+                               "Riegl, PTG, E57 or LAS scan files.";
     const QString runFailed =
         "Could not read the scans!\n\nThe scan files may be damaged or incomplete.";
     const Case cases[] = {{"name", false, "scanNames failed"},
@@ -869,6 +869,8 @@ TEST_F(Dock, FailedRunsAreReportedByTheirCode)
         {"planes above every point", 20, "50", "60", false,
          "Not enough data between the clipping planes!\nWiden the clipping planes or use more "
          "scans!"},
+        {"a tile size the engine cannot cut", 15, "-10", "10", false,
+         resultCodeMessage(InvalidSettings)},
         {"a log path taken by a folder", 20, "-10", "10", true, resultCodeMessage(LogFileAccess)},
     };
     for (const Case& c : cases) {

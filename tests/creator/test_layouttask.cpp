@@ -86,7 +86,7 @@ TEST_F(TaskFixture, ChoosesTheReaderByTheLowerCasedExtension)
     ScanSource* first = task.reader.get();
     ASSERT_NE(first, nullptr);
 
-    task.job.inputFiles = {appData.path() + "/scans/floor.las"};
+    task.job.inputFiles = {appData.path() + "/scans/floor.xyz"};
     EXPECT_FALSE(task.createReader()) << "a second choice replaces the first reader";
     EXPECT_EQ(task.reader, nullptr);
 
@@ -114,7 +114,7 @@ TEST_F(TaskFixture, ListsTheScansThenComputesTheLayout)
     CaptureDiagnostics out;
     task.start();
     task.wait();
-    EXPECT_TRUE(out.lines().contains("Task ERROR: 0 Code: 0"));
+    EXPECT_TRUE(out.lines().contains("Task done, result code 0"));
     EXPECT_FALSE(task.result) << "the result of a computation is the engine's failed flag";
     EXPECT_FALSE(task.creator.failed);
     EXPECT_TRUE(QFileInfo::exists(output));
@@ -137,7 +137,7 @@ TEST_F(TaskFixture, ReportsTheEngineFailureOnOneLine)
     CaptureDiagnostics out;
     task.start();
     task.wait();
-    EXPECT_TRUE(out.lines().contains("Task ERROR: 1 Code: 4"));
+    EXPECT_TRUE(out.lines().contains("Task failed, result code 4"));
     EXPECT_TRUE(task.result);
     EXPECT_FALSE(QFileInfo::exists(output));
 }
@@ -153,7 +153,7 @@ TEST_F(TaskFixture, FetchAndComputeRunsAJobFromItsRecordAlone)
     task.wait();
     EXPECT_TRUE(out.text().find("Run Fetch/Layout Task \n") != std::string::npos);
     EXPECT_TRUE(out.text().find("Start Layout computation ...") != std::string::npos);
-    EXPECT_EQ(out.text().find("Task ERROR: "), std::string::npos);
+    EXPECT_EQ(out.text().find(", result code "), std::string::npos);
     EXPECT_FALSE(task.creator.failed);
     EXPECT_TRUE(QFileInfo::exists(output));
 }
@@ -190,7 +190,7 @@ TEST_F(TaskFixture, AScanLibraryErrorDuringTheComputationFailsTheRunAndCleansUp)
     task.wait();
     EXPECT_TRUE(task.creator.failed);
     EXPECT_EQ(task.creator.errorCode, ScanSourceError);
-    EXPECT_TRUE(out.lines().contains("Task ERROR: 1 Code: 7"));
+    EXPECT_TRUE(out.lines().contains("Task failed, result code 7"));
     EXPECT_TRUE(tempFolderIsEmpty());
     EXPECT_FALSE(QFileInfo::exists(output));
 }

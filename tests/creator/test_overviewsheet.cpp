@@ -163,6 +163,11 @@ TEST(OverviewGeometry, MarkersSitOnTheScannerPositionsAndAreMirroredForBackAndRi
             EXPECT_EQ(markers[k].label, QString("_%1 ").arg(k) + sceneStations[k].name);
             EXPECT_TRUE(markers[k].used);
         }
+        OverviewInputs inputs = scene.inputs();
+        inputs.noPosition = QBitArray(3);
+        inputs.noPosition.setBit(1);
+        const std::vector<ScanMarker> two = scanMarkers(log, inputs, scene.original.size());
+        EXPECT_TRUE(two.size() == 2 && two[1].index == 2) << "no marker without a position";
     }
 }
 

@@ -75,10 +75,17 @@ public:
         CaptureDiagnostics capture;
         creator.layout();
         lines = capture.lines();
+        warnings = capture.lines(diag::Severity::Warning);
+        errors = capture.lines(diag::Severity::Error);
         return accepted;
     }
 
-    bool succeeded() const { return !creator.failed && !creator.interrupted; }
+    // A layout that was written says nothing of an error: no error line, no "ERROR".
+    bool succeeded() const
+    {
+        return !creator.failed && !creator.interrupted && errors.isEmpty() &&
+               !lines.join(QLatin1Char('\n')).contains(QLatin1String("ERROR"));
+    }
 
     QString outputPath(const QString& name) const { return QDir(outputFolder()).filePath(name); }
     QString outputFolder() const { return QFileInfo(job.outputFile).absolutePath(); }
@@ -127,6 +134,8 @@ public:
     LayoutCreator creator;
     layoutdef job;
     QStringList lines;
+    QStringList warnings;
+    QStringList errors;
 };
 
 // Bounding box of the pixels darker than mid-grey (the points, on a white ground).

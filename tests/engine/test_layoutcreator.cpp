@@ -308,13 +308,29 @@ TEST(LayoutCreatorRun, ScanThatFailsToOpenIsLeftOut)
     LayoutRun run({broken, scanAt("good", cv::Mat::eye(4, 4, CV_64F), patch(2, 2, 1, 0.05))});
     ASSERT_TRUE(run.run());
     ASSERT_TRUE(run.succeeded());
-    EXPECT_TRUE(run.lines.contains("Scan load failed"));
+    EXPECT_EQ(run.warnings, QStringList{"Scan load failed"}) << "the run goes on: no error";
     EXPECT_FALSE(run.creator.scanList.testBit(0));
     EXPECT_TRUE(run.creator.scanList.testBit(1));
     const QByteArray log = readFile(run.outputPath("site.log"));
     EXPECT_TRUE(log.contains("\nScan Motion = 0 1 0 0 0 0 1 0 0 0 0 1 0 1 1 0 1\n"));
     EXPECT_TRUE(log.contains("\nScans used = 1 \n"));
     EXPECT_FALSE(log.contains("Scans used = 0"));
+}
+
+TEST(LayoutCreatorRun, PointsOutsideTheTileGridAreToldOncePerScan)
+{
+    // At 0.03 m a tile image covers 9.99 m: points in its last centimetre are left out.
+    const std::vector<cv::Vec3d> edge(15, cv::Vec3d(9.995, 0.5, 0.0));
+    LayoutRun run({scanAt("a", cv::Mat::eye(4, 4, CV_64F), edge + patch(2, 2, 1, 0.05)),
+                   scanAt("b", cv::Mat::eye(4, 4, CV_64F), patch(4, 4, 1, 0.05)),
+                   scanAt("c", cv::Mat::eye(4, 4, CV_64F), edge + edge + patch(6, 6, 1, 0.05))},
+                  4);
+    run.job.resolution = 0.03;
+    ASSERT_TRUE(run.run());
+    ASSERT_TRUE(run.succeeded()) << run.lines.join('\n').toStdString();
+    EXPECT_EQ(run.warnings,
+              (QStringList{"Scan 0: 15 points fell outside the tile grid and were left out",
+                           "Scan 2: 30 points fell outside the tile grid and were left out"}));
 }
 
 TEST(LayoutCreatorRun, SecondRunOnTheSameEngineWritesTheSameFiles)
@@ -352,14 +368,16 @@ TEST(LayoutCreatorRun, SameBytesWhateverTheChunksTheThreadsTheMemoryOrTheTileSto
         std::uint32_t view;
         const char* type;
         double resolution; // 0.03: raw tiles of 333 × 333 pixels, not a multiple of ten
+        LayoutLayer layer = LayoutLayer::Density;
     };
     const Case cases[] = {
         {Top, "png", 0.1},   {Back, "png", 0.1},   {Top, "jpg", 0.1},
-        {Right, "tif", 0.1}, {Front, "png", 0.03},
+        {Right, "tif", 0.1}, {Front, "png", 0.03}, {Top, "png", 0.1, LayoutLayer::Colour},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(viewInfo(c.view)->name) + " " + c.type);
+        SCOPED_TRACE(std::string(viewInfo(c.view)->name) + " " + c.type + " " + layerName(c.layer));
         const auto prepare = [&c](LayoutRun& run) {
+            run.job.layer = c.layer;
             run.job.view = c.view;
             run.job.imageType = c.type;
             run.job.resolution = c.resolution;
@@ -389,6 +407,7 @@ TEST(LayoutCreatorRun, SameBytesWhateverTheChunksTheThreadsTheMemoryOrTheTileSto
             int threads;
             std::int64_t budget; // 1: every tile spills whenever it is given back
             bool plain = false;  // the file-per-visit store
+            int stripRows = 0;   // tiles kept in strips of this many rows, as at 1 mm
         };
         const Variant variants[] = {
             {"small chunks, one thread", chunk, true, 1, 0},
@@ -396,6 +415,7 @@ TEST(LayoutCreatorRun, SameBytesWhateverTheChunksTheThreadsTheMemoryOrTheTileSto
             {"four threads, small chunks", chunk, false, 4, 0},
             {"four threads, every tile spilled", chunk, true, 4, 1},
             {"four threads, the file-per-visit store", chunk, false, 4, 0, true},
+            {"strips of 7 rows, every strip spilled", 1000, false, 2, 1, false, 7},
         };
         for (const Variant& v : variants) {
             SCOPED_TRACE(v.name);
@@ -406,6 +426,12 @@ TEST(LayoutCreatorRun, SameBytesWhateverTheChunksTheThreadsTheMemoryOrTheTileSto
             run.job.memoryBudgetBytes = v.budget;
             if (v.plain)
                 plainStore(run);
+            if (v.stripRows > 0)
+                run.creator.setRawTileStoreFactory(
+                    [&v](const QString& folder, int n, MemoryBudget& budget) {
+                        return std::make_unique<MemoryRawTileStore>(
+                            folder, n, budget, QStringLiteral("orvnTile_"), v.stripRows);
+                    });
             ASSERT_TRUE(run.run());
             EXPECT_TRUE(run.outputBytes() == expected);
         }
@@ -431,6 +457,32 @@ TEST(LayoutCreatorRun, TilesThatCannotBeSpilledFailTheRun)
     run.job.memoryBudgetBytes = 0;
     ASSERT_TRUE(run.run());
     EXPECT_TRUE(run.succeeded());
+}
+
+TEST(LayoutCreatorRun, ALayoutWhoseTilesFitTheBudgetNeverSpills)
+{
+    // Two raw tiles, each handed out and taken back by some hundred chunks of 37 points.
+    LayoutRun run(
+        {scanAt("a", cv::Mat::eye(4, 4, CV_64F), patch(1, 1, 3, 0.05) + patch(11, 1, 3, 0.05))},
+        37);
+    struct CountingStore : MemoryRawTileStore
+    {
+        using MemoryRawTileStore::MemoryRawTileStore;
+        std::int64_t* spilled = nullptr;
+        ~CountingStore() override { *spilled = spills(); }
+    };
+    std::int64_t spilled = -1;
+    run.creator.setRawTileStoreFactory(
+        [&spilled](const QString& folder, int n, MemoryBudget& budget) {
+            auto store = std::make_unique<CountingStore>(folder, n, budget);
+            store->spilled = &spilled;
+            return store;
+        });
+    // Room for both raw tiles of 100 × 100 floats, their grey tiles and some to spare.
+    run.job.memoryBudgetBytes = 4 * 100 * 100 * 4;
+    ASSERT_TRUE(run.run());
+    ASSERT_TRUE(run.succeeded());
+    EXPECT_EQ(spilled, 0);
 }
 
 TEST(LayoutCreatorRun, NamesWithDotsAndBlanksAndEveryImageType)

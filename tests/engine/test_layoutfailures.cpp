@@ -46,7 +46,7 @@ TEST(LayoutFailures, NoScanSelectedEndsWithNotEnoughData)
     ASSERT_TRUE(run.run());
     expectFailedWith(run, NotEnoughData);
     EXPECT_TRUE(run.source.calls().isEmpty()); // no scan was opened, no point read
-    EXPECT_TRUE(run.lines.contains("ERROR STATUS: 4  ... not enought data"));
+    EXPECT_TRUE(run.lines.contains("ERROR STATUS: 4  ... not enough data"));
     EXPECT_TRUE(run.outputFiles().isEmpty());
 }
 

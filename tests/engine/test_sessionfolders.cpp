@@ -1,5 +1,5 @@
-// Session folders of the temporary folder: a run's folder names its owner, and only
-// folders whose owner has ended are removed, never one of a running process.
+// Session folders of the temporary folder: a run's folder holds its lock, and only
+// folders whose lock is stale are removed, never one of a running process.
 
 #include "LayoutRun.h"
 
@@ -31,20 +31,21 @@ qint64 endedProcessId()
     return pid;
 }
 
-QString session(const QString& name, const QByteArray& owner, bool withFile = true)
+QString session(const QString& name, const QByteArray& lock, bool withFile = true)
 {
     const QString folder = tempFolder() + "/" + name;
     QDir().mkpath(folder);
-    if (!owner.isNull())
-        writeFile(folder + "/" + sessionOwnerFileName, owner);
+    if (!lock.isNull())
+        writeFile(folder + "/" + sessionLockFileName, lock);
     if (withFile)
         writeFile(folder + "/orvnTile_0_0.tmp", "raw");
     return folder;
 }
 
-QByteArray ownerRecord(qint64 pid, const QByteArray& machine = QSysInfo::machineHostName().toUtf8())
+// A lock file as a process of that id on that machine leaves it: id, program, machine.
+QByteArray lockRecord(qint64 pid, const QByteArray& machine = QSysInfo::machineHostName().toUtf8())
 {
-    return QByteArray::number(pid) + "\n" + machine + "\n";
+    return QByteArray::number(pid) + "\ntest_engine\n" + machine + "\n";
 }
 
 } // namespace
@@ -70,16 +71,19 @@ TEST(SessionFolders, OnlyFoldersNoRunningProcessOwnsAreRemoved)
         QString folder;
         bool removed;
     };
+    const QString running = session("101010103", QByteArray());
+    const std::unique_ptr<QLockFile> held = lockSession(running);
+    ASSERT_TRUE(held);
     const Case cases[] = {
-        {"owner ended", session("101010101", ownerRecord(ended)), true},
-        {"owner ended, folder empty but for the record",
-         session("101010102", ownerRecord(ended), false), true},
-        {"owner runs", session("101010103", ownerRecord(currentProcessId())), false},
-        {"owner on another machine", session("101010104", ownerRecord(ended, "elsewhere")), false},
-        {"record half written", session("101010105", ""), false},
-        {"no record, empty: being made", session("101010106", QByteArray(), false), true},
-        {"no record, files: an older program's", session("101010107", QByteArray()), true},
-        {"not a session's name", session("OrthavenSetup", ownerRecord(ended)), false},
+        {"owner ended", session("101010101", lockRecord(ended)), true},
+        {"owner ended, folder empty but for the lock",
+         session("101010102", lockRecord(ended), false), true},
+        {"owner runs", running, false},
+        {"owner on another machine", session("101010104", lockRecord(ended, "elsewhere")), false},
+        {"lock without content", session("101010105", ""), false},
+        {"no lock, empty: being made", session("101010106", QByteArray(), false), true},
+        {"no lock, files: an older program's", session("101010107", QByteArray()), true},
+        {"not a session's name", session("OrthavenSetup", lockRecord(ended)), false},
     };
     const QString download = writeFile(tempFolder() + "/Orthaven-New.zip", "zip");
 
@@ -102,21 +106,25 @@ TEST(SessionFolders, ARunsFolderNamesItsOwnerUntilItIsGone)
         return s;
     }()});
     QString folder;
-    SessionState state = SessionState::Unowned;
+    bool locked = false;
+    bool kept = false;
     run.creator.setCheckpointObserver([&] {
         if (!folder.isEmpty())
             return;
         const QStringList sessions =
             QDir(tempFolder()).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
         folder = sessions.size() == 1 ? tempFolder() + "/" + sessions[0] : "?";
-        state = sessionState(folder);
+        QLockFile lock(folder + "/" + sessionLockFileName);
+        locked = !lock.tryLock(0) && lock.error() == QLockFile::LockFailedError;
         // Another copy that starts now leaves this run's folder alone.
         removeAbandonedSessions(tempFolder());
         clearTemporaryFolder(tempFolder());
+        kept = QFileInfo::exists(folder + "/" + sessionLockFileName);
     });
     ASSERT_TRUE(run.run());
     EXPECT_TRUE(run.succeeded());
     EXPECT_TRUE(isSessionFolderName(QFileInfo(folder).fileName())) << folder.toStdString();
-    EXPECT_EQ(state, SessionState::Running);
+    EXPECT_TRUE(locked);
+    EXPECT_TRUE(kept);
     EXPECT_TRUE(run.temporaryLeftovers().isEmpty());
 }

@@ -178,8 +178,8 @@ TEST(SessionFolder, LivesFromCreateToClean)
 
     const QString sessionPath = session.tempPath();
     FileRawTileStore tiles(sessionPath, 10);
-    EXPECT_EQ(tiles.tilePath(-3, 12), sessionPath + "orvnTile_-3_12.tmp");
-    ASSERT_TRUE(tiles.releaseTile(-3, 12, sampleTile(10, 10)));
+    EXPECT_EQ(tiles.stripPath(-3, 12, 0), sessionPath + "orvnTile_-3_12.tmp");
+    ASSERT_TRUE(tiles.releaseStrip(-3, 12, 0, sampleTile(10, 10)));
     writeFile(sessionPath + "orvnTile_-3_12.png", "png");
     writeFile(base + "download.zip", "kept"); // not in the session
 
@@ -215,35 +215,35 @@ TEST(SessionFolder, CannotBeCreatedBelowAFile)
     EXPECT_FALSE(session.hasSession());
 }
 
-TEST(FileRawTileStore, GetTileReadsTheTileFileOrStartsFromZero)
+TEST(FileRawTileStore, GetStripReadsTheTileFileOrStartsFromZero)
 {
     QTemporaryDir dir;
     FileRawTileStore store(dir.path() + "/", 20);
 
-    const cv::Mat fresh = store.getTile(4, -1);
+    const cv::Mat fresh = store.getStrip(4, -1, 0);
     ASSERT_EQ(fresh.size(), cv::Size(20, 20));
     EXPECT_EQ(fresh.type(), CV_32FC1);
     EXPECT_EQ(cv::countNonZero(fresh), 0);
     EXPECT_TRUE(store.loadTile(4, -1).empty()) << "never stored";
 
     const cv::Mat tile = sampleTile(20, 20);
-    ASSERT_TRUE(store.releaseTile(4, -1, tile));
-    EXPECT_TRUE(sameImage(store.getTile(4, -1), tile));
+    ASSERT_TRUE(store.releaseStrip(4, -1, 0, tile));
+    EXPECT_TRUE(sameImage(store.getStrip(4, -1, 0), tile));
     EXPECT_TRUE(sameImage(store.loadTile(4, -1), tile));
 
     // A file of another size is no tile of this run.
     FileRawTileStore smaller(dir.path() + "/", 10);
-    ASSERT_TRUE(smaller.releaseTile(7, 7, sampleTile(20, 20)));
-    EXPECT_EQ(cv::countNonZero(smaller.getTile(7, 7)), 0);
+    ASSERT_TRUE(smaller.releaseStrip(7, 7, 0, sampleTile(20, 20)));
+    EXPECT_EQ(cv::countNonZero(smaller.getStrip(7, 7, 0)), 0);
 
     // A broken file starts the tile from zero.
     CaptureDiagnostics quiet;
-    ASSERT_TRUE(store.releaseTile(5, 5, tile));
-    writeFile(store.tilePath(5, 5), int32Bytes(20) + int32Bytes(20));
-    EXPECT_EQ(cv::countNonZero(store.getTile(5, 5)), 0);
+    ASSERT_TRUE(store.releaseStrip(5, 5, 0, tile));
+    writeFile(store.stripPath(5, 5, 0), int32Bytes(20) + int32Bytes(20));
+    EXPECT_EQ(cv::countNonZero(store.getStrip(5, 5, 0)), 0);
 
     store.dropTile(4, -1);
-    EXPECT_FALSE(QFileInfo::exists(store.tilePath(4, -1)));
+    EXPECT_FALSE(QFileInfo::exists(store.stripPath(4, -1, 0)));
     EXPECT_EQ(store.storedTiles(), (std::vector<RawTileStore::Index>{{5, 5}}));
 }
 

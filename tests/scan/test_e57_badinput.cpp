@@ -2,20 +2,16 @@
 // the line printed); none crashes, delivers points from a damaged page, or allocates by
 // what a damaged file claims.
 
+#include "BadInput.h"
 #include "E57TestFiles.h"
 #include "scan/ScanSourceE57.h"
 #include "scan/e57/Endian.h"
-#include "support/CaptureDiagnostics.h"
-#include "support/ScanSourceContract.h"
 #include "support/TempAppData.h"
-
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
-#include <random>
 
 using namespace orthaven;
 using namespace orthaven::test;
@@ -70,15 +66,9 @@ QByteArray flipped(QByteArray bytes, qint64 at)
     return bytes;
 }
 
-struct BadInput
-{
-    const char* name;
-    QByteArray bytes;
-    int scans;                                  // listed
-    std::vector<std::vector<cv::Vec3d>> points; // read, per scan
-    const char* printed;                        // a line contains this
-    bool note = false;                          // ... kept as the one note, of scan 0
-};
+// Listing lines start with the file; a failed read is the reader's error line.
+const BadInputFormat e57Format = {"e57", [] { return std::make_unique<ScanSourceE57>(); }, false,
+                                  [](const QString& path) { return "E57 file " + path; }};
 
 std::vector<BadInput> badInputs()
 {
@@ -243,109 +233,32 @@ std::vector<BadInput> badInputs()
 
 TEST(E57BadInput, EveryCaseHasItsDefinedOutcome)
 {
-    for (const BadInput& c : badInputs()) {
-        SCOPED_TRACE(c.name);
-        QTemporaryDir dir;
-        const QString path = writeFile(dir.filePath(QStringLiteral("bad.e57")), c.bytes);
-        CaptureDiagnostics out;
-        ScanSourceE57 reader;
-        EXPECT_TRUE(reader.fetchFiles({path})) << "listing itself never fails";
-        ASSERT_EQ(reader.scanCount(), c.scans);
-        for (int i = 0; i < c.scans; ++i) {
-            const ScanReadout scan = readWholeScan(reader, i);
-            EXPECT_TRUE(scan.opened);
-            EXPECT_EQ(scan.points, c.points[std::size_t(i)]) << "scan " << i;
-            EXPECT_FALSE(scan.results.back()) << "the last read of scan " << i;
-            reader.rewindPoints();
-            reader.closeScan(i);
-        }
-        bool found = false;
-        for (const QString& line : out.lines()) {
-            // Listing lines start with the file; a failed read is the reader's error line.
-            found = found || (line.contains(QLatin1String(c.printed)) &&
-                              (line.contains("E57 file " + path) || line.startsWith("Scan ")));
-        }
-        EXPECT_TRUE(found) << "no line with \"" << c.printed << "\" in:\n" << out.text();
-        if (c.note) {
-            ASSERT_EQ(reader.notes().size(), 1u);
-            EXPECT_EQ(reader.notes()[0].scan, 0);
-            EXPECT_NE(reader.notes()[0].text.find(c.printed), std::string::npos);
-        }
-    }
+    expectDefinedOutcomes(e57Format, badInputs());
 }
 
 TEST(E57BadInput, FileChangedAfterListingCannotBeOpened)
 {
-    QTemporaryDir dir;
-    const QString path =
-        writeFile(dir.filePath(QStringLiteral("changing.e57")), e57File(goodPlan()).bytes);
-    CaptureDiagnostics out;
-    ScanSourceE57 reader;
-    reader.fetchFiles({path});
-    ASSERT_EQ(reader.scanCount(), 1);
-
     E57FilePlan longer = goodPlan();
     longer.scans[0].name = QByteArray(2000, 'n');
-    writeFile(path, e57File(longer).bytes);
-    EXPECT_FALSE(reader.openScan(0));
-    EXPECT_TRUE(out.lines().contains("E57 file " + path + ": the file changed since it was listed"))
-        << out.text();
-    EXPECT_FALSE(reader.isScanOpen(0));
-    cv::Mat chunk;
-    EXPECT_FALSE(reader.readPoints(0, chunk, 1000));
-    EXPECT_EQ(chunk.cols, 1);
-    QFile::remove(path);
-    EXPECT_FALSE(reader.openScan(0));
-    EXPECT_EQ(reader.scanCount(), 1) << "a failed open forgets no scan";
+    expectChangedFileCannotBeOpened(
+        e57Format, e57File(goodPlan()).bytes, {e57File(longer).bytes}, [](const QString& path) {
+            return "E57 file " + path + ": the file changed since it was listed";
+        });
 }
 
 TEST(E57BadInput, RandomDamageNeverBreaksTheReader)
 {
-    // A good file of two scans, cut short or overwritten at seeded places, half of the
-    // time with its checksums made right again so that the damage reaches the XML and the
-    // packets: listing ends, every read ends, every chunk keeps its shape, and nothing is
-    // sized beyond what the file holds.
+    // Two scans, the second in small packets with index and empty packets.
     E57FilePlan plan = goodPlan();
     E57ScanPlan second = plan.scans[0];
     second.streamBytesPerPacket = 5;
     second.indexAndEmptyPackets = true;
     plan.scans.push_back(second);
-    const QByteArray good = e57File(plan).bytes;
-    std::mt19937 random(20240611u);
-    QTemporaryDir dir;
-    CaptureDiagnostics quiet;
-    for (int round = 0; round < 600; ++round) {
-        QByteArray bytes = good;
-        if (round % 4 == 0) {
-            bytes.truncate(qsizetype(random() % std::uint32_t(bytes.size())));
-        } else {
-            const int changes = 1 + int(random() % 4);
-            for (int k = 0; k < changes; ++k) {
-                const qsizetype at = qsizetype(random() % std::uint32_t(bytes.size()));
-                const int kind = int(random() % 3);
-                bytes[at] = kind == 0 ? char(random()) : kind == 1 ? char(0x7F) : char(0xFF);
-            }
-            if (round % 2 == 1)
-                e57FixChecksums(bytes);
-        }
-        SCOPED_TRACE("round " + std::to_string(round));
-        const QString path = writeFile(dir.filePath(QStringLiteral("damaged.e57")), bytes);
-        ScanSourceE57 reader;
-        ASSERT_TRUE(reader.fetchFiles({path}));
-        ASSERT_LE(reader.scanCount(), 2);
-        for (int i = 0; i < reader.scanCount(); ++i) {
-            int rows = 0;
-            int columns = 0;
-            reader.scanDimensions(i, rows, columns);
-            EXPECT_LE(qint64(rows) * columns, 8 * qint64(bytes.size()));
-            const ScanReadout read = readWholeScan(reader, i, 1000, 200);
-            if (!read.opened)
-                continue;
-            ASSERT_FALSE(read.results.back()) << "the scan never ended";
-            EXPECT_LE(read.points.size(), std::size_t(8 * bytes.size()));
-            for (const cv::Vec3d& p : read.points)
-                ASSERT_TRUE(std::isfinite(p[0]) && std::isfinite(p[1]) && std::isfinite(p[2]));
-            reader.closeScan(i);
-        }
-    }
+    RandomDamage damage;
+    damage.good = e57File(plan).bytes;
+    damage.seed = 20240611u;
+    damage.afterOddChange = e57FixChecksums;
+    damage.maxScans = 2;
+    damage.mostPointsPerByte = 8;
+    expectRandomDamageHandled(e57Format, damage);
 }

@@ -251,7 +251,7 @@ TEST_F(FaroTask, ListsTheWorkspaceAndLaysItOut)
     EXPECT_EQ(names, QStringList({"scan_000.fls", "scan_001.fls", "scan_002.fls"}));
 
     const QStringList lines = compute();
-    EXPECT_TRUE(lines.contains(QStringLiteral("Task ERROR: 0 Code: 0")));
+    EXPECT_TRUE(lines.contains(QStringLiteral("Task done, result code 0")));
     EXPECT_FALSE(task.creator.failed);
     EXPECT_TRUE(QFileInfo::exists(output));
     EXPECT_TRUE(tempFolderIsEmpty());
@@ -264,7 +264,7 @@ TEST_F(FaroTask, EngineSkipsAScanTheLibraryCannotLoad)
     ASSERT_TRUE(task.result);
     const QStringList lines = compute();
     EXPECT_EQ(lines.count(QStringLiteral("Scan load failed")), 1);
-    EXPECT_TRUE(lines.contains(QStringLiteral("Task ERROR: 0 Code: 0")));
+    EXPECT_TRUE(lines.contains(QStringLiteral("Task done, result code 0")));
     EXPECT_TRUE(task.creator.scanList.testBit(0));
     EXPECT_FALSE(task.creator.scanList.testBit(1));
     EXPECT_TRUE(task.creator.scanList.testBit(2));
@@ -318,7 +318,7 @@ TEST_F(FaroTask, LibraryErrorDuringTheLayoutFailsTheRunAndCleansUp)
             "ERROR: reading the scans failed: FARO library error 0x80004005 in interface "
             "{04C30767-2E10-4231-802B-F9DF2D5F8C5B}")))
             << lines.join(QLatin1Char('\n')).toStdString();
-        EXPECT_TRUE(lines.contains(QStringLiteral("Task ERROR: 1 Code: 7")));
+        EXPECT_TRUE(lines.contains(QStringLiteral("Task failed, result code 7")));
         EXPECT_TRUE(task.result) << "a computation's result is the engine's failed flag";
         EXPECT_EQ(task.creator.errorCode, ScanSourceError);
         EXPECT_FALSE(QFileInfo::exists(output));

@@ -2,20 +2,16 @@
 // the line printed); none crashes, reads garbage as points, or allocates by what a damaged
 // header claims.
 
+#include "BadInput.h"
 #include "PtgTestFiles.h"
 #include "scan/ScanSourcePTG.h"
-#include "support/CaptureDiagnostics.h"
-#include "support/ScanSourceContract.h"
 #include "support/TempAppData.h"
-
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
 #include <limits>
-#include <random>
 
 using namespace orthaven;
 using namespace orthaven::test;
@@ -59,15 +55,7 @@ QByteArray withColumnOffset(PtgFile file, int column, qint64 offset)
     return file.bytes;
 }
 
-struct BadInput
-{
-    const char* name;
-    QByteArray bytes;
-    int scans;                                  // scans listed
-    std::vector<std::vector<cv::Vec3d>> points; // what each scan delivers
-    const char* printed; // a line that contains this is printed; null: nothing is printed
-    bool noted = false;  // and it is the note of damage in scan 0
-};
+const BadInputFormat ptgFormat = {"ptg", [] { return std::make_unique<ScanSourcePTG>(); }};
 
 std::vector<BadInput> badInputs()
 {
@@ -240,98 +228,21 @@ std::vector<BadInput> badInputs()
 
 TEST(PtgBadInput, EveryCaseHasItsDefinedOutcome)
 {
-    for (const BadInput& c : badInputs()) {
-        SCOPED_TRACE(c.name);
-        QTemporaryDir dir;
-        const QString path = writeFile(dir.filePath(QStringLiteral("bad.ptg")), c.bytes);
-        CaptureDiagnostics out;
-        ScanSourcePTG reader;
-        EXPECT_TRUE(reader.fetchFiles({path})) << "listing itself never fails";
-        ASSERT_EQ(reader.scanCount(), c.scans);
-        for (int i = 0; i < c.scans; ++i) {
-            const ScanReadout scan = readWholeScan(reader, i);
-            EXPECT_TRUE(scan.opened);
-            EXPECT_EQ(scan.points, c.points[std::size_t(i)]) << "scan " << i;
-            EXPECT_FALSE(scan.results.back()) << "the last read of scan " << i;
-            reader.rewindPoints();
-            reader.closeScan(i);
-        }
-
-        // Damage in a scan is on record as well; other trouble is not a note.
-        if (c.noted) {
-            ASSERT_EQ(reader.notes().size(), std::size_t(1)) << out.text();
-            EXPECT_EQ(reader.notes()[0].scan, 0);
-            EXPECT_NE(reader.notes()[0].text.find(c.printed), std::string::npos);
-        } else {
-            EXPECT_TRUE(reader.notes().empty()) << reader.notes()[0].text;
-        }
-        if (!c.printed) {
-            EXPECT_TRUE(out.lines().isEmpty()) << out.text();
-            continue;
-        }
-        bool found = false;
-        for (const QString& line : out.lines())
-            found = found || line.contains(QLatin1String(c.printed));
-        EXPECT_TRUE(found) << "no line with \"" << c.printed << "\" in:\n" << out.text();
-    }
+    expectDefinedOutcomes(ptgFormat, badInputs());
 }
 
 TEST(PtgBadInput, FileChangedAfterListingCannotBeOpened)
 {
-    QTemporaryDir dir;
-    const QString path =
-        writeFile(dir.filePath(QStringLiteral("changing.ptg")), ptgFile(threeColumns()).bytes);
-    CaptureDiagnostics out;
-    ScanSourcePTG reader;
-    reader.fetchFiles({path});
-    ASSERT_EQ(reader.scanCount(), 1);
-
     PtgScan other = threeColumns();
     other.rows = 21;
-    writeFile(path, ptgFile(other).bytes);
-    EXPECT_FALSE(reader.openScan(0));
-    EXPECT_TRUE(out.lines().contains("PTG file " + path + " changed since it was listed"));
-    EXPECT_FALSE(reader.isScanOpen(0));
-    cv::Mat chunk;
-    EXPECT_FALSE(reader.readPoints(0, chunk, 1000));
-    EXPECT_EQ(chunk.cols, 1);
-
-    writeFile(path, "gone");
-    EXPECT_FALSE(reader.openScan(0));
-    QFile::remove(path);
-    EXPECT_FALSE(reader.openScan(0));
-    EXPECT_EQ(reader.scanCount(), 1) << "a failed open forgets no scan";
-}
-
-TEST(PtgBadInput, IndicesOutsideTheScansAreRefused)
-{
-    QTemporaryDir dir;
-    const QString path =
-        writeFile(dir.filePath(QStringLiteral("g.ptg")), ptgFile(threeColumns()).bytes);
-    CaptureDiagnostics quiet;
-    ScanSourcePTG reader;
-    reader.fetchFiles({path});
-    for (int i : {-1, 1, 1000}) {
-        EXPECT_FALSE(reader.openScan(i));
-        EXPECT_FALSE(reader.isScanOpen(i));
-        cv::Mat pose = cv::Mat::ones(2, 2, CV_64F);
-        reader.scanPose(i, pose);
-        EXPECT_EQ(pose.size(), cv::Size(2, 2)) << "left untouched";
-        int rows = 7;
-        int columns = 7;
-        EXPECT_FALSE(reader.scanDimensions(i, rows, columns));
-        cv::Mat chunk;
-        EXPECT_FALSE(reader.readPoints(i, chunk, 1000));
-        EXPECT_LT(chunk.cols, 2);
-    }
-    EXPECT_FALSE(reader.isScanOpen(-1)) << "nothing open is not scan -1 open";
+    expectChangedFileCannotBeOpened(
+        ptgFormat, ptgFile(threeColumns()).bytes, {ptgFile(other).bytes, "gone"},
+        [](const QString& path) { return "PTG file " + path + " changed since it was listed"; });
 }
 
 TEST(PtgBadInput, RandomDamageNeverBreaksTheReader)
 {
-    // A good file, cut short or overwritten at seeded places (header, offset table and
-    // column data alike): whatever comes out, listing ends, every read ends, every chunk
-    // keeps its shape, and nothing is sized beyond what the file holds.
+    // Header, offset table and column data alike.
     PtgScan scan;
     scan.columns = 6;
     scan.rows = 13;
@@ -342,41 +253,9 @@ TEST(PtgBadInput, RandomDamageNeverBreaksTheReader)
             return std::nullopt;
         return cv::Vec3d(c * 0.5, j * 0.25, 1.5);
     };
-    const QByteArray good = ptgFile(scan).bytes;
-    std::mt19937 random(20240607u);
-    QTemporaryDir dir;
-    CaptureDiagnostics quiet;
-    for (int round = 0; round < 600; ++round) {
-        QByteArray bytes = good;
-        if (round % 4 == 0) {
-            bytes.truncate(qsizetype(random() % std::uint32_t(bytes.size())));
-        } else {
-            const int changes = 1 + int(random() % 4);
-            for (int k = 0; k < changes; ++k) {
-                const qsizetype at = qsizetype(random() % std::uint32_t(bytes.size()));
-                const int kind = int(random() % 3);
-                // A random byte, the top byte of a little-endian number, or all ones.
-                bytes[at] = kind == 0 ? char(random()) : kind == 1 ? char(0x7F) : char(0xFF);
-            }
-        }
-        SCOPED_TRACE("round " + std::to_string(round));
-        const QString path = writeFile(dir.filePath(QStringLiteral("damaged.ptg")), bytes);
-        ScanSourcePTG reader;
-        ASSERT_TRUE(reader.fetchFiles({path}));
-        ASSERT_LE(reader.scanCount(), 1);
-        for (int i = 0; i < reader.scanCount(); ++i) {
-            int rows = 0;
-            int columns = 0;
-            reader.scanDimensions(i, rows, columns);
-            EXPECT_LE(qint64(rows) * columns, 8 * qint64(bytes.size()));
-            const ScanReadout read = readWholeScan(reader, i, 4, 200);
-            if (!read.opened)
-                continue;
-            ASSERT_FALSE(read.results.back()) << "the scan never ended";
-            EXPECT_LE(read.points.size(), std::size_t(bytes.size() / 12));
-            for (const cv::Vec3d& p : read.points)
-                ASSERT_TRUE(std::isfinite(p[0]) && std::isfinite(p[1]) && std::isfinite(p[2]));
-            reader.closeScan(i);
-        }
-    }
+    RandomDamage damage;
+    damage.good = ptgFile(scan).bytes;
+    damage.mostPointsPerByte = 1.0 / 12;
+    damage.chunkColumns = 4;
+    expectRandomDamageHandled(ptgFormat, damage);
 }

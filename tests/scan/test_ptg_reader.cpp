@@ -594,9 +594,11 @@ TEST(PtgReader, FilesWithoutAScanLeaveTheListAligned)
     QStringList names;
     reader.scanNames(names);
     EXPECT_EQ(names, QStringList({inputs[0], inputs[4]}));
-    EXPECT_TRUE(out.lines().contains("Cannot open PTG file " + inputs[1]));
+    EXPECT_TRUE(
+        out.lines().contains("Cannot open PTG file " + inputs[1] + ": No such file or directory"));
     EXPECT_TRUE(out.lines().contains("Not a PTG file: " + inputs[2]));
-    EXPECT_TRUE(out.lines().contains("Cannot open PTG file " + inputs[3]));
+    EXPECT_TRUE(out.lines().contains("Cannot open PTG file " + inputs[3] +
+                                     ": it is a folder, not a regular file"));
 
     ScanSourcePTG none;
     EXPECT_FALSE(none.fetchFiles({})) << "no input";

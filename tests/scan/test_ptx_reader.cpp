@@ -105,7 +105,8 @@ TEST(PtxReader, NumbersScansAcrossFilesAndSkipsUnreadableOnes)
                       {twoScans.second, poseOf(secondPoseLines), 3, 2},
                       {third, identity(), 4, 1}};
     checkScanSourceContract(contract);
-    EXPECT_TRUE(out.lines().contains("Cannot open PTX file " + missing));
+    EXPECT_TRUE(
+        out.lines().contains("Cannot open PTX file " + missing + ": No such file or directory"));
 
     ScanSourcePTX reader;
     reader.fetchFiles(contract.inputFiles);

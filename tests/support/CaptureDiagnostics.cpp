@@ -3,9 +3,9 @@
 namespace orthaven::test {
 
 CaptureDiagnostics::CaptureDiagnostics()
-    : previous(diag::setSink([this](diag::Severity, std::string_view text) {
+    : previous(diag::setSink([this](diag::Severity severity, std::string_view text) {
           const std::lock_guard<std::mutex> guard(lock);
-          collected.emplace_back(text);
+          collected.emplace_back(severity, text);
       }))
 {
 }
@@ -19,7 +19,7 @@ std::string CaptureDiagnostics::text() const
 {
     const std::lock_guard<std::mutex> guard(lock);
     std::string all;
-    for (const std::string& line : collected) {
+    for (const auto& [severity, line] : collected) {
         all += line;
         all += '\n';
     }
@@ -30,8 +30,19 @@ QStringList CaptureDiagnostics::lines() const
 {
     const std::lock_guard<std::mutex> guard(lock);
     QStringList result;
-    for (const std::string& line : collected)
+    for (const auto& [severity, line] : collected)
         result.append(QString::fromStdString(line));
+    return result;
+}
+
+QStringList CaptureDiagnostics::lines(diag::Severity wanted) const
+{
+    const std::lock_guard<std::mutex> guard(lock);
+    QStringList result;
+    for (const auto& [severity, line] : collected) {
+        if (severity == wanted)
+            result.append(QString::fromStdString(line));
+    }
     return result;
 }
 

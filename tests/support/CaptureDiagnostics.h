@@ -8,6 +8,7 @@
 
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace orthaven::test {
@@ -23,10 +24,12 @@ public:
     // Every line with its line end, as the default sink would have printed them.
     std::string text() const;
     QStringList lines() const;
+    // The lines reported with this severity.
+    QStringList lines(diag::Severity severity) const;
 
 private:
     mutable std::mutex lock;
-    std::vector<std::string> collected;
+    std::vector<std::pair<diag::Severity, std::string>> collected;
     diag::Sink previous;
 };
 

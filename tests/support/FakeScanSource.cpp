@@ -1,6 +1,7 @@
 #include "support/FakeScanSource.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace orthaven::test {
 
@@ -56,6 +57,11 @@ bool FakeScanSource::close(int i)
     return true;
 }
 
+bool FakeScanSource::positionKnown(int i) const
+{
+    return i < 0 || i >= int(scans.size()) || scans[std::size_t(i)].positioned;
+}
+
 bool FakeScanSource::isOpen(int i) const
 {
     return i >= 0 && i == openIndex;
@@ -85,6 +91,21 @@ ScanSource::ReadStep FakeScanSource::readNext(const ReadRequest& request, ScanCh
         chunk.at<double>(1, int(k)) = p[1];
         chunk.at<double>(2, int(k)) = p[2];
         chunk.at<double>(3, int(k)) = 1.0;
+    }
+    // Every point carries an intensity and a colour made from its place, when asked for.
+    if (request.channels.intensity) {
+        piece.intensity.create(1, int(count), CV_32F);
+        for (std::size_t k = 0; k < count; ++k) {
+            const cv::Vec3d& p = points[position + k];
+            piece.intensity.at<float>(0, int(k)) = float(std::fmod(std::abs(p[0] + 2 * p[1]), 1.0));
+        }
+    }
+    if (request.channels.colour) {
+        piece.colour.create(3, int(count), CV_8U);
+        for (std::size_t k = 0; k < count; ++k)
+            for (int c = 0; c < 3; ++c)
+                piece.colour.at<std::uint8_t>(c, int(k)) =
+                    std::uint8_t(int(std::abs(points[position + k][c]) * (40 + 50 * c)) % 256);
     }
     position += count;
     if (onChunk)

@@ -22,6 +22,7 @@ struct FakeScan
     cv::Mat pose = cv::Mat::eye(4, 4, CV_64F);
     std::vector<cv::Vec3d> points; // scanner frame
     bool opens = true;
+    bool positioned = true; // false: a scan without a position
 };
 
 class FakeScanSource : public ScanSource
@@ -54,6 +55,7 @@ private:
     bool open(int i) override;
     bool close(int i) override;
     bool isOpen(int i) const override;
+    bool positionKnown(int i) const override;
     void rewound() override;
     ReadStep readNext(const ReadRequest& request, ScanChunk& piece) override;
 

@@ -1,5 +1,7 @@
 #include "support/ScanSourceContract.h"
 
+#include "support/CaptureDiagnostics.h"
+
 #include <gtest/gtest.h>
 
 #include <set>
@@ -279,6 +281,23 @@ void checkScanSourceContract(const ScanSourceContract& contract)
             << "a later read overwrote a chunk the caller still holds";
     }
     EXPECT_EQ(reader->errorCount(), 0) << reader->lastError();
+
+    // Indices outside the scans are refused and change nothing they were given.
+    const CaptureDiagnostics quiet;
+    for (const int i : {-1, count, count + 1000}) {
+        SCOPED_TRACE("index " + std::to_string(i));
+        EXPECT_FALSE(reader->openScan(i));
+        EXPECT_FALSE(reader->isScanOpen(i));
+        cv::Mat pose = cv::Mat::ones(2, 2, CV_64F);
+        reader->scanPose(i, pose);
+        EXPECT_EQ(pose.size(), cv::Size(2, 2)) << "left untouched";
+        int rows = 7;
+        int columns = 7;
+        EXPECT_FALSE(reader->scanDimensions(i, rows, columns));
+        cv::Mat refused;
+        EXPECT_FALSE(reader->readPoints(i, refused, contract.maxColumns));
+        EXPECT_LT(refused.cols, 2);
+    }
 }
 
 } // namespace orthaven::test

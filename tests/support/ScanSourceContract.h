@@ -2,7 +2,8 @@
 // The one contract every ScanSource keeps, as a reusable test body: given a way to create
 // the reader, its input files and what each scan must deliver, it checks counts, names,
 // poses, chunk shapes, the end of a scan, rewinding, the same points with the intensity and
-// colour channels asked for, switching between scans, and that no call failed.
+// colour channels asked for, switching between scans, that no call failed, and that
+// indices outside the scans are refused.
 //
 //   TEST(PtgReader, KeepsTheContract) {
 //       ScanSourceContract c;

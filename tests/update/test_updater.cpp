@@ -235,9 +235,9 @@ TEST_F(UpdaterTest, TextsOfTheCheckFileAreShownAsWrittenNotAsMarkup)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.revision);
-        HttpTestServer server;
-        server.serve("/orthavenupdatecheck.log", checkFile(c.version, c.revision));
-        TestUpdater updater(1.1, 6, server.baseUrl());
+        HttpTestServer caseServer;
+        caseServer.serve("/orthavenupdatecheck.log", checkFile(c.version, c.revision));
+        TestUpdater updater(1.1, 6, caseServer.baseUrl());
         ASSERT_TRUE(waitFor([&] { return !info(updater).isEmpty(); }));
         ASSERT_EQ(updater.phase(), 2);
         // What the rich-text label draws: the text, with no image, link or other markup.

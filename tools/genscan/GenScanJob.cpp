@@ -1,5 +1,7 @@
 #include "genscan/GenScanJob.h"
 
+#include "genscan/LasWriter.h"
+
 #include <QDir>
 
 #include <cmath>
@@ -35,6 +37,13 @@ QString GenScanJob::checkOptions() const
     }
     if (opts.indexFile && !writer->hasIndexFile())
         return QStringLiteral("The format \"%1\" has no index file").arg(opts.format);
+    const bool las = writer->extension() == QLatin1String(".las");
+    if (opts.pointFormat >= 0 && !las)
+        return QStringLiteral("Only LAS files have a point format");
+    if (las && !LasWriter::writesPointFormat(lasPointFormat()))
+        return QStringLiteral("LAS point formats 0, 1, 2, 3, 6, 7 and 8 are written");
+    if (las && opts.colour && !LasWriter::hasColour(lasPointFormat()))
+        return QStringLiteral("LAS point format %1 has no colour").arg(lasPointFormat());
     if (opts.stations < 1 || opts.stations > maxStations)
         return QStringLiteral("The number of stations must lie between 1 and %1").arg(maxStations);
     if (opts.pointsPerColumn < 1 || opts.pointsPerColumn > maxGridSide || opts.columns < 1 ||
@@ -58,6 +67,11 @@ QString GenScanJob::fileFor(int station, const ScanWriter& writer) const
             ? opts.baseName
             : QStringLiteral("%1_%2").arg(opts.baseName).arg(station, 3, 10, QLatin1Char('0'));
     return QDir(opts.outputFolder).filePath(name + writer.extension());
+}
+
+int GenScanJob::lasPointFormat() const
+{
+    return opts.pointFormat >= 0 ? opts.pointFormat : opts.colour ? 3 : 1;
 }
 
 QStringList GenScanJob::files() const
@@ -116,6 +130,8 @@ bool GenScanJob::run()
         info.angle = placed[std::size_t(s)].yaw;
         info.intensity = opts.intensity;
         info.colour = opts.colour;
+        info.station = s;
+        info.pointFormat = lasPointFormat();
         bool ok = writer->beginScan(info);
         for (int c = 0; ok && c < opts.columns; ++c) {
             model.scanColumn(world, placed[std::size_t(s)], s, c, column);

@@ -29,6 +29,7 @@ struct GenScanOptions
     bool ceiling = true;
     bool oneFile = false;   // all stations in one file, where the format allows it
     bool indexFile = false; // also an index file <baseName><extension> naming the scan files
+    int pointFormat = -1;   // LAS point format; -1: 3 with colour, else 1
     double rangeNoise = 0.002;
     std::uint64_t seed = 1;
     Vec3 offset;       // georeferenced offset added to every pose translation
@@ -69,6 +70,7 @@ public:
 
 private:
     QString fileFor(int station, const ScanWriter& writer) const;
+    int lasPointFormat() const;
 
     GenScanOptions opts;
     Scene world;

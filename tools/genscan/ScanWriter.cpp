@@ -2,6 +2,7 @@
 
 #include "genscan/E57Writer.h"
 #include "genscan/FwsWriter.h"
+#include "genscan/LasWriter.h"
 #include "genscan/PtgWriter.h"
 #include "genscan/PtxWriter.h"
 #include "genscan/RieglWriter.h"
@@ -43,6 +44,7 @@ const WriterEntry writers[] = {
     {"ptx", &create<PtxWriter>},           {"ptg", &create<PtgWriter>},
     {"ptg-double", &createPtgWithDoubles}, {"fws", &create<FwsWriter>},
     {"rsp", &create<RieglWriter>},         {"e57", &create<E57Writer>},
+    {"las", &create<LasWriter>},
 };
 
 template <class T> void appendChars(std::string& out, T value)

@@ -26,6 +26,8 @@ struct ScanInfo
     double angle = 0.0;
     bool intensity = true;
     bool colour = false;
+    int station = 0;      // the station's number in the run
+    int pointFormat = -1; // LAS: the point record format of the file
 };
 
 class ScanWriter

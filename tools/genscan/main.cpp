@@ -93,13 +93,19 @@ int main(int argc, char** argv)
         QStringLiteral("turn"),
         QStringLiteral("Turn the scene counter-clockwise about the vertical axis, degrees."),
         QStringLiteral("deg"), QStringLiteral("0"));
-    const QCommandLineOption single(QStringLiteral("single-file"),
-                                    QStringLiteral("All stations in one file (PTX, E57, RSP)."));
+    const QCommandLineOption single(
+        QStringLiteral("single-file"),
+        QStringLiteral("All stations in one file (PTX, E57, RSP, LAS)."));
     const QCommandLineOption index(
         QStringLiteral("index"),
         QStringLiteral("Also write an index file <base>.ptg naming the scan files (PTG)."));
+    const QCommandLineOption pointFormat(
+        QStringLiteral("point-format"),
+        QStringLiteral("LAS point format: 0 to 3 (LAS 1.2) or 6 to 8 (LAS 1.4); default 3 with "
+                       "--colour, else 1."),
+        QStringLiteral("n"));
     parser.addOptions({output, format, name, stations, rows, columns, noIntensity, colour,
-                       noCeiling, seed, noise, offset, turn, single, index});
+                       noCeiling, seed, noise, offset, turn, single, index, pointFormat});
     parser.process(app);
 
     GenScanOptions options;
@@ -113,7 +119,8 @@ int main(int argc, char** argv)
     options.indexFile = parser.isSet(index);
     bool ok = toInt(parser.value(stations), options.stations) &&
               toInt(parser.value(rows), options.pointsPerColumn) &&
-              toInt(parser.value(columns), options.columns);
+              toInt(parser.value(columns), options.columns) &&
+              (!parser.isSet(pointFormat) || toInt(parser.value(pointFormat), options.pointFormat));
     bool seedOk = false;
     options.seed = parser.value(seed).toULongLong(&seedOk);
     bool noiseOk = false;

@@ -1,5 +1,6 @@
 #include "scan/e57/PagedFile.h"
 
+#include "platform/RegularFile.h"
 #include "scan/e57/Crc32c.h"
 #include "scan/e57/Endian.h"
 
@@ -20,7 +21,7 @@ std::string number(std::uint64_t value)
 
 } // namespace
 
-PagedFile::PagedFile(std::size_t cacheBytes) : cacheBytes(std::max<std::size_t>(cacheBytes, 1)) {}
+PagedFile::PagedFile(std::size_t cacheSize) : cacheBytes(std::max<std::size_t>(cacheSize, 1)) {}
 
 bool PagedFile::fail(std::string text)
 {
@@ -44,8 +45,10 @@ bool PagedFile::open(const QString& path)
     close();
     problem.clear();
     file.setFileName(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return fail("cannot open the file");
+    openedPath = path;
+    QString why;
+    if (!openRegularFile(file, QIODevice::ReadOnly, &why))
+        return fail("cannot open the file: " + why.toStdString());
     const qint64 size = file.size();
 
     char start[headerSize] = {};

@@ -40,7 +40,7 @@ public:
     bool open(const QString& path);
     void close();
     bool isOpen() const { return file.isOpen(); }
-    QString path() const { return file.fileName(); }
+    QString path() const { return openedPath; }
     const FileHeader& header() const { return head; }
 
     // Data bytes per page, and of the whole file.
@@ -64,6 +64,7 @@ private:
     const char* pageData(std::uint64_t page);
 
     QFile file;
+    QString openedPath; // QFile forgets the name of a file it opens from a handle
     FileHeader head;
     std::uint64_t logicalEnd = 0;
     std::uint64_t pageCount = 0;

@@ -1,6 +1,7 @@
 #include "scan/faro/FaroStandInLibrary.h"
 
 #include "diag/Diagnostics.h"
+#include "platform/RegularFile.h"
 
 #include <QtEndian>
 
@@ -44,9 +45,11 @@ double littleEndianDouble(const char* bytes)
     return value;
 }
 
+// What the stand-in says is why a workspace or a scan does not load: the one line that
+// names the cause, so it is a warning, shown without --verbose too.
 void say(const QString& text)
 {
-    diag::debug("FARO stand-in: ", text.toStdString());
+    diag::warning("FARO stand-in: ", text.toStdString());
 }
 
 } // namespace
@@ -119,10 +122,12 @@ HResult FaroStandInLibrary::loadScan(std::int32_t scan, std::int32_t& status)
 
     // Unbuffered: a column is one read of its own, straight from the file as it is now.
     auto file = std::make_unique<QFile>(entry.pointsPath);
-    if (!file->open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-        say(QStringLiteral("cannot open the points file %1 of scan %2")
+    QString why;
+    if (!openRegularFile(*file, QIODevice::ReadOnly | QIODevice::Unbuffered, &why)) {
+        say(QStringLiteral("cannot open the points file %1 of scan %2: %3")
                 .arg(entry.pointsPath)
-                .arg(scan));
+                .arg(scan)
+                .arg(why));
         status = PointsFileMissing;
         return faro::okResult;
     }

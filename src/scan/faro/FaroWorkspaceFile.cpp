@@ -1,5 +1,7 @@
 #include "scan/faro/FaroWorkspaceFile.h"
 
+#include "platform/RegularFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -123,10 +125,10 @@ FaroWorkspaceFile::Status FaroWorkspaceFile::read(const QString& path)
     failures.clear();
     problemText.clear();
 
-    const QFileInfo info(path);
     QFile file(path);
-    if (info.isDir() || !file.open(QIODevice::ReadOnly))
-        return fail(CannotOpen, path, 0, QStringLiteral("cannot open the workspace file"));
+    QString why;
+    if (!openRegularFile(file, QIODevice::ReadOnly, &why))
+        return fail(CannotOpen, path, 0, QStringLiteral("cannot open the workspace file: ") + why);
     if (file.size() > maxFileSize) {
         return fail(Malformed, path, 0,
                     QStringLiteral("a workspace file is at most %1 bytes").arg(maxFileSize));
@@ -147,7 +149,7 @@ FaroWorkspaceFile::Status FaroWorkspaceFile::read(const QString& path)
                         .arg(formatVersion));
     }
 
-    const QString folder = info.absolutePath();
+    const QString folder = QFileInfo(path).absolutePath();
     bool inScan = false;
     int scanLine = 0;
     FaroWorkspaceScan scan;

@@ -1,6 +1,7 @@
 #include "scan/riegl/PointStreamFile.h"
 
 #include "diag/Diagnostics.h"
+#include "platform/RegularFile.h"
 
 #include <QtEndian>
 
@@ -30,9 +31,9 @@ PointStreamFile::Result PointStreamFile::open(const QString& path)
 {
     printablePath = path.toStdString();
     file.setFileName(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        diag::error("Point stream ", printablePath,
-                    ": cannot open: ", file.errorString().toStdString());
+    QString why;
+    if (!openRegularFile(file, QIODevice::ReadOnly, &why)) {
+        diag::error("Point stream ", printablePath, ": cannot open: ", why.toStdString());
         return CannotOpen;
     }
     const QByteArray header = file.read(64);

@@ -1,6 +1,7 @@
 #include "scan/riegl/RieglProject.h"
 
 #include "diag/Diagnostics.h"
+#include "platform/RegularFile.h"
 
 #include <QDomDocument>
 #include <QFile>
@@ -210,9 +211,9 @@ bool RieglProject::read(const QString& projectPath)
     poses.clear();
 
     QFile file(projectPath);
-    if (!file.open(QIODevice::ReadOnly)) {
-        diag::error("Cannot open rsp file ", projectPath.toStdString(), ": ",
-                    file.errorString().toStdString());
+    QString why;
+    if (!openRegularFile(file, QIODevice::ReadOnly, &why)) {
+        diag::error("Cannot open rsp file ", projectPath.toStdString(), ": ", why.toStdString());
         return false;
     }
     if (file.size() > maxFileSize) {

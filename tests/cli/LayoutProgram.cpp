@@ -1,0 +1,45 @@
+#include "LayoutProgram.h"
+
+#include "support/TempAppData.h"
+
+#include <QDir>
+#include <QProcess>
+
+namespace orthaven::test {
+
+ProgramRun runLayout(const QStringList& arguments, const QString& workingFolder,
+                     const std::map<QString, QString>& environment)
+{
+    QProcess process;
+    if (!workingFolder.isEmpty())
+        process.setWorkingDirectory(workingFolder);
+    QProcessEnvironment variables = QProcessEnvironment::systemEnvironment();
+    for (const auto& [name, value] : environment)
+        variables.insert(name, value);
+    process.setProcessEnvironment(variables);
+    process.start(QStringLiteral(ORTHAVEN_LAYOUT_PROGRAM), arguments);
+    ProgramRun run;
+    // The limit only keeps a hanging program from holding up the suite.
+    if (!process.waitForStarted() || !process.waitForFinished(300000)) {
+        process.kill();
+        process.waitForFinished();
+        run.crashed = true;
+        return run;
+    }
+    run.crashed = process.exitStatus() != QProcess::NormalExit;
+    run.exitCode = run.crashed ? -1 : process.exitCode();
+    run.out = QString::fromUtf8(process.readAllStandardOutput());
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
+std::map<QString, QByteArray> filesIn(const QString& folder)
+{
+    std::map<QString, QByteArray> files;
+    const QDir dir(folder);
+    for (const QString& name : dir.entryList(QDir::Files))
+        files[name] = readFile(dir.filePath(name));
+    return files;
+}
+
+} // namespace orthaven::test
