@@ -3,6 +3,7 @@
 #include "cli/JobLine.h"
 #include "creator/ResultMessages.h"
 #include "diag/Diagnostics.h"
+#include "layout/NumberText.h"
 #include "platform/AppPaths.h"
 #include "settings/ConfigSettings.h"
 #include "uikit/Keyboard.h"
@@ -127,13 +128,21 @@ void BatchLayout::showJobs()
     updateButtons();
 }
 
+void BatchLayout::resizeEvent(QResizeEvent* event)
+{
+    QDockWidget::resizeEvent(event);
+    fitColumns();
+}
+
 void BatchLayout::fitColumns()
 {
     // Paths as wide as they are, up to a third of the list; longer ones lose their middle.
-    jobTable->resizeColumnsToContents();
+    // The result column takes what is left.
     const int widest = std::max(120, jobTable->viewport()->width() / 3);
-    for (int column = 0; column < resultColumn; ++column)
+    for (int column = 0; column < resultColumn; ++column) {
+        jobTable->resizeColumnToContents(column);
         jobTable->setColumnWidth(column, std::min(jobTable->columnWidth(column), widest));
+    }
 }
 
 void BatchLayout::showJob(int row)
@@ -144,13 +153,17 @@ void BatchLayout::showJob(int row)
         input = def.inputFiles.first();
     else if (def.inputFiles.size() > 1)
         input = tr("Multiple Input Files");
+    // Numbers in the notation of the window's language ("0,5/2,5" in German).
+    const auto number = [](double value) {
+        return inNotation(formatShortReal(value), textLocale());
+    };
     const QString cells[8] = {
         def.outputFile,
         viewName(def.view),
-        QStringLiteral("%1/%2").arg(formatShortReal(def.clipLow), formatShortReal(def.clipHigh)),
+        QStringLiteral("%1/%2").arg(number(def.clipLow), number(def.clipHigh)),
         def.imageType,
         input,
-        formatShortReal(layoutFrame(def).azimuth) + QStringLiteral("°"),
+        number(layoutFrame(def).azimuth) + QStringLiteral("°"),
         QCoreApplication::translate("Layout", def.layer == LayoutLayer::Intensity ? "Intensity"
                                               : def.layer == LayoutLayer::Colour  ? "Colour"
                                                                                   : "Density"),

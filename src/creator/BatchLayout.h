@@ -53,6 +53,10 @@ public slots:
     // without regard to letter case, as the file system does on Windows) or the jobs run.
     bool addBatchJob(orthaven::layoutdef def);
 
+protected:
+    // The columns are fitted again to the width the list has now.
+    void resizeEvent(QResizeEvent* event) override;
+
 protected slots:
     void onButton();
     void updateProcess();

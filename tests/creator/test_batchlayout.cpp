@@ -4,7 +4,10 @@
 #include "layoutlog/LogReader.h"
 #include "platform/AppFolders.h"
 #include "platform/AppPaths.h"
+#include "scan/ScanSourceFactory.h"
 #include "support/CaptureDiagnostics.h"
+#include "support/FakeScanSource.h"
+#include "support/GermanTexts.h"
 #include "support/QtPrinters.h"
 #include "support/TempAppData.h"
 #include "uikit/UserDialogs.h"
@@ -22,12 +25,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <fstream>
 #include <thread>
-
-#ifdef Q_OS_UNIX
-#include <sys/stat.h>
-#endif
 
 using namespace orthaven;
 using namespace orthaven::test;
@@ -122,6 +120,29 @@ TEST_F(Batch, FillsTheCellsOfEachJob)
     for (int r = 0; r < 5; ++r)
         EXPECT_EQ(row(r), cases[r].cells) << r;
     EXPECT_EQ(batch.batchJobTexts(), QStringList(5, "Waiting"));
+
+    // Shown wide enough, every cell is whole and the result column takes the rest.
+    batch.resize(1100, 300);
+    batch.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&batch));
+    const QAbstractItemView* view = table; // where the size hint is public
+    int total = 0;
+    for (int c = 0; c < table->columnCount(); ++c) {
+        EXPECT_GE(table->columnWidth(c), view->sizeHintForColumn(c)) << c;
+        total += table->columnWidth(c);
+    }
+    EXPECT_GE(total, table->viewport()->width()) << "the result column takes the rest";
+}
+
+TEST_F(Batch, ShowsNumbersInTheNotationOfTheWindowsLanguage)
+{
+    const GermanTexts german;
+    ASSERT_TRUE(german.isLoaded());
+    layoutdef def = job("C:\\out\\a.log", Right, 0.5, 2.5);
+    def.azimuth = -27.5;
+    ASSERT_TRUE(batch.addBatchJob(def));
+    EXPECT_EQ(row(0).mid(1, 6),
+              (QStringList{"Rechts", "0,5/2,5", "png", "C:\\scans\\a.ptx", "-27,5°", "Dichte"}));
 }
 
 TEST_F(Batch, CellsCanBeSelectedButNotEdited)
@@ -255,37 +276,44 @@ TEST_F(BatchRun, RunsEveryJobWithTheSettingsItWasQueuedWithAndTellsHowEachEnded)
     EXPECT_EQ(batch.findChild<QPushButton*>("b_run")->text(), "Run &All");
 }
 
-#ifdef Q_OS_UNIX
-// The first job's scan file is a pipe: its reading waits until the test lets data in, so
-// the batch is surely stopped while that job runs.
+// The first job's reader waits until the test lets it go on, so the batch is surely
+// stopped while that job runs.
 TEST_F(BatchRun, StopEndsTheRunningJobLeavesNothingAndStartsNoOther)
 {
-    const QString pipe = appData.path() + "/pipe.ptx";
-    ASSERT_EQ(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    struct HeldSource : FakeScanSource
+    {
+        using FakeScanSource::FakeScanSource;
+        std::atomic<bool>* released = nullptr;
+        bool findScans(const QStringList& files) override
+        {
+            while (!*released)
+                std::this_thread::yield();
+            return FakeScanSource::findScans(files);
+        }
+    };
+    std::atomic<bool> released{false};
+    FakeScan scan;
+    scan.points = {{1.0, 1.0, 1.0}, {1.1, 1.0, 1.0}};
+    auto held = std::make_unique<HeldSource>(std::vector<FakeScan>{scan});
+    held->released = &released;
+    setNextScanSource(std::move(held));
     layoutdef first = job("plan", Top, 0.5, 2.0, 0.05);
-    first.inputFiles = {pipe};
+    first.inputFiles = {scans.first()};
     first.scanList = QBitArray(1, true);
     first.outputFile = appData.path() + "/made-for-it/plan.log";
     ASSERT_TRUE(batch.addBatchJob(first));
     ASSERT_TRUE(batch.addBatchJob(job("south", Front, -1, 9, 0.1)));
 
     run();
-    ASSERT_TRUE(batch.isProcessing());
+    EXPECT_TRUE(batch.isProcessing());
     run(); // Stop
-    std::thread feeder([pipe, this] {
-        std::ofstream out(QFile::encodeName(pipe).toStdString(), std::ios::binary);
-        const QByteArray scan = readFile(scans.first());
-        out.write(scan.constData(), scan.size());
-    });
-    const bool ended = waitForTheEnd();
-    feeder.join();
-    ASSERT_TRUE(ended);
+    released = true;
+    ASSERT_TRUE(waitForTheEnd());
     EXPECT_EQ(batch.batchJobTexts(), (QStringList{"Stopped", "Not run"}));
     EXPECT_FALSE(QFileInfo::exists(appData.path() + "/made-for-it")) << "nothing left behind";
     EXPECT_FALSE(QFileInfo::exists(appData.path() + "/out/south.log"));
     EXPECT_TRUE(QDir(tempFolder()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot));
 }
-#endif
 
 TEST_F(BatchRun, MovesAndRemovesJobsAndKeepsTheListInItsFile)
 {

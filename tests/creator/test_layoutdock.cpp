@@ -869,8 +869,6 @@ TEST_F(Dock, FailedRunsAreReportedByTheirCode)
         {"planes above every point", 20, "50", "60", false,
          "Not enough data between the clipping planes!\nWiden the clipping planes or use more "
          "scans!"},
-        {"a tile size the engine cannot cut", 15, "-10", "10", false,
-         resultCodeMessage(InvalidSettings)},
         {"a log path taken by a folder", 20, "-10", "10", true, resultCodeMessage(LogFileAccess)},
     };
     for (const Case& c : cases) {
