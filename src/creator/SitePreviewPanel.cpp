@@ -60,6 +60,8 @@ SitePreviewPanel::SitePreviewPanel(QWidget* parent) : QGroupBox(parent)
 
     levels = new QTableWidget(0, ColumnCount, this);
     levels->setObjectName(QStringLiteral("w_levels"));
+    // Tab leaves the table for its buttons and the next step instead of walking its cells.
+    levels->setTabKeyNavigation(false);
     levels->setHorizontalHeaderLabels({tr("Level [m]"), tr("Points"), QString(), QString()});
     levels->verticalHeader()->hide();
     levels->setEditTriggers(QAbstractItemView::NoEditTriggers);
