@@ -6,7 +6,10 @@
 # thread and for all threads, the wall time and peak memory of the whole job and its
 # ratios to the two parses; a run at 0.005 m beside the 0.01 m one; and
 # a run with --memory 64 whose files are compared with those of the default budget; and the
-# density, intensity and colour layers of the same stations written with colour.
+# density, intensity and colour layers of the same stations written with colour; a job
+# file of five layouts of the same scans (top and the four elevations, one reading of the
+# scans) against five separate runs; and the layout as 2 shards and their merge against
+# one run (both compared file by file).
 # Builds nothing: run scripts/build.sh first.
 #
 #   bench/e2e.sh [--build DIR] [--layout PROGRAM] [--points-per-column N] [--columns N]
@@ -169,6 +172,68 @@ if [ "$ours" = 1 ]; then
     files=("${plain_files[@]}")
 fi
 
+# Seconds of wall time, processor time and peak memory (MB) of a command, from GNU time.
+whole_run() {
+    local start end
+    start=$(date +%s.%N)
+    timed "$@" >"$work/whole.out" 2>"$work/whole.err" || { tail -20 "$work/whole.err" >&2; exit 1; }
+    end=$(date +%s.%N)
+    awk -v a="$start" -v b="$end" 'BEGIN { printf "%.2f", b - a }'
+    echo " $(cpu_seconds)"
+}
+
+if [ "$ours" = 1 ]; then
+    # Five layouts of the same scans: a job file (one reading) against five runs.
+    views=(top front back left right)
+    five_wall=0
+    five_cpu=0
+    rm -f "$work/five.jobs"
+    for view in "${views[@]}"; do
+        read -r w c < <(whole_run "$layout" --view "$view" --tile 20 --domain 30 --no-invert \
+            --resolution 0.01 --out "$work/out-five-alone/$view/bench.log" "${files[@]}")
+        five_wall=$(awk -v a="$five_wall" -v b="$w" 'BEGIN { print a + b }')
+        five_cpu=$(awk -v a="$five_cpu" -v b="$c" 'BEGIN { print a + b }')
+        printf -- '--view %s --tile 20 --domain 30 --no-invert --resolution 0.01 --out %q' \
+            "$view" "$work/out-five-shared/$view/bench.log" >>"$work/five.jobs"
+        printf ' %q' "${files[@]}" >>"$work/five.jobs"
+        echo >>"$work/five.jobs"
+    done
+    read -r wallJ cpuJ < <(whole_run "$layout" --jobs "$work/five.jobs")
+    peakJ=$(awk '/^Peak memory: / { print $3 }' "$work/whole.err" | sort -n | tail -1)
+    if diff -rq "$work/out-five-alone" "$work/out-five-shared" >/dev/null; then
+        five_same="identical"
+    else
+        five_same="DIFFERENT"
+    fi
+
+    # Two shards and their merge against one run (out-all above).
+    rm -rf "$work/partials"
+    read -r wallS1 cpuS1 < <(whole_run "$layout" --shard 1/2 --partials "$work/partials" \
+        --view top --tile 20 --domain 30 --no-invert --resolution 0.01 \
+        --out "$work/out-shards/bench.log" "${files[@]}")
+    read -r wallS2 cpuS2 < <(whole_run "$layout" --shard 2/2 --partials "$work/partials" \
+        --view top --tile 20 --domain 30 --no-invert --resolution 0.01 \
+        --out "$work/out-shards/bench.log" "${files[@]}")
+    read -r wallSM cpuSM < <(whole_run "$layout" --merge "$work/partials")
+    partial_mb=$(du -sm "$work/partials" | awk '{ print $1 }')
+    # Both shards at once, one thread each, as two machines of one core would run them.
+    rm -rf "$work/partials"
+    start=$(date +%s.%N)
+    for k in 1 2; do
+        "$layout" --threads 1 --shard "$k/2" --partials "$work/partials" --view top --tile 20 \
+            --domain 30 --no-invert --resolution 0.01 --out "$work/out-shards/bench.log" \
+            "${files[@]}" >/dev/null 2>&1 &
+    done
+    wait
+    "$layout" --merge "$work/partials" >/dev/null 2>&1
+    wallSP=$(awk -v a="$start" -v b="$(date +%s.%N)" 'BEGIN { printf "%.2f", b - a }')
+    if diff -rq "$work/out-all" "$work/out-shards" >/dev/null; then
+        shards_same="identical"
+    else
+        shards_same="DIFFERENT"
+    fi
+fi
+
 echo
 echo "Program: $layout"
 echo "Load: $(uptime | sed 's/.*load average: //') (1, 5, 15 min) on $cores cores"
@@ -195,4 +260,21 @@ if [ "$ours" = 1 ]; then
         awk -v name="$layer layer" -v w="$w" -v c="$c" -v p="$p" -v d="$wallLD" \
             'BEGIN { printf "%-40s %6.2fs %8ss %6s MB  %5.2f x the density layer\n", name, w, c, p, w / d }'
     done
+fi
+if [ "$ours" = 1 ]; then
+    echo
+    echo "Five layouts of the same scans (top, front, back, left, right), 0.01 m, all threads"
+    awk -v w="$five_wall" -v c="$five_cpu" -v one="$wallN" \
+        'BEGIN { printf "%-40s %6.2fs %8.2fs %9s  %5.2f x one layout\n", "five separate runs", w, c, "", w / one }'
+    awk -v w="$wallJ" -v c="$cpuJ" -v p="$peakJ" -v one="$wallN" -v five="$five_wall" -v same="$five_same" \
+        'BEGIN { printf "%-40s %6.2fs %8ss %6s MB  %5.2f x one layout, %5.2f x five runs; files %s\n", "job file of the five (one reading)", w, c, p, w / one, w / five, same }'
+    echo
+    echo "Shards: the top view at 0.01 m as 2 shards and their merge (partials: $partial_mb MB)"
+    printf "%-40s %6.2fs %8ss\n" "shard 1 of 2, all threads" "$wallS1" "$cpuS1"
+    printf "%-40s %6.2fs %8ss\n" "shard 2 of 2, all threads" "$wallS2" "$cpuS2"
+    printf "%-40s %6.2fs %8ss\n" "merge" "$wallSM" "$cpuSM"
+    awk -v a="$wallS1" -v b="$wallS2" -v m="$wallSM" -v one="$wallN" -v same="$shards_same" \
+        'BEGIN { printf "%-40s %6.2fs %9s %9s  %5.2f x one run; files %s\n", "shards one after another + merge", a + b + m, "", "", (a + b + m) / one, same }'
+    awk -v w="$wallSP" -v one="$wallN" \
+        'BEGIN { printf "%-40s %6.2fs %9s %9s  %5.2f x one run\n", "both shards at once (1 thread each) + merge", w, "", "", w / one }'
 fi

@@ -13,6 +13,7 @@
 #include "engine/RawTileRasterizer.h"
 #include "engine/ScanPoses.h"
 #include "engine/SessionFolder.h"
+#include "engine/ShardPartials.h"
 #include "engine/TileNormalizer.h"
 #include "engine/TileWorkers.h"
 #include "engine/TimerStack.h"
@@ -23,7 +24,10 @@
 #include "platform/ProcessStats.h"
 #include "scan/ScanSource.h"
 
+#include <QCryptographicHash>
+#include <QDir>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QImage>
 #include <QImageWriter>
 #include <QThread>
@@ -151,7 +155,7 @@ public:
     Run(const RunSettings& settings, const LayoutJob& job, ScanSource& scans,
         StatusReporter& status, const QString& workFolder,
         const LayoutEngine::BeforeCommit& commitHook)
-        : s(settings), source(scans), reporter(status), session(workFolder),
+        : s(settings), layoutJob(job), source(scans), reporter(status), session(workFolder),
           budget(settings.memoryBudgetBytes), beforeCommit(commitHook)
     {
         result.scanList = job.scanList;
@@ -163,6 +167,14 @@ public:
 private:
     void runStages();
     bool computeRawTiles();
+    // A shard's run: its lock and staging folder in the partials folder and its share of
+    // the scans; then its raw tiles and manifest, put in place as the shard's folder.
+    bool openPartials();
+    bool writePartials();
+    // A merge's run: the raw tiles as the sums of every shard's partials.
+    bool sumPartials();
+    // A shard's folder could not be written or a merge's partials not used.
+    void partialsFailure(ResultCode code, const QString& path, const QString& cause);
     // The scans without the layer's values are left out of the selection; false (and the
     // run failed) when no scan is left.
     bool leaveOutScansWithoutLayer();
@@ -203,6 +215,7 @@ private:
     bool failed() const { return reporter.failed; }
 
     const RunSettings& s;
+    const LayoutJob& layoutJob;
     ScanSource& source;
     StatusReporter& reporter;
     SessionFolder session;
@@ -214,11 +227,21 @@ private:
     std::unique_ptr<GreyTileStore> greyTiles;
     OutputGrid grid; // the output tiles, from stage 3 on
     const LayoutEngine::BeforeCommit& beforeCommit;
+    // The layer's value range over the points drawn (low > high: none), and of the scans
+    // looked at for its values, how many had none.
+    float layerLow = 1.0f;
+    float layerHigh = 0.0f;
+    int layerSelected = 0;
+    int layerWithout = 0;
+    // A shard's share of the selection, its lock and its folder while it is written.
+    QBitArray share;
+    std::unique_ptr<QLockFile> shardLock;
+    QString shardStaging;
 };
 
 void Run::execute(const LayoutEngine::RawTileStoreFactory& storeFactory)
 {
-    if (!openOutput())
+    if (layoutJob.shard ? !openPartials() : !openOutput())
         return;
     if (!session.createSession()) {
         // Without a session no raw tile would survive between blocks: the run could only
@@ -259,8 +282,11 @@ void Run::execute(const LayoutEngine::RawTileStoreFactory& storeFactory)
     rawTiles.reset();
     layerTiles.clear();
     greyTiles.reset();
-    // A layout that was not committed leaves no trace in the output folder.
+    // A layout that was not committed leaves no trace in the output folder, a shard that
+    // was not put in place none in the partials folder.
     output.discard();
+    if (!shardStaging.isEmpty())
+        QDir(shardStaging).removeRecursively();
 
     reporter.setStatusText("Clean");
     session.cleanFiles();
@@ -269,7 +295,13 @@ void Run::execute(const LayoutEngine::RawTileStoreFactory& storeFactory)
 
 void Run::runStages()
 {
-    if (!computeRawTiles() || !normalizeTilesClassic() || !writeImages())
+    if (!(layoutJob.mergeFolders.isEmpty() ? computeRawTiles() : sumPartials()))
+        return;
+    if (layoutJob.shard) {
+        writePartials();
+        return;
+    }
+    if (!normalizeTilesClassic() || !writeImages())
         return;
     if (!writeThumbnail()) {
         diag::debug("Layoutcreator::layout unsuccessful");
@@ -468,6 +500,8 @@ bool Run::computeRawTiles()
         timers.printElapsed("Time Scan = ");
     }
 
+    layerLow = rasterizer->layerLow();
+    layerHigh = rasterizer->layerHigh();
     timers.printElapsed("Overall time ...");
     diag::debug("Compute Raw Tiles ... done");
     return !failed() && !leaveForStop();
@@ -489,6 +523,226 @@ void Run::rasterizeBlock(const cv::Mat& B, const cv::Mat& viewBlock, const cv::M
     case RawTileRasterizer::Result::Stopped:
         break; // the checkpoint after the block ends the run
     }
+}
+
+void Run::partialsFailure(ResultCode code, const QString& path, const QString& cause)
+{
+    diag::error("ERROR: ", utf8(path), ": ", utf8(cause));
+    reporter.reportFailure(code, utf8(path), utf8(cause));
+}
+
+bool Run::openPartials()
+{
+    const LayoutShard& shard = *layoutJob.shard;
+    const QString name = shardFolderName(shard.index, shard.count);
+    const QDir folder(shard.folder);
+    if (!QDir().mkpath(shard.folder)) {
+        partialsFailure(OutputFolderAccess, shard.folder, QStringLiteral("cannot be created"));
+        return false;
+    }
+    // Two runs of one shard would write one folder.
+    shardLock = std::make_unique<QLockFile>(folder.filePath(QLatin1Char('.') + name + ".lock"));
+    shardLock->setStaleLockTime(0);
+    if (!shardLock->tryLock(0)) {
+        const bool held = shardLock->error() == QLockFile::LockFailedError;
+        partialsFailure(held ? OutputLocked : OutputFolderAccess, folder.filePath(name),
+                        held ? QStringLiteral("another run is writing this shard")
+                             : QStringLiteral("its lock file cannot be written"));
+        return false;
+    }
+    const QString staging = folder.filePath(QLatin1Char('.') + name + ".partial");
+    QDir(staging).removeRecursively(); // what a killed run of this shard left
+    if (!QDir().mkpath(staging)) {
+        partialsFailure(OutputFolderAccess, staging, QStringLiteral("cannot be created"));
+        return false;
+    }
+    shardStaging = staging;
+
+    std::vector<std::int64_t> points;
+    for (int i = 0; i < source.scanCount(); ++i)
+        points.push_back(bitSet(layoutJob.scanList, i) ? source.pointCount(i) : -1);
+    const std::vector<int> shardOf = shardShares(points, layoutJob.scanList, shard.count);
+    share = QBitArray(source.scanCount());
+    for (int i = 0; i < source.scanCount(); ++i)
+        share.setBit(i, shardOf[std::size_t(i)] == shard.index - 1);
+    result.scanList = share;
+    return true;
+}
+
+bool Run::writePartials()
+{
+    const LayoutShard& shard = *layoutJob.shard;
+    reporter.setStatusText("Write Partials");
+    PartialManifest manifest;
+    manifest.program = partialsProgramVersion();
+    manifest.index = shard.index;
+    manifest.count = shard.count;
+    manifest.jobLines = jobLines(layoutJob);
+    QString cause;
+    if (!inputFileLines(layoutJob.inputFiles, manifest.fileLines, cause)) {
+        partialsFailure(ScanSourceError, layoutJob.inputFiles.join(QStringLiteral(", ")), cause);
+        return false;
+    }
+    QStringList names;
+    source.scanNames(names);
+    for (int i = 0; i < source.scanCount(); ++i) {
+        PartialScan scan;
+        scan.name = i < names.size() ? names[i] : QString::number(i);
+        cv::Mat pose;
+        if (source.scanPose(i, pose) && pose.rows == 4 && pose.cols == 4)
+            pose.convertTo(scan.pose, CV_64F);
+        scan.hasPosition = source.hasPosition(i);
+        for (const ScanNote& note : source.notes())
+            if (note.scan == i)
+                scan.notes << QString::fromStdString(note.text);
+        manifest.scans.push_back(scan);
+    }
+    manifest.selected = layoutJob.scanList;
+    manifest.share = share;
+    manifest.used = result.scanList;
+    manifest.layerSelected = layerSelected;
+    manifest.layerWithout = layerWithout;
+    manifest.layerLow = layerLow;
+    manifest.layerHigh = layerHigh;
+    manifest.range = result.tileRange;
+    manifest.tilePixels = rawTiles->tilePixels();
+    manifest.stripRows = rawTiles->stripRows();
+
+    std::vector<RawTileStore*> stores{rawTiles.get()};
+    for (const auto& store : layerTiles)
+        stores.push_back(store.get());
+    const QDir staging(shardStaging);
+    for (std::size_t k = 0; k < stores.size(); ++k) {
+        RawTileStore& store = *stores[k];
+        const QString prefix = k == 0 ? QStringLiteral("orvnTile_")
+                                      : QStringLiteral("orvnLayer%1_").arg(k - 1);
+        for (const auto& [U, V] : store.storedTiles()) {
+            for (int strip = 0; strip < store.stripCount(); ++strip) {
+                if (leaveForStop())
+                    return false;
+                const cv::Mat pixels = store.loadStrip(U, V, strip);
+                if (pixels.empty()) {
+                    diag::error("ERROR: raw tile ", U, " ", V, " could not be read back");
+                    reporter.reportFailure(TempFileAccess);
+                    return false;
+                }
+                const QString name = tileFileName(
+                    prefix, U, V,
+                    store.stripCount() > 1 ? QStringLiteral("_s%1.tmp").arg(strip)
+                                           : QStringLiteral(".tmp"));
+                const QString path = staging.filePath(name);
+                QFile written(path);
+                if (!storeRawTile(path, pixels, 0.0f) || !written.open(QIODevice::ReadOnly)) {
+                    partialsFailure(OutputFolderAccess, path, QStringLiteral("cannot be written"));
+                    return false;
+                }
+                QCryptographicHash hash(QCryptographicHash::Sha256);
+                hash.addData(&written);
+                manifest.tiles.push_back({int(k), U, V, strip, written.size(),
+                                          hash.result().toHex(), name});
+            }
+        }
+    }
+    // The manifest last: a shard's folder with one is complete.
+    if (!writeFileDurably(staging.filePath(QStringLiteral("manifest")), manifest.text(),
+                          QStringLiteral("partial"), false, &cause)) {
+        partialsFailure(OutputFolderAccess, staging.filePath(QStringLiteral("manifest")), cause);
+        return false;
+    }
+    if (leaveForStop())
+        return false;
+    const QDir folder(shard.folder);
+    const QString placed = folder.filePath(shardFolderName(shard.index, shard.count));
+    QDir(placed).removeRecursively(); // the shard's earlier run
+    if (!QDir().rename(shardStaging, placed)) {
+        partialsFailure(OutputFolderAccess, placed, QStringLiteral("cannot be put in place"));
+        return false;
+    }
+    shardStaging.clear();
+    syncFolder(shard.folder);
+    return true;
+}
+
+bool Run::sumPartials()
+{
+    reporter.setStatusText("Merge Partials");
+    PartialSet set;
+    QString problem;
+    if (!set.read(layoutJob.mergeFolders, problem)) {
+        partialsFailure(PartialsUnusable, layoutJob.mergeFolders.join(QStringLiteral(", ")),
+                        problem);
+        return false;
+    }
+    result.scanList = layoutJob.scanList & set.used;
+    for (const PartialManifest& shard : set.shards) {
+        layerSelected += shard.layerSelected;
+        layerWithout += shard.layerWithout;
+    }
+    if (s.layer != LayoutLayer::Density && layerSelected > 0 && layerWithout == layerSelected) {
+        diag::error(std::string("ERROR: none of the chosen scans holds ") + layerName(s.layer) +
+                    " values");
+        reporter.reportFailure(NoLayerData);
+        return false;
+    }
+    std::int64_t total = 0;
+    for (const PartialManifest& shard : set.shards)
+        total += std::int64_t(shard.tiles.size());
+    reporter.progressTotal = float(total);
+    reporter.progressDone = 0.0f;
+    std::vector<RawTileStore*> stores{rawTiles.get()};
+    for (const auto& store : layerTiles)
+        stores.push_back(store.get());
+    for (const PartialManifest& shard : set.shards) {
+        const QDir folder(shard.folder);
+        const auto unusable = [&](const QString& file, const QString& why) {
+            partialsFailure(PartialsUnusable, folder.filePath(file), why);
+            return false;
+        };
+        if (shard.tilePixels != rawTiles->tilePixels() || shard.stripRows != rawTiles->stripRows())
+            return unusable({}, QStringLiteral("its raw tiles are of another size"));
+        if (shard.layerLow <= shard.layerHigh) {
+            layerLow = layerLow <= layerHigh ? std::min(layerLow, shard.layerLow) : shard.layerLow;
+            layerHigh = std::max(layerHigh, shard.layerHigh);
+        }
+        if (!shard.range.isEmpty()) {
+            result.tileRange.widen(shard.range.minU, shard.range.minV);
+            result.tileRange.widen(shard.range.maxU, shard.range.maxV);
+        }
+        for (const PartialTile& tile : shard.tiles) {
+            if (leaveForStop())
+                return false;
+            reporter.progressDone = reporter.progressDone + 1.0f;
+            if (tile.store < 0 || tile.store >= int(stores.size()))
+                return unusable(tile.file, QStringLiteral("belongs to no raw tile store"));
+            RawTileStore& store = *stores[std::size_t(tile.store)];
+            QFile file(folder.filePath(tile.file));
+            QCryptographicHash hash(QCryptographicHash::Sha256);
+            if (!file.open(QIODevice::ReadOnly) || !hash.addData(&file) ||
+                hash.result().toHex() != tile.sha256)
+                return unusable(tile.file, QStringLiteral("is damaged (its checksum differs)"));
+            const cv::Mat part = loadRawTile(folder.filePath(tile.file));
+            if (tile.strip < 0 || tile.strip >= store.stripCount() ||
+                part.cols != store.tilePixels() || part.rows != store.stripHeight(tile.strip) ||
+                part.type() != CV_32FC1)
+                return unusable(tile.file, QStringLiteral("is no strip of this layout"));
+            cv::Mat sum = store.getStrip(tile.U, tile.V, tile.strip);
+            if (sum.empty()) {
+                reporter.reportFailure(NotEnoughMemory);
+                return false;
+            }
+            sum += part;
+            if (tile.store == 0) {
+                double highest = 0.0;
+                cv::minMaxLoc(sum, nullptr, &highest);
+                result.scaleTop = std::max(result.scaleTop, float(highest));
+            }
+            if (!store.releaseStrip(tile.U, tile.V, tile.strip, sum)) {
+                reporter.reportFailure(TempFileAccess);
+                return false;
+            }
+        }
+    }
+    return !failed() && !leaveForStop();
 }
 
 bool Run::normalizeTilesClassic()
@@ -598,14 +852,9 @@ bool Run::leaveOutScansWithoutLayer()
         if (leaveForStop())
             return false;
         ++selected;
-        if (!source.openScan(i)) {
-            source.closeScan(i);
-            continue; // reading it below says what is wrong with it
-        }
         ScanChunk first;
-        source.readPoints(i, first, 2, channels);
-        source.rewindPoints();
-        source.closeScan(i);
+        if (!source.firstPoints(i, first, channels))
+            continue; // reading it below says what is wrong with it
         if (readerFailedSince(readerErrors))
             return false;
         if (first.points.cols < 2 || !layerValues(first, s.layer).empty())
@@ -615,7 +864,10 @@ bool Run::leaveOutScansWithoutLayer()
         diag::warning("Scan " + utf8(i < names.size() ? names[i] : QString::number(i)) +
                       " holds no " + layerName(s.layer) + " values: skipped for this layer");
     }
-    if (selected > 0 && without == selected) {
+    layerSelected = selected;
+    layerWithout = without;
+    // A shard's share may hold none of them; the merge decides for the whole selection.
+    if (!layoutJob.shard && selected > 0 && without == selected) {
         diag::error(std::string("ERROR: none of the chosen scans holds ") + layerName(s.layer) +
                     " values");
         reporter.reportFailure(NoLayerData);
@@ -655,13 +907,13 @@ bool Run::makeLayerTiles(const std::vector<RawTileStore::Index>& kept)
     // Intensity is stretched over the 1st to 99th percentile of the layout's pixels.
     double low = 0.0, high = 0.0;
     if (s.layer == LayoutLayer::Intensity) {
-        TileNormalizer::Histogram histogram(rasterizer->layerLow(), rasterizer->layerHigh());
+        TileNormalizer::Histogram histogram(layerLow, layerHigh);
         std::vector<std::uint8_t> counted(std::size_t(count), 0);
         forEachTile(count, s.threads, [&](int i) {
             const auto [U, V] = kept[std::size_t(i)];
             if (leaveForStop())
                 return false;
-            TileNormalizer::Histogram part(rasterizer->layerLow(), rasterizer->layerHigh());
+            TileNormalizer::Histogram part(layerLow, layerHigh);
             for (int k = 0; k < layerTiles[0]->stripCount(); ++k) {
                 const cv::Mat weight = layerTiles[0]->loadStrip(U, V, k);
                 const cv::Mat sum = layerTiles[1]->loadStrip(U, V, k);
@@ -1164,6 +1416,38 @@ LayoutResult LayoutEngine::run(const LayoutJob& job, ScanSource& source, StatusR
     result.errorCode = reporter.errorCode;
     reporter.finished = true;
     return result;
+}
+
+void LayoutEngine::shareMachine(std::vector<LayoutJob*> jobs)
+{
+    if (jobs.empty())
+        return;
+    const int count = int(jobs.size());
+    const LayoutJob& first = *jobs.front();
+    const int threads =
+        first.threads > 0 ? first.threads : std::max(1, QThread::idealThreadCount());
+    const std::int64_t memory =
+        first.memoryBudgetBytes > 0 ? first.memoryBudgetBytes : defaultMemoryBudget();
+    for (LayoutJob* job : jobs) {
+        job->threads = std::max(1, threads / count);
+        job->memoryBudgetBytes = std::max<std::int64_t>(memory / count, 1);
+    }
+}
+
+PointChannels LayoutEngine::channelsRead(const std::vector<LayoutJob*>& jobs)
+{
+    PointChannels channels;
+    for (const LayoutJob* job : jobs) {
+        channels.intensity = channels.intensity || job->layer == LayoutLayer::Intensity;
+        channels.colour = channels.colour || job->layer == LayoutLayer::Colour;
+    }
+    return channels;
+}
+
+std::int64_t LayoutEngine::sharedReadingPoints()
+{
+    // Two chunks or so: the next one is read while the jobs draw the last.
+    return 2 * prefetchPoints;
 }
 
 } // namespace orthaven

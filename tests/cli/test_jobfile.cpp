@@ -52,7 +52,8 @@ TEST(JobFile, ReadsOneJobPerLineWithPathsFromItsFolder)
         file.problems,
         (QStringList{"line 5: Layout output file already in batch list!",
                      "line 6: --clip-low must be below --clip-high",
-                     "line 7: --help, --version, --list and --jobs cannot stand in a job file"}));
+                     "line 7: --help, --version, --list, --jobs, --shard and --merge cannot "
+                     "stand in a job file"}));
 }
 
 TEST(JobFile, AMissingFileIsAnErrorAndAnEmptyOneHasNoJobs)
