@@ -291,6 +291,14 @@ Es wurde nichts verändert. Bitte warten Sie, bis er fertig ist, oder wählen Si
         <source>Compressed LAS files (LAZ) are not read; decompress them to LAS first.</source>
         <translation>Komprimierte LAS-Dateien (LAZ) werden nicht gelesen; entpacken Sie sie zuerst zu LAS.</translation>
     </message>
+    <message>
+        <source>The partial raw tiles cannot be merged!
+
+Every shard of the layout must be there once, complete and made by this version with the same options and scans.</source>
+        <translation>Die Teil-Rohkacheln lassen sich nicht zusammenführen!
+
+Jeder Teil (Shard) des Layouts muss genau einmal und vollständig vorliegen und von dieser Version mit denselben Optionen und Scans erstellt sein.</translation>
+    </message>
 </context>
 <context>
     <name>LayoutForm</name>

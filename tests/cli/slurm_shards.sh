@@ -39,7 +39,7 @@ within() {
 mkdir -p "$work/munge"
 dd if=/dev/urandom of="$work/munge/key" bs=1024 count=1 status=none
 chown -R munge:munge "$work/munge"
-chmod 700 "$work/munge"
+chmod 755 "$work/munge"
 chmod 400 "$work/munge/key"
 runuser -u munge -- munged --key-file="$work/munge/key" --socket="$work/munge/socket" \
     --pid-file="$work/munge/pid" --log-file="$work/munge/log" --seed-file="$work/munge/seed"

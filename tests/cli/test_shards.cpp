@@ -250,10 +250,12 @@ TEST_F(SharedReading, JobFileLayoutsAreTheSeparateRunsByteForByte)
                      .arg(view, quoted.join(' '))
                      .toUtf8();
     }
-    // A job that cannot run (its folder is a file) fails alone.
+    // A job refused before the reading (its folder is a file) and one that reads along and
+    // then fails (no point between its planes) fail alone.
     QFile blocker(appData.path() + "/blocked");
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     lines += "--out blocked/site " + quoted.join(' ').toUtf8() + '\n';
+    lines += "--clip-low 100 --clip-high 101 --out empty/site " + quoted.join(' ').toUtf8() + '\n';
     QFile jobs(appData.path() + "/five.jobs");
     ASSERT_TRUE(jobs.open(QIODevice::WriteOnly));
     jobs.write(lines);
@@ -261,9 +263,10 @@ TEST_F(SharedReading, JobFileLayoutsAreTheSeparateRunsByteForByte)
 
     const ProgramRun run = runLayout({"--jobs", jobs.fileName(), "--threads", "2"});
     EXPECT_EQ(run.exitCode, 1) << run.err.toStdString();
-    EXPECT_TRUE(run.err.contains("Jobs on lines 1, 2, 3, 4, 5, 6: one reading of their scans"))
+    EXPECT_TRUE(run.err.contains("Jobs on lines 1, 2, 3, 4, 5, 6, 7: one reading of their scans"))
         << run.err.toStdString();
-    EXPECT_TRUE(run.out.contains("Jobs written: 5 of 6")) << run.out.toStdString();
+    EXPECT_TRUE(run.err.contains("Not enough data in the chosen area!")) << run.err.toStdString();
+    EXPECT_TRUE(run.out.contains("Jobs written: 5 of 7")) << run.out.toStdString();
     for (const QString& view : views) {
         SCOPED_TRACE(view.toStdString());
         const auto shared = filesIn(appData.path() + "/shared/" + view);
