@@ -13,13 +13,16 @@
 # Builds nothing: run scripts/build.sh first.
 #
 #   bench/e2e.sh [--build DIR] [--layout PROGRAM] [--points-per-column N] [--columns N]
-#                [--repeat N] [--keep]
+#                [--repeat N] [--keep] [--parts LIST]
 #
 # --layout     another orthaven-layout to time instead of the build's (for before/after
 #              figures; --threads and --memory are then not passed)
 # --points-per-column, --columns   grid of each station (default 2500 x 2000: 5 M points)
 # --repeat     runs of each measurement; the fastest counts (default 1)
 # --keep       keep the generated scans in the temporary folder for the next run
+# --parts      which figures beside the parses and the layout with all threads, separated
+#              by commas: threads (1 thread, 0.005 m, --memory 64), layers, five (the job
+#              file of five layouts), shards (2 shards and their merge); default all of them
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -29,6 +32,7 @@ rows=2500
 columns=2000
 repeat=1
 keep=0
+parts=threads,layers,five,shards
 while [ $# -gt 0 ]; do
     case "$1" in
         --build) build="$2"; shift 2 ;;
@@ -37,6 +41,7 @@ while [ $# -gt 0 ]; do
         --columns) columns="$2"; shift 2 ;;
         --repeat) repeat="$2"; shift 2 ;;
         --keep) keep=1; shift ;;
+        --parts) parts="$2"; shift 2 ;;
         *) echo "unknown option $1" >&2; exit 2 ;;
     esac
 done
@@ -48,6 +53,7 @@ for program in orthaven-genscan orthaven-layout bench_scan_read bench_bare_parse
     fi
 done
 build="$(cd "$build" && pwd)"
+part() { [[ ",$parts," == *",$1,"* ]]; }
 [ -n "$layout" ] || layout="$build/bin/orthaven-layout"
 ours=1
 [ "$layout" = "$build/bin/orthaven-layout" ] || ours=0
@@ -141,11 +147,12 @@ if [ "$ours" = 1 ]; then
     threads_one=(--threads 1)
     memory_small=(--memory 64)
 fi
-read -r wall1 peak1 cpu1 < <(layout_run one --resolution 0.01 "${threads_one[@]}")
+wall1=0 peak1=0 cpu1=0 wallF=0 peakF=0 cpuF=0
+part threads && read -r wall1 peak1 cpu1 < <(layout_run one --resolution 0.01 "${threads_one[@]}")
 read -r wallN peakN cpuN < <(layout_run all --resolution 0.01)
-read -r wallF peakF cpuF < <(layout_run fine --resolution 0.005)
+part threads && read -r wallF peakF cpuF < <(layout_run fine --resolution 0.005)
 same="not run (not this build's program)"
-if [ "$ours" = 1 ]; then
+if [ "$ours" = 1 ] && part threads; then
     read -r wallM peakM cpuM < <(layout_run small --resolution 0.01 "${memory_small[@]}")
     if diff -rq "$work/out-all" "$work/out-small" >/dev/null; then same="identical"; else same="DIFFERENT"; fi
 fi
@@ -153,7 +160,7 @@ tiles=$(grep -c '^Tile Name = ' "$work/out-all/bench.log")
 
 # The layers, on the same stations written again with colour beside the intensity: density,
 # intensity and colour, all threads, 0.01 m.
-if [ "$ours" = 1 ]; then
+if [ "$ours" = 1 ] && part layers; then
     if [ ! -f "$work/scans-rgb.done" ]; then
         echo "Generating the same stations with colour in $work/scans-rgb ..."
         rm -rf "$work/scans-rgb"
@@ -182,7 +189,7 @@ whole_run() {
     echo " $(cpu_seconds)"
 }
 
-if [ "$ours" = 1 ]; then
+if [ "$ours" = 1 ] && part five; then
     # Five layouts of the same scans: a job file (one reading) against five runs.
     views=(top front back left right)
     five_wall=0
@@ -205,7 +212,8 @@ if [ "$ours" = 1 ]; then
     else
         five_same="DIFFERENT"
     fi
-
+fi
+if [ "$ours" = 1 ] && part shards; then
     # Two shards and their merge against one run (out-all above).
     rm -rf "$work/partials"
     read -r wallS1 cpuS1 < <(whole_run "$layout" --shard 1/2 --partials "$work/partials" \
@@ -245,13 +253,15 @@ BEGIN {
     printf "%-40s %7s %9s %9s  %s\n", "", "wall", "processor", "peak", "ratio (wall)"
     printf "%-40s %6.2fs\n", "bare number parse (fast_float, 1 thread)", bare
     printf "%-40s %6.2fs %8ss\n", "plain parse (list + read, 1 thread)", parse, c0
-    printf "%-40s %6.2fs %8ss %6s MB  %5.2f x plain parse, %5.2f x bare parse\n", "layout 0.01 m, 1 thread", w1, c1, p1, w1 / parse, w1 / bare
+    if (w1 > 0) printf "%-40s %6.2fs %8ss %6s MB  %5.2f x plain parse, %5.2f x bare parse\n", "layout 0.01 m, 1 thread", w1, c1, p1, w1 / parse, w1 / bare
     printf "%-40s %6.2fs %8ss %6s MB  %5.2f x plain parse, %5.2f x bare parse\n", "layout 0.01 m, all threads (" cores ")", wN, cN, pN, wN / parse, wN / bare
-    printf "%-40s %6.2fs %8ss %6s MB  %5.2f x the 0.01 m run\n", "layout 0.005 m, all threads", wF, cF, pF, wF / wN
+    if (wF > 0) printf "%-40s %6.2fs %8ss %6s MB  %5.2f x the 0.01 m run\n", "layout 0.005 m, all threads", wF, cF, pF, wF / wN
 }'
-if [ "$ours" = 1 ]; then
+if [ "$ours" = 1 ] && part threads; then
     printf "%-40s %6.2fs %8ss %6s MB  files %s\n" "layout 0.01 m, all threads, --memory 64" \
         "$wallM" "$cpuM" "$peakM" "$same"
+fi
+if [ "$ours" = 1 ] && part layers; then
     echo
     awk -v bytes="$rgb_bytes" 'BEGIN { printf "Layers: the same stations with colour, %.0f MB of PTX; 0.01 m, all threads\n", bytes / 1e6 }'
     printf "%-40s %6.2fs %8ss %6s MB\n" "density layer" "$wallLD" "$cpuLD" "$peakLD"
@@ -261,13 +271,15 @@ if [ "$ours" = 1 ]; then
             'BEGIN { printf "%-40s %6.2fs %8ss %6s MB  %5.2f x the density layer\n", name, w, c, p, w / d }'
     done
 fi
-if [ "$ours" = 1 ]; then
+if [ "$ours" = 1 ] && part five; then
     echo
     echo "Five layouts of the same scans (top, front, back, left, right), 0.01 m, all threads"
     awk -v w="$five_wall" -v c="$five_cpu" -v one="$wallN" \
         'BEGIN { printf "%-40s %6.2fs %8.2fs %9s  %5.2f x one layout\n", "five separate runs", w, c, "", w / one }'
     awk -v w="$wallJ" -v c="$cpuJ" -v p="$peakJ" -v one="$wallN" -v five="$five_wall" -v same="$five_same" \
         'BEGIN { printf "%-40s %6.2fs %8ss %6s MB  %5.2f x one layout, %5.2f x five runs; files %s\n", "job file of the five (one reading)", w, c, p, w / one, w / five, same }'
+fi
+if [ "$ours" = 1 ] && part shards; then
     echo
     echo "Shards: the top view at 0.01 m as 2 shards and their merge (partials: $partial_mb MB)"
     printf "%-40s %6.2fs %8ss\n" "shard 1 of 2, all threads" "$wallS1" "$cpuS1"

@@ -415,7 +415,7 @@ bool parseCommandLine(const QStringList& arguments, CommandLine& options, QStrin
 
     // Every option in the order given, so that a later one wins.
     std::map<const OptionRow*, qsizetype> valuesTaken;
-    bool onlyShared = true; // nothing but what may stand beside --jobs
+    bool onlyShared = true;   // nothing but what may stand beside --jobs
     bool mergeOptions = true; // nothing but what may stand beside --merge
     for (const QString& name : parser.optionNames()) {
         const OptionRow& row = *rowFor(name);
@@ -427,9 +427,9 @@ bool parseCommandLine(const QStringList& arguments, CommandLine& options, QStrin
         }
         onlyShared =
             onlyShared && (row.reach == Reach::Shared || row.names.contains(QLatin1String("jobs")));
-        mergeOptions = mergeOptions && (row.reach == Reach::Shared ||
-                                        row.names.contains(QLatin1String("merge")) ||
-                                        row.names.contains(QLatin1String("out")));
+        mergeOptions = mergeOptions &&
+                       (row.reach == Reach::Shared || row.names.contains(QLatin1String("merge")) ||
+                        row.names.contains(QLatin1String("out")));
     }
     options.inputFiles = parser.positionalArguments();
 

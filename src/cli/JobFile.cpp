@@ -118,9 +118,8 @@ int runJobFile(const CommandLine& options, std::ostream& out, std::ostream& err,
         // This job and the later ones of the same scan files, computed from one reading.
         std::vector<int> group;
         for (int j = k; j < total; ++j) {
-            if (!done[std::size_t(j)] &&
-                file.jobs[std::size_t(j)].options.inputFiles ==
-                    file.jobs[std::size_t(k)].options.inputFiles) {
+            if (!done[std::size_t(j)] && file.jobs[std::size_t(j)].options.inputFiles ==
+                                             file.jobs[std::size_t(k)].options.inputFiles) {
                 group.push_back(j);
                 done[std::size_t(j)] = true;
             }
@@ -134,8 +133,8 @@ int runJobFile(const CommandLine& options, std::ostream& out, std::ostream& err,
                 job.options.threads = options.threads;
             if (!job.options.memoryMegabytes)
                 job.options.memoryMegabytes = options.memoryMegabytes;
-            runners.push_back(std::make_unique<LayoutRunner>(job.options, out, err,
-                                                             errIsTerminal, columns, capture));
+            runners.push_back(std::make_unique<LayoutRunner>(job.options, out, err, errIsTerminal,
+                                                             columns, capture));
             shared.push_back(runners.back().get());
         }
         const auto header = [&](int g) {

@@ -27,9 +27,9 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
-#include <QLockFile>
 #include <QImage>
 #include <QImageWriter>
+#include <QLockFile>
 #include <QThread>
 
 #include <algorithm>
@@ -614,8 +614,8 @@ bool Run::writePartials()
     const QDir staging(shardStaging);
     for (std::size_t k = 0; k < stores.size(); ++k) {
         RawTileStore& store = *stores[k];
-        const QString prefix = k == 0 ? QStringLiteral("orvnTile_")
-                                      : QStringLiteral("orvnLayer%1_").arg(k - 1);
+        const QString prefix =
+            k == 0 ? QStringLiteral("orvnTile_") : QStringLiteral("orvnLayer%1_").arg(k - 1);
         for (const auto& [U, V] : store.storedTiles()) {
             for (int strip = 0; strip < store.stripCount(); ++strip) {
                 if (leaveForStop())
@@ -626,10 +626,10 @@ bool Run::writePartials()
                     reporter.reportFailure(TempFileAccess);
                     return false;
                 }
-                const QString name = tileFileName(
-                    prefix, U, V,
-                    store.stripCount() > 1 ? QStringLiteral("_s%1.tmp").arg(strip)
-                                           : QStringLiteral(".tmp"));
+                const QString name =
+                    tileFileName(prefix, U, V,
+                                 store.stripCount() > 1 ? QStringLiteral("_s%1.tmp").arg(strip)
+                                                        : QStringLiteral(".tmp"));
                 const QString path = staging.filePath(name);
                 QFile written(path);
                 if (!storeRawTile(path, pixels, 0.0f) || !written.open(QIODevice::ReadOnly)) {
@@ -638,8 +638,8 @@ bool Run::writePartials()
                 }
                 QCryptographicHash hash(QCryptographicHash::Sha256);
                 hash.addData(&written);
-                manifest.tiles.push_back({int(k), U, V, strip, written.size(),
-                                          hash.result().toHex(), name});
+                manifest.tiles.push_back(
+                    {int(k), U, V, strip, written.size(), hash.result().toHex(), name});
             }
         }
     }

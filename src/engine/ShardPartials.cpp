@@ -90,9 +90,8 @@ QString firstDifference(const QStringList& ours, const QStringList& theirs)
             continue;
         const QString name = b.section(QLatin1Char(tab), 0, 0);
         // "Resolution 0.1, not 0.05"; a file's line as a whole.
-        const QString ours = a.section(QLatin1Char(tab), 0, 0) == name
-                                 ? a.section(QLatin1Char(tab), 1)
-                                 : a;
+        const QString ours =
+            a.section(QLatin1Char(tab), 0, 0) == name ? a.section(QLatin1Char(tab), 1) : a;
         return QString(b).replace(QLatin1Char(tab), QLatin1Char(' ')) + QStringLiteral(", not ") +
                QString(ours).replace(QLatin1Char(tab), QLatin1Char(' '));
     }
@@ -386,8 +385,8 @@ bool PartialManifest::parse(const QByteArray& bytes, QString& error)
             tilePixels = int(w[0]);
             stripRows = int(w[1]);
         } else if (key == QLatin1String("Tile") && whole(0, 5) && f.size() == 7) {
-            tiles.push_back({int(w[0]), int(w[1]), int(w[2]), int(w[3]), w[4], f[5].toLatin1(),
-                             f[6]});
+            tiles.push_back(
+                {int(w[0]), int(w[1]), int(w[2]), int(w[3]), w[4], f[5].toLatin1(), f[6]});
             ok = !f[6].contains(QLatin1Char('/')) && !f[6].startsWith(QLatin1Char('.'));
         } else if (key == QLatin1String("End")) {
             ok = wholeOf(value, tileCount);
@@ -486,8 +485,7 @@ bool PartialSet::read(const QStringList& folders, QString& error)
                 differs = QStringLiteral("other options (%1)")
                               .arg(firstDifference(first.jobLines, manifest.jobLines));
             else if (manifest.scans.size() != first.scans.size() ||
-                     !std::equal(manifest.scans.begin(), manifest.scans.end(),
-                                 first.scans.begin(),
+                     !std::equal(manifest.scans.begin(), manifest.scans.end(), first.scans.begin(),
                                  [](const PartialScan& a, const PartialScan& b) {
                                      return scanLine(a) == scanLine(b);
                                  }))

@@ -73,9 +73,9 @@ struct PartialManifest
     QStringList jobLines;  // the options, one "name<TAB>value" each: the layout's identity
     QStringList fileLines; // one "name<TAB>size<TAB>time<TAB>key" per input file
     std::vector<PartialScan> scans;
-    QBitArray selected; // the job's selection
-    QBitArray share;    // the scans this shard was to draw
-    QBitArray used;     // the scans it drew (its share without the ones it could not read)
+    QBitArray selected;    // the job's selection
+    QBitArray share;       // the scans this shard was to draw
+    QBitArray used;        // the scans it drew (its share without the ones it could not read)
     int layerSelected = 0; // scans of its share looked at for the layer's values
     int layerWithout = 0;  // of them, the ones without
     float layerLow = 1.0f; // the layer's value range (low > high: none)

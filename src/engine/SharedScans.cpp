@@ -224,9 +224,9 @@ void SharedScans::drop(int k, int scan)
 
 void SharedScans::trim()
 {
-    while (!buffer.empty() && std::find(buffer.front().pending.begin(),
-                                        buffer.front().pending.end(),
-                                        true) == buffer.front().pending.end()) {
+    while (!buffer.empty() &&
+           std::find(buffer.front().pending.begin(), buffer.front().pending.end(), true) ==
+               buffer.front().pending.end()) {
         buffered -= buffer.front().chunk.points.cols;
         buffer.pop_front();
     }

@@ -184,8 +184,7 @@ bool ScanSource::firstPoints(int i, ScanChunk& first, PointChannels channels)
 {
     first = ScanChunk();
     bool opened = false;
-    return guard("firstPoints", i, [&] { opened = firstPointsOf(i, first, channels); }) &&
-           opened;
+    return guard("firstPoints", i, [&] { opened = firstPointsOf(i, first, channels); }) && opened;
 }
 
 bool ScanSource::firstPointsOf(int i, ScanChunk& first, PointChannels channels)

@@ -81,10 +81,10 @@ protected:
     bool shard(int index, int count, const QString& partials, const char* layer = "density",
                QStringList extra = {})
     {
-        const ProgramRun run = runLayout(
-            QStringList{"--shard", QStringLiteral("%1/%2").arg(index).arg(count), "--partials",
-                        partials} +
-            extra + layout(outFolder() + "/site", layer));
+        const ProgramRun run =
+            runLayout(QStringList{"--shard", QStringLiteral("%1/%2").arg(index).arg(count),
+                                  "--partials", partials} +
+                      extra + layout(outFolder() + "/site", layer));
         EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
         return run.exitCode == 0;
     }
@@ -135,8 +135,8 @@ TEST_F(Shards, MergedShardsAreTheSingleRunByteForByte)
         int count;
         const char* layer;
     };
-    for (const Row row : {Row{1, "density"}, Row{2, "density"}, Row{3, "density"},
-                          Row{2, "intensity"}}) {
+    for (const Row row :
+         {Row{1, "density"}, Row{2, "density"}, Row{3, "density"}, Row{2, "intensity"}}) {
         SCOPED_TRACE(std::to_string(row.count) + " shards, " + row.layer);
         const QString partials = appData.path() + QStringLiteral("/partials-%1").arg(row.count);
         QDir(outFolder()).removeRecursively();
@@ -156,11 +156,11 @@ TEST_F(Shards, GnuParallelRunsTheShardsOfTheContribScript)
         GTEST_SKIP() << "GNU parallel is not installed";
     const QString partials = appData.path() + "/partials";
     // Two slots, the shards sent through parallel's login list (":" is this machine).
-    const ProgramRun run = runProgram(
-        QStringLiteral(ORTHAVEN_SOURCE_DIR "/contrib/shards/layout-parallel.sh"),
-        QStringList{"-n", "3", "-j", "2", "-S", ":", partials, "--"} +
-            layout(outFolder() + "/site"),
-        {}, {{"ORTHAVEN_LAYOUT", QStringLiteral(ORTHAVEN_LAYOUT_PROGRAM)}});
+    const ProgramRun run =
+        runProgram(QStringLiteral(ORTHAVEN_SOURCE_DIR "/contrib/shards/layout-parallel.sh"),
+                   QStringList{"-n", "3", "-j", "2", "-S", ":", partials, "--"} +
+                       layout(outFolder() + "/site"),
+                   {}, {{"ORTHAVEN_LAYOUT", QStringLiteral(ORTHAVEN_LAYOUT_PROGRAM)}});
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
     EXPECT_EQ(QDir(partials).entryList({"shard-*"}, QDir::Dirs),
               (QStringList{"shard-1-of-3", "shard-2-of-3", "shard-3-of-3"}));
@@ -193,11 +193,12 @@ TEST_F(Shards, PartialsThatCannotGiveTheLayoutAreRefused)
         {"missing", [](const QString& copy) { QDir(copy + "/shard-2-of-2").removeRecursively(); },
          "shard 2 of 2 is missing"},
         {"there twice", [](const QString&) {}, "is there twice", true},
-        {"incomplete",
-         [](const QString& copy) { QFile::remove(copy + "/shard-2-of-2/manifest"); },
+        {"incomplete", [](const QString& copy) { QFile::remove(copy + "/shard-2-of-2/manifest"); },
          "has no manifest"},
         {"other options",
-         [&](const QString& copy) { shard(2, 2, copy, "density", {"--print-scale", "100"}); },
+         [&](const QString& copy) {
+             shard(2, 2, copy, "density", {"--print-scale", "100"});
+         },
          "other options (Print scale 100, not 0)"},
         {"other scans",
          [&](const QString& copy) {
@@ -224,8 +225,8 @@ TEST_F(Shards, PartialsThatCannotGiveTheLayoutAreRefused)
         copyFolder(good, copy);
         row.spoil(copy);
         QDir(outFolder()).removeRecursively();
-        const ProgramRun merge =
-            runLayout(QStringList{"--merge", copy} + (row.twice ? QStringList{good} : QStringList{}));
+        const ProgramRun merge = runLayout(QStringList{"--merge", copy} +
+                                           (row.twice ? QStringList{good} : QStringList{}));
         EXPECT_EQ(merge.exitCode, 1);
         EXPECT_TRUE(merge.err.contains(QLatin1String(row.message))) << merge.err.toStdString();
         EXPECT_FALSE(QFileInfo::exists(outFolder() + "/site.log")) << "no layout is written";
