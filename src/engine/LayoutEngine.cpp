@@ -211,6 +211,8 @@ private:
     std::unique_ptr<RawTileStore> rawTiles;
     std::vector<std::unique_ptr<RawTileStore>> layerTiles; // weights, then value sums
     std::unique_ptr<RawTileRasterizer> rasterizer;
+    RasterSettings rasterSettings;
+    RawSum largestSum = 0; // the largest raw pixel sum
     std::unique_ptr<GreyTileStore> greyTiles;
     OutputGrid grid; // the output tiles, from stage 3 on
     const LayoutEngine::BeforeCommit& beforeCommit;
@@ -236,7 +238,7 @@ void Run::execute(const LayoutEngine::RawTileStoreFactory& storeFactory)
     for (int k = 0; k < s.layerStoreCount(); ++k)
         layerTiles.push_back(std::make_unique<MemoryRawTileStore>(
             session.tempPath(), n, budget, QStringLiteral("orvnLayer%1_").arg(k),
-            rawTiles->stripRows()));
+            rawTiles->stripRows(), s.layer == LayoutLayer::Intensity && k == 1 ? 16 : 8));
     greyTiles = std::make_unique<GreyTileStore>(session.tempPath(), budget);
     try {
         runStages();
@@ -346,7 +348,7 @@ bool Run::computeRawTiles()
     TimerStack& timers = TimerStack::instance();
     timers.startTimer();
 
-    RasterSettings settings;
+    RasterSettings& settings = rasterSettings;
     settings.resolution = s.resolution;
     settings.scannerDomain = s.scannerDomain;
     settings.clipLow = s.clipLow;
@@ -476,7 +478,7 @@ bool Run::computeRawTiles()
 void Run::rasterizeBlock(const cv::Mat& B, const cv::Mat& viewBlock, const cv::Mat& T,
                          const cv::Mat& values, bool fromScanner)
 {
-    switch (rasterizer->rasterizeBlock(B, viewBlock, T, result.tileRange, result.scaleTop, values,
+    switch (rasterizer->rasterizeBlock(B, viewBlock, T, result.tileRange, largestSum, values,
                                        fromScanner)) {
     case RawTileRasterizer::Result::Done:
         break;
@@ -494,6 +496,8 @@ void Run::rasterizeBlock(const cv::Mat& B, const cv::Mat& viewBlock, const cv::M
 bool Run::normalizeTilesClassic()
 {
     diag::debug("Normalize Tiles Classic");
+    const SumScale scale = rasterSettings.sumScale();
+    result.scaleTop = float(scale.weight(largestSum));
     const float L = TileNormalizer::log2Plus1(result.scaleTop);
     result.scaleTop = L;
     const TileRange& tileRange = result.tileRange;
@@ -532,7 +536,7 @@ bool Run::normalizeTilesClassic()
             }
             cv::Mat rows =
                 grey.rowRange(k * rawTiles->stripRows(), k * rawTiles->stripRows() + raw.rows);
-            sum = TileNormalizer::normalizeTile(raw, L, s.reverseIntensity, rows, sum);
+            sum = TileNormalizer::normalizeTile(raw, scale, L, s.reverseIntensity, rows, sum);
         }
         rawTiles->dropTile(U, V);
         outcome = TileOutcome::Dropped;
