@@ -129,6 +129,22 @@ cv::Mat layerValues(const ScanChunk& chunk, LayoutLayer layer)
     return converted;
 }
 
+// How the raster stage of a run draws (its sums' unit included, which a merge shares).
+RasterSettings rasterSettingsFor(const RunSettings& s)
+{
+    RasterSettings settings;
+    settings.resolution = s.resolution;
+    settings.scannerDomain = s.scannerDomain;
+    settings.clipLow = s.clipLow;
+    settings.clipHigh = s.clipHigh;
+    settings.topView = s.view == Top;
+    settings.extentLow = s.extentLow;
+    settings.extentHigh = s.extentHigh;
+    settings.rawTileSize = RunSettings::rawTileSize;
+    settings.tilePixels = s.rawTilePixels();
+    return settings;
+}
+
 PointChannels channelsOf(LayoutLayer layer)
 {
     PointChannels channels;
@@ -156,7 +172,8 @@ public:
         StatusReporter& status, const QString& workFolder,
         const LayoutEngine::BeforeCommit& commitHook)
         : s(settings), layoutJob(job), source(scans), reporter(status), session(workFolder),
-          budget(settings.memoryBudgetBytes), beforeCommit(commitHook)
+          budget(settings.memoryBudgetBytes), rasterSettings(rasterSettingsFor(settings)),
+          beforeCommit(commitHook)
     {
         result.scanList = job.scanList;
     }
@@ -224,6 +241,8 @@ private:
     std::unique_ptr<RawTileStore> rawTiles;
     std::vector<std::unique_ptr<RawTileStore>> layerTiles; // weights, then value sums
     std::unique_ptr<RawTileRasterizer> rasterizer;
+    RasterSettings rasterSettings;
+    RawSum largestSum = 0; // the largest raw pixel sum
     std::unique_ptr<GreyTileStore> greyTiles;
     OutputGrid grid; // the output tiles, from stage 3 on
     const LayoutEngine::BeforeCommit& beforeCommit;
@@ -259,7 +278,7 @@ void Run::execute(const LayoutEngine::RawTileStoreFactory& storeFactory)
     for (int k = 0; k < s.layerStoreCount(); ++k)
         layerTiles.push_back(std::make_unique<MemoryRawTileStore>(
             session.tempPath(), n, budget, QStringLiteral("orvnLayer%1_").arg(k),
-            rawTiles->stripRows()));
+            rawTiles->stripRows(), s.layer == LayoutLayer::Intensity && k == 1 ? 16 : 8));
     greyTiles = std::make_unique<GreyTileStore>(session.tempPath(), budget);
     try {
         runStages();
@@ -378,16 +397,7 @@ bool Run::computeRawTiles()
     TimerStack& timers = TimerStack::instance();
     timers.startTimer();
 
-    RasterSettings settings;
-    settings.resolution = s.resolution;
-    settings.scannerDomain = s.scannerDomain;
-    settings.clipLow = s.clipLow;
-    settings.clipHigh = s.clipHigh;
-    settings.topView = s.view == Top;
-    settings.extentLow = s.extentLow;
-    settings.extentHigh = s.extentHigh;
-    settings.rawTileSize = RunSettings::rawTileSize;
-    settings.tilePixels = s.rawTilePixels();
+    const RasterSettings& settings = rasterSettings;
     std::vector<RawTileStore*> layerStores;
     for (const auto& store : layerTiles)
         layerStores.push_back(store.get());
@@ -510,7 +520,7 @@ bool Run::computeRawTiles()
 void Run::rasterizeBlock(const cv::Mat& B, const cv::Mat& viewBlock, const cv::Mat& T,
                          const cv::Mat& values, bool fromScanner)
 {
-    switch (rasterizer->rasterizeBlock(B, viewBlock, T, result.tileRange, result.scaleTop, values,
+    switch (rasterizer->rasterizeBlock(B, viewBlock, T, result.tileRange, largestSum, values,
                                        fromScanner)) {
     case RawTileRasterizer::Result::Done:
         break;
@@ -632,7 +642,7 @@ bool Run::writePartials()
                                                         : QStringLiteral(".tmp"));
                 const QString path = staging.filePath(name);
                 QFile written(path);
-                if (!storeRawTile(path, pixels, 0.0f) || !written.open(QIODevice::ReadOnly)) {
+                if (!storeRawTile(path, pixels) || !written.open(QIODevice::ReadOnly)) {
                     partialsFailure(OutputFolderAccess, path, QStringLiteral("cannot be written"));
                     return false;
                 }
@@ -723,19 +733,17 @@ bool Run::sumPartials()
             const cv::Mat part = loadRawTile(folder.filePath(tile.file));
             if (tile.strip < 0 || tile.strip >= store.stripCount() ||
                 part.cols != store.tilePixels() || part.rows != store.stripHeight(tile.strip) ||
-                part.type() != CV_32FC1)
+                part.type() != rawCellType(store.cellBytes()))
                 return unusable(tile.file, QStringLiteral("is no strip of this layout"));
             cv::Mat sum = store.getStrip(tile.U, tile.V, tile.strip);
             if (sum.empty()) {
                 reporter.reportFailure(NotEnoughMemory);
                 return false;
             }
-            sum += part;
-            if (tile.store == 0) {
-                double highest = 0.0;
-                cv::minMaxLoc(sum, nullptr, &highest);
-                result.scaleTop = std::max(result.scaleTop, float(highest));
-            }
+            // Whole numbers: the sums of any split of the points are the single run's.
+            addRawSums(sum, part, store.cellBytes());
+            if (tile.store == 0)
+                largestSum = std::max(largestSum, largestRawSum(sum));
             if (!store.releaseStrip(tile.U, tile.V, tile.strip, sum)) {
                 reporter.reportFailure(TempFileAccess);
                 return false;
@@ -748,6 +756,8 @@ bool Run::sumPartials()
 bool Run::normalizeTilesClassic()
 {
     diag::debug("Normalize Tiles Classic");
+    const SumScale scale = rasterSettings.sumScale();
+    result.scaleTop = float(scale.weight(largestSum));
     const float L = TileNormalizer::log2Plus1(result.scaleTop);
     result.scaleTop = L;
     const TileRange& tileRange = result.tileRange;
@@ -786,7 +796,7 @@ bool Run::normalizeTilesClassic()
             }
             cv::Mat rows =
                 grey.rowRange(k * rawTiles->stripRows(), k * rawTiles->stripRows() + raw.rows);
-            sum = TileNormalizer::normalizeTile(raw, L, s.reverseIntensity, rows, sum);
+            sum = TileNormalizer::normalizeTile(raw, scale, L, s.reverseIntensity, rows, sum);
         }
         rawTiles->dropTile(U, V);
         outcome = TileOutcome::Dropped;

@@ -9,10 +9,9 @@ namespace orthaven {
 
 namespace {
 
-// One share: computed in double, rounded to float, added to the float pixel.
-inline void addShare(float& pixel, double share, float& maxAccumulated)
+inline void addShare(RawSum& pixel, RawSum units, RawSum& maxAccumulated)
 {
-    pixel = pixel + static_cast<float>(share);
+    pixel += units;
     maxAccumulated = std::max(maxAccumulated, pixel);
 }
 
@@ -23,16 +22,23 @@ std::uint64_t tileKey(std::int32_t U, std::int32_t V)
 
 } // namespace
 
+SumScale RasterSettings::sumScale() const
+{
+    return SumScale::forLargestWeight(topView ? scannerDomain * scannerDomain
+                                              : std::sqrt(scannerDomain));
+}
+
 RawTileRasterizer::RawTileRasterizer(RawTileStore& tileStore, const RasterSettings& settings,
                                      const std::atomic<bool>* stopFlag,
                                      std::vector<RawTileStore*> layerStores)
-    : store(tileStore), s(settings), stop(stopFlag), layer(std::move(layerStores))
+    : store(tileStore), s(settings), scale(settings.sumScale()), stop(stopFlag),
+      layer(std::move(layerStores))
 {
 }
 
 RawTileRasterizer::Result RawTileRasterizer::rasterizeBlock(const cv::Mat& B, const cv::Mat& view,
                                                             const cv::Mat& T, TileRange& range,
-                                                            float& maxAccumulated,
+                                                            RawSum& maxAccumulated,
                                                             const cv::Mat& layerValues,
                                                             bool fromScanner)
 {
@@ -52,6 +58,8 @@ RawTileRasterizer::Result RawTileRasterizer::rasterizeBlock(const cv::Mat& B, co
     const int valueCount = int(layer.size()) - 1;
     const bool hasLayer = valueCount > 0 && layerValues.type() == CV_32FC1 &&
                           layerValues.rows == valueCount && layerValues.cols == N;
+    // An intensity's sums are 128 bits wide, a colour channel's 64.
+    const bool wideValues = hasLayer && layer[1]->cellBytes() == 16;
     values.assign(std::size_t(std::max(valueCount, 0)), nullptr);
     if (hasLayer)
         for (int k = 0; k < valueCount; ++k)
@@ -222,23 +230,27 @@ RawTileRasterizer::Result RawTileRasterizer::rasterizeBlock(const cv::Mat& B, co
                     share[2] = fx * fy * w;
                     share[3] = fx * (1 - fy) * w;
                 }
+                RawSum units[4];
                 for (int p = 0; p < pixels; ++p) {
+                    units[p] = scale.units(share[p]);
                     rowOf[p] -= firstRow;
                     if (rowOf[p] >= 0 && rowOf[p] < strip.rows)
-                        addShare(strip.ptr<float>(rowOf[p])[columnOf[p]], share[p], maxAccumulated);
+                        addShare(rawSums(strip, rowOf[p])[columnOf[p]], units[p], maxAccumulated);
                 }
                 if (!valued(j))
                     continue;
                 for (int p = 0; p < pixels; ++p) {
                     if (rowOf[p] < 0 || rowOf[p] >= strip.rows)
                         continue;
-                    float& weight = layerTiles[0].ptr<float>(rowOf[p])[columnOf[p]];
-                    weight = weight + static_cast<float>(share[p]);
+                    rawSums(layerTiles[0], rowOf[p])[columnOf[p]] += units[p];
                     for (int v = 0; v < valueCount; ++v) {
-                        float& sum =
-                            layerTiles[std::size_t(v) + 1].ptr<float>(rowOf[p])[columnOf[p]];
-                        sum =
-                            sum + static_cast<float>(share[p] * double(values[std::size_t(v)][j]));
+                        const float value = values[std::size_t(v)][j];
+                        cv::Mat& sums = layerTiles[std::size_t(v) + 1];
+                        if (wideValues)
+                            wideSums(sums, rowOf[p])[columnOf[p]] +=
+                                WideSum(units[p]) * SumScale::valueUnits(value);
+                        else
+                            rawSums(sums, rowOf[p])[columnOf[p]] += units[p] * std::lround(value);
                     }
                 }
             }

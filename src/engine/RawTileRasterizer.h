@@ -5,6 +5,7 @@
 // sums the shares of the points that carry the layer's values, each further store the
 // shares times one of the values, so value / weight is the pixel's weighted mean.
 
+#include "engine/RawSums.h"
 #include "engine/RawTileStore.h"
 #include "engine/TileRange.h"
 
@@ -31,6 +32,9 @@ struct RasterSettings
     bool topView = true;   // weight = squared distance; else its square root's root
     int rawTileSize = 10;  // metres
     int tilePixels = 1000; // n = integer part of rawTileSize / resolution
+
+    // The unit of the sums, from the largest weight a point of these settings can have.
+    SumScale sumScale() const;
 };
 
 class RawTileRasterizer
@@ -58,13 +62,13 @@ public:
     // B: the block as read (4 × N, scanner frame); view: T · B (4 × N, u v d 1);
     // T: view matrix · pose, whose translation column is the scanner in view coordinates.
     // Widens range by every tile visited and raises maxAccumulated to the largest pixel
-    // value written. Points of one tile are added in increasing index order.
+    // sum written.
     // layerValues: one CV_32F row per value store, one column per point; a point with a
     // value that is not finite, or every point when it is empty, adds nothing to the layer.
     // fromScanner false: the block's scan has no position (T's translation is no scanner),
     // so no scanner domain cuts its points and every point weighs 1.
     Result rasterizeBlock(const cv::Mat& B, const cv::Mat& view, const cv::Mat& T, TileRange& range,
-                          float& maxAccumulated, const cv::Mat& layerValues = cv::Mat(),
+                          RawSum& maxAccumulated, const cv::Mat& layerValues = cv::Mat(),
                           bool fromScanner = true);
 
     // The smallest and largest layer value of a point drawn into the layer (of the first
@@ -79,6 +83,7 @@ public:
 private:
     RawTileStore& store;
     RasterSettings s;
+    SumScale scale;
     const std::atomic<bool>* stop;
     std::int64_t outOfBound = 0;
     std::vector<RawTileStore*> layer;

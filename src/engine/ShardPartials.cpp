@@ -1,6 +1,7 @@
 #include "engine/ShardPartials.h"
 
 #include "Version.h"
+#include "engine/RawSums.h"
 #include "scan/ScanSource.h"
 
 #include <QCryptographicHash>
@@ -90,10 +91,10 @@ QString firstDifference(const QStringList& ours, const QStringList& theirs)
             continue;
         const QString name = b.section(QLatin1Char(tab), 0, 0);
         // "Resolution 0.1, not 0.05"; a file's line as a whole.
-        const QString ours =
+        const QString expected =
             a.section(QLatin1Char(tab), 0, 0) == name ? a.section(QLatin1Char(tab), 1) : a;
         return QString(b).replace(QLatin1Char(tab), QLatin1Char(' ')) + QStringLiteral(", not ") +
-               QString(ours).replace(QLatin1Char(tab), QLatin1Char(' '));
+               QString(expected).replace(QLatin1Char(tab), QLatin1Char(' '));
     }
     return {};
 }
@@ -148,6 +149,34 @@ std::vector<int> shardShares(const std::vector<std::int64_t>& weights, const QBi
         shardOf[std::size_t(i)] = int(lightest - load.begin());
     }
     return shardOf;
+}
+
+void addRawSums(cv::Mat& into, const cv::Mat& part, int cellBytes)
+{
+    for (int r = 0; r < into.rows; ++r) {
+        if (cellBytes == 16) {
+            WideSum* to = wideSums(into, r);
+            const WideSum* from = wideSums(part, r);
+            for (int c = 0; c < into.cols; ++c)
+                to[c] += from[c];
+        } else {
+            RawSum* to = rawSums(into, r);
+            const RawSum* from = rawSums(part, r);
+            for (int c = 0; c < into.cols; ++c)
+                to[c] += from[c];
+        }
+    }
+}
+
+std::int64_t largestRawSum(const cv::Mat& strip)
+{
+    RawSum largest = 0;
+    for (int r = 0; r < strip.rows; ++r) {
+        const RawSum* sums = rawSums(strip, r);
+        for (int c = 0; c < strip.cols; ++c)
+            largest = std::max(largest, sums[c]);
+    }
+    return largest;
 }
 
 QString partialsProgramVersion()

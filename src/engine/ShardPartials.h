@@ -37,6 +37,11 @@ class ScanSource;
 std::vector<int> shardShares(const std::vector<std::int64_t>& weights, const QBitArray& selected,
                              int count);
 
+// Adds the sums of part to those of into, both raw tile strips of cells of cellBytes.
+void addRawSums(cv::Mat& into, const cv::Mat& part, int cellBytes);
+// The largest sum of a raw tile strip of 8-byte cells.
+std::int64_t largestRawSum(const cv::Mat& strip);
+
 // The program's version as a manifest records it ("1.1.0"); a merge takes only its own.
 QString partialsProgramVersion();
 
