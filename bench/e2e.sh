@@ -205,7 +205,7 @@ if [ "$ours" = 1 ] && part five; then
         printf ' %q' "${files[@]}" >>"$work/five.jobs"
         echo >>"$work/five.jobs"
     done
-    read -r wallJ cpuJ < <(whole_run "$layout" --jobs "$work/five.jobs")
+    read -r wallJ cpuJ < <(whole_run "$layout" --verbose --jobs "$work/five.jobs")
     peakJ=$(awk '/^Peak memory: / { print $3 }' "$work/whole.err" | sort -n | tail -1)
     if diff -rq "$work/out-five-alone" "$work/out-five-shared" >/dev/null; then
         five_same="identical"

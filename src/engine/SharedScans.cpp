@@ -7,14 +7,9 @@
 
 namespace orthaven {
 
-// What one run sees: the listing as it was before the reading began, the chunks of the
-// shared reading, and the reader's notes and errors of the scans it reads.
-class SharedScans::View : public ScanSource
+// What the reader said of the scans before the reading began, for every view.
+struct SharedScans::Listing
 {
-public:
-    View(SharedScans& owner, int run) : shared(owner), k(run) {}
-
-    // The listing, taken from the source before the reader thread began.
     QStringList names;
     std::vector<cv::Mat> poses;
     std::vector<std::uint8_t> posed, positioned, bounded, firstOpened, dimensioned;
@@ -22,46 +17,59 @@ public:
     std::vector<std::int64_t> counts;
     std::vector<std::pair<int, int>> dimensions;
     std::vector<ScanChunk> firsts;
-    std::vector<ScanNote> listingNotes;
+    std::vector<ScanNote> notes;
+};
+
+// What one run sees: the listing, the chunks of the shared reading, and the reader's notes
+// and errors of the scans it reads.
+class SharedScans::View : public ScanSource
+{
+public:
+    View(SharedScans& owner, int run, std::shared_ptr<const Listing> listed)
+        : shared(owner), k(run), listing(std::move(listed))
+    {
+    }
 
 private:
     bool findScans(const QStringList&) override
     {
-        numScans = int(poses.size());
-        for (const ScanNote& note : listingNotes)
+        numScans = int(listing->poses.size());
+        for (const ScanNote& note : listing->notes)
             noteDamage(note.scan, note.text);
         return numScans > 0;
     }
-    void nameScans(QStringList& out) const override { out = names; }
+    void nameScans(QStringList& out) const override { out = listing->names; }
+    // Scan i when it is one, as an index into the listing's lists.
     bool known(int i) const { return i >= 0 && i < numScans; }
+    static std::size_t at(int i) { return std::size_t(i); }
     bool poseOf(int i, cv::Mat& pose) const override
     {
-        if (!known(i) || !posed[std::size_t(i)])
+        if (!known(i) || !listing->posed[at(i)])
             return false;
-        poses[std::size_t(i)].copyTo(pose);
+        listing->poses[at(i)].copyTo(pose);
         return true;
     }
-    bool positionKnown(int i) const override { return !known(i) || positioned[std::size_t(i)]; }
+    bool positionKnown(int i) const override { return !known(i) || listing->positioned[at(i)]; }
     bool boundsOf(int i, cv::Vec3d& low, cv::Vec3d& high) const override
     {
-        if (!known(i) || !bounded[std::size_t(i)])
+        if (!known(i) || !listing->bounded[at(i)])
             return false;
-        low = lows[std::size_t(i)];
-        high = highs[std::size_t(i)];
+        low = listing->lows[at(i)];
+        high = listing->highs[at(i)];
         return true;
     }
-    std::int64_t countOf(int i) override { return known(i) ? counts[std::size_t(i)] : -1; }
+    std::int64_t countOf(int i) override { return known(i) ? listing->counts[at(i)] : -1; }
     bool dimensionsOf(int i, int& rows, int& columns) override
     {
-        rows = known(i) ? dimensions[std::size_t(i)].first : 0;
-        columns = known(i) ? dimensions[std::size_t(i)].second : 0;
-        return known(i) && dimensioned[std::size_t(i)];
+        rows = known(i) ? listing->dimensions[at(i)].first : 0;
+        columns = known(i) ? listing->dimensions[at(i)].second : 0;
+        return known(i) && listing->dimensioned[at(i)];
     }
     bool firstPointsOf(int i, ScanChunk& first, PointChannels channels) override
     {
-        if (!known(i) || !firstOpened[std::size_t(i)])
+        if (!known(i) || !listing->firstOpened[at(i)])
             return false;
-        first = only(firsts[std::size_t(i)], channels);
+        first = only(listing->firsts[at(i)], channels);
         return true;
     }
     bool open(int i) override
@@ -116,6 +124,7 @@ private:
 
     SharedScans& shared;
     const int k;
+    const std::shared_ptr<const Listing> listing;
     int current = -1;
 };
 
@@ -135,7 +144,7 @@ SharedScans::SharedScans(ScanSource& input, const std::vector<QBitArray>& select
     }
 
     // The listing, once for every view: the reader thread owns the source from here on.
-    auto listing = std::make_unique<View>(*this, 0);
+    auto listing = std::make_shared<Listing>();
     source.scanNames(listing->names);
     const bool layer = channels.intensity || channels.colour;
     for (int i = 0; i < count; ++i) {
@@ -151,33 +160,17 @@ SharedScans::SharedScans(ScanSource& input, const std::vector<QBitArray>& select
         int rows = 0, columnCount = 0;
         listing->dimensioned.push_back(source.scanDimensions(i, rows, columnCount));
         listing->dimensions.emplace_back(rows, columnCount);
-        ScanChunk first;
-        bool wanted = false;
-        for (int k = 0; k < runs; ++k)
-            wanted = wanted || scans[std::size_t(i)].wanted[std::size_t(k)];
         // A layer's run looks at each scan's first points before it draws any.
-        listing->firstOpened.push_back(layer && wanted && source.firstPoints(i, first, channels));
+        ScanChunk first;
+        listing->firstOpened.push_back(layer && wantedByAny(i) &&
+                                       source.firstPoints(i, first, channels));
         listing->firsts.push_back(first);
     }
-    listing->listingNotes = source.notes();
+    listing->notes = source.notes();
     for (int k = 0; k < runs; ++k) {
-        auto view = std::make_unique<View>(*this, k);
-        view->names = listing->names;
-        view->poses = listing->poses;
-        view->posed = listing->posed;
-        view->positioned = listing->positioned;
-        view->bounded = listing->bounded;
-        view->lows = listing->lows;
-        view->highs = listing->highs;
-        view->counts = listing->counts;
-        view->dimensioned = listing->dimensioned;
-        view->dimensions = listing->dimensions;
-        view->firstOpened = listing->firstOpened;
-        view->firsts = listing->firsts;
-        view->listingNotes = listing->listingNotes;
-        view->fetchFiles({});
-        view->setReadThreads(source.readThreads());
-        views.push_back(std::move(view));
+        views.push_back(std::make_unique<View>(*this, k, listing));
+        views.back()->fetchFiles({});
+        views.back()->setReadThreads(source.readThreads());
     }
     reader = std::thread([this] { readAll(); });
 }

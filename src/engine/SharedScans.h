@@ -49,6 +49,7 @@ public:
     void leave(int k);
 
 private:
+    struct Listing;
     class View;
     struct Entry
     {
