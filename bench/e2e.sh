@@ -5,8 +5,11 @@
 # read) and a bare number parse (fast_float over every number, one thread). Prints, for 1
 # thread and for all threads, the wall time and peak memory of the whole job and its
 # ratios to the two parses; a run at 0.005 m beside the 0.01 m one; and
-# a run with --memory 64 whose files are compared with those of the default budget; and the
-# density, intensity and colour layers of the same stations written with colour.
+# a run with --memory 64 whose files are compared with those of the default budget; the
+# same stations written as E57 (reading costs little there, so the rest shows), with 1
+# and all threads; the time of each stage (stage 1 = read and rasterise, normalise,
+# thumbnail, the rest = tiles, log and commit) of the runs at 0.01 m; and the density,
+# intensity and colour layers of the same stations written with colour.
 # Builds nothing: run scripts/build.sh first.
 #
 #   bench/e2e.sh [--build DIR] [--layout PROGRAM] [--points-per-column N] [--columns N]
@@ -132,6 +135,16 @@ layout_run() {
     echo "$best $peak $cpu"
 }
 
+# The stage times of the last run of a layout: "<stage 1> <normalise> <thumbnail> <rest>"
+# in seconds, from its --verbose lines and its wall time.
+stages() {
+    awk -v wall="$2" '
+        /^Overall time / { s1 = $(NF - 1) }
+        /^Normalization of all Tiles / { s2 = $(NF - 1) }
+        /^Build Thumbnail / { s3 = $(NF - 1) }
+        END { printf "%.2f %.2f %.2f %.2f\n", s1, s2, s3, wall - s1 - s2 - s3 }' "$work/$1.err"
+}
+
 threads_one=()
 memory_small=()
 if [ "$ours" = 1 ]; then
@@ -147,6 +160,27 @@ if [ "$ours" = 1 ]; then
     if diff -rq "$work/out-all" "$work/out-small" >/dev/null; then same="identical"; else same="DIFFERENT"; fi
 fi
 tiles=$(grep -c '^Tile Name = ' "$work/out-all/bench.log")
+read -r st1_1 st2_1 st3_1 st4_1 < <(stages one "$wall1")
+read -r st1_N st2_N st3_N st4_N < <(stages all "$wallN")
+
+# The same stations as E57: reading costs little, so the rasteriser and the later stages
+# show.
+if [ ! -f "$work/scans-e57.done" ]; then
+    echo "Generating the same stations as E57 in $work/scans-e57 ..."
+    rm -rf "$work/scans-e57"
+    "$build/bin/orthaven-genscan" --output "$work/scans-e57" --format e57 --stations 4 \
+        --points-per-column "$rows" --columns "$columns" --seed 5 >"$work/genscan-e57.txt" \
+        || { cat "$work/genscan-e57.txt" >&2; exit 1; }
+    touch "$work/scans-e57.done"
+fi
+ptx_files=("${files[@]}")
+files=("$work/scans-e57"/*.e57)
+cat "${files[@]}" >/dev/null
+read -r wallE1 peakE1 cpuE1 < <(layout_run e57-one --resolution 0.01 "${threads_one[@]}")
+read -r wallEN peakEN cpuEN < <(layout_run e57-all --resolution 0.01)
+read -r se1_1 se2_1 se3_1 se4_1 < <(stages e57-one "$wallE1")
+read -r se1_N se2_N se3_N se4_N < <(stages e57-all "$wallEN")
+files=("${ptx_files[@]}")
 
 # The layers, on the same stations written again with colour beside the intensity: density,
 # intensity and colour, all threads, 0.01 m.
@@ -184,6 +218,17 @@ BEGIN {
     printf "%-40s %6.2fs %8ss %6s MB  %5.2f x plain parse, %5.2f x bare parse\n", "layout 0.01 m, all threads (" cores ")", wN, cN, pN, wN / parse, wN / bare
     printf "%-40s %6.2fs %8ss %6s MB  %5.2f x the 0.01 m run\n", "layout 0.005 m, all threads", wF, cF, pF, wF / wN
 }'
+awk -v w1="$wallE1" -v p1="$peakE1" -v c1="$cpuE1" -v wN="$wallEN" -v pN="$peakEN" -v cN="$cpuEN" \
+    -v ptx="$wallN" -v cores="$cores" 'BEGIN {
+    printf "%-40s %6.2fs %8ss %6s MB\n", "E57 twin 0.01 m, 1 thread", w1, c1, p1
+    printf "%-40s %6.2fs %8ss %6s MB  %5.2f x the PTX layout (all threads)\n", "E57 twin 0.01 m, all threads (" cores ")", wN, cN, pN, wN / ptx
+}'
+echo
+printf "%-40s %8s %9s %9s %6s\n" "stages, seconds" "1: read" "2: norm." "thumbnail" "rest"
+printf "%-40s %8s %9s %9s %6s\n" "PTX, 1 thread" "$st1_1" "$st2_1" "$st3_1" "$st4_1"
+printf "%-40s %8s %9s %9s %6s\n" "PTX, all threads" "$st1_N" "$st2_N" "$st3_N" "$st4_N"
+printf "%-40s %8s %9s %9s %6s\n" "E57, 1 thread" "$se1_1" "$se2_1" "$se3_1" "$se4_1"
+printf "%-40s %8s %9s %9s %6s\n" "E57, all threads" "$se1_N" "$se2_N" "$se3_N" "$se4_N"
 if [ "$ours" = 1 ]; then
     printf "%-40s %6.2fs %8ss %6s MB  files %s\n" "layout 0.01 m, all threads, --memory 64" \
         "$wallM" "$cpuM" "$peakM" "$same"
