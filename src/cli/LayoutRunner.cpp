@@ -12,6 +12,7 @@
 #include "platform/AppPaths.h"
 #include "platform/InterruptHandler.h"
 #include "platform/ProcessStats.h"
+#include "platform/RegularFile.h"
 #include "scan/ScanSourceFactory.h"
 #include "settings/ConfigSettings.h"
 
@@ -193,9 +194,14 @@ int LayoutRunner::runJob()
     QStringList inputs;
     for (const QString& file : std::as_const(options.inputFiles)) {
         const QFileInfo info(file);
-        if (!info.isFile())
+        if (!info.exists())
             return badArguments(
                 QStringLiteral("no such scan file: %1").arg(QDir::toNativeSeparators(file)));
+        if (const QString problem = regularFileProblem(file); !problem.isEmpty() || !info.isFile())
+            return badArguments(
+                QStringLiteral("cannot read %1: %2")
+                    .arg(QDir::toNativeSeparators(file),
+                         problem.isEmpty() ? QStringLiteral("it is not a regular file") : problem));
         inputs.append(QDir::toNativeSeparators(info.absoluteFilePath()));
     }
     const ScanFormat* format = scanFormatFor(inputs.first());

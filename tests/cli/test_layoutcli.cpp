@@ -468,6 +468,8 @@ TEST_F(LayoutCli, BadArgumentsAreRefusedWithExitCodeTwo)
     const QString otherFormat = writeFile(appData.path() + "/b.ptg", "PTG");
     const QString folderNamedLog = appData.path() + "/old.log";
     QDir().mkpath(folderNamedLog);
+    const QString folderNamedScan = appData.path() + "/station.ptx";
+    QDir().mkpath(folderNamedScan);
     const QString rieglProject =
         writeFile(appData.path() + QString::fromUtf8("/Проект/site.rsp"), "<project/>");
     const QString compressedLas = writeFile(appData.path() + "/flight.LAZ", "LASF");
@@ -482,6 +484,7 @@ TEST_F(LayoutCli, BadArgumentsAreRefusedWithExitCodeTwo)
         {{"--tile", "25", scans}, "--tile needs a whole multiple of 10 m"},
         {{"--resolution", "0,01", scans}, "--resolution needs metres per pixel"},
         {{appData.path() + "/missing.ptx"}, "no such scan file"},
+        {{folderNamedScan}, "it is a folder, not a regular file"},
         {{garbage}, "no reader for"},
         {{scans, otherFormat}, "all scan files must be of one format"},
         {{rieglProject}, "The Riegl API doesn't support a file path with non ASCII letters"},
