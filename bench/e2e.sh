@@ -5,11 +5,14 @@
 # read) and a bare number parse (fast_float over every number, one thread). Prints, for 1
 # thread and for all threads, the wall time and peak memory of the whole job and its
 # ratios to the two parses; a run at 0.005 m beside the 0.01 m one; and
-# a run with --memory 64 whose files are compared with those of the default budget; and the
-# density, intensity and colour layers of the same stations written with colour; a job
-# file of five layouts of the same scans (top and the four elevations, one reading of the
-# scans) against five separate runs; and the layout as 2 shards and their merge against
-# one run (both compared file by file).
+# a run with --memory 64 whose files are compared with those of the default budget; the
+# same stations written as E57 (reading costs little there, so the rest shows), with 1
+# and all threads; the time of each stage (stage 1 = read and rasterise, normalise,
+# thumbnail, the rest = tiles, log and commit) of the runs at 0.01 m; the density,
+# intensity and colour layers of the same stations written with colour; a job file of
+# five layouts of the same scans (top and the four elevations, one reading of the scans)
+# against five separate runs; and the layout as 2 shards and their merge against one run
+# (both compared file by file).
 # Builds nothing: run scripts/build.sh first.
 #
 #   bench/e2e.sh [--build DIR] [--layout PROGRAM] [--points-per-column N] [--columns N]
@@ -21,8 +24,9 @@
 # --repeat     runs of each measurement; the fastest counts (default 1)
 # --keep       keep the generated scans in the temporary folder for the next run
 # --parts      which figures beside the parses and the layout with all threads, separated
-#              by commas: threads (1 thread, 0.005 m, --memory 64), layers, five (the job
-#              file of five layouts), shards (2 shards and their merge); default all of them
+#              by commas: threads (1 thread, 0.005 m, --memory 64), e57 (the E57 twin),
+#              layers, five (the job file of five layouts), shards (2 shards and their
+#              merge); default all of them
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -32,7 +36,7 @@ rows=2500
 columns=2000
 repeat=1
 keep=0
-parts=threads,layers,five,shards
+parts=threads,e57,layers,five,shards
 while [ $# -gt 0 ]; do
     case "$1" in
         --build) build="$2"; shift 2 ;;
@@ -141,6 +145,16 @@ layout_run() {
     echo "$best $peak $cpu"
 }
 
+# The stage times of the last run of a layout: "<stage 1> <normalise> <thumbnail> <rest>"
+# in seconds, from its --verbose lines and its wall time.
+stages() {
+    awk -v wall="$2" '
+        /^Overall time / { s1 = $(NF - 1) }
+        /^Normalization of all Tiles / { s2 = $(NF - 1) }
+        /^Build Thumbnail / { s3 = $(NF - 1) }
+        END { printf "%.2f %.2f %.2f %.2f\n", s1, s2, s3, wall - s1 - s2 - s3 }' "$work/$1.err"
+}
+
 threads_one=()
 memory_small=()
 if [ "$ours" = 1 ]; then
@@ -157,6 +171,29 @@ if [ "$ours" = 1 ] && part threads; then
     if diff -rq "$work/out-all" "$work/out-small" >/dev/null; then same="identical"; else same="DIFFERENT"; fi
 fi
 tiles=$(grep -c '^Tile Name = ' "$work/out-all/bench.log")
+part threads && read -r st1_1 st2_1 st3_1 st4_1 < <(stages one "$wall1")
+read -r st1_N st2_N st3_N st4_N < <(stages all "$wallN")
+
+# The same stations as E57: reading costs little, so the rasteriser and the later stages
+# show.
+if part e57; then
+    if [ ! -f "$work/scans-e57.done" ]; then
+        echo "Generating the same stations as E57 in $work/scans-e57 ..."
+        rm -rf "$work/scans-e57"
+        "$build/bin/orthaven-genscan" --output "$work/scans-e57" --format e57 --stations 4 \
+            --points-per-column "$rows" --columns "$columns" --seed 5 >"$work/genscan-e57.txt" \
+            || { cat "$work/genscan-e57.txt" >&2; exit 1; }
+        touch "$work/scans-e57.done"
+    fi
+    ptx_files=("${files[@]}")
+    files=("$work/scans-e57"/*.e57)
+    cat "${files[@]}" >/dev/null
+    read -r wallE1 peakE1 cpuE1 < <(layout_run e57-one --resolution 0.01 "${threads_one[@]}")
+    read -r wallEN peakEN cpuEN < <(layout_run e57-all --resolution 0.01)
+    read -r se1_1 se2_1 se3_1 se4_1 < <(stages e57-one "$wallE1")
+    read -r se1_N se2_N se3_N se4_N < <(stages e57-all "$wallEN")
+    files=("${ptx_files[@]}")
+fi
 
 # The layers, on the same stations written again with colour beside the intensity: density,
 # intensity and colour, all threads, 0.01 m.
@@ -257,6 +294,21 @@ BEGIN {
     printf "%-40s %6.2fs %8ss %6s MB  %5.2f x plain parse, %5.2f x bare parse\n", "layout 0.01 m, all threads (" cores ")", wN, cN, pN, wN / parse, wN / bare
     if (wF > 0) printf "%-40s %6.2fs %8ss %6s MB  %5.2f x the 0.01 m run\n", "layout 0.005 m, all threads", wF, cF, pF, wF / wN
 }'
+if part e57; then
+    awk -v w1="$wallE1" -v p1="$peakE1" -v c1="$cpuE1" -v wN="$wallEN" -v pN="$peakEN" -v cN="$cpuEN" \
+        -v ptx="$wallN" -v cores="$cores" 'BEGIN {
+        printf "%-40s %6.2fs %8ss %6s MB\n", "E57 twin 0.01 m, 1 thread", w1, c1, p1
+        printf "%-40s %6.2fs %8ss %6s MB  %5.2f x the PTX layout (all threads)\n", "E57 twin 0.01 m, all threads (" cores ")", wN, cN, pN, wN / ptx
+    }'
+fi
+echo
+printf "%-40s %8s %9s %9s %6s\n" "stages, seconds" "1: read" "2: norm." "thumbnail" "rest"
+part threads && printf "%-40s %8s %9s %9s %6s\n" "PTX, 1 thread" "$st1_1" "$st2_1" "$st3_1" "$st4_1"
+printf "%-40s %8s %9s %9s %6s\n" "PTX, all threads" "$st1_N" "$st2_N" "$st3_N" "$st4_N"
+if part e57; then
+    printf "%-40s %8s %9s %9s %6s\n" "E57, 1 thread" "$se1_1" "$se2_1" "$se3_1" "$se4_1"
+    printf "%-40s %8s %9s %9s %6s\n" "E57, all threads" "$se1_N" "$se2_N" "$se3_N" "$se4_N"
+fi
 if [ "$ours" = 1 ] && part threads; then
     printf "%-40s %6.2fs %8ss %6s MB  files %s\n" "layout 0.01 m, all threads, --memory 64" \
         "$wallM" "$cpuM" "$peakM" "$same"

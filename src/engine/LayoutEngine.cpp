@@ -1,7 +1,6 @@
 #include "engine/LayoutEngine.h"
 
 #include "diag/Diagnostics.h"
-#include "engine/ChunkPrefetch.h"
 #include "engine/FileRawTileStore.h"
 #include "engine/GreyTileStore.h"
 #include "engine/ImageWriter.h"
@@ -9,6 +8,7 @@
 #include "engine/MemoryRawTileStore.h"
 #include "engine/OutputCommit.h"
 #include "engine/OutputTiles.h"
+#include "engine/RasterWorkers.h"
 #include "engine/RawTileFile.h"
 #include "engine/RawTileRasterizer.h"
 #include "engine/ScanPoses.h"
@@ -22,6 +22,7 @@
 #include "layoutlog/LayoutLogWriter.h"
 #include "platform/DurableFile.h"
 #include "platform/ProcessStats.h"
+#include "platform/ThreadBudget.h"
 #include "scan/ScanSource.h"
 
 #include <QCryptographicHash>
@@ -44,7 +45,7 @@ namespace orthaven {
 
 namespace {
 
-// Points read ahead of the rasteriser at most (32 bytes each in a chunk).
+// Points read and not yet drawn at most (32 bytes each in a chunk).
 constexpr std::int64_t prefetchPoints = 1 << 20;
 
 // A · B for 4 × 4 A, always summed in the same order, so that a point's view coordinates
@@ -129,8 +130,7 @@ cv::Mat layerValues(const ScanChunk& chunk, LayoutLayer layer)
     return converted;
 }
 
-// How the raster stage of a run draws (its sums' unit included, which a merge shares).
-RasterSettings rasterSettingsFor(const RunSettings& s)
+RasterSettings rasterSettingsOf(const RunSettings& s)
 {
     RasterSettings settings;
     settings.resolution = s.resolution;
@@ -172,8 +172,8 @@ public:
         StatusReporter& status, const QString& workFolder,
         const LayoutEngine::BeforeCommit& commitHook)
         : s(settings), layoutJob(job), source(scans), reporter(status), session(workFolder),
-          budget(settings.memoryBudgetBytes), rasterSettings(rasterSettingsFor(settings)),
-          beforeCommit(commitHook)
+          budget(settings.memoryBudgetBytes), rasterSettings(rasterSettingsOf(settings)),
+          threadBudget(settings.threads), beforeCommit(commitHook)
     {
         result.scanList = job.scanList;
     }
@@ -199,8 +199,9 @@ private:
     bool makeLayerTiles(const std::vector<RawTileStore::Index>& kept);
     // The failure of a tile that became no grey tile, as a line and the run's result.
     void reportTileFailure(TileOutcome outcome, int U, int V);
-    void rasterizeBlock(const cv::Mat& B, const cv::Mat& view, const cv::Mat& T,
-                        const cv::Mat& values, bool fromScanner);
+    // Reads scan i chunk by chunk and hands its points to the workers; false when the
+    // run ends (a reader's error, a stop, a failure of the workers).
+    bool readScan(int i, int readerErrors, RasterWorkers& workers);
     bool normalizeTilesClassic();
     enum class Assembly
     {
@@ -240,16 +241,14 @@ private:
     MemoryBudget budget;
     std::unique_ptr<RawTileStore> rawTiles;
     std::vector<std::unique_ptr<RawTileStore>> layerTiles; // weights, then value sums
-    std::unique_ptr<RawTileRasterizer> rasterizer;
     RasterSettings rasterSettings;
-    RawSum largestSum = 0; // the largest raw pixel sum
+    ThreadBudget threadBudget; // the busy threads of stage 1: reading, parsing, rasterising
+    RawSum largestSum = 0;     // the largest raw pixel sum
+    float layerLow = 1.0f, layerHigh = 0.0f; // the layer's values drawn, low > high for none
     std::unique_ptr<GreyTileStore> greyTiles;
     OutputGrid grid; // the output tiles, from stage 3 on
     const LayoutEngine::BeforeCommit& beforeCommit;
-    // The layer's value range over the points drawn (low > high: none), and of the scans
-    // looked at for its values, how many had none.
-    float layerLow = 1.0f;
-    float layerHigh = 0.0f;
+    // Of the scans looked at for the layer's values, how many had none.
     int layerSelected = 0;
     int layerWithout = 0;
     // A shard's share of the selection, its lock and its folder while it is written.
@@ -297,7 +296,6 @@ void Run::execute(const LayoutEngine::RawTileStoreFactory& storeFactory)
         diag::error("ERROR: reading the scans failed");
         reporter.reportFailure(ScanSourceError);
     }
-    rasterizer.reset();
     rawTiles.reset();
     layerTiles.clear();
     greyTiles.reset();
@@ -397,15 +395,9 @@ bool Run::computeRawTiles()
     TimerStack& timers = TimerStack::instance();
     timers.startTimer();
 
-    const RasterSettings& settings = rasterSettings;
-    std::vector<RawTileStore*> layerStores;
-    for (const auto& store : layerTiles)
-        layerStores.push_back(store.get());
-    rasterizer = std::make_unique<RawTileRasterizer>(*rawTiles, settings, &reporter.stopRequested,
-                                                     layerStores);
-
     QBitArray& scanList = result.scanList;
     source.setReadThreads(s.threads);
+    source.setThreadBudget(&threadBudget);
     if (s.layer != LayoutLayer::Density && !leaveOutScansWithoutLayer()) {
         timers.discard();
         return false;
@@ -417,8 +409,15 @@ bool Run::computeRawTiles()
         selected += bitSet(scanList, i) ? 1 : 0;
     reporter.progressTotal = float(selected);
     reporter.progressDone = 0.0f;
-    int k = 1;
 
+    // This thread reads; the workers draw what it read, all within the thread budget.
+    std::vector<RawTileStore*> layerStores;
+    for (const auto& store : layerTiles)
+        layerStores.push_back(store.get());
+    const ThreadBudget::Slot reading(&threadBudget);
+    RasterWorkers workers(*rawTiles, rasterSettings, &reporter.stopRequested, layerStores,
+                          &threadBudget, s.threads, prefetchPoints, count);
+    int k = 1;
     for (int i = 0; i < count && !failed(); ++i) {
         if (!bitSet(scanList, i))
             continue;
@@ -427,112 +426,97 @@ bool Run::computeRawTiles()
         reporter.setStatusText("Loading Scan " + std::to_string(k) + " of " +
                                std::to_string(selected));
         reporter.progressDone = reporter.progressDone + 1.0f;
-        timers.startTimer(); // the whole scan
-        timers.startTimer(); // opening it
-        cv::Mat pose;
-        const bool opened = source.openScan(i);
-        if (opened)
-            source.scanPose(i, pose);
-        if (readerFailedSince(readerErrors)) {
-            source.closeScan(i);
-            timers.discard();
-            timers.discard();
-            break;
-        }
-        const cv::Mat P = opened ? usablePose(pose) : cv::Mat();
-        if (P.empty()) {
-            // A scan that cannot be read (or placed) is left out and not listed as used.
-            if (opened)
-                source.closeScan(i);
-            timers.discard();
-            timers.discard();
-            ++k;
-            scanList.clearBit(i);
-            diag::warning("Scan load failed");
-            continue;
-        }
-        timers.printElapsed("Load Scan = ");
-        const cv::Mat T = multiply(s.viewMatrix, P);
-        const bool fromScanner = source.hasPosition(i);
-
-        std::int64_t points = 0;
-        const std::int64_t outsideBefore = rasterizer->outOfBoundPoints();
-        ScanChunk chunk;
-        cv::Mat& B = chunk.points;
-        bool more = false;
-        const PointChannels channels = channelsOf(s.layer);
-        // With threads to spare the scan is read on a thread of its own while the chunks
-        // read are rasterised here, one after another in the order read. That thread
-        // starts with the second chunk, so a scan of one chunk or none costs no thread.
-        std::unique_ptr<ChunkPrefetch> ahead;
-        const auto nextChunk = [&] {
-            chunk = ScanChunk();
-            if (!ahead) {
-                more = source.readPoints(i, chunk, RunSettings::maxColumnsPerChunk, channels);
-                if (more && s.threads > 1 && B.cols >= 2)
-                    ahead = std::make_unique<ChunkPrefetch>(
-                        source, i, RunSettings::maxColumnsPerChunk, reporter.stopRequested,
-                        prefetchPoints, channels);
-                return;
-            }
-            if (!ahead->next(chunk, more))
-                more = false; // reading ended on a stop: B stays empty
-        };
-        nextChunk();
-        while (B.cols >= 2) {
-            if (B.rows != 4 || B.channels() != 1) {
-                diag::warning("Scan ", i, " delivered a block of ", B.rows,
-                              " rows; the rest of the scan is skipped");
-                break;
-            }
-            if (B.type() != CV_64FC1)
-                B.convertTo(B, CV_64F);
-            points += B.cols;
-            rasterizeBlock(B, multiply(T, B), T, layerValues(chunk, s.layer), fromScanner);
-            if (!more || failed() || leaveForStop())
-                break;
-            nextChunk();
-        }
-        ahead.reset(); // the source is this thread's again
-        source.rewindPoints();
-        source.closeScan(i);
-        if (readerFailedSince(readerErrors)) {
-            timers.discard();
-            break;
-        }
         ++k;
-        diag::debug("Number of Points = ", points);
-        // Counted point by point, told once per scan.
-        if (const std::int64_t outside = rasterizer->outOfBoundPoints() - outsideBefore)
-            diag::warning("Scan ", i, ": ", outside,
-                          " points fell outside the tile grid and "
-                          "were left out");
-        timers.printElapsed("Time Scan = ");
+        if (!readScan(i, readerErrors, workers))
+            break;
     }
-
-    layerLow = rasterizer->layerLow();
-    layerHigh = rasterizer->layerHigh();
-    timers.printElapsed("Overall time ...");
-    diag::debug("Compute Raw Tiles ... done");
-    return !failed() && !leaveForStop();
-}
-
-void Run::rasterizeBlock(const cv::Mat& B, const cv::Mat& viewBlock, const cv::Mat& T,
-                         const cv::Mat& values, bool fromScanner)
-{
-    switch (rasterizer->rasterizeBlock(B, viewBlock, T, result.tileRange, largestSum, values,
-                                       fromScanner)) {
-    case RawTileRasterizer::Result::Done:
-        break;
+    workers.finish();
+    result.tileRange = workers.range();
+    largestSum = workers.largestSum();
+    layerLow = workers.layerLow();
+    layerHigh = workers.layerHigh();
+    switch (workers.result()) {
     case RawTileRasterizer::Result::NoImage:
         reporter.reportFailure(NotEnoughMemory);
         break;
     case RawTileRasterizer::Result::TileLost:
         reporter.reportFailure(TempFileAccess);
         break;
+    case RawTileRasterizer::Result::Done:
     case RawTileRasterizer::Result::Stopped:
-        break; // the checkpoint after the block ends the run
+        break; // a stop ends the run at the checkpoint below
     }
+    // Counted point by point, told once per scan in the order of the scans.
+    for (int i = 0; i < count; ++i)
+        if (const std::int64_t outside = workers.outOfBoundPoints(i))
+            diag::warning("Scan ", i, ": ", outside,
+                          " points fell outside the tile grid and "
+                          "were left out");
+
+    timers.printElapsed("Overall time ...");
+    diag::debug("Compute Raw Tiles ... done");
+    return !failed() && !leaveForStop();
+}
+
+bool Run::readScan(int i, int readerErrors, RasterWorkers& workers)
+{
+    TimerStack& timers = TimerStack::instance();
+    timers.startTimer(); // the whole scan
+    timers.startTimer(); // opening it
+    cv::Mat pose;
+    const bool opened = source.openScan(i);
+    if (opened)
+        source.scanPose(i, pose);
+    if (readerFailedSince(readerErrors)) {
+        source.closeScan(i);
+        timers.discard();
+        timers.discard();
+        return false;
+    }
+    const cv::Mat P = opened ? usablePose(pose) : cv::Mat();
+    if (P.empty()) {
+        // A scan that cannot be read (or placed) is left out and not listed as used.
+        if (opened)
+            source.closeScan(i);
+        timers.discard();
+        timers.discard();
+        result.scanList.clearBit(i);
+        diag::warning("Scan load failed");
+        return true;
+    }
+    timers.printElapsed("Load Scan = ");
+    const cv::Mat T = multiply(s.viewMatrix, P);
+    const bool fromScanner = source.hasPosition(i);
+    const PointChannels channels = channelsOf(s.layer);
+
+    std::int64_t points = 0;
+    for (;;) {
+        ScanChunk chunk;
+        const bool more = source.readPoints(i, chunk, RunSettings::maxColumnsPerChunk, channels);
+        cv::Mat& B = chunk.points;
+        if (B.cols < 2)
+            break;
+        if (B.rows != 4 || B.channels() != 1) {
+            diag::warning("Scan ", i, " delivered a block of ", B.rows,
+                          " rows; the rest of the scan is skipped");
+            break;
+        }
+        if (B.type() != CV_64FC1)
+            B.convertTo(B, CV_64F);
+        points += B.cols;
+        const bool handedOver = workers.draw(B, layerValues(chunk, s.layer), T, fromScanner, i);
+        if (!handedOver || !more || failed() || leaveForStop())
+            break;
+    }
+    source.rewindPoints();
+    source.closeScan(i);
+    if (readerFailedSince(readerErrors)) {
+        timers.discard();
+        return false;
+    }
+    diag::debug("Number of Points = ", points);
+    timers.printElapsed("Time Scan = ");
+    return true;
 }
 
 void Run::partialsFailure(ResultCode code, const QString& path, const QString& cause)

@@ -60,6 +60,12 @@ struct SumScale
     static constexpr int valueBits = 24;          // an intensity's bits below its point
     static constexpr double valueLimit = 1 << 20; // intensities are held within ±2^20
 
+    // A unit of 2^-bits of a weight; bits from -64 to 64.
+    explicit SumScale(int bits = 0)
+        : fractionBits(bits), factor(std::ldexp(1.0, bits)), inverse(std::ldexp(1.0, -bits))
+    {
+    }
+
     // The scale of a run whose points weigh at most maxWeight.
     static SumScale forLargestWeight(double maxWeight)
     {
@@ -67,28 +73,33 @@ struct SumScale
         int exponent = 0;
         std::frexp(w, &exponent); // w < 2^exponent; exact powers of two one above
         const int bits = shareBits - (std::ldexp(1.0, exponent - 1) == w ? exponent - 1 : exponent);
-        return SumScale{bits < -64 ? -64 : bits};
+        return SumScale(bits < -64 ? -64 : bits);
     }
 
-    int fractionBits = 0; // a unit is 2^-fractionBits of a weight
+    int fractionBits;
+    double factor;  // 2^fractionBits: multiplying by it is exact
+    double inverse; // 2^-fractionBits
 
-    // A share in units; see above for the rounding.
+    // A share in units: round(share · 2^f), halves up, at least 1 for a share above 0.
     RawSum units(double share) const
     {
-        if (!(share > 0.0))
+        const double scaled = share * factor;
+        if (!(scaled > 0.0))
             return 0;
-        const double scaled = std::ldexp(share, fractionBits);
-        const double cap = std::ldexp(1.0, shareBits);
-        return scaled >= cap ? RawSum(1) << shareBits : std::max<RawSum>(1, std::llround(scaled));
+        if (scaled >= double(RawSum(1) << shareBits))
+            return RawSum(1) << shareBits;
+        const auto whole = RawSum(scaled);
+        const RawSum rounded = whole + (scaled - double(whole) >= 0.5 ? 1 : 0);
+        return rounded > 0 ? rounded : 1;
     }
     // An intensity in its fixed point, held within ±valueLimit.
     static std::int64_t valueUnits(float value)
     {
         const double v = std::clamp(double(value), -valueLimit, valueLimit);
-        return std::llround(std::ldexp(v, valueBits));
+        return std::llround(v * double(1 << valueBits));
     }
     // A sum as the weight it stands for.
-    double weight(RawSum sum) const { return std::ldexp(double(sum), -fractionBits); }
+    double weight(RawSum sum) const { return double(sum) * inverse; }
 };
 
 } // namespace orthaven

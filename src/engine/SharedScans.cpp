@@ -1,5 +1,7 @@
 #include "engine/SharedScans.h"
 
+#include "platform/ThreadBudget.h"
+
 #include <QStringList>
 
 #include <algorithm>
@@ -75,6 +77,8 @@ private:
     bool open(int i) override
     {
         std::string error;
+        // Waiting for the reader is no work: the run's slot is free meanwhile.
+        const ThreadBudget::Idle waiting(threadBudget());
         const bool opened = shared.open(k, i, error);
         if (!error.empty())
             throw std::runtime_error(error);
@@ -91,7 +95,12 @@ private:
     ReadStep readNext(const ReadRequest& request, ScanChunk& piece) override
     {
         Entry entry;
-        if (request.scan != current || !shared.next(k, request.scan, entry))
+        bool taken = false;
+        if (request.scan == current) {
+            const ThreadBudget::Idle waiting(threadBudget());
+            taken = shared.next(k, request.scan, entry);
+        }
+        if (!taken)
             return ReadStep::End;
         for (const std::string& note : entry.notes)
             noteDamage(request.scan, note);

@@ -88,7 +88,7 @@ double TileNormalizer::Histogram::quantile(double share, bool upper) const
 
 double TileNormalizer::meanIntensity(WideSum sum, RawSum weight)
 {
-    return std::ldexp(double(sum) / double(weight), -SumScale::valueBits);
+    return double(sum) / double(weight) / double(1 << SumScale::valueBits);
 }
 
 void TileNormalizer::intensityTile(const cv::Mat& weight, const cv::Mat& sum, double low,

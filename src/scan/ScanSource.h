@@ -34,6 +34,8 @@
 
 namespace orthaven {
 
+class ThreadBudget;
+
 class GridScanSource;
 
 // Per-point values that a read delivers beside the coordinates when asked for. Readers
@@ -127,6 +129,10 @@ public:
     // hint that readers of text files take; what a read delivers never depends on it.
     void setReadThreads(int threads) { readThreadCount = threads > 1 ? threads : 1; }
     int readThreads() const { return readThreadCount; }
+    // The budget of busy threads the reader's own threads take their slots from (none:
+    // they take none); the thread that calls readPoints holds a slot of its own.
+    void setThreadBudget(ThreadBudget* budget) { threadBudgetOf = budget; }
+    ThreadBudget* threadBudget() const { return threadBudgetOf; }
 
     // Errors caught at the doors since the reader was made, and the text of the latest.
     int errorCount() const { return errors; }
@@ -212,6 +218,7 @@ private:
     };
     ReadState reading;
     int readThreadCount = 1;
+    ThreadBudget* threadBudgetOf = nullptr;
     std::vector<ScanNote> scanNotes;
     mutable int errors = 0;
     mutable std::string lastErrorText;

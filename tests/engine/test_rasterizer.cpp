@@ -82,7 +82,7 @@ protected:
     {
         RawTileRasterizer rasterizer(*store, settings);
         const cv::Mat B = block(points);
-        return rasterizer.rasterizeBlock(B, T * B, T, range, maxAccumulated, {}, fromScanner);
+        return rasterizer.rasterizeBlock(B, T, range, maxAccumulated, {}, fromScanner);
     }
 
     cv::Mat tile(int U, int V) { return store->loadTile(U, V); }
@@ -268,9 +268,9 @@ TEST_F(Rasterize, AnyOrderOfTheSamePointsGivesTheSameBits)
             }
             const cv::Mat B = block(part);
             // The density twice over (two rasterisers of one store) adds up all the same.
-            ASSERT_EQ(ofIntensity.rasterizeBlock(B, T * B, T, range, maxAccumulated, i),
+            ASSERT_EQ(ofIntensity.rasterizeBlock(B, T, range, maxAccumulated, i),
                       RawTileRasterizer::Result::Done);
-            ASSERT_EQ(ofColour.rasterizeBlock(B, T * B, T, range, maxAccumulated, c),
+            ASSERT_EQ(ofColour.rasterizeBlock(B, T, range, maxAccumulated, c),
                       RawTileRasterizer::Result::Done);
         }
         results.emplace_back();
@@ -295,7 +295,7 @@ TEST_F(Rasterize, PointOutsideItsTileImageIsCountedAndNotDrawn)
     points.emplace_back(5.0, 5.0, 0.0);
     const cv::Mat B = block(points);
     CaptureDiagnostics capture;
-    ASSERT_EQ(rasterizer.rasterizeBlock(B, B, cv::Mat::eye(4, 4, CV_64F), range, maxAccumulated),
+    ASSERT_EQ(rasterizer.rasterizeBlock(B, cv::Mat::eye(4, 4, CV_64F), range, maxAccumulated),
               RawTileRasterizer::Result::Done);
     EXPECT_TRUE(capture.lines().isEmpty()) << "no line per point";
     EXPECT_EQ(rasterizer.outOfBoundPoints(), 15);
@@ -332,18 +332,16 @@ TEST(RasterizeFailures, MissingImageOrLostTileEndsTheBlock)
         BrokenStore store(true);
         RawTileRasterizer rasterizer(store, settings);
         CaptureDiagnostics capture;
-        EXPECT_EQ(
-            rasterizer.rasterizeBlock(B, B, cv::Mat::eye(4, 4, CV_64F), range, maxAccumulated),
-            RawTileRasterizer::Result::NoImage);
+        EXPECT_EQ(rasterizer.rasterizeBlock(B, cv::Mat::eye(4, 4, CV_64F), range, maxAccumulated),
+                  RawTileRasterizer::Result::NoImage);
         EXPECT_EQ(capture.lines(), QStringList({"Get Image 1 -1", "ERROR: Image Pointer is NULL"}));
     }
     {
         BrokenStore store(false);
         RawTileRasterizer rasterizer(store, settings);
         CaptureDiagnostics capture;
-        EXPECT_EQ(
-            rasterizer.rasterizeBlock(B, B, cv::Mat::eye(4, 4, CV_64F), range, maxAccumulated),
-            RawTileRasterizer::Result::TileLost);
+        EXPECT_EQ(rasterizer.rasterizeBlock(B, cv::Mat::eye(4, 4, CV_64F), range, maxAccumulated),
+                  RawTileRasterizer::Result::TileLost);
         EXPECT_EQ(capture.lines(), QStringList{"ERROR: raw tile 1 -1 could not be stored"});
     }
     {
@@ -368,9 +366,8 @@ TEST(RasterizeFailures, MissingImageOrLostTileEndsTheBlock)
             }
         } store(stop, spill.path() + "/", memory);
         RawTileRasterizer rasterizer(store, settings, &stop);
-        EXPECT_EQ(
-            rasterizer.rasterizeBlock(B, B, cv::Mat::eye(4, 4, CV_64F), range, maxAccumulated),
-            RawTileRasterizer::Result::Stopped);
+        EXPECT_EQ(rasterizer.rasterizeBlock(B, cv::Mat::eye(4, 4, CV_64F), range, maxAccumulated),
+                  RawTileRasterizer::Result::Stopped);
         EXPECT_EQ(store.visits, 1);
         EXPECT_EQ(store.storedTiles().size(), 1u) << "the tile in hand is stored back";
     }
