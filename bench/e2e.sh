@@ -9,8 +9,10 @@
 # same stations written as E57 (reading costs little there, so the rest shows), with 1
 # and all threads; the time of each stage (stage 1 = read and rasterise, normalise,
 # thumbnail, the rest = tiles, log and commit) of the runs at 0.01 m; the density,
-# intensity and colour layers of the same stations written with colour; a job file of
-# five layouts of the same scans (top and the four elevations, one reading of the scans)
+# intensity and colour layers of the same stations written with colour; the site preview
+# (levels and plan, orthaven-layout --levels --preview) of the PTX stations beside their
+# layout, and of the same stations written as PTG beside theirs; a job file of five
+# layouts of the same scans (top and the four elevations, one reading of the scans)
 # against five separate runs; and the layout as 2 shards and their merge against one run
 # (both compared file by file).
 # Builds nothing: run scripts/build.sh first.
@@ -25,8 +27,8 @@
 # --keep       keep the generated scans in the temporary folder for the next run
 # --parts      which figures beside the parses and the layout with all threads, separated
 #              by commas: threads (1 thread, 0.005 m, --memory 64), e57 (the E57 twin),
-#              layers, five (the job file of five layouts), shards (2 shards and their
-#              merge); default all of them
+#              preview (the site preview, PTX and PTG), layers, five (the job file of five
+#              layouts), shards (2 shards and their merge); default all of them
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -36,7 +38,7 @@ rows=2500
 columns=2000
 repeat=1
 keep=0
-parts=threads,e57,layers,five,shards
+parts=threads,e57,preview,layers,five,shards
 while [ $# -gt 0 ]; do
     case "$1" in
         --build) build="$2"; shift 2 ;;
@@ -122,17 +124,17 @@ for ((k = 0; k < repeat; k++)); do
     if [ -z "$bare" ] || awk -v a="$t" -v b="$bare" 'BEGIN { exit !(a < b) }'; then bare="$t"; fi
 done
 
-# One layout; prints "<wall seconds> <peak MB> <processor seconds>", the fastest of the
-# repeats.
-layout_run() {
+# One run of the program, its arguments after the name; prints "<wall seconds> <peak MB>
+# <processor seconds>", the fastest of the repeats. Its output folder is out-<name>.
+best_run() {
     local name="$1"
     shift
     local best="" peak="" cpu=""
     for ((k = 0; k < repeat; k++)); do
         rm -rf "$work/out-$name"
-        timed "$layout" --verbose --view top --tile 20 --domain 30 --no-invert \
-            --out "$work/out-$name/bench.log" "$@" "${files[@]}" >"$work/$name.out" \
-            2>"$work/$name.err" || { tail -20 "$work/$name.err" >&2; exit 1; }
+        mkdir -p "$work/out-$name"
+        timed "$layout" --verbose "$@" >"$work/$name.out" 2>"$work/$name.err" \
+            || { tail -20 "$work/$name.err" >&2; exit 1; }
         local wall mb
         wall=$(awk '/^Wall time: / { print $3 }' "$work/$name.err")
         mb=$(awk '/^Peak memory: / { print $3 }' "$work/$name.err")
@@ -143,6 +145,13 @@ layout_run() {
         if [ -z "$peak" ] || [ "$mb" -gt "$peak" ]; then peak="$mb"; fi
     done
     echo "$best $peak $cpu"
+}
+# One layout of the files.
+layout_run() {
+    local name="$1"
+    shift
+    best_run "$name" --view top --tile 20 --domain 30 --no-invert \
+        --out "$work/out-$name/bench.log" "$@" "${files[@]}"
 }
 
 # The stage times of the last run of a layout: "<stage 1> <normalise> <thumbnail> <rest>"
@@ -192,6 +201,33 @@ if part e57; then
     read -r wallEN peakEN cpuEN < <(layout_run e57-all --resolution 0.01)
     read -r se1_1 se2_1 se3_1 se4_1 < <(stages e57-one "$wallE1")
     read -r se1_N se2_N se3_N se4_N < <(stages e57-all "$wallEN")
+    files=("${ptx_files[@]}")
+fi
+
+# The site preview of the same scans: one pass for the levels and the plan, all threads.
+preview_run() {
+    local name="$1"
+    shift
+    best_run "$name" --levels --preview "$work/out-$name/plan.png" --view top --tile 20 \
+        --domain 30 "$@"
+}
+if [ "$ours" = 1 ] && part preview; then
+    read -r wallP peakP cpuP < <(preview_run preview "${files[@]}")
+    levels=$(grep -c '^Level ' "$work/preview.out" || true)
+    # The same stations as PTG: a binary format, whose layout is not bound by parsing.
+    if [ ! -f "$work/scans-ptg.done" ]; then
+        echo "Generating the same stations as PTG in $work/scans-ptg ..."
+        rm -rf "$work/scans-ptg"
+        "$build/bin/orthaven-genscan" --output "$work/scans-ptg" --format ptg --stations 4 \
+            --points-per-column "$rows" --columns "$columns" --seed 5 >/dev/null \
+            || { echo "PTG generation failed" >&2; exit 1; }
+        touch "$work/scans-ptg.done"
+    fi
+    ptx_files=("${files[@]}")
+    files=("$work/scans-ptg"/*.ptg)
+    cat "${files[@]}" >/dev/null
+    read -r wallG peakG cpuG < <(layout_run ptg-layout --resolution 0.01)
+    read -r wallGP peakGP cpuGP < <(preview_run ptg-preview "${files[@]}")
     files=("${ptx_files[@]}")
 fi
 
@@ -312,6 +348,13 @@ fi
 if [ "$ours" = 1 ] && part threads; then
     printf "%-40s %6.2fs %8ss %6s MB  files %s\n" "layout 0.01 m, all threads, --memory 64" \
         "$wallM" "$cpuM" "$peakM" "$same"
+fi
+if [ "$ours" = 1 ] && part preview; then
+    awk -v w="$wallP" -v c="$cpuP" -v p="$peakP" -v l="$wallN" -v n="$levels" \
+        'BEGIN { printf "%-40s %6.2fs %8ss %6s MB  %5.2f x the layout (all threads); %d levels\n", "site preview (levels + plan), PTX", w, c, p, w / l, n }'
+    printf "%-40s %6.2fs %8ss %6s MB\n" "layout 0.01 m, all threads, PTG" "$wallG" "$cpuG" "$peakG"
+    awk -v w="$wallGP" -v c="$cpuGP" -v p="$peakGP" -v l="$wallG" \
+        'BEGIN { printf "%-40s %6.2fs %8ss %6s MB  %5.2f x the PTG layout\n", "site preview (levels + plan), PTG", w, c, p, w / l }'
 fi
 if [ "$ours" = 1 ] && part layers; then
     echo

@@ -80,6 +80,10 @@ private:
     int report(const layoutdef& job, int signal);
     // The overview pictures' settings of the configuration, threads and memory of the options.
     void applyConfig(layoutdef& job, const ConfigSettings& config) const;
+    // --levels and --preview: one look at the site instead of the layout of job.
+    int runPreview(const LayoutJob& job, std::chrono::steady_clock::time_point started);
+    // With --verbose: the wall time since started and the peak memory.
+    void showCost(std::chrono::steady_clock::time_point started);
     int listScans();
     int badArguments(const QString& message);
     int interrupted(int signal);
@@ -106,6 +110,7 @@ private:
     QStringList createdFolders; // the output folders this run made, innermost first
     bool abandoned = false;
     LayoutTask* listedElsewhere = nullptr; // whose listing the job uses instead of its own
+    bool previewed = false; // prepare ran a look at the site (--levels, --preview) instead
     std::chrono::steady_clock::time_point started;
 };
 
