@@ -215,7 +215,7 @@ int LayoutRunner::runJob()
 
 int LayoutRunner::prepare(layoutdef& job)
 {
-    started = std::chrono::steady_clock::now();
+    startTime = std::chrono::steady_clock::now();
 
     // The input files: all present, all of one format with a reader.
     QStringList inputs;
@@ -319,7 +319,7 @@ int LayoutRunner::prepare(layoutdef& job)
                           millimetres(job.clipHigh));
     if (preview) {
         previewed = true;
-        return runPreview(job, started);
+        return runPreview(job, startTime);
     }
     if (options.shard)
         job.shard = LayoutShard{options.shard->first, options.shard->second,
@@ -337,7 +337,7 @@ int LayoutRunner::useListing()
 
 int LayoutRunner::runMerge()
 {
-    started = std::chrono::steady_clock::now();
+    startTime = std::chrono::steady_clock::now();
     PartialSet partials;
     QString problem;
     QStringList folders;
@@ -510,7 +510,7 @@ int LayoutRunner::report(const layoutdef& job, int signal)
     }
     if (!task->missingOverviewPictures().isEmpty())
         err << text(overviewPicturesWarning(task->missingOverviewPictures())) << std::endl;
-    showCost(started);
+    showCost(startTime);
     return Success;
 }
 

@@ -111,7 +111,7 @@ private:
     bool abandoned = false;
     LayoutTask* listedElsewhere = nullptr; // whose listing the job uses instead of its own
     bool previewed = false; // prepare ran a look at the site (--levels, --preview) instead
-    std::chrono::steady_clock::time_point started;
+    std::chrono::steady_clock::time_point startTime; // of the job, for --verbose
 };
 
 } // namespace orthaven
