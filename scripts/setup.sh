@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages that building, running and testing need, skipping
 # those already present, and makes the German locale available for the locale tests.
+# GNU parallel, Slurm and munge are there for the shards' tests (contrib/shards): the
+# Slurm test starts daemons of its own and needs no configured cluster.
 # "scripts/setup.sh fuzz" adds what scripts/fuzz.sh needs: clang 14 with its libFuzzer
 # and sanitizer runtimes, and llvm-symbolizer for readable crash reports;
 # "scripts/setup.sh format" adds clang-format 14 for scripts/check-format.sh;
@@ -21,6 +23,7 @@ packages=(
     fonts-dejavu-core
     xvfb xauth
     locales
+    parallel slurm-wlm munge
 )
 
 for group in "$@"; do

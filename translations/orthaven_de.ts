@@ -375,6 +375,14 @@ Bitte prüfen Sie Scanradius, Bildgröße und Bildauflösung
         <source>No file manager could be started. The folder is:</source>
         <translation>Es ließ sich kein Dateimanager starten. Der Ordner ist:</translation>
     </message>
+    <message>
+        <source>The partial raw tiles cannot be merged!
+
+Every shard of the layout must be there once, complete and made by this version with the same options and scans.</source>
+        <translation>Die Teil-Rohkacheln lassen sich nicht zusammenführen!
+
+Jeder Teil (Shard) des Layouts muss genau einmal und vollständig vorliegen und von dieser Version mit denselben Optionen und Scans erstellt sein.</translation>
+    </message>
 </context>
 <context>
     <name>LayoutForm</name>

@@ -93,6 +93,18 @@ bool setColor(const QString& text, std::optional<QColor>& color)
     return true;
 }
 
+// "I/N": the I-th of N shards, 1 <= I <= N.
+bool setShard(const QString& text, std::optional<std::pair<int, int>>& shard)
+{
+    int index = 0, count = 0;
+    const QStringList parts = text.split(QLatin1Char('/'));
+    if (parts.size() != 2 || !setWhole(parts[0], index, 1, 100000) ||
+        !setWhole(parts[1], count, 1, 100000) || index > count)
+        return false;
+    shard = std::pair(index, count);
+    return true;
+}
+
 bool setScans(const QString& text, std::vector<int>& scans)
 {
     scans.clear();
@@ -348,6 +360,30 @@ const std::vector<OptionRow>& optionTable()
              return !v.trimmed().isEmpty();
          },
          "--jobs needs a job file"},
+        {{L("shard")},
+         L("I/N"),
+         L("compute the I-th of N shares of the scans (balanced by\n"
+           "their points) into partial raw tiles, for --merge; needs\n"
+           "--partials (see docs/shards.md)"),
+         Reach::Job,
+         [](Value v, Options& o) { return setShard(v, o.shard); },
+         "--shard needs I/N with 1 <= I <= N, not \"%1\""},
+        {{L("partials")},
+         L("DIR"),
+         L("the folder the shards write their partials into"),
+         Reach::Job,
+         [](Value v, Options& o) {
+             o.partialsFolder = v;
+             return !v.trimmed().isEmpty();
+         },
+         "--partials needs a folder"},
+        {{L("merge")},
+         {},
+         L("make the layout of the partials of every shard in the\n"
+           "folders given instead of scan files; only --out,\n"
+           "--threads, --memory and --verbose may stand beside it"),
+         Reach::Run,
+         [](Value, Options& o) { return set(o.merge, true); }},
         {{L("list")},
          {},
          L("print every scan: number, name and position (x y z in\n"
@@ -488,7 +524,8 @@ bool parseCommandLine(const QStringList& arguments, CommandLine& options, QStrin
 
     // Every option in the order given, so that a later one wins.
     std::map<const OptionRow*, qsizetype> valuesTaken;
-    bool onlyShared = true; // nothing but what may stand beside --jobs
+    bool onlyShared = true;   // nothing but what may stand beside --jobs
+    bool mergeOptions = true; // nothing but what may stand beside --merge
     for (const QString& name : parser.optionNames()) {
         const OptionRow& row = *rowFor(name);
         const QString value =
@@ -505,6 +542,9 @@ bool parseCommandLine(const QStringList& arguments, CommandLine& options, QStrin
         }
         onlyShared =
             onlyShared && (row.reach == Reach::Shared || row.names.contains(QLatin1String("jobs")));
+        mergeOptions = mergeOptions &&
+                       (row.reach == Reach::Shared || row.names.contains(QLatin1String("merge")) ||
+                        row.names.contains(QLatin1String("out")));
     }
     options.inputFiles = parser.positionalArguments();
 
@@ -519,6 +559,25 @@ bool parseCommandLine(const QStringList& arguments, CommandLine& options, QStrin
             return false;
         }
         return true;
+    }
+    if (options.merge) {
+        // The folders take the place of the scan files; the layout is the shards'.
+        if (!mergeOptions || options.list) {
+            error = QStringLiteral("--merge takes the options of the layout from its partials; "
+                                   "only --out, %1 may stand beside it")
+                        .arg(alternatives(sharedOptions(false), "and"));
+            return false;
+        }
+        if (options.inputFiles.isEmpty()) {
+            error = QStringLiteral("--merge needs the folders of the partials");
+            return false;
+        }
+        return true;
+    }
+    if (options.shard.has_value() != !options.partialsFolder.isEmpty() ||
+        (options.shard && options.list)) {
+        error = QStringLiteral("--shard and --partials go together, without --list");
+        return false;
     }
     if (options.inputFiles.isEmpty()) {
         error = QStringLiteral("no scan files given");
@@ -596,6 +655,8 @@ QString usageText()
     return QStringLiteral(
                "Usage: orthaven-layout [options] SCAN_FILE...\n"
                "  or:  orthaven-layout %1 --jobs FILE\n"
+               "  or:  orthaven-layout --shard I/N --partials DIR [options] SCAN_FILE...\n"
+               "  or:  orthaven-layout --merge [--out FILE] %1 DIR...\n"
                "\n"
                "Computes one layout from the scans of the given files and writes its tiles,\n"
                "overview thumbnail and layout log.\n"

@@ -49,6 +49,11 @@ struct CommandLine
     std::optional<int> threads;                  // worker threads (default: all cores)
     std::optional<std::int64_t> memoryMegabytes; // tiles kept in memory (default: a quarter)
     QString jobFile; // --jobs: run the jobs of this file one after another
+    // --shard I/N with --partials DIR: the I-th of N shares of the scans, drawn into
+    // partial raw tiles in DIR instead of a layout.
+    std::optional<std::pair<int, int>> shard;
+    QString partialsFolder;
+    bool merge = false; // --merge: the layout of the partials in the folders given
     bool list = false;
     bool levels = false; // --levels: print the levels of the site instead of a layout
     QString previewFile; // --preview: write the plan preview instead of a layout

@@ -9,6 +9,9 @@
 #include <QFileInfo>
 #include <QProcess>
 
+#include <memory>
+#include <vector>
+
 namespace orthaven {
 
 namespace {
@@ -58,9 +61,10 @@ bool readJobFile(const QString& path, JobFile& file, QString& error)
             refuse(why);
             continue;
         }
-        if (job.help || job.version || job.list || !job.jobFile.isEmpty()) {
-            refuse(
-                QStringLiteral("--help, --version, --list and --jobs cannot stand in a job file"));
+        if (job.help || job.version || job.list || !job.jobFile.isEmpty() || job.shard ||
+            job.merge) {
+            refuse(QStringLiteral("--help, --version, --list, --jobs, --shard and --merge cannot "
+                                  "stand in a job file"));
             continue;
         }
         for (QString& scanFile : job.inputFiles)
@@ -100,7 +104,10 @@ int runJobFile(const CommandLine& options, std::ostream& out, std::ostream& err,
     const int total = int(file.jobs.size());
     int written = 0;
     QStringList failedLines;
+    std::vector<bool> done(std::size_t(total), false);
     for (int k = 0; k < total; ++k) {
+        if (done[std::size_t(k)])
+            continue;
         // A Ctrl+C that came too late to stop the job before finished it; it still ends
         // the batch here.
         if (const int signal = receivedInterrupt()) {
@@ -108,25 +115,58 @@ int runJobFile(const CommandLine& options, std::ostream& out, std::ostream& err,
             err << "Jobs stopped after " << written << " of " << total << " written" << std::endl;
             return 128 + signal;
         }
-        FileJob job = file.jobs[std::size_t(k)];
-        job.options.verbose = job.options.verbose || options.verbose;
-        if (!job.options.threads)
-            job.options.threads = options.threads;
-        if (!job.options.memoryMegabytes)
-            job.options.memoryMegabytes = options.memoryMegabytes;
-        err << "Job " << k + 1 << " of " << total << " (line " << job.line
-            << "): " << text(QDir::toNativeSeparators(job.options.outputFile)) << std::endl;
-        LayoutRunner runner(job.options, out, err, errIsTerminal, columns, capture);
-        const int code = runner.run();
-        if (runner.mustExitAtOnce() || code >= 128) {
-            exitAtOnce = runner.mustExitAtOnce();
-            err << "Jobs stopped after " << written << " of " << total << " written" << std::endl;
-            return code;
+        // This job and the later ones of the same scan files, computed from one reading.
+        std::vector<int> group;
+        for (int j = k; j < total; ++j) {
+            if (!done[std::size_t(j)] && file.jobs[std::size_t(j)].options.inputFiles ==
+                                             file.jobs[std::size_t(k)].options.inputFiles) {
+                group.push_back(j);
+                done[std::size_t(j)] = true;
+            }
         }
-        if (code == LayoutRunner::Success)
-            ++written;
-        else
-            failedLines.append(QString::number(job.line));
+        std::vector<std::unique_ptr<LayoutRunner>> runners;
+        std::vector<LayoutRunner*> shared;
+        for (int j : group) {
+            FileJob& job = file.jobs[std::size_t(j)];
+            job.options.verbose = job.options.verbose || options.verbose;
+            if (!job.options.threads)
+                job.options.threads = options.threads;
+            if (!job.options.memoryMegabytes)
+                job.options.memoryMegabytes = options.memoryMegabytes;
+            runners.push_back(std::make_unique<LayoutRunner>(job.options, out, err, errIsTerminal,
+                                                             columns, capture));
+            shared.push_back(runners.back().get());
+        }
+        const auto header = [&](int g) {
+            const FileJob& job = file.jobs[std::size_t(group[std::size_t(g)])];
+            err << "Job " << group[std::size_t(g)] + 1 << " of " << total << " (line " << job.line
+                << "): " << text(QDir::toNativeSeparators(job.options.outputFile)) << std::endl;
+        };
+        std::vector<int> codes;
+        if (group.size() == 1) {
+            header(0);
+            codes.push_back(runners[0]->run());
+        } else {
+            QStringList lines;
+            for (int j : group)
+                lines << QString::number(file.jobs[std::size_t(j)].line);
+            err << "Jobs on lines " << text(lines.join(QStringLiteral(", ")))
+                << ": one reading of their scans" << std::endl;
+            codes = LayoutRunner::runShared(shared, header);
+        }
+        for (std::size_t g = 0; g < codes.size(); ++g) {
+            const int code = codes[g];
+            if (runners[g]->mustExitAtOnce() || code >= 128) {
+                exitAtOnce = runners[g]->mustExitAtOnce();
+                err << "Jobs stopped after " << written << " of " << total << " written"
+                    << std::endl;
+                return code;
+            }
+            if (code == LayoutRunner::Success)
+                ++written;
+            else
+                failedLines.append(QString::number(file.jobs[std::size_t(group[g])].line));
+        }
     }
 
     out << "Jobs written: " << written << " of " << total << std::endl;

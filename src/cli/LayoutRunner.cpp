@@ -9,7 +9,9 @@
 #include "creator/OutputFolder.h"
 #include "creator/ResultMessages.h"
 #include "creator/ScanDamage.h"
+#include "creator/SharedLayoutTasks.h"
 #include "engine/SessionFolders.h"
+#include "engine/ShardPartials.h"
 #include "layout/ImageFormats.h"
 #include "layout/LayoutLimits.h"
 #include "platform/AppFolders.h"
@@ -100,6 +102,12 @@ int LayoutRunner::run()
             << std::endl;
         return Success;
     }
+    begin();
+    return end(options.merge ? runMerge() : runJob());
+}
+
+void LayoutRunner::begin()
+{
     // From here on the diagnostic lines are collected; the runner's own results go to the
     // stream it was given.
     std::streambuf* outBuffer = out.rdbuf();
@@ -109,7 +117,10 @@ int LayoutRunner::run()
     }
     results = std::make_unique<std::ostream>(outBuffer);
     progress = std::make_unique<ProgressDisplay>(err, errIsTerminal, columns);
-    const int code = runJob();
+}
+
+int LayoutRunner::end(int code)
+{
     if (code != Success) {
         for (const QString& folder : std::as_const(createdFolders))
             QDir().rmdir(folder); // only when empty
@@ -155,7 +166,7 @@ void LayoutRunner::showEngineLines()
     }
 }
 
-bool LayoutRunner::checkOutputFile(QString& error)
+bool LayoutRunner::checkOutputFile(QString& error, bool prepare)
 {
     const QString given =
         options.outputFile.isEmpty() ? defaultLogName(options.view) : options.outputFile;
@@ -171,6 +182,8 @@ bool LayoutRunner::checkOutputFile(QString& error)
                     .arg(QDir::toNativeSeparators(given));
         return false;
     }
+    if (!prepare)
+        return true; // a shard only names the layout it is a part of
     // Folders made here are removed again when the run writes nothing into them.
     const OutputFolder folder = prepareOutputFolder(outputFile);
     createdFolders = folder.created;
@@ -191,7 +204,14 @@ bool LayoutRunner::checkOutputFile(QString& error)
 
 int LayoutRunner::runJob()
 {
-    const auto started = std::chrono::steady_clock::now();
+    layoutdef job;
+    const int prepared = prepare(job);
+    return prepared == Success && !previewed ? compute(job) : prepared;
+}
+
+int LayoutRunner::prepare(layoutdef& job)
+{
+    startTime = std::chrono::steady_clock::now();
 
     // The input files: all present, all of one format with a reader.
     QStringList inputs;
@@ -228,7 +248,7 @@ int LayoutRunner::runJob()
     // A look at the site makes no layout and needs no output folder.
     const bool preview = options.levels || !options.previewFile.isEmpty();
     QString problem;
-    if (!options.list && !preview && !checkOutputFile(problem))
+    if (!options.list && !preview && !checkOutputFile(problem, !options.shard))
         return badArguments(problem);
 
     // The per-user folders and the configuration file, so the user's preferences apply.
@@ -253,7 +273,7 @@ int LayoutRunner::runJob()
                                      : geometry.message);
     }
 
-    const int listed = listScans();
+    const int listed = listedElsewhere ? useListing() : listScans();
     if (listed != Success)
         return listed;
     if (options.list) {
@@ -265,7 +285,7 @@ int LayoutRunner::runJob()
     }
 
     // Which scans, and the clipping planes between which their points are used.
-    const int count = task->reader->scanCount();
+    const int count = task->scans()->scanCount();
     QBitArray selection(count, options.scans.empty());
     for (int index : options.scans) {
         if (index >= count)
@@ -275,13 +295,13 @@ int LayoutRunner::runJob()
                     .arg(count - 1));
         selection.setBit(index);
     }
-    layoutdef job;
+    job = layoutdef();
     job.inputFiles = inputs;
     job.scanList = selection;
     job.outputFile = QDir::toNativeSeparators(outputFile);
     applyJobOptions(options, config, job);
     if (!options.facade) {
-        const ClipPlanes planes = defaultClipPlanes(*task->reader, selection, options.view,
+        const ClipPlanes planes = defaultClipPlanes(*task->scans(), selection, options.view,
                                                     job.scannerDomain, layoutFrame(job));
         job.clipLow = options.clipLow.value_or(planes.low);
         job.clipHigh = options.clipHigh.value_or(planes.high);
@@ -294,9 +314,69 @@ int LayoutRunner::runJob()
     if (options.verbose)
         progress->message("Clipping planes: " + millimetres(job.clipLow) + " " +
                           millimetres(job.clipHigh));
-    if (preview)
-        return runPreview(job, started);
+    if (preview) {
+        previewed = true;
+        return runPreview(job, startTime);
+    }
+    if (options.shard)
+        job.shard = LayoutShard{options.shard->first, options.shard->second,
+                                QFileInfo(options.partialsFolder).absoluteFilePath()};
+    return Success;
+}
 
+int LayoutRunner::useListing()
+{
+    task = std::make_unique<LayoutTask>();
+    task->job.inputFiles = listedElsewhere->job.inputFiles;
+    task->readFrom(listedElsewhere->scans());
+    return Success;
+}
+
+int LayoutRunner::runMerge()
+{
+    startTime = std::chrono::steady_clock::now();
+    PartialSet partials;
+    QString problem;
+    QStringList folders;
+    for (const QString& folder : std::as_const(options.inputFiles))
+        folders << QFileInfo(folder).absoluteFilePath();
+    if (!partials.read(folders, problem)) {
+        err << "orthaven-layout: cannot merge: " << text(problem) << std::endl;
+        return Failed;
+    }
+    // The shards' layout, into the log they name unless --out says otherwise.
+    if (options.outputFile.isEmpty())
+        options.outputFile = partials.job.outputFile;
+    options.view = partials.job.view;
+    if (!checkOutputFile(problem))
+        return badArguments(problem);
+    ensureAppFolders(false);
+    removeAbandonedSessions(tempFolder());
+    ConfigSettings config = defaultConfig();
+    readConfig(configFilePath(), config);
+
+    layoutdef job = partials.job;
+    job.outputFile = QDir::toNativeSeparators(outputFile);
+    job.mergeFolders = folders;
+    applyConfig(job, config);
+    task = std::make_unique<LayoutTask>();
+    task->reader = partials.listedScans();
+    return compute(job);
+}
+
+void LayoutRunner::applyConfig(layoutdef& job, const ConfigSettings& config) const
+{
+    job.grid = config.grid;
+    job.gridColor = config.gridColor;
+    job.textColor = config.textColor;
+    job.scanPosColor1 = config.scanPosColor1;
+    job.scanPosColor2 = config.scanPosColor2;
+    job.threads = options.threads.value_or(0);
+    job.memoryBudgetBytes = options.memoryMegabytes.value_or(0) * 1024 * 1024;
+}
+
+int LayoutRunner::compute(const layoutdef& job)
+{
     // The computation, polled like the Layout Creator polls it.
     task->job = job;
     task->mode = ComputeLayout;
@@ -314,6 +394,78 @@ int LayoutRunner::runJob()
         showEngineLines();
         progress->update(status.statusText, status.progressDone, status.progressTotal);
     }
+    return report(job, signal);
+}
+
+std::vector<int> LayoutRunner::runShared(const std::vector<LayoutRunner*>& runners,
+                                         const std::function<void(int k)>& beforeReport)
+{
+    std::vector<int> codes(runners.size(), Failed);
+    std::vector<layoutdef> jobs(runners.size());
+    std::vector<std::size_t> members; // the runners whose job can run
+    LayoutRunner* lister = nullptr;   // the first whose listing succeeded
+    for (std::size_t k = 0; k < runners.size(); ++k) {
+        LayoutRunner& runner = *runners[k];
+        runner.begin();
+        runner.listedElsewhere = lister ? lister->task.get() : nullptr;
+        codes[k] = runner.prepare(jobs[k]);
+        if (codes[k] == Success && !runner.previewed) {
+            members.push_back(k);
+            if (!lister)
+                lister = &runner;
+        }
+        if (runner.abandoned) {
+            codes.resize(k + 1);
+            return codes; // interrupted while listing: the process ends at once
+        }
+    }
+    int signal = 0;
+    if (members.size() == 1) {
+        beforeReport(int(members[0]));
+        codes[members[0]] = runners[members[0]]->compute(jobs[members[0]]);
+    } else if (members.size() > 1) {
+        std::vector<LayoutTask*> tasks;
+        for (std::size_t k : members) {
+            runners[k]->task->job = jobs[k];
+            tasks.push_back(runners[k]->task.get());
+        }
+        {
+            SharedLayoutTasks shared(*lister->task->reader, tasks);
+            shared.start();
+            while (!shared.wait(pollMilliseconds)) {
+                if (!signal) {
+                    signal = lister->interrupt();
+                    for (LayoutTask* task : tasks)
+                        if (signal)
+                            task->requestStop();
+                }
+                // The job still running first is shown.
+                for (LayoutTask* task : tasks) {
+                    if (task->isFinished())
+                        continue;
+                    const StatusSnapshot status = task->creator.snapshot();
+                    lister->showEngineLines();
+                    lister->progress->update(status.statusText, status.progressDone,
+                                             status.progressTotal);
+                    break;
+                }
+            }
+            lister->showEngineLines();
+            lister->progress->finish();
+        }
+        for (std::size_t k : members) {
+            beforeReport(int(k));
+            codes[k] = runners[k]->report(jobs[k], signal);
+        }
+    }
+    // The listing's reader goes last: the others' tasks read its scans' names.
+    for (std::size_t k = runners.size(); k-- > 0;)
+        codes[k] = runners[k]->end(codes[k]);
+    return codes;
+}
+
+int LayoutRunner::report(const layoutdef& job, int signal)
+{
     showEngineLines();
     progress->finish();
 
@@ -335,6 +487,14 @@ int LayoutRunner::runJob()
     }
 
     const LayoutCreator& creator = task->creator;
+    if (job.shard) {
+        // What the reader noted goes into the partials: the merge reports it for the layout.
+        *results << "Shard " << job.shard->index << " of " << job.shard->count << " written to "
+                 << nativePath(QDir(job.shard->folder)
+                                   .filePath(shardFolderName(job.shard->index, job.shard->count)))
+                 << std::endl;
+        return Success;
+    }
     *results << "Layout written to " << nativePath(creator.logFilePath()) << std::endl;
     const std::size_t tiles = creator.tileCorners.size();
     *results << "  " << tiles << (tiles == 1 ? " tile of " : " tiles of ") << creator.tileSize
@@ -349,7 +509,7 @@ int LayoutRunner::runJob()
     }
     if (!task->missingOverviewPictures().isEmpty())
         err << text(overviewPicturesWarning(task->missingOverviewPictures())) << std::endl;
-    showCost(started);
+    showCost(startTime);
     return Success;
 }
 

@@ -5,6 +5,8 @@
 // messages and an exit code.
 
 #include "cli/CommandLine.h"
+#include "layout/LayoutJob.h"
+#include "settings/ConfigSettings.h"
 
 #include <QString>
 #include <QStringList>
@@ -15,6 +17,7 @@
 #include <memory>
 #include <ostream>
 #include <string>
+#include <vector>
 
 namespace orthaven {
 
@@ -50,13 +53,33 @@ public:
 
     int run();
 
+    // The jobs of runners, all of the same scan files, from one reading of the scans
+    // (creator/SharedLayoutTasks.h): each job is checked, computed and reported as run()
+    // does it, its report after beforeReport(k). Returns each runner's exit code; fewer
+    // when the listing was interrupted (the process must then end at once).
+    static std::vector<int> runShared(const std::vector<LayoutRunner*>& runners,
+                                      const std::function<void(int k)>& beforeReport);
+
     // True when run() returned while the listing thread was still reading (an interrupt
     // during the listing, which cannot be stopped and has no temporary files): the
     // process must then end at once, without waiting for it.
     bool mustExitAtOnce() const { return abandoned; }
 
 private:
+    void begin();
+    int end(int code);
     int runJob();
+    // Checks the arguments, lists the scans and makes the job; Success or the exit code.
+    int prepare(layoutdef& job);
+    // The listing of listedElsewhere, for the job to run on.
+    int useListing();
+    int runMerge();
+    // Runs the job on the task's thread, showing its progress, and reports its outcome.
+    int compute(const layoutdef& job);
+    // The outcome of the task's computation of job: messages and exit code.
+    int report(const layoutdef& job, int signal);
+    // The overview pictures' settings of the configuration, threads and memory of the options.
+    void applyConfig(layoutdef& job, const ConfigSettings& config) const;
     // --levels and --preview: one look at the site instead of the layout of job.
     int runPreview(const LayoutJob& job, std::chrono::steady_clock::time_point started);
     // With --verbose: the wall time since started and the peak memory.
@@ -64,7 +87,8 @@ private:
     int listScans();
     int badArguments(const QString& message);
     int interrupted(int signal);
-    bool checkOutputFile(QString& error);
+    // prepare: make the output folder (a shard only checks the name).
+    bool checkOutputFile(QString& error, bool prepare = true);
     void showEngineLines();
     // False (and nothing printed) when the reader failed on a name or a position.
     bool printList();
@@ -83,6 +107,9 @@ private:
     QString outputFile;         // absolute path of the log to write
     QStringList createdFolders; // the output folders this run made, innermost first
     bool abandoned = false;
+    LayoutTask* listedElsewhere = nullptr; // whose listing the job uses instead of its own
+    bool previewed = false; // prepare ran a look at the site (--levels, --preview) instead
+    std::chrono::steady_clock::time_point startTime; // of the job, for --verbose
 };
 
 } // namespace orthaven

@@ -59,7 +59,7 @@ bool LayoutTask::createReader()
 void LayoutTask::run()
 {
     result = true;
-    if (!reader) {
+    if (!scans()) {
         diag::error("No Scanner Object");
         result = false;
         return;
@@ -115,7 +115,7 @@ void LayoutTask::compute()
     missingPictures.clear();
     damaged.clear();
     tiles = 0;
-    creator.setScanSource(reader.get());
+    creator.setScanSource(scans());
     // The overview pictures are drawn from the finished layout before it is put in place,
     // and go in with it: a picture the disk cannot take fails the run like a tile.
     creator.setBeforeCommit([this](StagedOutput& staged) { return drawOverviewPictures(staged); });
@@ -130,7 +130,7 @@ void LayoutTask::noteOutcome()
 {
     if (creator.interrupted)
         return;
-    damaged = orthaven::damagedScans(*reader, job.scanList, creator.scanList);
+    damaged = orthaven::damagedScans(*scans(), job.scanList, creator.scanList);
     if (!creator.failed)
         tiles = int(creator.tileCorners.size());
 }
@@ -163,11 +163,12 @@ bool LayoutTask::drawOverviewPictures(StagedOutput& staged)
     inputs.config.scanPosColor1 = job.scanPosColor1;
     inputs.config.scanPosColor2 = job.scanPosColor2;
     inputs.config.coordSystemSize = job.coordSystemSize;
-    reader->scanNames(inputs.scanNames);        // none when it fails: markers are labelled by index
+    const ScanSource& source = *scans();
+    source.scanNames(inputs.scanNames);         // none when it fails: markers are labelled by index
     const ViewInfo& view = *viewInfo(job.view); // the engine ran: the view is one
-    inputs.noPosition = QBitArray(reader->scanCount());
-    for (int i = 0; i < reader->scanCount(); ++i)
-        inputs.noPosition.setBit(i, !reader->hasPosition(i));
+    inputs.noPosition = QBitArray(source.scanCount());
+    for (int i = 0; i < source.scanCount(); ++i)
+        inputs.noPosition.setBit(i, !source.hasPosition(i));
     const LayoutFrame frame = layoutFrame(job);
     const QString horizontal = frameAxisName(view.horizontalAxis, frame);
     const QString vertical = frameAxisName(view.verticalAxis, frame);

@@ -38,6 +38,12 @@ public:
     // lower-cased extension). True when a reader exists afterwards.
     bool createReader();
 
+    // The computations read view instead of the task's own reader (not owned; null: the
+    // own one again): one of the views of a shared reading (engine/SharedScans.h).
+    void readFrom(ScanSource* view) { sharedView = view; }
+    // The source the computations read.
+    ScanSource* scans() const { return sharedView ? sharedView : reader.get(); }
+
     // Starts run() for the mode and job set before. A stop request made for an earlier run
     // does not reach this one. (It hides QThread::start so that every start forgets it.)
     void start(Priority priority = InheritPriority);
@@ -88,6 +94,7 @@ private:
 
     void noteOutcome();
 
+    ScanSource* sharedView = nullptr;
     std::atomic<bool> stopWanted{false};
     bool fetched = false;
     QStringList missingPictures;

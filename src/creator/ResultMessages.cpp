@@ -46,6 +46,11 @@ QString resultCodeMessage(std::int32_t errorCode)
             "Layout", "Another run is writing a layout of this name into the output "
                       "folder!\n\nNothing was changed. Please wait until it has finished, or "
                       "choose another name.");
+    case PartialsUnusable:
+        return QCoreApplication::translate(
+            "Layout", "The partial raw tiles cannot be merged!\n\nEvery shard of the layout "
+                      "must be there once, complete and made by this version with the same "
+                      "options and scans.");
     default:
         return {};
     }

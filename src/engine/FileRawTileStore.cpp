@@ -9,8 +9,8 @@
 namespace orthaven {
 
 FileRawTileStore::FileRawTileStore(QString tileFolder, int tilePixels, QString tilePrefix,
-                                   int stripRows)
-    : RawTileStore(tilePixels, stripRows), folder(std::move(tileFolder)),
+                                   int stripRows, int cellBytes)
+    : RawTileStore(tilePixels, stripRows, cellBytes), folder(std::move(tileFolder)),
       prefix(std::move(tilePrefix))
 {
 }
@@ -38,7 +38,8 @@ bool FileRawTileStore::tileIsStored(int U, int V) const
 cv::Mat FileRawTileStore::readStrip(int U, int V, int strip) const
 {
     cv::Mat kept = loadRawTile(stripPath(U, V, strip));
-    if (kept.cols != tilePixels() || kept.rows != stripHeight(strip))
+    if (kept.cols != tilePixels() || kept.rows != stripHeight(strip) ||
+        int(kept.elemSize()) != cellBytes())
         return {};
     return kept;
 }
@@ -50,12 +51,12 @@ cv::Mat FileRawTileStore::getStrip(int U, int V, int strip)
         if (!kept.empty())
             return kept;
     }
-    return allocateImage(32, tilePixels(), stripHeight(strip));
+    return emptyStrip(strip);
 }
 
 bool FileRawTileStore::releaseStrip(int U, int V, int strip, const cv::Mat& pixels)
 {
-    if (!storeRawTile(stripPath(U, V, strip), pixels, 0.0f))
+    if (!storeRawTile(stripPath(U, V, strip), pixels))
         return false;
     const std::lock_guard<std::mutex> guard(lock);
     stored.insert({U, V, strip});
@@ -67,7 +68,7 @@ cv::Mat FileRawTileStore::loadStrip(int U, int V, int strip)
     if (isStored({U, V, strip}))
         return readStrip(U, V, strip);
     if (tileIsStored(U, V))
-        return allocateImage(32, tilePixels(), stripHeight(strip));
+        return emptyStrip(strip);
     return {};
 }
 

@@ -18,10 +18,10 @@ namespace orthaven {
 class FileRawTileStore : public RawTileStore
 {
 public:
-    // folder: ends with "/"; tilePixels: the edge n of every raw tile; stripRows as
-    // RawTileStore takes it.
+    // folder: ends with "/"; tilePixels: the edge n of every raw tile; stripRows and
+    // cellBytes as RawTileStore takes them.
     FileRawTileStore(QString folder, int tilePixels, QString prefix = QStringLiteral("orvnTile_"),
-                     int stripRows = 0);
+                     int stripRows = 0, int cellBytes = 8);
 
     // A strip whose file cannot be read back starts again from zero.
     cv::Mat getStrip(int U, int V, int strip) override;

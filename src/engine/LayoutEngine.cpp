@@ -1,7 +1,6 @@
 #include "engine/LayoutEngine.h"
 
 #include "diag/Diagnostics.h"
-#include "engine/ChunkPrefetch.h"
 #include "engine/FileRawTileStore.h"
 #include "engine/GeoTiff.h"
 #include "engine/GreyTileStore.h"
@@ -11,10 +10,12 @@
 #include "engine/MemoryRawTileStore.h"
 #include "engine/OutputCommit.h"
 #include "engine/OutputTiles.h"
+#include "engine/RasterWorkers.h"
 #include "engine/RawTileFile.h"
 #include "engine/RawTileRasterizer.h"
 #include "engine/ScanPoses.h"
 #include "engine/SessionFolder.h"
+#include "engine/ShardPartials.h"
 #include "engine/TileNormalizer.h"
 #include "engine/TileWorkers.h"
 #include "engine/TimerStack.h"
@@ -23,11 +24,15 @@
 #include "layoutlog/LayoutLogWriter.h"
 #include "platform/DurableFile.h"
 #include "platform/ProcessStats.h"
+#include "platform/ThreadBudget.h"
 #include "scan/ScanSource.h"
 
+#include <QCryptographicHash>
+#include <QDir>
 #include <QFileInfo>
 #include <QImage>
 #include <QImageWriter>
+#include <QLockFile>
 #include <QThread>
 
 #include <algorithm>
@@ -42,7 +47,7 @@ namespace orthaven {
 
 namespace {
 
-// Points read ahead of the rasteriser at most (32 bytes each in a chunk).
+// Points read and not yet drawn at most (32 bytes each in a chunk).
 constexpr std::int64_t prefetchPoints = 1 << 20;
 
 // A · B for 4 × 4 A, always summed in the same order, so that a point's view coordinates
@@ -127,6 +132,21 @@ cv::Mat layerValues(const ScanChunk& chunk, LayoutLayer layer)
     return converted;
 }
 
+RasterSettings rasterSettingsOf(const RunSettings& s)
+{
+    RasterSettings settings;
+    settings.resolution = s.resolution;
+    settings.scannerDomain = s.scannerDomain;
+    settings.clipLow = s.clipLow;
+    settings.clipHigh = s.clipHigh;
+    settings.topView = s.view == Top;
+    settings.extentLow = s.extentLow;
+    settings.extentHigh = s.extentHigh;
+    settings.rawTileSize = RunSettings::rawTileSize;
+    settings.tilePixels = s.rawTilePixels();
+    return settings;
+}
+
 PointChannels channelsOf(LayoutLayer layer)
 {
     PointChannels channels;
@@ -153,8 +173,9 @@ public:
     Run(const RunSettings& settings, const LayoutJob& job, ScanSource& scans,
         StatusReporter& status, const QString& workFolder,
         const LayoutEngine::BeforeCommit& commitHook)
-        : s(settings), source(scans), reporter(status), session(workFolder),
-          budget(settings.memoryBudgetBytes), beforeCommit(commitHook)
+        : s(settings), layoutJob(job), source(scans), reporter(status), session(workFolder),
+          budget(settings.memoryBudgetBytes), rasterSettings(rasterSettingsOf(settings)),
+          threadBudget(settings.threads), beforeCommit(commitHook)
     {
         result.scanList = job.scanList;
     }
@@ -165,6 +186,14 @@ public:
 private:
     void runStages();
     bool computeRawTiles();
+    // A shard's run: its lock and staging folder in the partials folder and its share of
+    // the scans; then its raw tiles and manifest, put in place as the shard's folder.
+    bool openPartials();
+    bool writePartials();
+    // A merge's run: the raw tiles as the sums of every shard's partials.
+    bool sumPartials();
+    // A shard's folder could not be written or a merge's partials not used.
+    void partialsFailure(ResultCode code, const QString& path, const QString& cause);
     // The scans without the layer's values are left out of the selection; false (and the
     // run failed) when no scan is left.
     bool leaveOutScansWithoutLayer();
@@ -172,8 +201,9 @@ private:
     bool makeLayerTiles(const std::vector<RawTileStore::Index>& kept);
     // The failure of a tile that became no grey tile, as a line and the run's result.
     void reportTileFailure(TileOutcome outcome, int U, int V);
-    void rasterizeBlock(const cv::Mat& B, const cv::Mat& view, const cv::Mat& T,
-                        const cv::Mat& values, bool fromScanner);
+    // Reads scan i chunk by chunk and hands its points to the workers; false when the
+    // run ends (a reader's error, a stop, a failure of the workers).
+    bool readScan(int i, int readerErrors, RasterWorkers& workers);
     bool normalizeTilesClassic();
     enum class Assembly
     {
@@ -209,6 +239,7 @@ private:
     bool failed() const { return reporter.failed; }
 
     const RunSettings& s;
+    const LayoutJob& layoutJob;
     ScanSource& source;
     StatusReporter& reporter;
     SessionFolder session;
@@ -216,15 +247,25 @@ private:
     MemoryBudget budget;
     std::unique_ptr<RawTileStore> rawTiles;
     std::vector<std::unique_ptr<RawTileStore>> layerTiles; // weights, then value sums
-    std::unique_ptr<RawTileRasterizer> rasterizer;
+    RasterSettings rasterSettings;
+    ThreadBudget threadBudget; // the busy threads of stage 1: reading, parsing, rasterising
+    RawSum largestSum = 0;     // the largest raw pixel sum
+    float layerLow = 1.0f, layerHigh = 0.0f; // the layer's values drawn, low > high for none
     std::unique_ptr<GreyTileStore> greyTiles;
     OutputGrid grid; // the output tiles, from stage 3 on
     const LayoutEngine::BeforeCommit& beforeCommit;
+    // Of the scans looked at for the layer's values, how many had none.
+    int layerSelected = 0;
+    int layerWithout = 0;
+    // A shard's share of the selection, its lock and its folder while it is written.
+    QBitArray share;
+    std::unique_ptr<QLockFile> shardLock;
+    QString shardStaging;
 };
 
 void Run::execute(const LayoutEngine::RawTileStoreFactory& storeFactory)
 {
-    if (!openOutput())
+    if (layoutJob.shard ? !openPartials() : !openOutput())
         return;
     if (!session.createSession()) {
         // Without a session no raw tile would survive between blocks: the run could only
@@ -242,7 +283,7 @@ void Run::execute(const LayoutEngine::RawTileStoreFactory& storeFactory)
     for (int k = 0; k < s.layerStoreCount(); ++k)
         layerTiles.push_back(std::make_unique<MemoryRawTileStore>(
             session.tempPath(), n, budget, QStringLiteral("orvnLayer%1_").arg(k),
-            rawTiles->stripRows()));
+            rawTiles->stripRows(), s.layer == LayoutLayer::Intensity && k == 1 ? 16 : 8));
     greyTiles = std::make_unique<GreyTileStore>(session.tempPath(), budget);
     try {
         runStages();
@@ -261,12 +302,17 @@ void Run::execute(const LayoutEngine::RawTileStoreFactory& storeFactory)
         diag::error("ERROR: reading the scans failed");
         reporter.reportFailure(ScanSourceError);
     }
-    rasterizer.reset();
+    // The budget lives with this run; a reader that outlives it (the dock's, which its site
+    // preview reads next) must not keep a pointer to it.
+    source.setThreadBudget(nullptr);
     rawTiles.reset();
     layerTiles.clear();
     greyTiles.reset();
-    // A layout that was not committed leaves no trace in the output folder.
+    // A layout that was not committed leaves no trace in the output folder, a shard that
+    // was not put in place none in the partials folder.
     output.discard();
+    if (!shardStaging.isEmpty())
+        QDir(shardStaging).removeRecursively();
 
     reporter.setStatusText("Clean");
     session.cleanFiles();
@@ -275,7 +321,13 @@ void Run::execute(const LayoutEngine::RawTileStoreFactory& storeFactory)
 
 void Run::runStages()
 {
-    if (!computeRawTiles() || !normalizeTilesClassic() || !writeImages())
+    if (!(layoutJob.mergeFolders.isEmpty() ? computeRawTiles() : sumPartials()))
+        return;
+    if (layoutJob.shard) {
+        writePartials();
+        return;
+    }
+    if (!normalizeTilesClassic() || !writeImages())
         return;
     if (!writeThumbnail()) {
         diag::debug("Layoutcreator::layout unsuccessful");
@@ -352,24 +404,9 @@ bool Run::computeRawTiles()
     TimerStack& timers = TimerStack::instance();
     timers.startTimer();
 
-    RasterSettings settings;
-    settings.resolution = s.resolution;
-    settings.scannerDomain = s.scannerDomain;
-    settings.clipLow = s.clipLow;
-    settings.clipHigh = s.clipHigh;
-    settings.topView = s.view == Top;
-    settings.extentLow = s.extentLow;
-    settings.extentHigh = s.extentHigh;
-    settings.rawTileSize = RunSettings::rawTileSize;
-    settings.tilePixels = s.rawTilePixels();
-    std::vector<RawTileStore*> layerStores;
-    for (const auto& store : layerTiles)
-        layerStores.push_back(store.get());
-    rasterizer = std::make_unique<RawTileRasterizer>(*rawTiles, settings, &reporter.stopRequested,
-                                                     layerStores);
-
     QBitArray& scanList = result.scanList;
     source.setReadThreads(s.threads);
+    source.setThreadBudget(&threadBudget);
     if (s.layer != LayoutLayer::Density && !leaveOutScansWithoutLayer()) {
         timers.discard();
         return false;
@@ -381,8 +418,15 @@ bool Run::computeRawTiles()
         selected += bitSet(scanList, i) ? 1 : 0;
     reporter.progressTotal = float(selected);
     reporter.progressDone = 0.0f;
-    int k = 1;
 
+    // This thread reads; the workers draw what it read, all within the thread budget.
+    std::vector<RawTileStore*> layerStores;
+    for (const auto& store : layerTiles)
+        layerStores.push_back(store.get());
+    const ThreadBudget::Slot reading(&threadBudget);
+    RasterWorkers workers(*rawTiles, rasterSettings, &reporter.stopRequested, layerStores,
+                          &threadBudget, s.threads, prefetchPoints, count);
+    int k = 1;
     for (int i = 0; i < count && !failed(); ++i) {
         if (!bitSet(scanList, i))
             continue;
@@ -391,115 +435,322 @@ bool Run::computeRawTiles()
         reporter.setStatusText("Loading Scan " + std::to_string(k) + " of " +
                                std::to_string(selected));
         reporter.progressDone = reporter.progressDone + 1.0f;
-        timers.startTimer(); // the whole scan
-        timers.startTimer(); // opening it
-        cv::Mat pose;
-        const bool opened = source.openScan(i);
-        if (opened)
-            source.scanPose(i, pose);
-        if (readerFailedSince(readerErrors)) {
-            source.closeScan(i);
-            timers.discard();
-            timers.discard();
-            break;
-        }
-        const cv::Mat P = opened ? usablePose(pose) : cv::Mat();
-        if (P.empty()) {
-            // A scan that cannot be read (or placed) is left out and not listed as used.
-            if (opened)
-                source.closeScan(i);
-            timers.discard();
-            timers.discard();
-            ++k;
-            scanList.clearBit(i);
-            diag::warning("Scan load failed");
-            continue;
-        }
-        timers.printElapsed("Load Scan = ");
-        const cv::Mat T = multiply(s.viewMatrix, P);
-        const bool fromScanner = source.hasPosition(i);
-
-        std::int64_t points = 0;
-        const std::int64_t outsideBefore = rasterizer->outOfBoundPoints();
-        ScanChunk chunk;
-        cv::Mat& B = chunk.points;
-        bool more = false;
-        const PointChannels channels = channelsOf(s.layer);
-        // With threads to spare the scan is read on a thread of its own while the chunks
-        // read are rasterised here, one after another in the order read. That thread
-        // starts with the second chunk, so a scan of one chunk or none costs no thread.
-        std::unique_ptr<ChunkPrefetch> ahead;
-        const auto nextChunk = [&] {
-            chunk = ScanChunk();
-            if (!ahead) {
-                more = source.readPoints(i, chunk, RunSettings::maxColumnsPerChunk, channels);
-                if (more && s.threads > 1 && B.cols >= 2)
-                    ahead = std::make_unique<ChunkPrefetch>(
-                        source, i, RunSettings::maxColumnsPerChunk, reporter.stopRequested,
-                        prefetchPoints, channels);
-                return;
-            }
-            if (!ahead->next(chunk, more))
-                more = false; // reading ended on a stop: B stays empty
-        };
-        nextChunk();
-        while (B.cols >= 2) {
-            if (B.rows != 4 || B.channels() != 1) {
-                diag::warning("Scan ", i, " delivered a block of ", B.rows,
-                              " rows; the rest of the scan is skipped");
-                break;
-            }
-            if (B.type() != CV_64FC1)
-                B.convertTo(B, CV_64F);
-            points += B.cols;
-            rasterizeBlock(B, multiply(T, B), T, layerValues(chunk, s.layer), fromScanner);
-            if (!more || failed() || leaveForStop())
-                break;
-            nextChunk();
-        }
-        ahead.reset(); // the source is this thread's again
-        source.rewindPoints();
-        source.closeScan(i);
-        if (readerFailedSince(readerErrors)) {
-            timers.discard();
-            break;
-        }
         ++k;
-        diag::debug("Number of Points = ", points);
-        // Counted point by point, told once per scan.
-        if (const std::int64_t outside = rasterizer->outOfBoundPoints() - outsideBefore)
-            diag::warning("Scan ", i, ": ", outside,
-                          " points fell outside the tile grid and "
-                          "were left out");
-        timers.printElapsed("Time Scan = ");
+        if (!readScan(i, readerErrors, workers))
+            break;
     }
-
-    timers.printElapsed("Overall time ...");
-    diag::debug("Compute Raw Tiles ... done");
-    return !failed() && !leaveForStop();
-}
-
-void Run::rasterizeBlock(const cv::Mat& B, const cv::Mat& viewBlock, const cv::Mat& T,
-                         const cv::Mat& values, bool fromScanner)
-{
-    switch (rasterizer->rasterizeBlock(B, viewBlock, T, result.tileRange, result.scaleTop, values,
-                                       fromScanner)) {
-    case RawTileRasterizer::Result::Done:
-        break;
+    workers.finish();
+    result.tileRange = workers.range();
+    largestSum = workers.largestSum();
+    layerLow = workers.layerLow();
+    layerHigh = workers.layerHigh();
+    switch (workers.result()) {
     case RawTileRasterizer::Result::NoImage:
         reporter.reportFailure(NotEnoughMemory);
         break;
     case RawTileRasterizer::Result::TileLost:
         reporter.reportFailure(TempFileAccess);
         break;
+    case RawTileRasterizer::Result::Done:
     case RawTileRasterizer::Result::Stopped:
-        break; // the checkpoint after the block ends the run
+        break; // a stop ends the run at the checkpoint below
     }
+    // Counted point by point, told once per scan in the order of the scans.
+    for (int i = 0; i < count; ++i)
+        if (const std::int64_t outside = workers.outOfBoundPoints(i))
+            diag::warning("Scan ", i, ": ", outside,
+                          " points fell outside the tile grid and "
+                          "were left out");
+
+    timers.printElapsed("Overall time ...");
+    diag::debug("Compute Raw Tiles ... done");
+    return !failed() && !leaveForStop();
+}
+
+bool Run::readScan(int i, int readerErrors, RasterWorkers& workers)
+{
+    TimerStack& timers = TimerStack::instance();
+    timers.startTimer(); // the whole scan
+    timers.startTimer(); // opening it
+    cv::Mat pose;
+    const bool opened = source.openScan(i);
+    if (opened)
+        source.scanPose(i, pose);
+    if (readerFailedSince(readerErrors)) {
+        source.closeScan(i);
+        timers.discard();
+        timers.discard();
+        return false;
+    }
+    const cv::Mat P = opened ? usablePose(pose) : cv::Mat();
+    if (P.empty()) {
+        // A scan that cannot be read (or placed) is left out and not listed as used.
+        if (opened)
+            source.closeScan(i);
+        timers.discard();
+        timers.discard();
+        result.scanList.clearBit(i);
+        diag::warning("Scan load failed");
+        return true;
+    }
+    timers.printElapsed("Load Scan = ");
+    const cv::Mat T = multiply(s.viewMatrix, P);
+    const bool fromScanner = source.hasPosition(i);
+    const PointChannels channels = channelsOf(s.layer);
+
+    std::int64_t points = 0;
+    for (;;) {
+        ScanChunk chunk;
+        const bool more = source.readPoints(i, chunk, RunSettings::maxColumnsPerChunk, channels);
+        cv::Mat& B = chunk.points;
+        if (B.cols < 2)
+            break;
+        if (B.rows != 4 || B.channels() != 1) {
+            diag::warning("Scan ", i, " delivered a block of ", B.rows,
+                          " rows; the rest of the scan is skipped");
+            break;
+        }
+        if (B.type() != CV_64FC1)
+            B.convertTo(B, CV_64F);
+        points += B.cols;
+        const bool handedOver = workers.draw(B, layerValues(chunk, s.layer), T, fromScanner, i);
+        if (!handedOver || !more || failed() || leaveForStop())
+            break;
+    }
+    source.rewindPoints();
+    source.closeScan(i);
+    if (readerFailedSince(readerErrors)) {
+        timers.discard();
+        return false;
+    }
+    diag::debug("Number of Points = ", points);
+    timers.printElapsed("Time Scan = ");
+    return true;
+}
+
+void Run::partialsFailure(ResultCode code, const QString& path, const QString& cause)
+{
+    diag::error("ERROR: ", utf8(path), ": ", utf8(cause));
+    reporter.reportFailure(code, utf8(path), utf8(cause));
+}
+
+bool Run::openPartials()
+{
+    const LayoutShard& shard = *layoutJob.shard;
+    const QString name = shardFolderName(shard.index, shard.count);
+    const QDir folder(shard.folder);
+    if (!QDir().mkpath(shard.folder)) {
+        partialsFailure(OutputFolderAccess, shard.folder, QStringLiteral("cannot be created"));
+        return false;
+    }
+    // Two runs of one shard would write one folder.
+    shardLock = std::make_unique<QLockFile>(folder.filePath(QLatin1Char('.') + name + ".lock"));
+    shardLock->setStaleLockTime(0);
+    if (!shardLock->tryLock(0)) {
+        const bool held = shardLock->error() == QLockFile::LockFailedError;
+        partialsFailure(held ? OutputLocked : OutputFolderAccess, folder.filePath(name),
+                        held ? QStringLiteral("another run is writing this shard")
+                             : QStringLiteral("its lock file cannot be written"));
+        return false;
+    }
+    const QString staging = folder.filePath(QLatin1Char('.') + name + ".partial");
+    QDir(staging).removeRecursively(); // what a killed run of this shard left
+    if (!QDir().mkpath(staging)) {
+        partialsFailure(OutputFolderAccess, staging, QStringLiteral("cannot be created"));
+        return false;
+    }
+    shardStaging = staging;
+
+    std::vector<std::int64_t> points;
+    for (int i = 0; i < source.scanCount(); ++i)
+        points.push_back(bitSet(layoutJob.scanList, i) ? source.pointCount(i) : -1);
+    const std::vector<int> shardOf = shardShares(points, layoutJob.scanList, shard.count);
+    share = QBitArray(source.scanCount());
+    for (int i = 0; i < source.scanCount(); ++i)
+        share.setBit(i, shardOf[std::size_t(i)] == shard.index - 1);
+    result.scanList = share;
+    return true;
+}
+
+bool Run::writePartials()
+{
+    const LayoutShard& shard = *layoutJob.shard;
+    reporter.setStatusText("Write Partials");
+    PartialManifest manifest;
+    manifest.program = partialsProgramVersion();
+    manifest.index = shard.index;
+    manifest.count = shard.count;
+    manifest.jobLines = jobLines(layoutJob);
+    QString cause;
+    if (!inputFileLines(layoutJob.inputFiles, manifest.fileLines, cause)) {
+        partialsFailure(ScanSourceError, layoutJob.inputFiles.join(QStringLiteral(", ")), cause);
+        return false;
+    }
+    QStringList names;
+    source.scanNames(names);
+    for (int i = 0; i < source.scanCount(); ++i) {
+        PartialScan scan;
+        scan.name = i < names.size() ? names[i] : QString::number(i);
+        cv::Mat pose;
+        if (source.scanPose(i, pose) && pose.rows == 4 && pose.cols == 4)
+            pose.convertTo(scan.pose, CV_64F);
+        scan.hasPosition = source.hasPosition(i);
+        for (const ScanNote& note : source.notes())
+            if (note.scan == i)
+                scan.notes << QString::fromStdString(note.text);
+        manifest.scans.push_back(scan);
+    }
+    manifest.selected = layoutJob.scanList;
+    manifest.share = share;
+    manifest.used = result.scanList;
+    manifest.layerSelected = layerSelected;
+    manifest.layerWithout = layerWithout;
+    manifest.layerLow = layerLow;
+    manifest.layerHigh = layerHigh;
+    manifest.range = result.tileRange;
+    manifest.tilePixels = rawTiles->tilePixels();
+    manifest.stripRows = rawTiles->stripRows();
+
+    std::vector<RawTileStore*> stores{rawTiles.get()};
+    for (const auto& store : layerTiles)
+        stores.push_back(store.get());
+    const QDir staging(shardStaging);
+    for (std::size_t k = 0; k < stores.size(); ++k) {
+        RawTileStore& store = *stores[k];
+        const QString prefix =
+            k == 0 ? QStringLiteral("orvnTile_") : QStringLiteral("orvnLayer%1_").arg(k - 1);
+        for (const auto& [U, V] : store.storedTiles()) {
+            for (int strip = 0; strip < store.stripCount(); ++strip) {
+                if (leaveForStop())
+                    return false;
+                const cv::Mat pixels = store.loadStrip(U, V, strip);
+                if (pixels.empty()) {
+                    diag::error("ERROR: raw tile ", U, " ", V, " could not be read back");
+                    reporter.reportFailure(TempFileAccess);
+                    return false;
+                }
+                const QString name =
+                    tileFileName(prefix, U, V,
+                                 store.stripCount() > 1 ? QStringLiteral("_s%1.tmp").arg(strip)
+                                                        : QStringLiteral(".tmp"));
+                const QString path = staging.filePath(name);
+                QFile written(path);
+                if (!storeRawTile(path, pixels) || !written.open(QIODevice::ReadOnly)) {
+                    partialsFailure(OutputFolderAccess, path, QStringLiteral("cannot be written"));
+                    return false;
+                }
+                QCryptographicHash hash(QCryptographicHash::Sha256);
+                hash.addData(&written);
+                manifest.tiles.push_back(
+                    {int(k), U, V, strip, written.size(), hash.result().toHex(), name});
+            }
+        }
+    }
+    // The manifest last: a shard's folder with one is complete.
+    if (!writeFileDurably(staging.filePath(QStringLiteral("manifest")), manifest.text(),
+                          QStringLiteral("partial"), false, &cause)) {
+        partialsFailure(OutputFolderAccess, staging.filePath(QStringLiteral("manifest")), cause);
+        return false;
+    }
+    if (leaveForStop())
+        return false;
+    const QDir folder(shard.folder);
+    const QString placed = folder.filePath(shardFolderName(shard.index, shard.count));
+    QDir(placed).removeRecursively(); // the shard's earlier run
+    if (!QDir().rename(shardStaging, placed)) {
+        partialsFailure(OutputFolderAccess, placed, QStringLiteral("cannot be put in place"));
+        return false;
+    }
+    shardStaging.clear();
+    syncFolder(shard.folder);
+    return true;
+}
+
+bool Run::sumPartials()
+{
+    reporter.setStatusText("Merge Partials");
+    PartialSet set;
+    QString problem;
+    if (!set.read(layoutJob.mergeFolders, problem)) {
+        partialsFailure(PartialsUnusable, layoutJob.mergeFolders.join(QStringLiteral(", ")),
+                        problem);
+        return false;
+    }
+    result.scanList = layoutJob.scanList & set.used;
+    for (const PartialManifest& shard : set.shards) {
+        layerSelected += shard.layerSelected;
+        layerWithout += shard.layerWithout;
+    }
+    if (s.layer != LayoutLayer::Density && layerSelected > 0 && layerWithout == layerSelected) {
+        diag::error(std::string("ERROR: none of the chosen scans holds ") + layerName(s.layer) +
+                    " values");
+        reporter.reportFailure(NoLayerData);
+        return false;
+    }
+    std::int64_t total = 0;
+    for (const PartialManifest& shard : set.shards)
+        total += std::int64_t(shard.tiles.size());
+    reporter.progressTotal = float(total);
+    reporter.progressDone = 0.0f;
+    std::vector<RawTileStore*> stores{rawTiles.get()};
+    for (const auto& store : layerTiles)
+        stores.push_back(store.get());
+    for (const PartialManifest& shard : set.shards) {
+        const QDir folder(shard.folder);
+        const auto unusable = [&](const QString& file, const QString& why) {
+            partialsFailure(PartialsUnusable, folder.filePath(file), why);
+            return false;
+        };
+        if (shard.tilePixels != rawTiles->tilePixels() || shard.stripRows != rawTiles->stripRows())
+            return unusable({}, QStringLiteral("its raw tiles are of another size"));
+        if (shard.layerLow <= shard.layerHigh) {
+            layerLow = layerLow <= layerHigh ? std::min(layerLow, shard.layerLow) : shard.layerLow;
+            layerHigh = std::max(layerHigh, shard.layerHigh);
+        }
+        if (!shard.range.isEmpty()) {
+            result.tileRange.widen(shard.range.minU, shard.range.minV);
+            result.tileRange.widen(shard.range.maxU, shard.range.maxV);
+        }
+        for (const PartialTile& tile : shard.tiles) {
+            if (leaveForStop())
+                return false;
+            reporter.progressDone = reporter.progressDone + 1.0f;
+            if (tile.store < 0 || tile.store >= int(stores.size()))
+                return unusable(tile.file, QStringLiteral("belongs to no raw tile store"));
+            RawTileStore& store = *stores[std::size_t(tile.store)];
+            QFile file(folder.filePath(tile.file));
+            QCryptographicHash hash(QCryptographicHash::Sha256);
+            if (!file.open(QIODevice::ReadOnly) || !hash.addData(&file) ||
+                hash.result().toHex() != tile.sha256)
+                return unusable(tile.file, QStringLiteral("is damaged (its checksum differs)"));
+            const cv::Mat part = loadRawTile(folder.filePath(tile.file));
+            if (tile.strip < 0 || tile.strip >= store.stripCount() ||
+                part.cols != store.tilePixels() || part.rows != store.stripHeight(tile.strip) ||
+                part.type() != rawCellType(store.cellBytes()))
+                return unusable(tile.file, QStringLiteral("is no strip of this layout"));
+            cv::Mat sum = store.getStrip(tile.U, tile.V, tile.strip);
+            if (sum.empty()) {
+                reporter.reportFailure(NotEnoughMemory);
+                return false;
+            }
+            // Whole numbers: the sums of any split of the points are the single run's.
+            addRawSums(sum, part, store.cellBytes());
+            if (tile.store == 0)
+                largestSum = std::max(largestSum, largestRawSum(sum));
+            if (!store.releaseStrip(tile.U, tile.V, tile.strip, sum)) {
+                reporter.reportFailure(TempFileAccess);
+                return false;
+            }
+        }
+    }
+    return !failed() && !leaveForStop();
 }
 
 bool Run::normalizeTilesClassic()
 {
     diag::debug("Normalize Tiles Classic");
+    const SumScale scale = rasterSettings.sumScale();
+    result.scaleTop = float(scale.weight(largestSum));
     const float L = TileNormalizer::log2Plus1(result.scaleTop);
     result.scaleTop = L;
     const TileRange& tileRange = result.tileRange;
@@ -538,7 +789,7 @@ bool Run::normalizeTilesClassic()
             }
             cv::Mat rows =
                 grey.rowRange(k * rawTiles->stripRows(), k * rawTiles->stripRows() + raw.rows);
-            sum = TileNormalizer::normalizeTile(raw, L, s.reverseIntensity, rows, sum);
+            sum = TileNormalizer::normalizeTile(raw, scale, L, s.reverseIntensity, rows, sum);
         }
         rawTiles->dropTile(U, V);
         outcome = TileOutcome::Dropped;
@@ -604,14 +855,9 @@ bool Run::leaveOutScansWithoutLayer()
         if (leaveForStop())
             return false;
         ++selected;
-        if (!source.openScan(i)) {
-            source.closeScan(i);
-            continue; // reading it below says what is wrong with it
-        }
         ScanChunk first;
-        source.readPoints(i, first, 2, channels);
-        source.rewindPoints();
-        source.closeScan(i);
+        if (!source.firstPoints(i, first, channels))
+            continue; // reading it below says what is wrong with it
         if (readerFailedSince(readerErrors))
             return false;
         if (first.points.cols < 2 || !layerValues(first, s.layer).empty())
@@ -621,7 +867,10 @@ bool Run::leaveOutScansWithoutLayer()
         diag::warning("Scan " + utf8(i < names.size() ? names[i] : QString::number(i)) +
                       " holds no " + layerName(s.layer) + " values: skipped for this layer");
     }
-    if (selected > 0 && without == selected) {
+    layerSelected = selected;
+    layerWithout = without;
+    // A shard's share may hold none of them; the merge decides for the whole selection.
+    if (!layoutJob.shard && selected > 0 && without == selected) {
         diag::error(std::string("ERROR: none of the chosen scans holds ") + layerName(s.layer) +
                     " values");
         reporter.reportFailure(NoLayerData);
@@ -661,13 +910,13 @@ bool Run::makeLayerTiles(const std::vector<RawTileStore::Index>& kept)
     // Intensity is stretched over the 1st to 99th percentile of the layout's pixels.
     double low = 0.0, high = 0.0;
     if (s.layer == LayoutLayer::Intensity) {
-        TileNormalizer::Histogram histogram(rasterizer->layerLow(), rasterizer->layerHigh());
+        TileNormalizer::Histogram histogram(layerLow, layerHigh);
         std::vector<std::uint8_t> counted(std::size_t(count), 0);
         forEachTile(count, s.threads, [&](int i) {
             const auto [U, V] = kept[std::size_t(i)];
             if (leaveForStop())
                 return false;
-            TileNormalizer::Histogram part(rasterizer->layerLow(), rasterizer->layerHigh());
+            TileNormalizer::Histogram part(layerLow, layerHigh);
             for (int k = 0; k < layerTiles[0]->stripCount(); ++k) {
                 const cv::Mat weight = layerTiles[0]->loadStrip(U, V, k);
                 const cv::Mat sum = layerTiles[1]->loadStrip(U, V, k);
@@ -1284,6 +1533,38 @@ LayoutResult LayoutEngine::run(const LayoutJob& job, ScanSource& source, StatusR
     result.errorCode = reporter.errorCode;
     reporter.finished = true;
     return result;
+}
+
+void LayoutEngine::shareMachine(std::vector<LayoutJob*> jobs)
+{
+    if (jobs.empty())
+        return;
+    const int count = int(jobs.size());
+    const LayoutJob& first = *jobs.front();
+    const int threads =
+        first.threads > 0 ? first.threads : std::max(1, QThread::idealThreadCount());
+    const std::int64_t memory =
+        first.memoryBudgetBytes > 0 ? first.memoryBudgetBytes : defaultMemoryBudget();
+    for (LayoutJob* job : jobs) {
+        job->threads = std::max(1, threads / count);
+        job->memoryBudgetBytes = std::max<std::int64_t>(memory / count, 1);
+    }
+}
+
+PointChannels LayoutEngine::channelsRead(const std::vector<LayoutJob*>& jobs)
+{
+    PointChannels channels;
+    for (const LayoutJob* job : jobs) {
+        channels.intensity = channels.intensity || job->layer == LayoutLayer::Intensity;
+        channels.colour = channels.colour || job->layer == LayoutLayer::Colour;
+    }
+    return channels;
+}
+
+std::int64_t LayoutEngine::sharedReadingPoints()
+{
+    // Two chunks or so: the next one is read while the jobs draw the last.
+    return 2 * prefetchPoints;
 }
 
 } // namespace orthaven

@@ -36,6 +36,7 @@
 namespace orthaven {
 
 class ScanSource;
+struct PointChannels;
 
 // The settings of one run, as the engine uses them, made from a job.
 struct RunSettings
@@ -151,6 +152,15 @@ public:
     static LayoutResult run(const LayoutJob& job, ScanSource& source, StatusReporter& reporter,
                             const QString& workFolder, const RawTileStoreFactory& storeFactory = {},
                             const BeforeCommit& beforeCommit = {});
+
+    // Several jobs of the same scans computed at once from one reading of them (see
+    // engine/SharedScans.h) share the machine in equal parts: each gets its share of the
+    // first job's threads and memory budget (0: as run() takes them).
+    static void shareMachine(std::vector<LayoutJob*> jobs);
+    // The channels any of the jobs reads beside the points.
+    static PointChannels channelsRead(const std::vector<LayoutJob*>& jobs);
+    // Points a shared reading holds ahead of its slowest job at most.
+    static std::int64_t sharedReadingPoints();
 
     // The memory budget of a job that names none: a quarter of the physical memory.
     static std::int64_t defaultMemoryBudget();

@@ -1,5 +1,6 @@
 #include "engine/MemoryRawTileStore.h"
 
+#include "engine/RawSums.h"
 #include "engine/RawTileFile.h"
 
 #include <iterator>
@@ -8,9 +9,10 @@
 namespace orthaven {
 
 MemoryRawTileStore::MemoryRawTileStore(QString spillFolder, int tilePixels, MemoryBudget& memory,
-                                       QString prefix, int stripRows)
-    : RawTileStore(tilePixels, stripRows),
-      files(std::move(spillFolder), tilePixels, std::move(prefix), stripRows), budget(memory)
+                                       QString prefix, int stripRows, int cellBytes)
+    : RawTileStore(tilePixels, stripRows, cellBytes),
+      files(std::move(spillFolder), tilePixels, std::move(prefix), stripRows, cellBytes),
+      budget(memory)
 {
 }
 
@@ -23,7 +25,7 @@ MemoryRawTileStore::~MemoryRawTileStore()
 
 std::int64_t MemoryRawTileStore::stripBytes(int strip) const
 {
-    return std::int64_t(tilePixels()) * stripHeight(strip) * std::int64_t(sizeof(float));
+    return std::int64_t(tilePixels()) * stripHeight(strip) * cellBytes();
 }
 
 MemoryRawTileStore::Entries::iterator
@@ -52,7 +54,7 @@ cv::Mat MemoryRawTileStore::getStrip(int U, int V, int strip)
     std::unique_lock<std::mutex> guard(lock);
     auto it = settled(guard, key);
     if (it == entries.end()) {
-        cv::Mat fresh = allocateImage(32, tilePixels(), stripHeight(strip));
+        cv::Mat fresh = emptyStrip(strip);
         if (!fresh.empty()) {
             budget.reserve(stripBytes(strip));
             entries[key].place = Place::HandedOut;
@@ -95,8 +97,8 @@ cv::Mat MemoryRawTileStore::getStrip(int U, int V, int strip)
 
 bool MemoryRawTileStore::releaseStrip(int U, int V, int strip, const cv::Mat& pixels)
 {
-    if (pixels.empty() || pixels.type() != CV_32FC1 || pixels.cols != tilePixels() ||
-        pixels.rows != stripHeight(strip))
+    if (pixels.empty() || pixels.type() != rawCellType(cellBytes()) ||
+        pixels.cols != tilePixels() || pixels.rows != stripHeight(strip))
         return false;
     const Key key{U, V, strip};
     std::unique_lock<std::mutex> guard(lock);
@@ -153,7 +155,7 @@ cv::Mat MemoryRawTileStore::loadStrip(int U, int V, int strip)
     if (it == entries.end() || !it->second.stored) {
         const bool zeros = tileIsStored(U, V);
         guard.unlock();
-        return zeros ? allocateImage(32, tilePixels(), stripHeight(strip)) : cv::Mat();
+        return zeros ? emptyStrip(strip) : cv::Mat();
     }
     switch (it->second.place) {
     case Place::Memory:

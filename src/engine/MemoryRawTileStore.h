@@ -32,9 +32,10 @@ class MemoryRawTileStore : public RawTileStore
 public:
     // spillFolder: ends with "/"; tilePixels: the edge n of every raw tile; prefix: the
     // start of its spill files' names (stores sharing a folder need their own); stripRows
-    // as RawTileStore takes it.
+    // and cellBytes as RawTileStore takes them.
     MemoryRawTileStore(QString spillFolder, int tilePixels, MemoryBudget& budget,
-                       QString prefix = QStringLiteral("orvnTile_"), int stripRows = 0);
+                       QString prefix = QStringLiteral("orvnTile_"), int stripRows = 0,
+                       int cellBytes = 8);
     ~MemoryRawTileStore() override;
 
     // No image for a strip that is handed out already, or whose spill file cannot be read.

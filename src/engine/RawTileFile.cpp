@@ -1,12 +1,12 @@
 #include "engine/RawTileFile.h"
 
 #include "diag/Diagnostics.h"
+#include "engine/RawSums.h"
 
 #include <QFile>
 #include <QtEndian>
 
 #include <algorithm>
-#include <bit>
 #include <cstring>
 #include <new>
 #include <vector>
@@ -68,11 +68,10 @@ void putInt32(std::vector<char>& out, std::int32_t value)
     out.insert(out.end(), bytes, bytes + 4);
 }
 
-void putFloat(std::vector<char>& out, float value)
+// The cell sizes a raw tile has.
+bool isCellSize(std::int32_t bytes)
 {
-    char bytes[4];
-    qToLittleEndian<quint32>(std::bit_cast<quint32>(value), bytes);
-    out.insert(out.end(), bytes, bytes + 4);
+    return bytes == 8 || bytes == 16;
 }
 
 cv::Mat rejectRawTile(const QString& path, const char* why)
@@ -94,30 +93,33 @@ cv::Mat loadRawTile(const QString& path)
     if (!file.open(QIODevice::ReadOnly))
         return {};
     const qint64 size = file.size();
-    char header[8];
-    if (size < 8 || file.read(header, 8) != 8)
+    char header[12];
+    if (size < 12 || file.read(header, 12) != 12)
         return rejectRawTile(path, "truncated header");
     const std::int32_t w = qFromLittleEndian<qint32>(header);
     const std::int32_t h = qFromLittleEndian<qint32>(header + 4);
-    if (w <= 0 || h <= 0)
+    const std::int32_t cell = qFromLittleEndian<qint32>(header + 8);
+    if (w <= 0 || h <= 0 || !isCellSize(cell))
         return rejectRawTile(path, "bad size");
     const std::int64_t pixels = std::int64_t(w) * h;
-    // Divided, not multiplied: four bytes a pixel of two sides near 2^31 overflow 64 bits.
-    if (pixels > maxImageBytes / 4)
+    // Divided, not multiplied: the bytes of two sides near 2^31 overflow 64 bits.
+    if (pixels > maxImageBytes / cell)
         return rejectRawTile(path, "absurd size");
     // Every block takes 4 bytes, or 4 and its values: a file whose length cannot hold its
     // header's blocks is rejected before anything is allocated.
     const std::int64_t blocks = (pixels + runLength - 1) / runLength;
-    if (size < 8 + 4 * blocks || size > 8 + 4 * blocks + 4 * pixels)
+    if (size < 12 + 4 * blocks || size > 12 + 4 * blocks + cell * pixels)
         return rejectRawTile(path, "length does not match the size in its header");
 
-    cv::Mat image = allocateImage(32, w, h);
+    cv::Mat image = allocateImage(8 * cell, w, h);
     if (image.empty())
         return {};
-    float* out = image.ptr<float>(0);
+    // Integers of 8 bytes, little-endian: a 16-byte value is its low half, then its high.
+    const int words = cell / 8;
+    std::uint64_t* out = reinterpret_cast<std::uint64_t*>(image.data);
     ChunkReader reader(file);
-    char bytes[4 * runLength];
-    for (std::int64_t b = 0; b < blocks; ++b, out += runLength) {
+    char bytes[16 * runLength];
+    for (std::int64_t b = 0; b < blocks; ++b, out += runLength * words) {
         const int length = int(std::min<std::int64_t>(runLength, pixels - b * runLength));
         if (!reader.read(bytes, 4))
             return rejectRawTile(path, "truncated");
@@ -126,19 +128,20 @@ cv::Mat loadRawTile(const QString& path)
             continue;
         if (marker != fullRun)
             return rejectRawTile(path, "bad block marker");
-        if (!reader.read(bytes, std::size_t(4 * length)))
+        if (!reader.read(bytes, std::size_t(cell * length)))
             return rejectRawTile(path, "truncated");
-        for (int k = 0; k < length; ++k)
-            out[k] = std::bit_cast<float>(qFromLittleEndian<quint32>(bytes + 4 * k));
+        for (int k = 0; k < length * words; ++k)
+            out[k] = qFromLittleEndian<quint64>(bytes + 8 * k);
     }
     if (!reader.atEnd())
         return rejectRawTile(path, "trailing bytes");
     return image;
 }
 
-bool storeRawTile(const QString& path, const cv::Mat& image, float emptyValue)
+bool storeRawTile(const QString& path, const cv::Mat& image)
 {
-    if (image.empty() || image.type() != CV_32FC1)
+    const int cell = int(image.elemSize());
+    if (image.empty() || image.type() != rawCellType(cell) || !isCellSize(cell))
         return false;
     const cv::Mat source = image.isContinuous() ? image : image.clone();
     QFile file(path);
@@ -147,7 +150,7 @@ bool storeRawTile(const QString& path, const cv::Mat& image, float emptyValue)
 
     std::vector<char> out;
     constexpr std::size_t flushAt = 1 << 20;
-    out.reserve(flushAt + 64);
+    out.reserve(flushAt + 256);
     bool ok = true;
     const auto flush = [&] {
         if (!out.empty() && file.write(out.data(), qint64(out.size())) != qint64(out.size()))
@@ -157,20 +160,25 @@ bool storeRawTile(const QString& path, const cv::Mat& image, float emptyValue)
 
     putInt32(out, source.cols);
     putInt32(out, source.rows);
+    putInt32(out, cell);
+    const int words = cell / 8;
     const std::int64_t pixels = std::int64_t(source.cols) * source.rows;
     const std::int64_t blocks = (pixels + runLength - 1) / runLength;
-    const float* values = source.ptr<float>(0);
-    for (std::int64_t b = 0; b < blocks && ok; ++b, values += runLength) {
+    const std::uint64_t* values = reinterpret_cast<const std::uint64_t*>(source.data);
+    for (std::int64_t b = 0; b < blocks && ok; ++b, values += runLength * words) {
         const int length = int(std::min<std::int64_t>(runLength, pixels - b * runLength));
         bool allEmpty = true;
-        for (int k = 0; k < length; ++k)
-            allEmpty = allEmpty && values[k] == emptyValue;
+        for (int k = 0; k < length * words; ++k)
+            allEmpty = allEmpty && values[k] == 0;
         if (allEmpty) {
             putInt32(out, emptyRun);
         } else {
             putInt32(out, fullRun);
-            for (int k = 0; k < length; ++k)
-                putFloat(out, values[k]);
+            for (int k = 0; k < length * words; ++k) {
+                char bytes[8];
+                qToLittleEndian<quint64>(values[k], bytes);
+                out.insert(out.end(), bytes, bytes + 8);
+            }
         }
         if (out.size() >= flushAt)
             flush();
@@ -188,10 +196,11 @@ cv::Mat allocateImage(int depth, int w, int h)
         diag::error("Can not allocate ", bytes, " Bytes");
         return cv::Mat();
     };
-    if ((depth != 8 && depth != 24 && depth != 32) || w <= 0 || h <= 0 || bytes > maxImageBytes)
+    if ((depth != 8 && depth != 24 && depth != 64 && depth != 128) || w <= 0 || h <= 0 ||
+        bytes > maxImageBytes)
         return fail();
     try {
-        cv::Mat image(h, w, depth == 8 ? CV_8UC1 : depth == 24 ? CV_8UC3 : CV_32FC1);
+        cv::Mat image(h, w, depth == 8 ? CV_8UC1 : depth == 24 ? CV_8UC3 : rawCellType(depth / 8));
         image.setTo(cv::Scalar::all(0));
         return image;
     } catch (const cv::Exception&) {

@@ -2,14 +2,16 @@
 // The raw tile file, the format in which raw tiles leave memory, and the image allocation
 // every stage uses, which turns an out-of-memory condition into "no image".
 //
-// Raw tile file (binary, little-endian): int32 width, int32 height, then one block per
-// run of ten consecutive pixel values in row order. A block is the int32 10 (all ten
-// values equal the empty value) or the int32 -10 followed by the ten values as 32-bit
-// floats. When w·h is not a multiple of ten, a last block holds the w·h mod 10 values
-// that are left (the marker, then that many floats), so a tile that goes through a file
-// comes back with every value: where a tile is kept never changes a layout.
+// Raw tile file (binary, little-endian): int32 width, int32 height, int32 bytes per value
+// (8: a 64-bit sum, 16: a 128-bit sum, see engine/RawSums.h), then one block per run of
+// ten consecutive pixel values in row order. A block is the int32 10 (all ten values 0)
+// or the int32 -10 followed by the ten values as two's complement integers. When w·h is
+// not a multiple of ten, a last block holds the w·h mod 10 values that are left (the
+// marker, then that many values), so a tile that goes through a file comes back with
+// every value: where a tile is kept never changes a layout.
 //
-// Images are cv::Mat: CV_32FC1 raw tiles, CV_8UC1 grey tiles; "no image" is an empty Mat.
+// Images are cv::Mat: raw tiles of rawCellType(8 or 16), CV_8UC1 grey tiles, CV_8UC3
+// colour tiles; "no image" is an empty Mat.
 
 #include <QString>
 
@@ -29,10 +31,11 @@ QString tileFileName(const QString& prefix, int U, int V, const QString& suffix)
 // truncated, longer than its header says, carries a bad block marker or claims a size
 // that no raw tile has (such a file is rejected with a console line, never trusted).
 cv::Mat loadRawTile(const QString& path);
-// False when image is not a CV_32FC1 image or the file cannot be written completely.
-bool storeRawTile(const QString& path, const cv::Mat& image, float emptyValue);
+// False when image is not a raw tile or the file cannot be written completely.
+bool storeRawTile(const QString& path, const cv::Mat& image);
 
-// A zeroed image of depth 8 (CV_8UC1), 24 (CV_8UC3) or 32 (CV_32FC1) bits. When the
+// A zeroed image of depth 8 (CV_8UC1), 24 (CV_8UC3), 64 or 128 (raw tiles of 64- and
+// 128-bit sums) bits. When the
 // memory cannot be had (or the image would exceed maxImageBytes) prints
 // "Can not allocate <bytes> Bytes" and returns no image.
 cv::Mat allocateImage(int depth, int w, int h);

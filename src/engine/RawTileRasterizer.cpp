@@ -4,257 +4,402 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace orthaven {
 
-namespace {
-
-// One share: computed in double, rounded to float, added to the float pixel.
-inline void addShare(float& pixel, double share, float& maxAccumulated)
+// The block being drawn, as the per-point loops read it.
+struct RawTileRasterizer::Block
 {
-    pixel = pixel + static_cast<float>(share);
-    maxAccumulated = std::max(maxAccumulated, pixel);
+    const double* x;
+    const double* y;
+    const double* z;
+    const double* w;
+    double T[3][4]; // the rows of T that give u, v and depth
+    bool fromScanner;
+    int valueCount; // layer values per point; 0 when the block carries none
+    bool wideValues;
+    std::vector<const float*> values;
+};
+
+SumScale RasterSettings::sumScale() const
+{
+    return SumScale::forLargestWeight(topView ? scannerDomain * scannerDomain
+                                              : std::sqrt(scannerDomain));
 }
 
-std::uint64_t tileKey(std::int32_t U, std::int32_t V)
+bool StripLocks::tryLock(int U, int V, int strip)
 {
-    return (std::uint64_t(std::uint32_t(U)) << 32) | std::uint32_t(V);
+    const std::lock_guard<std::mutex> lock(guard);
+    return held.insert({U, V, strip}).second;
 }
 
-} // namespace
+void StripLocks::lock(int U, int V, int strip)
+{
+    std::unique_lock<std::mutex> lock(guard);
+    released.wait(lock, [&] { return held.insert({U, V, strip}).second; });
+}
+
+void StripLocks::unlock(int U, int V, int strip)
+{
+    {
+        const std::lock_guard<std::mutex> lock(guard);
+        held.erase({U, V, strip});
+    }
+    released.notify_all();
+}
 
 RawTileRasterizer::RawTileRasterizer(RawTileStore& tileStore, const RasterSettings& settings,
                                      const std::atomic<bool>* stopFlag,
-                                     std::vector<RawTileStore*> layerStores)
-    : store(tileStore), s(settings), stop(stopFlag), layer(std::move(layerStores))
+                                     std::vector<RawTileStore*> layerStores, StripLocks* shared)
+    : store(tileStore), s(settings), scale(settings.sumScale()), stop(stopFlag), locks(shared),
+      layer(std::move(layerStores))
 {
 }
 
-RawTileRasterizer::Result RawTileRasterizer::rasterizeBlock(const cv::Mat& B, const cv::Mat& view,
-                                                            const cv::Mat& T, TileRange& range,
-                                                            float& maxAccumulated,
+RawTileRasterizer::Result RawTileRasterizer::rasterizeBlock(const cv::Mat& B, const cv::Mat& T,
+                                                            TileRange& range,
+                                                            RawSum& maxAccumulated,
                                                             const cv::Mat& layerValues,
                                                             bool fromScanner)
 {
     const int N = B.cols;
-    const double* bx = B.ptr<double>(0);
-    const double* by = B.ptr<double>(1);
-    const double* bz = B.ptr<double>(2);
-    const double* pu = view.ptr<double>(0);
-    const double* pv = view.ptr<double>(1);
-    const double* pd = view.ptr<double>(2);
-    const double scannerU = T.at<double>(0, 3);
-    const double scannerV = T.at<double>(1, 3);
-    const double domain2 = s.scannerDomain * s.scannerDomain;
-    const double nearest2 = 2.0 * s.resolution * s.resolution;
-    const int n = s.tilePixels;
+    Block block{B.ptr<double>(0),
+                B.ptr<double>(1),
+                B.ptr<double>(2),
+                B.ptr<double>(3),
+                {},
+                fromScanner,
+                0,
+                false,
+                {}};
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 4; ++c)
+            block.T[r][c] = T.at<double>(r, c);
     // The layer's values of the block, when it has them all.
     const int valueCount = int(layer.size()) - 1;
-    const bool hasLayer = valueCount > 0 && layerValues.type() == CV_32FC1 &&
-                          layerValues.rows == valueCount && layerValues.cols == N;
-    values.assign(std::size_t(std::max(valueCount, 0)), nullptr);
-    if (hasLayer)
+    if (valueCount > 0 && layerValues.type() == CV_32FC1 && layerValues.rows == valueCount &&
+        layerValues.cols == N) {
+        block.valueCount = valueCount;
+        // An intensity's sums are 128 bits wide, a colour channel's 64.
+        block.wideValues = layer[1]->cellBytes() == 16;
         for (int k = 0; k < valueCount; ++k)
-            values[std::size_t(k)] = layerValues.ptr<float>(k);
+            block.values.push_back(layerValues.ptr<float>(k));
+    }
+    for (int first = 0; first < N; first += pointsPerPass) {
+        place(block, first, std::min(N, first + pointsPerPass), range);
+        const Result result = draw(block, maxAccumulated);
+        if (result != Result::Done)
+            return result;
+    }
+    return Result::Done;
+}
 
-    // Step 1: tile index and domain test. Points outside the domain, nearer than √2 pixels
-    // to their scanner (a missing measurement at the origin among them), without a usable
-    // position or beyond the extent are done before they start; a scan without a scanner
-    // has no domain. Groups of points by tile, in the order of each tile's first point, each
-    // group in increasing point order.
-    tileU.resize(N);
-    tileV.resize(N);
-    groupOf.assign(N, -1);
-    groupTile.clear();
-    groupIndex.clear();
-    for (int j = 0; j < N; ++j) {
-        const double r2 = bx[j] * bx[j] + by[j] * by[j] + bz[j] * bz[j];
-        const bool inDomain = !fromScanner || (r2 <= domain2 && r2 >= nearest2);
-        const bool placeable = std::isfinite(pu[j]) && std::isfinite(pv[j]) &&
-                               std::isfinite(pd[j]) && std::abs(pu[j]) <= maxViewCoordinate &&
-                               std::abs(pv[j]) <= maxViewCoordinate && pu[j] >= s.extentLow &&
-                               pu[j] <= s.extentHigh;
-        if (!inDomain || !placeable)
+void RawTileRasterizer::place(const Block& b, int first, int last, TileRange& range)
+{
+    const std::size_t most = std::size_t(last - first);
+    tileOf.resize(most);
+    rowOf.resize(most);
+    columnOf.resize(most);
+    pointOf.resize(most);
+    four.resize(most);
+    units.resize(4 * most);
+    tiles.clear();
+
+    const double domain2 = s.scannerDomain * s.scannerDomain;
+    const double nearest2 = 2.0 * s.resolution * s.resolution;
+    const double scannerU = b.T[0][3];
+    const double scannerV = b.T[1][3];
+    const int n = s.tilePixels;
+    const double lastPixel = n - 1;
+    // The tile of the point before, and where its pixels start.
+    std::int32_t lastU = 0, lastV = 0;
+    int slot = -1;
+    double originU = 0.0, originV = 0.0;
+    int m = 0;
+    for (int j = first; j < last; ++j) {
+        // The view coordinates, summed in the same order for every block size.
+        const double x = b.x[j], y = b.y[j], z = b.z[j], w = b.w[j];
+        const double u = b.T[0][0] * x + b.T[0][1] * y + b.T[0][2] * z + b.T[0][3] * w;
+        const double v = b.T[1][0] * x + b.T[1][1] * y + b.T[1][2] * z + b.T[1][3] * w;
+        const double d = b.T[2][0] * x + b.T[2][1] * y + b.T[2][2] * z + b.T[2][3] * w;
+        // Points outside the domain, nearer than √2 pixels to their scanner (a missing
+        // measurement at the origin among them), without a usable position or beyond the
+        // extent make no tile; a scan without a scanner has no domain. Tested without
+        // branches: most points pass.
+        // A coordinate within its bounds is a number; NaN fails every comparison.
+        const double r2 = x * x + y * y + z * z;
+        const double au = std::abs(u), av = std::abs(v), ad = std::abs(d);
+        const bool inDomain = (!b.fromScanner) | ((r2 <= domain2) & (r2 >= nearest2));
+        const bool placeable = (au <= maxViewCoordinate) & (av <= maxViewCoordinate) &
+                               (ad <= std::numeric_limits<double>::max()) & (u >= s.extentLow) &
+                               (u <= s.extentHigh);
+        if (!(inDomain & placeable))
             continue;
-        tileU[j] = static_cast<std::int32_t>(std::floor(pu[j] / s.rawTileSize));
-        tileV[j] = static_cast<std::int32_t>(std::floor(pv[j] / s.rawTileSize));
-        const auto [it, isNew] =
-            groupIndex.try_emplace(tileKey(tileU[j], tileV[j]), int(groupTile.size()));
-        if (isNew)
-            groupTile.emplace_back(tileU[j], tileV[j]);
-        groupOf[j] = it->second;
+        const auto U = static_cast<std::int32_t>(std::floor(u / s.rawTileSize));
+        const auto V = static_cast<std::int32_t>(std::floor(v / s.rawTileSize));
+        // Consecutive points of a scan mostly share their tile.
+        if (slot < 0 || U != lastU || V != lastV) {
+            const auto known = std::find(tiles.begin(), tiles.end(), std::make_pair(U, V));
+            slot = int(known - tiles.begin());
+            if (known == tiles.end()) {
+                tiles.emplace_back(U, V);
+                range.widen(U, V);
+            }
+            lastU = U;
+            lastV = V;
+            originU = double(std::int64_t(s.rawTileSize) * U) / s.resolution;
+            originV = double(std::int64_t(s.rawTileSize) * V) / s.resolution;
+        }
+        if ((d > s.clipHigh) | (d < s.clipLow))
+            continue;
+        // Where the point lands: pixel column c and row r counted upward, and its fractions.
+        const double px = u / s.resolution - originU;
+        const double py = v / s.resolution - originV;
+        const double cf = std::floor(px);
+        const double rf = std::floor(py);
+        const double fx = px - cf;
+        const double fy = py - rf;
+        if (!((cf >= 0) & (cf <= lastPixel) & (rf >= 0) & (rf <= lastPixel))) {
+            // Only rounding at the tile's upper or right edge (or a resolution that does
+            // not divide the tile) gets here; such a point is not drawn.
+            ++outOfBound;
+            continue;
+        }
+        const int c = int(cf);
+        const int r = int(rf);
+        const double du = u - scannerU;
+        const double dv = v - scannerV;
+        const double q2 = du * du + dv * dv;
+        const double weight = !b.fromScanner ? 1.0 : s.topView ? q2 : std::sqrt(std::sqrt(q2));
+        const bool shared = (r < n - 1) & (c < n - 1);
+        RawSum* const u4 = units.data() + 4 * m;
+        if (shared) {
+            u4[0] = scale.units((1 - fx) * (1 - fy) * weight);
+            u4[1] = scale.units((1 - fx) * fy * weight);
+            u4[2] = scale.units(fx * fy * weight);
+            u4[3] = scale.units(fx * (1 - fy) * weight);
+        } else {
+            u4[0] = scale.units(weight);
+            u4[1] = u4[2] = u4[3] = 0;
+        }
+        tileOf[std::size_t(m)] = slot;
+        rowOf[std::size_t(m)] = n - 1 - r; // image row
+        columnOf[std::size_t(m)] = c;
+        four[std::size_t(m)] = shared;
+        pointOf[std::size_t(m)] = j;
+        ++m;
     }
-    const int groups = int(groupTile.size());
-    groupStart.assign(groups + 1, 0);
-    for (int j = 0; j < N; ++j)
-        if (groupOf[j] >= 0)
-            ++groupStart[groupOf[j] + 1];
-    for (int g = 0; g < groups; ++g)
-        groupStart[g + 1] += groupStart[g];
-    members.resize(groupStart[groups]);
-    {
-        std::vector<int> fill(groupStart.begin(), groupStart.end() - 1);
-        for (int j = 0; j < N; ++j)
-            if (groupOf[j] >= 0)
-                members[fill[groupOf[j]]++] = j;
+    tileOf.resize(std::size_t(m));
+
+    // The layer's value range, of the points drawn with all their values.
+    if (b.valueCount > 0) {
+        for (int k = 0; k < m; ++k) {
+            const int j = pointOf[std::size_t(k)];
+            bool all = true;
+            for (int v = 0; v < b.valueCount; ++v)
+                all = all && std::isfinite(b.values[std::size_t(v)][j]);
+            if (!all)
+                continue;
+            const float value = b.values[0][j];
+            const bool none = lowest > highest;
+            lowest = none ? value : std::min(lowest, value);
+            highest = none ? value : std::max(highest, value);
+        }
     }
 
-    // Step 2: one visit per tile, and in it one visit per strip of the tile that its points
-    // reach. A point whose pixels straddle two strips adds to each the shares that fall in
-    // it, so every pixel still gets the shares of its points in increasing point order.
-    // Whether point j carries all of the layer's values.
-    const auto valued = [&](int j) {
-        bool all = hasLayer;
-        for (int k = 0; all && k < valueCount; ++k)
-            all = std::isfinite(values[std::size_t(k)][j]);
-        return all;
-    };
-    const int rowsPerStrip = store.stripRows();
+    // The placed points grouped by tile, each group in point order.
+    tileStart.assign(tiles.size() + 1, 0);
+    for (const int t : tileOf)
+        ++tileStart[std::size_t(t) + 1];
+    for (std::size_t t = 0; t < tiles.size(); ++t)
+        tileStart[t + 1] += tileStart[t];
+    tileMembers.resize(std::size_t(m));
+    stripStart.assign(tileStart.begin(), tileStart.end() - 1); // fill positions
+    for (int k = 0; k < m; ++k)
+        tileMembers[std::size_t(stripStart[std::size_t(tileOf[std::size_t(k)])]++)] = k;
+}
+
+RawTileRasterizer::Result RawTileRasterizer::draw(const Block& b, RawSum& maxAccumulated)
+{
+    // A tile another rasteriser is drawing into is put off until the others are done,
+    // then waited for.
+    std::vector<int> later;
+    const bool oneStrip = store.stripCount() == 1;
+    for (int t = 0; t < int(tiles.size()); ++t) {
+        if (tileStart[std::size_t(t)] == tileStart[std::size_t(t) + 1])
+            continue;
+        const auto [U, V] = tiles[std::size_t(t)];
+        if (locks && oneStrip && !locks->tryLock(U, V, 0)) {
+            later.push_back(t);
+            continue;
+        }
+        const Result result = drawTile(b, t, true, maxAccumulated);
+        if (result != Result::Done)
+            return result;
+    }
+    for (const int t : later) {
+        const Result result = drawTile(b, t, false, maxAccumulated);
+        if (result != Result::Done)
+            return result;
+    }
+    return Result::Done;
+}
+
+RawTileRasterizer::Result RawTileRasterizer::drawTile(const Block& b, int t, bool locked,
+                                                      RawSum& maxAccumulated)
+{
+    const auto [U, V] = tiles[std::size_t(t)];
+    const int* members = tileMembers.data() + tileStart[std::size_t(t)];
+    const int count = tileStart[std::size_t(t) + 1] - tileStart[std::size_t(t)];
     const int strips = store.stripCount();
-    for (int g = 0; g < groups; ++g) {
+    if (strips == 1)
+        return visitStrip(b, U, V, 0, members, count, locked, maxAccumulated);
+
+    // A point whose pixels straddle two strips adds to each the shares that fall in it.
+    const int rowsPerStrip = store.stripRows();
+    stripStart.assign(std::size_t(strips) + 1, 0);
+    for (int k = 0; k < count; ++k) {
+        const int m = members[k];
+        const int R = rowOf[std::size_t(m)];
+        const int bottom = R / rowsPerStrip;
+        const int top = (four[std::size_t(m)] ? R - 1 : R) / rowsPerStrip;
+        ++stripStart[std::size_t(bottom) + 1];
+        if (top != bottom)
+            ++stripStart[std::size_t(top) + 1];
+    }
+    for (int k = 0; k < strips; ++k)
+        stripStart[std::size_t(k) + 1] += stripStart[std::size_t(k)];
+    stripMembers.resize(std::size_t(stripStart[std::size_t(strips)]));
+    std::vector<int> fill(stripStart.begin(), stripStart.end() - 1);
+    for (int k = 0; k < count; ++k) {
+        const int m = members[k];
+        const int R = rowOf[std::size_t(m)];
+        const int bottom = R / rowsPerStrip;
+        const int top = (four[std::size_t(m)] ? R - 1 : R) / rowsPerStrip;
+        stripMembers[std::size_t(fill[std::size_t(bottom)]++)] = m;
+        if (top != bottom)
+            stripMembers[std::size_t(fill[std::size_t(top)]++)] = m;
+    }
+    for (int k = 0; k < strips; ++k) {
+        const int from = stripStart[std::size_t(k)];
+        const int to = stripStart[std::size_t(k) + 1];
+        if (from == to)
+            continue;
+        const Result result =
+            visitStrip(b, U, V, k, stripMembers.data() + from, to - from, false, maxAccumulated);
+        if (result != Result::Done)
+            return result;
+    }
+    return Result::Done;
+}
+
+RawTileRasterizer::Result RawTileRasterizer::visitStrip(const Block& b, int U, int V, int k,
+                                                        const int* points, int count, bool locked,
+                                                        RawSum& maxAccumulated)
+{
+    if (locks && !locked)
+        locks->lock(U, V, k);
+    const Result result = [&] {
         if (stop && *stop)
             return Result::Stopped;
-        const auto [U0, V0] = groupTile[g];
-        range.widen(U0, V0);
-        const double originU = double(std::int64_t(s.rawTileSize) * U0) / s.resolution;
-        const double originV = double(std::int64_t(s.rawTileSize) * V0) / s.resolution;
-        // Where point j lands: pixel column c and row r counted upward, and its fractions.
-        const auto locate = [&](int j, double& cf, double& rf, double& fx, double& fy) {
-            const double px = pu[j] / s.resolution - originU;
-            const double py = pv[j] / s.resolution - originV;
-            cf = std::floor(px);
-            rf = std::floor(py);
-            fx = px - cf;
-            fy = py - rf;
-            return cf >= 0 && cf <= n - 1 && rf >= 0 && rf <= n - 1;
-        };
-
-        // Pass 1: the points drawn and the strips they reach, each strip's in point order.
-        stripStart.assign(std::size_t(strips) + 1, 0);
-        reach.clear();
-        for (int m = groupStart[g]; m < groupStart[g + 1]; ++m) {
-            const int j = members[m];
-            const double d = pd[j];
-            if (d > s.clipHigh || d < s.clipLow)
-                continue;
-            double cf, rf, fx, fy;
-            if (!locate(j, cf, rf, fx, fy)) {
-                // Only rounding at the tile's upper or right edge (or a resolution that
-                // does not divide the tile) gets here; such a point is not drawn.
-                ++outOfBound;
-                continue;
-            }
-            const int c = int(cf);
-            const int r = int(rf);
-            const int R = n - 1 - r; // image row
-            const int bottom = R / rowsPerStrip;
-            const int top = (r < n - 1 && c < n - 1 ? R - 1 : R) / rowsPerStrip;
-            reach.push_back({j, top, bottom});
-            ++stripStart[std::size_t(top) + 1];
-            if (bottom != top)
-                ++stripStart[std::size_t(bottom) + 1];
-            if (!valued(j))
-                continue;
-            const float first = values[0][j];
-            if (lowest > highest) {
-                lowest = first;
-                highest = first;
-            } else {
-                lowest = std::min(lowest, first);
-                highest = std::max(highest, first);
+        cv::Mat strip = store.getStrip(U, V, k);
+        if (strip.empty()) {
+            diag::error("Get Image ", U, " ", V);
+            diag::error("ERROR: Image Pointer is NULL");
+            return Result::NoImage;
+        }
+        layerStrips.clear();
+        if (b.valueCount > 0) {
+            for (RawTileStore* layerStore : layer) {
+                layerStrips.push_back(layerStore->getStrip(U, V, k));
+                if (layerStrips.back().empty()) {
+                    diag::error("ERROR: Image Pointer is NULL");
+                    return Result::NoImage;
+                }
             }
         }
-        for (int k = 0; k < strips; ++k)
-            stripStart[std::size_t(k) + 1] += stripStart[std::size_t(k)];
-        stripMembers.resize(std::size_t(stripStart[std::size_t(strips)]));
-        {
-            std::vector<int> fill(stripStart.begin(), stripStart.end() - 1);
-            for (const Reach& p : reach) {
-                stripMembers[std::size_t(fill[std::size_t(p.top)]++)] = p.point;
-                if (p.bottom != p.top)
-                    stripMembers[std::size_t(fill[std::size_t(p.bottom)]++)] = p.point;
-            }
-        }
-
-        // Pass 2: one visit per strip reached.
-        for (int k = 0; k < strips; ++k) {
-            if (stripStart[std::size_t(k)] == stripStart[std::size_t(k) + 1])
-                continue;
-            if (stop && *stop)
-                return Result::Stopped;
-            cv::Mat strip = store.getStrip(U0, V0, k);
-            if (strip.empty()) {
-                diag::error("Get Image ", U0, " ", V0);
-                diag::error("ERROR: Image Pointer is NULL");
-                return Result::NoImage;
-            }
-            layerTiles.clear();
-            if (hasLayer) {
-                for (RawTileStore* layerStore : layer) {
-                    layerTiles.push_back(layerStore->getStrip(U0, V0, k));
-                    if (layerTiles.back().empty()) {
-                        diag::error("ERROR: Image Pointer is NULL");
-                        return Result::NoImage;
-                    }
-                }
-            }
-            const int firstRow = k * rowsPerStrip;
-            for (int q = stripStart[std::size_t(k)]; q < stripStart[std::size_t(k) + 1]; ++q) {
-                const int j = stripMembers[std::size_t(q)];
-                double cf, rf, fx, fy;
-                locate(j, cf, rf, fx, fy);
-                const int c = int(cf);
-                const int r = int(rf);
-                const int R = n - 1 - r;
-                const double du = pu[j] - scannerU;
-                const double dv = pv[j] - scannerV;
-                const double q2 = du * du + dv * dv;
-                const double w = !fromScanner ? 1.0 : s.topView ? q2 : std::sqrt(std::sqrt(q2));
-                // The pixels a point shares its weight with, and the shares.
-                int pixels = 1;
-                int rowOf[4] = {R, R - 1, R - 1, R};
-                int columnOf[4] = {c, c, c + 1, c + 1};
-                double share[4] = {w, 0, 0, 0};
-                if (r < n - 1 && c < n - 1) {
-                    pixels = 4;
-                    share[0] = (1 - fx) * (1 - fy) * w;
-                    share[1] = (1 - fx) * fy * w;
-                    share[2] = fx * fy * w;
-                    share[3] = fx * (1 - fy) * w;
-                }
-                for (int p = 0; p < pixels; ++p) {
-                    rowOf[p] -= firstRow;
-                    if (rowOf[p] >= 0 && rowOf[p] < strip.rows)
-                        addShare(strip.ptr<float>(rowOf[p])[columnOf[p]], share[p], maxAccumulated);
-                }
-                if (!valued(j))
-                    continue;
-                for (int p = 0; p < pixels; ++p) {
-                    if (rowOf[p] < 0 || rowOf[p] >= strip.rows)
-                        continue;
-                    float& weight = layerTiles[0].ptr<float>(rowOf[p])[columnOf[p]];
-                    weight = weight + static_cast<float>(share[p]);
-                    for (int v = 0; v < valueCount; ++v) {
-                        float& sum =
-                            layerTiles[std::size_t(v) + 1].ptr<float>(rowOf[p])[columnOf[p]];
-                        sum =
-                            sum + static_cast<float>(share[p] * double(values[std::size_t(v)][j]));
-                    }
-                }
-            }
-            for (std::size_t v = 0; v < layerTiles.size(); ++v) {
-                if (!layer[v]->releaseStrip(U0, V0, k, layerTiles[v])) {
-                    diag::error("ERROR: raw tile ", U0, " ", V0, " could not be stored");
-                    return Result::TileLost;
-                }
-            }
-            if (!store.releaseStrip(U0, V0, k, strip)) {
-                diag::error("ERROR: raw tile ", U0, " ", V0, " could not be stored");
+        splat(b, points, count, strip, k * store.stripRows(), maxAccumulated);
+        for (std::size_t v = 0; v < layerStrips.size(); ++v) {
+            if (!layer[v]->releaseStrip(U, V, k, layerStrips[v])) {
+                diag::error("ERROR: raw tile ", U, " ", V, " could not be stored");
                 return Result::TileLost;
             }
         }
+        if (!store.releaseStrip(U, V, k, strip)) {
+            diag::error("ERROR: raw tile ", U, " ", V, " could not be stored");
+            return Result::TileLost;
+        }
+        return Result::Done;
+    }();
+    if (locks)
+        locks->unlock(U, V, k);
+    return result;
+}
+
+void RawTileRasterizer::splat(const Block& b, const int* points, int count, cv::Mat& strip,
+                              int firstRow, RawSum& maxAccumulated)
+{
+    const int rows = strip.rows;
+    RawSum largest = maxAccumulated;
+    const auto add = [&largest](RawSum& pixel, RawSum share) {
+        pixel += share;
+        largest = std::max(largest, pixel);
+    };
+    // The four pixels of a point: lower left, upper left, upper right, lower right.
+    for (int k = 0; k < count; ++k) {
+        const std::size_t m = std::size_t(points[k]);
+        const int R = rowOf[m] - firstRow;
+        const int c = columnOf[m];
+        const RawSum* u4 = units.data() + 4 * m;
+        if (R >= 0 && R < rows) {
+            RawSum* lower = rawSums(strip, R) + c;
+            add(lower[0], u4[0]);
+            if (four[m])
+                add(lower[1], u4[3]);
+        }
+        if (four[m] && R >= 1 && R - 1 < rows) {
+            RawSum* upper = rawSums(strip, R - 1) + c;
+            add(upper[0], u4[1]);
+            add(upper[1], u4[2]);
+        }
     }
-    return Result::Done;
+    maxAccumulated = largest;
+    if (layerStrips.empty())
+        return;
+
+    // The layer: the weights of the points with all their values, and the shares times
+    // each value.
+    for (int k = 0; k < count; ++k) {
+        const std::size_t m = std::size_t(points[k]);
+        const int j = pointOf[m];
+        bool all = true;
+        for (int v = 0; v < b.valueCount; ++v)
+            all = all && std::isfinite(b.values[std::size_t(v)][j]);
+        if (!all)
+            continue;
+        const int R = rowOf[m] - firstRow;
+        const int c = columnOf[m];
+        const RawSum* u4 = units.data() + 4 * m;
+        const int pixels = four[m] ? 4 : 1;
+        const int rowOfPixel[4] = {R, R - 1, R - 1, R};
+        const int columnOfPixel[4] = {c, c, c + 1, c + 1};
+        for (int p = 0; p < pixels; ++p) {
+            const int row = rowOfPixel[p];
+            if (row < 0 || row >= rows)
+                continue;
+            const int column = columnOfPixel[p];
+            rawSums(layerStrips[0], row)[column] += u4[p];
+            for (int v = 0; v < b.valueCount; ++v) {
+                const float value = b.values[std::size_t(v)][j];
+                cv::Mat& sums = layerStrips[std::size_t(v) + 1];
+                if (b.wideValues)
+                    wideSums(sums, row)[column] += WideSum(u4[p]) * SumScale::valueUnits(value);
+                else
+                    rawSums(sums, row)[column] += u4[p] * std::lround(value);
+            }
+        }
+    }
 }
 
 } // namespace orthaven

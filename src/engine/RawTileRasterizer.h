@@ -3,17 +3,24 @@
 // distance-dependent weight per point, shared bilinearly over the four nearest pixels.
 // A layer beside the density (intensity, colour) gets the same shares: its first store
 // sums the shares of the points that carry the layer's values, each further store the
-// shares times one of the values, so value / weight is the pixel's weighted mean.
+// shares times each value, so value / weight is the pixel's weighted mean. Every sum is a
+// whole number of units (engine/RawSums.h), so the order of the points never matters:
+// several rasterisers may draw blocks of the same stores at once, each visiting a strip
+// only while it holds the strip's lock (StripLocks).
 
+#include "engine/RawSums.h"
 #include "engine/RawTileStore.h"
 #include "engine/TileRange.h"
 
 #include <opencv2/core.hpp>
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <limits>
-#include <unordered_map>
+#include <mutex>
+#include <set>
+#include <tuple>
 #include <vector>
 
 namespace orthaven {
@@ -31,6 +38,24 @@ struct RasterSettings
     bool topView = true;   // weight = squared distance; else its square root's root
     int rawTileSize = 10;  // metres
     int tilePixels = 1000; // n = integer part of rawTileSize / resolution
+
+    // The unit of the sums, from the largest weight a point of these settings can have.
+    SumScale sumScale() const;
+};
+
+// The strips being drawn into: one rasteriser at a time visits a strip (of the density
+// and, with it, of the layer).
+class StripLocks
+{
+public:
+    bool tryLock(int U, int V, int strip);
+    void lock(int U, int V, int strip);
+    void unlock(int U, int V, int strip);
+
+private:
+    std::mutex guard;
+    std::condition_variable released;
+    std::set<std::tuple<int, int, int>> held;
 };
 
 class RawTileRasterizer
@@ -47,24 +72,28 @@ public:
     // Points farther than this from the view origin are not placed (their tile index
     // would not fit the 32-bit tile numbers).
     static constexpr double maxViewCoordinate = 1.0e9;
+    // Points worked on at once: the working arrays stay small whatever the chunk.
+    static constexpr int pointsPerPass = 1 << 16;
 
     // stop, when given, is looked at before every tile a block visits, so a block that
     // spreads over many tiles does not hold up a stop request.
     // layerStores: none, or the layer's weight store followed by one store per value.
+    // locks: shared by the rasterisers that draw into the same stores at once.
     RawTileRasterizer(RawTileStore& store, const RasterSettings& settings,
                       const std::atomic<bool>* stop = nullptr,
-                      std::vector<RawTileStore*> layerStores = {});
+                      std::vector<RawTileStore*> layerStores = {}, StripLocks* locks = nullptr);
 
-    // B: the block as read (4 × N, scanner frame); view: T · B (4 × N, u v d 1);
-    // T: view matrix · pose, whose translation column is the scanner in view coordinates.
-    // Widens range by every tile visited and raises maxAccumulated to the largest pixel
-    // value written. Points of one tile are added in increasing index order.
+    // B: the block as read (4 × N, scanner frame); T: view matrix · pose (4 × 4), which
+    // takes B to view coordinates (u v depth 1) and whose translation column is the
+    // scanner in view coordinates.
+    // Widens range by every tile a point in the domain falls in and raises maxAccumulated
+    // to the largest pixel sum written.
     // layerValues: one CV_32F row per value store, one column per point; a point with a
     // value that is not finite, or every point when it is empty, adds nothing to the layer.
     // fromScanner false: the block's scan has no position (T's translation is no scanner),
     // so no scanner domain cuts its points and every point weighs 1.
-    Result rasterizeBlock(const cv::Mat& B, const cv::Mat& view, const cv::Mat& T, TileRange& range,
-                          float& maxAccumulated, const cv::Mat& layerValues = cv::Mat(),
+    Result rasterizeBlock(const cv::Mat& B, const cv::Mat& T, TileRange& range,
+                          RawSum& maxAccumulated, const cv::Mat& layerValues = cv::Mat(),
                           bool fromScanner = true);
 
     // The smallest and largest layer value of a point drawn into the layer (of the first
@@ -77,27 +106,42 @@ public:
     std::int64_t outOfBoundPoints() const { return outOfBound; }
 
 private:
+    // The block as the per-point loops read it.
+    struct Block;
+    // Places the points [first, last) of the block: their tiles, pixels and share units,
+    // grouped by tile.
+    void place(const Block& block, int first, int last, TileRange& range);
+    // Draws the placed points, tile by tile; a tile another rasteriser holds comes last.
+    Result draw(const Block& block, RawSum& maxAccumulated);
+    // locked: the caller holds the lock of the tile's one strip.
+    Result drawTile(const Block& block, int tile, bool locked, RawSum& maxAccumulated);
+    Result visitStrip(const Block& block, int U, int V, int strip, const int* points, int count,
+                      bool locked, RawSum& maxAccumulated);
+    // Adds the shares of the points into the strip (and the layer's strips) whose first
+    // image row is firstRow; pixels outside it are left to the strip that holds them.
+    void splat(const Block& block, const int* points, int count, cv::Mat& strip, int firstRow,
+               RawSum& maxAccumulated);
+
     RawTileStore& store;
     RasterSettings s;
+    SumScale scale;
     const std::atomic<bool>* stop;
+    StripLocks* locks;
     std::int64_t outOfBound = 0;
     std::vector<RawTileStore*> layer;
     float lowest = 1.0f;
     float highest = 0.0f;
-    std::vector<cv::Mat> layerTiles;
-    std::vector<const float*> values;
-    // working data, kept between blocks to avoid allocations per block
-    std::vector<std::int32_t> tileU, tileV;
-    std::vector<int> groupOf, groupStart, members;
-    std::vector<std::pair<std::int32_t, std::int32_t>> groupTile;
-    std::unordered_map<std::uint64_t, int> groupIndex;
-    struct Reach
-    {
-        int point;
-        int top, bottom; // the strips of its upper and lower pixels
-    };
-    std::vector<Reach> reach;
-    std::vector<int> stripStart, stripMembers;
+
+    // Working arrays of one pass, kept between blocks to avoid allocations per block:
+    // per placed point its tile (an index into tiles), its lower-left pixel (image row R,
+    // column c), whether it has four pixels or one, its share units (lower left, upper
+    // left, upper right, lower right) and the block's point it came from.
+    std::vector<int> tileOf, rowOf, columnOf, pointOf;
+    std::vector<std::uint8_t> four;
+    std::vector<RawSum> units;
+    std::vector<std::pair<std::int32_t, std::int32_t>> tiles;
+    std::vector<int> tileStart, tileMembers, stripStart, stripMembers;
+    std::vector<cv::Mat> layerStrips;
 };
 
 } // namespace orthaven

@@ -6,8 +6,8 @@
 
 namespace orthaven {
 
-RawTileStore::RawTileStore(int tilePixels, int stripRows)
-    : n(std::max(tilePixels, 1)),
+RawTileStore::RawTileStore(int tilePixels, int stripRows, int cellBytes)
+    : n(std::max(tilePixels, 1)), cell(cellBytes == 16 ? 16 : 8),
       rowsPerStrip(
           int(std::clamp<std::int64_t>(stripRows > 0 ? stripRows : maxStripPixels / n, 1, n))),
       strips((n + rowsPerStrip - 1) / rowsPerStrip)
@@ -23,11 +23,16 @@ int RawTileStore::stripHeight(int strip) const
 
 void RawTileStore::dropTile(int, int) {}
 
+cv::Mat RawTileStore::emptyStrip(int strip) const
+{
+    return allocateImage(8 * cell, n, stripHeight(strip));
+}
+
 cv::Mat RawTileStore::loadTile(int U, int V)
 {
     if (strips == 1)
         return loadStrip(U, V, 0);
-    cv::Mat tile = allocateImage(32, n, n);
+    cv::Mat tile = allocateImage(8 * cell, n, n);
     for (int s = 0; s < strips && !tile.empty(); ++s) {
         const cv::Mat strip = loadStrip(U, V, s);
         if (strip.empty())

@@ -5,8 +5,9 @@
 //
 // A tile is kept, handed out and given back in strips: bands of whole pixel rows, top row
 // first, of at most maxStripPixels pixels each. At the usual resolutions a tile is one
-// strip; at 1 mm a 10 m tile of 10,000 × 10,000 floats is 96 strips of 4 MB, so what a
-// run holds in memory follows its budget at any resolution.
+// strip; at 1 mm a 10 m tile of 10,000 × 10,000 sums is 96 strips of 8 MB, so what a
+// run holds in memory follows its budget at any resolution. A pixel is a sum of
+// engine/RawSums.h: 8 bytes (RawSum), or 16 (WideSum) for an intensity layer's values.
 
 #include <opencv2/core.hpp>
 
@@ -24,11 +25,14 @@ public:
     static constexpr std::int64_t maxStripPixels = std::int64_t(1) << 20;
 
     // tilePixels: the edge n of every raw tile; stripRows: the rows of a strip (0: as
-    // many as maxStripPixels allows; the engine's tests take fewer).
-    explicit RawTileStore(int tilePixels, int stripRows = 0);
+    // many as maxStripPixels allows; the engine's tests take fewer); cellBytes: 8 or 16.
+    explicit RawTileStore(int tilePixels, int stripRows = 0, int cellBytes = 8);
     virtual ~RawTileStore();
 
     int tilePixels() const { return n; }
+    int cellBytes() const { return cell; }
+    // A zeroed strip of this store's pixels; empty when the memory cannot be had.
+    cv::Mat emptyStrip(int strip) const;
     // Rows of every strip but the last, which may hold fewer.
     int stripRows() const { return rowsPerStrip; }
     int stripCount() const { return strips; }
@@ -36,7 +40,7 @@ public:
     // The strip that holds image row `row` of a tile.
     int stripOf(int row) const { return row / rowsPerStrip; }
 
-    // The strip's values so far (CV_32FC1, stripHeight × n), zeros for a strip never stored;
+    // The strip's values so far (stripHeight × n cells), zeros for a strip never stored;
     // no image (empty) when memory runs out or stored values cannot be had. The caller owns
     // the image until it releases it.
     virtual cv::Mat getStrip(int U, int V, int strip) = 0;
@@ -55,6 +59,7 @@ public:
 
 private:
     int n;
+    int cell;
     int rowsPerStrip;
     int strips;
 };

@@ -27,6 +27,8 @@ enum ResultCode : std::int32_t
     // there (a full disk, a folder in the way): the output folder is as it was.
     OutputFolderAccess = 9,
     OutputLocked = 10, // another run is writing a layout of the same name into that folder
+    // The partial raw tiles of a merge are incomplete, damaged or not of one layout.
+    PartialsUnusable = 11,
 };
 
 // A consistent copy of the record, for whoever polls it.

@@ -52,6 +52,16 @@ inline bool layerByName(const QString& name, LayoutLayer& layer)
     return false;
 }
 
+// One of several processes that compute a layout together (docs/shards.md): this one
+// draws the points of its share of the selected scans into partial raw tiles, written to
+// a folder instead of a layout.
+struct LayoutShard
+{
+    int index = 1; // 1 … count
+    int count = 1;
+    QString folder; // the partials folder; the shard's own sub-folder is made in it
+};
+
 struct LayoutJob
 {
     QStringList inputFiles;   // first entry decides the reader
@@ -89,6 +99,11 @@ struct LayoutJob
     QString crs;
     std::optional<Paper> pdfPaper;
     LayoutLayer layer = LayoutLayer::Density;
+    // Set: the run computes this shard's partial raw tiles instead of a layout.
+    std::optional<LayoutShard> shard;
+    // Not empty: the run makes the layout from the partials of every shard found in these
+    // folders instead of reading scans (the job's other fields are then theirs).
+    QStringList mergeFolders;
     // How the engine may run; neither changes a byte of the layout.
     int threads = 0;                    // worker threads; 0: one per processor core
     std::int64_t memoryBudgetBytes = 0; // tiles held in memory; 0: a quarter of the memory

@@ -1,10 +1,12 @@
 #include "scan/PtxBlockParser.h"
 
 #include "platform/RegularFile.h"
+#include "platform/ThreadBudget.h"
 #include "scan/PtxLine.h"
 #include "scan/TextLineReader.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <string_view>
 
@@ -17,8 +19,9 @@ constexpr std::size_t longestLine = TextLineReader::defaultBufferSize;
 
 } // namespace
 
-PtxBlockParser::PtxBlockParser(const QString& path, qint64 start, int threads)
-    : file(path), offset(start), inFlight(std::max(2, 2 * threads))
+PtxBlockParser::PtxBlockParser(const QString& path, qint64 start, int threads,
+                               ThreadBudget* threadBudget)
+    : file(path), offset(start), inFlight(std::max(2, 2 * threads)), budget(threadBudget)
 {
     pool.setMaxThreadCount(std::max(1, threads));
     if (!openRegularFile(file, QIODevice::ReadOnly | QIODevice::Unbuffered) || !file.seek(start))
@@ -155,7 +158,8 @@ void PtxBlockParser::fill()
             return;
         auto promise = std::make_shared<std::promise<Block>>();
         blocks.push_back(promise->get_future());
-        pool.start([text, promise] {
+        pool.start([text, promise, threads = budget] {
+            const ThreadBudget::Slot slot(threads);
             try {
                 promise->set_value(parse(*text));
             } catch (...) {
@@ -173,6 +177,10 @@ bool PtxBlockParser::next(Block& block)
     std::future<Block> first = std::move(blocks.front());
     blocks.pop_front();
     fill(); // the next blocks are parsed while this one is handed over
+    if (first.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
+        const ThreadBudget::Idle idle(budget);
+        first.wait();
+    }
     block = first.get();
     return true;
 }

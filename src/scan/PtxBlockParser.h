@@ -18,6 +18,8 @@
 
 namespace orthaven {
 
+class ThreadBudget;
+
 class PtxBlockParser
 {
 public:
@@ -34,8 +36,10 @@ public:
     // Bytes of text per block.
     static constexpr qint64 blockBytes = qint64(4) << 20;
 
-    // path: the PTX file; offset: where its next point line starts; threads: parsers.
-    PtxBlockParser(const QString& path, qint64 offset, int threads);
+    // path: the PTX file; offset: where its next point line starts; threads: parsers;
+    // budget: where a parser takes its slot while it parses, and the caller gives its own
+    // back while it waits for a block (none: no slots are taken).
+    PtxBlockParser(const QString& path, qint64 offset, int threads, ThreadBudget* budget = nullptr);
     ~PtxBlockParser(); // waits for the blocks under way
     PtxBlockParser(const PtxBlockParser&) = delete;
     PtxBlockParser& operator=(const PtxBlockParser&) = delete;
@@ -65,6 +69,7 @@ private:
     bool endOfFile = false;
     bool cutAll = false; // every line is in a block
     int inFlight;
+    ThreadBudget* budget;
     QThreadPool pool;
     std::deque<std::future<Block>> blocks;
 };

@@ -8,7 +8,7 @@ namespace orthaven {
 
 namespace {
 
-int pointCount(const ScanChunk& chunk)
+int pointsIn(const ScanChunk& chunk)
 {
     return chunk.points.empty() ? 0 : chunk.points.cols;
 }
@@ -35,8 +35,8 @@ cv::Mat joinChannel(const cv::Mat& a, int countA, const cv::Mat& b, int countB)
 // rarely (a lone point, a lone last point).
 void append(ScanChunk& gathered, ScanChunk&& piece)
 {
-    const int have = pointCount(gathered);
-    const int more = pointCount(piece);
+    const int have = pointsIn(gathered);
+    const int more = pointsIn(piece);
     if (more == 0)
         return;
     if (have == 0) {
@@ -194,6 +194,33 @@ bool ScanSource::scanDimensions(int i, int& rows, int& columns)
     return known;
 }
 
+std::int64_t ScanSource::pointCount(int i)
+{
+    std::int64_t count = -1;
+    if (!guard("pointCount", i, [&] { count = countOf(i); }))
+        return -1;
+    return count >= 0 ? count : -1;
+}
+
+bool ScanSource::firstPoints(int i, ScanChunk& first, PointChannels channels)
+{
+    first = ScanChunk();
+    bool opened = false;
+    return guard("firstPoints", i, [&] { opened = firstPointsOf(i, first, channels); }) && opened;
+}
+
+bool ScanSource::firstPointsOf(int i, ScanChunk& first, PointChannels channels)
+{
+    if (!openScan(i)) {
+        closeScan(i);
+        return false;
+    }
+    readPoints(i, first, 2, channels);
+    rewindPoints();
+    closeScan(i);
+    return true;
+}
+
 bool ScanSource::scanPose(int i, cv::Mat& pose) const
 {
     bool known = false;
@@ -259,7 +286,7 @@ bool ScanSource::readChunk(int i, ScanChunk& chunk, int maxColumns, PointChannel
         chunk = placeholderScanChunk();
         return false;
     }
-    if (pointCount(reading.tail) >= 2) {
+    if (pointsIn(reading.tail) >= 2) {
         chunk = std::move(reading.tail);
         reading.tail = {};
         const bool more = reading.tailMore;
@@ -285,7 +312,7 @@ bool ScanSource::readChunk(int i, ScanChunk& chunk, int maxColumns, PointChannel
             ended = true;
             break;
         }
-        largestPiece = std::max(largestPiece, pointCount(piece));
+        largestPiece = std::max(largestPiece, pointsIn(piece));
         append(gathered, std::move(piece));
         if (step == ReadStep::LastChunk) {
             lastChunk = true;
@@ -295,14 +322,14 @@ bool ScanSource::readChunk(int i, ScanChunk& chunk, int maxColumns, PointChannel
         if (loneLastPoint)
             break;
         // Fewer than two points would end the scan for the caller: read on.
-        if (pointCount(gathered) < 2)
+        if (pointsIn(gathered) < 2)
             continue;
         if (pointsLeft(i) != 1)
             break;
         loneLastPoint = true;
     }
 
-    const int n = pointCount(gathered);
+    const int n = pointsIn(gathered);
     if (n < 2) {
         // Nothing, or a scan of a single point in all: no chunk can carry it.
         reading.ended = true;
@@ -333,6 +360,15 @@ bool ScanSource::dimensionsOf(int, int& rows, int& columns)
     rows = 0;
     columns = 0;
     return false;
+}
+
+std::int64_t ScanSource::countOf(int i)
+{
+    int rows = 0;
+    int columns = 0;
+    if (!dimensionsOf(i, rows, columns) || rows < 0 || columns < 0)
+        return -1;
+    return std::int64_t(rows) * columns;
 }
 
 bool ScanSource::positionKnown(int) const

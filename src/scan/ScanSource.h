@@ -26,6 +26,7 @@
 
 #include <opencv2/core.hpp>
 
+#include <cstdint>
 #include <exception>
 #include <initializer_list>
 #include <string>
@@ -34,6 +35,8 @@
 #include <vector>
 
 namespace orthaven {
+
+class ThreadBudget;
 
 class GridScanSource;
 
@@ -121,6 +124,15 @@ public:
     // The box the points of scan i lie in, in the scan's own frame (before its pose): the
     // lowest and the highest x, y and z. False when the reader does not know it (or fails).
     bool scanBounds(int i, cv::Vec3d& low, cv::Vec3d& high) const;
+    // How many points scan i holds as its file's headers say, without reading them: a
+    // gridded scan's rows × columns (PTX: the point lines the listing found), E57's record
+    // count, LAS's listed points. -1 when the reader cannot tell (or fails). Shards are
+    // balanced by it.
+    std::int64_t pointCount(int i);
+    // The first two points of scan i with the channels asked for, which say whether the
+    // scan carries them: opens the scan, reads, rewinds and closes it. False when the scan
+    // cannot be opened (first is then empty).
+    bool firstPoints(int i, ScanChunk& first, PointChannels channels);
 
     // The files the scans were found in: those given to fetchFiles, or the scan files an
     // index or a project names.
@@ -141,6 +153,10 @@ public:
     // hint that readers of text files take; what a read delivers never depends on it.
     void setReadThreads(int threads) { readThreadCount = threads > 1 ? threads : 1; }
     int readThreads() const { return readThreadCount; }
+    // The budget of busy threads the reader's own threads take their slots from (none:
+    // they take none); the thread that calls readPoints holds a slot of its own.
+    void setThreadBudget(ThreadBudget* budget) { threadBudgetOf = budget; }
+    ThreadBudget* threadBudget() const { return threadBudgetOf; }
 
     // Errors caught at the doors since the reader was made, and the text of the latest.
     int errorCount() const { return errors; }
@@ -205,6 +221,10 @@ private:
     // Defaults: true; false (no bounds).
     virtual bool positionKnown(int i) const;
     virtual bool boundsOf(int i, cv::Vec3d& low, cv::Vec3d& high) const;
+    // Default: rows × columns of dimensionsOf, -1 without them.
+    virtual std::int64_t countOf(int i);
+    // Default: through the doors, as firstPoints says.
+    virtual bool firstPointsOf(int i, ScanChunk& first, PointChannels channels);
     // The next points of scan i: at most maxChunkPoints (and the reader's own limits), only
     // real points (a lone point is one column), with the channels asked for when the scan
     // has them. Every call moves on through the scan.
@@ -227,6 +247,7 @@ private:
     };
     ReadState reading;
     int readThreadCount = 1;
+    ThreadBudget* threadBudgetOf = nullptr;
     std::vector<ScanNote> scanNotes;
     QStringList emptyFiles;
     mutable int errors = 0;

@@ -209,6 +209,14 @@ bool ScanSourceE57::dimensionsOf(int i, int& rows, int& columns)
     return true;
 }
 
+std::int64_t ScanSourceE57::countOf(int i)
+{
+    if (i < 0 || i >= numScans)
+        return -1;
+    const e57::Scan& scan = scans[std::size_t(i)].scan;
+    return scan.hasPoints ? scan.points.recordCount : 0;
+}
+
 bool ScanSourceE57::restartIfPending(int i)
 {
     if (rewindPending) {

@@ -61,6 +61,8 @@ private:
     // extent, when the grid has no more cells than the scan has records. Otherwise 0 × 0
     // and false.
     bool dimensionsOf(int i, int& rows, int& columns) override;
+    // The record count of the scan's points.
+    std::int64_t countOf(int i) override;
     // At most maxChunkPoints points per call, whatever maxColumns says.
     ReadStep readNext(const ReadRequest& request, ScanChunk& piece) override;
     qint64 pointsLeft(int i) const override;

@@ -225,6 +225,13 @@ bool ScanSourceLAS::poseOf(int i, cv::Mat& pose) const
     return true;
 }
 
+std::int64_t ScanSourceLAS::countOf(int i)
+{
+    if (i < 0 || i >= int(scans.size()))
+        return -1;
+    return std::int64_t(scans[std::size_t(i)].points);
+}
+
 bool ScanSourceLAS::positionKnown(int) const
 {
     return false;

@@ -54,6 +54,8 @@ private:
     // The identity: the points are in project coordinates.
     bool poseOf(int i, cv::Mat& pose) const override;
     bool positionKnown(int i) const override;
+    // The points the listing found (withheld ones left out).
+    std::int64_t countOf(int i) override;
     bool boundsOf(int i, cv::Vec3d& low, cv::Vec3d& high) const override;
     bool open(int i) override;
     bool close(int i) override;

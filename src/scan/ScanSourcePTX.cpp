@@ -272,7 +272,8 @@ bool ScanSourcePTX::open(int i)
     if (readThreads() > 1 && openPointLines > 0) {
         blocksOffset = stream->offset();
         blocksMore = true;
-        blocks = std::make_unique<PtxBlockParser>(stream->path(), blocksOffset, readThreads());
+        blocks = std::make_unique<PtxBlockParser>(stream->path(), blocksOffset, readThreads(),
+                                                  threadBudget());
         if (!blocks->isOpen())
             blocks.reset();
     }

@@ -10,6 +10,13 @@ namespace orthaven::test {
 ProgramRun runLayout(const QStringList& arguments, const QString& workingFolder,
                      const std::map<QString, QString>& environment)
 {
+    return runProgram(QStringLiteral(ORTHAVEN_LAYOUT_PROGRAM), arguments, workingFolder,
+                      environment);
+}
+
+ProgramRun runProgram(const QString& program, const QStringList& arguments,
+                      const QString& workingFolder, const std::map<QString, QString>& environment)
+{
     QProcess process;
     if (!workingFolder.isEmpty())
         process.setWorkingDirectory(workingFolder);
@@ -17,7 +24,7 @@ ProgramRun runLayout(const QStringList& arguments, const QString& workingFolder,
     for (const auto& [name, value] : environment)
         variables.insert(name, value);
     process.setProcessEnvironment(variables);
-    process.start(QStringLiteral(ORTHAVEN_LAYOUT_PROGRAM), arguments);
+    process.start(program, arguments);
     ProgramRun run;
     // The limit only keeps a hanging program from holding up the suite.
     if (!process.waitForStarted() || !process.waitForFinished(300000)) {

@@ -21,6 +21,10 @@ struct ProgramRun
 // environment: variables set beside the test's own (ORTHAVEN_TEST_WRITE_FAULT, ...).
 ProgramRun runLayout(const QStringList& arguments, const QString& workingFolder = {},
                      const std::map<QString, QString>& environment = {});
+// Another program (a script of contrib/) the same way.
+ProgramRun runProgram(const QString& program, const QStringList& arguments,
+                      const QString& workingFolder = {},
+                      const std::map<QString, QString>& environment = {});
 
 // Every file of a folder (its sub-folders left aside) by name, with its bytes.
 std::map<QString, QByteArray> filesIn(const QString& folder);

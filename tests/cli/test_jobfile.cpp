@@ -49,11 +49,11 @@ TEST(JobFile, ReadsOneJobPerLineWithPathsFromItsFolder)
     EXPECT_EQ(file.jobs[2].options.inputFiles, QStringList{"/abs/scan.ptx"});
     EXPECT_EQ(file.jobs[2].options.outputFile, dir.filePath("elsewhere/x.log"));
 
-    EXPECT_EQ(
-        file.problems,
-        (QStringList{"line 5: Layout output file already in batch list!",
-                     "line 6: --clip-low must be below --clip-high",
-                     "line 7: --help, --version, --list and --jobs cannot stand in a job file"}));
+    EXPECT_EQ(file.problems,
+              (QStringList{"line 5: Layout output file already in batch list!",
+                           "line 6: --clip-low must be below --clip-high",
+                           "line 7: --help, --version, --list, --jobs, --shard and --merge cannot "
+                           "stand in a job file"}));
 }
 
 TEST(JobFile, AMissingFileIsAnErrorAndAnEmptyOneHasNoJobs)

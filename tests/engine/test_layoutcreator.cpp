@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 using namespace orthaven;
@@ -352,7 +353,7 @@ TEST(LayoutCreatorRun, SecondRunOnTheSameEngineWritesTheSameFiles)
     EXPECT_GE(first.size(), 4u);
 }
 
-TEST(LayoutCreatorRun, SameBytesWhateverTheChunksTheThreadsTheMemoryOrTheTileStore)
+TEST(LayoutCreatorRun, SameBytesWhateverTheChunksTheThreadsTheMemoryTheOrderOrTheTileStore)
 {
     const std::vector<FakeScan> scans = {
         scanAt("a", rotationZ(-20, 4, -3, 1),
@@ -363,6 +364,10 @@ TEST(LayoutCreatorRun, SameBytesWhateverTheChunksTheThreadsTheMemoryOrTheTileSto
     const int chunk = 37;
     for (const FakeScan& s : scans)
         ASSERT_NE(s.points.size() % chunk, 1u); // a last chunk of one point carries nothing
+    // The same points read in the opposite order.
+    std::vector<FakeScan> reversed = scans;
+    for (FakeScan& s : reversed)
+        std::reverse(s.points.begin(), s.points.end());
     struct Case
     {
         std::uint32_t view;
@@ -405,9 +410,10 @@ TEST(LayoutCreatorRun, SameBytesWhateverTheChunksTheThreadsTheMemoryOrTheTileSto
             int chunk;
             bool placeholderAtEnd;
             int threads;
-            std::int64_t budget; // 1: every tile spills whenever it is given back
-            bool plain = false;  // the file-per-visit store
-            int stripRows = 0;   // tiles kept in strips of this many rows, as at 1 mm
+            std::int64_t budget;    // 1: every tile spills whenever it is given back
+            bool plain = false;     // the file-per-visit store
+            int stripRows = 0;      // tiles kept in strips of this many rows, as at 1 mm
+            bool backwards = false; // every scan's points in the opposite order
         };
         const Variant variants[] = {
             {"small chunks, one thread", chunk, true, 1, 0},
@@ -416,10 +422,12 @@ TEST(LayoutCreatorRun, SameBytesWhateverTheChunksTheThreadsTheMemoryOrTheTileSto
             {"four threads, every tile spilled", chunk, true, 4, 1},
             {"four threads, the file-per-visit store", chunk, false, 4, 0, true},
             {"strips of 7 rows, every strip spilled", 1000, false, 2, 1, false, 7},
+            {"points backwards, three threads", chunk, false, 3, 0, false, 0, true},
+            {"points backwards, one thread, every tile spilled", 1000, false, 1, 1, false, 0, true},
         };
         for (const Variant& v : variants) {
             SCOPED_TRACE(v.name);
-            LayoutRun run(scans, v.chunk);
+            LayoutRun run(v.backwards ? reversed : scans, v.chunk);
             prepare(run);
             run.source.setPlaceholderAtEnd(v.placeholderAtEnd);
             run.job.threads = v.threads;

@@ -13,12 +13,29 @@
 
 #include <atomic>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 using namespace orthaven;
 using namespace orthaven::test;
 
 namespace {
+
+// The pixels of a raw tile that hold a sum.
+int pixelsSet(const cv::Mat& t)
+{
+    int count = 0;
+    for (int r = 0; r < t.rows; ++r)
+        for (int c = 0; c < t.cols; ++c)
+            count += rawSums(t, r)[c] != 0 ? 1 : 0;
+    return count;
+}
+
+bool sameBits(const cv::Mat& a, const cv::Mat& b)
+{
+    return a.type() == b.type() && a.size == b.size && a.isContinuous() && b.isContinuous() &&
+           std::memcmp(a.data, b.data, a.total() * a.elemSize()) == 0;
+}
 
 cv::Mat block(const std::vector<cv::Vec3d>& points)
 {
@@ -56,7 +73,7 @@ protected:
         ASSERT_TRUE(session->createSession());
         store = std::make_unique<FileRawTileStore>(session->tempPath(), n);
         range = TileRange();
-        maxAccumulated = 0.0f;
+        maxAccumulated = 0;
     }
 
     RawTileRasterizer::Result rasterize(const std::vector<cv::Vec3d>& points,
@@ -65,17 +82,22 @@ protected:
     {
         RawTileRasterizer rasterizer(*store, settings);
         const cv::Mat B = block(points);
-        return rasterizer.rasterizeBlock(B, T * B, T, range, maxAccumulated, {}, fromScanner);
+        return rasterizer.rasterizeBlock(B, T, range, maxAccumulated, {}, fromScanner);
     }
 
     cv::Mat tile(int U, int V) { return store->loadTile(U, V); }
+    // The weight a pixel's sum stands for.
+    double weight(const cv::Mat& t, int row, int col) const
+    {
+        return settings.sumScale().weight(rawSums(t, row)[col]);
+    }
 
     TempAppData appData;
     std::unique_ptr<SessionFolder> session;
     std::unique_ptr<FileRawTileStore> store;
     RasterSettings settings;
     TileRange range;
-    float maxAccumulated = 0.0f;
+    RawSum maxAccumulated = 0;
 };
 
 } // namespace
@@ -84,8 +106,8 @@ TEST_F(Rasterize, WeightIsSquaredDistanceForTopItsRootForOtherViewsAndOneWithout
 {
     // 2 m from the scanner, on a pixel corner: the whole weight on one pixel. A scan without
     // a position has no scanner to measure from: 1, and no domain (of 1 m here) cuts it.
-    const std::tuple<bool, bool, float> cases[] = {
-        {true, true, 4.0f}, {false, true, float(std::sqrt(2.0))}, {true, false, 1.0f}};
+    const std::tuple<bool, bool, double> cases[] = {
+        {true, true, 4.0}, {false, true, std::sqrt(2.0)}, {true, false, 1.0}};
     for (const auto& [top, scanner, weight] : cases) {
         SCOPED_TRACE(top ? "top" : "vertical");
         settings.topView = top;
@@ -96,8 +118,9 @@ TEST_F(Rasterize, WeightIsSquaredDistanceForTopItsRootForOtherViewsAndOneWithout
                   RawTileRasterizer::Result::Done);
         const cv::Mat t = tile(0, 0);
         ASSERT_FALSE(t.empty());
-        EXPECT_EQ(t.at<float>(79, 16), weight);
-        EXPECT_EQ(cv::countNonZero(t), 1);
+        // Within half a unit of the sums: 2^-24 for the root, 4 and 1 exactly.
+        EXPECT_NEAR(this->weight(t, 79, 16), weight, std::ldexp(1.0, -24));
+        EXPECT_EQ(pixelsSet(t), 1);
     }
 }
 
@@ -107,12 +130,12 @@ TEST_F(Rasterize, SharesGoToTheFourNearestPixels)
     ASSERT_EQ(rasterize({{2.0, 0.0, 0.0}}, FakeScanSource::translation(0.03125, 0.4375, 0.0)),
               RawTileRasterizer::Result::Done);
     const cv::Mat t = tile(0, 0);
-    EXPECT_EQ(t.at<float>(76, 16), 1.5f); // (1 - fx)(1 - fy) w
-    EXPECT_EQ(t.at<float>(75, 16), 1.5f); // (1 - fx) fy w
-    EXPECT_EQ(t.at<float>(75, 17), 0.5f); // fx fy w
-    EXPECT_EQ(t.at<float>(76, 17), 0.5f); // fx (1 - fy) w
-    EXPECT_EQ(cv::countNonZero(t), 4);
-    EXPECT_EQ(maxAccumulated, 1.5f);
+    EXPECT_EQ(weight(t, 76, 16), 1.5); // (1 - fx)(1 - fy) w
+    EXPECT_EQ(weight(t, 75, 16), 1.5); // (1 - fx) fy w
+    EXPECT_EQ(weight(t, 75, 17), 0.5); // fx fy w
+    EXPECT_EQ(weight(t, 76, 17), 0.5); // fx (1 - fy) w
+    EXPECT_EQ(pixelsSet(t), 4);
+    EXPECT_EQ(settings.sumScale().weight(maxAccumulated), 1.5);
 }
 
 TEST_F(Rasterize, TileEdgesAndBoundaries)
@@ -139,8 +162,8 @@ TEST_F(Rasterize, TileEdgesAndBoundaries)
         EXPECT_EQ(range, (TileRange{c.U, c.U, c.V, c.V}));
         const cv::Mat t = tile(c.U, c.V);
         const double q = c.point[0] * c.point[0] + c.point[1] * c.point[1];
-        EXPECT_EQ(t.at<float>(c.row, c.col), float(q));
-        EXPECT_EQ(cv::countNonZero(t), 1);
+        EXPECT_NEAR(weight(t, c.row, c.col), q, std::ldexp(1.0, -13));
+        EXPECT_EQ(pixelsSet(t), 1);
     }
 }
 
@@ -159,8 +182,8 @@ TEST_F(Rasterize, KeepsOnlyPointsBetweenTwoPixelsAndTheDomain)
               RawTileRasterizer::Result::Done);
     const std::vector<RawTileStore::Index> expected{{0, 0}, {10, 0}};
     EXPECT_EQ(store->storedTiles(), expected);
-    EXPECT_EQ(cv::countNonZero(tile(0, 0)), 1);
-    EXPECT_EQ(cv::countNonZero(tile(10, 0)), 1);
+    EXPECT_EQ(pixelsSet(tile(0, 0)), 1);
+    EXPECT_EQ(pixelsSet(tile(10, 0)), 1);
 
     // The origin never counts, whatever the domain.
     settings.scannerDomain = 1.0e9;
@@ -189,9 +212,9 @@ TEST_F(Rasterize, ClippingPlanesBelongToTheKeptRegion)
             {{1.0, 1.0, -1.0}, {2.0, 1.0, 2.0}, {3.0, 1.0, -1.0000001}, {4.0, 1.0, 2.0000001}}),
         RawTileRasterizer::Result::Done);
     const cv::Mat t = tile(0, 0);
-    EXPECT_NE(t.at<float>(71, 8), 0.0f);
-    EXPECT_NE(t.at<float>(71, 16), 0.0f);
-    EXPECT_EQ(cv::countNonZero(t), 2);
+    EXPECT_NE(weight(t, 71, 8), 0.0);
+    EXPECT_NE(weight(t, 71, 16), 0.0);
+    EXPECT_EQ(pixelsSet(t), 2);
 }
 
 TEST_F(Rasterize, BlocksAddUpInTheSameTileFile)
@@ -199,10 +222,66 @@ TEST_F(Rasterize, BlocksAddUpInTheSameTileFile)
     ASSERT_EQ(rasterize({{2.0, 0.0, 0.0}, {4.0, 0.0, 0.0}}), RawTileRasterizer::Result::Done);
     ASSERT_EQ(rasterize({{2.0, 0.0, 0.0}, {-3.0, 0.0, 0.0}}), RawTileRasterizer::Result::Done);
     const cv::Mat t = tile(0, 0);
-    EXPECT_EQ(t.at<float>(79, 16), 8.0f);
-    EXPECT_EQ(t.at<float>(79, 32), 16.0f);
-    EXPECT_EQ(maxAccumulated, 16.0f);
+    EXPECT_EQ(weight(t, 79, 16), 8.0);
+    EXPECT_EQ(weight(t, 79, 32), 16.0);
+    EXPECT_EQ(settings.sumScale().weight(maxAccumulated), 16.0);
     EXPECT_EQ(range, (TileRange{-1, 0, 0, 0}));
+}
+
+TEST_F(Rasterize, AnyOrderOfTheSamePointsGivesTheSameBits)
+{
+    // Points spread over four tiles with intensities and colours, drawn whole and then
+    // reversed, in blocks of 7: every sum of the density and of both layers bit for bit.
+    cv::RNG random(7);
+    std::vector<cv::Vec3d> points;
+    for (int j = 0; j < 400; ++j)
+        points.emplace_back(random.uniform(-1.0, 1.0), random.uniform(-1.0, 1.0), 0.0);
+    cv::Mat intensity(1, 400, CV_32F), colour8(3, 400, CV_8U), colour;
+    random.fill(intensity, cv::RNG::UNIFORM, -2.0, 3.0);
+    random.fill(colour8, cv::RNG::UNIFORM, 0, 256);
+    colour8.convertTo(colour, CV_32F);
+    const cv::Mat T = FakeScanSource::translation(0.3, -0.2, 0.0);
+    MemoryBudget memory(std::int64_t(1) << 30);
+    std::vector<std::vector<cv::Mat>> results;
+    for (const bool reversed : {false, true}) {
+        restart();
+        std::vector<std::unique_ptr<FileRawTileStore>> layers;
+        std::vector<RawTileStore*> stores;
+        for (const int cell : {8, 16, 8, 8, 8, 8}) { // intensity: weight, sum; colour: 4
+            layers.push_back(std::make_unique<FileRawTileStore>(
+                session->tempPath(), 80, QStringLiteral("l%1_").arg(layers.size()), 0, cell));
+            stores.push_back(layers.back().get());
+        }
+        RawTileRasterizer ofIntensity(*store, settings, nullptr, {stores[0], stores[1]});
+        RawTileRasterizer ofColour(*store, settings, nullptr,
+                                   {stores[2], stores[3], stores[4], stores[5]});
+        for (int start = 0; start < 400; start += 7) {
+            std::vector<int> order;
+            for (int j = start; j < std::min(start + 7, 400); ++j)
+                order.push_back(reversed ? 399 - j : j);
+            std::vector<cv::Vec3d> part;
+            cv::Mat i(1, int(order.size()), CV_32F), c(3, int(order.size()), CV_32F);
+            for (std::size_t k = 0; k < order.size(); ++k) {
+                part.push_back(points[std::size_t(order[k])]);
+                intensity.col(order[k]).copyTo(i.col(int(k)));
+                colour.col(order[k]).copyTo(c.col(int(k)));
+            }
+            const cv::Mat B = block(part);
+            // The density twice over (two rasterisers of one store) adds up all the same.
+            ASSERT_EQ(ofIntensity.rasterizeBlock(B, T, range, maxAccumulated, i),
+                      RawTileRasterizer::Result::Done);
+            ASSERT_EQ(ofColour.rasterizeBlock(B, T, range, maxAccumulated, c),
+                      RawTileRasterizer::Result::Done);
+        }
+        results.emplace_back();
+        stores.push_back(store.get());
+        for (RawTileStore* from : stores)
+            for (const RawTileStore::Index& t : from->storedTiles())
+                results.back().push_back(from->loadTile(t.first, t.second));
+    }
+    ASSERT_EQ(results[0].size(), 28u); // four tiles in each of seven stores
+    for (std::size_t k = 0; k < results[0].size(); ++k)
+        EXPECT_TRUE(sameBits(results[0][k], results[1][k])) << k;
 }
 
 TEST_F(Rasterize, PointOutsideItsTileImageIsCountedAndNotDrawn)
@@ -216,11 +295,11 @@ TEST_F(Rasterize, PointOutsideItsTileImageIsCountedAndNotDrawn)
     points.emplace_back(5.0, 5.0, 0.0);
     const cv::Mat B = block(points);
     CaptureDiagnostics capture;
-    ASSERT_EQ(rasterizer.rasterizeBlock(B, B, cv::Mat::eye(4, 4, CV_64F), range, maxAccumulated),
+    ASSERT_EQ(rasterizer.rasterizeBlock(B, cv::Mat::eye(4, 4, CV_64F), range, maxAccumulated),
               RawTileRasterizer::Result::Done);
     EXPECT_TRUE(capture.lines().isEmpty()) << "no line per point";
     EXPECT_EQ(rasterizer.outOfBoundPoints(), 15);
-    EXPECT_EQ(cv::countNonZero(tile(0, 0)), 4); // only the point inside the image
+    EXPECT_EQ(pixelsSet(tile(0, 0)), 4); // only the point inside the image
 }
 
 namespace {
@@ -229,10 +308,7 @@ class BrokenStore : public RawTileStore
 {
 public:
     explicit BrokenStore(bool withoutImage) : RawTileStore(80), noImage(withoutImage) {}
-    cv::Mat getStrip(int, int, int) override
-    {
-        return noImage ? cv::Mat() : cv::Mat(80, 80, CV_32FC1, cv::Scalar(0));
-    }
+    cv::Mat getStrip(int, int, int) override { return noImage ? cv::Mat() : emptyStrip(0); }
     bool releaseStrip(int, int, int, const cv::Mat&) override { return false; }
     cv::Mat loadStrip(int, int, int) override { return {}; }
     std::vector<Index> storedTiles() const override { return {}; }
@@ -251,23 +327,21 @@ TEST(RasterizeFailures, MissingImageOrLostTileEndsTheBlock)
     settings.tilePixels = 80;
     const cv::Mat B = block({{12.0, -3.0, 0.0}, {2.0, 0.0, 0.0}});
     TileRange range;
-    float maxAccumulated = 0.0f;
+    RawSum maxAccumulated = 0;
     {
         BrokenStore store(true);
         RawTileRasterizer rasterizer(store, settings);
         CaptureDiagnostics capture;
-        EXPECT_EQ(
-            rasterizer.rasterizeBlock(B, B, cv::Mat::eye(4, 4, CV_64F), range, maxAccumulated),
-            RawTileRasterizer::Result::NoImage);
+        EXPECT_EQ(rasterizer.rasterizeBlock(B, cv::Mat::eye(4, 4, CV_64F), range, maxAccumulated),
+                  RawTileRasterizer::Result::NoImage);
         EXPECT_EQ(capture.lines(), QStringList({"Get Image 1 -1", "ERROR: Image Pointer is NULL"}));
     }
     {
         BrokenStore store(false);
         RawTileRasterizer rasterizer(store, settings);
         CaptureDiagnostics capture;
-        EXPECT_EQ(
-            rasterizer.rasterizeBlock(B, B, cv::Mat::eye(4, 4, CV_64F), range, maxAccumulated),
-            RawTileRasterizer::Result::TileLost);
+        EXPECT_EQ(rasterizer.rasterizeBlock(B, cv::Mat::eye(4, 4, CV_64F), range, maxAccumulated),
+                  RawTileRasterizer::Result::TileLost);
         EXPECT_EQ(capture.lines(), QStringList{"ERROR: raw tile 1 -1 could not be stored"});
     }
     {
@@ -292,9 +366,8 @@ TEST(RasterizeFailures, MissingImageOrLostTileEndsTheBlock)
             }
         } store(stop, spill.path() + "/", memory);
         RawTileRasterizer rasterizer(store, settings, &stop);
-        EXPECT_EQ(
-            rasterizer.rasterizeBlock(B, B, cv::Mat::eye(4, 4, CV_64F), range, maxAccumulated),
-            RawTileRasterizer::Result::Stopped);
+        EXPECT_EQ(rasterizer.rasterizeBlock(B, cv::Mat::eye(4, 4, CV_64F), range, maxAccumulated),
+                  RawTileRasterizer::Result::Stopped);
         EXPECT_EQ(store.visits, 1);
         EXPECT_EQ(store.storedTiles().size(), 1u) << "the tile in hand is stored back";
     }

@@ -1,5 +1,6 @@
 #include "engine/FileRawTileStore.h"
 #include "engine/ImageWriter.h"
+#include "engine/RawSums.h"
 #include "engine/RawTileFile.h"
 #include "engine/SessionFolder.h"
 #include "platform/AppPaths.h"
@@ -17,7 +18,7 @@
 
 #include <gtest/gtest.h>
 
-#include <bit>
+#include <cstring>
 
 using namespace orthaven;
 using orthaven::test::CaptureDiagnostics;
@@ -35,24 +36,40 @@ QByteArray int32Bytes(std::int32_t v)
     return b;
 }
 
-QByteArray floatBytes(float v)
+QByteArray int64Bytes(std::int64_t v)
 {
-    return int32Bytes(std::bit_cast<std::int32_t>(v));
+    QByteArray b(8, '\0');
+    qToLittleEndian<qint64>(v, b.data());
+    return b;
 }
 
 bool sameImage(const cv::Mat& a, const cv::Mat& b)
 {
-    return a.size() == b.size() && a.type() == b.type() &&
-           std::equal(a.begin<float>(), a.end<float>(), b.begin<float>());
+    return a.size() == b.size() && a.type() == b.type() && a.isContinuous() && b.isContinuous() &&
+           std::memcmp(a.data, b.data, a.total() * a.elemSize()) == 0;
 }
 
-cv::Mat sampleTile(int w, int h)
+int pixelsSet(const cv::Mat& t)
 {
-    cv::Mat tile(h, w, CV_32FC1, cv::Scalar(0));
+    const cv::Mat halves = t.reshape(1, 1);
+    int count = 0;
+    for (int k = 0; k < halves.cols; k += t.channels())
+        count += cv::countNonZero(halves.colRange(k, k + t.channels())) > 0 ? 1 : 0;
+    return count;
+}
+
+// cellBytes 8: sums of one 64-bit integer; 16: of two, the high one negative.
+cv::Mat sampleTile(int w, int h, int cellBytes = 8)
+{
+    cv::Mat tile = allocateImage(8 * cellBytes, w, h);
     // Sparse content: full runs, runs with one value and empty runs side by side.
     for (int r = 0; r < h; r += 3)
-        for (int c = (r % 7); c < w; c += 11)
-            tile.at<float>(r, c) = 0.25f * float(r + 1) + 1.0e-3f * float(c);
+        for (int c = (r % 7); c < w; c += 11) {
+            if (cellBytes == 16)
+                wideSums(tile, r)[c] = -(WideSum(r + 1) << 70) - c;
+            else
+                rawSums(tile, r)[c] = (RawSum(r + 1) << 40) + c;
+        }
     return tile;
 }
 
@@ -62,36 +79,45 @@ TEST(RawTileFile, AllZeroTileIsHeaderAndOneMarkerPerTenPixels)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("zero.tmp");
-    ASSERT_TRUE(storeRawTile(path, cv::Mat(1000, 1000, CV_32FC1, cv::Scalar(0)), 0.0f));
+    ASSERT_TRUE(storeRawTile(path, allocateImage(64, 1000, 1000)));
     const QByteArray bytes = readFile(path);
-    ASSERT_EQ(bytes.size(), 8 + 400000);
-    EXPECT_EQ(bytes.left(8), int32Bytes(1000) + int32Bytes(1000));
-    EXPECT_EQ(bytes.mid(8), int32Bytes(10).repeated(100000));
+    ASSERT_EQ(bytes.size(), 12 + 400000);
+    EXPECT_EQ(bytes.left(12), int32Bytes(1000) + int32Bytes(1000) + int32Bytes(8));
+    EXPECT_EQ(bytes.mid(12), int32Bytes(10).repeated(100000));
 }
 
 TEST(RawTileFile, RunHoldingOneValueIsStoredInFull)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("one.tmp");
-    cv::Mat tile(2, 10, CV_32FC1, cv::Scalar(0)); // 20 pixels: two runs
-    tile.at<float>(1, 3) = 2.5f;
-    ASSERT_TRUE(storeRawTile(path, tile, 0.0f));
-
-    QByteArray expected = int32Bytes(10) + int32Bytes(2) + int32Bytes(10) + int32Bytes(-10);
+    cv::Mat tile = allocateImage(64, 10, 2); // 20 pixels: two runs
+    rawSums(tile, 1)[3] = -5;
+    ASSERT_TRUE(storeRawTile(path, tile));
+    QByteArray expected =
+        int32Bytes(10) + int32Bytes(2) + int32Bytes(8) + int32Bytes(10) + int32Bytes(-10);
     for (int k = 0; k < 10; ++k)
-        expected += floatBytes(k == 3 ? 2.5f : 0.0f);
+        expected += int64Bytes(k == 3 ? -5 : 0);
     EXPECT_EQ(readFile(path), expected);
+
+    // A 128-bit sum: its low eight bytes, then its high eight.
+    cv::Mat wide = allocateImage(128, 1, 1);
+    wideSums(wide, 0)[0] = (WideSum(3) << 64) + 7;
+    ASSERT_TRUE(storeRawTile(path, wide));
+    EXPECT_EQ(readFile(path), int32Bytes(1) + int32Bytes(1) + int32Bytes(16) + int32Bytes(-10) +
+                                  int64Bytes(7) + int64Bytes(3));
 }
 
 TEST(RawTileFile, RoundTripKeepsEveryValueAndEveryByte)
 {
     QTemporaryDir dir;
-    const cv::Mat tile = sampleTile(100, 100);
-    ASSERT_TRUE(storeRawTile(dir.filePath("a.tmp"), tile, 0.0f));
-    const cv::Mat read = loadRawTile(dir.filePath("a.tmp"));
-    ASSERT_TRUE(sameImage(read, tile));
-    ASSERT_TRUE(storeRawTile(dir.filePath("b.tmp"), read, 0.0f));
-    EXPECT_EQ(readFile(dir.filePath("a.tmp")), readFile(dir.filePath("b.tmp")));
+    for (const int cell : {8, 16}) {
+        const cv::Mat tile = sampleTile(100, 100, cell);
+        ASSERT_TRUE(storeRawTile(dir.filePath("a.tmp"), tile));
+        const cv::Mat read = loadRawTile(dir.filePath("a.tmp"));
+        ASSERT_TRUE(sameImage(read, tile));
+        ASSERT_TRUE(storeRawTile(dir.filePath("b.tmp"), read));
+        EXPECT_EQ(readFile(dir.filePath("a.tmp")), readFile(dir.filePath("b.tmp")));
+    }
 }
 
 TEST(RawTileFile, PixelCountNotMultipleOfTenKeepsTheLastValues)
@@ -99,18 +125,19 @@ TEST(RawTileFile, PixelCountNotMultipleOfTenKeepsTheLastValues)
     // 333 × 333 = 110889 pixels: 11088 runs of ten and a last block of nine values.
     QTemporaryDir dir;
     const QString path = dir.filePath("odd.tmp");
-    cv::Mat tile(333, 333, CV_32FC1, cv::Scalar(1.5));
-    tile.at<float>(332, 332) = 2.5f;
-    ASSERT_TRUE(storeRawTile(path, tile, 0.0f));
-    EXPECT_EQ(QFileInfo(path).size(), 8 + 44 * 11088 + 4 + 4 * 9);
+    cv::Mat tile = allocateImage(64, 333, 333);
+    tile.setTo(cv::Scalar::all(3));
+    rawSums(tile, 332)[332] = 5;
+    ASSERT_TRUE(storeRawTile(path, tile));
+    EXPECT_EQ(QFileInfo(path).size(), 12 + 84 * 11088 + 4 + 8 * 9);
     const cv::Mat read = loadRawTile(path);
     ASSERT_EQ(read.size(), cv::Size(333, 333));
-    EXPECT_EQ(cv::norm(read, tile, cv::NORM_INF), 0.0);
+    EXPECT_TRUE(sameImage(read, tile));
 
     // An empty last block is its marker alone.
-    ASSERT_TRUE(storeRawTile(path, cv::Mat(333, 333, CV_32FC1, cv::Scalar(0)), 0.0f));
-    EXPECT_EQ(QFileInfo(path).size(), 8 + 4 * 11089);
-    EXPECT_EQ(cv::countNonZero(loadRawTile(path)), 0);
+    ASSERT_TRUE(storeRawTile(path, allocateImage(64, 333, 333)));
+    EXPECT_EQ(QFileInfo(path).size(), 12 + 4 * 11089);
+    EXPECT_EQ(pixelsSet(loadRawTile(path)), 0);
     writeFile(path, readFile(path).chopped(4));
     CaptureDiagnostics quiet;
     EXPECT_TRUE(loadRawTile(path).empty()) << "a file without its last block is cut off";
@@ -119,8 +146,8 @@ TEST(RawTileFile, PixelCountNotMultipleOfTenKeepsTheLastValues)
 TEST(RawTileFile, BrokenFilesGiveNoImage)
 {
     QTemporaryDir dir;
-    const QByteArray tenByTen = int32Bytes(10) + int32Bytes(10);
-    const QByteArray fullRun = int32Bytes(-10) + floatBytes(1.0f).repeated(10);
+    const QByteArray tenByTen = int32Bytes(10) + int32Bytes(10) + int32Bytes(8);
+    const QByteArray fullRun = int32Bytes(-10) + int64Bytes(1).repeated(10);
     struct Case
     {
         const char* name;
@@ -134,13 +161,15 @@ TEST(RawTileFile, BrokenFilesGiveNoImage)
         {"full run cut", tenByTen + int32Bytes(10).repeated(9) + fullRun.left(20)},
         {"trailing bytes", tenByTen + int32Bytes(10).repeated(10) + QByteArray("x")},
         {"bad marker", tenByTen + int32Bytes(7) + int32Bytes(10).repeated(9)},
-        {"zero width", int32Bytes(0) + int32Bytes(10)},
-        {"negative height", int32Bytes(10) + int32Bytes(-10)},
-        {"absurd size, tiny file", int32Bytes(1 << 30) + int32Bytes(1 << 30) + int32Bytes(10)},
+        {"zero width", int32Bytes(0) + int32Bytes(10) + int32Bytes(8)},
+        {"negative height", int32Bytes(10) + int32Bytes(-10) + int32Bytes(8)},
+        {"values of four bytes", int32Bytes(10) + int32Bytes(10) + int32Bytes(4)},
+        {"absurd size, tiny file",
+         int32Bytes(1 << 30) + int32Bytes(1 << 30) + int32Bytes(8) + int32Bytes(10)},
         {"byte count beyond 64 bits",
-         int32Bytes(0x7fffffff) + int32Bytes(0x7fffffff) + int32Bytes(10)},
+         int32Bytes(0x7fffffff) + int32Bytes(0x7fffffff) + int32Bytes(16) + int32Bytes(10)},
         {"large size, file too short",
-         int32Bytes(20000) + int32Bytes(20000) + int32Bytes(10).repeated(1000)},
+         int32Bytes(20000) + int32Bytes(20000) + int32Bytes(8) + int32Bytes(10).repeated(1000)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -159,8 +188,8 @@ TEST(RawTileFile, UnwritableFileIsReported)
 {
     QTemporaryDir dir;
     const QString notAFolder = writeFile(dir.filePath("plain"), "x");
-    EXPECT_FALSE(storeRawTile(notAFolder + "/t.tmp", sampleTile(10, 10), 0.0f));
-    EXPECT_FALSE(storeRawTile(dir.filePath("grey.tmp"), cv::Mat(10, 10, CV_8UC1), 0.0f));
+    EXPECT_FALSE(storeRawTile(notAFolder + "/t.tmp", sampleTile(10, 10)));
+    EXPECT_FALSE(storeRawTile(dir.filePath("grey.tmp"), cv::Mat(10, 10, CV_8UC1)));
 }
 
 TEST(SessionFolder, LivesFromCreateToClean)
@@ -222,8 +251,8 @@ TEST(FileRawTileStore, GetStripReadsTheTileFileOrStartsFromZero)
 
     const cv::Mat fresh = store.getStrip(4, -1, 0);
     ASSERT_EQ(fresh.size(), cv::Size(20, 20));
-    EXPECT_EQ(fresh.type(), CV_32FC1);
-    EXPECT_EQ(cv::countNonZero(fresh), 0);
+    EXPECT_EQ(fresh.type(), rawCellType(8));
+    EXPECT_EQ(pixelsSet(fresh), 0);
     EXPECT_TRUE(store.loadTile(4, -1).empty()) << "never stored";
 
     const cv::Mat tile = sampleTile(20, 20);
@@ -234,13 +263,16 @@ TEST(FileRawTileStore, GetStripReadsTheTileFileOrStartsFromZero)
     // A file of another size is no tile of this run.
     FileRawTileStore smaller(dir.path() + "/", 10);
     ASSERT_TRUE(smaller.releaseStrip(7, 7, 0, sampleTile(20, 20)));
-    EXPECT_EQ(cv::countNonZero(smaller.getStrip(7, 7, 0)), 0);
+    EXPECT_EQ(pixelsSet(smaller.getStrip(7, 7, 0)), 0);
+    // So is one of other cells.
+    FileRawTileStore wide(dir.path() + "/", 20, QStringLiteral("orvnTile_"), 0, 16);
+    EXPECT_EQ(pixelsSet(wide.getStrip(4, -1, 0)), 0);
 
     // A broken file starts the tile from zero.
     CaptureDiagnostics quiet;
     ASSERT_TRUE(store.releaseStrip(5, 5, 0, tile));
     writeFile(store.stripPath(5, 5, 0), int32Bytes(20) + int32Bytes(20));
-    EXPECT_EQ(cv::countNonZero(store.getStrip(5, 5, 0)), 0);
+    EXPECT_EQ(pixelsSet(store.getStrip(5, 5, 0)), 0);
 
     store.dropTile(4, -1);
     EXPECT_FALSE(QFileInfo::exists(store.stripPath(4, -1, 0)));
@@ -253,13 +285,13 @@ TEST(ImageAllocation, GivesZeroedImagesOrNoImage)
     EXPECT_EQ(grey.type(), CV_8UC1);
     EXPECT_EQ(grey.size(), cv::Size(7, 3));
     EXPECT_EQ(cv::countNonZero(grey), 0);
-    const cv::Mat raw = allocateImage(32, 5, 4);
-    EXPECT_EQ(raw.type(), CV_32FC1);
-    EXPECT_EQ(cv::countNonZero(raw), 0);
+    const cv::Mat raw = allocateImage(128, 5, 4);
+    EXPECT_EQ(raw.elemSize(), 16u);
+    EXPECT_EQ(pixelsSet(raw), 0);
 
     CaptureDiagnostics capture;
-    EXPECT_TRUE(allocateImage(32, 1 << 20, 1 << 20).empty());
-    EXPECT_EQ(capture.lines(), QStringList{"Can not allocate 4398046511104 Bytes"});
+    EXPECT_TRUE(allocateImage(64, 1 << 20, 1 << 20).empty());
+    EXPECT_EQ(capture.lines(), QStringList{"Can not allocate 8796093022208 Bytes"});
 }
 
 TEST(ImageWriters, PngJpegAndTiffPluginsArePresent)

@@ -1,4 +1,5 @@
 #include "engine/OutputTiles.h"
+#include "engine/RawTileFile.h"
 #include "engine/TileNormalizer.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +8,21 @@
 #include <limits>
 
 using namespace orthaven;
+
+namespace {
+
+// A raw tile of these weights in sums of 2^-4 units.
+const SumScale sixteenths{4};
+
+cv::Mat rawTile(int rows, int cols, const std::vector<double>& weights)
+{
+    cv::Mat raw = allocateImage(64, cols, rows);
+    for (std::size_t k = 0; k < weights.size(); ++k)
+        rawSums(raw, int(k) / cols)[int(k) % cols] = RawSum(std::ldexp(weights[k], 4));
+    return raw;
+}
+
+} // namespace
 
 TEST(TileNormalizer, GreyValuesAreTruncatedNeverRounded)
 {
@@ -27,34 +43,33 @@ TEST(TileNormalizer, UntouchedPixelsAreTheGroundAndTheDensestTheInk)
     const float L = TileNormalizer::log2Plus1(top);
     for (const bool reverse : {true, false}) {
         SCOPED_TRACE(reverse ? "dark on white" : "bright on black");
-        cv::Mat raw = (cv::Mat_<float>(1, 10) << 0, top, 3, 0, 0, 0, 0, 0, 0, 0);
+        const cv::Mat raw = rawTile(1, 10, {0, top, 3});
         cv::Mat grey(1, 10, CV_8UC1, cv::Scalar(99));
-        const float sum = TileNormalizer::normalizeTile(raw, L, reverse, grey);
+        const float sum = TileNormalizer::normalizeTile(raw, sixteenths, L, reverse, grey);
         EXPECT_EQ(grey.at<uchar>(0, 0), reverse ? 255 : 0);
         EXPECT_EQ(grey.at<uchar>(0, 1), reverse ? 0 : 255);
         const float K = TileNormalizer::log2Plus1(3.0f) / L;
         EXPECT_EQ(grey.at<uchar>(0, 2), TileNormalizer::greyValue(reverse ? 1.0f - K : K));
         EXPECT_EQ(sum, 1.0f + K);
-        EXPECT_EQ(raw.at<float>(0, 2), 3.0f); // the raw tile is only read
+        EXPECT_EQ(rawSums(raw, 0)[2], 48); // the raw tile is only read
     }
 }
 
 TEST(TileNormalizer, SumCountsOnePerDensestPixel)
 {
     const float top = 8.0f;
-    cv::Mat raw(10, 10, CV_32FC1, cv::Scalar(0));
-    for (int k = 0; k < 20; ++k)
-        raw.at<float>(k / 10, k % 10) = top;
+    const cv::Mat raw = rawTile(10, 10, std::vector<double>(20, top));
     cv::Mat grey(10, 10, CV_8UC1);
-    EXPECT_EQ(TileNormalizer::normalizeTile(raw, TileNormalizer::log2Plus1(top), true, grey),
-              20.0f);
+    EXPECT_EQ(
+        TileNormalizer::normalizeTile(raw, sixteenths, TileNormalizer::log2Plus1(top), true, grey),
+        20.0f);
 }
 
 TEST(TileNormalizer, NoScaleMeansNoData)
 {
-    cv::Mat raw(2, 5, CV_32FC1, cv::Scalar(0));
+    const cv::Mat raw = rawTile(2, 5, {});
     cv::Mat grey(2, 5, CV_8UC1);
-    EXPECT_EQ(TileNormalizer::normalizeTile(raw, 0.0f, true, grey), 0.0f);
+    EXPECT_EQ(TileNormalizer::normalizeTile(raw, sixteenths, 0.0f, true, grey), 0.0f);
     EXPECT_EQ(cv::countNonZero(grey == 255), 10);
 }
 

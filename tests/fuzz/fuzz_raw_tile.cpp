@@ -2,6 +2,7 @@
 
 #include "FuzzSupport.h"
 
+#include "engine/RawSums.h"
 #include "engine/RawTileFile.h"
 
 #include <cstdlib>
@@ -21,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const cv::Mat tile = loadRawTile(path);
     if (tile.empty())
         return 0;
-    if (tile.type() != CV_32FC1 || !tile.isContinuous()) {
+    if ((tile.type() != rawCellType(8) && tile.type() != rawCellType(16)) || !tile.isContinuous()) {
         std::cerr << "a raw tile came back as type " << tile.type() << std::endl;
         std::abort();
     }
