@@ -163,16 +163,23 @@ tiles=$(grep -c '^Tile Name = ' "$work/out-all/bench.log")
 read -r st1_1 st2_1 st3_1 st4_1 < <(stages one "$wall1")
 read -r st1_N st2_N st3_N st4_N < <(stages all "$wallN")
 
+# The same stations written again into $work/scans-<kind> with more genscan options, once.
+twin() {
+    local kind="$1"
+    shift
+    if [ ! -f "$work/scans-$kind.done" ]; then
+        echo "Generating the same stations ($kind) in $work/scans-$kind ..."
+        rm -rf "$work/scans-$kind"
+        "$build/bin/orthaven-genscan" --output "$work/scans-$kind" "$@" --stations 4 \
+            --points-per-column "$rows" --columns "$columns" --seed 5 >"$work/genscan-$kind.txt" \
+            || { cat "$work/genscan-$kind.txt" >&2; exit 1; }
+        touch "$work/scans-$kind.done"
+    fi
+}
+
 # The same stations as E57: reading costs little, so the rasteriser and the later stages
 # show.
-if [ ! -f "$work/scans-e57.done" ]; then
-    echo "Generating the same stations as E57 in $work/scans-e57 ..."
-    rm -rf "$work/scans-e57"
-    "$build/bin/orthaven-genscan" --output "$work/scans-e57" --format e57 --stations 4 \
-        --points-per-column "$rows" --columns "$columns" --seed 5 >"$work/genscan-e57.txt" \
-        || { cat "$work/genscan-e57.txt" >&2; exit 1; }
-    touch "$work/scans-e57.done"
-fi
+twin e57 --format e57
 ptx_files=("${files[@]}")
 files=("$work/scans-e57"/*.e57)
 cat "${files[@]}" >/dev/null
@@ -185,14 +192,7 @@ files=("${ptx_files[@]}")
 # The layers, on the same stations written again with colour beside the intensity: density,
 # intensity and colour, all threads, 0.01 m.
 if [ "$ours" = 1 ]; then
-    if [ ! -f "$work/scans-rgb.done" ]; then
-        echo "Generating the same stations with colour in $work/scans-rgb ..."
-        rm -rf "$work/scans-rgb"
-        "$build/bin/orthaven-genscan" --output "$work/scans-rgb" --stations 4 --colour \
-            --points-per-column "$rows" --columns "$columns" --seed 5 >"$work/genscan-rgb.txt" \
-            || { cat "$work/genscan-rgb.txt" >&2; exit 1; }
-        touch "$work/scans-rgb.done"
-    fi
+    twin rgb --colour
     plain_files=("${files[@]}")
     files=("$work/scans-rgb"/*.ptx)
     cat "${files[@]}" >/dev/null
