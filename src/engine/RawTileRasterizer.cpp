@@ -397,6 +397,11 @@ void RawTileRasterizer::splat(const Block& b, const int* points, int count, cv::
             all = all && std::isfinite(b.values[std::size_t(v)][j]);
         if (!all)
             continue;
+        // Each value in the units of its sums, once for the point's pixels.
+        std::int64_t value[3] = {0, 0, 0};
+        for (int v = 0; v < b.valueCount && v < 3; ++v)
+            value[v] = b.wideValues ? SumScale::valueUnits(b.values[std::size_t(v)][j])
+                                    : std::lround(b.values[std::size_t(v)][j]);
         const int R = rowOf[m] - firstRow;
         const int c = columnOf[m];
         const RawSum* u4 = units.data() + 4 * m;
@@ -409,13 +414,12 @@ void RawTileRasterizer::splat(const Block& b, const int* points, int count, cv::
                 continue;
             const int column = columnOfPixel[p];
             rawSums(layerStrips[0], row)[column] += u4[p];
-            for (int v = 0; v < b.valueCount; ++v) {
-                const float value = b.values[std::size_t(v)][j];
+            for (int v = 0; v < b.valueCount && v < 3; ++v) {
                 cv::Mat& sums = layerStrips[std::size_t(v) + 1];
                 if (b.wideValues)
-                    wideSums(sums, row)[column] += WideSum(u4[p]) * SumScale::valueUnits(value);
+                    wideSums(sums, row)[column] += WideSum(u4[p]) * value[v];
                 else
-                    rawSums(sums, row)[column] += u4[p] * std::lround(value);
+                    rawSums(sums, row)[column] += u4[p] * value[v];
             }
         }
     }
