@@ -14,6 +14,8 @@ packages=(
     qt6-base-dev qt6-tools-dev qt6-l10n-tools qt6-image-formats-plugins qt6-translations-l10n
     libgl-dev
     libopencv-core-dev libfast-float-dev
+    libproj-dev libgeotiff-dev libtiff-dev
+    gdal-bin poppler-utils
     libgtest-dev libgmock-dev libbenchmark-dev
     p7zip-full
     fonts-dejavu-core

@@ -291,6 +291,30 @@ Es wurde nichts verändert. Bitte warten Sie, bis er fertig ist, oder wählen Si
         <source>Compressed LAS files (LAZ) are not read; decompress them to LAS first.</source>
         <translation>Komprimierte LAS-Dateien (LAZ) werden nicht gelesen; entpacken Sie sie zuerst zu LAS.</translation>
     </message>
+    <message>
+        <source>No PDF</source>
+        <translation>Kein PDF</translation>
+    </message>
+    <message>
+        <source>PDF %1 landscape</source>
+        <translation>PDF %1 quer</translation>
+    </message>
+    <message>
+        <source>PDF %1 portrait</source>
+        <translation>PDF %1 hoch</translation>
+    </message>
+    <message>
+        <source>The coordinate system cannot be used: %1</source>
+        <translation>Das Koordinatensystem kann nicht verwendet werden: %1</translation>
+    </message>
+    <message>
+        <source>Preview stopped.</source>
+        <translation>Vorschau angehalten.</translation>
+    </message>
+    <message>
+        <source>Check scans to see the site.</source>
+        <translation>Wählen Sie Scans, um das Gelände zu sehen.</translation>
+    </message>
 </context>
 <context>
     <name>LayoutForm</name>
@@ -501,6 +525,26 @@ Es wurde nichts verändert. Bitte warten Sie, bis er fertig ist, oder wählen Si
     <message>
         <source>Facade from two points</source>
         <translation>Fassade aus zwei Punkten</translation>
+    </message>
+    <message>
+        <source>A DXF drawing beside the layout: the tiles' frames and names, the scan positions and the outline</source>
+        <translation>Eine DXF-Zeichnung neben dem Layout: Rahmen und Namen der Kacheln, die Scanpositionen und der Umriss</translation>
+    </message>
+    <message>
+        <source>DXF</source>
+        <translation>DXF</translation>
+    </message>
+    <message>
+        <source>A PDF of the layout at the print scale, on as many sheets of this paper as it needs</source>
+        <translation>Ein PDF des Layouts im Druckmaßstab, auf so vielen Blättern dieses Papiers wie nötig</translation>
+    </message>
+    <message>
+        <source>The coordinate system of a plan's project coordinates (EPSG code of a projected system in metres); empty: none</source>
+        <translation>Das Koordinatensystem der Projektkoordinaten eines Grundrisses (EPSG-Code eines projizierten Systems in Metern); leer: keines</translation>
+    </message>
+    <message>
+        <source>CRS: EPSG:…</source>
+        <translation>KBS: EPSG:…</translation>
     </message>
 </context>
 <context>
@@ -837,6 +881,17 @@ Es wurde nichts verändert. Bitte warten Sie, bis er fertig ist, oder wählen Si
     </message>
 </context>
 <context>
+    <name>PrintPdf</name>
+    <message>
+        <source>Printed at 1:%1 on %2</source>
+        <translation>Gedruckt im Maßstab 1:%1 auf %2</translation>
+    </message>
+    <message>
+        <source>Sheet %1 of %2: column %3 of %4, row %5 of %6</source>
+        <translation>Blatt %1 von %2: Spalte %3 von %4, Zeile %5 von %6</translation>
+    </message>
+</context>
+<context>
     <name>ProgressForm</name>
     <message>
         <source>Progress ...</source>
@@ -990,6 +1045,73 @@ Es wurde nichts verändert. Bitte warten Sie, bis er fertig ist, oder wählen Si
     <message>
         <source>Orthaven %1 (revision %2): orthographic layouts, sections and elevations from terrestrial laser scans.</source>
         <translation>Orthaven %1 (Revision %2): orthografische Grundrisse, Schnitte und Ansichten aus terrestrischen Laserscans.</translation>
+    </message>
+</context>
+<context>
+    <name>orthaven::SitePreviewPanel</name>
+    <message>
+        <source>Preview</source>
+        <translation>Vorschau</translation>
+    </message>
+    <message>
+        <source>Stop</source>
+        <translation>Stopp</translation>
+    </message>
+    <message>
+        <source>Points per centimetre along the view's depth axis. Drag the two clipping planes; near a level they snap to it.</source>
+        <translation>Punkte je Zentimeter entlang der Tiefenachse der Ansicht. Ziehen Sie die beiden Schnittebenen; nahe einer Ebene rasten sie dort ein.</translation>
+    </message>
+    <message>
+        <source>The site from above with the layout's tiles and planes. Click two points to make the wall between them a facade.</source>
+        <translation>Das Gelände von oben mit den Kacheln und Schnittebenen des Layouts. Klicken Sie zwei Punkte an, um die Wand dazwischen zur Fassade zu machen.</translation>
+    </message>
+    <message>
+        <source>Level [m]</source>
+        <translation>Höhe [m]</translation>
+    </message>
+    <message>
+        <source>Points</source>
+        <translation>Punkte</translation>
+    </message>
+    <message>
+        <source>Looking at the scans ...</source>
+        <translation>Die Scans werden angesehen ...</translation>
+    </message>
+    <message>
+        <source>Choose scans to see the site.</source>
+        <translation>Wählen Sie Scans, um das Gelände zu sehen.</translation>
+    </message>
+    <message>
+        <source>Levels: %1, from %2 million points</source>
+        <translation>Ebenen: %1, aus %2 Millionen Punkten</translation>
+    </message>
+    <message>
+        <source>Not every checked scan is in it whole:</source>
+        <translation>Nicht jeder gewählte Scan ist vollständig enthalten:</translation>
+    </message>
+    <message>
+        <source>floor</source>
+        <translation>Boden</translation>
+    </message>
+    <message>
+        <source>ceiling</source>
+        <translation>Decke</translation>
+    </message>
+    <message>
+        <source>Storey</source>
+        <translation>Geschoss</translation>
+    </message>
+    <message>
+        <source>Planes from just above this level to just below the next ceiling above it</source>
+        <translation>Schnittebenen von knapp über dieser Höhe bis knapp unter die nächste Decke darüber</translation>
+    </message>
+    <message>
+        <source>Plan</source>
+        <translation>Grundriss</translation>
+    </message>
+    <message>
+        <source>Planes from just above this level to the plan's cut 1 m above it</source>
+        <translation>Schnittebenen von knapp über dieser Höhe bis zum Grundrissschnitt 1 m darüber</translation>
     </message>
 </context>
 <context>

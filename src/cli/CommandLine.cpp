@@ -1,10 +1,12 @@
 #include "cli/CommandLine.h"
 
+#include "engine/CoordinateSystem.h"
 #include "layout/ImageFormats.h"
 #include "layout/LayoutJob.h"
 #include "scan/ScanSourceFactory.h"
 
 #include <QCommandLineParser>
+#include <QFileInfo>
 #include <QLocale>
 
 #include <cmath>
@@ -207,9 +209,42 @@ const std::vector<OptionRow>& optionTable()
          "--print-scale needs a scale from 1 to 100000 (50 for 1:50), not \"%1\""},
         {{L("no-world-files")},
          {},
-         L("write no world file (.pgw, .jgw, .tfw) beside each tile"),
+         L("write no world file (.pgw, .jgw, .tfw) beside each tile\n"
+           "and no mosaic (.vrt) of all tiles"),
          Reach::Job,
          [](Value, Options& o) { return set(o.worldFiles, false); }},
+        {{L("no-dxf")},
+         {},
+         L("write no drawing (.dxf) of the tile frames and scan positions"),
+         Reach::Job,
+         [](Value, Options& o) { return set(o.dxf, false); }},
+        {{L("crs")},
+         L("EPSG:N"),
+         L("the projected coordinate system (metres) of a plan's\n"
+           "project coordinates: a .prj beside each world file, the\n"
+           "mosaic's SRS, GeoTIFF tiles with --type tif (default: none)"),
+         Reach::Job,
+         [](Value v, Options& o) {
+             o.crs = v.trimmed();
+             return !o.crs.isEmpty();
+         },
+         "--crs needs an EPSG code such as EPSG:25832"},
+        {{L("pdf")},
+         {},
+         L("write the layout at its print scale into a PDF (needs\n"
+           "--print-scale), on as many pages as it takes"),
+         Reach::Job,
+         [](Value, Options& o) { return set(o.pdf, true); }},
+        {{L("paper")},
+         L("SIZE"),
+         L("paper of the PDF: A4 to A0, -portrait or -landscape\n"
+           "(default A4-portrait)"),
+         Reach::Job,
+         [](Value v, Options& o) {
+             o.paper = paperByName(v);
+             return o.paper.has_value();
+         },
+         QLatin1String("--paper must be ") + alternatives(paperNames()) + L(", not \"%1\"")},
         {{L("layer")},
          L("L"),
          L("what the tiles show: density (default), intensity (grey)\n"
@@ -265,6 +300,26 @@ const std::vector<OptionRow>& optionTable()
            "metres, project coordinates; - - - for none), then exit"),
          Reach::Run,
          [](Value, Options& o) { return set(o.list, true); }},
+        {{L("levels")},
+         {},
+         L("print the levels of the chosen scans, the largest share\n"
+           "first: \"Level <height in m> <share of the points in %>\";\n"
+           "for an elevation (--view, --facade) also the surfaces\n"
+           "along its depth axis: \"Depth <m> <share in %>\"; then exit"),
+         Reach::Run,
+         [](Value, Options& o) { return set(o.levels, true); }},
+        {{L("preview")},
+         L("FILE"),
+         L("write the plan of the chosen scans with the layout's tile\n"
+           "grid and planes to FILE (.png, .jpg or .tif) without\n"
+           "making the layout"),
+         Reach::Run,
+         [](Value v, Options& o) {
+             o.previewFile = v;
+             return imageFormatFor(QFileInfo(v).suffix()) != nullptr;
+         },
+         QLatin1String("--preview needs a file ending in .") +
+             imageFormatSuffixes().join(QLatin1String(", .")) + L(", not \"%1\"")},
         {{L("v"), L("verbose")},
          {},
          L("show the engine's diagnostic lines and the peak memory"),
@@ -417,6 +472,34 @@ bool parseCommandLine(const QStringList& arguments, CommandLine& options, QStrin
             return false;
         }
         options.view = Front;
+    }
+    if (options.pdf && options.printScale == 0) {
+        error = QStringLiteral("--pdf prints the layout at its print scale: add --print-scale N");
+        return false;
+    }
+    if (options.paper && !options.pdf) {
+        error = QStringLiteral("--paper chooses the paper of the PDF: add --pdf");
+        return false;
+    }
+    if (!options.crs.isEmpty()) {
+        // Known before anything is read: a code PROJ does not know, or one that cannot
+        // describe a plan's metres.
+        if (options.view != Top || options.facade) {
+            error = QStringLiteral("--crs places plans: the distances and heights of an "
+                                   "elevation are in no map's coordinate system");
+            return false;
+        }
+        QString why;
+        const std::optional<CoordinateSystem> system = coordinateSystem(options.crs, &why);
+        if (!system) {
+            error = QStringLiteral("--crs: %1").arg(why);
+            return false;
+        }
+        options.crs = system->code;
+    }
+    if (options.list && (options.levels || !options.previewFile.isEmpty())) {
+        error = QStringLiteral("--list cannot stand beside --levels or --preview");
+        return false;
     }
     if (options.clipLow && options.clipHigh && !(*options.clipLow < *options.clipHigh)) {
         error = QStringLiteral("--clip-low must be below --clip-high");

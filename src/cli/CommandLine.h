@@ -28,7 +28,11 @@ struct CommandLine
     QString outputFile; // as given, ".log" appended when it was missing; empty: default
     QString imageType = QStringLiteral("png");
     int printScale = 0;                       // --print-scale 50: 1:50; 0: none
-    bool worldFiles = true;                   // --no-world-files leaves them out
+    bool worldFiles = true;                   // --no-world-files leaves them (and the mosaic) out
+    bool dxf = true;                          // --no-dxf leaves the drawing out
+    QString crs;                              // --crs EPSG:N, as PROJ names it; empty: none
+    bool pdf = false;                         // --pdf: the layout at its print scale
+    std::optional<Paper> paper;               // --paper A1-landscape (default A4-portrait)
     LayoutLayer layer = LayoutLayer::Density; // --layer
     std::optional<double> resolution;         // metres per pixel
     std::optional<double> scannerDomain;      // metres
@@ -38,6 +42,8 @@ struct CommandLine
     std::optional<std::int64_t> memoryMegabytes; // tiles kept in memory (default: a quarter)
     QString jobFile; // --jobs: run the jobs of this file one after another
     bool list = false;
+    bool levels = false; // --levels: print the levels of the site instead of a layout
+    QString previewFile; // --preview: write the plan preview instead of a layout
     bool help = false;
     bool version = false;
     bool verbose = false;

@@ -7,17 +7,24 @@
 #include "creator/LayoutTask.h"
 #include "creator/OutputFolder.h"
 #include "creator/ResultMessages.h"
+#include "creator/ScanDamage.h"
 #include "engine/SessionFolders.h"
+#include "layout/ImageFormats.h"
 #include "platform/AppFolders.h"
 #include "platform/AppPaths.h"
+#include "platform/DurableFile.h"
 #include "platform/InterruptHandler.h"
 #include "platform/ProcessStats.h"
 #include "platform/RegularFile.h"
+#include "preview/PlanPicture.h"
+#include "preview/SitePreview.h"
 #include "scan/ScanSourceFactory.h"
 #include "settings/ConfigSettings.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QImageWriter>
+#include <QThread>
 
 #include <charconv>
 #include <chrono>
@@ -217,8 +224,10 @@ int LayoutRunner::runJob()
         if (const char* why = scanPathRefusal(file))
             return badArguments(QString::fromLatin1(why));
     }
+    // A look at the site makes no layout and needs no output folder.
+    const bool preview = options.levels || !options.previewFile.isEmpty();
     QString problem;
-    if (!options.list && !checkOutputFile(problem))
+    if (!options.list && !preview && !checkOutputFile(problem))
         return badArguments(problem);
 
     // The per-user folders and the configuration file, so the user's preferences apply.
@@ -260,6 +269,10 @@ int LayoutRunner::runJob()
     job.printScale = options.printScale;
     job.layer = options.layer;
     job.worldFiles = options.worldFiles;
+    job.dxf = options.dxf;
+    job.crs = options.crs;
+    if (options.pdf)
+        job.pdfPaper = options.paper.value_or(Paper{});
     job.invertColor = options.invertColor.value_or(config.invertColor);
     job.resolution = options.resolution.value_or(config.resolution);
     job.scannerDomain = options.scannerDomain.value_or(config.scannerDomain);
@@ -290,6 +303,8 @@ int LayoutRunner::runJob()
     if (options.verbose)
         progress->message("Clipping planes: " + millimetres(job.clipLow) + " " +
                           millimetres(job.clipHigh));
+    if (preview)
+        return runPreview(job, started);
 
     // The computation, polled like the Layout Creator polls it.
     task->job = job;
@@ -341,17 +356,93 @@ int LayoutRunner::runJob()
     }
     if (!task->missingOverviewPictures().isEmpty())
         err << text(overviewPicturesWarning(task->missingOverviewPictures())) << std::endl;
-    if (options.verbose) {
-        const double seconds =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-        char buffer[32];
-        const auto end =
-            std::to_chars(buffer, buffer + sizeof(buffer), seconds, std::chars_format::fixed, 2);
-        err << "Wall time: " << std::string(buffer, end.ptr) << " s" << std::endl;
-        const std::int64_t peak = peakResidentBytes();
-        if (peak > 0)
-            err << "Peak memory: " << (peak + (1 << 19)) / (1 << 20) << " MB" << std::endl;
+    showCost(started);
+    return Success;
+}
+
+void LayoutRunner::showCost(std::chrono::steady_clock::time_point started)
+{
+    if (!options.verbose)
+        return;
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    char buffer[32];
+    const auto end =
+        std::to_chars(buffer, buffer + sizeof(buffer), seconds, std::chars_format::fixed, 2);
+    err << "Wall time: " << std::string(buffer, end.ptr) << " s" << std::endl;
+    const std::int64_t peak = peakResidentBytes();
+    if (peak > 0)
+        err << "Peak memory: " << (peak + (1 << 19)) / (1 << 20) << " MB" << std::endl;
+}
+
+int LayoutRunner::runPreview(const layoutdef& job, std::chrono::steady_clock::time_point started)
+{
+    // The pass on a thread of its own, polled like a layout.
+    PreviewOptions settings;
+    settings.scans = job.scanList;
+    settings.scannerDomain = job.scannerDomain;
+    settings.threads = job.threads > 0 ? job.threads : QThread::idealThreadCount();
+    StatusReporter status;
+    std::shared_ptr<SitePreview> preview;
+    ScanSource& reader = *task->reader;
+    const std::unique_ptr<QThread> pass(
+        QThread::create([&] { preview = makeSitePreview(reader, settings, status); }));
+    pass->start();
+    int signal = 0;
+    while (!pass->wait(pollMilliseconds)) {
+        if (!signal && (signal = interrupt()))
+            status.requestStop();
+        const StatusSnapshot now = status.snapshot();
+        showEngineLines();
+        progress->update(now.statusText, now.progressDone, now.progressTotal);
     }
+    showEngineLines();
+    progress->finish();
+    if (status.interrupted)
+        return interrupted(signal ? signal : SIGINT);
+    if (!preview) {
+        err << "orthaven-layout: could not read the scans of "
+            << nativePath(options.inputFiles.join(QStringLiteral(", "))) << std::endl;
+        return Failed;
+    }
+    const std::vector<DamagedScan> damaged = damagedScans(reader, job.scanList, preview->used);
+    if (!damaged.empty()) {
+        err << "Warning: not every checked scan is in the preview whole:" << std::endl;
+        for (const QString& line : damagedScanLines(damaged))
+            err << "  " << text(line) << std::endl;
+    }
+    if (options.levels) {
+        const auto share = [](double s) {
+            char buffer[32];
+            const auto end = std::to_chars(buffer, buffer + sizeof(buffer), 100.0 * s,
+                                           std::chars_format::fixed, 1);
+            return std::string(buffer, end.ptr);
+        };
+        for (const Level& level : preview->levels)
+            *results << "Level " << millimetres(level.height) << " " << share(level.share) << "\n";
+        // An elevation's planes cut along its depth axis: the surfaces there, too.
+        if (job.view != Top || job.facade) {
+            for (const Level& surface : findLevels(depthProfile(*preview, job)))
+                *results << "Depth " << millimetres(surface.height) << " " << share(surface.share)
+                         << "\n";
+        }
+        results->flush();
+    }
+    if (!options.previewFile.isEmpty()) {
+        const QString path = QFileInfo(options.previewFile).absoluteFilePath();
+        const ImageFormat* format = imageFormatFor(QFileInfo(path).suffix());
+        const QImage picture = planPicture(*preview, job);
+        DurableFile file(path, QStringLiteral("preview"));
+        QImageWriter writer(&file, format->writerFormat);
+        if (!file.open(QIODevice::WriteOnly) || !writer.write(picture) || !file.finish()) {
+            const QString why = !file.failure().isEmpty() ? file.failure() : writer.errorString();
+            err << "orthaven-layout: could not write " << nativePath(path) << ": " << text(why)
+                << std::endl;
+            return Failed;
+        }
+        *results << "Preview written to " << nativePath(path) << std::endl;
+    }
+    showCost(started);
     return Success;
 }
 

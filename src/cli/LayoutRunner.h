@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <chrono>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -56,6 +57,10 @@ public:
 
 private:
     int runJob();
+    // --levels and --preview: one look at the site instead of the layout of job.
+    int runPreview(const LayoutJob& job, std::chrono::steady_clock::time_point started);
+    // With --verbose: the wall time since started and the peak memory.
+    void showCost(std::chrono::steady_clock::time_point started);
     int listScans();
     int badArguments(const QString& message);
     int interrupted(int signal);

@@ -4,9 +4,12 @@
 #include "creator/ClippingDefaults.h"
 #include "creator/LayoutSettings.h"
 #include "creator/OutputFolder.h"
+#include "creator/ProfileStrip.h"
 #include "creator/ResultMessages.h"
 #include "creator/ScanNameText.h"
+#include "creator/SitePreviewPanel.h"
 #include "diag/Diagnostics.h"
+#include "engine/CoordinateSystem.h"
 #include "engine/LayoutCreator.h"
 #include "engine/StatusReporter.h"
 #include "layout/ImageFormats.h"
@@ -118,6 +121,26 @@ Layout::Layout(QWidget* parent)
                           int(LayoutLayer::Intensity));
     ui->cb_layer->addItem(QCoreApplication::translate("Layout", "Colour"),
                           int(LayoutLayer::Colour));
+    // What goes beside the tiles, as chosen last time; the PDF goes with a print scale.
+    ui->cb_pdf->addItem(QCoreApplication::translate("Layout", "No PDF"), QString());
+    for (const QString& name : paperNames()) {
+        const Paper paper = *paperByName(name);
+        const QString size = QStringLiteral("A%1").arg(paper.size);
+        ui->cb_pdf->addItem(
+            paper.landscape ? QCoreApplication::translate("Layout", "PDF %1 landscape").arg(size)
+                            : QCoreApplication::translate("Layout", "PDF %1 portrait").arg(size),
+            name);
+    }
+    const std::optional<Paper> paper = paperByName(config.handOff.pdfPaper);
+    ui->cb_pdf->setCurrentIndex(
+        std::max(0, ui->cb_pdf->findData(paper ? paper->name() : QString())));
+    ui->chk_dxf->setChecked(config.handOff.dxf);
+    ui->e_crs->setText(config.handOff.crs);
+    const auto pdfNeedsScale = [this] {
+        ui->cb_pdf->setEnabled(ui->cb_printscale->currentData().toInt() > 0);
+    };
+    connect(ui->cb_printscale, &QComboBox::currentIndexChanged, this, pdfNeedsScale);
+    pdfNeedsScale();
 
     showConfiguration();
 
@@ -144,11 +167,43 @@ Layout::Layout(QWidget* parent)
 
     ui->b_batch->hide();
     ui->b_batch->setEnabled(false);
+
+    // The site preview beside the clipping planes, shown once there are scans to see.
+    previewPanel = new SitePreviewPanel(ui->dockWidgetContents);
+    ui->contentsLayout->addWidget(previewPanel, 2);
+    previewPanel->hide();
+    connect(&preview, &PreviewTask::ready, this, [this] {
+        previewTimer.stop();
+        previewPanel->setPreview(preview.current(), preview.damaged());
+        showPreviewJob();
+    });
+    connect(&preview, &PreviewTask::stopped, this, [this] {
+        previewTimer.stop();
+        previewPanel->showIdle(QCoreApplication::translate("Layout", "Preview stopped."));
+    });
+    previewTimer.setInterval(200);
+    connect(&previewTimer, &QTimer::timeout, this, [this] {
+        const StatusSnapshot s = preview.progress();
+        previewPanel->showProgress(
+            s.progressTotal > 0 ? int(100.0f * s.progressDone / s.progressTotal) : 0);
+    });
+    connect(previewPanel, &SitePreviewPanel::stopClicked, &preview, &PreviewTask::requestStop);
+    connect(previewPanel, &SitePreviewPanel::planesChosen, this, &Layout::setPlanesFromPreview);
+    connect(previewPanel, &SitePreviewPanel::facadePicked, this, &Layout::setFacadeFromPreview);
+    // Whatever changes the job changes what the profile and the plan show.
+    for (QLineEdit* field : {ui->e_lower, ui->e_upper, ui->e_azimuth, ui->e_facadeX1,
+                             ui->e_facadeY1, ui->e_facadeX2, ui->e_facadeY2})
+        connect(field, &QLineEdit::textChanged, this, &Layout::showPreviewJob);
+    connect(ui->chk_facade, &QCheckBox::toggled, this, &Layout::showPreviewJob);
+    for (QRadioButton* button : {ui->rb_top, ui->rb_front, ui->rb_left, ui->rb_back, ui->rb_right})
+        connect(button, &QRadioButton::toggled, this, &Layout::showPreviewJob);
 }
 
 Layout::~Layout()
 {
     updateTimer.stop();
+    previewTimer.stop();
+    preview.stopAndWait();
     task.stopAndWait();
 }
 
@@ -160,6 +215,9 @@ bool Layout::getLayoutSettings(layoutdef& job) const
     state.imageTypeIndex = ui->cb_imagetype->currentIndex();
     state.printScale = ui->cb_printscale->currentData().toInt();
     state.layer = LayoutLayer(ui->cb_layer->currentData().toInt());
+    state.dxf = ui->chk_dxf->isChecked();
+    state.pdfPaper = ui->cb_pdf->currentData().toString();
+    state.crs = ui->e_crs->text();
     state.view = checkedView();
     state.azimuthText = ui->e_azimuth->text();
     state.facade = ui->chk_facade->isChecked();
@@ -191,6 +249,8 @@ bool Layout::isBusy() const
 void Layout::stopAndWait()
 {
     updateTimer.stop();
+    previewTimer.stop();
+    preview.stopAndWait();
     const bool computing = !listing && task.isRunning();
     if (listing)
         listingAbandoned = true;
@@ -248,6 +308,7 @@ void Layout::preferencesChanged()
     onViewChange();
     ui->e_lower->setText(lower);
     ui->e_upper->setText(upper);
+    requestPreview(); // the scan radius may have changed
 }
 
 void Layout::onChooseImport()
@@ -266,6 +327,9 @@ void Layout::onChooseImport()
     if (chosen.isEmpty())
         return;
 
+    // The listing replaces the reader a pass of the preview reads through.
+    preview.stopAndWait();
+    previewTimer.stop();
     // The current choice stays usable until the new one has been listed: its reader backs
     // the scan list on show and the selection made in it.
     const QString shownBefore = ui->l_ws->text();
@@ -281,6 +345,7 @@ void Layout::onChooseImport()
         ui->l_ws->setText(shownBefore);
         if (listingAbandoned)
             return;
+        requestPreview(); // of the choice that stays
         // A file in such a path cannot be opened at all, so its message also explains a
         // listing that failed.
         const QString refusal = refusalOf(chosen);
@@ -297,6 +362,9 @@ void Layout::onChooseImport()
     // A new job needs its own output choice before it can be started.
     ui->l_out->clear();
     ui->step6->setEnabled(false);
+    previewPanel->setPreview(nullptr);
+    previewPanel->show();
+    requestPreview();
 }
 
 Layout::Listing Layout::listScans()
@@ -456,12 +524,18 @@ void Layout::setNewLowerUpper()
         return;
     }
     // Without a checked scan the planes are -1 and 1; an azimuth that is no number leaves
-    // the project's frame until it is one.
+    // the project's frame until it is one. The reader serves one thread at a time: a pass
+    // of the preview that reads it is stopped meanwhile and asked for again.
     const double azimuth = parseUserReal(ui->e_azimuth->text(), locale()).value_or(0.0);
+    const bool previewing = preview.isRunning();
+    if (previewing)
+        preview.stopAndWait();
     const ClipPlanes planes = anyScan
                                   ? defaultClipPlanes(*task.reader, scanSelection, checkedView(),
                                                       config.scannerDomain, LayoutFrame{azimuth})
                                   : ClipPlanes{};
+    if (previewing)
+        requestPreview();
     // Whole metres in plain digits, also for georeferenced depths beyond the int range.
     const QString lower = QString::number(planes.low, 'f', 0);
     const QString upper = QString::number(planes.high, 'f', 0);
@@ -498,6 +572,7 @@ void Layout::checkAllScans(Qt::CheckState state)
     }
     ui->w_tab->viewport()->update();
     onScanChange();
+    requestPreview();
 }
 
 void Layout::scanItemSelect(QListWidgetItem* item)
@@ -516,6 +591,7 @@ void Layout::scanItemSelect(QListWidgetItem* item)
     // The view is not told of changes made while its signals were blocked.
     ui->w_tab->viewport()->update();
     onScanChange();
+    requestPreview();
 }
 
 void Layout::onChooseExport()
@@ -591,11 +667,26 @@ void Layout::onStartStop()
         return;
     }
 
+    // A plan's coordinate system must be one PROJ knows, in metres.
+    if (jobView() == Top && !facade && !ui->e_crs->text().trimmed().isEmpty()) {
+        QString why;
+        if (!coordinateSystem(ui->e_crs->text(), &why)) {
+            UserDialogs::message(
+                this, QCoreApplication::translate("Layout", "The coordinate system cannot be "
+                                                            "used: %1")
+                          .arg(why));
+            ui->e_crs->setFocus(Qt::OtherFocusReason);
+            ui->e_crs->selectAll();
+            return;
+        }
+    }
+
     layoutdef job;
     if (!getLayoutSettings(job)) {
         diag::error("Something is wrong with the settings");
         return;
     }
+    rememberHandOff();
     // What cannot work is said before any scan is read: tiles too large to be made, and an
     // output folder that cannot be made or written.
     if (tileImagesTooLarge(job.resolution, job.tileSize)) {
@@ -612,6 +703,10 @@ void Layout::onStartStop()
     }
     createdOutputFolders = output.created;
 
+    // The reader is the layout's now.
+    preview.stopAndWait();
+    previewTimer.stop();
+    previewPanel->showIdle();
     for (QGroupBox* step : {ui->step1, ui->step2, ui->step3, ui->step4, ui->step5})
         step->setEnabled(false);
     task.mode = ComputeLayout;
@@ -620,6 +715,26 @@ void Layout::onStartStop()
     updateTimer.start();
     ui->b_batch->setEnabled(false);
     ui->b_start->setText(QCoreApplication::translate("LayoutForm", "Stop"));
+}
+
+void Layout::rememberHandOff()
+{
+    HandOffChoices chosen;
+    chosen.dxf = ui->chk_dxf->isChecked();
+    chosen.pdfPaper = ui->cb_pdf->currentData().toString();
+    chosen.crs = ui->e_crs->text().trimmed();
+    if (chosen == config.handOff)
+        return;
+    // Written into the file as it is now: the preferences may have changed it meanwhile.
+    const QString path = configFilePath();
+    ConfigSettings current = defaultConfig();
+    readConfig(path, current);
+    current.handOff = chosen;
+    if (saveConfig(current, path))
+        config.handOff = chosen;
+    else
+        diag::warning("WARNING: the Layout Creator's choices could not be saved to " +
+                      path.toStdString());
 }
 
 void Layout::updateProcess()
@@ -706,6 +821,80 @@ void Layout::onAddBatch()
     else
         UserDialogs::message(this, QCoreApplication::translate(
                                        "Layout", "Layout settings are invalid or not complete!"));
+}
+
+void Layout::requestPreview()
+{
+    if (!task.reader || listing || task.isRunning())
+        return;
+    onScanChange();
+    if (!scanSelection.count(true)) {
+        preview.requestStop();
+        previewPanel->setPreview(nullptr);
+        previewPanel->showIdle(
+            QCoreApplication::translate("Layout", "Check scans to see the site."));
+        return;
+    }
+    PreviewTask::Request request;
+    request.source = task.reader.get();
+    request.scans = scanSelection;
+    request.scannerDomain = config.scannerDomain;
+    preview.request(request);
+    if (preview.isRunning()) {
+        previewPanel->showProgress(0);
+        previewTimer.start();
+    }
+}
+
+LayoutJob Layout::previewJob() const
+{
+    const QLocale notation = locale();
+    LayoutJob job;
+    job.view = jobView();
+    job.azimuth = parseUserReal(ui->e_azimuth->text(), notation).value_or(0.0);
+    job.scanList = scanSelection;
+    job.tileSize = config.tileSize;
+    job.scannerDomain = config.scannerDomain;
+    // Planes that are no numbers yet stay where the handles are.
+    const double low =
+        parseUserReal(ui->e_lower->text(), notation).value_or(previewPanel->strip()->low());
+    const double high =
+        parseUserReal(ui->e_upper->text(), notation).value_or(previewPanel->strip()->high());
+    job.clipLow = low;
+    job.clipHigh = high;
+    if (ui->chk_facade->isChecked()) {
+        if (const std::optional<FacadeLine> line = facadeLine())
+            setFacade(job, *line, low, high);
+    }
+    return job;
+}
+
+void Layout::showPreviewJob()
+{
+    if (previewPanel && previewPanel->preview())
+        previewPanel->setJob(previewJob());
+}
+
+void Layout::setPlanesFromPreview(double low, double high)
+{
+    const QLocale notation = locale();
+    ui->e_lower->setText(formatUserFixed(low, 2, notation));
+    ui->e_upper->setText(formatUserFixed(high, 2, notation));
+}
+
+void Layout::setFacadeFromPreview(const FacadeLine& line)
+{
+    const QLocale notation = locale();
+    {
+        // One change of the job for the four points, not four.
+        const QSignalBlocker quiet(ui->chk_facade);
+        ui->chk_facade->setChecked(true);
+    }
+    ui->e_facadeX1->setText(formatUserFixed(line.from.x, 2, notation));
+    ui->e_facadeY1->setText(formatUserFixed(line.from.y, 2, notation));
+    ui->e_facadeX2->setText(formatUserFixed(line.to.x, 2, notation));
+    ui->e_facadeY2->setText(formatUserFixed(line.to.y, 2, notation));
+    onFacadeToggled(true);
 }
 
 bool Layout::eventFilter(QObject* watched, QEvent* event)

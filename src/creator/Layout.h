@@ -3,6 +3,7 @@
 // clipping planes and the output of one layout job, then starts, watches and stops it.
 
 #include "creator/LayoutTask.h"
+#include "creator/PreviewTask.h"
 #include "layout/LayoutJob.h"
 #include "settings/ConfigSettings.h"
 
@@ -29,6 +30,7 @@ class ProgressForm;
 namespace orthaven {
 
 class BatchLayout;
+class SitePreviewPanel;
 
 // True when every character of text has a Latin-1 code.
 bool fitsLatin1(const QString& text);
@@ -56,6 +58,7 @@ public:
     bool isBusy() const;
 
     LayoutTask& layoutTask() { return task; }
+    PreviewTask& previewTask() { return preview; }
     const QStringList& inputFiles() const { return inputPaths; }
 
 public slots:
@@ -100,6 +103,15 @@ private:
     void showConfiguration();                 // the information box
     void reportOutcome();
     void resetPanel();
+    // The choices of what goes beside the tiles, into the configuration file.
+    void rememberHandOff();
+    // The site preview: a pass over the checked scans (or the kept preview), and the job as
+    // the fields describe it, for the profile and the plan.
+    void requestPreview();
+    void showPreviewJob();
+    LayoutJob previewJob() const;
+    void setPlanesFromPreview(double low, double high);
+    void setFacadeFromPreview(const FacadeLine& line);
 
     std::unique_ptr<Ui::LayoutForm> ui;
     std::unique_ptr<Ui::ProgressForm> progressUi;
@@ -111,6 +123,9 @@ private:
     ConfigSettings config;
     LayoutTask task;
     QTimer updateTimer;
+    PreviewTask preview; // borrows task's reader while the task does not run
+    SitePreviewPanel* previewPanel = nullptr;
+    QTimer previewTimer; // shows the pass's progress
     QPointer<BatchLayout> batchList;
 
     QPointer<QWidget> focusBeforeProgress; // gets the focus back when the listing ends

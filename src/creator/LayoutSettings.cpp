@@ -1,6 +1,7 @@
 #include "creator/LayoutSettings.h"
 
 #include "diag/Diagnostics.h"
+#include "engine/CoordinateSystem.h"
 #include "layout/ImageFormats.h"
 #include "layout/NumberText.h"
 
@@ -46,6 +47,8 @@ bool getLayoutSettings(const LayoutDialogState& state, layoutdef& job)
     job.printScale = state.printScale;
     job.layer = state.layer;
     job.worldFiles = true; // tiny and harmless beside the tiles
+    job.dxf = state.dxf;
+    job.pdfPaper = state.printScale > 0 ? paperByName(state.pdfPaper) : std::nullopt;
 
     if (state.scanSelection.size() == 0)
         return fail("getLayoutSettings: Empty ScanList");
@@ -77,6 +80,14 @@ bool getLayoutSettings(const LayoutDialogState& state, layoutdef& job)
             return fail("getLayoutSettings: azimuth ");
         job.azimuth = *azimuth;
         job.facade.reset();
+    }
+    // A plan's coordinate system, as PROJ names it; an elevation has none.
+    job.crs.clear();
+    if (job.view == Top && !job.facade && !state.crs.trimmed().isEmpty()) {
+        const std::optional<CoordinateSystem> system = coordinateSystem(state.crs);
+        if (!system)
+            return fail("getLayoutSettings: crs ");
+        job.crs = system->code;
     }
 
     const ConfigSettings& c = state.config;

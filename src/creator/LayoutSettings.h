@@ -23,6 +23,9 @@ struct LayoutDialogState
     int imageTypeIndex = 0; // current index of cb_imagetype: a row of imageFormats()
     int printScale = 0;     // the choice of cb_printscale: 50 for 1:50, 0 for none
     LayoutLayer layer = LayoutLayer::Density;  // the choice of cb_layer
+    bool dxf = true;                           // chk_dxf is checked
+    QString pdfPaper;                          // the paper of cb_pdf ("A3-landscape"); empty: none
+    QString crs;                               // text of e_crs
     std::uint32_t view = Top;                  // the checked view radio button, a LayoutView
     QBitArray scanSelection;                   // one flag per listed scan; empty before a listing
     QString azimuthText = QStringLiteral("0"); // text of e_azimuth, degrees
@@ -37,13 +40,14 @@ struct LayoutDialogState
 // Fills job from state. On the first failed check prints its line on standard output
 // ("getLayoutSettings: No Input Files", "getLayoutSettings: Empty ScanList",
 // "getLayoutSettings: clipHigh ", "getLayoutSettings: clipLow ", "getLayoutSettings:
-// facade ", "getLayoutSettings: azimuth ") and returns false; the fields written before
-// the failure keep their new values. Numbers are read in the user's notation as
+// facade ", "getLayoutSettings: azimuth ", "getLayoutSettings: crs ") and returns false; the fields
+// written before the failure keep their new values. Numbers are read in the user's notation as
 // parseUserReal reads them (under German conventions "2,5" and "2.5" alike); blanks
 // around them are allowed; infinities and NaN are refused like any other text that is not
 // a number. With a facade the view is Front, the azimuth the line's, and the clipping
 // texts are distances from the line (negative: in front of it); its points must lie at
-// least FacadeLine::minimumLength apart.
+// least FacadeLine::minimumLength apart. The PDF goes with a print scale only, and the
+// coordinate system with plans only: an elevation is made without it.
 bool getLayoutSettings(const LayoutDialogState& state, layoutdef& job);
 
 // The print scales the dock offers after "none" (0): 1:20, 1:50, 1:100, 1:200, 1:500.

@@ -1,10 +1,14 @@
 #include "creator/LayoutTask.h"
 
 #include "creator/OverviewSheet.h"
+#include "creator/PrintPdf.h"
 #include "diag/Diagnostics.h"
 #include "engine/OutputCommit.h"
+#include "layoutlog/LayoutFiles.h"
 #include "platform/AppPaths.h"
 #include "scan/ScanSourceFactory.h"
+
+#include <QFileInfo>
 
 #include <iostream>
 
@@ -161,7 +165,24 @@ bool LayoutTask::drawOverviewPictures(StagedOutput& staged)
         staged.failure = failure;
         return false;
     };
-    return draw(sheet, drawScanPositionSheet) && draw(thumbnail, annotateThumbnail);
+    if (!draw(sheet, drawScanPositionSheet) || !draw(thumbnail, annotateThumbnail))
+        return false;
+    if (!job.pdfPaper || job.printScale <= 0)
+        return true;
+    // The print is written beside the staged log and reads the staged tiles there.
+    const QString base = QFileInfo(creator.logFilePath()).completeBaseName();
+    const QString stagedFolder = QFileInfo(staged.logPath).absolutePath() + QLatin1Char('/');
+    const Paper paper = *job.pdfPaper;
+    const int scale = job.printScale;
+    const auto print = [&](const QString& logPath, const QString&, const QString&,
+                           const OverviewInputs& pictureInputs, QString* failure) {
+        return drawPrint(
+            logPath, stagedFolder + printFileName(base), paper, scale, pictureInputs,
+            [&](const QString& tile) { return stagedFolder + tile; }, failure);
+    };
+    return draw(QFileInfo(creator.logFilePath()).absolutePath() + QLatin1Char('/') +
+                    printFileName(base),
+                print);
 }
 
 } // namespace orthaven

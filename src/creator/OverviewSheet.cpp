@@ -187,13 +187,6 @@ QString depthAxis(const ViewInfo& info, const LayoutFrame& frame)
 // beyond half its length.
 constexpr int arrowInset = 70;
 
-// The day the layout was made: when its log was written, or today.
-QDate runDate(const QString& logPath)
-{
-    const QDate written = QFileInfo(logPath).lastModified().date();
-    return written.isValid() ? written : QDate::currentDate();
-}
-
 // The ground of the strip under the drawing: the thumbnail's own ground (white, or black
 // for light-on-dark pictures) faded on white as the drawing is.
 void fillStripGround(QPainter& painter, const QRect& area, bool inkWhite)
@@ -233,6 +226,14 @@ void drawScaleBar(QPainter& painter, const QRect& box, const ScaleBar& bar)
 }
 
 } // namespace
+
+QDate layoutDate(const QString& logPath, const OverviewInputs& inputs)
+{
+    if (inputs.date.isValid())
+        return inputs.date;
+    const QDate written = QFileInfo(logPath).lastModified().date();
+    return written.isValid() ? written : QDate::currentDate();
+}
 
 bool canDrawOverviewPictures()
 {
@@ -802,7 +803,7 @@ bool drawScanPositionSheet(const QString& logPath, const QString& hLabel, const 
 
     // Under it, a strip with the scale bar and the title block, so neither hides anything
     // of the drawing however its layout is shaped.
-    const QDate date = inputs.date.isValid() ? inputs.date : runDate(logPath);
+    const QDate date = layoutDate(logPath, inputs);
     const QStringList lines = sheetTitleLines(log, inputs, date);
     const std::optional<OverviewScale> scale = overviewScale(log, sheet.width());
     const std::optional<ScaleBar> bar =

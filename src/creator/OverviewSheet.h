@@ -143,6 +143,9 @@ std::optional<ScaleBar> scaleBar(double pxPerMetre, int sheetWidth);
 // when one was chosen, and the date.
 QStringList sheetTitleLines(const LayoutLogInfo& log, const OverviewInputs& inputs,
                             const QDate& date);
+// The date a title block names: the inputs' when set, otherwise the day the log was
+// written (today when even that is unknown).
+QDate layoutDate(const QString& logPath, const OverviewInputs& inputs);
 // Lays out the strip under a drawing of drawingSize for a bar and title lines of the
 // given metrics.
 SheetStrip sheetStrip(QSize drawingSize, const ScaleBar& bar, const QStringList& lines,

@@ -3,12 +3,22 @@
 #include "diag/Diagnostics.h"
 #include "platform/DurableFile.h"
 
+#include <QBuffer>
 #include <QFileInfo>
 #include <QImageWriter>
 
 namespace orthaven {
 
 namespace {
+
+// The encoder for device with the format's options.
+void configure(QImageWriter& writer, int compression, int quality)
+{
+    if (compression >= 0)
+        writer.setCompression(compression);
+    if (quality >= 0)
+        writer.setQuality(quality);
+}
 
 // Written beside the target, synced and renamed over it: a full disk or a missing folder
 // is a reported failure, never a cut-off file that looks like a tile.
@@ -33,10 +43,7 @@ bool write(const QString& path, const QImage& image, const QByteArray& format, i
         return fail();
     }
     QImageWriter writer(&file, format);
-    if (compression >= 0)
-        writer.setCompression(compression);
-    if (quality >= 0)
-        writer.setQuality(quality);
+    configure(writer, compression, quality);
     // The file's own cause comes first: the encoder only learns that a write failed.
     if (!writer.write(image)) {
         why = file.failure().isEmpty() ? writer.errorString() : file.failure();
@@ -68,6 +75,21 @@ bool ImageWriter::writeImage(const QString& path, const QImage& image, const Ima
 {
     return write(path, image, format.writerFormat, format.compression, format.quality,
                  QByteArray(format.writerFormat) == "tiff", kind, failure);
+}
+
+bool ImageWriter::encodeImage(const QImage& image, const ImageFormat& format, QByteArray& bytes,
+                              QString* failure)
+{
+    bytes.clear();
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, format.writerFormat);
+    configure(writer, format.compression, format.quality);
+    if (!image.isNull() && writer.write(image))
+        return true;
+    if (failure)
+        *failure = image.isNull() ? QStringLiteral("no image") : writer.errorString();
+    return false;
 }
 
 } // namespace orthaven

@@ -26,6 +26,10 @@ public:
     static bool writeImage(const QString& path, const QImage& image, const ImageFormat& format,
                            const QString& kind = QStringLiteral("image"),
                            QString* failure = nullptr);
+    // The bytes writeImage would write, in memory (for a file that gets more than the
+    // encoder writes before it goes to the disk). False when the image cannot be encoded.
+    static bool encodeImage(const QImage& image, const ImageFormat& format, QByteArray& bytes,
+                            QString* failure = nullptr);
 };
 
 } // namespace orthaven

@@ -2,7 +2,9 @@
 
 #include "diag/Diagnostics.h"
 #include "engine/FileRawTileStore.h"
+#include "engine/GeoTiff.h"
 #include "engine/GreyTileStore.h"
+#include "engine/HandOffFiles.h"
 #include "engine/ImageWriter.h"
 #include "engine/MemoryBudget.h"
 #include "engine/MemoryRawTileStore.h"
@@ -211,6 +213,10 @@ private:
     bool assembled(Assembly assembly);
     bool writeImages();
     bool writeThumbnail();
+    // The drawing and the mosaic beside the log.
+    bool writeHandOffFiles();
+    // A file of the layout written whole into the staging folder, or the run failed.
+    bool writeStaged(const QString& finalPath, const QByteArray& bytes, const QString& kind);
     bool writeLogFile();
     bool openOutput();
     bool commitOutput();
@@ -295,7 +301,7 @@ void Run::runStages()
         diag::debug("Layoutcreator::layout unsuccessful");
         return;
     }
-    if (!writeLogFile())
+    if (!writeHandOffFiles() || !writeLogFile())
         return;
     // The last checkpoint. A stop request that comes later is ignored: the layout is put in
     // place and the run is reported finished, not interrupted.
@@ -798,10 +804,18 @@ bool Run::writeImages()
     // Tile i is (a, b) = (i / nOV, i % nOV): a from the left, b from the bottom.
     std::vector<QString> staged(static_cast<std::size_t>(count));
     std::vector<QString> stagedWorld(static_cast<std::size_t>(count));
+    std::vector<QString> stagedProjection(static_cast<std::size_t>(count));
+    // A plan under a coordinate system: a .prj beside each world file, GeoTIFF tiles.
+    const bool projection = s.crs && s.worldFiles;
+    const bool geoTiff = s.crs && QByteArray(format.writerFormat) == "tiff";
     for (int i = 0; i < count; ++i) {
-        staged[std::size_t(i)] = output.stage(s.outputTilePath(i / int(nOV), i % int(nOV)));
+        const int a = i / int(nOV);
+        const int b = i % int(nOV);
+        staged[std::size_t(i)] = output.stage(s.outputTilePath(a, b));
         if (s.worldFiles)
-            stagedWorld[std::size_t(i)] = output.stage(s.worldFilePath(i / int(nOV), i % int(nOV)));
+            stagedWorld[std::size_t(i)] = output.stage(s.worldFilePath(a, b));
+        if (projection)
+            stagedProjection[std::size_t(i)] = output.stage(s.projectionFilePath(a, b));
     }
     const ViewInfo& view = *viewInfo(std::uint32_t(s.view));
     const int m = s.outputTilePixels();
@@ -815,18 +829,28 @@ bool Run::writeImages()
             return false;
         auto& [failedPath, cause] = failures[std::size_t(i)];
         failedPath = s.outputTilePath(a, b);
+        const std::array<double, 6> world = OutputTiles::worldFile(
+            view, s.frame, OutputTiles::cornerMatrix(grid, a, b, s.tileSize), s.resolution, m);
+        const QImage image = withPrintScale(tileImage(tile), s.dotsPerMetre());
+        const QString& path = staged[std::size_t(i)];
+        const QString kind = QStringLiteral("tile");
+        QByteArray bytes;
         bool saved = !blockedOrFailed(failedPath, cause) &&
-                     ImageWriter::writeImage(staged[std::size_t(i)],
-                                             withPrintScale(tileImage(tile), s.dotsPerMetre()),
-                                             format, QStringLiteral("tile"), &cause);
+                     (geoTiff ? ImageWriter::encodeImage(image, format, bytes, &cause) &&
+                                    addGeoTiffTags(bytes, world, *s.crs, &cause) &&
+                                    writeFileDurably(path, bytes, kind, false, &cause)
+                              : ImageWriter::writeImage(path, image, format, kind, &cause));
         if (saved && s.worldFiles) {
-            const cv::Mat corners = OutputTiles::cornerMatrix(grid, a, b, s.tileSize);
             failedPath = s.worldFilePath(a, b);
             saved = !blockedOrFailed(failedPath, cause) &&
-                    writeFileDurably(stagedWorld[std::size_t(i)],
-                                     OutputTiles::worldFileText(OutputTiles::worldFile(
-                                         view, s.frame, corners, s.resolution, m)),
+                    writeFileDurably(stagedWorld[std::size_t(i)], OutputTiles::worldFileText(world),
                                      QStringLiteral("world"), true, &cause);
+        }
+        if (saved && projection) {
+            failedPath = s.projectionFilePath(a, b);
+            saved = !blockedOrFailed(failedPath, cause) &&
+                    writeFileDurably(stagedProjection[std::size_t(i)], s.crs->esriWkt,
+                                     QStringLiteral("prj"), false, &cause);
         }
         written[std::size_t(i)] = saved ? 1 : 0;
         return saved;
@@ -963,6 +987,68 @@ bool Run::writeThumbnail()
     return true;
 }
 
+bool Run::writeStaged(const QString& finalPath, const QByteArray& bytes, const QString& kind)
+{
+    QString cause;
+    if (blockedOrFailed(finalPath, cause) ||
+        !writeFileDurably(output.stage(finalPath), bytes, kind, false, &cause)) {
+        outputFailure(OutputFolderAccess, finalPath, cause);
+        return false;
+    }
+    return true;
+}
+
+bool Run::writeHandOffFiles()
+{
+    if (!s.drawing && !s.worldFiles)
+        return true;
+    reporter.setStatusText("Write Log File");
+    HandOffLayout layout;
+    layout.view = viewInfo(std::uint32_t(s.view));
+    layout.frame = s.frame;
+    layout.viewMatrix = s.viewMatrix;
+    layout.facade = s.facade;
+    layout.clipLow = s.clipLow;
+    layout.clipHigh = s.clipHigh;
+    layout.resolution = s.resolution;
+    layout.tileSize = s.tileSize;
+    layout.tilePixels = s.outputTilePixels();
+    layout.grid = grid;
+    layout.baseName = s.baseName;
+    layout.imageType = s.imageType;
+    layout.colour = s.layer == LayoutLayer::Colour;
+    layout.crs = s.crs;
+    if (s.drawing) {
+        // The scans used, where they stood; a scan without a position is not drawn. Names
+        // only label them: without names they are labelled by their numbers.
+        QStringList names;
+        if (!source.scanNames(names))
+            names.clear();
+        const int readerErrors = source.errorCount();
+        for (int i = 0; i < source.scanCount(); ++i) {
+            if (!bitSet(result.scanList, i) || !source.hasPosition(i))
+                continue;
+            cv::Mat pose;
+            source.scanPose(i, pose);
+            const cv::Mat P = usablePose(pose);
+            if (P.empty())
+                continue;
+            // A scan is named by its file (without folders) and its place in it.
+            const QString name = i < names.size() ? names[i] : QString();
+            const qsizetype folderEnd =
+                std::max(name.lastIndexOf(QLatin1Char('/')), name.lastIndexOf(QLatin1Char('\\')));
+            layout.scans.push_back(
+                {name.isEmpty() ? QStringLiteral("_%1").arg(i) : name.mid(folderEnd + 1),
+                 P.at<double>(0, 3), P.at<double>(1, 3), P.at<double>(2, 3)});
+        }
+        if (readerFailedSince(readerErrors))
+            return false;
+        if (!writeStaged(s.drawingPath(), layoutDrawing(layout), QStringLiteral("dxf")))
+            return false;
+    }
+    return !s.worldFiles || writeStaged(s.mosaicPath(), mosaicVrt(layout), QStringLiteral("vrt"));
+}
+
 bool Run::writeLogFile()
 {
     reporter.setStatusText("Write Log File");
@@ -984,6 +1070,10 @@ bool Run::writeLogFile()
     content.imageType = s.imageType;
     content.printScale = s.printScale;
     content.layer = QLatin1String(layerName(s.layer));
+    content.crs = s.crs ? s.crs->code : QString();
+    content.drawing = s.drawing;
+    content.mosaic = s.worldFiles;
+    content.print = s.print;
     const int count = source.scanCount();
     const int readerErrors = source.errorCount();
     for (int i = 0; i < count; ++i) {
@@ -1032,6 +1122,7 @@ RunSettings RunSettings::fromJob(const LayoutJob& job)
         s.extentLow = job.facade->extentLow();
         s.extentHigh = job.facade->extentHigh();
         s.planeDepth = job.facade->depth();
+        s.facade = job.facade;
     }
     s.view = static_cast<std::int32_t>(job.view);
     s.clipLow = job.clipLow;
@@ -1042,6 +1133,8 @@ RunSettings RunSettings::fromJob(const LayoutJob& job)
     s.imageType = job.imageType;
     s.worldFiles = job.worldFiles;
     s.printScale = job.printScale;
+    s.drawing = job.dxf;
+    s.print = job.pdfPaper.has_value();
     s.layer = job.layer;
     s.threads = job.threads > 0 ? job.threads : std::max(1, QThread::idealThreadCount());
     s.memoryBudgetBytes =
@@ -1074,6 +1167,17 @@ RunSettings RunSettings::fromJob(const LayoutJob& job)
         return refuse("image type \"" + utf8(s.imageType) + "\" cannot be written");
     if (s.printScale < 0 || s.printScale > 100000)
         return refuse("the print scale must be 1:1 to 1:100000");
+    if (s.print && s.printScale == 0)
+        return refuse("a PDF is printed at the print scale: there is none");
+    if (!job.crs.isEmpty()) {
+        // Only a plan lies in a map's plane; an elevation's distances and heights do not.
+        if (job.view != Top)
+            return refuse("a coordinate system places plans only, not elevations");
+        QString why;
+        s.crs = coordinateSystem(job.crs, &why);
+        if (!s.crs)
+            return refuse(utf8(why));
+    }
     const double outputEdge = std::floor(double(s.tileSize) / s.resolution);
     if (outputEdge > maxImageEdge) {
         s.problemCode = NotEnoughMemory;
@@ -1113,6 +1217,22 @@ QString RunSettings::worldFilePath(int a, int b) const
 {
     return outputDir + QLatin1Char('/') +
            worldFileName(OutputTiles::tilePath({}, baseName, a, b, imageType).mid(1));
+}
+
+QString RunSettings::projectionFilePath(int a, int b) const
+{
+    return outputDir + QLatin1Char('/') +
+           projectionFileName(OutputTiles::tilePath({}, baseName, a, b, imageType).mid(1));
+}
+
+QString RunSettings::drawingPath() const
+{
+    return outputDir + QLatin1Char('/') + drawingFileName(baseName);
+}
+
+QString RunSettings::mosaicPath() const
+{
+    return outputDir + QLatin1Char('/') + mosaicFileName(baseName);
 }
 
 int RunSettings::dotsPerMetre() const

@@ -12,6 +12,7 @@
 // comes after the log is written, and a later request changes nothing; nothing reaches
 // the output folder except through one OutputCommit after that checkpoint.
 
+#include "engine/CoordinateSystem.h"
 #include "engine/MemoryBudget.h"
 #include "engine/RawTileStore.h"
 #include "engine/StatusReporter.h"
@@ -28,6 +29,7 @@
 #include <functional>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -63,12 +65,16 @@ struct RunSettings
     double extentLow = -std::numeric_limits<double>::infinity();
     double extentHigh = std::numeric_limits<double>::infinity();
     double planeDepth = 0.0;
+    std::optional<FacadeLine> facade;
     float dataThreshold = 0.0f; // a tile's sum of scale values must exceed it
     QString outputDir;
     QString baseName;
     QString imageType;
-    bool worldFiles = true;
-    int printScale = 0; // 0: the images carry no resolution of their own
+    bool worldFiles = true;              // and with them the mosaic
+    int printScale = 0;                  // 0: the images carry no resolution of their own
+    bool drawing = true;                 // the DXF beside the log
+    bool print = false;                  // a PDF is drawn (by the front end) and named by the log
+    std::optional<CoordinateSystem> crs; // a plan's coordinate system
     LayoutLayer layer = LayoutLayer::Density;
     int threads = 1;                    // worker threads, at least 1
     std::int64_t memoryBudgetBytes = 0; // tiles held in memory
@@ -82,6 +88,9 @@ struct RunSettings
     QString thumbnailPath() const;
     QString outputTilePath(int a, int b) const;
     QString worldFilePath(int a, int b) const;
+    QString projectionFilePath(int a, int b) const; // the tile's .prj
+    QString drawingPath() const;
+    QString mosaicPath() const;
     // Pixels per metre of paper at the print scale; 0 without one.
     int dotsPerMetre() const;
     // The raw tile stores a layer adds beside the density: its weights and one store per

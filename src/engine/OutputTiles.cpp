@@ -64,27 +64,39 @@ std::array<double, 6> OutputTiles::worldFile(const ViewInfo& view, const LayoutF
 QByteArray OutputTiles::worldFileText(const std::array<double, 6>& numbers)
 {
     QByteArray text;
-    for (double value : numbers) {
-        value += 0.0; // no negative zero
-        const double magnitude = std::abs(value);
-        const int before = magnitude >= 1.0 ? int(std::floor(std::log10(magnitude))) + 1 : 1;
-        const int decimals = std::clamp(12 - before, 0, 15);
-        char buffer[64];
-        const auto end =
-            std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals)
-                .ptr;
-        QByteArray number(buffer, int(end - buffer));
-        if (number.contains('.')) {
-            while (number.endsWith('0'))
-                number.chop(1);
-            if (number.endsWith('.'))
-                number.chop(1);
-        }
-        if (number == "-0")
-            number = "0";
-        text += number + '\n';
-    }
+    for (double value : numbers)
+        text += fixedText(value) + '\n';
     return text;
+}
+
+QByteArray OutputTiles::fixedText(double value)
+{
+    value += 0.0; // no negative zero
+    const double magnitude = std::abs(value);
+    const int before = magnitude >= 1.0 ? int(std::floor(std::log10(magnitude))) + 1 : 1;
+    const int decimals = std::clamp(12 - before, 0, 15);
+    char buffer[64];
+    const auto end =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals)
+            .ptr;
+    QByteArray number(buffer, int(end - buffer));
+    if (number.contains('.')) {
+        while (number.endsWith('0'))
+            number.chop(1);
+        if (number.endsWith('.'))
+            number.chop(1);
+    }
+    if (number == "-0")
+        number = "0";
+    return number;
+}
+
+PlanePoint OutputTiles::planePoint(const ViewInfo& view, const LayoutFrame& frame, double u,
+                                   double v)
+{
+    if (view.view == Top)
+        return frame.toProject({u, v});
+    return {view.negatedAxis ? -u : u, v};
 }
 
 QString OutputTiles::tilePath(const QString& dir, const QString& base, int a, int b,

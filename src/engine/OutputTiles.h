@@ -52,9 +52,19 @@ public:
     // against u get a negative pixel width.
     static std::array<double, 6> worldFile(const ViewInfo& view, const LayoutFrame& frame,
                                            const cv::Mat& corners, double resolution, int m);
-    // The six numbers, one a line ("\n"), in fixed notation with 12 significant digits
-    // (millimetres at millions of metres) and no trailing zeros.
+    // The six numbers, one a line ("\n"), each as fixedText writes it.
     static QByteArray worldFileText(const std::array<double, 6>& numbers);
+    // A number in fixed notation with 12 significant digits (millimetres at millions of
+    // metres), no trailing zeros and no negative zero: what world files, the drawing and the
+    // mosaic carry.
+    static QByteArray fixedText(double value);
+
+    // The point of a view's plane (u, v) in the coordinates its world files speak: a top view
+    // its project x and y (turned back from the frame), an elevation the distance along the
+    // axis the overview pictures name under it (negated where that axis runs against u), and
+    // height. The drawing and the mosaic beside the tiles use the same coordinates.
+    static PlanePoint planePoint(const ViewInfo& view, const LayoutFrame& frame, double u,
+                                 double v);
 
     // dir + "/" + base + "_" + a + "_" + b + "." + type
     static QString tilePath(const QString& dir, const QString& base, int a, int b,

@@ -4,6 +4,7 @@
 // front ends know it by its old name, layoutdef.
 
 #include "layout/LayoutFrame.h"
+#include "layout/PaperSizes.h"
 #include "layout/Views.h"
 
 #include <QBitArray>
@@ -79,6 +80,13 @@ struct LayoutJob
     // What the tiles carry besides their pixels.
     bool worldFiles = true; // a world file beside every tile (".pgw", ".jgw", ".tfw")
     int printScale = 0;     // 50: printed at 100 % a tile shows 1:50; 0: no resolution set
+    // What goes to CAD, GIS and the printer beside the tiles: the drawing of the tile frames
+    // and scan positions (<base>.dxf), with the world files the mosaic of all tiles
+    // (<base>.vrt), the plan's coordinate system ("EPSG:25832"; empty: none is claimed) and
+    // the layout at its print scale on paper (<base>.pdf; none: no PDF).
+    bool dxf = true;
+    QString crs;
+    std::optional<Paper> pdfPaper;
     LayoutLayer layer = LayoutLayer::Density;
     // How the engine may run; neither changes a byte of the layout.
     int threads = 0;                    // worker threads; 0: one per processor core

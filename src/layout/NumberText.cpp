@@ -43,4 +43,13 @@ QString formatUserReal(double value, const QLocale& locale)
     return withoutGrouping(locale).toString(value, 'g', 6);
 }
 
+QString formatUserFixed(double value, int decimals, const QLocale& locale)
+{
+    // No "-0,00" for a value that rounds to nothing.
+    const double scale = std::pow(10.0, decimals);
+    if (std::round(value * scale) == 0.0)
+        value = 0.0;
+    return withoutGrouping(locale).toString(value, 'f', decimals);
+}
+
 } // namespace orthaven

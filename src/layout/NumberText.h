@@ -21,5 +21,8 @@ std::optional<int> parseUserInteger(const QString& text, const QLocale& locale =
 // A real as the window shows it: the locale's decimal separator, at most six significant
 // digits, no group separators and no trailing zeros ("0,5" under German conventions).
 QString formatUserReal(double value, const QLocale& locale = QLocale());
+// A measure to the given decimals as a field shows it: the locale's decimal separator, no
+// group separators ("312,45"), whatever the size (georeferenced coordinates keep them).
+QString formatUserFixed(double value, int decimals, const QLocale& locale = QLocale());
 
 } // namespace orthaven

@@ -32,13 +32,39 @@ QString worldFileName(const QString& imageName)
     return imageName.left(dot + 1) + suffix.front() + suffix.back() + QLatin1Char('w');
 }
 
+QString projectionFileName(const QString& imageName)
+{
+    const int dot = imageName.lastIndexOf(QLatin1Char('.'));
+    return (dot >= 0 ? imageName.left(dot) : imageName) + QStringLiteral(".prj");
+}
+
+QString drawingFileName(const QString& base)
+{
+    return base + QStringLiteral(".dxf");
+}
+
+QString mosaicFileName(const QString& base)
+{
+    return base + QStringLiteral(".vrt");
+}
+
+QString printFileName(const QString& base)
+{
+    return base + QStringLiteral(".pdf");
+}
+
 bool isLayoutFileName(const QString& base, const QString& name)
 {
     if (base.isEmpty() || !name.startsWith(base))
         return false;
-    if (name == base + QStringLiteral(".log"))
-        return true;
+    for (const QString& own : {base + QStringLiteral(".log"), drawingFileName(base),
+                               mosaicFileName(base), printFileName(base)})
+        if (name == own)
+            return true;
     const QString rest = name.mid(base.size());
+    static const QRegularExpression tileProjection(QStringLiteral("^_[0-9]+_[0-9]+\\.prj$"));
+    if (tileProjection.match(rest).hasMatch())
+        return true;
     static const QRegularExpression own(
         QStringLiteral("^_(?:[0-9]+_[0-9]+|overview|overview_scan_positions)\\.([a-z]+)$"));
     const QRegularExpressionMatch match = own.match(rest);
@@ -67,10 +93,16 @@ QStringList layoutFileNames(const LayoutLogInfo& log)
     for (const QString& tile : log.tileNames)
         if (isPlainFileName(tile))
             add(worldFileName(tile));
+    if (!log.crs.isEmpty())
+        for (const QString& tile : log.tileNames)
+            if (isPlainFileName(tile))
+                add(projectionFileName(tile));
     if (isPlainFileName(log.thumbnail)) {
         add(log.thumbnail);
         add(scanPositionSheetName(log.thumbnail));
     }
+    for (const QString* handedOn : {&log.drawing, &log.mosaic, &log.print})
+        add(*handedOn);
     return names;
 }
 

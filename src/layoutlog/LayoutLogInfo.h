@@ -24,10 +24,13 @@ struct LayoutLogInfo
     double resolution = 0.0;
     double clipLow = 0.0;
     double clipHigh = 0.0;
-    bool reverseIntensity = true;   // true when the line is missing
-    int printScale = 0;             // "Print Scale": 50 for 1:50; 0 when the line is missing
-    QString layer;                  // "Layer": "intensity", "colour"; empty (density) when missing
-    double azimuth = 0.0;           // "Azimuth": the frame's turn, degrees; 0 when missing
+    bool reverseIntensity = true; // true when the line is missing
+    int printScale = 0;           // "Print Scale": 50 for 1:50; 0 when the line is missing
+    QString layer;                // "Layer": "intensity", "colour"; empty (density) when missing
+    double azimuth = 0.0;         // "Azimuth": the frame's turn, degrees; 0 when missing
+    QString crs;                  // "Crs": "EPSG:25832"; empty when no system was claimed
+    // The files handed on ("DXF", "VRT", "PDF": file names); empty when the line is missing.
+    QString drawing, mosaic, print;
     cv::Mat projection;             // 4 × 4: world → view coordinates, the turn included
     QString thumbnail;              // file name, without folder
     std::vector<cv::Mat> scanPoses; // 4 × 4 per scan, in file (scan index) order

@@ -3,6 +3,7 @@
 #include "Version.h"
 #include "layout/LayoutFrame.h"
 #include "layout/Views.h"
+#include "layoutlog/LayoutFiles.h"
 #include "platform/DurableFile.h"
 
 #include <charconv>
@@ -75,6 +76,14 @@ QByteArray layoutLogText(const LayoutLogContent& c)
         line("Layer = " + c.layer.toUtf8());
     if (LayoutFrame{c.azimuth}.isTurned())
         line("Azimuth = " + number(c.azimuth));
+    if (!c.crs.isEmpty())
+        line("Crs = " + c.crs.toUtf8());
+    if (c.drawing)
+        line("DXF = " + drawingFileName(c.baseName).toUtf8());
+    if (c.mosaic)
+        line("VRT = " + mosaicFileName(c.baseName).toUtf8());
+    if (c.print)
+        line("PDF = " + printFileName(c.baseName).toUtf8());
 
     QByteArray projection = "Projection Motion = ";
     for (int r = 0; r < 4; ++r)

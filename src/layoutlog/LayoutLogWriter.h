@@ -27,13 +27,18 @@ struct LayoutLogContent
     bool reverseIntensity = true;
     double clipLow = 0.0;
     double clipHigh = 0.0;
-    cv::Mat viewMatrix;               // 4 × 4: project to view, the frame's turn included
-    double azimuth = 0.0;             // "Azimuth = A" unless the frame is the project's
-    double planeDepth = 0.0;          // depth of the picture plane the corners lie in
-    QString baseName;                 // names the thumbnail and the tiles
-    QString imageType;                // "png", "jpg", "tif"
-    int printScale = 0;               // "Print Scale = N" when above 0
-    QString layer;                    // "Layer = name" unless empty or "density"
+    cv::Mat viewMatrix;      // 4 × 4: project to view, the frame's turn included
+    double azimuth = 0.0;    // "Azimuth = A" unless the frame is the project's
+    double planeDepth = 0.0; // depth of the picture plane the corners lie in
+    QString baseName;        // names the thumbnail and the tiles
+    QString imageType;       // "png", "jpg", "tif"
+    int printScale = 0;      // "Print Scale = N" when above 0
+    QString layer;           // "Layer = name" unless empty or "density"
+    QString crs;             // "Crs = EPSG:N" unless empty
+    // "DXF = <base>.dxf", "VRT = <base>.vrt", "PDF = <base>.pdf": files handed on beside it
+    bool drawing = false;
+    bool mosaic = false;
+    bool print = false;
     std::vector<cv::Mat> scanPoses;   // 4 × 4, one per scan of the source, selected or not
     std::vector<cv::Mat> tileCorners; // 4 × 2 view-plane corners, tile (a, b) at a · tilesV + b
     cv::Mat tileUsed;                 // tilesU × tilesV int32: 1 when raw data was drawn

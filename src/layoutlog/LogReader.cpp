@@ -198,6 +198,14 @@ bool LogReader::parse(const QString& path)
             result.printScale = *v;
         } else if (starts("Layer")) {
             result.layer = valueOf(line).trimmed();
+        } else if (starts("Crs")) {
+            result.crs = valueOf(line).trimmed();
+        } else if (starts("DXF")) {
+            result.drawing = valueOf(line);
+        } else if (starts("VRT")) {
+            result.mosaic = valueOf(line);
+        } else if (starts("PDF")) {
+            result.print = valueOf(line);
         } else if (starts("Azimuth")) {
             if (!readReal(line, result.azimuth) || !std::isfinite(result.azimuth))
                 return fail(QStringLiteral("bad azimuth"));

@@ -400,6 +400,39 @@ bool GridScanSource::polarPointList(int, std::vector<cv::Mat>&, int)
     return false;
 }
 
+bool GridScanSource::readColumnSample(int i, cv::Mat& points, int stride, int maxColumns)
+{
+    resetReading();
+    bool more = false;
+    const bool done = guard("readColumnSample", i, [&] {
+        more = sampleColumns(i, points, std::max(stride, 1), std::max(maxColumns, 1));
+    });
+    // The position moved under the chunk rules, as with the polar reads.
+    resetReading();
+    return done && more;
+}
+
+bool GridScanSource::sampleColumns(int i, cv::Mat& points, int stride, int maxColumns)
+{
+    std::vector<cv::Mat> taken;
+    bool more = true;
+    for (int c = 0; c < maxColumns && more; ++c) {
+        cv::Mat column;
+        more = readPoints(i, column, 1);
+        if (column.cols >= 2)
+            taken.push_back(column);
+        for (int k = 1; k < stride && more; ++k) {
+            cv::Mat passed;
+            more = readPoints(i, passed, 1);
+        }
+    }
+    if (taken.empty())
+        points = cv::Mat(4, 0, CV_64F);
+    else
+        cv::hconcat(taken, points);
+    return more;
+}
+
 bool GridScanSource::computeScanDepthImage(int i, cv::Mat& depth)
 {
     const int errorsBefore = errorCount();

@@ -108,6 +108,10 @@ public:
     // lowest and the highest x, y and z. False when the reader does not know it (or fails).
     bool scanBounds(int i, cv::Vec3d& low, cv::Vec3d& high) const;
 
+    // The files the scans were found in: those given to fetchFiles, or the scan files an
+    // index or a project names.
+    const QStringList& scanFiles() const { return fileList; }
+
     // The polar, depth-image and point-list calls of a reader of gridded scans; null for
     // readers without them.
     GridScanSource* grid();
@@ -235,9 +239,19 @@ public:
     bool readPolarPointList(int i, std::vector<cv::Mat>& list, int maxColumns);
     // rows × columns ranges of scan i: element (j, c) is the range of row j of column c.
     bool computeScanDepthImage(int i, cv::Mat& depth);
+    // A quick look at scan i: from where the last read stopped, the points of one scan
+    // column, then `stride` - 1 columns passed over (without parsing them where the format
+    // allows it), and so on, until maxColumns columns were delivered or the scan ends.
+    // points is 4 × N (x, y, z, 1) and may hold any number of points, also none (a column
+    // without returns); the chunk rules of readPoints do not apply. False when the scan has
+    // no column left.
+    bool readColumnSample(int i, cv::Mat& points, int stride, int maxColumns);
 
 private:
     virtual bool polarColumns(int i, cv::Mat& polar, int columns) = 0;
+    // Default: whole columns through readPoints (for readers that honour its column hint),
+    // every column read.
+    virtual bool sampleColumns(int i, cv::Mat& points, int stride, int maxColumns);
     virtual bool pointList(int i, std::vector<cv::Mat>& list, int maxColumns) = 0;
     // Default: false, the list left alone.
     virtual bool polarPointList(int i, std::vector<cv::Mat>& list, int maxColumns);

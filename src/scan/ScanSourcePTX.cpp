@@ -606,6 +606,51 @@ bool ScanSourcePTX::polarColumns(int i, cv::Mat& polar, int columns)
     return more;
 }
 
+bool ScanSourcePTX::sampleColumns(int i, cv::Mat& points, int stride, int maxColumns)
+{
+    if (!restartIfPending(i))
+        return false;
+    leaveBlocks();
+    const qint64 rows = openRowCount;
+    // At most maxChunkPoints points: whole columns, or of a longer column its first lines.
+    const qint64 taken = std::min<qint64>(rows, ScanSource::maxChunkPoints);
+    const qint64 columns =
+        taken > 0 ? std::clamp<qint64>(ScanSource::maxChunkPoints / taken, 1, maxColumns) : 0;
+    const qint64 capacity = std::clamp<qint64>(openPointLines - linesConsumed, 0, columns * taken);
+    cv::Mat buffer(4, int(std::max<qint64>(capacity, 1)), CV_64F);
+    double* const xs = buffer.ptr<double>(0);
+    double* const ys = buffer.ptr<double>(1);
+    double* const zs = buffer.ptr<double>(2);
+    double* const ws = buffer.ptr<double>(3);
+    qint64 n = 0;
+    for (qint64 c = 0; c < columns && scanHasMore(); ++c) {
+        const qint64 lines = std::min(taken, capacity - n);
+        const qint64 before = linesConsumed;
+        readPointLines(
+            lines,
+            [&](qint64, bool valid, double x, double y, double z, const char*, const char*) {
+                if (!valid)
+                    return;
+                xs[n] = x;
+                ys[n] = y;
+                zs[n] = z;
+                ws[n] = 1.0;
+                ++n;
+            },
+            true);
+        // The rest of the column and the columns passed over.
+        const qint64 passOver = std::min(rows - (linesConsumed - before) + (stride - 1) * rows,
+                                         openPointLines - linesConsumed);
+        if (passOver > 0)
+            linesConsumed += stream->skipLines(passOver);
+    }
+    points = n == buffer.cols ? buffer : buffer.colRange(0, int(n)).clone();
+    const bool more = scanHasMore();
+    if (!more)
+        reportScanEnd();
+    return more;
+}
+
 bool ScanSourcePTX::poseOf(int i, cv::Mat& pose) const
 {
     return storedPose(poses, i, pose);

@@ -71,7 +71,10 @@ enum class Key
     TextColor,
     ScanPosColor1,
     ScanPosColor2,
-    CoordSystemSize
+    CoordSystemSize,
+    Dxf,
+    PdfPaper,
+    Crs,
 };
 
 struct Prefix
@@ -95,7 +98,16 @@ constexpr Prefix prefixes[] = {
     {"ScanPosColor1 ", Key::ScanPosColor1},
     {"ScanPosColor2 ", Key::ScanPosColor2},
     {"CoordSystemSize ", Key::CoordSystemSize},
+    {"Dxf ", Key::Dxf},
+    {"PdfPaper ", Key::PdfPaper},
+    {"Crs ", Key::Crs},
 };
+
+// A text value; "none" stands for an empty one.
+QString textValue(const QString& value)
+{
+    return value == QLatin1String("none") ? QString() : value;
+}
 
 // False when the line is one of the file's keys but its value cannot be read; the
 // field then keeps what it held.
@@ -154,6 +166,14 @@ bool applyLine(const QString& line, ConfigSettings& s)
         return flag(s.grid);
     case Key::CoordSystemSize:
         return integer(s.coordSystemSize);
+    case Key::Dxf:
+        return flag(s.handOff.dxf);
+    case Key::PdfPaper:
+        s.handOff.pdfPaper = textValue(value);
+        return true;
+    case Key::Crs:
+        s.handOff.crs = textValue(value);
+        return true;
     case Key::GridColor:
     case Key::TextColor:
     case Key::ScanPosColor1:
@@ -229,6 +249,13 @@ QByteArray configText(const ConfigSettings& s)
     line("ScanPosColor1 = " + colorText(s.scanPosColor1));
     line("ScanPosColor2 = " + colorText(s.scanPosColor2));
     line("CoordSystemSize = 150");
+    line("# Layout Creator: what goes beside the tiles");
+    line(QByteArray("Dxf = ") + (s.handOff.dxf ? "1" : "0"));
+    const auto word = [](const QString& value) {
+        return value.isEmpty() ? QByteArray("none") : value.toLatin1();
+    };
+    line("PdfPaper = " + word(s.handOff.pdfPaper));
+    line("Crs = " + word(s.handOff.crs));
     return text;
 }
 

@@ -7,6 +7,16 @@
 
 namespace orthaven {
 
+// What the Layout Creator hands on beside the tiles, as the user last chose it.
+struct HandOffChoices
+{
+    bool dxf = true;  // "Dxf": the drawing of tile frames and scan positions
+    QString pdfPaper; // "PdfPaper": "A3-landscape"; empty ("none"): no PDF
+    QString crs;      // "Crs": "EPSG:25832"; empty ("none"): no coordinate system
+
+    bool operator==(const HandOffChoices&) const = default;
+};
+
 struct ConfigSettings
 {
     double version = 1.0;
@@ -21,6 +31,7 @@ struct ConfigSettings
     QColor scanPosColor1{0, 255, 0, 64}; // used scan positions on the overview sheet
     QColor scanPosColor2{255, 0, 0, 64}; // unused scan positions
     int coordSystemSize = 150;           // pixels
+    HandOffChoices handOff;              // the Layout Creator's; a file without them: defaults
 
     bool operator==(const ConfigSettings&) const = default;
 };
@@ -35,7 +46,7 @@ ConfigSettings defaultConfig();
 // cannot be opened.
 bool readConfig(const QString& path, ConfigSettings& settings);
 
-// Writes the seventeen lines of the file. The file is replaced atomically: a failed
+// Writes the twenty-one lines of the file. The file is replaced atomically: a failed
 // write leaves the previous file as it was. Returns true in every case.
 bool writeConfig(const ConfigSettings& settings, const QString& path);
 

@@ -234,6 +234,10 @@ void LayoutPrefInfo::save()
 
     const QString path = configFilePath();
     QDir().mkpath(QFileInfo(path).absolutePath());
+    // The Layout Creator's choices are its own: kept as the file holds them now.
+    ConfigSettings current = defaultConfig();
+    if (readConfig(path, current))
+        edited.handOff = current.handOff;
     if (!saveConfig(edited, path)) {
         // Switching back to the Layout Creator would pretend the values were taken over;
         // the panel stays with the user's edits so they can try again.

@@ -425,6 +425,8 @@ TEST_F(WindowWithScans, ClosingDuringAComputationStopsItAndLeavesNoTemporaryFile
         reading = true;
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     };
+    // The listed scan's preview may still be reading the reader that is replaced here.
+    dock.previewTask().stopAndWait();
     dock.layoutTask().reader = std::move(slow);
     click(dock, "b_start");
     ASSERT_TRUE(waitUntil([&reading] { return reading.load(); }));

@@ -30,7 +30,7 @@ TEST(CommandLine, TakesEveryOptionInBothSpellings)
                                        "--clip-high=1e1 --out out/site --type TIF "
                                        "--resolution 0.005 --domain=45 --tile 30 --invert "
                                        "b.ptx -v --threads 3 --memory=64 --print-scale 50 "
-                                       "--no-world-files"),
+                                       "--no-world-files --no-dxf --pdf --paper=a1-LANDSCAPE"),
                                  options, error))
         << error.toStdString();
     EXPECT_EQ(options.inputFiles, (QStringList{"a.ptx", "b.ptx"}));
@@ -49,6 +49,11 @@ TEST(CommandLine, TakesEveryOptionInBothSpellings)
     EXPECT_EQ(options.memoryMegabytes, 64);
     EXPECT_EQ(options.printScale, 50);
     EXPECT_FALSE(options.worldFiles);
+    EXPECT_FALSE(options.dxf);
+    EXPECT_TRUE(options.pdf);
+    EXPECT_EQ(options.paper, (Paper{1, true}));
+    ASSERT_TRUE(parseCommandLine(split("a.ptx --crs epsg:2056"), options, error));
+    EXPECT_EQ(options.crs, "EPSG:2056") << "as PROJ names it";
 }
 
 TEST(CommandLine, AppendsLogOnlyWhenTheNameDoesNotEndInIt)
@@ -130,6 +135,16 @@ TEST(CommandLine, RefusesWhatNoJobCanUse)
         {"a.ptx --facade 1,2,1.005,2", "--facade needs two points"}, // under 1 cm apart
         {"a.ptx --facade 0,0,5,0 --azimuth 10", "--facade makes a front view along its line"},
         {"a.ptx --facade 0,0,5,0 --view top", "--facade makes a front view along its line"},
+        {"a.ptx --pdf", "--pdf prints the layout at its print scale"},
+        {"a.ptx --paper A3-landscape", "--paper chooses the paper of the PDF"},
+        {"a.ptx --pdf --print-scale 50 --paper B5", "--paper must be A4-portrait, A4-landscape"},
+        {"a.ptx --crs EPSG:4326", "--crs: EPSG:4326 (WGS 84) is not a projected coordinate"},
+        {"a.ptx --crs EPSG:123456789", "--crs: EPSG:123456789 is not a coordinate system"},
+        {"a.ptx --crs EPSG:25832 --view left", "--crs places plans"},
+        {"a.ptx --crs EPSG:25832 --facade 0,0,5,0", "--crs places plans"},
+        {"a.ptx --preview plan.bmp", "--preview needs a file ending in .png, .jpg, .tif"},
+        {"a.ptx --list --levels", "--list cannot stand beside --levels or --preview"},
+        {"--jobs j.txt --levels", "--jobs takes the options of every job from its file"},
     };
     for (const auto& c : cases) {
         CommandLine options;

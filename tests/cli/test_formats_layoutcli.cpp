@@ -28,7 +28,7 @@ struct Layout
     std::map<QString, QSize> overviewSizes;
 };
 
-// The thumbnail and the scan-position sheet are annotated with the scans' names, which
+// The thumbnail, the scan-position sheet and the drawing carry the scans' names, which
 // differ between the formats (a PTX name carries the scan's number in its file).
 Layout layoutOf(const QStringList& arguments, const QString& outFolder)
 {
@@ -36,11 +36,11 @@ Layout layoutOf(const QStringList& arguments, const QString& outFolder)
     for (const auto& [name, bytes] : filesIn(outFolder)) {
         if (name.endsWith(QLatin1String(".log")))
             layout.log.prepend(bytes);
-        else if (name.endsWith(QLatin1String(".pgw")))
+        else if (name.endsWith(QLatin1String(".pgw")) || name.endsWith(QLatin1String(".vrt")))
             layout.log += bytes;
         else if (name.contains(QLatin1String("_overview")))
             layout.overviewSizes[name] = QImage::fromData(bytes).size();
-        else
+        else if (!name.endsWith(QLatin1String(".dxf"))) // it names the scans, too
             layout.tiles[name] = QImage::fromData(bytes);
     }
     return layout;

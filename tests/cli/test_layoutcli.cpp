@@ -15,6 +15,7 @@
 #include "platform/AppPaths.h"
 #include "platform/DurableFile.h"
 #include "settings/ConfigSettings.h"
+#include "support/ExternalTool.h"
 #include "support/QtPrinters.h"
 #include "support/TempAppData.h"
 
@@ -33,6 +34,7 @@
 #include <opencv2/core.hpp>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <map>
 #include <memory>
@@ -286,6 +288,8 @@ TEST_F(LayoutCli, TopViewShowsTheWallsDarkOnWhiteAcrossTileBorders)
                               "ReverseIntensity = 1",
                               "Clipping Low = " + number(low),
                               "Clipping High = " + number(high),
+                              "DXF = plan.dxf",
+                              "VRT = plan.vrt",
                               "Projection Motion = 1 0 0 0 0 1 0 0 0 0 1 0 0 0 0 1 ",
                               "Thumbnail = plan_overview.png"};
     EXPECT_EQ(lines.mid(0, head.size()), head);
@@ -680,7 +684,8 @@ static QStringList wholeLayout(const QString& folder, const QString& logName)
     QStringList files = QStringList{logName} + layoutFileNames(log);
     for (const QString& name : layoutFileNames(log))
         if (!QFileInfo::exists(folder + "/" + name) ||
-            (!name.endsWith("w") && !QImageReader(folder + "/" + name).canRead()))
+            (QRegularExpression("\\.(png|jpg|tif)$").match(name).hasMatch() &&
+             !QImageReader(folder + "/" + name).canRead()))
             return {};
     return files;
 }
@@ -704,6 +709,8 @@ TEST_F(LayoutCli, AFullDiskAtAnyFileOfTheLayoutLeavesTheFolderAsItWas)
         {"sheet:last", "plan_overview_scan_positions.jpg"},
         {"tile:last", "plan_0_0.jpg"},
         {"world:last", "plan_0_0.jgw"},
+        {"dxf:last", "plan.dxf"},
+        {"vrt:sync", "plan.vrt"},
         {"tile:sync", "plan_0_0.jpg"},
         {"journal:last", ".orvn-plan.staging/journal"},
     };
@@ -721,6 +728,37 @@ TEST_F(LayoutCli, AFullDiskAtAnyFileOfTheLayoutLeavesTheFolderAsItWas)
         EXPECT_TRUE(folderState(outPath({})) == before) << "the folder is not as it was";
         EXPECT_TRUE(tempFolderIsEmpty());
     }
+}
+
+// What goes beside the tiles follows the options: a plan under a coordinate system with
+// its print on A3; a full disk at the print keeps the older layout as it was; a layout made
+// again without drawing, mosaic and print takes the older ones (and the .prj files) away.
+TEST_F(LayoutCli, HandsOnWhatItIsAskedForAndTakesItAwayWithTheLayout)
+{
+    const QStringList plan = QStringList{"--out", outPath("plan"), "--resolution", "0.05"};
+    const QStringList handOn = {"--crs", "EPSG:25832", "--pdf",       "--print-scale",
+                                "200",   "--paper",    "A3-landscape"};
+    ProgramRun run = runLayout(plan + handOn + scanFiles());
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    QStringList files = QDir(outPath({})).entryList(QDir::Files);
+    for (const char* name : {"plan.dxf", "plan.vrt", "plan.pdf", "plan_0_0.prj"})
+        EXPECT_TRUE(files.contains(name)) << name;
+    if (const auto info = toolOutput("pdfinfo", {outPath("plan.pdf")})) {
+        EXPECT_TRUE(info->contains("1191 x 842 pts (A3)")) << info->toStdString();
+    }
+
+    const auto before = folderState(outPath({}));
+    run = runLayout(plan + handOn + scanFiles(), {}, {{"ORTHAVEN_TEST_WRITE_FAULT", "pdf:last"}});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.err.contains(outPath("plan.pdf") + ": " + diskFullText()))
+        << run.err.toStdString();
+    EXPECT_TRUE(folderState(outPath({})) == before);
+
+    ASSERT_EQ(runLayout(plan + QStringList{"--no-dxf", "--no-world-files"} + scanFiles()).exitCode,
+              0);
+    files = QDir(outPath({})).entryList(QDir::Files);
+    EXPECT_TRUE(files.filter(QRegularExpression("\\.(dxf|vrt|pdf|prj|pgw)$")).isEmpty())
+        << files.join(' ').toStdString();
 }
 
 // One run per layout name: a name held by a running copy is refused at once (exit 3)
@@ -1030,4 +1068,62 @@ TEST_F(LayoutCli, AFacadeOfAWallAtAnAngleShowsItAsASharpBandAlongItsSegment)
         }
     }
     EXPECT_EQ(wallTiles, 1);
+}
+
+TEST_F(LayoutCli, LevelsAndThePlanOfATwoStoreyBuildingWithoutALayout)
+{
+    GenScanOptions options;
+    options.outputFolder = folder->path() + QStringLiteral("/two");
+    options.storeys = 2;
+    options.stations = 4;
+    options.pointsPerColumn = 200;
+    options.columns = 300;
+    options.offset = {500000.0, 5400000.0, 312.45};
+    GenScanJob building(options);
+    ASSERT_TRUE(building.run()) << building.errorText().toStdString();
+    const QString out = outPath(QStringLiteral("look"));
+    ASSERT_TRUE(QDir().mkpath(out));
+    const double z = options.offset.z;
+
+    // The upper storey's slab, as the level buttons set it, on the plan with 10 m tiles.
+    ProgramRun run =
+        runLayout(QStringList{"--levels", "--preview", out + "/plan.png", "--tile", "10",
+                              "--clip-low", number(z + 3.35), "--clip-high", number(z + 6.25)} +
+                  building.files());
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    const QRegularExpression levelLine(QStringLiteral("^Level (\\d+\\.\\d{3}) (\\d+\\.\\d)$"));
+    std::vector<double> heights;
+    double lastShare = 101.0;
+    for (const QString& line : run.out.split('\n', Qt::SkipEmptyParts)) {
+        const QRegularExpressionMatch m = levelLine.match(line);
+        if (!m.hasMatch())
+            continue;
+        heights.push_back(m.captured(1).toDouble() - z);
+        EXPECT_LE(m.captured(2).toDouble(), lastShare) << "the largest share first";
+        lastShare = m.captured(2).toDouble();
+    }
+    std::sort(heights.begin(), heights.end());
+    ASSERT_EQ(heights.size(), 4u) << run.out.toStdString();
+    for (std::size_t k = 0; k < 4; ++k)
+        EXPECT_NEAR(heights[k], (std::array{0.0, 3.0, 3.3, 6.3})[k], 0.02);
+    EXPECT_TRUE(run.out.contains("Preview written to")) << run.out.toStdString();
+    const QImage plan(out + "/plan.png");
+    ASSERT_FALSE(plan.isNull());
+    EXPECT_LE(std::max(plan.width(), plan.height()), 1024);
+    int tileEdge = 0;
+    for (int y = 0; y < plan.height(); ++y) {
+        for (int x = 0; x < plan.width(); ++x) {
+            const QRgb p = plan.pixel(x, y);
+            tileEdge += qBlue(p) > 150 && qRed(p) < 100 ? 1 : 0;
+        }
+    }
+    EXPECT_GT(tileEdge, plan.height()) << "the tile grid is drawn";
+    EXPECT_EQ(QDir(out).entryList(QDir::Files), QStringList{"plan.png"}) << "and no layout";
+
+    // A front view: the levels, then the walls along its depth axis (the south wall's inner
+    // face 0.1 m north of the outline).
+    run = runLayout(QStringList{"--levels", "--view", "front"} + building.files());
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.out.contains(QRegularExpression("\\nDepth 5400000\\.(09|10|11)\\d \\d")))
+        << run.out.toStdString();
 }

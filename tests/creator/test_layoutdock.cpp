@@ -4,8 +4,11 @@
 
 #include "creator/BatchLayout.h"
 #include "creator/Layout.h"
+#include "creator/PlanView.h"
+#include "creator/ProfileStrip.h"
 #include "creator/ResultMessages.h"
 #include "creator/ScanNameText.h"
+#include "creator/SitePreviewPanel.h"
 #include "engine/StatusReporter.h"
 #include "genscan/GenScanJob.h"
 #include "layout/LayoutLimits.h"
@@ -23,6 +26,7 @@
 
 #include <QApplication>
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -228,6 +232,8 @@ struct Dock : ::testing::Test
         chooseInputs({scanFile("station.ptx", stationPtx(1, 2, 1.5))});
         const QString log = outFolder() + "/" + logName;
         chooseOutput(log);
+        // The listed scan's preview pass reads it too; a run's test sees only the run.
+        dock->previewTask().stopAndWait();
         return log;
     }
     bool waitForMessage()
@@ -710,6 +716,11 @@ TEST_F(Dock, StartComputesTheLayoutAndResetsThePanel)
     scale->setCurrentIndex(scale->findText("1:50"));
     QComboBox* layer = w<QComboBox>("cb_layer");
     layer->setCurrentIndex(layer->findData(int(LayoutLayer::Intensity)));
+    QComboBox* pdf = w<QComboBox>("cb_pdf");
+    EXPECT_TRUE(pdf->isEnabled()) << "a print scale is chosen";
+    pdf->setCurrentIndex(pdf->findData("A3-landscape"));
+    w<QCheckBox>("chk_dxf")->setChecked(false);
+    w<QLineEdit>("e_crs")->setText("epsg:25832");
 
     ASSERT_TRUE(waitUntil([this] { return dock->isActiveWindow(); }));
     click("b_start");
@@ -723,6 +734,8 @@ TEST_F(Dock, StartComputesTheLayoutAndResetsThePanel)
     EXPECT_EQ(dock->layoutTask().job.resolution, 0.05);
     EXPECT_EQ(dock->layoutTask().job.printScale, 50);
     EXPECT_EQ(dock->layoutTask().job.layer, LayoutLayer::Intensity);
+    EXPECT_EQ(dock->layoutTask().job.pdfPaper, (Paper{3, true}));
+    EXPECT_EQ(dock->layoutTask().job.crs, "EPSG:25832");
 
     ASSERT_TRUE(waitForMessage());
     ASSERT_EQ(UserDialogs::shownMessages().size(), 1);
@@ -749,7 +762,37 @@ TEST_F(Dock, StartComputesTheLayoutAndResetsThePanel)
         EXPECT_TRUE(QFile::exists(outFolder() + "/" + QFileInfo(tile).completeBaseName() + ".jgw"))
             << tile.toStdString();
     EXPECT_FALSE(QImage(outFolder() + "/site_overview.jpg").isNull());
+    EXPECT_TRUE(QFile::exists(outFolder() + "/site.pdf") &&
+                QFile::exists(outFolder() + "/site.vrt"));
+    EXPECT_FALSE(QFile::exists(outFolder() + "/site.dxf"));
     EXPECT_TRUE(tempFolderIsEmpty());
+    // The choices of what goes beside the tiles are remembered, the preferences kept.
+    ConfigSettings remembered = defaultConfig();
+    ASSERT_TRUE(readConfig(configFilePath(), remembered));
+    EXPECT_EQ(remembered.handOff, (HandOffChoices{false, "A3-landscape", "epsg:25832"}));
+    EXPECT_EQ(remembered.resolution, 0.05);
+}
+
+// The choices remembered come back with the dock; the PDF waits for a print scale; a
+// coordinate system that cannot describe the plan stops the start with its reason.
+TEST_F(Dock, TakesBackWhatGoesBesideTheTilesAndRefusesAnUnusableSystem)
+{
+    ConfigSettings c = defaultConfig();
+    c.handOff = {false, "A1-portrait", "EPSG:2056"};
+    ASSERT_TRUE(saveConfig(c, configFilePath()));
+    makeDock();
+    EXPECT_FALSE(w<QCheckBox>("chk_dxf")->isChecked());
+    EXPECT_EQ(w<QComboBox>("cb_pdf")->currentData().toString(), "A1-portrait");
+    EXPECT_FALSE(w<QComboBox>("cb_pdf")->isEnabled());
+    EXPECT_EQ(textOf("e_crs"), "EPSG:2056");
+
+    prepareRun();
+    w<QLineEdit>("e_crs")->setText("EPSG:4326");
+    click("b_start");
+    ASSERT_TRUE(waitForMessage());
+    EXPECT_TRUE(UserDialogs::shownMessages()[0].text.startsWith(
+        "The coordinate system cannot be used: EPSG:4326 (WGS 84) is not a projected"));
+    EXPECT_FALSE(dock->layoutTask().isRunning());
 }
 
 TEST_F(Dock, StopEndsTheRunAsInterrupted)
@@ -1130,6 +1173,7 @@ TEST_F(Dock, NamesDamagedAndLeftOutScansInsteadOfAPlainSuccess)
     FakeScan unreadable = placed;
     unreadable.name = "site/b.fls";
     unreadable.opens = false;
+    dock->previewTask().stopAndWait();
     dock->layoutTask().reader =
         std::make_unique<FakeScanSource>(std::vector<FakeScan>{placed, unreadable});
     w<QListWidget>("w_tab")->item(0)->setCheckState(Qt::Checked);
@@ -1161,6 +1205,86 @@ TEST_F(Dock, SelectsAllOrNoScansAtOnce)
     EXPECT_EQ(job.scanList, QBitArray(3, true));
     for (int r = 0; r < list->count(); ++r)
         EXPECT_EQ(list->item(r)->checkState(), Qt::Checked) << r;
+}
+
+TEST_F(Dock, ThePreviewsHandlesPlanAndFieldsStayInStep)
+{
+    // Two storeys: floors at 0 and 3.3 m, ceilings at 3 and 6.3 m.
+    GenScanOptions options;
+    options.outputFolder = appData.path() + "/two";
+    options.storeys = 2;
+    options.stations = 2;
+    options.pointsPerColumn = 200;
+    options.columns = 300;
+    GenScanJob building(options);
+    ASSERT_TRUE(building.run());
+    makeDock();
+    dock->resize(1400, 600);
+    chooseInputs(building.files());
+    auto* panel = w<SitePreviewPanel>("sitePreview");
+    ASSERT_TRUE(waitUntil([&] { return panel->preview() != nullptr; }));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dock.get()));
+    auto* strip = w<ProfileStrip>("w_profile");
+    const QLocale notation = dock->locale();
+    const auto field = [&](const char* name) {
+        return parseUserReal(textOf(name), notation).value_or(-1e9);
+    };
+    const auto inStep = [&] {
+        EXPECT_DOUBLE_EQ(field("e_lower"), strip->low());
+        EXPECT_DOUBLE_EQ(field("e_upper"), strip->high());
+    };
+
+    // One click sets the upper storey, from just above its floor to just below its ceiling.
+    QTableWidget* levels = panel->levelTable();
+    int upper = -1;
+    for (int row = 0; row < levels->rowCount(); ++row) {
+        if (levels->item(row, 0)->text().startsWith(formatUserFixed(3.3, 2, notation)))
+            upper = row;
+    }
+    ASSERT_GE(upper, 0);
+    QTest::mouseClick(qobject_cast<QAbstractButton*>(levels->cellWidget(upper, 2)), Qt::LeftButton);
+    EXPECT_NEAR(field("e_lower"), 3.35, 0.02);
+    EXPECT_NEAR(field("e_upper"), 6.25, 0.02);
+    inStep();
+
+    // Drags: the upper handle to 5 m, the lower one near the floor of 3.3 m, where it snaps.
+    const auto drag = [&](double from, double to, int offset = 0) {
+        QTest::mousePress(strip, Qt::LeftButton, {}, QPoint(60, strip->rowOf(from)));
+        QTest::mouseMove(strip, QPoint(60, strip->rowOf(to) + offset));
+        QTest::mouseRelease(strip, Qt::LeftButton, {}, QPoint(60, strip->rowOf(to) + offset));
+    };
+    const double pixel = (strip->topValue() - strip->bottomValue()) / strip->height();
+    drag(strip->high(), 5.0);
+    EXPECT_NEAR(strip->high(), 5.0, 2 * pixel);
+    inStep();
+    drag(strip->low(), 3.3, ProfileStrip::snapPixels - 2);
+    EXPECT_DOUBLE_EQ(strip->low(), 3.3);
+    inStep();
+
+    // Typing moves the handles.
+    w<QLineEdit>("e_upper")->setText(formatUserFixed(4.5, 2, notation));
+    EXPECT_DOUBLE_EQ(strip->high(), 4.5);
+
+    // Two clicks on the plan make the south wall of room A a facade, seen from the room:
+    // the fields take its points, the strip the facade's planes.
+    auto* plan = w<PlanView>("w_plan");
+    const QTransform t = plan->toWidget();
+    const QPoint a = t.map(QPointF(7.0, 0.1)).toPoint();
+    const QPoint b = t.map(QPointF(1.0, 0.1)).toPoint();
+    QTest::mouseClick(plan, Qt::LeftButton, {}, a);
+    QTest::mouseClick(plan, Qt::LeftButton, {}, b);
+    EXPECT_TRUE(w<QCheckBox>("chk_facade")->isChecked());
+    const QPointF p1 = t.inverted().map(QPointF(a));
+    const QPointF p2 = t.inverted().map(QPointF(b));
+    EXPECT_NEAR(field("e_facadeX1"), p1.x(), 0.006);
+    EXPECT_NEAR(field("e_facadeY1"), p1.y(), 0.006);
+    EXPECT_NEAR(field("e_facadeX2"), p2.x(), 0.006);
+    EXPECT_NEAR(field("e_facadeY2"), p2.y(), 0.006);
+    ASSERT_TRUE(plan->overlay().facade);
+    EXPECT_EQ(plan->overlay().facade->from.x, field("e_facadeX1"));
+    EXPECT_EQ(plan->overlay().facade->to.y, field("e_facadeY2"));
+    EXPECT_DOUBLE_EQ(strip->low(), FacadeLine::defaultLow);
+    inStep();
 }
 
 TEST_F(Dock, SpeaksGermanWithTheGermanTranslation)

@@ -253,6 +253,30 @@ TEST(LayoutSettings, PrintScaleFromTheDockAndWorldFilesAlways)
     }
 }
 
+// The drawing as chosen; the PDF only with a print scale; the coordinate system only for a
+// plan, and only one PROJ knows.
+TEST(LayoutSettings, HandOffChoicesGoIntoTheJobWhereTheyApply)
+{
+    LayoutDialogState s = completeState();
+    s.view = Top;
+    s.printScale = 50;
+    s.dxf = false;
+    s.pdfPaper = QStringLiteral("A2-landscape");
+    s.crs = QStringLiteral("epsg:25832");
+    Outcome o = run(s);
+    ASSERT_TRUE(o.ok);
+    EXPECT_FALSE(o.job.dxf);
+    EXPECT_EQ(o.job.crs, "EPSG:25832");
+    EXPECT_EQ(o.job.pdfPaper, (Paper{2, true}));
+    s.printScale = 0;
+    s.view = Front;
+    o = run(s);
+    EXPECT_TRUE(o.ok && o.job.crs.isEmpty() && !o.job.pdfPaper);
+    s.view = Top;
+    s.crs = QStringLiteral("EPSG:4326");
+    EXPECT_EQ(run(s).lines, QStringList{"getLayoutSettings: crs "});
+}
+
 TEST(LayoutSettings, ReplacesInputFilesOfAReusedRecord)
 {
     layoutdef job;

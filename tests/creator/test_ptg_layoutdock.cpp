@@ -69,9 +69,9 @@ DockRun runDock(const QStringList& inputs, const QString& outFolder)
     for (const QString& name : folder.entryList(QDir::Files)) {
         if (name.endsWith(QLatin1String(".log")))
             run.log = readFile(folder.filePath(name));
-        else if (name.endsWith(QLatin1String(".pgw")))
+        else if (name.endsWith(QLatin1String(".pgw")) || name.endsWith(QLatin1String(".vrt")))
             run.log += readFile(folder.filePath(name)); // the dock always writes world files
-        else if (!name.contains(QLatin1String("_overview")))
+        else if (name.endsWith(QLatin1String(".png")) && !name.contains(QLatin1String("_overview")))
             run.tiles[name] = QImage(folder.filePath(name));
     }
     UserDialogs::clearScript();

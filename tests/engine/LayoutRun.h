@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <map>
 #include <vector>
 
@@ -64,7 +65,8 @@ public:
         job.resolution = 0.1;
         job.scannerDomain = 50.0;
         job.tileSize = 10.0;
-        job.worldFiles = false; // the world-file tests ask for them
+        job.worldFiles = false; // the world-file and hand-off tests ask for them
+        job.dxf = false;
         creator.setScanSource(&source);
     }
 
@@ -147,6 +149,47 @@ inline QRect darkArea(const QImage& image)
             if (qGray(image.pixel(x, y)) < 128)
                 box = box.united(QRect(x, y, 1, 1));
     return box;
+}
+
+// Points on the surface of the box [x0, x1] × [y0, y1] × [z0, z1] of the scanner's frame,
+// every 0.1 m.
+inline std::vector<cv::Vec3d> box(double x0, double x1, double y0, double y1, double z0, double z1)
+{
+    std::vector<cv::Vec3d> points;
+    for (double x = x0; x <= x1 + 1e-9; x += 0.1)
+        for (double y = y0; y <= y1 + 1e-9; y += 0.1)
+            for (double z = z0; z <= z1 + 1e-9; z += 0.1)
+                if (x == x0 || y == y0 || z == z0 || x + 0.1 > x1 || y + 0.1 > y1 || z + 0.1 > z1)
+                    points.emplace_back(x, y, z);
+    return points;
+}
+
+// The world axes of a view's plane: the one named under its pictures, and height (y for Top).
+inline std::pair<int, int> planeAxes(std::uint32_t view)
+{
+    switch (view) {
+    case Top:
+        return {0, 1};
+    case Left:
+    case Right:
+        return {1, 2};
+    default:
+        return {0, 2};
+    }
+}
+
+// The six numbers of a world file: A, D, B, E, C, F.
+inline std::array<double, 6> readWorldFile(const QString& path)
+{
+    std::array<double, 6> numbers{};
+    const QList<QByteArray> lines = readFile(path).split('\n');
+    EXPECT_GE(lines.size(), 6) << path.toStdString();
+    for (int i = 0; i < 6 && i < lines.size(); ++i) {
+        bool ok = false;
+        numbers[std::size_t(i)] = lines[i].trimmed().toDouble(&ok);
+        EXPECT_TRUE(ok) << lines[i].toStdString();
+    }
+    return numbers;
 }
 
 } // namespace orthaven::test

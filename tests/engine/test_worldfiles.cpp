@@ -4,8 +4,6 @@
 #include "layoutlog/LayoutFiles.h"
 #include "layoutlog/LogReader.h"
 
-#include <QFile>
-
 #include <gtest/gtest.h>
 
 #include <array>
@@ -13,51 +11,6 @@
 
 using namespace orthaven;
 using namespace orthaven::test;
-
-namespace {
-
-// Points filling the box [x0, x1] × [y0, y1] × [z0, z1] of the scanner's frame, every 0.1 m.
-std::vector<cv::Vec3d> box(double x0, double x1, double y0, double y1, double z0, double z1)
-{
-    std::vector<cv::Vec3d> points;
-    for (double x = x0; x <= x1 + 1e-9; x += 0.1)
-        for (double y = y0; y <= y1 + 1e-9; y += 0.1)
-            for (double z = z0; z <= z1 + 1e-9; z += 0.1)
-                if (x == x0 || y == y0 || z == z0 || x + 0.1 > x1 || y + 0.1 > y1 || z + 0.1 > z1)
-                    points.emplace_back(x, y, z);
-    return points;
-}
-
-std::array<double, 6> readWorldFile(const QString& path)
-{
-    QFile file(path);
-    std::array<double, 6> numbers{};
-    EXPECT_TRUE(file.open(QIODevice::ReadOnly | QIODevice::Text)) << path.toStdString();
-    const QList<QByteArray> lines = file.readAll().split('\n');
-    EXPECT_GE(lines.size(), 6);
-    for (int i = 0; i < 6 && i < lines.size(); ++i) {
-        bool ok = false;
-        numbers[std::size_t(i)] = lines[i].toDouble(&ok);
-        EXPECT_TRUE(ok) << lines[i].toStdString();
-    }
-    return numbers;
-}
-
-// The world axes of a view's plane: the one named under its pictures, and height (y for Top).
-std::pair<int, int> planeAxes(std::uint32_t view)
-{
-    switch (view) {
-    case Top:
-        return {0, 1};
-    case Left:
-    case Right:
-        return {1, 2};
-    default:
-        return {0, 2};
-    }
-}
-
-} // namespace
 
 // Every tile's world file puts the image where the log's corners say it is, and the
 // points where they are in the scene: in every view, near the origin and on a

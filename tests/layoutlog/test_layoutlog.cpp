@@ -201,6 +201,14 @@ TEST(LayoutFiles, OnlyTheLayoutsOwnNamesAreItsFiles)
         {"site_3_0.jgw", true},
         {"site_overview.tif", true},
         {"site_overview_scan_positions.jpg", true},
+        {"site.dxf", true},
+        {"site.vrt", true},
+        {"site.pdf", true},
+        {"site_2_0.prj", true},
+        {"site.prj", false},
+        {"site_overview.prj", false},
+        {"site.DXF", false},
+        {"site_plan.pdf", false},
         {"project.dwg", false},
         {"site_0_1.dwg", false},
         {"site_a_1.png", false},
@@ -279,6 +287,28 @@ TEST(LogRoundTrip, TheAzimuthComesBackAndIsZeroWithoutItsLine)
     const LogReader flat(writeLog(dir, twoTiles(Front), "flat.log"));
     ASSERT_TRUE(flat.ok());
     EXPECT_EQ(flat.info().azimuth, 0.0);
+}
+
+// The coordinate system and the files handed on come back and are the layout's files; a
+// log without their lines names none of them.
+TEST(LogRoundTrip, HandedOnFilesAndTheCoordinateSystemComeBackAsFilesOfTheLayout)
+{
+    QTemporaryDir dir;
+    LayoutLogContent content = twoTiles(Top);
+    content.crs = QStringLiteral("EPSG:25832");
+    content.drawing = content.mosaic = content.print = true;
+    const LogReader reader(writeLog(dir, content));
+    ASSERT_TRUE(reader.ok()) << reader.errorText().toStdString();
+    EXPECT_EQ(reader.info().crs, "EPSG:25832");
+    EXPECT_EQ(
+        layoutFileNames(reader.info()),
+        QStringList({"site_0_0.png", "site_1_0.png", "site_0_0.pgw", "site_1_0.pgw", "site_0_0.prj",
+                     "site_1_0.prj", "site_overview.png", "site_overview_scan_positions.png",
+                     "site.dxf", "site.vrt", "site.pdf"}));
+    const LogReader plain(writeLog(dir, twoTiles(Top), "plain.log"));
+    ASSERT_TRUE(plain.ok());
+    EXPECT_TRUE(plain.info().crs.isEmpty());
+    EXPECT_EQ(layoutFileNames(plain.info()).size(), 6);
 }
 
 TEST(LogRoundTrip, GeoreferencedNumbersKeepTheirMillimetres)

@@ -135,6 +135,7 @@ LayoutFiles layoutOf(ScanSource& reader, const QStringList& inputs, std::uint32_
     job.resolution = 0.05;
     job.scannerDomain = 30.0;
     job.tileSize = 10.0;
+    job.dxf = false; // the drawing labels the scans by their files, which differ by format
     LayoutCreator creator;
     creator.setScanSource(&reader);
     EXPECT_TRUE(creator.setup(job));

@@ -69,6 +69,7 @@ std::map<QString, QByteArray> layoutFiles(ScanSource& reader, const QString& fol
     job.resolution = 0.05;
     job.scannerDomain = 30.0;
     job.tileSize = 10.0;
+    job.dxf = false; // the drawing labels the scans by their files, which differ by format
     LayoutCreator creator;
     creator.setScanSource(&reader);
     EXPECT_TRUE(creator.setup(job));

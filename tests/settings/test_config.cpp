@@ -31,6 +31,11 @@ const QByteArray defaultFileText = "# Orthaven Config File\n"
                                    "ScanPosColor1 = 0 255 0 64\n"
                                    "ScanPosColor2 = 255 0 0 64\n"
                                    "CoordSystemSize = 150\n";
+// What the Layout Creator remembers follows; a file without it reads as the defaults.
+const QByteArray handOffText = "# Layout Creator: what goes beside the tiles\n"
+                               "Dxf = 1\n"
+                               "PdfPaper = none\n"
+                               "Crs = none\n";
 
 ConfigSettings readText(const QByteArray& text)
 {
@@ -48,7 +53,7 @@ TEST(ConfigFile, WritesDefaultsByteForByte)
     QTemporaryDir dir;
     const QString path = dir.filePath("orthaven.cfg");
     EXPECT_TRUE(writeConfig(defaultConfig(), path));
-    EXPECT_EQ(readFile(path), defaultFileText);
+    EXPECT_EQ(readFile(path), defaultFileText + handOffText);
 }
 
 TEST(ConfigFile, DefaultTextReadsBackAsDefaults)
@@ -70,6 +75,7 @@ TEST(ConfigFile, RoundTripsEveryWrittenField)
     s.textColor = QColor(250, 251, 252, 253);
     s.scanPosColor1 = QColor(10, 20, 30, 40);
     s.scanPosColor2 = QColor(50, 60, 70, 80);
+    s.handOff = {false, QStringLiteral("A1-landscape"), QStringLiteral("EPSG:25832")};
     QTemporaryDir dir;
     const QString path = dir.filePath("orthaven.cfg");
     writeConfig(s, path);
@@ -101,9 +107,9 @@ TEST(ConfigFile, FixedLinesAreWrittenWhateverTheRecordHolds)
     EXPECT_EQ(read.intensityMethod, 2);
     const QByteArray written = configText(read);
     EXPECT_TRUE(written.contains("\nVersion = 1.0\n"));
-    EXPECT_TRUE(written.endsWith("\nCoordSystemSize = 150\n"));
+    EXPECT_TRUE(written.endsWith("\nCoordSystemSize = 150\n" + handOffText));
     EXPECT_FALSE(written.contains("IntensityMethod"));
-    EXPECT_EQ(written.count('\n'), 17);
+    EXPECT_EQ(written.count('\n'), 21);
 }
 
 struct QuirkyLine
@@ -193,7 +199,7 @@ TEST(ConfigFile, ReplacesAnExistingFileCompletely)
     const QString path =
         writeFile(dir.filePath("orthaven.cfg"), QByteArray(5000, 'x') + "\nTileSize = 40\n");
     writeConfig(defaultConfig(), path);
-    EXPECT_EQ(readFile(path), defaultFileText);
+    EXPECT_EQ(readFile(path), defaultFileText + handOffText);
     // no temporary file is left beside it
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"orthaven.cfg"});
 }
@@ -216,5 +222,5 @@ TEST(ConfigFile, SaveConfigTellsWhetherTheFileWasWritten)
 
     const QString path = dir.filePath("orthaven.cfg");
     EXPECT_TRUE(saveConfig(defaultConfig(), path));
-    EXPECT_EQ(readFile(path), defaultFileText);
+    EXPECT_EQ(readFile(path), defaultFileText + handOffText);
 }

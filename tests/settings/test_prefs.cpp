@@ -342,6 +342,10 @@ TEST_F(PrefsPanel, SaveWritesEveryEditedValue)
     setRow(1, {"255", "0", " 7 ", "+9"}); // blanks around a number are forgiven
     setRow(2, {"10", "20", "30", "40"});
     setRow(3, {"0", "0", "0", "0"});
+    // What the Layout Creator chose meanwhile stays in the file.
+    ConfigSettings creatorChoices = savedFile();
+    creatorChoices.handOff = {false, "A2-portrait", "EPSG:2056"};
+    ASSERT_TRUE(saveConfig(creatorChoices, configFilePath()));
     click("pb_save");
 
     const ConfigSettings saved = savedFile();
@@ -355,6 +359,7 @@ TEST_F(PrefsPanel, SaveWritesEveryEditedValue)
     EXPECT_EQ(saved.scanPosColor1, QColor(10, 20, 30, 40));
     EXPECT_EQ(saved.scanPosColor2, QColor(0, 0, 0, 0));
     EXPECT_EQ(saved.intensityMethod, 0) << "the writer never keeps it";
+    EXPECT_EQ(saved.handOff, creatorChoices.handOff);
     EXPECT_EQ(changed.count(), 1);
     EXPECT_TRUE(UserDialogs::shownTexts().isEmpty());
 }
