@@ -78,6 +78,21 @@ bool setFacade(const QString& text, std::optional<FacadeLine>& facade)
     return line.isUsable();
 }
 
+// "R,G,B,A": four whole numbers from 0 to 255, as the preferences take them.
+bool setColor(const QString& text, std::optional<QColor>& color)
+{
+    const QStringList parts = text.split(QLatin1Char(','));
+    int c[4] = {};
+    for (qsizetype k = 0; k < parts.size() && k < 4; ++k) {
+        if (!setWhole(parts[k], c[k], 0, 255))
+            return false;
+    }
+    if (parts.size() != 4)
+        return false;
+    color = QColor(c[0], c[1], c[2], c[3]);
+    return true;
+}
+
 bool setScans(const QString& text, std::vector<int>& scans)
 {
     scans.clear();
@@ -284,6 +299,45 @@ const std::vector<OptionRow>& optionTable()
          {},
          Reach::Job,
          [](Value, Options& o) { return set(o.invertColor, false); }},
+        {{L("grid")},
+         {},
+         L("draw the tile grid and metre labels on the overview\n"
+           "thumbnail, or not (default from orthaven.cfg)"),
+         Reach::Job,
+         [](Value, Options& o) { return set(o.grid, true); }},
+        {{L("no-grid")}, {}, {}, Reach::Job, [](Value, Options& o) { return set(o.grid, false); }},
+        {{L("grid-color")},
+         L("R,G,B,A"),
+         L("colour of that grid: red, green, blue and alpha from 0\n"
+           "to 255 (default from orthaven.cfg, as the colours below)"),
+         Reach::Job,
+         [](Value v, Options& o) { return setColor(v, o.gridColor); },
+         "--grid-color needs four numbers from 0 to 255 (R,G,B,A), not \"%1\""},
+        {{L("text-color")},
+         L("R,G,B,A"),
+         L("colour of the texts of the overview pictures"),
+         Reach::Job,
+         [](Value v, Options& o) { return setColor(v, o.textColor); },
+         "--text-color needs four numbers from 0 to 255 (R,G,B,A), not \"%1\""},
+        {{L("used-scan-color")},
+         L("R,G,B,A"),
+         L("colour of the used scan positions on them"),
+         Reach::Job,
+         [](Value v, Options& o) { return setColor(v, o.usedScanColor); },
+         "--used-scan-color needs four numbers from 0 to 255 (R,G,B,A), not \"%1\""},
+        {{L("unused-scan-color")},
+         L("R,G,B,A"),
+         L("colour of the unused scan positions on them"),
+         Reach::Job,
+         [](Value v, Options& o) { return setColor(v, o.unusedScanColor); },
+         "--unused-scan-color needs four numbers from 0 to 255 (R,G,B,A), not \"%1\""},
+        {{L("symbol-size")},
+         L("PX"),
+         L("length of the coordinate symbol's arrows on the overview\n"
+           "pictures, pixels (default from orthaven.cfg)"),
+         Reach::Job,
+         [](Value v, Options& o) { return setWhole(v, o.symbolSize, 1, 10000); },
+         "--symbol-size needs a number of pixels from 1 to 10000, not \"%1\""},
         {{L("jobs")},
          L("FILE"),
          L("run the jobs of FILE one after another: one job per line,\n"
@@ -441,6 +495,12 @@ bool parseCommandLine(const QStringList& arguments, CommandLine& options, QStrin
             row.valueName.isEmpty() ? QString() : parser.values(name).at(valuesTaken[&row]++);
         if (!row.apply(value, options)) {
             error = QString(row.refusal).replace(QLatin1String("%1"), value);
+            // "0,02" typed as a German writes it: the value with a point would do.
+            CommandLine probe;
+            if (value.count(QLatin1Char(',')) == 1 && !value.contains(QLatin1Char('.')) &&
+                row.apply(QString(value).replace(QLatin1Char(','), QLatin1Char('.')), probe))
+                error += QStringLiteral(" (numbers take a point as the decimal separator: %1)")
+                             .arg(QString(value).replace(QLatin1Char(','), QLatin1Char('.')));
             return false;
         }
         onlyShared =

@@ -80,8 +80,6 @@ private:
     std::unique_ptr<std::ostream> results; // standard output past the capture
     std::unique_ptr<ProgressDisplay> progress;
     std::unique_ptr<LayoutTask> task;
-    std::deque<std::string> heldLines; // the last diagnostics not shown
-    static constexpr std::size_t maxHeldLines = 40;
     QString outputFile;         // absolute path of the log to write
     QStringList createdFolders; // the output folders this run made, innermost first
     bool abandoned = false;

@@ -18,6 +18,7 @@
 #include "platform/AppPaths.h"
 #include "scan/ScanSourceFactory.h"
 #include "scan/riegl/RieglPath.h"
+#include "uikit/Keyboard.h"
 #include "uikit/UserDialogs.h"
 
 #include "ui_LayoutForm.h"
@@ -29,14 +30,14 @@
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QListWidgetItem>
+#include <QPushButton>
 #include <QSignalBlocker>
-#include <QStyle>
-#include <QStyledItemDelegate>
 
 #include <opencv2/core.hpp>
 
 #include <algorithm>
 #include <cmath>
+#include <tuple>
 
 namespace orthaven {
 
@@ -62,28 +63,6 @@ QString formatList()
     return QCoreApplication::translate("Layout", "%1 or %2")
         .arg(names.join(QStringLiteral(", ")), last);
 }
-
-// Rows of the scan list: a name too long for the row loses the middle of its folders, so
-// the file name at its end stays readable (the whole name is the row's tool tip).
-class ScanNameDelegate : public QStyledItemDelegate
-{
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-
-    void paint(QPainter* painter, const QStyleOptionViewItem& option,
-               const QModelIndex& index) const override
-    {
-        QStyleOptionViewItem shown = option;
-        initStyleOption(&shown, index);
-        const QWidget* view = option.widget;
-        QStyle* style = view ? view->style() : QApplication::style();
-        const QRect text = style->subElementRect(QStyle::SE_ItemViewItemText, &shown, view);
-        // The style keeps a few pixels of margin inside the text rectangle.
-        const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1;
-        shown.text = elideScanName(shown.text, shown.fontMetrics, text.width() - 2 * margin);
-        style->drawControl(QStyle::CE_ItemViewItem, &shown, painter, view);
-    }
-};
 
 } // namespace
 
@@ -155,7 +134,6 @@ Layout::Layout(QWidget* parent)
     connect(ui->chk_facade, &QCheckBox::toggled, this, &Layout::onFacadeToggled);
     for (QLineEdit* field : {ui->e_facadeX1, ui->e_facadeY1, ui->e_facadeX2, ui->e_facadeY2})
         connect(field, &QLineEdit::textChanged, this, &Layout::showFacadeAzimuth);
-    ui->w_tab->setItemDelegate(new ScanNameDelegate(ui->w_tab));
     connect(ui->w_tab, &QListWidget::itemChanged, this, &Layout::scanItemSelect);
     connect(ui->b_selectAll, &QAbstractButton::clicked, this,
             [this] { checkAllScans(Qt::Checked); });
@@ -197,6 +175,11 @@ Layout::Layout(QWidget* parent)
     connect(ui->chk_facade, &QCheckBox::toggled, this, &Layout::showPreviewJob);
     for (QRadioButton* button : {ui->rb_top, ui->rb_front, ui->rb_left, ui->rb_back, ui->rb_right})
         connect(button, &QRadioButton::toggled, this, &Layout::showPreviewJob);
+    pressButtonsWithEnter(this);
+    // The path fields show what Browse chose; the keyboard passes them by, and a click
+    // still selects their text for copying.
+    ui->l_ws->setFocusPolicy(Qt::ClickFocus);
+    ui->l_out->setFocusPolicy(Qt::ClickFocus);
 }
 
 Layout::~Layout()
@@ -238,7 +221,16 @@ void Layout::setBatchList(BatchLayout* list)
         list ? QCoreApplication::translate("LayoutForm", "Add to Batch List")
              : QCoreApplication::translate("LayoutForm", "Batch PlugIn not available"));
     ui->b_batch->setVisible(list != nullptr);
-    ui->b_batch->setEnabled(list != nullptr && !task.isRunning());
+    updateRunButtons();
+}
+
+void Layout::updateRunButtons()
+{
+    const bool running = task.isRunning();
+    const bool anyScan = scanSelection.count(true) > 0;
+    // Stop stays pressable; Start needs a scan to read.
+    ui->b_start->setEnabled(running || anyScan);
+    ui->b_batch->setEnabled(batchList && !running && anyScan && !ui->l_out->text().isEmpty());
 }
 
 bool Layout::isBusy() const
@@ -258,8 +250,13 @@ void Layout::stopAndWait()
         diag::debug("Waiting for the layout task to end ...");
     task.stopAndWait();
     hideProgressWindow();
-    if (computing)
-        resetPanel();
+    if (computing) {
+        // A stopped run leaves nothing behind, not even the folder made for it.
+        if (task.creator.interrupted || task.creator.failed)
+            removeCreatedFolders(createdOutputFolders);
+        createdOutputFolders.clear();
+        resetPanel(true);
+    }
 }
 
 std::uint32_t Layout::checkedView() const
@@ -365,6 +362,11 @@ void Layout::onChooseImport()
     previewPanel->setPreview(nullptr);
     previewPanel->show();
     requestPreview();
+    updateRunButtons();
+    if (!task.reader->filesWithoutScans().isEmpty())
+        UserDialogs::show(this, UserDialogs::Icon::Warning,
+                          QCoreApplication::translate("Layout", "Warning"),
+                          filesWithoutScansMessage(task.reader->filesWithoutScans()));
 }
 
 Layout::Listing Layout::listScans()
@@ -458,11 +460,18 @@ void Layout::fillScanList(const QStringList& names)
     scanIndexByName.clear();
     for (int i = 0; i < names.size(); ++i)
         scanIndexByName[names[i]] = i; // a later scan of the same name takes the row
-    for (auto it = scanIndexByName.cbegin(); it != scanIndexByName.cend(); ++it) {
-        auto* item = new QListWidgetItem(it.key());
+    const QStringList keys = scanIndexByName.keys();
+    const QStringList shown = distinctScanNames(keys);
+    // A name without folders (a Riegl scan) is told where it comes from.
+    const QString source = QCoreApplication::translate("Layout", "in %1")
+                               .arg(QDir::toNativeSeparators(inputPaths.value(0)));
+    for (int r = 0; r < keys.size(); ++r) {
+        auto* item = new QListWidgetItem(shown[r]);
         item->setFlags(Qt::ItemIsUserCheckable | Qt::ItemIsSelectable | Qt::ItemIsEnabled);
         item->setCheckState(Qt::Checked);
-        item->setToolTip(it.key());
+        const QString whole = QDir::toNativeSeparators(keys[r]);
+        item->setToolTip(shortScanName(keys[r]) == keys[r] ? whole + QLatin1Char('\n') + source
+                                                           : whole);
         ui->w_tab->addItem(item);
     }
 }
@@ -557,6 +566,7 @@ bool Layout::onScanChange()
             scanSelection.setBit(it.value(), checked);
         any = any || checked;
     }
+    updateRunButtons();
     return any;
 }
 
@@ -606,17 +616,21 @@ void Layout::onChooseExport()
         offered = QDir(QFileInfo(QDir::fromNativeSeparators(inputPaths.first())).absolutePath())
                       .filePath(offered);
     const QString chosen = UserDialogs::saveFileName(
-        this, QCoreApplication::translate("Layout", "Save Project"), offered,
-        QCoreApplication::translate("Layout", "BRM Logfile (*.log)"));
+        this, QCoreApplication::translate("Layout", "Save Layout As"), offered,
+        QCoreApplication::translate("Layout", "Layout log (*.log)"));
     if (chosen.isEmpty())
         return;
     QString path = chosen;
     if (!path.endsWith(QLatin1String(".log")))
         path += QLatin1String(".log");
     if (!fitsLatin1(QFileInfo(path).fileName())) {
-        UserDialogs::message(this,
-                             QCoreApplication::translate(
-                                 "Layout", "We do not support non-ASCII file names. Apologize!"));
+        UserDialogs::show(this, UserDialogs::Icon::Warning,
+                          QCoreApplication::translate("Layout", "Warning"),
+                          QCoreApplication::translate(
+                              "Layout", "The layout's file name may hold letters such as ß and ü, "
+                                        "but no characters beyond Latin-1:\n%1\n\nPlease "
+                                        "choose another name!")
+                              .arg(QFileInfo(path).fileName()));
         return;
     }
     ui->l_out->setText(path);
@@ -624,7 +638,7 @@ void Layout::onChooseExport()
     ui->step4->setEnabled(true);
     ui->step5->setEnabled(true);
     ui->step6->setEnabled(true);
-    ui->b_batch->setEnabled(batchList != nullptr);
+    updateRunButtons();
 }
 
 void Layout::onStartStop()
@@ -642,63 +656,15 @@ void Layout::onStartStop()
     if (listing)
         return;
 
-    // Numbers in the user's notation: under German conventions "2,5" as well as "2.5".
-    const std::optional<double> upper = parseUserReal(ui->e_upper->text(), locale());
-    const std::optional<double> lower = parseUserReal(ui->e_lower->text(), locale());
-    if (!upper || !lower || !(*lower < *upper)) {
-        UserDialogs::message(
-            this, QCoreApplication::translate("Layout", "Please set valid Crop Bounds!"));
-        QLineEdit* faulty = !lower ? ui->e_lower : ui->e_upper;
-        faulty->setFocus(Qt::OtherFocusReason);
-        faulty->selectAll();
-        return;
-    }
-
-    // The frame: an azimuth that is a number, or a facade of two distinct points.
-    const bool facade = ui->chk_facade->isChecked();
-    if (facade ? !facadeLine() : !parseUserReal(ui->e_azimuth->text(), locale())) {
-        UserDialogs::message(
-            this, facade ? QCoreApplication::translate(
-                               "Layout", "Please set two facade points at least 1 cm apart!")
-                         : QCoreApplication::translate("Layout", "Please set a valid azimuth!"));
-        QLineEdit* faulty = facade ? ui->e_facadeX1 : ui->e_azimuth;
-        faulty->setFocus(Qt::OtherFocusReason);
-        faulty->selectAll();
-        return;
-    }
-
-    // A plan's coordinate system must be one PROJ knows, in metres.
-    if (jobView() == Top && !facade && !ui->e_crs->text().trimmed().isEmpty()) {
-        QString why;
-        if (!coordinateSystem(ui->e_crs->text(), &why)) {
-            UserDialogs::message(
-                this, QCoreApplication::translate("Layout", "The coordinate system cannot be "
-                                                            "used: %1")
-                          .arg(why));
-            ui->e_crs->setFocus(Qt::OtherFocusReason);
-            ui->e_crs->selectAll();
-            return;
-        }
-    }
-
     layoutdef job;
-    if (!getLayoutSettings(job)) {
-        diag::error("Something is wrong with the settings");
+    if (!checkedJob(job))
         return;
-    }
     rememberHandOff();
-    // What cannot work is said before any scan is read: tiles too large to be made, and an
-    // output folder that cannot be made or written.
-    if (tileImagesTooLarge(job.resolution, job.tileSize)) {
-        UserDialogs::information(this, QCoreApplication::translate("Layout", "Information"),
-                                 tileLimitMessage(job.resolution, job.tileSize) +
-                                     QLatin1Char('\n') + tileLimitHint());
-        return;
-    }
     const OutputFolder output = prepareOutputFolder(job.outputFile);
     if (output.outcome != OutputFolder::Ready) {
-        UserDialogs::information(this, QCoreApplication::translate("Layout", "Information"),
-                                 outputFolderMessage(output));
+        UserDialogs::show(this, UserDialogs::Icon::Warning,
+                          QCoreApplication::translate("Layout", "Warning"),
+                          outputFolderMessage(output));
         return;
     }
     createdOutputFolders = output.created;
@@ -713,7 +679,7 @@ void Layout::onStartStop()
     task.job = job;
     task.start(QThread::InheritPriority);
     updateTimer.start();
-    ui->b_batch->setEnabled(false);
+    updateRunButtons();
     ui->b_start->setText(QCoreApplication::translate("LayoutForm", "Stop"));
 }
 
@@ -737,6 +703,73 @@ void Layout::rememberHandOff()
                       path.toStdString());
 }
 
+// Says what is wrong in the words of the fields, puts the focus on the first faulty one
+// and returns false; or fills job and returns true.
+bool Layout::checkedJob(layoutdef& job)
+{
+    const auto refuse = [this](QLineEdit* faulty, const QString& message) {
+        UserDialogs::show(this, UserDialogs::Icon::Warning,
+                          QCoreApplication::translate("Layout", "Warning"), message);
+        if (faulty) {
+            faulty->setFocus(Qt::OtherFocusReason);
+            faulty->selectAll();
+        }
+        return false;
+    };
+    // Numbers in the user's notation: under German conventions "2,5" as well as "2.5".
+    const QLocale notation = locale();
+    const std::optional<double> upper = parseUserReal(ui->e_upper->text(), notation);
+    const std::optional<double> lower = parseUserReal(ui->e_lower->text(), notation);
+    const std::tuple<bool, QLineEdit*, QLabel*> planes[] = {
+        {upper.has_value(), ui->e_upper, ui->sl_upper},
+        {lower.has_value(), ui->e_lower, ui->sl_lower}};
+    for (const auto& [isNumber, field, name] : planes) {
+        if (!isNumber)
+            return refuse(field, QCoreApplication::translate(
+                                     "Layout", "Clipping Planes: \"%1\" is not a number of "
+                                               "metres for %2!")
+                                     .arg(field->text(), name->text()));
+    }
+    if (!(*lower < *upper))
+        return refuse(ui->e_upper,
+                      QCoreApplication::translate(
+                          "Layout", "Clipping Planes: %1 (%2 m) must lie below %3 (%4 m), or "
+                                    "the layout holds nothing!")
+                          .arg(ui->sl_lower->text(), formatUserReal(*lower, notation),
+                               ui->sl_upper->text(), formatUserReal(*upper, notation)));
+
+    // The frame: an azimuth that is a number, or a facade of two distinct points.
+    const bool facade = ui->chk_facade->isChecked();
+    if (facade ? !facadeLine() : !parseUserReal(ui->e_azimuth->text(), notation))
+        return refuse(facade ? ui->e_facadeX1 : ui->e_azimuth,
+                      facade
+                          ? QCoreApplication::translate(
+                                "Layout", "Please set two facade points at least 1 cm apart!")
+                          : QCoreApplication::translate("Layout", "Please set a valid azimuth!"));
+
+    // A plan's coordinate system must be one PROJ knows, in metres.
+    if (jobView() == Top && !facade && !ui->e_crs->text().trimmed().isEmpty()) {
+        QString why;
+        if (!coordinateSystem(ui->e_crs->text(), &why))
+            return refuse(ui->e_crs, QCoreApplication::translate(
+                                         "Layout", "The coordinate system cannot be used: %1")
+                                         .arg(why));
+    }
+
+    if (!getLayoutSettings(job)) {
+        diag::error("Something is wrong with the settings");
+        return false;
+    }
+    // Preferences no layout can be made with are named before any scan is read, with the
+    // line of the configuration file that holds them.
+    const GeometryProblem problem =
+        layoutGeometryProblem(job.resolution, job.scannerDomain, job.tileSize);
+    if (problem.field != GeometryProblem::None)
+        return refuse(nullptr, configProblemMessage(problem, configFilePath()) + QLatin1Char('\n') +
+                                   tileLimitHint());
+    return true;
+}
+
 void Layout::updateProcess()
 {
     if (task.isRunning()) {
@@ -747,14 +780,17 @@ void Layout::updateProcess()
             ui->progressBar->setValue(int(percent));
         return;
     }
+    if (reportsHeld)
+        return;
     updateTimer.stop();
+    // Nothing was written after a failure or a stop: the output choice stays for the retry.
+    const bool written = !task.creator.interrupted && !task.creator.failed;
     reportOutcome();
-    resetPanel();
+    resetPanel(!written);
 }
 
 void Layout::reportOutcome()
 {
-    const QString information = QCoreApplication::translate("Layout", "Information");
     const bool written = !task.creator.interrupted && !task.creator.failed;
     if (!written) {
         // A run that wrote nothing leaves no folder made for it.
@@ -764,63 +800,70 @@ void Layout::reportOutcome()
     // Only what the engine did counts: a Stop pressed after its last checkpoint found the
     // layout completed, and it is reported so.
     if (task.creator.interrupted) {
-        UserDialogs::message(this,
-                             QCoreApplication::translate("Layout", "Computation interrupted!"));
+        UserDialogs::show(this, UserDialogs::Icon::Information,
+                          QCoreApplication::translate("Layout", "Information"),
+                          QCoreApplication::translate("Layout", "Computation interrupted!"));
     } else if (task.creator.failed) {
         const QString message =
-            layoutFailureMessage(task.creator.errorCode, task.job.resolution, task.job.tileSize,
-                                 QString::fromStdString(task.creator.failurePath()),
-                                 QString::fromStdString(task.creator.failureCause()));
+            task.noScanRead()
+                ? noScansReadMessage(task.damagedScans())
+                : layoutFailureMessage(task.creator.errorCode, task.job.resolution,
+                                       task.job.tileSize,
+                                       QString::fromStdString(task.creator.failurePath()),
+                                       QString::fromStdString(task.creator.failureCause()));
         if (!message.isEmpty())
-            UserDialogs::information(this, information, message);
+            UserDialogs::show(this, UserDialogs::Icon::Critical,
+                              QCoreApplication::translate("Layout", "Error"), message);
     } else {
         const QString folder = QFileInfo(task.creator.logFilePath()).absolutePath();
         const std::vector<DamagedScan>& damaged = task.damagedScans();
         const QString openFolder = QCoreApplication::translate("Layout", "Open Folder");
         const bool open =
             damaged.empty()
-                ? UserDialogs::offer(this, UserDialogs::Icon::Information, information,
+                ? UserDialogs::offer(this, UserDialogs::Icon::Information,
+                                     QCoreApplication::translate("Layout", "Information"),
                                      layoutSuccessMessage(folder, task.tilesWritten()), openFolder)
                 : UserDialogs::offer(this, UserDialogs::Icon::Warning,
                                      QCoreApplication::translate("Layout", "Warning"),
                                      damagedScansMessage(damaged, folder, task.tilesWritten()),
                                      openFolder);
         if (!task.missingOverviewPictures().isEmpty())
-            UserDialogs::information(this, QCoreApplication::translate("Layout", "Warning"),
-                                     overviewPicturesWarning(task.missingOverviewPictures()));
+            UserDialogs::show(this, UserDialogs::Icon::Warning,
+                              QCoreApplication::translate("Layout", "Warning"),
+                              overviewPicturesWarning(task.missingOverviewPictures()));
         if (open)
-            UserDialogs::openFolder(folder);
+            UserDialogs::openFolder(this, folder);
     }
 }
 
-void Layout::resetPanel()
+void Layout::resetPanel(bool keepOutput)
 {
-    // Start (or Stop) had the focus and goes grey: the next step, a new output, gets it, so
-    // the keyboard does not land in a field that takes no input.
+    // Start (or Stop) had the focus and may go grey: the next step gets it, so the keyboard
+    // does not land in a field that takes no input.
     const QWidget* focus = QApplication::focusWidget();
     const bool focusInFinalStep = focus && ui->step6->isAncestorOf(focus);
-    ui->step6->setEnabled(false);
+    ui->step6->setEnabled(keepOutput);
     ui->sl_compstatus->clear();
-    ui->l_out->clear();
+    if (!keepOutput)
+        ui->l_out->clear();
     ui->progressBar->setValue(0);
     ui->b_start->setText(QCoreApplication::translate("LayoutForm", "Start"));
     for (QGroupBox* step : {ui->step1, ui->step2, ui->step3, ui->step4, ui->step5})
         step->setEnabled(true);
-    ui->b_batch->setEnabled(batchList != nullptr);
+    updateRunButtons();
     if (focusInFinalStep)
-        ui->b_out->setFocus(Qt::OtherFocusReason);
+        (keepOutput && ui->b_start->isEnabled() ? ui->b_start : ui->b_out)
+            ->setFocus(Qt::OtherFocusReason);
 }
 
 void Layout::onAddBatch()
 {
     if (!batchList)
         return;
+    // The checks of Start: a queued job that cannot run would only fail later, unattended.
     layoutdef job;
-    if (getLayoutSettings(job))
+    if (checkedJob(job))
         batchList->addBatchJob(job);
-    else
-        UserDialogs::message(this, QCoreApplication::translate(
-                                       "Layout", "Layout settings are invalid or not complete!"));
 }
 
 void Layout::requestPreview()

@@ -56,6 +56,9 @@ public:
 
     // Listing scans or computing a layout.
     bool isBusy() const;
+    // While held, a computation that ends is not reported yet (the window asks whether to
+    // quit); the report comes once they are let go.
+    void holdReports(bool hold) { reportsHeld = hold; }
 
     LayoutTask& layoutTask() { return task; }
     PreviewTask& previewTask() { return preview; }
@@ -102,7 +105,10 @@ private:
     void checkAllScans(Qt::CheckState state); // "Select All", "Select None"
     void showConfiguration();                 // the information box
     void reportOutcome();
-    void resetPanel();
+    // After a run; keepOutput: the output choice stays (nothing was written there).
+    void resetPanel(bool keepOutput);
+    void updateRunButtons(); // Start and Add to Batch List by the scans and the run
+    bool checkedJob(layoutdef& job);
     // The choices of what goes beside the tiles, into the configuration file.
     void rememberHandOff();
     // The site preview: a pass over the checked scans (or the kept preview), and the job as
@@ -133,6 +139,7 @@ private:
     QString lastOutputFolder;              // where the save dialog opens next
 
     bool listing = false;          // a listing waits for the task
+    bool reportsHeld = false;      // see holdReports
     bool listingAbandoned = false; // the window closed while it waited
 };
 

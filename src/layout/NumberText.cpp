@@ -1,5 +1,7 @@
 #include "layout/NumberText.h"
 
+#include <QCoreApplication>
+
 #include <cmath>
 
 namespace orthaven {
@@ -50,6 +52,17 @@ QString formatUserFixed(double value, int decimals, const QLocale& locale)
     if (std::round(value * scale) == 0.0)
         value = 0.0;
     return withoutGrouping(locale).toString(value, 'f', decimals);
+}
+
+QLocale textLocale()
+{
+    return QLocale(QCoreApplication::translate(
+        "NumberText", "C", "the locale of the language of this translation, e.g. de_DE"));
+}
+
+QString inNotation(QString text, const QLocale& locale)
+{
+    return text.replace(QLatin1Char('.'), locale.decimalPoint());
 }
 
 } // namespace orthaven

@@ -25,4 +25,13 @@ QString formatUserReal(double value, const QLocale& locale = QLocale());
 // group separators ("312,45"), whatever the size (georeferenced coordinates keep them).
 QString formatUserFixed(double value, int decimals, const QLocale& locale = QLocale());
 
+// The notation that goes with the language the program's texts are in: the translation
+// names its locale ("de_DE" in the German one), and without one it is the C notation. A
+// picture drawn in German thus reads "0,5 m bis 2 m", in English "0.5 m to 2 m", whatever
+// thread draws it.
+QLocale textLocale();
+
+// text, a number in the C notation, in the notation of locale (its decimal separator).
+QString inNotation(QString text, const QLocale& locale);
+
 } // namespace orthaven

@@ -96,7 +96,28 @@ ScanSource::ReadStep ScanSource::readError(int scan, std::string_view text)
 void ScanSource::noteDamage(int scan, std::string text)
 {
     diag::warning(text);
-    ScanNote note{scan, std::move(text)};
+    ScanNote note(scan, std::move(text));
+    if (std::find(scanNotes.begin(), scanNotes.end(), note) == scanNotes.end())
+        scanNotes.push_back(std::move(note));
+}
+
+void ScanSource::noteDamage(int scan, const char* format,
+                            std::initializer_list<std::string> arguments)
+{
+    // "%1" … "%9" in one pass, so an argument holding "%2" stays as it is.
+    const std::vector<std::string> values(arguments);
+    std::string text;
+    for (const char* p = format; *p; ++p) {
+        const int k = p[0] == '%' && p[1] >= '1' && p[1] <= '9' ? p[1] - '1' : -1;
+        if (k >= 0 && std::size_t(k) < values.size()) {
+            text += values[std::size_t(k)];
+            ++p;
+        } else {
+            text += *p;
+        }
+    }
+    diag::warning(text);
+    ScanNote note(scan, std::move(text), format, values);
     if (std::find(scanNotes.begin(), scanNotes.end(), note) == scanNotes.end())
         scanNotes.push_back(std::move(note));
 }
@@ -110,6 +131,7 @@ bool ScanSource::fetchFiles(const QStringList& files)
 {
     resetReading();
     scanNotes.clear();
+    emptyFiles.clear();
     bool found = false;
     if (!guard("fetchFiles", -1, [&] { found = findScans(files); })) {
         numScans = 0; // half a listing is no listing

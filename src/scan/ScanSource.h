@@ -27,8 +27,10 @@
 #include <opencv2/core.hpp>
 
 #include <exception>
+#include <initializer_list>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace orthaven {
@@ -58,9 +60,23 @@ struct ScanChunk
 // Damaged, truncated or skipped data a reader met in a scan.
 struct ScanNote
 {
+    ScanNote(int scanIndex = -1, std::string line = {}, const char* englishFormat = nullptr,
+             std::vector<std::string> values = {})
+        : scan(scanIndex), text(std::move(line)), format(englishFormat),
+          arguments(std::move(values))
+    {
+    }
+
     int scan = -1;
     std::string text; // one English line, as printed
-    bool operator==(const ScanNote&) const = default;
+    // When set, text is format with %1, %2, … replaced by the arguments in order, and a
+    // front end may show format translated in the context "ScanNote" instead.
+    const char* format = nullptr;
+    std::vector<std::string> arguments;
+    bool operator==(const ScanNote& other) const
+    {
+        return scan == other.scan && text == other.text;
+    }
 };
 
 class ScanSource
@@ -119,6 +135,10 @@ public:
 
     // Damage met since the last fetchFiles, each (scan, text) once, in the order met.
     const std::vector<ScanNote>& notes() const { return scanNotes; }
+    // The files of the last fetchFiles in which no scan was found (empty, cut off before
+    // their first scan, not of the format), as they were named; readers of one project
+    // file leave it empty.
+    const QStringList& filesWithoutScans() const { return emptyFiles; }
     // How many threads a reader may use to read a scan (1: the calling thread alone). A
     // hint that readers of text files take; what a read delivers never depends on it.
     void setReadThreads(int threads) { readThreadCount = threads > 1 ? threads : 1; }
@@ -156,6 +176,11 @@ protected:
     // Records damage in a scan and prints the text as a warning; a note already recorded
     // is printed again but kept once.
     void noteDamage(int scan, std::string text);
+    // The same for a note the front ends can translate: format is the English text with
+    // %1, %2, … for the arguments, marked with QT_TRANSLATE_NOOP("ScanNote", …).
+    void noteDamage(int scan, const char* format, std::initializer_list<std::string> arguments);
+    // Records a file of the listing that gave no scan.
+    void noteFileWithoutScans(const QString& path) { emptyFiles.append(path); }
     // For a readNext that meets an error without throwing: records and prints it like a
     // caught exception and returns ReadStep::Error.
     ReadStep readError(int scan, std::string_view text);
@@ -210,6 +235,7 @@ private:
     int readThreadCount = 1;
     ThreadBudget* threadBudgetOf = nullptr;
     std::vector<ScanNote> scanNotes;
+    QStringList emptyFiles;
     mutable int errors = 0;
     mutable std::string lastErrorText;
 };

@@ -160,6 +160,7 @@ bool ScanSourcePTX::findScans(const QStringList& files)
         QList<qint64> positions;
         if (!in.open(path)) {
             diag::error("Cannot open PTX file ", printable(path), ": ", printable(in.openError()));
+            noteFileWithoutScans(path);
             scanHeaderPositions.append(positions);
             continue;
         }
@@ -178,9 +179,11 @@ bool ScanSourcePTX::findScans(const QStringList& files)
             pointLinesPresent.append(present);
             if (present < expected) {
                 const int scan = int(poses.size()) - 1;
-                noteDamage(scan, "PTX scan " + std::to_string(scan) + " in " + printable(path) +
-                                     " ends after " + std::to_string(present) + " of " +
-                                     std::to_string(expected) + " point lines");
+                noteDamage(scan,
+                           QT_TRANSLATE_NOOP("ScanNote",
+                                             "PTX scan %1 in %2 ends after %3 of %4 point lines"),
+                           {std::to_string(scan), printable(path), std::to_string(present),
+                            std::to_string(expected)});
             }
             if (in.readFailed())
                 break;
@@ -188,6 +191,8 @@ bool ScanSourcePTX::findScans(const QStringList& files)
         if (in.readFailed())
             diag::error("Read error in PTX file ", printable(path));
         in.close();
+        if (positions.isEmpty())
+            noteFileWithoutScans(path);
         scanHeaderPositions.append(positions);
     }
     numScans = int(poses.size());
@@ -419,8 +424,9 @@ void ScanSourcePTX::reportScanEnd()
         return;
     endReported = true;
     if (skippedLines > 0) {
-        noteDamage(currentScan, "Scan " + std::to_string(currentScan) + ": skipped " +
-                                    std::to_string(skippedLines) + " malformed point lines");
+        noteDamage(currentScan,
+                   QT_TRANSLATE_NOOP("ScanNote", "Scan %1: skipped %2 malformed point lines"),
+                   {std::to_string(currentScan), std::to_string(skippedLines)});
     }
 }
 
