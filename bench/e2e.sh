@@ -183,17 +183,24 @@ tiles=$(grep -c '^Tile Name = ' "$work/out-all/bench.log")
 part threads && read -r st1_1 st2_1 st3_1 st4_1 < <(stages one "$wall1")
 read -r st1_N st2_N st3_N st4_N < <(stages all "$wallN")
 
+# The same stations written again into $work/scans-<kind> with more genscan options, once.
+twin() {
+    local kind="$1"
+    shift
+    if [ ! -f "$work/scans-$kind.done" ]; then
+        echo "Generating the same stations ($kind) in $work/scans-$kind ..."
+        rm -rf "$work/scans-$kind"
+        "$build/bin/orthaven-genscan" --output "$work/scans-$kind" "$@" --stations 4 \
+            --points-per-column "$rows" --columns "$columns" --seed 5 >"$work/genscan-$kind.txt" \
+            || { cat "$work/genscan-$kind.txt" >&2; exit 1; }
+        touch "$work/scans-$kind.done"
+    fi
+}
+
 # The same stations as E57: reading costs little, so the rasteriser and the later stages
 # show.
 if part e57; then
-    if [ ! -f "$work/scans-e57.done" ]; then
-        echo "Generating the same stations as E57 in $work/scans-e57 ..."
-        rm -rf "$work/scans-e57"
-        "$build/bin/orthaven-genscan" --output "$work/scans-e57" --format e57 --stations 4 \
-            --points-per-column "$rows" --columns "$columns" --seed 5 >"$work/genscan-e57.txt" \
-            || { cat "$work/genscan-e57.txt" >&2; exit 1; }
-        touch "$work/scans-e57.done"
-    fi
+    twin e57 --format e57
     ptx_files=("${files[@]}")
     files=("$work/scans-e57"/*.e57)
     cat "${files[@]}" >/dev/null
@@ -215,14 +222,7 @@ if [ "$ours" = 1 ] && part preview; then
     read -r wallP peakP cpuP < <(preview_run preview "${files[@]}")
     levels=$(grep -c '^Level ' "$work/preview.out" || true)
     # The same stations as PTG: a binary format, whose layout is not bound by parsing.
-    if [ ! -f "$work/scans-ptg.done" ]; then
-        echo "Generating the same stations as PTG in $work/scans-ptg ..."
-        rm -rf "$work/scans-ptg"
-        "$build/bin/orthaven-genscan" --output "$work/scans-ptg" --format ptg --stations 4 \
-            --points-per-column "$rows" --columns "$columns" --seed 5 >/dev/null \
-            || { echo "PTG generation failed" >&2; exit 1; }
-        touch "$work/scans-ptg.done"
-    fi
+    twin ptg --format ptg
     ptx_files=("${files[@]}")
     files=("$work/scans-ptg"/*.ptg)
     cat "${files[@]}" >/dev/null
@@ -234,14 +234,7 @@ fi
 # The layers, on the same stations written again with colour beside the intensity: density,
 # intensity and colour, all threads, 0.01 m.
 if [ "$ours" = 1 ] && part layers; then
-    if [ ! -f "$work/scans-rgb.done" ]; then
-        echo "Generating the same stations with colour in $work/scans-rgb ..."
-        rm -rf "$work/scans-rgb"
-        "$build/bin/orthaven-genscan" --output "$work/scans-rgb" --stations 4 --colour \
-            --points-per-column "$rows" --columns "$columns" --seed 5 >"$work/genscan-rgb.txt" \
-            || { cat "$work/genscan-rgb.txt" >&2; exit 1; }
-        touch "$work/scans-rgb.done"
-    fi
+    twin rgb --colour
     plain_files=("${files[@]}")
     files=("$work/scans-rgb"/*.ptx)
     cat "${files[@]}" >/dev/null

@@ -1,8 +1,7 @@
 #pragma once
-// Reads the chunks of one open scan on a thread of its own, ahead of the rasteriser, and
-// hands them over in the order they were read; the rasteriser consumes them one after
-// another as before, so no sum changes. The scan source is used by that thread alone
-// until finish() has returned.
+// Reads the chunks of one open scan on a thread of its own, ahead of the one who uses them
+// (the site preview's pass), and hands them over in the order they were read. The scan
+// source is used by that thread alone until finish() has returned.
 
 #include "scan/ScanSource.h"
 

@@ -33,6 +33,7 @@
 #include <QImage>
 #include <QImageWriter>
 #include <QLockFile>
+#include <QScopeGuard>
 #include <QThread>
 
 #include <algorithm>
@@ -407,6 +408,9 @@ bool Run::computeRawTiles()
     QBitArray& scanList = result.scanList;
     source.setReadThreads(s.threads);
     source.setThreadBudget(&threadBudget);
+    // The budget ends with the run; the source lives on (a window's next run, the site
+    // preview's pass) and must not keep it.
+    const auto forgetBudget = qScopeGuard([this] { source.setThreadBudget(nullptr); });
     if (s.layer != LayoutLayer::Density && !leaveOutScansWithoutLayer()) {
         timers.discard();
         return false;

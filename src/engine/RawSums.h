@@ -83,14 +83,15 @@ struct SumScale
     // A share in units: round(share · 2^f), halves up, at least 1 for a share above 0.
     RawSum units(double share) const
     {
-        const double scaled = share * factor;
-        if (!(scaled > 0.0))
+        constexpr double cap = double(RawSum(1) << shareBits);
+        const double product = share * factor;
+        if (!(product > 0.0))
             return 0;
-        if (scaled >= double(RawSum(1) << shareBits))
-            return RawSum(1) << shareBits;
+        // Without branches from here: the rasteriser calls this four times a point.
+        const double scaled = product < cap ? product : cap;
         const auto whole = RawSum(scaled);
-        const RawSum rounded = whole + (scaled - double(whole) >= 0.5 ? 1 : 0);
-        return rounded > 0 ? rounded : 1;
+        const RawSum rounded = whole + RawSum(scaled - double(whole) >= 0.5);
+        return rounded + RawSum(rounded == 0);
     }
     // An intensity in its fixed point, held within ±valueLimit.
     static std::int64_t valueUnits(float value)

@@ -8,6 +8,18 @@
 
 namespace orthaven {
 
+namespace {
+
+// std::floor for |x| < 2^63 without a call into the maths library (the baseline x86-64
+// instruction set has no rounding instruction): the same value for every such x.
+inline double floorOf(double x)
+{
+    const auto whole = double(std::int64_t(x));
+    return whole > x ? whole - 1.0 : whole;
+}
+
+} // namespace
+
 // The block being drawn, as the per-point loops read it.
 struct RawTileRasterizer::Block
 {
@@ -136,8 +148,8 @@ void RawTileRasterizer::place(const Block& b, int first, int last, TileRange& ra
                                (u <= s.extentHigh);
         if (!(inDomain & placeable))
             continue;
-        const auto U = static_cast<std::int32_t>(std::floor(u / s.rawTileSize));
-        const auto V = static_cast<std::int32_t>(std::floor(v / s.rawTileSize));
+        const auto U = static_cast<std::int32_t>(floorOf(u / s.rawTileSize));
+        const auto V = static_cast<std::int32_t>(floorOf(v / s.rawTileSize));
         // Consecutive points of a scan mostly share their tile.
         if (slot < 0 || U != lastU || V != lastV) {
             const auto known = std::find(tiles.begin(), tiles.end(), std::make_pair(U, V));
@@ -156,8 +168,8 @@ void RawTileRasterizer::place(const Block& b, int first, int last, TileRange& ra
         // Where the point lands: pixel column c and row r counted upward, and its fractions.
         const double px = u / s.resolution - originU;
         const double py = v / s.resolution - originV;
-        const double cf = std::floor(px);
-        const double rf = std::floor(py);
+        const double cf = floorOf(px);
+        const double rf = floorOf(py);
         const double fx = px - cf;
         const double fy = py - rf;
         if (!((cf >= 0) & (cf <= lastPixel) & (rf >= 0) & (rf <= lastPixel))) {
@@ -208,13 +220,20 @@ void RawTileRasterizer::place(const Block& b, int first, int last, TileRange& ra
         }
     }
 
-    // The placed points grouped by tile, each group in point order.
+    // The placed points grouped by tile, each group in point order; mostly a pass has
+    // one tile and its points are all in order already.
+    tileMembers.resize(std::size_t(m));
+    if (tiles.size() == 1) {
+        tileStart = {0, m};
+        for (int k = 0; k < m; ++k)
+            tileMembers[std::size_t(k)] = k;
+        return;
+    }
     tileStart.assign(tiles.size() + 1, 0);
     for (const int t : tileOf)
         ++tileStart[std::size_t(t) + 1];
     for (std::size_t t = 0; t < tiles.size(); ++t)
         tileStart[t + 1] += tileStart[t];
-    tileMembers.resize(std::size_t(m));
     stripStart.assign(tileStart.begin(), tileStart.end() - 1); // fill positions
     for (int k = 0; k < m; ++k)
         tileMembers[std::size_t(stripStart[std::size_t(tileOf[std::size_t(k)])]++)] = k;
@@ -378,6 +397,11 @@ void RawTileRasterizer::splat(const Block& b, const int* points, int count, cv::
             all = all && std::isfinite(b.values[std::size_t(v)][j]);
         if (!all)
             continue;
+        // Each value in the units of its sums, once for the point's pixels.
+        std::int64_t value[3] = {0, 0, 0};
+        for (int v = 0; v < b.valueCount && v < 3; ++v)
+            value[v] = b.wideValues ? SumScale::valueUnits(b.values[std::size_t(v)][j])
+                                    : std::lround(b.values[std::size_t(v)][j]);
         const int R = rowOf[m] - firstRow;
         const int c = columnOf[m];
         const RawSum* u4 = units.data() + 4 * m;
@@ -390,13 +414,12 @@ void RawTileRasterizer::splat(const Block& b, const int* points, int count, cv::
                 continue;
             const int column = columnOfPixel[p];
             rawSums(layerStrips[0], row)[column] += u4[p];
-            for (int v = 0; v < b.valueCount; ++v) {
-                const float value = b.values[std::size_t(v)][j];
+            for (int v = 0; v < b.valueCount && v < 3; ++v) {
                 cv::Mat& sums = layerStrips[std::size_t(v) + 1];
                 if (b.wideValues)
-                    wideSums(sums, row)[column] += WideSum(u4[p]) * SumScale::valueUnits(value);
+                    wideSums(sums, row)[column] += WideSum(u4[p]) * value[v];
                 else
-                    rawSums(sums, row)[column] += u4[p] * std::lround(value);
+                    rawSums(sums, row)[column] += u4[p] * value[v];
             }
         }
     }

@@ -30,47 +30,31 @@ public:
         changed.notify_one();
     }
 
-    // A slot held for a scope; none without a budget.
-    class Slot
+    // For a scope: enter on the budget at its start, leave at its end; nothing without a
+    // budget.
+    template <void (ThreadBudget::*enter)(), void (ThreadBudget::*leave)()> class Scope
     {
     public:
-        explicit Slot(ThreadBudget* budget) : owner(budget)
+        explicit Scope(ThreadBudget* budget) : owner(budget)
         {
             if (owner)
-                owner->acquire();
+                (owner->*enter)();
         }
-        ~Slot()
+        ~Scope()
         {
             if (owner)
-                owner->release();
+                (owner->*leave)();
         }
-        Slot(const Slot&) = delete;
-        Slot& operator=(const Slot&) = delete;
+        Scope(const Scope&) = delete;
+        Scope& operator=(const Scope&) = delete;
 
     private:
         ThreadBudget* owner;
     };
-
+    // A slot held for a scope.
+    using Slot = Scope<&ThreadBudget::acquire, &ThreadBudget::release>;
     // The caller's slot given back for a scope in which it only waits.
-    class Idle
-    {
-    public:
-        explicit Idle(ThreadBudget* budget) : owner(budget)
-        {
-            if (owner)
-                owner->release();
-        }
-        ~Idle()
-        {
-            if (owner)
-                owner->acquire();
-        }
-        Idle(const Idle&) = delete;
-        Idle& operator=(const Idle&) = delete;
-
-    private:
-        ThreadBudget* owner;
-    };
+    using Idle = Scope<&ThreadBudget::release, &ThreadBudget::acquire>;
 
 private:
     std::mutex guard;

@@ -442,6 +442,8 @@ TEST(LayoutCreatorRun, SameBytesWhateverTheChunksTheThreadsTheMemoryTheOrderOrTh
                     });
             ASSERT_TRUE(run.run());
             EXPECT_TRUE(run.outputBytes() == expected);
+            // The source outlives the run (a window's next run), the run's budget does not.
+            EXPECT_EQ(run.source.threadBudget(), nullptr);
         }
     }
 }
