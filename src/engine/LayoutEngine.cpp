@@ -223,7 +223,7 @@ private:
     std::vector<std::unique_ptr<RawTileStore>> layerTiles; // weights, then value sums
     std::unique_ptr<RawTileRasterizer> rasterizer;
     std::unique_ptr<GreyTileStore> greyTiles;
-    OutputGrid grid; // the output tiles, from stage 3 on
+    OutputGrid grid;  // the output tiles, from stage 3 on
     QImage thumbnail; // RGB32, one square per output tile, made with the tiles
     QByteArray logText;
     QByteArray thumbnailBytes; // the encoded thumbnail, where it was encoded ahead
