@@ -6,7 +6,9 @@
 # thread and for all threads, the wall time and peak memory of the whole job and its
 # ratios to the two parses; a run at 0.005 m beside the 0.01 m one; and
 # a run with --memory 64 whose files are compared with those of the default budget; and the
-# density, intensity and colour layers of the same stations written with colour.
+# density, intensity and colour layers of the same stations written with colour; and the
+# site preview (levels and plan, orthaven-layout --levels --preview) of the PTX stations
+# beside their layout, and of the same stations written as PTG beside theirs.
 # Builds nothing: run scripts/build.sh first.
 #
 #   bench/e2e.sh [--build DIR] [--layout PROGRAM] [--points-per-column N] [--columns N]
@@ -109,17 +111,17 @@ for ((k = 0; k < repeat; k++)); do
     if [ -z "$bare" ] || awk -v a="$t" -v b="$bare" 'BEGIN { exit !(a < b) }'; then bare="$t"; fi
 done
 
-# One layout; prints "<wall seconds> <peak MB> <processor seconds>", the fastest of the
-# repeats.
-layout_run() {
+# One run of the program, its arguments after the name; prints "<wall seconds> <peak MB>
+# <processor seconds>", the fastest of the repeats. Its output folder is out-<name>.
+best_run() {
     local name="$1"
     shift
     local best="" peak="" cpu=""
     for ((k = 0; k < repeat; k++)); do
         rm -rf "$work/out-$name"
-        timed "$layout" --verbose --view top --tile 20 --domain 30 --no-invert \
-            --out "$work/out-$name/bench.log" "$@" "${files[@]}" >"$work/$name.out" \
-            2>"$work/$name.err" || { tail -20 "$work/$name.err" >&2; exit 1; }
+        mkdir -p "$work/out-$name"
+        timed "$layout" --verbose "$@" >"$work/$name.out" 2>"$work/$name.err" \
+            || { tail -20 "$work/$name.err" >&2; exit 1; }
         local wall mb
         wall=$(awk '/^Wall time: / { print $3 }' "$work/$name.err")
         mb=$(awk '/^Peak memory: / { print $3 }' "$work/$name.err")
@@ -130,6 +132,13 @@ layout_run() {
         if [ -z "$peak" ] || [ "$mb" -gt "$peak" ]; then peak="$mb"; fi
     done
     echo "$best $peak $cpu"
+}
+# One layout of the files.
+layout_run() {
+    local name="$1"
+    shift
+    best_run "$name" --view top --tile 20 --domain 30 --no-invert \
+        --out "$work/out-$name/bench.log" "$@" "${files[@]}"
 }
 
 threads_one=()
@@ -147,6 +156,33 @@ if [ "$ours" = 1 ]; then
     if diff -rq "$work/out-all" "$work/out-small" >/dev/null; then same="identical"; else same="DIFFERENT"; fi
 fi
 tiles=$(grep -c '^Tile Name = ' "$work/out-all/bench.log")
+
+# The site preview of the same scans: one pass for the levels and the plan, all threads.
+preview_run() {
+    local name="$1"
+    shift
+    best_run "$name" --levels --preview "$work/out-$name/plan.png" --view top --tile 20 \
+        --domain 30 "$@"
+}
+if [ "$ours" = 1 ]; then
+    read -r wallP peakP cpuP < <(preview_run preview "${files[@]}")
+    levels=$(grep -c '^Level ' "$work/preview.out" || true)
+    # The same stations as PTG: a binary format, whose layout is not bound by parsing.
+    if [ ! -f "$work/scans-ptg.done" ]; then
+        echo "Generating the same stations as PTG in $work/scans-ptg ..."
+        rm -rf "$work/scans-ptg"
+        "$build/bin/orthaven-genscan" --output "$work/scans-ptg" --format ptg --stations 4 \
+            --points-per-column "$rows" --columns "$columns" --seed 5 >/dev/null \
+            || { echo "PTG generation failed" >&2; exit 1; }
+        touch "$work/scans-ptg.done"
+    fi
+    ptx_files=("${files[@]}")
+    files=("$work/scans-ptg"/*.ptg)
+    cat "${files[@]}" >/dev/null
+    read -r wallG peakG cpuG < <(layout_run ptg-layout --resolution 0.01)
+    read -r wallGP peakGP cpuGP < <(preview_run ptg-preview "${files[@]}")
+    files=("${ptx_files[@]}")
+fi
 
 # The layers, on the same stations written again with colour beside the intensity: density,
 # intensity and colour, all threads, 0.01 m.
@@ -187,6 +223,11 @@ BEGIN {
 if [ "$ours" = 1 ]; then
     printf "%-40s %6.2fs %8ss %6s MB  files %s\n" "layout 0.01 m, all threads, --memory 64" \
         "$wallM" "$cpuM" "$peakM" "$same"
+    awk -v w="$wallP" -v c="$cpuP" -v p="$peakP" -v l="$wallN" -v n="$levels" \
+        'BEGIN { printf "%-40s %6.2fs %8ss %6s MB  %5.2f x the layout (all threads); %d levels\n", "site preview (levels + plan), PTX", w, c, p, w / l, n }'
+    printf "%-40s %6.2fs %8ss %6s MB\n" "layout 0.01 m, all threads, PTG" "$wallG" "$cpuG" "$peakG"
+    awk -v w="$wallGP" -v c="$cpuGP" -v p="$peakGP" -v l="$wallG" \
+        'BEGIN { printf "%-40s %6.2fs %8ss %6s MB  %5.2f x the PTG layout\n", "site preview (levels + plan), PTG", w, c, p, w / l }'
     echo
     awk -v bytes="$rgb_bytes" 'BEGIN { printf "Layers: the same stations with colour, %.0f MB of PTX; 0.01 m, all threads\n", bytes / 1e6 }'
     printf "%-40s %6.2fs %8ss %6s MB\n" "density layer" "$wallLD" "$cpuLD" "$peakLD"

@@ -6,14 +6,17 @@ cd "$(dirname "$0")/.."
 scripts/setup.sh
 scripts/build.sh
 
-# Four stations in the three rooms of the generated building, about 3 million points.
+# Four stations in the three rooms of the generated building, about 3 million points,
+# with intensity and colour, so the density, intensity and colour layers can all be tried.
+# Samples made with other options (an older run) are made again.
 samples=build/sample-scans
-if [ ! -f "$samples/.complete" ]; then
+options="--stations 4 --points-per-column 500 --columns 1500 --colour --seed 1"
+if [ "$(cat "$samples/.complete" 2>/dev/null)" != "$options" ]; then
     echo "Generating the sample scans in $samples ..."
     rm -rf "$samples"
-    build/bin/orthaven-genscan --output "$samples" --stations 4 \
-        --points-per-column 500 --columns 1500 --seed 1
-    touch "$samples/.complete"
+    # shellcheck disable=SC2086 # the options are words
+    build/bin/orthaven-genscan --output "$samples" $options
+    echo "$options" > "$samples/.complete"
 fi
 
 # A floor plan cut between 0.5 m and 2.5 m above the floor, as one would trace it: 10 m

@@ -30,28 +30,44 @@
         <source>Azimuth</source>
         <translation>Azimut</translation>
     </message>
+    <message>
+        <source>Layer</source>
+        <translation>Ebene</translation>
+    </message>
+    <message>
+        <source>Result</source>
+        <translation>Ergebnis</translation>
+    </message>
+    <message>
+        <source>Move &amp;Up</source>
+        <translation>Nach &amp;oben</translation>
+    </message>
+    <message>
+        <source>Move &amp;Down</source>
+        <translation>Nach &amp;unten</translation>
+    </message>
+    <message>
+        <source>&amp;Remove</source>
+        <translation>&amp;Entfernen</translation>
+    </message>
+    <message>
+        <source>Jobs</source>
+        <translation>Aufträge</translation>
+    </message>
+    <message>
+        <source>Current job</source>
+        <translation>Aktueller Auftrag</translation>
+    </message>
+    <message>
+        <source>Run &amp;All</source>
+        <translation>&amp;Alle ausführen</translation>
+    </message>
 </context>
 <context>
     <name>Layout</name>
     <message>
-        <source>Computation interrupted (Not enough Memory) !
-
-Please reduce *Scanner Range* or *Resolution*
-in "orthaven.cfg". and restart Orthaven!</source>
-        <translation>Berechnung abgebrochen (nicht genug Speicher)!
-
-Bitte verringern Sie *Scanradius* oder *Auflösung*
-in "orthaven.cfg" und starten Sie Orthaven neu!</translation>
-    </message>
-    <message>
         <source>Could not access a temporary file!</source>
         <translation>Auf eine temporäre Datei konnte nicht zugegriffen werden!</translation>
-    </message>
-    <message>
-        <source>Not enough data in the chosen area!
-Increase Crop size or use more Scans!</source>
-        <translation>Nicht genug Daten im gewählten Bereich!
-Vergrößern Sie den Schnittbereich oder verwenden Sie mehr Scans!</translation>
     </message>
     <message>
         <source>Permission denied while batch processing is running!</source>
@@ -82,22 +98,6 @@ Bitte wählen Sie Scandateien im Format %1.</translation>
         <translation>Eingabedateien werden gelesen ...</translation>
     </message>
     <message>
-        <source>Save Project</source>
-        <translation>Projekt speichern</translation>
-    </message>
-    <message>
-        <source>BRM Logfile (*.log)</source>
-        <translation>BRM-Logdatei (*.log)</translation>
-    </message>
-    <message>
-        <source>We do not support non-ASCII file names. Apologize!</source>
-        <translation>Dateinamen mit Nicht-ASCII-Zeichen werden nicht unterstützt. Entschuldigung!</translation>
-    </message>
-    <message>
-        <source>Please set valid Crop Bounds!</source>
-        <translation>Bitte geben Sie gültige Schnittebenen an!</translation>
-    </message>
-    <message>
         <source>Computation interrupted!</source>
         <translation>Berechnung abgebrochen!</translation>
     </message>
@@ -110,10 +110,6 @@ Bitte wählen Sie Scandateien im Format %1.</translation>
         <translation>Berechnung erfolgreich!</translation>
     </message>
     <message>
-        <source>Layout settings are invalid or not complete!</source>
-        <translation>Die Layout-Einstellungen sind ungültig oder unvollständig!</translation>
-    </message>
-    <message>
         <source>Could not write the layout log file!
 
 The tiles cannot be placed without it.
@@ -122,16 +118,6 @@ Please choose an output folder you may write to!</source>
 
 Ohne sie lassen sich die Kacheln nicht platzieren.
 Bitte wählen Sie einen Ausgabeordner, in den Sie schreiben dürfen!</translation>
-    </message>
-    <message>
-        <source>The layout settings are invalid!
-
-Please check *Scan Radius*, *Tile Size* and *Resolution*
-in "orthaven.cfg"!</source>
-        <translation>Die Layout-Einstellungen sind ungültig!
-
-Bitte prüfen Sie *Scan-Radius*, *Kachelgröße* und *Auflösung*
-in "orthaven.cfg"!</translation>
     </message>
     <message>
         <source>Could not read the scans!
@@ -306,6 +292,88 @@ Es wurde nichts verändert. Bitte warten Sie, bis er fertig ist, oder wählen Si
     <message>
         <source>The coordinate system cannot be used: %1</source>
         <translation>Das Koordinatensystem kann nicht verwendet werden: %1</translation>
+    </message>
+    <message>
+        <source>Preview stopped.</source>
+        <translation>Vorschau angehalten.</translation>
+    </message>
+    <message>
+        <source>Check scans to see the site.</source>
+        <translation>Wählen Sie Scans, um das Gelände zu sehen.</translation>
+    </message>
+    <message>
+        <source>in %1</source>
+        <translation>in %1</translation>
+    </message>
+    <message>
+        <source>Save Layout As</source>
+        <translation>Layout speichern unter</translation>
+    </message>
+    <message>
+        <source>Layout log (*.log)</source>
+        <translation>Layout-Protokoll (*.log)</translation>
+    </message>
+    <message>
+        <source>The layout's file name may hold letters such as ß and ü, but no characters beyond Latin-1:
+%1
+
+Please choose another name!</source>
+        <translation>Der Dateiname des Layouts darf Buchstaben wie ß und ü enthalten, aber keine Zeichen außerhalb von Latin-1:
+%1
+
+Bitte wählen Sie einen anderen Namen!</translation>
+    </message>
+    <message>
+        <source>Clipping Planes: "%1" is not a number of metres for %2!</source>
+        <translation>Schnittebenen: „%1“ ist keine Meterangabe für %2!</translation>
+    </message>
+    <message>
+        <source>Clipping Planes: %1 (%2 m) must lie below %3 (%4 m), or the layout holds nothing!</source>
+        <translation>Schnittebenen: %1 (%2 m) muss unter %3 (%4 m) liegen, sonst enthält das Layout nichts!</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>Fehler</translation>
+    </message>
+    <message>
+        <source>Computation interrupted: not enough memory!
+
+Please choose a coarser Image Resolution or a smaller Scan Radius
+(Modules &gt; Layout Preferences).</source>
+        <translation>Berechnung abgebrochen: nicht genug Speicher!
+
+Bitte wählen Sie eine gröbere Bildauflösung oder einen kleineren Scanradius
+(Module &gt; Layout-Einstellungen).</translation>
+    </message>
+    <message>
+        <source>Not enough data between the clipping planes!
+Widen the clipping planes or use more scans!</source>
+        <translation>Nicht genug Daten zwischen den Schnittebenen!
+Weiten Sie die Schnittebenen oder verwenden Sie mehr Scans!</translation>
+    </message>
+    <message>
+        <source>The layout settings are invalid!
+
+Please check the Scan Radius, the Image Size and the Image Resolution
+(Modules &gt; Layout Preferences).</source>
+        <translation>Die Layout-Einstellungen sind ungültig!
+
+Bitte prüfen Sie Scanradius, Bildgröße und Bildauflösung
+(Module &gt; Layout-Einstellungen).</translation>
+    </message>
+    <message>
+        <source>None of the chosen scans could be read:</source>
+        <translation>Keiner der gewählten Scans konnte gelesen werden:</translation>
+    </message>
+    <message>
+        <source>No scan was found in these files; they are left out:
+%1</source>
+        <translation>In diesen Dateien wurde kein Scan gefunden; sie bleiben außen vor:
+%1</translation>
+    </message>
+    <message>
+        <source>No file manager could be started. The folder is:</source>
+        <translation>Es ließ sich kein Dateimanager starten. Der Ordner ist:</translation>
     </message>
 </context>
 <context>
@@ -690,20 +758,24 @@ Es wurde nichts verändert. Bitte warten Sie, bis er fertig ist, oder wählen Si
         <translation>400 m</translation>
     </message>
     <message>
-        <source>Image Resolution: %1 mm cannot make a layout!</source>
-        <translation>Bildauflösung: Mit %1 mm lässt sich kein Layout erstellen!</translation>
-    </message>
-    <message>
-        <source>Scan Radius: %1 m cannot make a layout!</source>
-        <translation>Scanradius: Mit %1 m lässt sich kein Layout erstellen!</translation>
-    </message>
-    <message>
         <source>Image Size: tiles are cut in whole multiples of %1 m; %2 m is not one!</source>
         <translation>Bildgröße: Kacheln werden in ganzen Vielfachen von %1 m geschnitten; %2 m ist keines!</translation>
     </message>
     <message>
         <source>Image Resolution: %1</source>
         <translation>Bildauflösung: %1</translation>
+    </message>
+    <message>
+        <source>Image Resolution: %1 mm cannot make a layout; it must be above 0 and at most %2 mm!</source>
+        <translation>Bildauflösung: Mit %1 mm lässt sich kein Layout erstellen; sie muss über 0 und höchstens %2 mm betragen!</translation>
+    </message>
+    <message>
+        <source>Scan Radius: %1 m cannot make a layout; it must be above 0 m!</source>
+        <translation>Scanradius: Mit %1 m lässt sich kein Layout erstellen; er muss über 0 m betragen!</translation>
+    </message>
+    <message>
+        <source>Line %1 of %2: %3</source>
+        <translation>Zeile %1 von %2: %3</translation>
     </message>
 </context>
 <context>
@@ -713,56 +785,12 @@ Es wurde nichts verändert. Bitte warten Sie, bis er fertig ist, oder wählen Si
         <translation>Orthaven</translation>
     </message>
     <message>
-        <source>File</source>
-        <translation>Datei</translation>
-    </message>
-    <message>
-        <source>Modules</source>
-        <translation>Module</translation>
-    </message>
-    <message>
-        <source>Help</source>
-        <translation>Hilfe</translation>
-    </message>
-    <message>
         <source>Plugin ToolBar</source>
         <translation>Plugin-Werkzeugleiste</translation>
     </message>
     <message>
-        <source>Install SketchUp Scripts</source>
-        <translation>SketchUp-Skripte installieren</translation>
-    </message>
-    <message>
-        <source>Quit</source>
-        <translation>Beenden</translation>
-    </message>
-    <message>
         <source>Layout Generator</source>
         <translation>Layout-Generator</translation>
-    </message>
-    <message>
-        <source>Layout Preferences</source>
-        <translation>Layout-Einstellungen</translation>
-    </message>
-    <message>
-        <source>Batch Processing</source>
-        <translation>Stapelverarbeitung</translation>
-    </message>
-    <message>
-        <source>PDF Generator</source>
-        <translation>PDF-Generator</translation>
-    </message>
-    <message>
-        <source>Layout Viewer</source>
-        <translation>Layout-Betrachter</translation>
-    </message>
-    <message>
-        <source>Check for Updates</source>
-        <translation>Nach Aktualisierungen suchen</translation>
-    </message>
-    <message>
-        <source>About</source>
-        <translation>Über</translation>
     </message>
     <message>
         <source>English</source>
@@ -807,6 +835,66 @@ Es wurde nichts verändert. Bitte warten Sie, bis er fertig ist, oder wählen Si
     <message>
         <source>Layout Wizard</source>
         <translation>Layout-Assistent</translation>
+    </message>
+    <message>
+        <source>&amp;File</source>
+        <translation>&amp;Datei</translation>
+    </message>
+    <message>
+        <source>&amp;Modules</source>
+        <translation>&amp;Module</translation>
+    </message>
+    <message>
+        <source>&amp;Help</source>
+        <translation>&amp;Hilfe</translation>
+    </message>
+    <message>
+        <source>&amp;Install SketchUp Scripts</source>
+        <translation>SketchUp-Skripte &amp;installieren</translation>
+    </message>
+    <message>
+        <source>&amp;Quit</source>
+        <translation>&amp;Beenden</translation>
+    </message>
+    <message>
+        <source>Ctrl+Q</source>
+        <translation>Ctrl+Q</translation>
+    </message>
+    <message>
+        <source>Layout &amp;Creator</source>
+        <translation>&amp;Layout-Erstellung</translation>
+    </message>
+    <message>
+        <source>Layout &amp;Preferences</source>
+        <translation>Layout-&amp;Einstellungen</translation>
+    </message>
+    <message>
+        <source>&amp;Batch Processing</source>
+        <translation>&amp;Stapelverarbeitung</translation>
+    </message>
+    <message>
+        <source>P&amp;DF Generator</source>
+        <translation>P&amp;DF-Generator</translation>
+    </message>
+    <message>
+        <source>Layout &amp;Viewer</source>
+        <translation>Layout-&amp;Betrachter</translation>
+    </message>
+    <message>
+        <source>&amp;Check for Updates</source>
+        <translation>Nach &amp;Aktualisierungen suchen</translation>
+    </message>
+    <message>
+        <source>&amp;About</source>
+        <translation>Ü&amp;ber</translation>
+    </message>
+</context>
+<context>
+    <name>NumberText</name>
+    <message>
+        <source>C</source>
+        <comment>the locale of the language of this translation, e.g. de_DE</comment>
+        <translation>de_DE</translation>
     </message>
 </context>
 <context>
@@ -892,6 +980,45 @@ Es wurde nichts verändert. Bitte warten Sie, bis er fertig ist, oder wählen Si
     <message>
         <source>please wait</source>
         <translation>bitte warten</translation>
+    </message>
+</context>
+<context>
+    <name>ScanNote</name>
+    <message>
+        <source>Scan %1: skipped %2 points whose coordinates are not finite</source>
+        <translation>Scan %1: %2 Punkte mit nicht endlichen Koordinaten übersprungen</translation>
+    </message>
+    <message>
+        <source>FARO scan %1: %2 columns were not delivered by the library</source>
+        <translation>FARO-Scan %1: %2 Spalten hat die Bibliothek nicht geliefert</translation>
+    </message>
+    <message>
+        <source>Scan %1: skipped %2 columns that lie outside the file or are cut off</source>
+        <translation>Scan %1: %2 Spalten übersprungen, die außerhalb der Datei liegen oder abgeschnitten sind</translation>
+    </message>
+    <message>
+        <source>PTX scan %1 in %2 ends after %3 of %4 point lines</source>
+        <translation>PTX-Scan %1 in %2 endet nach %3 von %4 Punktzeilen</translation>
+    </message>
+    <message>
+        <source>Scan %1: skipped %2 malformed point lines</source>
+        <translation>Scan %1: %2 fehlerhafte Punktzeilen übersprungen</translation>
+    </message>
+    <message>
+        <source>the scan file %1 is missing</source>
+        <translation>die Scandatei %1 fehlt</translation>
+    </message>
+    <message>
+        <source>the scan library cannot open %1</source>
+        <translation>die Scan-Bibliothek kann %1 nicht öffnen</translation>
+    </message>
+    <message>
+        <source>Riegl scan %1: the scan library reported no more data after %2 points, before the end of the scan</source>
+        <translation>Riegl-Scan %1: die Scan-Bibliothek meldete nach %2 Punkten keine weiteren Daten, vor dem Ende des Scans</translation>
+    </message>
+    <message>
+        <source>Riegl stream delivered nothing %1 times in a row; the scan ends here</source>
+        <translation>Der Riegl-Datenstrom lieferte %1-mal hintereinander nichts; der Scan endet hier</translation>
     </message>
 </context>
 <context>
@@ -997,6 +1124,78 @@ Es wurde nichts verändert. Bitte warten Sie, bis er fertig ist, oder wählen Si
         <source>Multiple Input Files</source>
         <translation>Mehrere Eingabedateien</translation>
     </message>
+    <message>
+        <source>Some jobs of %1 could not be taken over:
+%2</source>
+        <translation>Einige Aufträge aus %1 konnten nicht übernommen werden:
+%2</translation>
+    </message>
+    <message>
+        <source>Permission denied while batch processing is running!</source>
+        <translation>Nicht möglich, solange die Stapelverarbeitung läuft!</translation>
+    </message>
+    <message>
+        <source>&amp;Stop</source>
+        <translation>&amp;Stopp</translation>
+    </message>
+    <message>
+        <source>Run &amp;All</source>
+        <translation>&amp;Alle ausführen</translation>
+    </message>
+    <message>
+        <source>Stopping ...</source>
+        <translation>Wird gestoppt ...</translation>
+    </message>
+    <message>
+        <source>The batch list could not be saved to %1!</source>
+        <translation>Die Stapelliste konnte nicht in %1 gespeichert werden!</translation>
+    </message>
+    <message>
+        <source>Job %1 of %2: %3</source>
+        <translation>Auftrag %1 von %2: %3</translation>
+    </message>
+    <message>
+        <source>Layouts written: %1 of %2</source>
+        <translation>Geschriebene Layouts: %1 von %2</translation>
+    </message>
+    <message>
+        <source>No reader for %1</source>
+        <translation>Kein Leseprogramm für %1</translation>
+    </message>
+    <message>
+        <source>The scan files could not be read:
+%1</source>
+        <translation>Die Scandateien konnten nicht gelesen werden:
+%1</translation>
+    </message>
+    <message>
+        <source>Waiting</source>
+        <translation>Wartet</translation>
+    </message>
+    <message>
+        <source>Running</source>
+        <translation>Läuft</translation>
+    </message>
+    <message>
+        <source>Tiles written: %1</source>
+        <translation>Geschriebene Kacheln: %1</translation>
+    </message>
+    <message>
+        <source>Tiles written: %1, not every scan whole</source>
+        <translation>Geschriebene Kacheln: %1, nicht jeder Scan vollständig</translation>
+    </message>
+    <message>
+        <source>Failed: %1</source>
+        <translation>Fehlgeschlagen: %1</translation>
+    </message>
+    <message>
+        <source>Stopped</source>
+        <translation>Gestoppt</translation>
+    </message>
+    <message>
+        <source>Not run</source>
+        <translation>Nicht ausgeführt</translation>
+    </message>
 </context>
 <context>
     <name>orthaven::DiagnosticConsole</name>
@@ -1012,20 +1211,28 @@ Es wurde nichts verändert. Bitte warten Sie, bis er fertig ist, oder wählen Si
         <translation>Die Einstellungen konnten nicht in %1 gespeichert werden!</translation>
     </message>
     <message>
-        <source>Grid Color: Only values between 0 and 255 are possible!</source>
-        <translation>Gitterfarbe: Nur Werte zwischen 0 und 255 sind möglich!</translation>
+        <source>%1 %2: "%3"</source>
+        <translation>%1 %2: „%3“</translation>
     </message>
     <message>
-        <source>Text Color: Only values between 0 and 255 are possible!</source>
-        <translation>Textfarbe: Nur Werte zwischen 0 und 255 sind möglich!</translation>
+        <source>Colour values are whole numbers from 0 to 255; these are not:</source>
+        <translation>Farbwerte sind ganze Zahlen von 0 bis 255; diese sind es nicht:</translation>
     </message>
     <message>
-        <source>Used Scan Color: Only values between 0 and 255 are possible!</source>
-        <translation>Farbe benutzter Scans: Nur Werte zwischen 0 und 255 sind möglich!</translation>
+        <source>Grid Color</source>
+        <translation>Gitterfarbe</translation>
     </message>
     <message>
-        <source>Unused Scan Color: Only values between 0 and 255 are possible!</source>
-        <translation>Farbe unbenutzter Scans: Nur Werte zwischen 0 und 255 sind möglich!</translation>
+        <source>Text Color</source>
+        <translation>Textfarbe</translation>
+    </message>
+    <message>
+        <source>Used Scan Color</source>
+        <translation>Benutzte Scans</translation>
+    </message>
+    <message>
+        <source>Unused Scan Color</source>
+        <translation>Unbenutzte Scans</translation>
     </message>
 </context>
 <context>
@@ -1037,6 +1244,89 @@ Es wurde nichts verändert. Bitte warten Sie, bis er fertig ist, oder wählen Si
     <message>
         <source>Orthaven %1 (revision %2): orthographic layouts, sections and elevations from terrestrial laser scans.</source>
         <translation>Orthaven %1 (Revision %2): orthografische Grundrisse, Schnitte und Ansichten aus terrestrischen Laserscans.</translation>
+    </message>
+    <message>
+        <source>Quit</source>
+        <translation>Beenden</translation>
+    </message>
+    <message>
+        <source>A layout is being computed.
+
+Stop it and quit? Nothing of the unfinished layout is kept.</source>
+        <translation>Ein Layout wird gerade berechnet.
+
+Berechnung stoppen und beenden? Vom unfertigen Layout bleibt nichts erhalten.</translation>
+    </message>
+    <message>
+        <source>Stop and Quit</source>
+        <translation>Stoppen und beenden</translation>
+    </message>
+</context>
+<context>
+    <name>orthaven::SitePreviewPanel</name>
+    <message>
+        <source>Preview</source>
+        <translation>Vorschau</translation>
+    </message>
+    <message>
+        <source>Stop</source>
+        <translation>Stopp</translation>
+    </message>
+    <message>
+        <source>Points per centimetre along the view's depth axis. Drag the two clipping planes; near a level they snap to it.</source>
+        <translation>Punkte je Zentimeter entlang der Tiefenachse der Ansicht. Ziehen Sie die beiden Schnittebenen; nahe einer Ebene rasten sie dort ein.</translation>
+    </message>
+    <message>
+        <source>The site from above with the layout's tiles and planes. Click two points to make the wall between them a facade.</source>
+        <translation>Das Gelände von oben mit den Kacheln und Schnittebenen des Layouts. Klicken Sie zwei Punkte an, um die Wand dazwischen zur Fassade zu machen.</translation>
+    </message>
+    <message>
+        <source>Level [m]</source>
+        <translation>Höhe [m]</translation>
+    </message>
+    <message>
+        <source>Points</source>
+        <translation>Punkte</translation>
+    </message>
+    <message>
+        <source>Looking at the scans ...</source>
+        <translation>Die Scans werden angesehen ...</translation>
+    </message>
+    <message>
+        <source>Choose scans to see the site.</source>
+        <translation>Wählen Sie Scans, um das Gelände zu sehen.</translation>
+    </message>
+    <message>
+        <source>Levels: %1, from %2 million points</source>
+        <translation>Ebenen: %1, aus %2 Millionen Punkten</translation>
+    </message>
+    <message>
+        <source>Not every checked scan is in it whole:</source>
+        <translation>Nicht jeder gewählte Scan ist vollständig enthalten:</translation>
+    </message>
+    <message>
+        <source>floor</source>
+        <translation>Boden</translation>
+    </message>
+    <message>
+        <source>ceiling</source>
+        <translation>Decke</translation>
+    </message>
+    <message>
+        <source>Storey</source>
+        <translation>Geschoss</translation>
+    </message>
+    <message>
+        <source>Planes from just above this level to just below the next ceiling above it</source>
+        <translation>Schnittebenen von knapp über dieser Höhe bis knapp unter die nächste Decke darüber</translation>
+    </message>
+    <message>
+        <source>Plan</source>
+        <translation>Grundriss</translation>
+    </message>
+    <message>
+        <source>Planes from just above this level to the plan's cut 1 m above it</source>
+        <translation>Schnittebenen von knapp über dieser Höhe bis zum Grundrissschnitt 1 m darüber</translation>
     </message>
 </context>
 <context>

@@ -1,9 +1,14 @@
 #include "app/DiagnosticConsole.h"
 
+#include "diag/Diagnostics.h"
+
 #include <QCloseEvent>
 #include <QFontDatabase>
 #include <QPlainTextEdit>
+#include <QScreen>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace orthaven {
 
@@ -22,7 +27,35 @@ DiagnosticConsole::DiagnosticConsole(QWidget* parent) : QWidget(parent, Qt::Wind
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(view);
 
+    // What was reported before the console opened, then everything from now on.
+    std::string earlier;
+    for (const std::string& line : diag::recentLines())
+        earlier += line + '\n';
+    received = earlier;
+    view->setPlainText(QString::fromLocal8Bit(earlier.data(), qsizetype(earlier.size())));
+    view->moveCursor(QTextCursor::End);
     tap.start([this](const std::string& text) { receive(text); });
+}
+
+void DiagnosticConsole::placeBeside(const QWidget& window)
+{
+    const QScreen* screen = window.screen();
+    const QRect room = screen ? screen->availableGeometry() : QRect();
+    const QRect beside = window.frameGeometry();
+    // The frame the window manager adds, as the main window has it.
+    const QSize frame = beside.size() - window.geometry().size();
+    const QSize outer = size() + frame;
+    QPoint at(beside.right() + 1, beside.top());
+    if (!room.isEmpty() && at.x() + outer.width() > room.right() + 1)
+        at.setX(beside.left() - outer.width());
+    if (!room.isEmpty() && at.x() < room.left()) {
+        // No room on either side: below the window, or at the screen's lower edge.
+        at = QPoint(beside.left(), beside.bottom() + 1);
+        at.setY(std::min(at.y(), room.bottom() + 1 - outer.height()));
+        at.setX(std::clamp(at.x(), room.left(),
+                           std::max(room.left(), room.right() + 1 - outer.width())));
+    }
+    move(at);
 }
 
 DiagnosticConsole::~DiagnosticConsole()

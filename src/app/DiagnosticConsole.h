@@ -1,6 +1,7 @@
 #pragma once
-// The console window that Alt+F1 opens: it shows everything the process writes to
-// standard output and standard error from the moment it opens until it is closed.
+// The console window that Alt+F1 opens: it shows the last diagnostic lines reported before
+// it opened, then everything the process writes to standard output and standard error
+// until it is closed.
 
 #include "platform/StdStreamTap.h"
 
@@ -24,6 +25,9 @@ public:
     QString capturedText() const;
     // Puts the original outputs back; called on close and on destruction.
     void release();
+    // Moves the console beside window (right of it, else left of it, else below it), so it
+    // covers none of the window's work.
+    void placeBeside(const QWidget& window);
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -2,8 +2,10 @@
 
 #include "app/DiagnosticConsole.h"
 #include "app/Startup.h"
+#include "creator/BatchLayout.h"
 #include "creator/Layout.h"
 #include "diag/Diagnostics.h"
+#include "platform/AppPaths.h"
 #include "settings/LayoutPrefInfo.h"
 #include "sketchup/SketchUpPlugIn.h"
 #include "uikit/UserDialogs.h"
@@ -15,6 +17,8 @@
 #include <QCloseEvent>
 #include <QDockWidget>
 #include <QKeyEvent>
+#include <QScreen>
+#include <QSettings>
 #include <QStyleFactory>
 #include <QTranslator>
 
@@ -55,8 +59,17 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
     current = layoutPanel;
     addDockWidget(Qt::TopDockWidgetArea, current);
 
-    for (QAction* action : {ui->actionMenu_PDF_Generator, ui->actionMenu_Batch_Processing,
-                            ui->actionMenu_Layout_Viewer, ui->actionMenuCheck_for_Updates}) {
+    // The batch list sits below the panels, shown when the user asks for it or queues a job.
+    auto* batch = new BatchLayout(this);
+    batchPanel = batch;
+    batch->setListFile(batchListPath());
+    batch->hide();
+    addDockWidget(Qt::BottomDockWidgetArea, batch);
+    if (auto* layout = qobject_cast<Layout*>(layoutPanel))
+        layout->setBatchList(batch);
+
+    for (QAction* action : {ui->actionMenu_PDF_Generator, ui->actionMenu_Layout_Viewer,
+                            ui->actionMenuCheck_for_Updates}) {
         action->setEnabled(false);
         action->setVisible(false);
     }
@@ -64,6 +77,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
 
     createActions();
     createToolBars();
+    restoreWindowState();
 }
 
 MainWindow::~MainWindow()
@@ -81,10 +95,19 @@ void MainWindow::createActions()
         new QAction(QIcon(QStringLiteral(":/img/layout_LG.png")), tr("&Layout PlugIn"), this);
     layoutPlugIn->setObjectName(QStringLiteral("actionLayout_PlugIn"));
 
-    for (QAction* action : {ui->actionMenu_LayoutPrefs, ui->actionMenu_Layout_Generator,
-                            ui->actionMenu_Batch_Processing, ui->actionMenu_PDF_Generator,
-                            ui->actionMenu_Layout_Viewer, layoutPlugIn})
+    for (QAction* action :
+         {ui->actionMenu_LayoutPrefs, ui->actionMenu_Layout_Generator, ui->actionMenu_PDF_Generator,
+          ui->actionMenu_Layout_Viewer, layoutPlugIn})
         connect(action, &QAction::triggered, this, &MainWindow::openPlugIn);
+    // The batch list comes and goes beside whatever panel is shown; its menu entry is
+    // checked while it shows.
+    connect(ui->actionMenu_Batch_Processing, &QAction::triggered, batchPanel, [this](bool on) {
+        batchPanel->setVisible(on);
+        if (on)
+            batchPanel->raise();
+    });
+    connect(batchPanel, &QDockWidget::visibilityChanged, ui->actionMenu_Batch_Processing,
+            [this] { ui->actionMenu_Batch_Processing->setChecked(batchPanel->isVisible()); });
     connect(ui->actionInstall_Sketchup_Scripts, &QAction::triggered, this,
             &MainWindow::installSkpScripts);
     connect(ui->actionMenuCheck_for_Updates, &QAction::triggered, this, &MainWindow::checkUpdate);
@@ -243,6 +266,7 @@ void MainWindow::toggleConsole()
 {
     if (!consoleWindow) {
         consoleWindow = new DiagnosticConsole(this);
+        consoleWindow->placeBeside(*this);
         consoleWindow->setAttribute(Qt::WA_DeleteOnClose);
         // A key goes to the window that has the focus, so Alt+F1 reaches this filter
         // only if it watches the console too: a console clicked into still closes.
@@ -257,13 +281,61 @@ void MainWindow::toggleConsole()
 }
 
 // A thread destroyed while it runs takes the program down, and a computation cut off
-// leaves its temporary files behind: the Layout Creator's worker is stopped and waited
-// for first (the engine then removes its files). Closing is never refused.
+// leaves its temporary files behind: while a layout is computed (by the Layout Creator or
+// the batch list) the user is asked first, and a confirmed quit stops the work and waits
+// for it (the engine removes its files, the docks the folders they made).
 void MainWindow::closeEvent(QCloseEvent* event)
 {
-    if (auto* layout = qobject_cast<Layout*>(layoutPanel))
+    auto* layout = qobject_cast<Layout*>(layoutPanel);
+    auto* batch = qobject_cast<BatchLayout*>(batchPanel);
+    const bool busy = (layout && layout->isBusy()) || (batch && batch->isProcessing());
+    if (busy) {
+        // A run that ends while the question is open says so only after the answer.
+        if (layout)
+            layout->holdReports(true);
+        const bool quit = UserDialogs::question(
+            this, tr("Quit"),
+            tr("A layout is being computed.\n\nStop it and quit? Nothing of the unfinished "
+               "layout is kept."),
+            tr("Stop and Quit"));
+        if (layout)
+            layout->holdReports(false);
+        if (!quit) {
+            event->ignore();
+            return;
+        }
+    }
+    if (batch)
+        batch->stopAndWait();
+    if (layout)
         layout->stopAndWait();
+    saveWindowState();
     event->accept();
+}
+
+void MainWindow::restoreWindowState()
+{
+    // A size that shows the Layout Creator's steps whole with room for long scan names,
+    // within the screen.
+    QSize size = QSize(1120, 600).expandedTo(minimumSizeHint());
+    if (const QScreen* screen = this->screen())
+        size = size.boundedTo(screen->availableGeometry().size() * 0.95);
+    resize(size);
+
+    QSettings stored(windowStatePath(), QSettings::IniFormat);
+    restoreGeometry(stored.value(QStringLiteral("geometry")).toByteArray());
+    restoreState(stored.value(QStringLiteral("state")).toByteArray());
+    // The window opens with the Layout Creator, whatever panel was shown when it closed.
+    current = layoutPanel;
+    preferencesPanel->hide();
+    layoutPanel->show();
+}
+
+void MainWindow::saveWindowState() const
+{
+    QSettings stored(windowStatePath(), QSettings::IniFormat);
+    stored.setValue(QStringLiteral("geometry"), saveGeometry());
+    stored.setValue(QStringLiteral("state"), saveState());
 }
 
 } // namespace orthaven

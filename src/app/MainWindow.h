@@ -1,7 +1,9 @@
 #pragma once
 // The program's only top-level window: menus, the plug-in tool bar and the top dock
 // area in which it shows one working panel at a time (the Layout Creator or the layout
-// preferences). It also owns the diagnostic console that Alt+F1 toggles.
+// preferences), with the batch list below them when the user wants it. It remembers its
+// size, place and docks between starts, and owns the diagnostic console that Alt+F1
+// toggles.
 
 #include "Version.h"
 
@@ -31,6 +33,7 @@ public:
     QDockWidget* layoutDock() const { return layoutPanel; }
     QDockWidget* preferencesDock() const { return preferencesPanel; }
     QDockWidget* currentDock() const { return current; }
+    QDockWidget* batchDock() const { return batchPanel; }
     QAction* layoutPlugInAction() const { return layoutPlugIn; }
     DiagnosticConsole* console() const;
 
@@ -62,12 +65,15 @@ private:
     void createToolBars();
     void showCurrentDock();
     void toggleConsole();
+    void restoreWindowState(); // the size, place and docks of the last start, or defaults
+    void saveWindowState() const;
 
     std::unique_ptr<Ui::MainWindowForm> ui;
     QPointer<DiagnosticConsole> consoleWindow;
     QDockWidget* current = nullptr;
     QDockWidget* layoutPanel = nullptr;
     QDockWidget* preferencesPanel = nullptr;
+    QDockWidget* batchPanel = nullptr;
     QAction* layoutPlugIn = nullptr;
     QTranslator* germanTranslator = nullptr;
 };

@@ -6,6 +6,7 @@
 #include "scan/ScanSourceFactory.h"
 
 #include <QCommandLineParser>
+#include <QFileInfo>
 #include <QLocale>
 
 #include <cmath>
@@ -75,6 +76,21 @@ bool setFacade(const QString& text, std::optional<FacadeLine>& facade)
     const FacadeLine line{{*v[0], *v[1]}, {*v[2], *v[3]}};
     facade = line;
     return line.isUsable();
+}
+
+// "R,G,B,A": four whole numbers from 0 to 255, as the preferences take them.
+bool setColor(const QString& text, std::optional<QColor>& color)
+{
+    const QStringList parts = text.split(QLatin1Char(','));
+    int c[4] = {};
+    for (qsizetype k = 0; k < parts.size() && k < 4; ++k) {
+        if (!setWhole(parts[k], c[k], 0, 255))
+            return false;
+    }
+    if (parts.size() != 4)
+        return false;
+    color = QColor(c[0], c[1], c[2], c[3]);
+    return true;
 }
 
 bool setScans(const QString& text, std::vector<int>& scans)
@@ -283,6 +299,45 @@ const std::vector<OptionRow>& optionTable()
          {},
          Reach::Job,
          [](Value, Options& o) { return set(o.invertColor, false); }},
+        {{L("grid")},
+         {},
+         L("draw the tile grid and metre labels on the overview\n"
+           "thumbnail, or not (default from orthaven.cfg)"),
+         Reach::Job,
+         [](Value, Options& o) { return set(o.grid, true); }},
+        {{L("no-grid")}, {}, {}, Reach::Job, [](Value, Options& o) { return set(o.grid, false); }},
+        {{L("grid-color")},
+         L("R,G,B,A"),
+         L("colour of that grid: red, green, blue and alpha from 0\n"
+           "to 255 (default from orthaven.cfg, as the colours below)"),
+         Reach::Job,
+         [](Value v, Options& o) { return setColor(v, o.gridColor); },
+         "--grid-color needs four numbers from 0 to 255 (R,G,B,A), not \"%1\""},
+        {{L("text-color")},
+         L("R,G,B,A"),
+         L("colour of the texts of the overview pictures"),
+         Reach::Job,
+         [](Value v, Options& o) { return setColor(v, o.textColor); },
+         "--text-color needs four numbers from 0 to 255 (R,G,B,A), not \"%1\""},
+        {{L("used-scan-color")},
+         L("R,G,B,A"),
+         L("colour of the used scan positions on them"),
+         Reach::Job,
+         [](Value v, Options& o) { return setColor(v, o.usedScanColor); },
+         "--used-scan-color needs four numbers from 0 to 255 (R,G,B,A), not \"%1\""},
+        {{L("unused-scan-color")},
+         L("R,G,B,A"),
+         L("colour of the unused scan positions on them"),
+         Reach::Job,
+         [](Value v, Options& o) { return setColor(v, o.unusedScanColor); },
+         "--unused-scan-color needs four numbers from 0 to 255 (R,G,B,A), not \"%1\""},
+        {{L("symbol-size")},
+         L("PX"),
+         L("length of the coordinate symbol's arrows on the overview\n"
+           "pictures, pixels (default from orthaven.cfg)"),
+         Reach::Job,
+         [](Value v, Options& o) { return setWhole(v, o.symbolSize, 1, 10000); },
+         "--symbol-size needs a number of pixels from 1 to 10000, not \"%1\""},
         {{L("jobs")},
          L("FILE"),
          L("run the jobs of FILE one after another: one job per line,\n"
@@ -299,6 +354,26 @@ const std::vector<OptionRow>& optionTable()
            "metres, project coordinates; - - - for none), then exit"),
          Reach::Run,
          [](Value, Options& o) { return set(o.list, true); }},
+        {{L("levels")},
+         {},
+         L("print the levels of the chosen scans, the largest share\n"
+           "first: \"Level <height in m> <share of the points in %>\";\n"
+           "for an elevation (--view, --facade) also the surfaces\n"
+           "along its depth axis: \"Depth <m> <share in %>\"; then exit"),
+         Reach::Run,
+         [](Value, Options& o) { return set(o.levels, true); }},
+        {{L("preview")},
+         L("FILE"),
+         L("write the plan of the chosen scans with the layout's tile\n"
+           "grid and planes to FILE (.png, .jpg or .tif) without\n"
+           "making the layout"),
+         Reach::Run,
+         [](Value v, Options& o) {
+             o.previewFile = v;
+             return imageFormatFor(QFileInfo(v).suffix()) != nullptr;
+         },
+         QLatin1String("--preview needs a file ending in .") +
+             imageFormatSuffixes().join(QLatin1String(", .")) + L(", not \"%1\"")},
         {{L("v"), L("verbose")},
          {},
          L("show the engine's diagnostic lines and the peak memory"),
@@ -420,6 +495,12 @@ bool parseCommandLine(const QStringList& arguments, CommandLine& options, QStrin
             row.valueName.isEmpty() ? QString() : parser.values(name).at(valuesTaken[&row]++);
         if (!row.apply(value, options)) {
             error = QString(row.refusal).replace(QLatin1String("%1"), value);
+            // "0,02" typed as a German writes it: the value with a point would do.
+            CommandLine probe;
+            if (value.count(QLatin1Char(',')) == 1 && !value.contains(QLatin1Char('.')) &&
+                row.apply(QString(value).replace(QLatin1Char(','), QLatin1Char('.')), probe))
+                error += QStringLiteral(" (numbers take a point as the decimal separator: %1)")
+                             .arg(QString(value).replace(QLatin1Char(','), QLatin1Char('.')));
             return false;
         }
         onlyShared =
@@ -475,6 +556,10 @@ bool parseCommandLine(const QStringList& arguments, CommandLine& options, QStrin
             return false;
         }
         options.crs = system->code;
+    }
+    if (options.list && (options.levels || !options.previewFile.isEmpty())) {
+        error = QStringLiteral("--list cannot stand beside --levels or --preview");
+        return false;
     }
     if (options.clipLow && options.clipHigh && !(*options.clipLow < *options.clipHigh)) {
         error = QStringLiteral("--clip-low must be below --clip-high");

@@ -7,6 +7,7 @@
 #include "layout/LayoutJob.h" // LayoutLayer
 #include "layout/Views.h"     // defaultLogName: the log file name offered for a view
 
+#include <QColor>
 #include <QString>
 #include <QStringList>
 
@@ -38,10 +39,19 @@ struct CommandLine
     std::optional<double> scannerDomain;      // metres
     std::optional<double> tileSize;           // metres
     std::optional<bool> invertColor;
+    // The overview pictures (default from orthaven.cfg).
+    std::optional<bool> grid;
+    std::optional<QColor> gridColor;
+    std::optional<QColor> textColor;
+    std::optional<QColor> usedScanColor;
+    std::optional<QColor> unusedScanColor;
+    std::optional<int> symbolSize;               // pixels of the coordinate symbol's arrows
     std::optional<int> threads;                  // worker threads (default: all cores)
     std::optional<std::int64_t> memoryMegabytes; // tiles kept in memory (default: a quarter)
     QString jobFile; // --jobs: run the jobs of this file one after another
     bool list = false;
+    bool levels = false; // --levels: print the levels of the site instead of a layout
+    QString previewFile; // --preview: write the plan preview instead of a layout
     bool help = false;
     bool version = false;
     bool verbose = false;

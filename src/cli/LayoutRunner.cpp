@@ -2,22 +2,31 @@
 
 #include "Version.h"
 #include "cli/ConsoleCapture.h"
+#include "cli/JobLine.h"
 #include "cli/ProgressDisplay.h"
 #include "creator/ClippingDefaults.h"
 #include "creator/LayoutTask.h"
 #include "creator/OutputFolder.h"
 #include "creator/ResultMessages.h"
+#include "creator/ScanDamage.h"
 #include "engine/SessionFolders.h"
+#include "layout/ImageFormats.h"
+#include "layout/LayoutLimits.h"
 #include "platform/AppFolders.h"
 #include "platform/AppPaths.h"
+#include "platform/DurableFile.h"
 #include "platform/InterruptHandler.h"
 #include "platform/ProcessStats.h"
 #include "platform/RegularFile.h"
+#include "preview/PlanPicture.h"
+#include "preview/SitePreview.h"
 #include "scan/ScanSourceFactory.h"
 #include "settings/ConfigSettings.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QImageWriter>
+#include <QThread>
 
 #include <charconv>
 #include <chrono>
@@ -141,14 +150,8 @@ void LayoutRunner::showEngineLines()
     if (!capture)
         return;
     for (ConsoleCapture::Line& line : capture->takeLines()) {
-        if (options.verbose || isNotable(line)) {
+        if (options.verbose || isNotable(line))
             progress->message(line.text);
-        } else {
-            // Kept for a moment: when the reader gives up, its last lines say why.
-            heldLines.push_back(std::move(line.text));
-            if (heldLines.size() > maxHeldLines)
-                heldLines.pop_front();
-        }
     }
 }
 
@@ -194,6 +197,11 @@ int LayoutRunner::runJob()
     QStringList inputs;
     for (const QString& file : std::as_const(options.inputFiles)) {
         const QFileInfo info(file);
+        if (info.isDir())
+            return badArguments(
+                QStringLiteral("%1 is a folder; give the scan files in it (e.g. %2)")
+                    .arg(QDir::toNativeSeparators(file),
+                         QDir::toNativeSeparators(QDir(file).filePath(QStringLiteral("*.ptx")))));
         if (!info.exists())
             return badArguments(
                 QStringLiteral("no such scan file: %1").arg(QDir::toNativeSeparators(file)));
@@ -217,8 +225,10 @@ int LayoutRunner::runJob()
         if (const char* why = scanPathRefusal(file))
             return badArguments(QString::fromLatin1(why));
     }
+    // A look at the site makes no layout and needs no output folder.
+    const bool preview = options.levels || !options.previewFile.isEmpty();
     QString problem;
-    if (!options.list && !checkOutputFile(problem))
+    if (!options.list && !preview && !checkOutputFile(problem))
         return badArguments(problem);
 
     // The per-user folders and the configuration file, so the user's preferences apply.
@@ -228,6 +238,20 @@ int LayoutRunner::runJob()
     removeAbandonedSessions(tempFolder());
     ConfigSettings config = defaultConfig();
     readConfig(configFilePath(), config);
+    // Settings no layout can be made with are refused before any scan is read; a value of
+    // orthaven.cfg is named with its line there.
+    const GeometryProblem geometry =
+        layoutGeometryProblem(options.resolution.value_or(config.resolution),
+                              options.scannerDomain.value_or(config.scannerDomain),
+                              options.tileSize.value_or(config.tileSize));
+    if (!options.list && geometry.field != GeometryProblem::None) {
+        const bool fromFile =
+            (geometry.field == GeometryProblem::Resolution && !options.resolution) ||
+            (geometry.field == GeometryProblem::ScanRadius && !options.scannerDomain) ||
+            (geometry.field == GeometryProblem::TileSize && !options.tileSize);
+        return badArguments(fromFile ? configProblemMessage(geometry, configFilePath())
+                                     : geometry.message);
+    }
 
     const int listed = listScans();
     if (listed != Success)
@@ -253,34 +277,10 @@ int LayoutRunner::runJob()
     }
     layoutdef job;
     job.inputFiles = inputs;
-    job.view = options.view;
     job.scanList = selection;
     job.outputFile = QDir::toNativeSeparators(outputFile);
-    job.imageType = options.imageType;
-    job.printScale = options.printScale;
-    job.layer = options.layer;
-    job.worldFiles = options.worldFiles;
-    job.dxf = options.dxf;
-    job.crs = options.crs;
-    if (options.pdf)
-        job.pdfPaper = options.paper.value_or(Paper{});
-    job.invertColor = options.invertColor.value_or(config.invertColor);
-    job.resolution = options.resolution.value_or(config.resolution);
-    job.scannerDomain = options.scannerDomain.value_or(config.scannerDomain);
-    job.tileSize = options.tileSize.value_or(config.tileSize);
-    job.grid = config.grid;
-    job.gridColor = config.gridColor;
-    job.textColor = config.textColor;
-    job.scanPosColor1 = config.scanPosColor1;
-    job.scanPosColor2 = config.scanPosColor2;
-    job.threads = options.threads.value_or(0);
-    job.memoryBudgetBytes = options.memoryMegabytes.value_or(0) * 1024 * 1024;
-    if (options.facade) {
-        // The planes are distances from the line; the job keeps them as frame depths.
-        setFacade(job, *options.facade, options.clipLow.value_or(FacadeLine::defaultLow),
-                  options.clipHigh.value_or(FacadeLine::defaultHigh));
-    } else {
-        job.azimuth = options.azimuth.value_or(0.0);
+    applyJobOptions(options, config, job);
+    if (!options.facade) {
         const ClipPlanes planes = defaultClipPlanes(*task->reader, selection, options.view,
                                                     job.scannerDomain, layoutFrame(job));
         job.clipLow = options.clipLow.value_or(planes.low);
@@ -294,6 +294,8 @@ int LayoutRunner::runJob()
     if (options.verbose)
         progress->message("Clipping planes: " + millimetres(job.clipLow) + " " +
                           millimetres(job.clipHigh));
+    if (preview)
+        return runPreview(job, started);
 
     // The computation, polled like the Layout Creator polls it.
     task->job = job;
@@ -321,9 +323,11 @@ int LayoutRunner::runJob()
     if (status.interrupted)
         return interrupted(signal ? signal : SIGINT);
     if (status.failed) {
-        QString message = layoutFailureMessage(status.errorCode, job.resolution, job.tileSize,
-                                               QString::fromStdString(status.failurePath),
-                                               QString::fromStdString(status.failureCause));
+        QString message = task->noScanRead()
+                              ? noScansReadMessage(task->damagedScans())
+                              : layoutFailureMessage(status.errorCode, job.resolution, job.tileSize,
+                                                     QString::fromStdString(status.failurePath),
+                                                     QString::fromStdString(status.failureCause));
         if (message.isEmpty())
             message = QStringLiteral("Computation failed (error code %1)!").arg(status.errorCode);
         err << text(message) << std::endl;
@@ -345,17 +349,93 @@ int LayoutRunner::runJob()
     }
     if (!task->missingOverviewPictures().isEmpty())
         err << text(overviewPicturesWarning(task->missingOverviewPictures())) << std::endl;
-    if (options.verbose) {
-        const double seconds =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-        char buffer[32];
-        const auto end =
-            std::to_chars(buffer, buffer + sizeof(buffer), seconds, std::chars_format::fixed, 2);
-        err << "Wall time: " << std::string(buffer, end.ptr) << " s" << std::endl;
-        const std::int64_t peak = peakResidentBytes();
-        if (peak > 0)
-            err << "Peak memory: " << (peak + (1 << 19)) / (1 << 20) << " MB" << std::endl;
+    showCost(started);
+    return Success;
+}
+
+void LayoutRunner::showCost(std::chrono::steady_clock::time_point started)
+{
+    if (!options.verbose)
+        return;
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    char buffer[32];
+    const auto end =
+        std::to_chars(buffer, buffer + sizeof(buffer), seconds, std::chars_format::fixed, 2);
+    err << "Wall time: " << std::string(buffer, end.ptr) << " s" << std::endl;
+    const std::int64_t peak = peakResidentBytes();
+    if (peak > 0)
+        err << "Peak memory: " << (peak + (1 << 19)) / (1 << 20) << " MB" << std::endl;
+}
+
+int LayoutRunner::runPreview(const layoutdef& job, std::chrono::steady_clock::time_point started)
+{
+    // The pass on a thread of its own, polled like a layout.
+    PreviewOptions settings;
+    settings.scans = job.scanList;
+    settings.scannerDomain = job.scannerDomain;
+    settings.threads = job.threads > 0 ? job.threads : QThread::idealThreadCount();
+    StatusReporter status;
+    std::shared_ptr<SitePreview> preview;
+    ScanSource& reader = *task->reader;
+    const std::unique_ptr<QThread> pass(
+        QThread::create([&] { preview = makeSitePreview(reader, settings, status); }));
+    pass->start();
+    int signal = 0;
+    while (!pass->wait(pollMilliseconds)) {
+        if (!signal && (signal = interrupt()))
+            status.requestStop();
+        const StatusSnapshot now = status.snapshot();
+        showEngineLines();
+        progress->update(now.statusText, now.progressDone, now.progressTotal);
     }
+    showEngineLines();
+    progress->finish();
+    if (status.interrupted)
+        return interrupted(signal ? signal : SIGINT);
+    if (!preview) {
+        err << "orthaven-layout: could not read the scans of "
+            << nativePath(options.inputFiles.join(QStringLiteral(", "))) << std::endl;
+        return Failed;
+    }
+    const std::vector<DamagedScan> damaged = damagedScans(reader, job.scanList, preview->used);
+    if (!damaged.empty()) {
+        err << "Warning: not every checked scan is in the preview whole:" << std::endl;
+        for (const QString& line : damagedScanLines(damaged))
+            err << "  " << text(line) << std::endl;
+    }
+    if (options.levels) {
+        const auto share = [](double s) {
+            char buffer[32];
+            const auto end = std::to_chars(buffer, buffer + sizeof(buffer), 100.0 * s,
+                                           std::chars_format::fixed, 1);
+            return std::string(buffer, end.ptr);
+        };
+        for (const Level& level : preview->levels)
+            *results << "Level " << millimetres(level.height) << " " << share(level.share) << "\n";
+        // An elevation's planes cut along its depth axis: the surfaces there, too.
+        if (job.view != Top || job.facade) {
+            for (const Level& surface : findLevels(depthProfile(*preview, job)))
+                *results << "Depth " << millimetres(surface.height) << " " << share(surface.share)
+                         << "\n";
+        }
+        results->flush();
+    }
+    if (!options.previewFile.isEmpty()) {
+        const QString path = QFileInfo(options.previewFile).absoluteFilePath();
+        const ImageFormat* format = imageFormatFor(QFileInfo(path).suffix());
+        const QImage picture = planPicture(*preview, job);
+        DurableFile file(path, QStringLiteral("preview"));
+        QImageWriter writer(&file, format->writerFormat);
+        if (!file.open(QIODevice::WriteOnly) || !writer.write(picture) || !file.finish()) {
+            const QString why = !file.failure().isEmpty() ? file.failure() : writer.errorString();
+            err << "orthaven-layout: could not write " << nativePath(path) << ": " << text(why)
+                << std::endl;
+            return Failed;
+        }
+        *results << "Preview written to " << nativePath(path) << std::endl;
+    }
+    showCost(started);
     return Success;
 }
 
@@ -367,9 +447,7 @@ int LayoutRunner::listScans()
     if (!task->createReader())
         return badArguments(QStringLiteral("no reader for %1").arg(options.inputFiles.first()));
     task->mode = FetchScans;
-    // Only what the reader says from here on explains a failed listing.
     showEngineLines();
-    heldLines.clear();
     progress->message("Reading the scan files ...");
     task->start();
     while (!task->wait(pollMilliseconds / 2)) {
@@ -382,14 +460,19 @@ int LayoutRunner::listScans()
     }
     showEngineLines();
     if (!task->result || task->reader->scanCount() < 1) {
-        // What the reader said about the files is the explanation.
-        showEngineLines();
-        for (const std::string& line : heldLines)
-            progress->message(line);
+        // The reader's warnings and errors have been shown; its chatter only with --verbose.
+        for (const QString& file : std::as_const(options.inputFiles)) {
+            if (QFileInfo(file).size() == 0)
+                err << "orthaven-layout: " << nativePath(file) << " is empty" << std::endl;
+        }
         err << "orthaven-layout: could not read any scan from "
             << nativePath(options.inputFiles.join(QStringLiteral(", "))) << std::endl;
         return Failed;
     }
+    // The layout goes on without a file that gave no scan, but the user hears of it.
+    for (const QString& file : task->reader->filesWithoutScans())
+        err << "Warning: no scan was found in " << nativePath(file) << "; it is left out"
+            << std::endl;
     return Success;
 }
 

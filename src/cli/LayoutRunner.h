@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <chrono>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -56,6 +57,10 @@ public:
 
 private:
     int runJob();
+    // --levels and --preview: one look at the site instead of the layout of job.
+    int runPreview(const LayoutJob& job, std::chrono::steady_clock::time_point started);
+    // With --verbose: the wall time since started and the peak memory.
+    void showCost(std::chrono::steady_clock::time_point started);
     int listScans();
     int badArguments(const QString& message);
     int interrupted(int signal);
@@ -75,8 +80,6 @@ private:
     std::unique_ptr<std::ostream> results; // standard output past the capture
     std::unique_ptr<ProgressDisplay> progress;
     std::unique_ptr<LayoutTask> task;
-    std::deque<std::string> heldLines; // the last diagnostics not shown
-    static constexpr std::size_t maxHeldLines = 40;
     QString outputFile;         // absolute path of the log to write
     QStringList createdFolders; // the output folders this run made, innermost first
     bool abandoned = false;

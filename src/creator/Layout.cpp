@@ -4,8 +4,10 @@
 #include "creator/ClippingDefaults.h"
 #include "creator/LayoutSettings.h"
 #include "creator/OutputFolder.h"
+#include "creator/ProfileStrip.h"
 #include "creator/ResultMessages.h"
 #include "creator/ScanNameText.h"
+#include "creator/SitePreviewPanel.h"
 #include "diag/Diagnostics.h"
 #include "engine/CoordinateSystem.h"
 #include "engine/LayoutCreator.h"
@@ -16,6 +18,7 @@
 #include "platform/AppPaths.h"
 #include "scan/ScanSourceFactory.h"
 #include "scan/riegl/RieglPath.h"
+#include "uikit/Keyboard.h"
 #include "uikit/UserDialogs.h"
 
 #include "ui_LayoutForm.h"
@@ -27,14 +30,14 @@
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QListWidgetItem>
+#include <QPushButton>
 #include <QSignalBlocker>
-#include <QStyle>
-#include <QStyledItemDelegate>
 
 #include <opencv2/core.hpp>
 
 #include <algorithm>
 #include <cmath>
+#include <tuple>
 
 namespace orthaven {
 
@@ -60,28 +63,6 @@ QString formatList()
     return QCoreApplication::translate("Layout", "%1 or %2")
         .arg(names.join(QStringLiteral(", ")), last);
 }
-
-// Rows of the scan list: a name too long for the row loses the middle of its folders, so
-// the file name at its end stays readable (the whole name is the row's tool tip).
-class ScanNameDelegate : public QStyledItemDelegate
-{
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-
-    void paint(QPainter* painter, const QStyleOptionViewItem& option,
-               const QModelIndex& index) const override
-    {
-        QStyleOptionViewItem shown = option;
-        initStyleOption(&shown, index);
-        const QWidget* view = option.widget;
-        QStyle* style = view ? view->style() : QApplication::style();
-        const QRect text = style->subElementRect(QStyle::SE_ItemViewItemText, &shown, view);
-        // The style keeps a few pixels of margin inside the text rectangle.
-        const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1;
-        shown.text = elideScanName(shown.text, shown.fontMetrics, text.width() - 2 * margin);
-        style->drawControl(QStyle::CE_ItemViewItem, &shown, painter, view);
-    }
-};
 
 } // namespace
 
@@ -153,7 +134,6 @@ Layout::Layout(QWidget* parent)
     connect(ui->chk_facade, &QCheckBox::toggled, this, &Layout::onFacadeToggled);
     for (QLineEdit* field : {ui->e_facadeX1, ui->e_facadeY1, ui->e_facadeX2, ui->e_facadeY2})
         connect(field, &QLineEdit::textChanged, this, &Layout::showFacadeAzimuth);
-    ui->w_tab->setItemDelegate(new ScanNameDelegate(ui->w_tab));
     connect(ui->w_tab, &QListWidget::itemChanged, this, &Layout::scanItemSelect);
     connect(ui->b_selectAll, &QAbstractButton::clicked, this,
             [this] { checkAllScans(Qt::Checked); });
@@ -165,11 +145,48 @@ Layout::Layout(QWidget* parent)
 
     ui->b_batch->hide();
     ui->b_batch->setEnabled(false);
+
+    // The site preview beside the clipping planes, shown once there are scans to see.
+    previewPanel = new SitePreviewPanel(ui->dockWidgetContents);
+    ui->contentsLayout->addWidget(previewPanel, 2);
+    previewPanel->hide();
+    connect(&preview, &PreviewTask::ready, this, [this] {
+        previewTimer.stop();
+        previewPanel->setPreview(preview.current(), preview.damaged());
+        showPreviewJob();
+    });
+    connect(&preview, &PreviewTask::stopped, this, [this] {
+        previewTimer.stop();
+        previewPanel->showIdle(QCoreApplication::translate("Layout", "Preview stopped."));
+    });
+    previewTimer.setInterval(200);
+    connect(&previewTimer, &QTimer::timeout, this, [this] {
+        const StatusSnapshot s = preview.progress();
+        previewPanel->showProgress(
+            s.progressTotal > 0 ? int(100.0f * s.progressDone / s.progressTotal) : 0);
+    });
+    connect(previewPanel, &SitePreviewPanel::stopClicked, &preview, &PreviewTask::requestStop);
+    connect(previewPanel, &SitePreviewPanel::planesChosen, this, &Layout::setPlanesFromPreview);
+    connect(previewPanel, &SitePreviewPanel::facadePicked, this, &Layout::setFacadeFromPreview);
+    // Whatever changes the job changes what the profile and the plan show.
+    for (QLineEdit* field : {ui->e_lower, ui->e_upper, ui->e_azimuth, ui->e_facadeX1,
+                             ui->e_facadeY1, ui->e_facadeX2, ui->e_facadeY2})
+        connect(field, &QLineEdit::textChanged, this, &Layout::showPreviewJob);
+    connect(ui->chk_facade, &QCheckBox::toggled, this, &Layout::showPreviewJob);
+    for (QRadioButton* button : {ui->rb_top, ui->rb_front, ui->rb_left, ui->rb_back, ui->rb_right})
+        connect(button, &QRadioButton::toggled, this, &Layout::showPreviewJob);
+    pressButtonsWithEnter(this);
+    // The path fields show what Browse chose; the keyboard passes them by, and a click
+    // still selects their text for copying.
+    ui->l_ws->setFocusPolicy(Qt::ClickFocus);
+    ui->l_out->setFocusPolicy(Qt::ClickFocus);
 }
 
 Layout::~Layout()
 {
     updateTimer.stop();
+    previewTimer.stop();
+    preview.stopAndWait();
     task.stopAndWait();
 }
 
@@ -204,7 +221,16 @@ void Layout::setBatchList(BatchLayout* list)
         list ? QCoreApplication::translate("LayoutForm", "Add to Batch List")
              : QCoreApplication::translate("LayoutForm", "Batch PlugIn not available"));
     ui->b_batch->setVisible(list != nullptr);
-    ui->b_batch->setEnabled(list != nullptr && !task.isRunning());
+    updateRunButtons();
+}
+
+void Layout::updateRunButtons()
+{
+    const bool running = task.isRunning();
+    const bool anyScan = scanSelection.count(true) > 0;
+    // Stop stays pressable; Start needs a scan to read.
+    ui->b_start->setEnabled(running || anyScan);
+    ui->b_batch->setEnabled(batchList && !running && anyScan && !ui->l_out->text().isEmpty());
 }
 
 bool Layout::isBusy() const
@@ -215,6 +241,8 @@ bool Layout::isBusy() const
 void Layout::stopAndWait()
 {
     updateTimer.stop();
+    previewTimer.stop();
+    preview.stopAndWait();
     const bool computing = !listing && task.isRunning();
     if (listing)
         listingAbandoned = true;
@@ -222,8 +250,13 @@ void Layout::stopAndWait()
         diag::debug("Waiting for the layout task to end ...");
     task.stopAndWait();
     hideProgressWindow();
-    if (computing)
-        resetPanel();
+    if (computing) {
+        // A stopped run leaves nothing behind, not even the folder made for it.
+        if (task.creator.interrupted || task.creator.failed)
+            removeCreatedFolders(createdOutputFolders);
+        createdOutputFolders.clear();
+        resetPanel(true);
+    }
 }
 
 std::uint32_t Layout::checkedView() const
@@ -272,6 +305,7 @@ void Layout::preferencesChanged()
     onViewChange();
     ui->e_lower->setText(lower);
     ui->e_upper->setText(upper);
+    requestPreview(); // the scan radius may have changed
 }
 
 void Layout::onChooseImport()
@@ -290,6 +324,9 @@ void Layout::onChooseImport()
     if (chosen.isEmpty())
         return;
 
+    // The listing replaces the reader a pass of the preview reads through.
+    preview.stopAndWait();
+    previewTimer.stop();
     // The current choice stays usable until the new one has been listed: its reader backs
     // the scan list on show and the selection made in it.
     const QString shownBefore = ui->l_ws->text();
@@ -305,6 +342,7 @@ void Layout::onChooseImport()
         ui->l_ws->setText(shownBefore);
         if (listingAbandoned)
             return;
+        requestPreview(); // of the choice that stays
         // A file in such a path cannot be opened at all, so its message also explains a
         // listing that failed.
         const QString refusal = refusalOf(chosen);
@@ -321,6 +359,14 @@ void Layout::onChooseImport()
     // A new job needs its own output choice before it can be started.
     ui->l_out->clear();
     ui->step6->setEnabled(false);
+    previewPanel->setPreview(nullptr);
+    previewPanel->show();
+    requestPreview();
+    updateRunButtons();
+    if (!task.reader->filesWithoutScans().isEmpty())
+        UserDialogs::show(this, UserDialogs::Icon::Warning,
+                          QCoreApplication::translate("Layout", "Warning"),
+                          filesWithoutScansMessage(task.reader->filesWithoutScans()));
 }
 
 Layout::Listing Layout::listScans()
@@ -414,11 +460,18 @@ void Layout::fillScanList(const QStringList& names)
     scanIndexByName.clear();
     for (int i = 0; i < names.size(); ++i)
         scanIndexByName[names[i]] = i; // a later scan of the same name takes the row
-    for (auto it = scanIndexByName.cbegin(); it != scanIndexByName.cend(); ++it) {
-        auto* item = new QListWidgetItem(it.key());
+    const QStringList keys = scanIndexByName.keys();
+    const QStringList shown = distinctScanNames(keys);
+    // A name without folders (a Riegl scan) is told where it comes from.
+    const QString source = QCoreApplication::translate("Layout", "in %1")
+                               .arg(QDir::toNativeSeparators(inputPaths.value(0)));
+    for (int r = 0; r < keys.size(); ++r) {
+        auto* item = new QListWidgetItem(shown[r]);
         item->setFlags(Qt::ItemIsUserCheckable | Qt::ItemIsSelectable | Qt::ItemIsEnabled);
         item->setCheckState(Qt::Checked);
-        item->setToolTip(it.key());
+        const QString whole = QDir::toNativeSeparators(keys[r]);
+        item->setToolTip(shortScanName(keys[r]) == keys[r] ? whole + QLatin1Char('\n') + source
+                                                           : whole);
         ui->w_tab->addItem(item);
     }
 }
@@ -480,12 +533,18 @@ void Layout::setNewLowerUpper()
         return;
     }
     // Without a checked scan the planes are -1 and 1; an azimuth that is no number leaves
-    // the project's frame until it is one.
+    // the project's frame until it is one. The reader serves one thread at a time: a pass
+    // of the preview that reads it is stopped meanwhile and asked for again.
     const double azimuth = parseUserReal(ui->e_azimuth->text(), locale()).value_or(0.0);
+    const bool previewing = preview.isRunning();
+    if (previewing)
+        preview.stopAndWait();
     const ClipPlanes planes = anyScan
                                   ? defaultClipPlanes(*task.reader, scanSelection, checkedView(),
                                                       config.scannerDomain, LayoutFrame{azimuth})
                                   : ClipPlanes{};
+    if (previewing)
+        requestPreview();
     // Whole metres in plain digits, also for georeferenced depths beyond the int range.
     const QString lower = QString::number(planes.low, 'f', 0);
     const QString upper = QString::number(planes.high, 'f', 0);
@@ -507,6 +566,7 @@ bool Layout::onScanChange()
             scanSelection.setBit(it.value(), checked);
         any = any || checked;
     }
+    updateRunButtons();
     return any;
 }
 
@@ -522,6 +582,7 @@ void Layout::checkAllScans(Qt::CheckState state)
     }
     ui->w_tab->viewport()->update();
     onScanChange();
+    requestPreview();
 }
 
 void Layout::scanItemSelect(QListWidgetItem* item)
@@ -540,6 +601,7 @@ void Layout::scanItemSelect(QListWidgetItem* item)
     // The view is not told of changes made while its signals were blocked.
     ui->w_tab->viewport()->update();
     onScanChange();
+    requestPreview();
 }
 
 void Layout::onChooseExport()
@@ -554,17 +616,21 @@ void Layout::onChooseExport()
         offered = QDir(QFileInfo(QDir::fromNativeSeparators(inputPaths.first())).absolutePath())
                       .filePath(offered);
     const QString chosen = UserDialogs::saveFileName(
-        this, QCoreApplication::translate("Layout", "Save Project"), offered,
-        QCoreApplication::translate("Layout", "BRM Logfile (*.log)"));
+        this, QCoreApplication::translate("Layout", "Save Layout As"), offered,
+        QCoreApplication::translate("Layout", "Layout log (*.log)"));
     if (chosen.isEmpty())
         return;
     QString path = chosen;
     if (!path.endsWith(QLatin1String(".log")))
         path += QLatin1String(".log");
     if (!fitsLatin1(QFileInfo(path).fileName())) {
-        UserDialogs::message(this,
-                             QCoreApplication::translate(
-                                 "Layout", "We do not support non-ASCII file names. Apologize!"));
+        UserDialogs::show(this, UserDialogs::Icon::Warning,
+                          QCoreApplication::translate("Layout", "Warning"),
+                          QCoreApplication::translate(
+                              "Layout", "The layout's file name may hold letters such as ß and ü, "
+                                        "but no characters beyond Latin-1:\n%1\n\nPlease "
+                                        "choose another name!")
+                              .arg(QFileInfo(path).fileName()));
         return;
     }
     ui->l_out->setText(path);
@@ -572,7 +638,7 @@ void Layout::onChooseExport()
     ui->step4->setEnabled(true);
     ui->step5->setEnabled(true);
     ui->step6->setEnabled(true);
-    ui->b_batch->setEnabled(batchList != nullptr);
+    updateRunButtons();
 }
 
 void Layout::onStartStop()
@@ -590,74 +656,30 @@ void Layout::onStartStop()
     if (listing)
         return;
 
-    // Numbers in the user's notation: under German conventions "2,5" as well as "2.5".
-    const std::optional<double> upper = parseUserReal(ui->e_upper->text(), locale());
-    const std::optional<double> lower = parseUserReal(ui->e_lower->text(), locale());
-    if (!upper || !lower || !(*lower < *upper)) {
-        UserDialogs::message(
-            this, QCoreApplication::translate("Layout", "Please set valid Crop Bounds!"));
-        QLineEdit* faulty = !lower ? ui->e_lower : ui->e_upper;
-        faulty->setFocus(Qt::OtherFocusReason);
-        faulty->selectAll();
-        return;
-    }
-
-    // The frame: an azimuth that is a number, or a facade of two distinct points.
-    const bool facade = ui->chk_facade->isChecked();
-    if (facade ? !facadeLine() : !parseUserReal(ui->e_azimuth->text(), locale())) {
-        UserDialogs::message(
-            this, facade ? QCoreApplication::translate(
-                               "Layout", "Please set two facade points at least 1 cm apart!")
-                         : QCoreApplication::translate("Layout", "Please set a valid azimuth!"));
-        QLineEdit* faulty = facade ? ui->e_facadeX1 : ui->e_azimuth;
-        faulty->setFocus(Qt::OtherFocusReason);
-        faulty->selectAll();
-        return;
-    }
-
-    // A plan's coordinate system must be one PROJ knows, in metres.
-    if (jobView() == Top && !facade && !ui->e_crs->text().trimmed().isEmpty()) {
-        QString why;
-        if (!coordinateSystem(ui->e_crs->text(), &why)) {
-            UserDialogs::message(
-                this, QCoreApplication::translate("Layout", "The coordinate system cannot be "
-                                                            "used: %1")
-                          .arg(why));
-            ui->e_crs->setFocus(Qt::OtherFocusReason);
-            ui->e_crs->selectAll();
-            return;
-        }
-    }
-
     layoutdef job;
-    if (!getLayoutSettings(job)) {
-        diag::error("Something is wrong with the settings");
+    if (!checkedJob(job))
         return;
-    }
     rememberHandOff();
-    // What cannot work is said before any scan is read: tiles too large to be made, and an
-    // output folder that cannot be made or written.
-    if (tileImagesTooLarge(job.resolution, job.tileSize)) {
-        UserDialogs::information(this, QCoreApplication::translate("Layout", "Information"),
-                                 tileLimitMessage(job.resolution, job.tileSize) +
-                                     QLatin1Char('\n') + tileLimitHint());
-        return;
-    }
     const OutputFolder output = prepareOutputFolder(job.outputFile);
     if (output.outcome != OutputFolder::Ready) {
-        UserDialogs::information(this, QCoreApplication::translate("Layout", "Information"),
-                                 outputFolderMessage(output));
+        UserDialogs::show(this, UserDialogs::Icon::Warning,
+                          QCoreApplication::translate("Layout", "Warning"),
+                          outputFolderMessage(output));
         return;
     }
     createdOutputFolders = output.created;
 
+    // The reader is the layout's now.
+    preview.stopAndWait();
+    previewTimer.stop();
+    previewPanel->showIdle();
     for (QGroupBox* step : {ui->step1, ui->step2, ui->step3, ui->step4, ui->step5})
         step->setEnabled(false);
     task.mode = ComputeLayout;
     task.job = job;
     task.start(QThread::InheritPriority);
     updateTimer.start();
-    ui->b_batch->setEnabled(false);
+    updateRunButtons();
     ui->b_start->setText(QCoreApplication::translate("LayoutForm", "Stop"));
 }
 
@@ -681,6 +703,73 @@ void Layout::rememberHandOff()
                       path.toStdString());
 }
 
+// Says what is wrong in the words of the fields, puts the focus on the first faulty one
+// and returns false; or fills job and returns true.
+bool Layout::checkedJob(layoutdef& job)
+{
+    const auto refuse = [this](QLineEdit* faulty, const QString& message) {
+        UserDialogs::show(this, UserDialogs::Icon::Warning,
+                          QCoreApplication::translate("Layout", "Warning"), message);
+        if (faulty) {
+            faulty->setFocus(Qt::OtherFocusReason);
+            faulty->selectAll();
+        }
+        return false;
+    };
+    // Numbers in the user's notation: under German conventions "2,5" as well as "2.5".
+    const QLocale notation = locale();
+    const std::optional<double> upper = parseUserReal(ui->e_upper->text(), notation);
+    const std::optional<double> lower = parseUserReal(ui->e_lower->text(), notation);
+    const std::tuple<bool, QLineEdit*, QLabel*> planes[] = {
+        {upper.has_value(), ui->e_upper, ui->sl_upper},
+        {lower.has_value(), ui->e_lower, ui->sl_lower}};
+    for (const auto& [isNumber, field, name] : planes) {
+        if (!isNumber)
+            return refuse(field, QCoreApplication::translate(
+                                     "Layout", "Clipping Planes: \"%1\" is not a number of "
+                                               "metres for %2!")
+                                     .arg(field->text(), name->text()));
+    }
+    if (!(*lower < *upper))
+        return refuse(ui->e_upper,
+                      QCoreApplication::translate(
+                          "Layout", "Clipping Planes: %1 (%2 m) must lie below %3 (%4 m), or "
+                                    "the layout holds nothing!")
+                          .arg(ui->sl_lower->text(), formatUserReal(*lower, notation),
+                               ui->sl_upper->text(), formatUserReal(*upper, notation)));
+
+    // The frame: an azimuth that is a number, or a facade of two distinct points.
+    const bool facade = ui->chk_facade->isChecked();
+    if (facade ? !facadeLine() : !parseUserReal(ui->e_azimuth->text(), notation))
+        return refuse(facade ? ui->e_facadeX1 : ui->e_azimuth,
+                      facade
+                          ? QCoreApplication::translate(
+                                "Layout", "Please set two facade points at least 1 cm apart!")
+                          : QCoreApplication::translate("Layout", "Please set a valid azimuth!"));
+
+    // A plan's coordinate system must be one PROJ knows, in metres.
+    if (jobView() == Top && !facade && !ui->e_crs->text().trimmed().isEmpty()) {
+        QString why;
+        if (!coordinateSystem(ui->e_crs->text(), &why))
+            return refuse(ui->e_crs, QCoreApplication::translate(
+                                         "Layout", "The coordinate system cannot be used: %1")
+                                         .arg(why));
+    }
+
+    if (!getLayoutSettings(job)) {
+        diag::error("Something is wrong with the settings");
+        return false;
+    }
+    // Preferences no layout can be made with are named before any scan is read, with the
+    // line of the configuration file that holds them.
+    const GeometryProblem problem =
+        layoutGeometryProblem(job.resolution, job.scannerDomain, job.tileSize);
+    if (problem.field != GeometryProblem::None)
+        return refuse(nullptr, configProblemMessage(problem, configFilePath()) + QLatin1Char('\n') +
+                                   tileLimitHint());
+    return true;
+}
+
 void Layout::updateProcess()
 {
     if (task.isRunning()) {
@@ -691,14 +780,17 @@ void Layout::updateProcess()
             ui->progressBar->setValue(int(percent));
         return;
     }
+    if (reportsHeld)
+        return;
     updateTimer.stop();
+    // Nothing was written after a failure or a stop: the output choice stays for the retry.
+    const bool written = !task.creator.interrupted && !task.creator.failed;
     reportOutcome();
-    resetPanel();
+    resetPanel(!written);
 }
 
 void Layout::reportOutcome()
 {
-    const QString information = QCoreApplication::translate("Layout", "Information");
     const bool written = !task.creator.interrupted && !task.creator.failed;
     if (!written) {
         // A run that wrote nothing leaves no folder made for it.
@@ -708,63 +800,144 @@ void Layout::reportOutcome()
     // Only what the engine did counts: a Stop pressed after its last checkpoint found the
     // layout completed, and it is reported so.
     if (task.creator.interrupted) {
-        UserDialogs::message(this,
-                             QCoreApplication::translate("Layout", "Computation interrupted!"));
+        UserDialogs::show(this, UserDialogs::Icon::Information,
+                          QCoreApplication::translate("Layout", "Information"),
+                          QCoreApplication::translate("Layout", "Computation interrupted!"));
     } else if (task.creator.failed) {
         const QString message =
-            layoutFailureMessage(task.creator.errorCode, task.job.resolution, task.job.tileSize,
-                                 QString::fromStdString(task.creator.failurePath()),
-                                 QString::fromStdString(task.creator.failureCause()));
+            task.noScanRead()
+                ? noScansReadMessage(task.damagedScans())
+                : layoutFailureMessage(task.creator.errorCode, task.job.resolution,
+                                       task.job.tileSize,
+                                       QString::fromStdString(task.creator.failurePath()),
+                                       QString::fromStdString(task.creator.failureCause()));
         if (!message.isEmpty())
-            UserDialogs::information(this, information, message);
+            UserDialogs::show(this, UserDialogs::Icon::Critical,
+                              QCoreApplication::translate("Layout", "Error"), message);
     } else {
         const QString folder = QFileInfo(task.creator.logFilePath()).absolutePath();
         const std::vector<DamagedScan>& damaged = task.damagedScans();
         const QString openFolder = QCoreApplication::translate("Layout", "Open Folder");
         const bool open =
             damaged.empty()
-                ? UserDialogs::offer(this, UserDialogs::Icon::Information, information,
+                ? UserDialogs::offer(this, UserDialogs::Icon::Information,
+                                     QCoreApplication::translate("Layout", "Information"),
                                      layoutSuccessMessage(folder, task.tilesWritten()), openFolder)
                 : UserDialogs::offer(this, UserDialogs::Icon::Warning,
                                      QCoreApplication::translate("Layout", "Warning"),
                                      damagedScansMessage(damaged, folder, task.tilesWritten()),
                                      openFolder);
         if (!task.missingOverviewPictures().isEmpty())
-            UserDialogs::information(this, QCoreApplication::translate("Layout", "Warning"),
-                                     overviewPicturesWarning(task.missingOverviewPictures()));
+            UserDialogs::show(this, UserDialogs::Icon::Warning,
+                              QCoreApplication::translate("Layout", "Warning"),
+                              overviewPicturesWarning(task.missingOverviewPictures()));
         if (open)
-            UserDialogs::openFolder(folder);
+            UserDialogs::openFolder(this, folder);
     }
 }
 
-void Layout::resetPanel()
+void Layout::resetPanel(bool keepOutput)
 {
-    // Start (or Stop) had the focus and goes grey: the next step, a new output, gets it, so
-    // the keyboard does not land in a field that takes no input.
+    // Start (or Stop) had the focus and may go grey: the next step gets it, so the keyboard
+    // does not land in a field that takes no input.
     const QWidget* focus = QApplication::focusWidget();
     const bool focusInFinalStep = focus && ui->step6->isAncestorOf(focus);
-    ui->step6->setEnabled(false);
+    ui->step6->setEnabled(keepOutput);
     ui->sl_compstatus->clear();
-    ui->l_out->clear();
+    if (!keepOutput)
+        ui->l_out->clear();
     ui->progressBar->setValue(0);
     ui->b_start->setText(QCoreApplication::translate("LayoutForm", "Start"));
     for (QGroupBox* step : {ui->step1, ui->step2, ui->step3, ui->step4, ui->step5})
         step->setEnabled(true);
-    ui->b_batch->setEnabled(batchList != nullptr);
+    updateRunButtons();
     if (focusInFinalStep)
-        ui->b_out->setFocus(Qt::OtherFocusReason);
+        (keepOutput && ui->b_start->isEnabled() ? ui->b_start : ui->b_out)
+            ->setFocus(Qt::OtherFocusReason);
 }
 
 void Layout::onAddBatch()
 {
     if (!batchList)
         return;
+    // The checks of Start: a queued job that cannot run would only fail later, unattended.
     layoutdef job;
-    if (getLayoutSettings(job))
+    if (checkedJob(job))
         batchList->addBatchJob(job);
-    else
-        UserDialogs::message(this, QCoreApplication::translate(
-                                       "Layout", "Layout settings are invalid or not complete!"));
+}
+
+void Layout::requestPreview()
+{
+    if (!task.reader || listing || task.isRunning())
+        return;
+    onScanChange();
+    if (!scanSelection.count(true)) {
+        preview.requestStop();
+        previewPanel->setPreview(nullptr);
+        previewPanel->showIdle(
+            QCoreApplication::translate("Layout", "Check scans to see the site."));
+        return;
+    }
+    PreviewTask::Request request;
+    request.source = task.reader.get();
+    request.scans = scanSelection;
+    request.scannerDomain = config.scannerDomain;
+    preview.request(request);
+    if (preview.isRunning()) {
+        previewPanel->showProgress(0);
+        previewTimer.start();
+    }
+}
+
+LayoutJob Layout::previewJob() const
+{
+    const QLocale notation = locale();
+    LayoutJob job;
+    job.view = jobView();
+    job.azimuth = parseUserReal(ui->e_azimuth->text(), notation).value_or(0.0);
+    job.scanList = scanSelection;
+    job.tileSize = config.tileSize;
+    job.scannerDomain = config.scannerDomain;
+    // Planes that are no numbers yet stay where the handles are.
+    const double low =
+        parseUserReal(ui->e_lower->text(), notation).value_or(previewPanel->strip()->low());
+    const double high =
+        parseUserReal(ui->e_upper->text(), notation).value_or(previewPanel->strip()->high());
+    job.clipLow = low;
+    job.clipHigh = high;
+    if (ui->chk_facade->isChecked()) {
+        if (const std::optional<FacadeLine> line = facadeLine())
+            setFacade(job, *line, low, high);
+    }
+    return job;
+}
+
+void Layout::showPreviewJob()
+{
+    if (previewPanel && previewPanel->preview())
+        previewPanel->setJob(previewJob());
+}
+
+void Layout::setPlanesFromPreview(double low, double high)
+{
+    const QLocale notation = locale();
+    ui->e_lower->setText(formatUserFixed(low, 2, notation));
+    ui->e_upper->setText(formatUserFixed(high, 2, notation));
+}
+
+void Layout::setFacadeFromPreview(const FacadeLine& line)
+{
+    const QLocale notation = locale();
+    {
+        // One change of the job for the four points, not four.
+        const QSignalBlocker quiet(ui->chk_facade);
+        ui->chk_facade->setChecked(true);
+    }
+    ui->e_facadeX1->setText(formatUserFixed(line.from.x, 2, notation));
+    ui->e_facadeY1->setText(formatUserFixed(line.from.y, 2, notation));
+    ui->e_facadeX2->setText(formatUserFixed(line.to.x, 2, notation));
+    ui->e_facadeY2->setText(formatUserFixed(line.to.y, 2, notation));
+    onFacadeToggled(true);
 }
 
 bool Layout::eventFilter(QObject* watched, QEvent* event)

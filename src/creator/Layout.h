@@ -3,6 +3,7 @@
 // clipping planes and the output of one layout job, then starts, watches and stops it.
 
 #include "creator/LayoutTask.h"
+#include "creator/PreviewTask.h"
 #include "layout/LayoutJob.h"
 #include "settings/ConfigSettings.h"
 
@@ -29,6 +30,7 @@ class ProgressForm;
 namespace orthaven {
 
 class BatchLayout;
+class SitePreviewPanel;
 
 // True when every character of text has a Latin-1 code.
 bool fitsLatin1(const QString& text);
@@ -54,8 +56,12 @@ public:
 
     // Listing scans or computing a layout.
     bool isBusy() const;
+    // While held, a computation that ends is not reported yet (the window asks whether to
+    // quit); the report comes once they are let go.
+    void holdReports(bool hold) { reportsHeld = hold; }
 
     LayoutTask& layoutTask() { return task; }
+    PreviewTask& previewTask() { return preview; }
     const QStringList& inputFiles() const { return inputPaths; }
 
 public slots:
@@ -99,9 +105,19 @@ private:
     void checkAllScans(Qt::CheckState state); // "Select All", "Select None"
     void showConfiguration();                 // the information box
     void reportOutcome();
-    void resetPanel();
+    // After a run; keepOutput: the output choice stays (nothing was written there).
+    void resetPanel(bool keepOutput);
+    void updateRunButtons(); // Start and Add to Batch List by the scans and the run
+    bool checkedJob(layoutdef& job);
     // The choices of what goes beside the tiles, into the configuration file.
     void rememberHandOff();
+    // The site preview: a pass over the checked scans (or the kept preview), and the job as
+    // the fields describe it, for the profile and the plan.
+    void requestPreview();
+    void showPreviewJob();
+    LayoutJob previewJob() const;
+    void setPlanesFromPreview(double low, double high);
+    void setFacadeFromPreview(const FacadeLine& line);
 
     std::unique_ptr<Ui::LayoutForm> ui;
     std::unique_ptr<Ui::ProgressForm> progressUi;
@@ -113,6 +129,9 @@ private:
     ConfigSettings config;
     LayoutTask task;
     QTimer updateTimer;
+    PreviewTask preview; // borrows task's reader while the task does not run
+    SitePreviewPanel* previewPanel = nullptr;
+    QTimer previewTimer; // shows the pass's progress
     QPointer<BatchLayout> batchList;
 
     QPointer<QWidget> focusBeforeProgress; // gets the focus back when the listing ends
@@ -120,6 +139,7 @@ private:
     QString lastOutputFolder;              // where the save dialog opens next
 
     bool listing = false;          // a listing waits for the task
+    bool reportsHeld = false;      // see holdReports
     bool listingAbandoned = false; // the window closed while it waited
 };
 

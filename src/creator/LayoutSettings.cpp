@@ -90,7 +90,12 @@ bool getLayoutSettings(const LayoutDialogState& state, layoutdef& job)
         job.crs = system->code;
     }
 
-    const ConfigSettings& c = state.config;
+    takePreferences(state.config, job);
+    return true;
+}
+
+void takePreferences(const ConfigSettings& c, layoutdef& job)
+{
     job.invertColor = c.invertColor;
     job.resolution = c.resolution;
     job.scannerDomain = c.scannerDomain;
@@ -100,7 +105,7 @@ bool getLayoutSettings(const LayoutDialogState& state, layoutdef& job)
     job.textColor = c.textColor;
     job.scanPosColor1 = c.scanPosColor1;
     job.scanPosColor2 = c.scanPosColor2;
-    return true;
+    job.coordSystemSize = c.coordSystemSize;
 }
 
 } // namespace orthaven

@@ -50,6 +50,11 @@ struct LayoutDialogState
 // coordinate system with plans only: an elevation is made without it.
 bool getLayoutSettings(const LayoutDialogState& state, layoutdef& job);
 
+// Copies what the preferences decide into job: colour inversion, resolution, scan radius,
+// tile size, and the grid, colours and symbol size of the overview pictures. The job then
+// runs and draws with them whatever the preferences become.
+void takePreferences(const ConfigSettings& config, layoutdef& job);
+
 // The print scales the dock offers after "none" (0): 1:20, 1:50, 1:100, 1:200, 1:500.
 const std::array<int, 6>& printScaleChoices();
 

@@ -86,6 +86,13 @@ void LayoutTask::run()
     case FetchAndCompute:
         diag::debug("Run Fetch/Layout Task ");
         result = fetch();
+        fetched = result && reader->scanCount() > 0;
+        // A job read from a job file names the scans it uses, or none for all of them; its
+        // flags cover the scans the files hold now.
+        if (job.scanList.isEmpty())
+            job.scanList = QBitArray(reader->scanCount(), true);
+        else
+            job.scanList.resize(reader->scanCount());
         config = defaultConfig();
         readConfig(configFilePath(), config);
         // A line of its own: the channel carries whole lines, and a line left open would
@@ -127,10 +134,23 @@ void LayoutTask::compute()
 
 void LayoutTask::noteOutcome()
 {
-    if (creator.interrupted || creator.failed)
+    if (creator.interrupted)
         return;
     damaged = orthaven::damagedScans(*reader, job.scanList, creator.scanList);
-    tiles = int(creator.tileCorners.size());
+    if (!creator.failed)
+        tiles = int(creator.tileCorners.size());
+}
+
+bool LayoutTask::noScanRead() const
+{
+    if (!creator.failed || creator.errorCode != NotEnoughData || job.scanList.count(true) == 0)
+        return false;
+    // The engine clears the flag of every scan it could not read.
+    for (qsizetype i = 0; i < job.scanList.size() && i < creator.scanList.size(); ++i) {
+        if (job.scanList.testBit(i) && creator.scanList.testBit(i))
+            return false;
+    }
+    return true;
 }
 
 bool LayoutTask::drawOverviewPictures(StagedOutput& staged)
@@ -140,7 +160,15 @@ bool LayoutTask::drawOverviewPictures(StagedOutput& staged)
     inputs.scanList = job.scanList;
     inputs.usedFlags = staged.scanList;
     inputs.invertColor = job.invertColor;
+    // The job's own settings, not today's preferences: a queued job draws what it was
+    // queued with.
     inputs.config = config;
+    inputs.config.grid = job.grid;
+    inputs.config.gridColor = job.gridColor;
+    inputs.config.textColor = job.textColor;
+    inputs.config.scanPosColor1 = job.scanPosColor1;
+    inputs.config.scanPosColor2 = job.scanPosColor2;
+    inputs.config.coordSystemSize = job.coordSystemSize;
     reader->scanNames(inputs.scanNames);        // none when it fails: markers are labelled by index
     const ViewInfo& view = *viewInfo(job.view); // the engine ran: the view is one
     inputs.noPosition = QBitArray(reader->scanCount());

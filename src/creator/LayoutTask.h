@@ -56,11 +56,16 @@ public:
     // empty when both were. Read it after the thread has ended.
     const QStringList& missingOverviewPictures() const { return missingPictures; }
 
-    // After a computation that wrote its layout: the checked scans whose data was damaged,
-    // truncated or skipped, or that could not be read and were left out (empty otherwise),
-    // and how many tiles were written. Read them after the thread has ended.
+    // After a computation that was not interrupted: the checked scans whose data was
+    // damaged, truncated or skipped, or that could not be read and were left out, and how
+    // many tiles were written (0 when it failed). Read them after the thread has ended.
     const std::vector<DamagedScan>& damagedScans() const { return damaged; }
     int tilesWritten() const { return tiles; }
+    // True after a computation that failed because not one of its checked scans could be
+    // read: damagedScans() then says why of each.
+    bool noScanRead() const;
+    // After a FetchAndCompute run: whether the input files could be listed and gave a scan.
+    bool listed() const { return fetched; }
 
     // Written by the GUI thread only while the thread is not running (except the engine's
     // status record, see StatusReporter).
@@ -84,6 +89,7 @@ private:
     void noteOutcome();
 
     std::atomic<bool> stopWanted{false};
+    bool fetched = false;
     QStringList missingPictures;
     std::vector<DamagedScan> damaged;
     int tiles = 0;

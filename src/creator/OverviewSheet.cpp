@@ -3,6 +3,7 @@
 #include "creator/ScanNameText.h"
 #include "diag/Diagnostics.h"
 #include "engine/ImageWriter.h"
+#include "layout/NumberText.h"
 #include "layoutlog/LayoutFiles.h"
 #include "layoutlog/LogReader.h"
 
@@ -401,7 +402,9 @@ std::optional<ScaleBar> scaleBar(double pxPerMetre, int sheetWidth)
     if (!std::isfinite(pixels) || pixels < 1.0 || pixels > sheetWidth)
         return std::nullopt;
     best.pixels = int(pixels);
-    best.text = QString::number(best.metres, 'f', std::max(0, -bestPower)) + QStringLiteral(" m");
+    best.text =
+        inNotation(QString::number(best.metres, 'f', std::max(0, -bestPower)), textLocale()) +
+        QStringLiteral(" m");
     return best;
 }
 
@@ -420,12 +423,12 @@ QStringList sheetTitleLines(const LayoutLogInfo& log, const OverviewInputs& inpu
     const LayoutFrame frame{log.azimuth};
     if (frame.isTurned())
         lines << QCoreApplication::translate("OverviewSheet", "Azimuth: %1°")
-                     .arg(QString::number(log.azimuth, 'g', 9));
+                     .arg(inNotation(QString::number(log.azimuth, 'g', 9), textLocale()));
     lines << QCoreApplication::translate("OverviewSheet", "Clipping planes: %1 m to %2 m (%3)")
                  .arg(metreText(log.clipLow), metreText(log.clipHigh),
                       info ? depthAxis(*info, frame) : QString());
     lines << QCoreApplication::translate("OverviewSheet", "Resolution: %1 m per pixel")
-                 .arg(QString::number(log.resolution, 'g', 6));
+                 .arg(formatUserReal(log.resolution, textLocale()));
     lines << QCoreApplication::translate("OverviewSheet", "Tile size: %1 m")
                  .arg(metreText(log.tileSize));
     lines << QCoreApplication::translate("OverviewSheet", "Layer: %1").arg(layerName(log.layer));
@@ -502,7 +505,7 @@ QString metreText(double metres)
         text.chop(1);
     if (text == QLatin1String("-0"))
         text = QStringLiteral("0");
-    return text;
+    return inNotation(text, textLocale());
 }
 
 std::vector<PlacedLabel> placeMarkerLabels(const std::vector<ScanMarker>& markers,

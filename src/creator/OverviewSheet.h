@@ -175,7 +175,7 @@ SheetStrip sheetStrip(QSize drawingSize, const ScaleBar& bar, const QStringList&
                       const QFontMetrics& metrics);
 
 // A metre value as the labels show it: millimetres at most, never an exponent ("20",
-// "-12.5", "5400020").
+// "-12.5", "5400020"), in the notation of the language of the texts ("-12,5" in German).
 QString metreText(double metres);
 
 // The drawing steps, on a painter that is active on image. The labels keep clear of the

@@ -14,21 +14,22 @@ QString resultCodeMessage(std::int32_t errorCode)
     switch (errorCode) {
     case NotEnoughMemory:
         return QCoreApplication::translate(
-            "Layout", "Computation interrupted (Not enough Memory) !\n\nPlease reduce *Scanner "
-                      "Range* or *Resolution*\nin \"orthaven.cfg\". and restart Orthaven!");
+            "Layout", "Computation interrupted: not enough memory!\n\nPlease choose a coarser "
+                      "Image Resolution or a smaller Scan Radius\n(Modules > Layout Preferences).");
     case TempFileAccess:
         return QCoreApplication::translate("Layout", "Could not access a temporary file!");
     case NotEnoughData:
         return QCoreApplication::translate(
-            "Layout", "Not enough data in the chosen area!\nIncrease Crop size or use more Scans!");
+            "Layout", "Not enough data between the clipping planes!\nWiden the clipping planes or "
+                      "use more scans!");
     case LogFileAccess:
         return QCoreApplication::translate(
             "Layout", "Could not write the layout log file!\n\nThe tiles cannot be placed "
                       "without it.\nPlease choose an output folder you may write to!");
     case InvalidSettings:
         return QCoreApplication::translate(
-            "Layout", "The layout settings are invalid!\n\nPlease check *Scan Radius*, *Tile "
-                      "Size* and *Resolution*\nin \"orthaven.cfg\"!");
+            "Layout", "The layout settings are invalid!\n\nPlease check the Scan Radius, the "
+                      "Image Size and the Image Resolution\n(Modules > Layout Preferences).");
     case ScanSourceError:
         return QCoreApplication::translate(
             "Layout", "Could not read the scans!\n\nThe scan files may be damaged or incomplete.");
@@ -99,6 +100,22 @@ QString damagedScansMessage(const std::vector<DamagedScan>& damaged, const QStri
                "Layout", "The layout was written, but not every checked scan is in it whole:") +
            QStringLiteral("\n\n") + damagedScanLines(damaged, 8).join(QLatin1Char('\n')) +
            QStringLiteral("\n\n") + whereWritten(folder, tiles);
+}
+
+QString noScansReadMessage(const std::vector<DamagedScan>& damaged)
+{
+    return QCoreApplication::translate("Layout", "None of the chosen scans could be read:") +
+           QStringLiteral("\n\n") + damagedScanLines(damaged, 8).join(QLatin1Char('\n'));
+}
+
+QString filesWithoutScansMessage(const QStringList& files)
+{
+    QStringList shown;
+    for (const QString& file : files)
+        shown.append(QDir::toNativeSeparators(file));
+    return QCoreApplication::translate("Layout",
+                                       "No scan was found in these files; they are left out:\n%1")
+        .arg(shown.join(QLatin1Char('\n')));
 }
 
 QString outputFolderMessage(const OutputFolder& folder)

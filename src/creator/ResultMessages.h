@@ -43,6 +43,13 @@ QString layoutSuccessMessage(const QString& folder, int tiles);
 QString damagedScansMessage(const std::vector<DamagedScan>& damaged, const QString& folder,
                             int tiles);
 
+// After a run that read none of its checked scans: which scans, and why each could not be
+// read (as the reader noted it) or that it was left out.
+QString noScansReadMessage(const std::vector<DamagedScan>& damaged);
+
+// After a listing: the input files that gave no scan (native separators).
+QString filesWithoutScansMessage(const QStringList& files);
+
 // Why the output folder of a job cannot be used (empty when it is Ready).
 QString outputFolderMessage(const OutputFolder& folder);
 

@@ -14,6 +14,28 @@ bool flag(const QBitArray& flags, qsizetype i)
     return i >= 0 && i < flags.size() && flags.testBit(i);
 }
 
+// The note in the user's language where the reader wrote it for translation; "%1" … "%9"
+// replaced in one pass, so an argument (a path) holding "%2" stays as it is.
+QString noteText(const ScanNote& note)
+{
+    if (!note.format)
+        return QString::fromStdString(note.text);
+    const QString format = QCoreApplication::translate("ScanNote", note.format);
+    QString text;
+    for (qsizetype p = 0; p < format.size(); ++p) {
+        const int k = format[p] == QLatin1Char('%') && p + 1 < format.size()
+                          ? format[p + 1].digitValue() - 1
+                          : -1;
+        if (k >= 0 && std::size_t(k) < note.arguments.size()) {
+            text += QString::fromStdString(note.arguments[std::size_t(k)]);
+            ++p;
+        } else {
+            text += format[p];
+        }
+    }
+    return text;
+}
+
 } // namespace
 
 std::vector<DamagedScan> damagedScans(const ScanSource& source, const QBitArray& selected,
@@ -35,7 +57,7 @@ std::vector<DamagedScan> damagedScans(const ScanSource& source, const QBitArray&
     };
     for (const ScanNote& note : source.notes()) {
         if (note.scan < 0 || flag(selected, note.scan))
-            entry(note.scan).notes.append(QString::fromStdString(note.text));
+            entry(note.scan).notes.append(noteText(note));
     }
     for (qsizetype i = 0; i < selected.size(); ++i) {
         if (selected.testBit(i) && !flag(used, i))

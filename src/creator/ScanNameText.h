@@ -3,8 +3,7 @@
 // file, often with the whole path; what tells scans apart is the file name at its end.
 
 #include <QString>
-
-class QFontMetrics;
+#include <QStringList>
 
 namespace orthaven {
 
@@ -12,10 +11,10 @@ namespace orthaven {
 // "C:\scans\station.ptx (000)"); a name without folders stays as it is.
 QString shortScanName(const QString& name);
 
-// name shortened to at most width pixels of metrics by leaving out the middle: the
-// folders give way first ("C:\proj…\station.ptx (000)"), and only a file name that is
-// itself too wide loses its start, keeping the end that tells scans apart
-// ("…tion_12.ptx (000)"). A name that fits stays whole.
-QString elideScanName(const QString& name, const QFontMetrics& metrics, int width);
+// The names as the scan list shows them: each as short as it can be while no two
+// different names look alike. A name starts as its file name with the scan's part and takes
+// in its folders from the innermost out while another name reads the same
+// ("east\station.ptx (000)" beside "west\station.ptx (000)").
+QStringList distinctScanNames(const QStringList& names);
 
 } // namespace orthaven

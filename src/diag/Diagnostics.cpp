@@ -1,5 +1,6 @@
 #include "diag/Diagnostics.h"
 
+#include <deque>
 #include <iostream>
 #include <mutex>
 
@@ -21,7 +22,19 @@ Sink& currentSink()
     return sink;
 }
 
+std::deque<std::string>& recent()
+{
+    static std::deque<std::string> lines;
+    return lines;
+}
+
 } // namespace
+
+std::vector<std::string> recentLines()
+{
+    const std::lock_guard<std::mutex> guard(sinkLock());
+    return {recent().begin(), recent().end()};
+}
 
 void printToStdout(Severity, std::string_view text)
 {
@@ -31,6 +44,10 @@ void printToStdout(Severity, std::string_view text)
 void report(Severity severity, std::string_view text)
 {
     const std::lock_guard<std::mutex> guard(sinkLock());
+    std::deque<std::string>& lines = recent();
+    lines.emplace_back(text);
+    if (lines.size() > recentLineLimit)
+        lines.pop_front();
     currentSink()(severity, text);
 }
 

@@ -11,6 +11,7 @@
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace orthaven::diag {
 
@@ -73,6 +74,11 @@ requires(sizeof...(Parts) > 1) void error(const Parts&... parts)
 {
     report(Severity::Error, line(parts...));
 }
+
+// The last lines reported (at most recentLineLimit), oldest first: kept whatever the sink
+// does with them, so a console opened late still shows what came before it.
+inline constexpr std::size_t recentLineLimit = 2000;
+std::vector<std::string> recentLines();
 
 // The sink that prints the line and std::endl on std::cout.
 void printToStdout(Severity severity, std::string_view text);

@@ -606,7 +606,7 @@ bool Run::normalizeTilesClassic()
 
     if (kept.isEmpty()) {
         reporter.reportFailure(NotEnoughData);
-        diag::error("ERROR STATUS: ", NotEnoughData, "  ... not enough data");
+        diag::debug("ERROR STATUS: ", NotEnoughData, "  ... not enough data");
         return false;
     }
     result.tileRange = kept;

@@ -77,6 +77,7 @@ struct LayoutJob
     QColor textColor;
     QColor scanPosColor1;
     QColor scanPosColor2;
+    int coordSystemSize = 150; // pixels of the coordinate symbol's arrows on the pictures
     // What the tiles carry besides their pixels.
     bool worldFiles = true; // a world file beside every tile (".pgw", ".jgw", ".tfw")
     int printScale = 0;     // 50: printed at 100 % a tile shows 1:50; 0: no resolution set

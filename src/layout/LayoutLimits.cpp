@@ -38,6 +38,21 @@ QString tileLimitHint()
     return QCoreApplication::translate("Layout", "(Modules > Layout Preferences)");
 }
 
+const char* GeometryProblem::key() const
+{
+    switch (field) {
+    case Resolution:
+        return "Resolution";
+    case ScanRadius:
+        return "ScannerDomain";
+    case TileSize:
+        return "TileSize";
+    case None:
+        break;
+    }
+    return "";
+}
+
 GeometryProblem layoutGeometryProblem(double resolution, double scannerDomain, double tileSize)
 {
     const auto problem = [](GeometryProblem::Field field, const QString& message) {
@@ -46,13 +61,16 @@ GeometryProblem layoutGeometryProblem(double resolution, double scannerDomain, d
     if (!std::isfinite(resolution) || resolution <= 0.0 || resolution > limits::rawTileSize)
         return problem(GeometryProblem::Resolution,
                        QCoreApplication::translate("LayoutPrefForm",
-                                                   "Image Resolution: %1 mm cannot make a layout!")
-                           .arg(formatUserReal(resolution * 1000.0)));
+                                                   "Image Resolution: %1 mm cannot make a layout; "
+                                                   "it must be above 0 and at most %2 mm!")
+                           .arg(formatUserReal(resolution * 1000.0),
+                                formatUserReal(limits::rawTileSize * 1000.0)));
     if (!std::isfinite(scannerDomain) || scannerDomain <= 0.0)
-        return problem(
-            GeometryProblem::ScanRadius,
-            QCoreApplication::translate("LayoutPrefForm", "Scan Radius: %1 m cannot make a layout!")
-                .arg(formatUserReal(scannerDomain)));
+        return problem(GeometryProblem::ScanRadius,
+                       QCoreApplication::translate(
+                           "LayoutPrefForm", "Scan Radius: %1 m cannot make a layout; it must be "
+                                             "above 0 m!")
+                           .arg(formatUserReal(scannerDomain)));
     const double tiles = tileSize / limits::rawTileSize;
     if (!std::isfinite(tiles) || tiles < 1.0 || tiles != std::floor(tiles))
         return problem(GeometryProblem::TileSize,

@@ -38,6 +38,8 @@ struct GeometryProblem
     };
     Field field = None;
     QString message; // translated in the context "LayoutPrefForm"
+    // The configuration file's key of the field: "Resolution", "ScannerDomain", "TileSize".
+    const char* key() const;
 };
 
 // The first of resolution (metres per pixel), scanner domain and tile size (metres) that

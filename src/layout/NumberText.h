@@ -21,5 +21,17 @@ std::optional<int> parseUserInteger(const QString& text, const QLocale& locale =
 // A real as the window shows it: the locale's decimal separator, at most six significant
 // digits, no group separators and no trailing zeros ("0,5" under German conventions).
 QString formatUserReal(double value, const QLocale& locale = QLocale());
+// A measure to the given decimals as a field shows it: the locale's decimal separator, no
+// group separators ("312,45"), whatever the size (georeferenced coordinates keep them).
+QString formatUserFixed(double value, int decimals, const QLocale& locale = QLocale());
+
+// The notation that goes with the language the program's texts are in: the translation
+// names its locale ("de_DE" in the German one), and without one it is the C notation. A
+// picture drawn in German thus reads "0,5 m bis 2 m", in English "0.5 m to 2 m", whatever
+// thread draws it.
+QLocale textLocale();
+
+// text, a number in the C notation, in the notation of locale (its decimal separator).
+QString inNotation(QString text, const QLocale& locale);
 
 } // namespace orthaven

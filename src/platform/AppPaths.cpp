@@ -34,4 +34,14 @@ QString instanceLockPath()
     return appDataFolder() + QStringLiteral("/Brandmoor/Orthaven/orthaven.lock");
 }
 
+QString windowStatePath()
+{
+    return appDataFolder() + QStringLiteral("/Brandmoor/Orthaven/window.ini");
+}
+
+QString batchListPath()
+{
+    return appDataFolder() + QStringLiteral("/Brandmoor/Orthaven/batch-list.txt");
+}
+
 } // namespace orthaven

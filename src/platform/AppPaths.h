@@ -15,6 +15,10 @@ QString makerFolder();    // <appdata>/Brandmoor
 QString productFolder();  // <appdata>/Brandmoor/Orthaven
 QString tempFolder();     // <appdata>/Brandmoor/Orthaven/tmp
 QString configFilePath(); // <appdata>/Brandmoor/Orthaven/orthaven.cfg
+// The window's size, place and docks (an INI file of QSettings).
+QString windowStatePath(); // <appdata>/Brandmoor/Orthaven/window.ini
+// The batch list's jobs, a job file of orthaven-layout.
+QString batchListPath(); // <appdata>/Brandmoor/Orthaven/batch-list.txt
 // <appdata>/Brandmoor/Orthaven/orthaven.lock: held by the running window of this user
 QString instanceLockPath();
 

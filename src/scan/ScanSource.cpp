@@ -96,7 +96,28 @@ ScanSource::ReadStep ScanSource::readError(int scan, std::string_view text)
 void ScanSource::noteDamage(int scan, std::string text)
 {
     diag::warning(text);
-    ScanNote note{scan, std::move(text)};
+    ScanNote note(scan, std::move(text));
+    if (std::find(scanNotes.begin(), scanNotes.end(), note) == scanNotes.end())
+        scanNotes.push_back(std::move(note));
+}
+
+void ScanSource::noteDamage(int scan, const char* format,
+                            std::initializer_list<std::string> arguments)
+{
+    // "%1" … "%9" in one pass, so an argument holding "%2" stays as it is.
+    const std::vector<std::string> values(arguments);
+    std::string text;
+    for (const char* p = format; *p; ++p) {
+        const int k = p[0] == '%' && p[1] >= '1' && p[1] <= '9' ? p[1] - '1' : -1;
+        if (k >= 0 && std::size_t(k) < values.size()) {
+            text += values[std::size_t(k)];
+            ++p;
+        } else {
+            text += *p;
+        }
+    }
+    diag::warning(text);
+    ScanNote note(scan, std::move(text), format, values);
     if (std::find(scanNotes.begin(), scanNotes.end(), note) == scanNotes.end())
         scanNotes.push_back(std::move(note));
 }
@@ -110,6 +131,7 @@ bool ScanSource::fetchFiles(const QStringList& files)
 {
     resetReading();
     scanNotes.clear();
+    emptyFiles.clear();
     bool found = false;
     if (!guard("fetchFiles", -1, [&] { found = findScans(files); })) {
         numScans = 0; // half a listing is no listing
@@ -398,6 +420,39 @@ bool GridScanSource::readPolarPointList(int i, std::vector<cv::Mat>& list, int m
 bool GridScanSource::polarPointList(int, std::vector<cv::Mat>&, int)
 {
     return false;
+}
+
+bool GridScanSource::readColumnSample(int i, cv::Mat& points, int stride, int maxColumns)
+{
+    resetReading();
+    bool more = false;
+    const bool done = guard("readColumnSample", i, [&] {
+        more = sampleColumns(i, points, std::max(stride, 1), std::max(maxColumns, 1));
+    });
+    // The position moved under the chunk rules, as with the polar reads.
+    resetReading();
+    return done && more;
+}
+
+bool GridScanSource::sampleColumns(int i, cv::Mat& points, int stride, int maxColumns)
+{
+    std::vector<cv::Mat> taken;
+    bool more = true;
+    for (int c = 0; c < maxColumns && more; ++c) {
+        cv::Mat column;
+        more = readPoints(i, column, 1);
+        if (column.cols >= 2)
+            taken.push_back(column);
+        for (int k = 1; k < stride && more; ++k) {
+            cv::Mat passed;
+            more = readPoints(i, passed, 1);
+        }
+    }
+    if (taken.empty())
+        points = cv::Mat(4, 0, CV_64F);
+    else
+        cv::hconcat(taken, points);
+    return more;
 }
 
 bool GridScanSource::computeScanDepthImage(int i, cv::Mat& depth)

@@ -27,8 +27,10 @@
 #include <opencv2/core.hpp>
 
 #include <exception>
+#include <initializer_list>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace orthaven {
@@ -56,9 +58,23 @@ struct ScanChunk
 // Damaged, truncated or skipped data a reader met in a scan.
 struct ScanNote
 {
+    ScanNote(int scanIndex = -1, std::string line = {}, const char* englishFormat = nullptr,
+             std::vector<std::string> values = {})
+        : scan(scanIndex), text(std::move(line)), format(englishFormat),
+          arguments(std::move(values))
+    {
+    }
+
     int scan = -1;
     std::string text; // one English line, as printed
-    bool operator==(const ScanNote&) const = default;
+    // When set, text is format with %1, %2, … replaced by the arguments in order, and a
+    // front end may show format translated in the context "ScanNote" instead.
+    const char* format = nullptr;
+    std::vector<std::string> arguments;
+    bool operator==(const ScanNote& other) const
+    {
+        return scan == other.scan && text == other.text;
+    }
 };
 
 class ScanSource
@@ -106,6 +122,10 @@ public:
     // lowest and the highest x, y and z. False when the reader does not know it (or fails).
     bool scanBounds(int i, cv::Vec3d& low, cv::Vec3d& high) const;
 
+    // The files the scans were found in: those given to fetchFiles, or the scan files an
+    // index or a project names.
+    const QStringList& scanFiles() const { return fileList; }
+
     // The polar, depth-image and point-list calls of a reader of gridded scans; null for
     // readers without them.
     GridScanSource* grid();
@@ -113,6 +133,10 @@ public:
 
     // Damage met since the last fetchFiles, each (scan, text) once, in the order met.
     const std::vector<ScanNote>& notes() const { return scanNotes; }
+    // The files of the last fetchFiles in which no scan was found (empty, cut off before
+    // their first scan, not of the format), as they were named; readers of one project
+    // file leave it empty.
+    const QStringList& filesWithoutScans() const { return emptyFiles; }
     // How many threads a reader may use to read a scan (1: the calling thread alone). A
     // hint that readers of text files take; what a read delivers never depends on it.
     void setReadThreads(int threads) { readThreadCount = threads > 1 ? threads : 1; }
@@ -146,6 +170,11 @@ protected:
     // Records damage in a scan and prints the text as a warning; a note already recorded
     // is printed again but kept once.
     void noteDamage(int scan, std::string text);
+    // The same for a note the front ends can translate: format is the English text with
+    // %1, %2, … for the arguments, marked with QT_TRANSLATE_NOOP("ScanNote", …).
+    void noteDamage(int scan, const char* format, std::initializer_list<std::string> arguments);
+    // Records a file of the listing that gave no scan.
+    void noteFileWithoutScans(const QString& path) { emptyFiles.append(path); }
     // For a readNext that meets an error without throwing: records and prints it like a
     // caught exception and returns ReadStep::Error.
     ReadStep readError(int scan, std::string_view text);
@@ -199,6 +228,7 @@ private:
     ReadState reading;
     int readThreadCount = 1;
     std::vector<ScanNote> scanNotes;
+    QStringList emptyFiles;
     mutable int errors = 0;
     mutable std::string lastErrorText;
 };
@@ -228,9 +258,19 @@ public:
     bool readPolarPointList(int i, std::vector<cv::Mat>& list, int maxColumns);
     // rows × columns ranges of scan i: element (j, c) is the range of row j of column c.
     bool computeScanDepthImage(int i, cv::Mat& depth);
+    // A quick look at scan i: from where the last read stopped, the points of one scan
+    // column, then `stride` - 1 columns passed over (without parsing them where the format
+    // allows it), and so on, until maxColumns columns were delivered or the scan ends.
+    // points is 4 × N (x, y, z, 1) and may hold any number of points, also none (a column
+    // without returns); the chunk rules of readPoints do not apply. False when the scan has
+    // no column left.
+    bool readColumnSample(int i, cv::Mat& points, int stride, int maxColumns);
 
 private:
     virtual bool polarColumns(int i, cv::Mat& polar, int columns) = 0;
+    // Default: whole columns through readPoints (for readers that honour its column hint),
+    // every column read.
+    virtual bool sampleColumns(int i, cv::Mat& points, int stride, int maxColumns);
     virtual bool pointList(int i, std::vector<cv::Mat>& list, int maxColumns) = 0;
     // Default: false, the list left alone.
     virtual bool polarPointList(int i, std::vector<cv::Mat>& list, int maxColumns);

@@ -81,12 +81,16 @@ bool ScanSourceE57::findScans(const QStringList& inputs)
         std::vector<e57::ListNote> notes;
         if (!paged.open(path)) {
             diag::error(where + paged.error());
+            noteFileWithoutScans(path);
             continue;
         }
         if (!e57::listScans(paged, found, error, notes)) {
             diag::error(where + error);
+            noteFileWithoutScans(path);
             continue;
         }
+        if (found.empty())
+            noteFileWithoutScans(path);
         diag::info(where + std::to_string(found.size()) + (found.size() == 1 ? " scan" : " scans"));
         const int fileIndex = int(files.size());
         const int first = int(scans.size());
@@ -275,9 +279,10 @@ void ScanSourceE57::reportScanEnd()
         return;
     endReported = true;
     if (reader.nonFiniteRecords() > 0) {
-        noteDamage(currentScan, "Scan " + std::to_string(currentScan) + ": skipped " +
-                                    std::to_string(reader.nonFiniteRecords()) +
-                                    " points whose coordinates are not finite");
+        noteDamage(currentScan,
+                   QT_TRANSLATE_NOOP("ScanNote",
+                                     "Scan %1: skipped %2 points whose coordinates are not finite"),
+                   {std::to_string(currentScan), std::to_string(reader.nonFiniteRecords())});
     }
 }
 

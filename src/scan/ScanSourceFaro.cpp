@@ -245,8 +245,10 @@ ScanSource::ReadStep ScanSourceFaro::readNext(const ReadRequest& request, ScanCh
     }
     columnCursor = r.end;
     if (r.end == r.columns && undeliveredColumns > 0) {
-        noteDamage(i, "FARO scan " + std::to_string(i) + ": " + std::to_string(undeliveredColumns) +
-                          " columns were not delivered by the library");
+        noteDamage(i,
+                   QT_TRANSLATE_NOOP("ScanNote",
+                                     "FARO scan %1: %2 columns were not delivered by the library"),
+                   {std::to_string(i), std::to_string(undeliveredColumns)});
     }
     if (n > 0)
         piece.points = n == points.cols ? points : points.colRange(0, n).clone();

@@ -379,6 +379,7 @@ bool ScanSourcePTG::findScans(const QStringList& files)
     for (const QString& path : candidates) {
         if (!in.open(path)) {
             diag::error("Cannot open PTG file ", printable(path), ": ", printable(in.openError()));
+            noteFileWithoutScans(path);
             continue;
         }
         Header header;
@@ -390,8 +391,10 @@ bool ScanSourcePTG::findScans(const QStringList& files)
             ok = false;
         }
         in.close();
-        if (!ok)
+        if (!ok) {
+            noteFileWithoutScans(path);
             continue;
+        }
         fileList.append(path);
         columnCounts.append(header.columnCount);
         rowCounts.append(header.rowCount);
@@ -509,14 +512,18 @@ void ScanSourcePTG::reportScanEnd()
     if (endReported)
         return;
     endReported = true;
-    const std::string scan = "Scan " + std::to_string(currentScan) + ": skipped ";
+    const std::string scan = std::to_string(currentScan);
     if (damagedColumns > 0) {
-        noteDamage(currentScan, scan + std::to_string(damagedColumns) +
-                                    " columns that lie outside the file or are cut off");
+        noteDamage(currentScan,
+                   QT_TRANSLATE_NOOP("ScanNote", "Scan %1: skipped %2 columns that lie outside "
+                                                 "the file or are cut off"),
+                   {scan, std::to_string(damagedColumns)});
     }
     if (skippedPoints > 0) {
-        noteDamage(currentScan, scan + std::to_string(skippedPoints) +
-                                    " points whose coordinates are not finite");
+        noteDamage(currentScan,
+                   QT_TRANSLATE_NOOP("ScanNote",
+                                     "Scan %1: skipped %2 points whose coordinates are not finite"),
+                   {scan, std::to_string(skippedPoints)});
     }
 }
 

@@ -160,6 +160,7 @@ bool ScanSourcePTX::findScans(const QStringList& files)
         QList<qint64> positions;
         if (!in.open(path)) {
             diag::error("Cannot open PTX file ", printable(path), ": ", printable(in.openError()));
+            noteFileWithoutScans(path);
             scanHeaderPositions.append(positions);
             continue;
         }
@@ -178,9 +179,11 @@ bool ScanSourcePTX::findScans(const QStringList& files)
             pointLinesPresent.append(present);
             if (present < expected) {
                 const int scan = int(poses.size()) - 1;
-                noteDamage(scan, "PTX scan " + std::to_string(scan) + " in " + printable(path) +
-                                     " ends after " + std::to_string(present) + " of " +
-                                     std::to_string(expected) + " point lines");
+                noteDamage(scan,
+                           QT_TRANSLATE_NOOP("ScanNote",
+                                             "PTX scan %1 in %2 ends after %3 of %4 point lines"),
+                           {std::to_string(scan), printable(path), std::to_string(present),
+                            std::to_string(expected)});
             }
             if (in.readFailed())
                 break;
@@ -188,6 +191,8 @@ bool ScanSourcePTX::findScans(const QStringList& files)
         if (in.readFailed())
             diag::error("Read error in PTX file ", printable(path));
         in.close();
+        if (positions.isEmpty())
+            noteFileWithoutScans(path);
         scanHeaderPositions.append(positions);
     }
     numScans = int(poses.size());
@@ -418,8 +423,9 @@ void ScanSourcePTX::reportScanEnd()
         return;
     endReported = true;
     if (skippedLines > 0) {
-        noteDamage(currentScan, "Scan " + std::to_string(currentScan) + ": skipped " +
-                                    std::to_string(skippedLines) + " malformed point lines");
+        noteDamage(currentScan,
+                   QT_TRANSLATE_NOOP("ScanNote", "Scan %1: skipped %2 malformed point lines"),
+                   {std::to_string(currentScan), std::to_string(skippedLines)});
     }
 }
 
@@ -599,6 +605,51 @@ bool ScanSourcePTX::polarColumns(int i, cv::Mat& polar, int columns)
     // The scan (or its file) ended before the columns asked for.
     if (k < std::min<qint64>(wanted, ScanSource::maxChunkPoints))
         diag::error("ERROR in ScanSourcePTX::readPolarDataFromScan");
+    const bool more = scanHasMore();
+    if (!more)
+        reportScanEnd();
+    return more;
+}
+
+bool ScanSourcePTX::sampleColumns(int i, cv::Mat& points, int stride, int maxColumns)
+{
+    if (!restartIfPending(i))
+        return false;
+    leaveBlocks();
+    const qint64 rows = openRowCount;
+    // At most maxChunkPoints points: whole columns, or of a longer column its first lines.
+    const qint64 taken = std::min<qint64>(rows, ScanSource::maxChunkPoints);
+    const qint64 columns =
+        taken > 0 ? std::clamp<qint64>(ScanSource::maxChunkPoints / taken, 1, maxColumns) : 0;
+    const qint64 capacity = std::clamp<qint64>(openPointLines - linesConsumed, 0, columns * taken);
+    cv::Mat buffer(4, int(std::max<qint64>(capacity, 1)), CV_64F);
+    double* const xs = buffer.ptr<double>(0);
+    double* const ys = buffer.ptr<double>(1);
+    double* const zs = buffer.ptr<double>(2);
+    double* const ws = buffer.ptr<double>(3);
+    qint64 n = 0;
+    for (qint64 c = 0; c < columns && scanHasMore(); ++c) {
+        const qint64 lines = std::min(taken, capacity - n);
+        const qint64 before = linesConsumed;
+        readPointLines(
+            lines,
+            [&](qint64, bool valid, double x, double y, double z, const char*, const char*) {
+                if (!valid)
+                    return;
+                xs[n] = x;
+                ys[n] = y;
+                zs[n] = z;
+                ws[n] = 1.0;
+                ++n;
+            },
+            true);
+        // The rest of the column and the columns passed over.
+        const qint64 passOver = std::min(rows - (linesConsumed - before) + (stride - 1) * rows,
+                                         openPointLines - linesConsumed);
+        if (passOver > 0)
+            linesConsumed += stream->skipLines(passOver);
+    }
+    points = n == buffer.cols ? buffer : buffer.colRange(0, int(n)).clone();
     const bool more = scanHasMore();
     if (!more)
         reportScanEnd();

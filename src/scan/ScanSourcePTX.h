@@ -56,6 +56,8 @@ private:
     qint64 pointsLeft(int i) const override;
     bool polarColumns(int i, cv::Mat& polar, int columns) override;
     bool pointList(int i, std::vector<cv::Mat>& list, int maxColumns) override;
+    // The columns passed over are only counted through, line by line, never parsed.
+    bool sampleColumns(int i, cv::Mat& points, int stride, int maxColumns) override;
 
     HeaderResult readHeader(TextLineReader& in, Header& header, qint64& position) const;
     bool locateScan(int i, int& fileIndex, qint64& position) const;

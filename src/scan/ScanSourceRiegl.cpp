@@ -5,6 +5,9 @@
 #include "scan/riegl/RieglPath.h"
 #include "scan/riegl/RieglProject.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 #include <algorithm>
 #include <cstring>
 
@@ -111,6 +114,12 @@ bool ScanSourceRiegl::open(int i)
     ScanifcStream handle = 0;
     if (scanifc.open(uri8.constData(), 0, &handle) != 0 || handle == 0) {
         printWide(QStringLiteral("Cannot open Riegl File ") + uri);
+        // The usual cause: a project copied without its scan files.
+        const std::string path = QDir::toNativeSeparators(fileList[i]).toStdString();
+        if (!QFileInfo::exists(fileList[i]))
+            noteDamage(i, QT_TRANSLATE_NOOP("ScanNote", "the scan file %1 is missing"), {path});
+        else
+            noteDamage(i, QT_TRANSLATE_NOOP("ScanNote", "the scan library cannot open %1"), {path});
         return false;
     }
     streamHandle = handle;
@@ -149,10 +158,11 @@ void ScanSourceRiegl::fillPending()
         if (result != 0) {
             diag::debug("No more data");
             streamEnded = true;
-            noteDamage(currentScan, "Riegl scan " + std::to_string(currentScan) +
-                                        ": the scan library reported no more data after " +
-                                        std::to_string(pointsRead + pendingCount) +
-                                        " points, before the end of the scan");
+            noteDamage(currentScan,
+                       QT_TRANSLATE_NOOP("ScanNote",
+                                         "Riegl scan %1: the scan library reported no more data "
+                                         "after %2 points, before the end of the scan"),
+                       {std::to_string(currentScan), std::to_string(pointsRead + pendingCount)});
             break;
         }
         // Never more than was asked for, whatever the library claims.
@@ -161,9 +171,10 @@ void ScanSourceRiegl::fillPending()
             streamEnded = true;
         } else if (got == 0 && ++emptyReads >= maxEmptyReads) {
             streamEnded = true;
-            noteDamage(currentScan, "Riegl stream delivered nothing " +
-                                        std::to_string(maxEmptyReads) +
-                                        " times in a row; the scan ends here");
+            noteDamage(currentScan,
+                       QT_TRANSLATE_NOOP("ScanNote", "Riegl stream delivered nothing %1 times "
+                                                     "in a row; the scan ends here"),
+                       {std::to_string(maxEmptyReads)});
         } else if (got > 0) {
             emptyReads = 0;
         }

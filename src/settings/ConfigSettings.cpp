@@ -2,6 +2,7 @@
 
 #include "diag/Diagnostics.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QSaveFile>
@@ -257,6 +258,36 @@ QByteArray configText(const ConfigSettings& s)
     line("PdfPaper = " + word(s.handOff.pdfPaper));
     line("Crs = " + word(s.handOff.crs));
     return text;
+}
+
+int configKeyLine(const QString& path, const char* key, QString* text)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray prefix = QByteArray(key) + ' ';
+    int found = 0;
+    for (int number = 1; !file.atEnd(); ++number) {
+        const QByteArray line = file.readLine().trimmed();
+        if (!line.startsWith(prefix))
+            continue;
+        found = number;
+        if (text)
+            *text = QString::fromLatin1(line);
+    }
+    return found;
+}
+
+QString configProblemMessage(const GeometryProblem& problem, const QString& path)
+{
+    QString line;
+    const int number = configKeyLine(path, problem.key(), &line);
+    if (number == 0)
+        return problem.message;
+    return problem.message + QStringLiteral("\n\n") +
+           QCoreApplication::translate("LayoutPrefForm", "Line %1 of %2: %3")
+               .arg(number)
+               .arg(QDir::toNativeSeparators(path), line);
 }
 
 bool saveConfig(const ConfigSettings& settings, const QString& path)

@@ -2,6 +2,8 @@
 // The user's layout and overview preferences as kept in the configuration file
 // orthaven.cfg, with the built-in defaults and the file's reader and writer.
 
+#include "layout/LayoutLimits.h"
+
 #include <QColor>
 #include <QString>
 
@@ -56,6 +58,15 @@ bool saveConfig(const ConfigSettings& settings, const QString& path);
 
 // The text that writeConfig puts into the file.
 QByteArray configText(const ConfigSettings& settings);
+
+// The 1-based number of the last line of the file at path that sets key ("TileSize"), with
+// the line itself in text; 0 when no line does or the file cannot be read.
+int configKeyLine(const QString& path, const char* key, QString* text = nullptr);
+
+// problem (of layoutGeometryProblem) as a user meets it outside the preferences: its
+// message, then the line of the configuration file at path that holds the value.
+// Translated in the context "LayoutPrefForm".
+QString configProblemMessage(const GeometryProblem& problem, const QString& path);
 
 // Shortest form of a real with at most six significant digits ("0.01", "30", "400").
 QString formatShortReal(double value);

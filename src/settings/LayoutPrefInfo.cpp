@@ -146,17 +146,8 @@ LayoutPrefInfo::~LayoutPrefInfo() = default;
 
 ConfigSettings LayoutPrefInfo::standardValues()
 {
-    ConfigSettings values = defaultConfig();
-    values.resolution = 0.01;
-    values.scannerDomain = 25;
-    values.tileSize = 20;
-    values.invertColor = false;
-    values.grid = true;
-    values.gridColor = QColor(0, 0, 0, 255);
-    values.textColor = QColor(0, 0, 0, 255);
-    values.scanPosColor1 = QColor(0, 255, 0, 92);
-    values.scanPosColor2 = QColor(255, 0, 0, 92);
-    return values;
+    // One source for both: the values a first start writes.
+    return defaultConfig();
 }
 
 void LayoutPrefInfo::showSettings(const ConfigSettings& values)
@@ -172,8 +163,11 @@ void LayoutPrefInfo::showSettings(const ConfigSettings& values)
 
 void LayoutPrefInfo::onButton()
 {
-    if (sender() == ui->pb_preSet)
+    // "Standard Values" only fills the fields; Save decides.
+    if (sender() == ui->pb_preSet) {
         showSettings(standardValues());
+        return;
+    }
     save();
 }
 
@@ -187,45 +181,52 @@ void LayoutPrefInfo::save()
     takeValue(ui->cB_TileSize, edited.tileSize);
     edited.invertColor = ui->cb_invert->isChecked();
 
-    // Every faulty field is named, in the order of the form; nothing is saved then, and
-    // the panel stays with what the user typed, the first faulty field in focus.
+    // Every faulty value is named in one box, in the order of the form, and its fields
+    // are marked; nothing is saved then, and the panel stays with what the user typed, the
+    // first faulty field in focus.
+    for (const ColorRow& row : colorRows) {
+        for (QLineEdit* field : row.fields)
+            markFaulty(field, false);
+    }
+    QStringList problems;
     QWidget* firstFaulty = nullptr;
-    const auto refuse = [this, &firstFaulty](QWidget* field, const QString& message) {
-        UserDialogs::message(this, message);
-        if (!firstFaulty)
-            firstFaulty = field;
-    };
     const GeometryProblem geometry =
         layoutGeometryProblem(edited.resolution, edited.scannerDomain, edited.tileSize);
-    switch (geometry.field) {
-    case GeometryProblem::Resolution:
-        refuse(ui->cB_resolution, geometry.message);
-        break;
-    case GeometryProblem::ScanRadius:
-        refuse(ui->cB_Domain, geometry.message);
-        break;
-    case GeometryProblem::TileSize:
-        refuse(ui->cB_TileSize, geometry.message);
-        break;
-    case GeometryProblem::None:
-        break;
+    if (geometry.field != GeometryProblem::None) {
+        // Only a value taken over from a hand-edited file can be one no layout takes.
+        problems.append(configProblemMessage(geometry, configFilePath()));
+        firstFaulty = geometry.field == GeometryProblem::Resolution   ? ui->cB_resolution
+                      : geometry.field == GeometryProblem::ScanRadius ? ui->cB_Domain
+                                                                      : ui->cB_TileSize;
     }
+    QStringList channels;
+    static const char* const channelNames[4] = {"R", "G", "B", "A"};
     for (std::size_t i = 0; i < colorRows.size(); ++i) {
         const ColorRow& row = colorRows[i];
         std::array<int, 4> value{};
-        QLineEdit* faulty = nullptr;
+        bool whole = true;
         for (std::size_t k = 0; k < 4; ++k) {
             const std::optional<int> c = component(row.fields[k]);
-            if (!c && !faulty)
-                faulty = row.fields[k];
             value[k] = c.value_or(0);
+            if (c)
+                continue;
+            whole = false;
+            markFaulty(row.fields[k], true);
+            if (!firstFaulty)
+                firstFaulty = row.fields[k];
+            channels.append(
+                tr("%1 %2: \"%3\"")
+                    .arg(rowName(int(i)), QLatin1String(channelNames[k]), row.fields[k]->text()));
         }
-        if (faulty)
-            refuse(faulty, rangeMessage(static_cast<int>(i)));
-        else
+        if (whole)
             edited.*row.color = QColor(value[0], value[1], value[2], value[3]);
     }
+    if (!channels.isEmpty())
+        problems.append(tr("Colour values are whole numbers from 0 to 255; these are not:") +
+                        QLatin1Char('\n') + channels.join(QLatin1Char('\n')));
     if (firstFaulty) {
+        UserDialogs::show(this, UserDialogs::Icon::Warning, windowTitle(),
+                          problems.join(QStringLiteral("\n\n")));
         firstFaulty->setFocus(Qt::OtherFocusReason);
         if (auto* edit = qobject_cast<QLineEdit*>(firstFaulty))
             edit->selectAll();
@@ -266,18 +267,24 @@ void LayoutPrefInfo::onButtonColor()
     showColor(row->fields, QColor(chosen.red(), chosen.green(), chosen.blue(), 255));
 }
 
-QString LayoutPrefInfo::rangeMessage(int row) const
+QString LayoutPrefInfo::rowName(int row) const
 {
     switch (row) {
     case 0:
-        return tr("Grid Color: Only values between 0 and 255 are possible!");
+        return tr("Grid Color");
     case 1:
-        return tr("Text Color: Only values between 0 and 255 are possible!");
+        return tr("Text Color");
     case 2:
-        return tr("Used Scan Color: Only values between 0 and 255 are possible!");
+        return tr("Used Scan Color");
     default:
-        return tr("Unused Scan Color: Only values between 0 and 255 are possible!");
+        return tr("Unused Scan Color");
     }
+}
+
+void LayoutPrefInfo::markFaulty(QLineEdit* field, bool faulty)
+{
+    field->setProperty("faulty", faulty);
+    field->setStyleSheet(faulty ? QStringLiteral("QLineEdit { background: #ffd6d6; }") : QString());
 }
 
 } // namespace orthaven

@@ -1,8 +1,9 @@
 #pragma once
 // The dock panel in which the user edits the configuration file: layout geometry, colour
 // inversion and the overview-sheet settings. Saving writes the whole file at once, and
-// only when every value can be used: a refused save names each faulty field, keeps what
-// was typed and leaves the file and the Layout Creator as they were.
+// only when every value can be used: a refused save names every faulty value in one box,
+// marks its fields, keeps what was typed and leaves the file and the Layout Creator as they
+// were. "Standard Values" fills in the values of a first start without saving them.
 
 #include "settings/ConfigSettings.h"
 
@@ -31,7 +32,7 @@ public:
     // The record as last read or saved (a refused save leaves it alone).
     const ConfigSettings& settings() const { return record; }
 
-    // What "Standard Values" puts into the widgets before saving.
+    // What "Standard Values" puts into the widgets: the values of a first start.
     static ConfigSettings standardValues();
 
 signals:
@@ -51,7 +52,9 @@ private:
 
     void showSettings(const ConfigSettings& values);
     void save();
-    QString rangeMessage(int row) const;
+    QString rowName(int row) const; // "Grid Color", …
+    // A faulty field shows it (and its "faulty" property says so) until the next save.
+    static void markFaulty(QLineEdit* field, bool faulty);
 
     std::unique_ptr<Ui::LayoutPrefForm> ui;
     ConfigSettings record;

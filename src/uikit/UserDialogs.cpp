@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QColorDialog>
 #include <QDesktopServices>
+#include <QDir>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
@@ -20,6 +21,8 @@ struct Script
     std::deque<QStringList> fileNames; // answers of the file and folder choosers
     std::deque<QColor> colors;
     std::deque<bool> offers;
+    std::deque<bool> answers;
+    bool fileManager = true;
     QList<ShownMessage> shown;
     QStringList openedFolders;
     QString lastFilter;
@@ -65,32 +68,57 @@ private:
 
 } // namespace
 
+QMessageBox::Icon boxIcon(UserDialogs::Icon icon)
+{
+    switch (icon) {
+    case UserDialogs::Icon::Information:
+        return QMessageBox::Information;
+    case UserDialogs::Icon::Warning:
+        return QMessageBox::Warning;
+    case UserDialogs::Icon::Critical:
+        return QMessageBox::Critical;
+    case UserDialogs::Icon::Question:
+        return QMessageBox::Question;
+    case UserDialogs::Icon::None:
+        break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+bool takeAnswer(std::deque<bool>& answers)
+{
+    if (answers.empty())
+        return false;
+    const bool answer = answers.front();
+    answers.pop_front();
+    return answer;
+}
+
 void UserDialogs::information(QWidget* parent, const QString& title, const QString& text)
 {
+    show(parent, Icon::Information, title, text);
+}
+
+void UserDialogs::show(QWidget* parent, Icon icon, const QString& title, const QString& text)
+{
     if (script().scripted) {
-        script().shown.append({title, text, parent});
+        script().shown.append({title, text, parent, icon});
         return;
     }
     const FocusKeeper focus;
-    QMessageBox::information(parent, title, text, QMessageBox::Ok);
+    QMessageBox box(boxIcon(icon), title, text, QMessageBox::Ok, parent);
+    box.exec();
 }
 
 void UserDialogs::message(QWidget* parent, const QString& text)
 {
-    if (script().scripted) {
-        script().shown.append({QString(), text, parent});
-        return;
-    }
-    const FocusKeeper focus;
-    QMessageBox box(parent);
-    box.setText(text);
-    box.exec();
+    show(parent, Icon::None, QString(), text);
 }
 
 void UserDialogs::about(QWidget* parent, const QString& title, const QString& text)
 {
     if (script().scripted) {
-        script().shown.append({title, text, parent});
+        script().shown.append({title, text, parent, Icon::Information});
         return;
     }
     const FocusKeeper focus;
@@ -101,30 +129,54 @@ bool UserDialogs::offer(QWidget* parent, Icon icon, const QString& title, const 
                         const QString& offerText)
 {
     if (script().scripted) {
-        script().shown.append({title, text, parent});
-        auto& answers = script().offers;
-        if (answers.empty())
-            return false;
-        const bool take = answers.front();
-        answers.pop_front();
-        return take;
+        script().shown.append({title, text, parent, icon});
+        return takeAnswer(script().offers);
     }
     const FocusKeeper focus;
-    QMessageBox box(icon == Icon::Warning ? QMessageBox::Warning : QMessageBox::Information, title,
-                    text, QMessageBox::Ok, parent);
+    QMessageBox box(boxIcon(icon), title, text, QMessageBox::Ok, parent);
     QPushButton* offered = box.addButton(offerText, QMessageBox::ActionRole);
     box.setDefaultButton(QMessageBox::Ok);
     box.exec();
     return box.clickedButton() == offered;
 }
 
-void UserDialogs::openFolder(const QString& folder)
+bool UserDialogs::question(QWidget* parent, const QString& title, const QString& text,
+                           const QString& yesText)
 {
     if (script().scripted) {
+        script().shown.append({title, text, parent, Icon::Question});
+        return takeAnswer(script().answers);
+    }
+    const FocusKeeper focus;
+    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Cancel, parent);
+    QPushButton* yes = box.addButton(yesText, QMessageBox::AcceptRole);
+    // What cannot be undone is never what Enter does.
+    box.setDefaultButton(QMessageBox::Cancel);
+    box.exec();
+    return box.clickedButton() == yes;
+}
+
+void UserDialogs::openFolder(QWidget* parent, const QString& folder)
+{
+    const QString path = QDir::toNativeSeparators(folder);
+    const QString title = QApplication::translate("Layout", "Open Folder");
+    const QString text =
+        QApplication::translate("Layout", "No file manager could be started. The folder is:");
+    if (script().scripted) {
         script().openedFolders.append(folder);
+        if (!script().fileManager)
+            script().shown.append(
+                {title, text + QLatin1Char('\n') + path, parent, Icon::Information});
         return;
     }
-    QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+    if (QDesktopServices::openUrl(QUrl::fromLocalFile(folder)))
+        return;
+    // No file manager to hand the folder to: its path, to be copied into one.
+    const FocusKeeper focus;
+    QMessageBox box(QMessageBox::Information, title, text, QMessageBox::Ok, parent);
+    box.setInformativeText(path);
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    box.exec();
 }
 
 QStringList UserDialogs::openFileNames(QWidget* parent, const QString& caption,
@@ -203,6 +255,14 @@ void UserDialogs::setNextOffer(bool take)
 {
     script().offers.push_back(take);
 }
+void UserDialogs::setNextAnswer(bool yes)
+{
+    script().answers.push_back(yes);
+}
+void UserDialogs::setFileManagerAvailable(bool available)
+{
+    script().fileManager = available;
+}
 QStringList UserDialogs::openedFolders()
 {
     return script().openedFolders;
@@ -229,6 +289,8 @@ void UserDialogs::clearScript()
     script().fileNames.clear();
     script().colors.clear();
     script().offers.clear();
+    script().answers.clear();
+    script().fileManager = true;
     script().shown.clear();
     script().openedFolders.clear();
     script().lastFilter.clear();

@@ -17,33 +17,40 @@ class QWidget;
 
 namespace orthaven {
 
-struct ShownMessage
-{
-    QString title;
-    QString text;
-    const QWidget* parent = nullptr; // the widget the box was modal to (not owned)
-};
+struct ShownMessage;
 
 class UserDialogs
 {
 public:
+    enum class Icon
+    {
+        None,
+        Information,
+        Warning,  // the work went on, but its result is not all that was asked for
+        Critical, // the work failed
+        Question,
+    };
+
     // Modal information box with one OK button.
     static void information(QWidget* parent, const QString& title, const QString& text);
+    // A modal box with the icon and one OK button: Warning for what went on with a flaw,
+    // Critical for what failed.
+    static void show(QWidget* parent, Icon icon, const QString& title, const QString& text);
     // Plain modal message box without a title.
     static void message(QWidget* parent, const QString& text);
     static void about(QWidget* parent, const QString& title, const QString& text);
 
-    enum class Icon
-    {
-        Information,
-        Warning
-    };
     // A message box with an OK button and a second button that offers a next step
     // (offerText, e.g. "Open Folder"). True when the user took the offer.
     static bool offer(QWidget* parent, Icon icon, const QString& title, const QString& text,
                       const QString& offerText);
-    // Shows a folder in the system's file manager.
-    static void openFolder(const QString& folder);
+    // A question with a button that does it (yesText, e.g. "Stop and Quit") and Cancel,
+    // which has the focus. True when the user chose to do it.
+    static bool question(QWidget* parent, const QString& title, const QString& text,
+                         const QString& yesText);
+    // Shows a folder in the system's file manager. Where there is none, a box shows the
+    // folder's path, ready to be selected and copied.
+    static void openFolder(QWidget* parent, const QString& folder);
 
     static QStringList openFileNames(QWidget* parent, const QString& caption, const QString& folder,
                                      const QString& filter);
@@ -63,6 +70,10 @@ public:
     static void setNextColor(const QColor& color);
     // The answer of the next offer (an offer without a prepared answer is declined).
     static void setNextOffer(bool take);
+    // The answer of the next question (one without a prepared answer is cancelled).
+    static void setNextAnswer(bool yes);
+    // Whether openFolder finds a file manager (it does unless told otherwise).
+    static void setFileManagerAvailable(bool available);
     // The folders openFolder was asked to show.
     static QStringList openedFolders();
     // The filter the last file dialog offered.
@@ -70,6 +81,14 @@ public:
     static QList<ShownMessage> shownMessages();
     static QStringList shownTexts();
     static void clearScript();
+};
+
+struct ShownMessage
+{
+    QString title;
+    QString text;
+    const QWidget* parent = nullptr; // the widget the box was modal to (not owned)
+    UserDialogs::Icon icon = UserDialogs::Icon::None;
 };
 
 } // namespace orthaven

@@ -142,6 +142,9 @@ TEST(CommandLine, RefusesWhatNoJobCanUse)
         {"a.ptx --crs EPSG:123456789", "--crs: EPSG:123456789 is not a coordinate system"},
         {"a.ptx --crs EPSG:25832 --view left", "--crs places plans"},
         {"a.ptx --crs EPSG:25832 --facade 0,0,5,0", "--crs places plans"},
+        {"a.ptx --preview plan.bmp", "--preview needs a file ending in .png, .jpg, .tif"},
+        {"a.ptx --list --levels", "--list cannot stand beside --levels or --preview"},
+        {"--jobs j.txt --levels", "--jobs takes the options of every job from its file"},
     };
     for (const auto& c : cases) {
         CommandLine options;

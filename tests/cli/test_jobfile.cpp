@@ -3,6 +3,7 @@
 
 #include "cli/CommandLine.h"
 #include "cli/JobFile.h"
+#include "cli/JobLine.h"
 #include "support/QtPrinters.h"
 #include "support/TempAppData.h"
 
@@ -85,4 +86,101 @@ TEST(JobFile, OnlyVerboseMayStandBesideJobs)
         EXPECT_TRUE(error.startsWith("--jobs takes the options of every job"));
     }
     EXPECT_FALSE(parseCommandLine({"--jobs"}, options, error));
+}
+
+namespace {
+
+// Every field that decides what a job runs and draws, for comparing two jobs.
+QStringList jobFields(const LayoutJob& j)
+{
+    const auto colour = [](const QColor& c) { return c.name(QColor::HexArgb); };
+    QStringList fields{j.inputFiles.join('|'),
+                       QString::number(j.view),
+                       QString::number(j.azimuth, 'g', 17),
+                       j.facade ? QString("%1 %2 %3 %4")
+                                      .arg(j.facade->from.x)
+                                      .arg(j.facade->from.y)
+                                      .arg(j.facade->to.x)
+                                      .arg(j.facade->to.y)
+                                : QString("no facade"),
+                       QString::number(j.clipLow, 'g', 17),
+                       QString::number(j.clipHigh, 'g', 17),
+                       j.outputFile,
+                       j.imageType,
+                       QString::number(j.resolution, 'g', 17),
+                       QString::number(j.scannerDomain, 'g', 17),
+                       QString::number(j.tileSize, 'g', 17),
+                       QString::number(j.printScale),
+                       QString(layerName(j.layer)),
+                       QString::number(j.invertColor) + QString::number(j.grid) +
+                           QString::number(j.worldFiles),
+                       colour(j.gridColor) + colour(j.textColor) + colour(j.scanPosColor1) +
+                           colour(j.scanPosColor2),
+                       QString::number(j.coordSystemSize)};
+    for (qsizetype i = 0; i < j.scanList.size(); ++i)
+        fields.append(j.scanList.testBit(i) ? "1" : "0");
+    return fields;
+}
+
+} // namespace
+
+TEST(JobFile, TheBatchListKeepsEveryJobWholeInAJobFile)
+{
+    TempAppData appData;
+    LayoutJob plan;
+    plan.inputFiles = {"/scans/with blank/a.ptx", "/scans/b \"quoted\".ptx"};
+    plan.scanList = QBitArray(3, true);
+    plan.scanList.clearBit(1);
+    plan.view = Top;
+    plan.azimuth = 27.125;
+    plan.clipLow = 0.5;
+    plan.clipHigh = 2.1;
+    plan.outputFile = "/out/plan.log";
+    plan.imageType = "jpg";
+    plan.resolution = 0.005;
+    plan.scannerDomain = 25;
+    plan.tileSize = 30;
+    plan.printScale = 50;
+    plan.layer = LayoutLayer::Colour;
+    plan.invertColor = true;
+    plan.grid = false;
+    plan.worldFiles = false;
+    plan.gridColor = QColor(1, 2, 3, 4);
+    plan.textColor = QColor(5, 6, 7, 8);
+    plan.scanPosColor1 = QColor(9, 10, 11, 12);
+    plan.scanPosColor2 = QColor(13, 14, 15, 16);
+    plan.coordSystemSize = 90;
+    LayoutJob facade = plan;
+    facade.outputFile = "/out/south.log";
+    facade.scanList = QBitArray(2, true);
+    setFacade(facade, FacadeLine{{12.5, 3.2}, {31.8, 13.0}}, -0.25, 0.75);
+
+    const QString path = appData.path() + "/batch.txt";
+    ASSERT_TRUE(writeBatchList({plan, facade}, path));
+    QStringList problems;
+    const QList<LayoutJob> read = readBatchList(path, defaultConfig(), problems);
+    EXPECT_TRUE(problems.isEmpty()) << problems.join('\n').toStdString();
+    ASSERT_EQ(read.size(), 2);
+    EXPECT_EQ(jobFields(read[0]), jobFields(plan));
+    // All scans of a facade are checked: none are named, and the run takes every scan.
+    EXPECT_TRUE(read[1].scanList.isEmpty());
+    facade.scanList = QBitArray();
+    // The band is kept as distances from the line; back in depths, it is the same within
+    // rounding.
+    EXPECT_NEAR(read[1].clipLow, facade.clipLow, 1e-12);
+    EXPECT_NEAR(read[1].clipHigh, facade.clipHigh, 1e-12);
+    LayoutJob readFacade = read[1];
+    readFacade.clipLow = facade.clipLow;
+    readFacade.clipHigh = facade.clipHigh;
+    EXPECT_EQ(jobFields(readFacade), jobFields(facade));
+
+    // The command line reads the same file; a line without planes is no batch job.
+    JobFile file;
+    QString error;
+    ASSERT_TRUE(readJobFile(path, file, error));
+    EXPECT_EQ(file.jobs.size(), 2u);
+    writeFile(path, readFile(path) + "--out /out/c.log /scans/c.ptx\n");
+    readBatchList(path, defaultConfig(), problems);
+    EXPECT_EQ(problems, QStringList{"line 4: the batch list needs both clipping planes "
+                                    "(--clip-low and --clip-high)"});
 }

@@ -34,6 +34,7 @@
 #include <opencv2/core.hpp>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <map>
 #include <memory>
@@ -471,8 +472,6 @@ TEST_F(LayoutCli, BadArgumentsAreRefusedWithExitCodeTwo)
     const QString otherFormat = writeFile(appData.path() + "/b.ptg", "PTG");
     const QString folderNamedLog = appData.path() + "/old.log";
     QDir().mkpath(folderNamedLog);
-    const QString folderNamedScan = appData.path() + "/station.ptx";
-    QDir().mkpath(folderNamedScan);
     const QString rieglProject =
         writeFile(appData.path() + QString::fromUtf8("/Проект/site.rsp"), "<project/>");
     const QString compressedLas = writeFile(appData.path() + "/flight.LAZ", "LASF");
@@ -485,9 +484,11 @@ TEST_F(LayoutCli, BadArgumentsAreRefusedWithExitCodeTwo)
         {{"--bogus", scans}, "unknown option --bogus"},
         {{"--view", "up", scans}, "--view must be"},
         {{"--tile", "25", scans}, "--tile needs a whole multiple of 10 m"},
-        {{"--resolution", "0,01", scans}, "--resolution needs metres per pixel"},
+        {{"--resolution", "0,01", scans},
+         "--resolution needs metres per pixel above 0 and at most 10, not \"0,01\" (numbers take "
+         "a point as the decimal separator: 0.01)"},
         {{appData.path() + "/missing.ptx"}, "no such scan file"},
-        {{folderNamedScan}, "it is a folder, not a regular file"},
+        {{appData.path()}, " is a folder; give the scan files in it (e.g. "},
         {{garbage}, "no reader for"},
         {{scans, otherFormat}, "all scan files must be of one format"},
         {{rieglProject}, "The Riegl API doesn't support a file path with non ASCII letters"},
@@ -527,9 +528,10 @@ TEST_F(LayoutCli, FailuresExitWithOneAndTheResultMessage)
         QStringList{"--out", outPath("empty.log"), "--clip-low", "50", "--clip-high", "60"} +
         scanFiles());
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_TRUE(run.err.contains(
-        "Not enough data in the chosen area!\nIncrease Crop size or use more Scans!"))
+    EXPECT_TRUE(run.err.contains("Not enough data between the clipping planes!\nWiden the "
+                                 "clipping planes or use more scans!"))
         << run.err.toStdString();
+    EXPECT_FALSE(run.err.contains("ERROR STATUS")) << "the engine's own line is chatter";
     EXPECT_TRUE(run.out.isEmpty());
     EXPECT_FALSE(QFileInfo::exists(outPath({}))) << "the folders made for the output are gone";
     EXPECT_TRUE(tempFolderIsEmpty());
@@ -541,6 +543,43 @@ TEST_F(LayoutCli, FailuresExitWithOneAndTheResultMessage)
     EXPECT_TRUE(run.err.contains("could not read any scan from")) << run.err.toStdString();
     EXPECT_TRUE(run.err.contains("PTX header")) << run.err.toStdString();
     EXPECT_FALSE(QFileInfo::exists(outPath("broken.log")));
+
+    // An empty file is said to be one, without the reader's chatter; beside a good file it
+    // is a warning, and the layout counts.
+    const QString empty = writeFile(appData.path() + "/empty.ptx", "");
+    run = runLayout({"--out", outPath("empty.log"), empty});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.err.contains(QDir::toNativeSeparators(empty) + " is empty"))
+        << run.err.toStdString();
+    EXPECT_FALSE(run.err.contains("EOF detect")) << run.err.toStdString();
+    run = runLayout({"--out", outPath("one.log"), empty, scanFiles().first()});
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains("Warning: no scan was found in " +
+                                 QDir::toNativeSeparators(empty) + "; it is left out"))
+        << run.err.toStdString();
+
+    // A Riegl project whose scan files are missing lists its scans but reads none: each
+    // scan's cause is named.
+    QTemporaryDir riegl;
+    GenScanOptions options;
+    options.outputFolder = riegl.path();
+    options.format = QStringLiteral("rsp");
+    options.stations = 2;
+    options.pointsPerColumn = 20;
+    options.columns = 40;
+    options.oneFile = true;
+    GenScanJob project(options);
+    ASSERT_TRUE(project.run()) << project.errorText().toStdString();
+    ASSERT_TRUE(QDir(riegl.filePath("SCANS")).removeRecursively());
+    run = runLayout({"--out", outPath("riegl.log"), project.files().first()});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.err.contains("None of the chosen scans could be read:\n\n"))
+        << run.err.toStdString();
+    EXPECT_EQ(
+        run.err.count(QRegularExpression("\\[\\d\\]: the scan file .*_00\\d.p3s is missing; could "
+                                         "not be read and was left out")),
+        2)
+        << run.err.toStdString();
 }
 
 TEST_F(LayoutCli, ADamagedScanIsAWarningAndTheLayoutStillCounts)
@@ -567,13 +606,24 @@ TEST_F(LayoutCli, ADamagedScanIsAWarningAndTheLayoutStillCounts)
     for (const char* chatter : {"Header = ", "Task done", "Number of Points = "})
         EXPECT_FALSE(run.err.contains(chatter)) << chatter;
 
-    // Tiles that no image can hold are named as the cause, not the memory.
+    // Tiles that no image can hold are named as the cause, not the memory, before any scan
+    // is read; a value from orthaven.cfg with its line there.
     const ProgramRun fine = runLayout(
         QStringList{"--out", outPath("fine.log"), "--resolution", "0.0001", "--tile", "30"} +
         files);
-    EXPECT_EQ(fine.exitCode, 1);
+    EXPECT_EQ(fine.exitCode, 2);
     EXPECT_TRUE(fine.err.contains("Tile images of 300000 pixels a side exceed the limit of 20000!"))
         << fine.err.toStdString();
+    EXPECT_FALSE(fine.err.contains("Reading the scan files")) << fine.err.toStdString();
+    ConfigSettings config = defaultConfig();
+    config.tileSize = 15;
+    ASSERT_TRUE(saveConfig(config, configFilePath()));
+    const ProgramRun cut = runLayout(QStringList{"--out", outPath("cut.log")} + files);
+    EXPECT_EQ(cut.exitCode, 2);
+    EXPECT_TRUE(cut.err.contains("Image Size: tiles are cut in whole multiples of 10 m; 15 m is "
+                                 "not one!\n\nLine 9 of " +
+                                 QDir::toNativeSeparators(configFilePath()) + ": TileSize = 15"))
+        << cut.err.toStdString();
 }
 
 TEST_F(LayoutCli, AScanLibraryErrorFailsWithOneNeverACrash)
@@ -972,7 +1022,7 @@ TEST_F(LayoutCli, AJobFileRunsEveryJobAndReportsTheOnesThatFail)
     EXPECT_EQ(run.exitCode, 1) << run.err.toStdString();
     EXPECT_TRUE(run.err.contains("jobs.txt line 4: Layout output file already in batch list!"))
         << run.err.toStdString();
-    EXPECT_TRUE(run.err.contains("Not enough data in the chosen area!"));
+    EXPECT_TRUE(run.err.contains("Not enough data between the clipping planes!"));
     EXPECT_TRUE(run.err.contains("Failed jobs on lines 3"));
     EXPECT_TRUE(run.out.contains("Jobs written: 2 of 3"));
     EXPECT_TRUE(QFileInfo::exists(outPath("first.log")));
@@ -1068,4 +1118,62 @@ TEST_F(LayoutCli, AFacadeOfAWallAtAnAngleShowsItAsASharpBandAlongItsSegment)
         }
     }
     EXPECT_EQ(wallTiles, 1);
+}
+
+TEST_F(LayoutCli, LevelsAndThePlanOfATwoStoreyBuildingWithoutALayout)
+{
+    GenScanOptions options;
+    options.outputFolder = folder->path() + QStringLiteral("/two");
+    options.storeys = 2;
+    options.stations = 4;
+    options.pointsPerColumn = 200;
+    options.columns = 300;
+    options.offset = {500000.0, 5400000.0, 312.45};
+    GenScanJob building(options);
+    ASSERT_TRUE(building.run()) << building.errorText().toStdString();
+    const QString out = outPath(QStringLiteral("look"));
+    ASSERT_TRUE(QDir().mkpath(out));
+    const double z = options.offset.z;
+
+    // The upper storey's slab, as the level buttons set it, on the plan with 10 m tiles.
+    ProgramRun run =
+        runLayout(QStringList{"--levels", "--preview", out + "/plan.png", "--tile", "10",
+                              "--clip-low", number(z + 3.35), "--clip-high", number(z + 6.25)} +
+                  building.files());
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    const QRegularExpression levelLine(QStringLiteral("^Level (\\d+\\.\\d{3}) (\\d+\\.\\d)$"));
+    std::vector<double> heights;
+    double lastShare = 101.0;
+    for (const QString& line : run.out.split('\n', Qt::SkipEmptyParts)) {
+        const QRegularExpressionMatch m = levelLine.match(line);
+        if (!m.hasMatch())
+            continue;
+        heights.push_back(m.captured(1).toDouble() - z);
+        EXPECT_LE(m.captured(2).toDouble(), lastShare) << "the largest share first";
+        lastShare = m.captured(2).toDouble();
+    }
+    std::sort(heights.begin(), heights.end());
+    ASSERT_EQ(heights.size(), 4u) << run.out.toStdString();
+    for (std::size_t k = 0; k < 4; ++k)
+        EXPECT_NEAR(heights[k], (std::array{0.0, 3.0, 3.3, 6.3})[k], 0.02);
+    EXPECT_TRUE(run.out.contains("Preview written to")) << run.out.toStdString();
+    const QImage plan(out + "/plan.png");
+    ASSERT_FALSE(plan.isNull());
+    EXPECT_LE(std::max(plan.width(), plan.height()), 1024);
+    int tileEdge = 0;
+    for (int y = 0; y < plan.height(); ++y) {
+        for (int x = 0; x < plan.width(); ++x) {
+            const QRgb p = plan.pixel(x, y);
+            tileEdge += qBlue(p) > 150 && qRed(p) < 100 ? 1 : 0;
+        }
+    }
+    EXPECT_GT(tileEdge, plan.height()) << "the tile grid is drawn";
+    EXPECT_EQ(QDir(out).entryList(QDir::Files), QStringList{"plan.png"}) << "and no layout";
+
+    // A front view: the levels, then the walls along its depth axis (the south wall's inner
+    // face 0.1 m north of the outline).
+    run = runLayout(QStringList{"--levels", "--view", "front"} + building.files());
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.out.contains(QRegularExpression("\\nDepth 5400000\\.(09|10|11)\\d \\d")))
+        << run.out.toStdString();
 }

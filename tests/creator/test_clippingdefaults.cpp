@@ -98,11 +98,12 @@ TEST(ResultMessages, OneTextPerOutcomeAndStopComesFirst)
         {true, true, NotEnoughData, "Computation interrupted!"},
         {true, false, NoError, "Computation interrupted!"},
         {false, true, NotEnoughMemory,
-         "Computation interrupted (Not enough Memory) !\n\nPlease reduce *Scanner Range* or "
-         "*Resolution*\nin \"orthaven.cfg\". and restart Orthaven!"},
+         "Computation interrupted: not enough memory!\n\nPlease choose a coarser Image "
+         "Resolution or a smaller Scan Radius\n(Modules > Layout Preferences)."},
         {false, true, TempFileAccess, "Could not access a temporary file!"},
         {false, true, NotEnoughData,
-         "Not enough data in the chosen area!\nIncrease Crop size or use more Scans!"},
+         "Not enough data between the clipping planes!\nWiden the clipping planes or use more "
+         "scans!"},
         {false, true, 3, ""},
         {false, true, 99, ""},
     };

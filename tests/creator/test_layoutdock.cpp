@@ -4,8 +4,11 @@
 
 #include "creator/BatchLayout.h"
 #include "creator/Layout.h"
+#include "creator/PlanView.h"
+#include "creator/ProfileStrip.h"
 #include "creator/ResultMessages.h"
 #include "creator/ScanNameText.h"
+#include "creator/SitePreviewPanel.h"
 #include "engine/StatusReporter.h"
 #include "genscan/GenScanJob.h"
 #include "layout/LayoutLimits.h"
@@ -141,13 +144,6 @@ struct DefaultLocale
     QLocale before;
 };
 
-// A batch list whose worker runs, as while it processes its jobs.
-class ProcessingBatch : public BatchLayout
-{
-public:
-    void startProcessing() { worker().start(); }
-};
-
 struct Dock : ::testing::Test
 {
     TempAppData appData;
@@ -229,6 +225,8 @@ struct Dock : ::testing::Test
         chooseInputs({scanFile("station.ptx", stationPtx(1, 2, 1.5))});
         const QString log = outFolder() + "/" + logName;
         chooseOutput(log);
+        // The listed scan's preview pass reads it too; a run's test sees only the run.
+        dock->previewTask().stopAndWait();
         return log;
     }
     bool waitForMessage()
@@ -242,13 +240,14 @@ struct Dock : ::testing::Test
                UserDialogs::shownMessages().first().text.startsWith(
                    "Computation successful!\n\nTiles written: ");
     }
-    // The panel as it is after every computation: a new output is needed.
-    void expectResetPanel()
+    // The panel as it is after every computation: after a success a new output is needed;
+    // after a failure or a stop (nothing written) the chosen one stays for the retry.
+    void expectResetPanel(const QString& keptOutput = {})
     {
         for (const char* group : {"step1", "step2", "step3", "step4", "step5"})
             EXPECT_TRUE(on(group)) << group;
-        EXPECT_FALSE(on("step6"));
-        EXPECT_EQ(textOf("l_out"), "");
+        EXPECT_EQ(on("step6"), !keptOutput.isEmpty());
+        EXPECT_EQ(textOf("l_out"), keptOutput);
         EXPECT_EQ(textOf("sl_compstatus"), "");
         EXPECT_EQ(w<QProgressBar>("progressBar")->value(), 0);
         EXPECT_EQ(w<QPushButton>("b_start")->text(), "Start");
@@ -397,10 +396,13 @@ TEST_F(Dock, ListsTheChosenScansBehindAModalProgressWindow)
     EXPECT_TRUE(out.lines().contains(QDir::toNativeSeparators(b)));
     EXPECT_TRUE(out.lines().contains(QDir::toNativeSeparators(a)));
 
-    // Rows sorted by name, all checked and checkable by the user.
+    // Rows sorted by name, short, with the whole name as the tool tip; all checked and
+    // checkable by the user.
     auto* list = w<QListWidget>("w_tab");
-    EXPECT_EQ(rowTexts(list), (QStringList{a + " (000)", a + " (001)", b + " (000)"}));
+    EXPECT_EQ(rowTexts(list), (QStringList{"a.ptx (000)", "a.ptx (001)", "b.ptx (000)"}));
+    const QStringList whole{a + " (000)", a + " (001)", b + " (000)"};
     for (int r = 0; r < list->count(); ++r) {
+        EXPECT_EQ(list->item(r)->toolTip(), QDir::toNativeSeparators(whole[r]));
         EXPECT_EQ(list->item(r)->checkState(), Qt::Checked);
         EXPECT_TRUE(list->item(r)->flags() & Qt::ItemIsUserCheckable);
     }
@@ -520,7 +522,7 @@ TEST_F(Dock, ScansOfTheSameNameShareOneRowThatStandsForTheLater)
     const QString file = scanFile("same.ptx", stationPtx(0, 0, 1));
     chooseInputs({file, file});
     auto* list = w<QListWidget>("w_tab");
-    EXPECT_EQ(rowTexts(list), QStringList{QDir::toNativeSeparators(file) + " (000)"});
+    EXPECT_EQ(rowTexts(list), QStringList{"same.ptx (000)"});
     layoutdef job;
     ASSERT_TRUE(dock->getLayoutSettings(job));
     QBitArray expected(2);
@@ -672,8 +674,12 @@ TEST_F(Dock, TheOutputNameEndsInLogAndIsLatin1)
     EXPECT_TRUE(UserDialogs::shownMessages().isEmpty());
 
     chooseOutput(folder + QString::fromUtf8("/Plan_Ω.log"));
-    EXPECT_EQ(UserDialogs::shownTexts(),
-              QStringList{"We do not support non-ASCII file names. Apologize!"});
+    ASSERT_EQ(UserDialogs::shownMessages().size(), 1);
+    EXPECT_EQ(UserDialogs::shownMessages()[0].icon, UserDialogs::Icon::Warning);
+    EXPECT_EQ(UserDialogs::shownTexts().first(),
+              QString::fromUtf8("The layout's file name may hold letters such as ß and ü, but no "
+                                "characters beyond Latin-1:\nPlan_Ω.log\n\nPlease choose "
+                                "another name!"));
     EXPECT_EQ(textOf("l_out"), folder + QString::fromUtf8("/Проект/a.log"));
 }
 
@@ -682,17 +688,36 @@ TEST_F(Dock, StartRefusesPlanesThatBoundNothing)
     const DefaultLocale english(QLocale(QLocale::English, QLocale::UnitedKingdom));
     makeDock();
     prepareRun();
-    const std::pair<const char*, const char*> planes[] = {
-        {"5", "5"},      {"6", "5"},   {"abc", "5"}, {"1", ""},
-        {"-inf", "inf"}, {"nan", "3"}, {"1,5", "3"}, // a decimal comma is no number in English
+    const auto order = [](const char* low, const char* high) {
+        return QString("Clipping Planes: Bottom (%1 m) must lie below Top (%2 m), or the layout "
+                       "holds nothing!")
+            .arg(low, high);
     };
-    for (const auto& [lower, upper] : planes) {
+    const auto noNumber = [](const char* text, const char* plane) {
+        return QString("Clipping Planes: \"%1\" is not a number of metres for %2!")
+            .arg(text, plane);
+    };
+    const struct
+    {
+        const char* lower;
+        const char* upper;
+        QString message;
+    } planes[] = {
+        {"5", "5", order("5", "5")},
+        {"6", "5", order("6", "5")},
+        {"abc", "5", noNumber("abc", "Bottom")},
+        {"1", "", noNumber("", "Top")},
+        {"-inf", "inf", noNumber("inf", "Top")},
+        {"nan", "3", noNumber("nan", "Bottom")},
+        {"1,5", "3", noNumber("1,5", "Bottom")}, // a decimal comma is no number in English
+    };
+    for (const auto& [lower, upper, message] : planes) {
         SCOPED_TRACE(std::string(lower) + " / " + upper);
         UserDialogs::clearScript();
         w<QLineEdit>("e_lower")->setText(lower);
         w<QLineEdit>("e_upper")->setText(upper);
         click("b_start");
-        EXPECT_EQ(UserDialogs::shownTexts(), QStringList{"Please set valid Crop Bounds!"});
+        EXPECT_EQ(UserDialogs::shownTexts(), QStringList{message});
         EXPECT_FALSE(dock->layoutTask().isRunning());
         EXPECT_EQ(w<QPushButton>("b_start")->text(), "Start");
         EXPECT_TRUE(on("step1"));
@@ -809,9 +834,10 @@ TEST_F(Dock, StopEndsTheRunAsInterrupted)
     click("b_start");
     ASSERT_TRUE(waitForMessage());
     ASSERT_EQ(UserDialogs::shownMessages().size(), 1);
-    EXPECT_EQ(UserDialogs::shownMessages()[0].title, "");
+    EXPECT_EQ(UserDialogs::shownMessages()[0].icon, UserDialogs::Icon::Information);
     EXPECT_EQ(UserDialogs::shownMessages()[0].text, "Computation interrupted!");
-    expectResetPanel();
+    expectResetPanel(log);
+    EXPECT_TRUE(w<QPushButton>("b_start")->hasFocus()) << "ready to start again";
     EXPECT_FALSE(QFileInfo::exists(log));
     EXPECT_TRUE(tempFolderIsEmpty());
 }
@@ -884,9 +910,8 @@ TEST_F(Dock, FailedRunsAreReportedByTheirCode)
     };
     const Case cases[] = {
         {"planes above every point", 20, "50", "60", false,
-         "Not enough data in the chosen area!\nIncrease Crop size or use more Scans!"},
-        {"a tile size the engine cannot cut", 15, "-10", "10", false,
-         resultCodeMessage(InvalidSettings)},
+         "Not enough data between the clipping planes!\nWiden the clipping planes or use more "
+         "scans!"},
         {"a log path taken by a folder", 20, "-10", "10", true, resultCodeMessage(LogFileAccess)},
     };
     for (const Case& c : cases) {
@@ -903,13 +928,13 @@ TEST_F(Dock, FailedRunsAreReportedByTheirCode)
         click("b_start");
         ASSERT_TRUE(waitForMessage());
         ASSERT_EQ(UserDialogs::shownMessages().size(), 1);
-        EXPECT_EQ(UserDialogs::shownMessages()[0].title, "Information");
+        EXPECT_EQ(UserDialogs::shownMessages()[0].icon, UserDialogs::Icon::Critical);
         // A log path taken by a folder is named, with what stands there.
         EXPECT_EQ(UserDialogs::shownMessages()[0].text,
                   c.message + (c.logIsFolder ? "\n\n" + QDir::toNativeSeparators(log) +
                                                    ": a folder stands in its place"
                                              : QString()));
-        expectResetPanel();
+        expectResetPanel(log);
         EXPECT_TRUE(tempFolderIsEmpty());
         if (c.logIsFolder)
             QDir(log).removeRecursively();
@@ -963,6 +988,13 @@ TEST_F(Dock, HandsItsJobToAnAttachedBatchList)
     EXPECT_EQ(batch.batchJobs()[0].view, std::uint32_t(Front));
     auto* table = batch.findChild<QTableWidget*>("jobTable");
     EXPECT_EQ(table->item(0, 2)->text(), "-1.5/3");
+    // The copy carries the preferences it was queued with; later ones do not reach it.
+    const layoutdef queued = batch.batchJobs()[0];
+    EXPECT_EQ(queued.gridColor, defaultConfig().gridColor);
+    EXPECT_EQ(queued.coordSystemSize, defaultConfig().coordSystemSize);
+    writeConfig(50.0, 0.02, 40.0);
+    dock->preferencesChanged();
+    EXPECT_EQ(batch.batchJobs()[0].resolution, queued.resolution);
 
     click("b_batch");
     EXPECT_EQ(UserDialogs::shownTexts(), QStringList{"Layout output file already in batch list!"});
@@ -972,7 +1004,7 @@ TEST_F(Dock, HandsItsJobToAnAttachedBatchList)
     w<QLineEdit>("e_upper")->setText("abc");
     click("b_batch");
     EXPECT_EQ(UserDialogs::shownTexts(),
-              QStringList{"Layout settings are invalid or not complete!"});
+              QStringList{"Clipping Planes: \"abc\" is not a number of metres for Back!"});
 
     // The button comes back after a computation and a new output choice.
     UserDialogs::clearScript();
@@ -993,9 +1025,12 @@ TEST_F(Dock, ABatchListAtWorkLocksTheInputsAndTheStart)
     const QString first = scanFile("first.ptx", stationPtx(0, 0, 1));
     chooseInputs({first});
     chooseOutput(outFolder() + "/locked.log");
-    ProcessingBatch batch;
+    BatchLayout batch;
     dock->setBatchList(&batch);
-    batch.startProcessing();
+    click("b_batch");
+    // The run counts as processing until its end is taken in the event loop, which the
+    // clicks below do not turn.
+    QTest::mouseClick(batch.findChild<QPushButton*>("b_run"), Qt::LeftButton);
     ASSERT_TRUE(batch.isProcessing());
 
     UserDialogs::setNextFileNames({scanFile("second.ptx", stationPtx(1, 1, 1))});
@@ -1042,9 +1077,18 @@ TEST_F(Dock, TakesNumbersInTheUsersNotation)
     w<QLineEdit>("e_lower")->setText("1.234,5");
     w<QLineEdit>("e_upper")->setText("2000");
     click("b_start");
-    EXPECT_EQ(UserDialogs::shownTexts(), QStringList{"Please set valid Crop Bounds!"});
+    EXPECT_EQ(UserDialogs::shownTexts(),
+              QStringList{"Clipping Planes: \"1.234,5\" is not a number of metres for Bottom!"});
     EXPECT_FALSE(dock->layoutTask().isRunning());
     EXPECT_TRUE(w<QLineEdit>("e_lower")->hasFocus());
+    // The message gives the planes in the same notation.
+    UserDialogs::clearScript();
+    w<QLineEdit>("e_lower")->setText("3.5");
+    w<QLineEdit>("e_upper")->setText("2,5");
+    click("b_start");
+    EXPECT_EQ(UserDialogs::shownTexts(),
+              QStringList{"Clipping Planes: Bottom (3,5 m) must lie below Top (2,5 m), or the "
+                          "layout holds nothing!"});
 
     // The information box speaks the same notation.
     writeConfig(30.0, 0.0025, 10.0);
@@ -1066,10 +1110,18 @@ TEST_F(Dock, ChecksWhatCannotWorkBeforeAnyScanIsRead)
         double resolution;
         QString log;
         QString message;
+        double tileSize = 20.0;
     };
+    // A hand-edited preference is named with its line in the file.
+    const QString file = QDir::toNativeSeparators(configFilePath());
     const Case cases[] = {
         {"tiles too large", 0.0001, outFolder() + "/fine.log",
-         tileLimitMessage(0.0001, 20.0) + "\n" + tileLimitHint()},
+         "Image Resolution: " + tileLimitMessage(0.0001, 20.0) + "\n\nLine 5 of " + file +
+             ": Resolution = 0.0001\n" + tileLimitHint()},
+        {"a tile size the engine cannot cut", 0.05, outFolder() + "/cut.log",
+         "Image Size: tiles are cut in whole multiples of 10 m; 15 m is not one!\n\nLine 9 of " +
+             file + ": TileSize = 15\n" + tileLimitHint(),
+         15.0},
         {"a file where the folder belongs", 0.05, blocker + "/sub/site.log",
          "The output folder could not be created:\n" + QDir::toNativeSeparators(blocker + "/sub") +
              "\n\nPlease choose another folder!"},
@@ -1082,7 +1134,7 @@ TEST_F(Dock, ChecksWhatCannotWorkBeforeAnyScanIsRead)
         if (c.log.startsWith(readOnly) && !permissionsHold)
             continue;
         UserDialogs::clearScript();
-        writeConfig(30.0, c.resolution, 20.0);
+        writeConfig(30.0, c.resolution, c.tileSize);
         makeDock();
         prepareRun();
         chooseOutput(c.log);
@@ -1168,6 +1220,7 @@ TEST_F(Dock, NamesDamagedAndLeftOutScansInsteadOfAPlainSuccess)
     FakeScan unreadable = placed;
     unreadable.name = "site/b.fls";
     unreadable.opens = false;
+    dock->previewTask().stopAndWait();
     dock->layoutTask().reader =
         std::make_unique<FakeScanSource>(std::vector<FakeScan>{placed, unreadable});
     w<QListWidget>("w_tab")->item(0)->setCheckState(Qt::Checked);
@@ -1175,10 +1228,24 @@ TEST_F(Dock, NamesDamagedAndLeftOutScansInsteadOfAPlainSuccess)
     click("b_start");
     ASSERT_TRUE(waitForMessage());
     ASSERT_EQ(UserDialogs::shownMessages().size(), 1);
-    EXPECT_EQ(UserDialogs::shownMessages().first().title, "Warning");
+    EXPECT_EQ(UserDialogs::shownMessages().first().icon, UserDialogs::Icon::Warning);
     EXPECT_TRUE(UserDialogs::shownTexts().first().contains(
         "\n\nb.fls [1]: could not be read and was left out\n\n"))
         << UserDialogs::shownTexts().first().toStdString();
+
+    // Not one checked scan can be read: that is the cause, not a lack of data.
+    UserDialogs::clearScript();
+    placed.opens = false;
+    dock->layoutTask().reader =
+        std::make_unique<FakeScanSource>(std::vector<FakeScan>{placed, unreadable});
+    chooseOutput(log);
+    click("b_start");
+    ASSERT_TRUE(waitForMessage());
+    ASSERT_EQ(UserDialogs::shownMessages().size(), 1);
+    EXPECT_EQ(UserDialogs::shownMessages().first().icon, UserDialogs::Icon::Critical);
+    EXPECT_EQ(UserDialogs::shownTexts().first(),
+              "None of the chosen scans could be read:\n\na.fls [0]: could not be read and was "
+              "left out\nb.fls [1]: could not be read and was left out");
 }
 
 TEST_F(Dock, SelectsAllOrNoScansAtOnce)
@@ -1186,6 +1253,7 @@ TEST_F(Dock, SelectsAllOrNoScansAtOnce)
     makeDock();
     chooseInputs(
         {scanFile("three.ptx", stationPtx(0, 0, 1) + stationPtx(1, 0, 1) + stationPtx(2, 0, 1))});
+    chooseOutput(outFolder() + "/three.log");
     auto* list = w<QListWidget>("w_tab");
     list->item(1)->setSelected(true);
     layoutdef job;
@@ -1193,12 +1261,126 @@ TEST_F(Dock, SelectsAllOrNoScansAtOnce)
     ASSERT_TRUE(dock->getLayoutSettings(job));
     EXPECT_EQ(job.scanList, QBitArray(3, false));
     EXPECT_TRUE(list->selectedItems().isEmpty());
+    EXPECT_FALSE(w<QPushButton>("b_start")->isEnabled()) << "no scan to read";
     list->item(2)->setCheckState(Qt::Checked);
     click("b_selectAll");
     ASSERT_TRUE(dock->getLayoutSettings(job));
     EXPECT_EQ(job.scanList, QBitArray(3, true));
+    EXPECT_TRUE(w<QPushButton>("b_start")->isEnabled());
     for (int r = 0; r < list->count(); ++r)
         EXPECT_EQ(list->item(r)->checkState(), Qt::Checked) << r;
+}
+
+TEST_F(Dock, ThePreviewsHandlesPlanAndFieldsStayInStep)
+{
+    // Two storeys: floors at 0 and 3.3 m, ceilings at 3 and 6.3 m.
+    GenScanOptions options;
+    options.outputFolder = appData.path() + "/two";
+    options.storeys = 2;
+    options.stations = 2;
+    options.pointsPerColumn = 200;
+    options.columns = 300;
+    GenScanJob building(options);
+    ASSERT_TRUE(building.run());
+    makeDock();
+    dock->resize(1400, 600);
+    chooseInputs(building.files());
+    auto* panel = w<SitePreviewPanel>("sitePreview");
+    ASSERT_TRUE(waitUntil([&] { return panel->preview() != nullptr; }));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dock.get()));
+    auto* strip = w<ProfileStrip>("w_profile");
+    const QLocale notation = dock->locale();
+    const auto field = [&](const char* name) {
+        return parseUserReal(textOf(name), notation).value_or(-1e9);
+    };
+    const auto inStep = [&] {
+        EXPECT_DOUBLE_EQ(field("e_lower"), strip->low());
+        EXPECT_DOUBLE_EQ(field("e_upper"), strip->high());
+    };
+
+    // One click sets the upper storey, from just above its floor to just below its ceiling.
+    QTableWidget* levels = panel->levelTable();
+    int upper = -1;
+    for (int row = 0; row < levels->rowCount(); ++row) {
+        if (levels->item(row, 0)->text().startsWith(formatUserFixed(3.3, 2, notation)))
+            upper = row;
+    }
+    ASSERT_GE(upper, 0);
+    QTest::mouseClick(qobject_cast<QAbstractButton*>(levels->cellWidget(upper, 2)), Qt::LeftButton);
+    EXPECT_NEAR(field("e_lower"), 3.35, 0.02);
+    EXPECT_NEAR(field("e_upper"), 6.25, 0.02);
+    inStep();
+
+    // Drags: the upper handle to 5 m, the lower one near the floor of 3.3 m, where it snaps.
+    const auto drag = [&](double from, double to, int offset = 0) {
+        QTest::mousePress(strip, Qt::LeftButton, {}, QPoint(60, strip->rowOf(from)));
+        QTest::mouseMove(strip, QPoint(60, strip->rowOf(to) + offset));
+        QTest::mouseRelease(strip, Qt::LeftButton, {}, QPoint(60, strip->rowOf(to) + offset));
+    };
+    const double pixel = (strip->topValue() - strip->bottomValue()) / strip->height();
+    drag(strip->high(), 5.0);
+    EXPECT_NEAR(strip->high(), 5.0, 2 * pixel);
+    inStep();
+    drag(strip->low(), 3.3, ProfileStrip::snapPixels - 2);
+    EXPECT_DOUBLE_EQ(strip->low(), 3.3);
+    inStep();
+
+    // Typing moves the handles.
+    w<QLineEdit>("e_upper")->setText(formatUserFixed(4.5, 2, notation));
+    EXPECT_DOUBLE_EQ(strip->high(), 4.5);
+
+    // Two clicks on the plan make the south wall of room A a facade, seen from the room:
+    // the fields take its points, the strip the facade's planes.
+    auto* plan = w<PlanView>("w_plan");
+    const QTransform t = plan->toWidget();
+    const QPoint a = t.map(QPointF(7.0, 0.1)).toPoint();
+    const QPoint b = t.map(QPointF(1.0, 0.1)).toPoint();
+    QTest::mouseClick(plan, Qt::LeftButton, {}, a);
+    QTest::mouseClick(plan, Qt::LeftButton, {}, b);
+    EXPECT_TRUE(w<QCheckBox>("chk_facade")->isChecked());
+    const QPointF p1 = t.inverted().map(QPointF(a));
+    const QPointF p2 = t.inverted().map(QPointF(b));
+    EXPECT_NEAR(field("e_facadeX1"), p1.x(), 0.006);
+    EXPECT_NEAR(field("e_facadeY1"), p1.y(), 0.006);
+    EXPECT_NEAR(field("e_facadeX2"), p2.x(), 0.006);
+    EXPECT_NEAR(field("e_facadeY2"), p2.y(), 0.006);
+    ASSERT_TRUE(plan->overlay().facade);
+    EXPECT_EQ(plan->overlay().facade->from.x, field("e_facadeX1"));
+    EXPECT_EQ(plan->overlay().facade->to.y, field("e_facadeY2"));
+    EXPECT_DOUBLE_EQ(strip->low(), FacadeLine::defaultLow);
+    inStep();
+}
+
+TEST_F(Dock, TheKeyboardFollowsTheStepsAndEnterPressesButtons)
+{
+    makeDock();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(dock.get()));
+    // Enter on the focused Browse opens the file dialog, as Space does.
+    w<QWidget>("b_ws")->setFocus();
+    UserDialogs::setNextFileNames({scanFile("one.ptx", stationPtx(0, 0, 1))});
+    QTest::keyClick(w<QWidget>("b_ws"), Qt::Key_Return);
+    ASSERT_EQ(w<QListWidget>("w_tab")->count(), 1);
+    UserDialogs::setNextFileName(outFolder() + "/keys.log");
+    w<QWidget>("b_out")->setFocus();
+    QTest::keyClick(w<QWidget>("b_out"), Qt::Key_Enter);
+    EXPECT_EQ(textOf("l_out"), outFolder() + "/keys.log") << "Enter did not reach Browse";
+
+    // Tab goes through the steps in order; the path fields, which take no typing, are passed.
+    dock->activateWindow();
+    ASSERT_TRUE(waitUntil([this] { return dock->isActiveWindow(); }));
+    w<QWidget>("b_ws")->setFocus();
+    ASSERT_EQ(QApplication::focusWidget(), w<QWidget>("b_ws"));
+    QStringList order{"b_ws"};
+    for (int k = 0; k < 20 && QApplication::focusWidget(); ++k) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        if (!QApplication::focusWidget() || QApplication::focusWidget()->objectName() == "b_ws")
+            break;
+        order.append(QApplication::focusWidget()->objectName());
+    }
+    EXPECT_EQ(order,
+              (QStringList{"b_ws", "rb_top", "e_azimuth", "chk_facade", "w_tab", "b_selectAll",
+                           "b_selectNone", "e_upper", "e_lower", "b_out", "cb_imagetype",
+                           "cb_printscale", "cb_layer", "chk_dxf", "cb_pdf", "e_crs", "b_start"}));
 }
 
 TEST_F(Dock, SpeaksGermanWithTheGermanTranslation)
@@ -1219,7 +1401,22 @@ TEST_F(Dock, SpeaksGermanWithTheGermanTranslation)
     chooseOutput(outFolder() + "/de.log");
     w<QLineEdit>("e_upper")->setText(textOf("e_lower"));
     click("b_start");
-    EXPECT_EQ(UserDialogs::shownTexts(), QStringList{"Bitte geben Sie gültige Schnittebenen an!"});
+    ASSERT_EQ(UserDialogs::shownTexts().size(), 1);
+    EXPECT_TRUE(UserDialogs::shownTexts().first().startsWith("Schnittebenen: Vorne ("))
+        << UserDialogs::shownTexts().first().toStdString();
+    // What a reader noted of a scan is shown in German too, its numbers and paths kept.
+    struct NotingSource : FakeScanSource
+    {
+        NotingSource() : FakeScanSource({FakeScan{}})
+        {
+            noteDamage(
+                0,
+                QT_TRANSLATE_NOOP("ScanNote", "PTX scan %1 in %2 ends after %3 of %4 point lines"),
+                {"0", "/p/%2.ptx", "5", "9"});
+        }
+    } noted;
+    EXPECT_EQ(damagedScanLines(damagedScans(noted, QBitArray(1, true), QBitArray(1, true))),
+              QStringList{"[0]: PTX-Scan 0 in /p/%2.ptx endet nach 5 von 9 Punktzeilen"});
     EXPECT_TRUE(overviewPicturesWarning({"plan.png"}).startsWith("Das Layout ist vollständig"))
         << overviewPicturesWarning({"plan.png"}).toStdString();
     // The engine's texts are translated where they are shown; unknown ones stay as they are.
@@ -1245,32 +1442,25 @@ TEST(DockRules, RieglProjectPathsMustBeLatin1)
     EXPECT_FALSE(fitsLatin1(QString::fromUtf8("Ā")));
 }
 
-TEST(DockRules, LongScanNamesLoseTheirFoldersBeforeTheirFileName)
+TEST(DockRules, ScanNamesAreShortButNeverAlike)
 {
-    QFont font;
-    font.setPixelSize(13);
-    const QFontMetrics metrics(font);
-    const QString ellipsis(QChar(0x2026));
-    for (const QString& name :
-         {QString("/data/a-rather-long-project-folder/survey-2024/ptx/scan_005.ptx (000)"),
-          QString("C:\\Daten\\Projekt Nord\\Kampagne 2024\\station_12.ptx (003)")}) {
-        SCOPED_TRACE(name.toStdString());
-        const QString file = shortScanName(name);
-        const int fileWidth = metrics.horizontalAdvance(ellipsis + "/" + file);
-        EXPECT_EQ(elideScanName(name, metrics, metrics.horizontalAdvance(name)), name);
-        for (const int width : {fileWidth, fileWidth + 40}) {
-            const QString shown = elideScanName(name, metrics, width);
-            EXPECT_LE(metrics.horizontalAdvance(shown), width) << shown.toStdString();
-            EXPECT_TRUE(shown.endsWith(ellipsis + name.at(name.size() - file.size() - 1) + file))
-                << shown.toStdString();
-            EXPECT_TRUE(name.startsWith(shown.left(shown.indexOf(ellipsis))));
-        }
-        // Narrower than the file name: its start goes, the end that tells scans apart stays.
-        const QString narrow = elideScanName(name, metrics, fileWidth / 2);
-        EXPECT_LE(metrics.horizontalAdvance(narrow), fileWidth / 2);
-        EXPECT_TRUE(narrow.startsWith(ellipsis) && narrow.endsWith(file.right(8)))
-            << narrow.toStdString();
-    }
+    const struct
+    {
+        QStringList names;
+        QStringList shown;
+    } cases[] = {
+        {{"/p/east/st.ptx (000)", "/p/east/st.ptx (001)", "/q/west/x.ptx (000)"},
+         {"st.ptx (000)", "st.ptx (001)", "x.ptx (000)"}},
+        // Two files of one name: their folders tell them apart, as far out as needed.
+        {{"/p/east/st.ptx (000)", "/p/west/st.ptx (000)"},
+         {"east/st.ptx (000)", "west/st.ptx (000)"}},
+        {{"C:\\a\\x\\st.ptx (000)", "C:\\b\\x\\st.ptx (000)", "C:\\b\\y\\st.ptx (000)"},
+         {"a\\x\\st.ptx (000)", "b\\x\\st.ptx (000)", "y\\st.ptx (000)"}},
+        {{"/x/st.ptx (000)", "/y/x/st.ptx (000)"}, {"/x/st.ptx (000)", "y/x/st.ptx (000)"}},
+        {{"ScanPos001.rxp", "ScanPos001.rxp"}, {"ScanPos001.rxp", "ScanPos001.rxp"}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(distinctScanNames(c.names), c.shown) << c.names.join(" | ").toStdString();
 }
 
 TEST(DockRules, DefaultLogNamesFollowTheView)

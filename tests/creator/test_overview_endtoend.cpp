@@ -3,6 +3,7 @@
 // stations, every scan used; once as a floor plan, once seen from the back in inverted
 // colours.
 
+#include "creator/LayoutSettings.h"
 #include "creator/LayoutTask.h"
 #include "creator/OverviewSheet.h"
 #include "genscan/GenScanJob.h"
@@ -65,6 +66,7 @@ TEST(OverviewEndToEnd, GeneratedScansGiveMarkedPicturesAlignedWithTheTiles)
         task.job.clipHigh = c.clipHigh;
         task.job.outputFile = dir.filePath(QString(c.name) + ".log");
         task.job.imageType = "png";
+        takePreferences(config, task.job);
         task.job.invertColor = c.invert;
         task.job.resolution = 0.02;
         task.job.scannerDomain = 30;

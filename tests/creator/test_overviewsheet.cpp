@@ -1,5 +1,6 @@
 #include "OverviewScene.h"
 
+#include "creator/LayoutSettings.h"
 #include "creator/LayoutTask.h"
 #include "layoutlog/LogReader.h"
 #include "platform/AppFolders.h"
@@ -655,10 +656,16 @@ TEST(OverviewTexts, TitleAndCaptionHaveGermanTexts)
               "Orthaven – orthographic layouts from laser scans");
     OverviewScene scene;
     ASSERT_TRUE(scene.layout());
-    const QStringList lines =
-        sheetTitleLines(LogReader(scene.logPath()).info(), scene.inputs(), QDate(2024, 3, 5));
+    LayoutLogInfo log = LogReader(scene.logPath()).info();
+    log.clipLow = 0.5;
+    log.clipHigh = 2.0;
+    const QStringList lines = sheetTitleLines(log, scene.inputs(), QDate(2024, 3, 5));
     EXPECT_TRUE(lines.contains("Ansicht: Oben")) << lines.join('\n').toStdString();
     EXPECT_TRUE(lines.contains("Ebene: Dichte")) << lines.join('\n').toStdString();
+    // Numbers in the notation of the language, whatever the system's settings.
+    EXPECT_TRUE(lines.contains("Schnittebenen: 0,5 m bis 2 m (Z)"))
+        << lines.join('\n').toStdString();
+    EXPECT_EQ(metreText(-12.5), "-12,5");
 }
 
 namespace {
@@ -672,9 +679,13 @@ struct TaskPictures : ::testing::Test
     void SetUp() override
     {
         ensureAppFolders();
+        // The job carries the colours; preferences saved meanwhile do not reach it.
         ConfigSettings config = defaultConfig();
         config.scanPosColor1 = QColor(0, 0, 255);
         config.scanPosColor2 = QColor(255, 0, 255);
+        takePreferences(config, task.job);
+        config.scanPosColor1 = config.scanPosColor2 = QColor(255, 255, 0);
+        config.grid = false;
         writeConfig(config, configFilePath());
 
         std::vector<FakeScan> scans = sceneScans(Top);
@@ -690,6 +701,7 @@ struct TaskPictures : ::testing::Test
         task.job.resolution = 0.1;
         task.job.scannerDomain = 50;
         task.job.tileSize = 10;
+        task.job.invertColor = false;
     }
 
     void runTask(int mode = ComputeLayout)
@@ -703,7 +715,7 @@ struct TaskPictures : ::testing::Test
 
 } // namespace
 
-TEST_F(TaskPictures, AComputedLayoutGetsBothPicturesFromTheConfigurationAndTheEngine)
+TEST_F(TaskPictures, AComputedLayoutGetsBothPicturesFromTheJobAndTheEngine)
 {
     for (int mode : {ComputeLayout, FetchAndCompute}) {
         SCOPED_TRACE(mode);
@@ -714,7 +726,7 @@ TEST_F(TaskPictures, AComputedLayoutGetsBothPicturesFromTheConfigurationAndTheEn
         const QImage thumbnail(out.filePath("site_overview.png"));
         ASSERT_FALSE(sheet.isNull());
         ASSERT_FALSE(thumbnail.isNull());
-        // Colours from the configuration file; Charlie failed to load in the engine.
+        // Colours from the job; Charlie failed to load in the engine.
         for (const QImage& image : {sheet, thumbnail}) {
             EXPECT_EQ(image.pixel(topCentres[0]), blue);
             EXPECT_EQ(image.pixel(topCentres[1]), blue);

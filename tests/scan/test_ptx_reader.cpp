@@ -496,3 +496,37 @@ TEST(ScanSourceFactory, CreatesThePtxReaderByLowerCasedExtension)
     EXPECT_EQ(createScanSource(QStringLiteral("scan.ptx.txt")), nullptr);
     EXPECT_TRUE(supportedScanExtensions().contains(QStringLiteral(".ptx")));
 }
+
+TEST(PtxReader, AColumnSampleReadsTheFirstOfEveryKColumnsAndParsesNoOther)
+{
+    // 7 columns of 3 points; a malformed line in column 3 (read) and in column 1 (passed
+    // over, so never looked at), and a second scan behind the first.
+    QTemporaryDir dir;
+    const std::vector<cv::Vec3d> points = distinctPoints(21, 1.0);
+    QByteArray text = ptxHeader(7, 3);
+    for (int k = 0; k < 21; ++k)
+        text += k == 4 || k == 10 ? QByteArray("garbage\n") : ptxPointLines({points[k]});
+    text += ptxHeader(1, 2) + ptxPointLines(distinctPoints(2, 90.0));
+    CaptureDiagnostics quiet;
+    ScanSourcePTX reader;
+    reader.setReadThreads(3);
+    ASSERT_TRUE(reader.fetchFiles({writeFile(dir.filePath(QStringLiteral("s.ptx")), text)}));
+    ASSERT_TRUE(reader.openScan(0));
+    std::vector<cv::Vec3d> read;
+    std::vector<int> perCall;
+    bool more = true;
+    while (more) {
+        cv::Mat chunk;
+        more = reader.grid()->readColumnSample(0, chunk, 3, 2);
+        perCall.push_back(chunk.cols);
+        for (int j = 0; j < chunk.cols; ++j)
+            read.emplace_back(chunk.at<double>(0, j), chunk.at<double>(1, j),
+                              chunk.at<double>(2, j));
+    }
+    // Columns 0, 3 and 6, two per call; line 10 (column 3) yields no point.
+    const std::vector<cv::Vec3d> expected = {points[0],  points[1],  points[2],  points[9],
+                                             points[11], points[18], points[19], points[20]};
+    EXPECT_TRUE(read == expected);
+    EXPECT_EQ(perCall, (std::vector<int>{5, 3}));
+    EXPECT_EQ(reader.notes().back().text, "Scan 0: skipped 1 malformed point lines");
+}

@@ -242,9 +242,14 @@ TEST(RieglBadInput, StreamsThatCannotBeOpened)
         ASSERT_TRUE(reader.fetchFiles({project}));
         EXPECT_FALSE(reader.openScan(0));
         EXPECT_FALSE(reader.isScanOpen(0));
-        EXPECT_EQ(out.lines().mid(out.lines().size() - 4),
+        EXPECT_EQ(out.lines().mid(out.lines().size() - 5, 4),
                   QStringList({"Load Scan", "file:" + stream, c.line,
                                "Cannot open Riegl File file:" + stream}));
+        // The scan's note says why in the user's words.
+        EXPECT_TRUE(out.lines().last().contains(c.write
+                                                    ? "the scan library cannot open " + stream
+                                                    : "the scan file " + stream + " is missing"))
+            << out.lines().last().toStdString();
         cv::Mat chunk;
         EXPECT_FALSE(reader.readPoints(0, chunk, 1000));
         EXPECT_EQ(chunk.size(), cv::Size(1, 4));

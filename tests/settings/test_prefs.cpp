@@ -248,13 +248,17 @@ TEST_F(PrefsPanel, RefusesGeometryThatCannotMakeALayoutBeforeSaving)
         double resolution, domain, tileSize;
         const char* field;   // the combo box that gets the focus
         const char* message; // how the message starts: the field's name
+        int line;            // of the file, named at the message's end
     };
     const Case cases[] = {
         {0.0001, 30, 20, "cB_resolution",
-         "Image Resolution: Tile images of 200000 pixels a side exceed the limit of 20000!"},
-        {0.0, 30, 20, "cB_resolution", "Image Resolution: "},
-        {0.01, 0.0, 20, "cB_Domain", "Scan Radius: "},
-        {0.01, 30, 25, "cB_TileSize", "Image Size: tiles are cut in whole multiples of 10 m"},
+         "Image Resolution: Tile images of 200000 pixels a side exceed the limit of 20000!", 5},
+        {0.0, 30, 20, "cB_resolution",
+         "Image Resolution: 0 mm cannot make a layout; it must be above 0 and at most 10000 mm!",
+         5},
+        {0.01, 0.0, 20, "cB_Domain", "Scan Radius: 0 m cannot make a layout; it must be above 0 m!",
+         7},
+        {0.01, 30, 25, "cB_TileSize", "Image Size: tiles are cut in whole multiples of 10 m", 9},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.field);
@@ -271,8 +275,12 @@ TEST_F(PrefsPanel, RefusesGeometryThatCannotMakeALayoutBeforeSaving)
         click("pb_save");
 
         ASSERT_EQ(UserDialogs::shownTexts().size(), 1);
-        EXPECT_TRUE(UserDialogs::shownTexts().first().startsWith(c.message))
-            << UserDialogs::shownTexts().first().toStdString();
+        const QString shown = UserDialogs::shownTexts().first();
+        EXPECT_TRUE(shown.startsWith(c.message)) << shown.toStdString();
+        EXPECT_TRUE(shown.contains(QString("\n\nLine %1 of %2: ")
+                                       .arg(c.line)
+                                       .arg(QDir::toNativeSeparators(configFilePath()))))
+            << shown.toStdString();
         EXPECT_EQ(readFile(configFilePath()), before);
         EXPECT_EQ(changed.count(), 0);
         EXPECT_EQ(panel->settings(), savedFile());
@@ -289,42 +297,33 @@ TEST_F(PrefsPanel, RefusesGeometryThatCannotMakeALayoutBeforeSaving)
     }
 }
 
-TEST_F(PrefsPanel, StandardValuesAreWrittenAtOnce)
+TEST_F(PrefsPanel, StandardValuesFillInTheFirstStartsValuesAndOnlySaveWrites)
 {
     ConfigSettings file = defaultConfig();
     file.invertColor = true;
     file.grid = false;
     file.resolution = 0.05;
+    file.scannerDomain = 50;
+    file.gridColor = QColor(1, 2, 3, 4);
     open(file);
+    const QByteArray before = readFile(configFilePath());
     QSignalSpy changed(panel.get(), &LayoutPrefInfo::preferencesChanged);
-    CaptureDiagnostics out;
     click("pb_preSet");
 
-    ConfigSettings expected = defaultConfig();
-    expected.resolution = 0.01;
-    expected.scannerDomain = 25;
-    expected.tileSize = 20;
-    expected.invertColor = false;
-    expected.grid = true;
-    expected.gridColor = QColor(0, 0, 0, 255);
-    expected.textColor = QColor(0, 0, 0, 255);
-    expected.scanPosColor1 = QColor(0, 255, 0, 92);
-    expected.scanPosColor2 = QColor(255, 0, 0, 92);
-    QTemporaryDir dir;
-    writeConfig(expected, dir.filePath("expected.cfg"));
-    EXPECT_EQ(readFile(configFilePath()), readFile(dir.filePath("expected.cfg")));
-
+    // The fields show what a first start writes; the file and the Layout Creator wait.
     EXPECT_EQ(combo("cB_resolution")->currentText(), "10 mm");
-    EXPECT_EQ(combo("cB_Domain")->currentText(), "25 m");
-    EXPECT_EQ(combo("cB_TileSize")->currentText(), "20 m");
+    EXPECT_EQ(combo("cB_Domain")->currentText(), "30 m");
     EXPECT_FALSE(check("cb_invert")->isChecked());
     EXPECT_TRUE(check("cb_grid")->isChecked());
-    EXPECT_EQ(rowText(0), "0 0 0 255");
-    EXPECT_EQ(rowText(3), "255 0 0 92");
+    EXPECT_EQ(rowText(0), "192 192 192 128");
+    EXPECT_EQ(rowText(3), "255 0 0 64");
+    EXPECT_EQ(readFile(configFilePath()), before);
+    EXPECT_EQ(changed.count(), 0);
+
+    click("pb_save");
+    EXPECT_EQ(readFile(configFilePath()), configText(defaultConfig()));
     EXPECT_EQ(changed.count(), 1);
-    EXPECT_EQ(out.lines(), QStringList{"Save All"});
     EXPECT_TRUE(UserDialogs::shownTexts().isEmpty());
-    EXPECT_EQ(panel->settings(), expected);
 }
 
 TEST_F(PrefsPanel, SaveWritesEveryEditedValue)
@@ -379,9 +378,11 @@ TEST_F(PrefsPanel, AColourOutOfRangeRefusesTheSaveAndKeepsWhatWasTyped)
         click("pb_save");
 
         EXPECT_EQ(UserDialogs::shownTexts(),
-                  QStringList{"Text Color: Only values between 0 and 255 are possible!"});
+                  QStringList{"Colour values are whole numbers from 0 to 255; these are "
+                              "not:\nText Color A: \"" +
+                              QString::fromLatin1(bad) + "\""});
         ASSERT_EQ(UserDialogs::shownMessages().size(), 1);
-        EXPECT_TRUE(UserDialogs::shownMessages().first().title.isEmpty());
+        EXPECT_EQ(UserDialogs::shownMessages().first().icon, UserDialogs::Icon::Warning);
         EXPECT_EQ(savedFile(), defaultConfig()) << "nothing is saved";
         EXPECT_EQ(changed.count(), 0) << "the Layout Creator is not brought back";
         EXPECT_EQ(rowText(1), "50 60 70 " + QString::fromLatin1(bad));
@@ -391,29 +392,42 @@ TEST_F(PrefsPanel, AColourOutOfRangeRefusesTheSaveAndKeepsWhatWasTyped)
     }
 }
 
-TEST_F(PrefsPanel, EveryBadRowShowsItsMessageInTurn)
+TEST_F(PrefsPanel, OneBoxNamesEveryBadChannelAndMarksItsField)
 {
     open();
     field(3, 'R')->setText("300");
     field(0, 'G')->setText("-5");
     field(2, 'B')->setText("abc");
     field(1, 'R')->setText("1e2");
+    field(1, 'A')->setText("");
     click("pb_save");
     EXPECT_EQ(UserDialogs::shownTexts(),
-              (QStringList{"Grid Color: Only values between 0 and 255 are possible!",
-                           "Text Color: Only values between 0 and 255 are possible!",
-                           "Used Scan Color: Only values between 0 and 255 are possible!",
-                           "Unused Scan Color: Only values between 0 and 255 are possible!"}));
+              QStringList{"Colour values are whole numbers from 0 to 255; these are not:\n"
+                          "Grid Color G: \"-5\"\nText Color R: \"1e2\"\nText Color A: \"\"\n"
+                          "Used Scan Color B: \"abc\"\nUnused Scan Color R: \"300\""});
     EXPECT_EQ(savedFile(), defaultConfig());
+    const auto marked = [this] {
+        QStringList fields;
+        for (QLineEdit* edit : panel->findChildren<QLineEdit*>()) {
+            if (edit->property("faulty").toBool())
+                fields.append(edit->objectName());
+        }
+        fields.sort();
+        return fields;
+    };
+    EXPECT_EQ(marked(),
+              (QStringList{"tb_Grid_G", "tb_Scan1_B", "tb_Scan2_R", "tb_Text_A", "tb_Text_R"}));
 
-    // Once every row is corrected, the save goes through.
+    // Once every field is corrected, the save goes through and the marks go.
     UserDialogs::clearScript();
     field(3, 'R')->setText("30");
     field(0, 'G')->setText("5");
     field(2, 'B')->setText("33");
     field(1, 'R')->setText("100");
+    field(1, 'A')->setText("255");
     click("pb_save");
     EXPECT_TRUE(UserDialogs::shownTexts().isEmpty());
+    EXPECT_TRUE(marked().isEmpty());
     EXPECT_EQ(savedFile().scanPosColor1, QColor(0, 255, 33, 64));
     EXPECT_EQ(savedFile().scanPosColor2, QColor(30, 0, 0, 64));
 }

@@ -12,12 +12,13 @@ namespace orthaven::genscan {
 namespace {
 
 constexpr int maxStations = 10000;
+constexpr int maxStoreys = 100;
 constexpr int maxGridSide = 1000000;
 
 } // namespace
 
 GenScanJob::GenScanJob(const GenScanOptions& options)
-    : opts(options), world(Scene::rooms(options.ceiling))
+    : opts(options), world(Scene::rooms(options.ceiling, options.storeys))
 {
     model.pointsPerColumn = opts.pointsPerColumn;
     model.columns = opts.columns;
@@ -44,6 +45,8 @@ QString GenScanJob::checkOptions() const
         return QStringLiteral("LAS point formats 0, 1, 2, 3, 6, 7 and 8 are written");
     if (las && opts.colour && !LasWriter::hasColour(lasPointFormat()))
         return QStringLiteral("LAS point format %1 has no colour").arg(lasPointFormat());
+    if (opts.storeys < 1 || opts.storeys > maxStoreys)
+        return QStringLiteral("The number of storeys must lie between 1 and %1").arg(maxStoreys);
     if (opts.stations < 1 || opts.stations > maxStations)
         return QStringLiteral("The number of stations must lie between 1 and %1").arg(maxStations);
     if (opts.pointsPerColumn < 1 || opts.pointsPerColumn > maxGridSide || opts.columns < 1 ||

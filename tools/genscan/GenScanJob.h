@@ -27,6 +27,7 @@ struct GenScanOptions
     bool intensity = true;
     bool colour = false;
     bool ceiling = true;
+    int storeys = 1;        // floors of the building, one above the other
     bool oneFile = false;   // all stations in one file, where the format allows it
     bool indexFile = false; // also an index file <baseName><extension> naming the scan files
     int pointFormat = -1;   // LAS point format; -1: 3 with colour, else 1

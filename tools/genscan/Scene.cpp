@@ -12,30 +12,38 @@ constexpr double minDistance = 1e-6;
 
 } // namespace
 
-Scene Scene::rooms(bool withCeiling)
+Scene Scene::rooms(bool withCeiling, int storeys)
 {
     Scene scene;
-    const double h = scene.wallHeight;
-    scene.addBox({-0.1, -0.1, -0.3}, {14.1, 8.1, 0.0}, Material::Floor);
-    if (withCeiling)
-        scene.addBox({-0.1, -0.1, h}, {14.1, 8.1, h + 0.3}, Material::Ceiling);
+    scene.storeyCount = std::max(storeys, 1);
+    const double h = wallHeight;
+    scene.addBox({-0.1, -0.1, -slabThickness}, {14.1, 8.1, 0.0}, Material::Floor);
+    for (int s = 0; s < scene.storeyCount; ++s) {
+        const double base = s * storeyHeight;
+        // The slab above the storey: its ceiling, and the floor of the next one.
+        if (withCeiling || s + 1 < scene.storeyCount)
+            scene.addBox({-0.1, -0.1, base + h}, {14.1, 8.1, base + storeyHeight},
+                         Material::Ceiling);
 
-    // Outer walls, centred on the outline 0..14 × 0..8.
-    scene.addWall(true, 0.0, -0.1, 14.1, {});
-    scene.addWall(true, 8.0, -0.1, 14.1, {{2.0, 4.0, 1.0, 2.2}}); // window
-    scene.addWall(false, 0.0, -0.1, 8.1, {{1.0, 1.9, 0.0, 2.1}}); // door to the outside
-    scene.addWall(false, 14.0, -0.1, 8.1, {});
-    // Inner walls: room A (x < 8) | rooms B (y < 5) and C (y > 5).
-    scene.addWall(false, 8.0, 0.0, 8.0, {{3.0, 3.9, 0.0, 2.1}});
-    scene.addWall(true, 5.0, 8.0, 14.0, {{10.0, 10.9, 0.0, 2.1}});
+        // Outer walls, centred on the outline 0..14 × 0..8.
+        scene.addWall(true, 0.0, -0.1, 14.1, {}, base);
+        scene.addWall(true, 8.0, -0.1, 14.1, {{2.0, 4.0, 1.0, 2.2}}, base); // window
+        scene.addWall(false, 0.0, -0.1, 8.1, {{1.0, 1.9, 0.0, 2.1}}, base); // door to the outside
+        scene.addWall(false, 14.0, -0.1, 8.1, {}, base);
+        // Inner walls: room A (x < 8) | rooms B (y < 5) and C (y > 5).
+        scene.addWall(false, 8.0, 0.0, 8.0, {{3.0, 3.9, 0.0, 2.1}}, base);
+        scene.addWall(true, 5.0, 8.0, 14.0, {{10.0, 10.9, 0.0, 2.1}}, base);
 
-    scene.addCylinder(2.5, 2.5, 0.2, 0.0, h, Material::Column);
-    scene.addCylinder(5.5, 5.5, 0.2, 0.0, h, Material::Column);
-    scene.addBox({12.5, 1.0, 0.0}, {12.9, 1.4, h}, Material::Column);
+        scene.addCylinder(2.5, 2.5, 0.2, base, base + h, Material::Column);
+        scene.addCylinder(5.5, 5.5, 0.2, base, base + h, Material::Column);
+        scene.addBox({12.5, 1.0, base}, {12.9, 1.4, base + h}, Material::Column);
 
-    scene.centres = {{4.0, 4.0, 0.0}, {11.0, 2.5, 0.0}, {11.0, 6.5, 0.0}};
+        for (const Vec3& centre :
+             {Vec3{4.0, 4.0, base}, Vec3{11.0, 2.5, base}, Vec3{11.0, 6.5, base}})
+            scene.centres.push_back(centre);
+    }
     scene.interiorLow = {0.1, 0.1, 0.0};
-    scene.interiorHigh = {13.9, 7.9, h};
+    scene.interiorHigh = {13.9, 7.9, (scene.storeyCount - 1) * storeyHeight + h};
     return scene;
 }
 
@@ -51,16 +59,16 @@ void Scene::addCylinder(double x, double y, double radius, double zLow, double z
 }
 
 void Scene::addWall(bool alongX, double at, double from, double to,
-                    const std::vector<Opening>& openings)
+                    const std::vector<Opening>& openings, double base)
 {
     const double half = wallThickness / 2;
     auto add = [&](double u0, double u1, double z0, double z1) {
         if (u1 <= u0 || z1 <= z0)
             return;
         if (alongX)
-            addBox({u0, at - half, z0}, {u1, at + half, z1}, Material::Wall);
+            addBox({u0, at - half, base + z0}, {u1, at + half, base + z1}, Material::Wall);
         else
-            addBox({at - half, u0, z0}, {at + half, u1, z1}, Material::Wall);
+            addBox({at - half, u0, base + z0}, {at + half, u1, base + z1}, Material::Wall);
     };
     double cursor = from;
     for (const Opening& o : openings) {

@@ -29,8 +29,14 @@ class Scene
 public:
     // Three rooms on one floor (8 × 8 m, 6 × 5 m and 6 × 3 m, 3 m high) with doors between
     // them, a door and a window to the outside, two round columns and a square one.
-    // Rays leaving through the openings (or upwards, without a ceiling) hit nothing.
-    static Scene rooms(bool withCeiling);
+    // Rays leaving through the openings (or upwards, without a ceiling) hit nothing. With
+    // more storeys the floor repeats storeyHeight higher each, on a slab of slabThickness
+    // (ground floor 0 m, its ceiling 3 m, the next floor 3.3 m, its ceiling 6.3 m, ...).
+    static Scene rooms(bool withCeiling, int storeys = 1);
+
+    static constexpr double wallHeight = 3.0;
+    static constexpr double slabThickness = 0.3;
+    static constexpr double storeyHeight = wallHeight + slabThickness;
 
     void addBox(const Vec3& low, const Vec3& high, Material material);
     void addCylinder(double x, double y, double radius, double zLow, double zHigh,
@@ -44,8 +50,10 @@ public:
     // at least clearance.
     bool isFree(const Vec3& p, double clearance) const;
 
-    // Floor-plan centres of the rooms, where stations are placed.
+    // Centres of the rooms at their floor's height, storey by storey, where stations are
+    // placed.
     const std::vector<Vec3>& roomCentres() const { return centres; }
+    int storeys() const { return storeyCount; }
 
 private:
     struct Box
@@ -67,14 +75,14 @@ private:
         double start, end, bottom, top;
     };
     void addWall(bool alongX, double at, double from, double to,
-                 const std::vector<Opening>& openings);
+                 const std::vector<Opening>& openings, double base);
 
     std::vector<Box> boxes;
     std::vector<Cylinder> cylinders;
     std::vector<Vec3> centres;
     Vec3 interiorLow;
     Vec3 interiorHigh;
-    double wallHeight = 3.0;
+    int storeyCount = 1;
     double wallThickness = 0.2;
 };
 

@@ -3,6 +3,7 @@
 #include "scan/e57/Quaternion.h"
 #include "scan/faro/FaroAxisAngle.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <numbers>
@@ -103,19 +104,24 @@ std::vector<Station> placeStations(const Scene& scene, int count, std::uint64_t 
     const std::vector<Vec3>& centres = scene.roomCentres();
     if (centres.empty())
         return stations;
+    // Storey by storey, then room by room: station k stands on storey k mod storeys.
+    const auto storeys = std::size_t(std::max(scene.storeys(), 1));
+    const std::size_t rooms = std::max<std::size_t>(centres.size() / storeys, 1);
     for (int k = 0; k < count; ++k) {
-        const Vec3& centre = centres[std::size_t(k) % centres.size()];
+        const auto n = std::size_t(k);
+        const Vec3& centre =
+            centres[((n % storeys) * rooms + (n / storeys) % rooms) % centres.size()];
         Station station;
         station.offset = offset;
         station.turn = turn;
         station.yaw =
             exactHeading(2 * std::numbers::pi * unitRandom(seed, 1, std::uint64_t(k)) + turn);
-        station.position = {centre.x, centre.y, 1.5};
+        station.position = {centre.x, centre.y, centre.z + 1.5};
         // Try seeded places within 0.8 m of the centre; the centre itself is the fallback.
         for (std::uint64_t attempt = 0; attempt < 64; ++attempt) {
             const Vec3 p{centre.x + 1.6 * (unitRandom(seed, 2, std::uint64_t(k), attempt) - 0.5),
                          centre.y + 1.6 * (unitRandom(seed, 3, std::uint64_t(k), attempt) - 0.5),
-                         1.4 + 0.2 * unitRandom(seed, 4, std::uint64_t(k), attempt)};
+                         centre.z + 1.4 + 0.2 * unitRandom(seed, 4, std::uint64_t(k), attempt)};
             if (scene.isFree(p, 0.5)) {
                 station.position = p;
                 break;

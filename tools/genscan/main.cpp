@@ -79,6 +79,10 @@ int main(int argc, char** argv)
                                     QStringLiteral("Write red, green and blue per point."));
     const QCommandLineOption noCeiling(QStringLiteral("no-ceiling"),
                                        QStringLiteral("Leave the rooms open to the sky."));
+    const QCommandLineOption storeys(
+        QStringLiteral("storeys"),
+        QStringLiteral("Floors of the building, one above the other (default 1)."),
+        QStringLiteral("n"), QStringLiteral("1"));
     const QCommandLineOption seed(QStringLiteral("seed"),
                                   QStringLiteral("Seed of station places and range noise."),
                                   QStringLiteral("n"), QStringLiteral("1"));
@@ -105,7 +109,7 @@ int main(int argc, char** argv)
                        "--colour, else 1."),
         QStringLiteral("n"));
     parser.addOptions({output, format, name, stations, rows, columns, noIntensity, colour,
-                       noCeiling, seed, noise, offset, turn, single, index, pointFormat});
+                       noCeiling, storeys, seed, noise, offset, turn, single, index, pointFormat});
     parser.process(app);
 
     GenScanOptions options;
@@ -120,6 +124,7 @@ int main(int argc, char** argv)
     bool ok = toInt(parser.value(stations), options.stations) &&
               toInt(parser.value(rows), options.pointsPerColumn) &&
               toInt(parser.value(columns), options.columns) &&
+              toInt(parser.value(storeys), options.storeys) &&
               (!parser.isSet(pointFormat) || toInt(parser.value(pointFormat), options.pointFormat));
     bool seedOk = false;
     options.seed = parser.value(seed).toULongLong(&seedOk);
