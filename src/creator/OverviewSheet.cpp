@@ -20,6 +20,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 
 namespace orthaven {
 
@@ -128,12 +129,25 @@ std::optional<OverviewSource> usableSource(OverviewSource source)
     return source;
 }
 
-bool canDrawOrSay()
+// The source of a log read by reader, with the thumbnail thumbnailOf gives for it.
+std::optional<OverviewSource>
+sourceFromLog(const QString& logPath, const LogReader& reader,
+              const std::function<QImage(const OverviewSource&)>& thumbnailOf)
 {
-    if (canDrawOverviewPictures())
-        return true;
-    diag::warning("Overview pictures skipped: drawing text needs a QGuiApplication");
-    return false;
+    if (!canDrawOverviewPictures()) {
+        diag::warning("Overview pictures skipped: drawing text needs a QGuiApplication");
+        return std::nullopt;
+    }
+    if (!reader.ok()) {
+        diag::error("Open Layout Log failed: ", utf8(logPath), " (", utf8(reader.errorText()), ")");
+        return std::nullopt;
+    }
+    OverviewSource source;
+    source.logPath = logPath;
+    source.log = reader.info();
+    source.thumbnailPath = overviewThumbnailPath(logPath, source.log);
+    source.thumbnail = thumbnailOf(source);
+    return usableSource(std::move(source));
 }
 
 bool save(const QString& path, const QImage& image, const QString& kind, QString* failure)
@@ -242,39 +256,18 @@ QString scanPositionSheetPath(const QString& thumbnailPath)
 
 std::optional<OverviewSource> loadOverviewSource(const QString& logPath)
 {
-    if (!canDrawOrSay())
-        return std::nullopt;
-    const LogReader reader(logPath);
-    if (!reader.ok()) {
-        diag::error("Open Layout Log failed: ", utf8(logPath), " (", utf8(reader.errorText()), ")");
-        return std::nullopt;
-    }
-    OverviewSource source;
-    source.logPath = logPath;
-    source.log = reader.info();
-    source.thumbnailPath = overviewThumbnailPath(logPath, source.log);
-    if (!source.thumbnailPath.isEmpty() && source.log.tilesU > 0 && source.log.tilesV > 0 &&
-        !source.log.cornersLBView.empty())
-        source.thumbnail = QImage(source.thumbnailPath);
-    return usableSource(std::move(source));
+    return sourceFromLog(logPath, LogReader(logPath), [](const OverviewSource& source) {
+        const bool tiles =
+            source.log.tilesU > 0 && source.log.tilesV > 0 && !source.log.cornersLBView.empty();
+        return tiles && !source.thumbnailPath.isEmpty() ? QImage(source.thumbnailPath) : QImage();
+    });
 }
 
 std::optional<OverviewSource> overviewSource(const QString& logPath, const QByteArray& logText,
                                              const QImage& thumbnail)
 {
-    if (!canDrawOrSay())
-        return std::nullopt;
-    const LogReader reader(logPath, logText);
-    if (!reader.ok()) {
-        diag::error("Open Layout Log failed: ", utf8(logPath), " (", utf8(reader.errorText()), ")");
-        return std::nullopt;
-    }
-    OverviewSource source;
-    source.logPath = logPath;
-    source.log = reader.info();
-    source.thumbnailPath = overviewThumbnailPath(logPath, source.log);
-    source.thumbnail = thumbnail;
-    return usableSource(std::move(source));
+    return sourceFromLog(logPath, LogReader(logPath, logText),
+                         [&thumbnail](const OverviewSource&) { return thumbnail; });
 }
 
 std::optional<OverviewScale> overviewScale(const LayoutLogInfo& log, int imageWidth)
