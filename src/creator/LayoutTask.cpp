@@ -4,13 +4,19 @@
 #include "creator/PrintPdf.h"
 #include "diag/Diagnostics.h"
 #include "engine/OutputCommit.h"
+#include "engine/TileWorkers.h"
+#include "engine/TimerStack.h"
 #include "layoutlog/LayoutFiles.h"
 #include "platform/AppPaths.h"
 #include "scan/ScanSourceFactory.h"
 
 #include <QFileInfo>
 
+#include <chrono>
+#include <functional>
 #include <iostream>
+#include <optional>
+#include <vector>
 
 namespace orthaven {
 
@@ -172,46 +178,93 @@ bool LayoutTask::drawOverviewPictures(StagedOutput& staged)
     const LayoutFrame frame = layoutFrame(job);
     const QString horizontal = frameAxisName(view.horizontalAxis, frame);
     const QString vertical = frameAxisName(view.verticalAxis, frame);
-    // Both are drawn from the staged log and thumbnail, beside them. A picture that is not
-    // drawn (or finds a folder in its place) is a warning for the front end: the layout is
-    // complete without it, and an older sheet of the same name goes with the older layout.
-    // One that the disk cannot take fails the run.
+    // Both are drawn from the staged log and the thumbnail's pixels, beside them. A picture
+    // that is not drawn (or finds a folder in its place) is a warning for the front end:
+    // the layout is complete without it, and an older sheet of the same name goes with the
+    // older layout. One that the disk cannot take fails the run.
     const QString thumbnail = creator.thumbnailPath();
-    const QString sheet = scanPositionSheetPath(thumbnail);
-    const auto draw = [&](const QString& finalPath, auto picture) {
+    const std::optional<OverviewSource> source =
+        overviewSource(staged.logPath, staged.logText, staged.thumbnail);
+    using Picture = std::function<bool(QString * failure)>;
+    struct Drawing
+    {
+        QString finalPath;
+        Picture picture;
+        bool onThumbnail; // drawn from the source: nothing without one
+        const char* timerText;
+    };
+    struct Outcome
+    {
+        bool drawn = false;
         QString failure;
-        if (!OutputCommit::isBlocked(finalPath) &&
-            picture(staged.logPath, horizontal, vertical, inputs, &failure)) {
-            staged.stage(finalPath);
-            return true;
-        }
-        if (failure.isEmpty()) {
-            missingPictures.append(finalPath);
-            diag::warning("WARNING: overview picture not written: " + finalPath.toStdString());
-            return true;
-        }
-        staged.failedPath = finalPath;
-        staged.failure = failure;
-        return false;
+        std::int64_t milliseconds = 0;
     };
-    if (!draw(sheet, drawScanPositionSheet) || !draw(thumbnail, annotateThumbnail))
-        return false;
-    if (!job.pdfPaper || job.printScale <= 0)
+    std::vector<Drawing> drawings;
+    drawings.push_back({scanPositionSheetPath(thumbnail),
+                        [&](QString* failure) {
+                            return drawScanPositionSheet(*source, horizontal, vertical, inputs,
+                                                         failure);
+                        },
+                        true, "Scan Position Sheet ..."});
+    drawings.push_back({thumbnail,
+                        [&](QString* failure) {
+                            return annotateThumbnail(*source, horizontal, vertical, inputs,
+                                                     failure);
+                        },
+                        true, "Annotated Thumbnail ..."});
+    if (job.pdfPaper && job.printScale > 0) {
+        // The print is written beside the staged log and reads the staged tiles there.
+        const QString base = QFileInfo(creator.logFilePath()).completeBaseName();
+        const QString stagedFolder = QFileInfo(staged.logPath).absolutePath() + QLatin1Char('/');
+        const Paper paper = *job.pdfPaper;
+        const int scale = job.printScale;
+        drawings.push_back(
+            {QFileInfo(creator.logFilePath()).absolutePath() + QLatin1Char('/') +
+                 printFileName(base),
+             [&staged, &inputs, stagedFolder, base, paper, scale](QString* failure) {
+                 return drawPrint(
+                     staged.logPath, stagedFolder + printFileName(base), paper, scale, inputs,
+                     [&](const QString& tile) { return stagedFolder + tile; }, failure);
+             },
+             false, "Print ..."});
+    }
+    // Side by side within the run's threads, the print (which reads every tile) first.
+    const int count = int(drawings.size());
+    std::vector<Outcome> outcomes(drawings.size());
+    forEachTile(count, staged.threads, [&](int k) {
+        const std::size_t i = std::size_t(count - 1 - k);
+        const Drawing& drawing = drawings[i];
+        Outcome& outcome = outcomes[i];
+        if (OutputCommit::isBlocked(drawing.finalPath) || (drawing.onThumbnail && !source))
+            return true;
+        const auto start = std::chrono::steady_clock::now();
+        outcome.drawn = drawing.picture(&outcome.failure);
+        outcome.milliseconds = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                   std::chrono::steady_clock::now() - start)
+                                   .count();
         return true;
-    // The print is written beside the staged log and reads the staged tiles there.
-    const QString base = QFileInfo(creator.logFilePath()).completeBaseName();
-    const QString stagedFolder = QFileInfo(staged.logPath).absolutePath() + QLatin1Char('/');
-    const Paper paper = *job.pdfPaper;
-    const int scale = job.printScale;
-    const auto print = [&](const QString& logPath, const QString&, const QString&,
-                           const OverviewInputs& pictureInputs, QString* failure) {
-        return drawPrint(
-            logPath, stagedFolder + printFileName(base), paper, scale, pictureInputs,
-            [&](const QString& tile) { return stagedFolder + tile; }, failure);
-    };
-    return draw(QFileInfo(creator.logFilePath()).absolutePath() + QLatin1Char('/') +
-                    printFileName(base),
-                print);
+    });
+    for (std::size_t i = 0; i < drawings.size(); ++i) {
+        const Drawing& drawing = drawings[i];
+        const Outcome& outcome = outcomes[i];
+        if (outcome.drawn) {
+            diag::debug(TimerStack::elapsedLine(drawing.timerText, outcome.milliseconds));
+            staged.stage(drawing.finalPath);
+            if (drawing.finalPath == thumbnail)
+                staged.thumbnailTaken = true;
+            continue;
+        }
+        if (outcome.failure.isEmpty()) {
+            missingPictures.append(drawing.finalPath);
+            diag::warning("WARNING: overview picture not written: " +
+                          drawing.finalPath.toStdString());
+            continue;
+        }
+        staged.failedPath = drawing.finalPath;
+        staged.failure = outcome.failure;
+        return false;
+    }
+    return true;
 }
 
 } // namespace orthaven

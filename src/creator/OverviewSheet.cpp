@@ -20,6 +20,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 
 namespace orthaven {
 
@@ -102,44 +103,21 @@ void drawBranding(QPainter& painter)
     painter.drawText(captionAt, caption());
 }
 
-// The log and thumbnail both pictures are drawn from.
-struct Source
+// The thumbnail as the pictures draw on it, or nothing (and why, on standard output).
+std::optional<OverviewSource> usableSource(OverviewSource source)
 {
-    LayoutLogInfo log;
-    QString thumbnailPath;
-    QImage thumbnail; // RGB32
-};
-
-std::optional<Source> loadSource(const QString& logPath)
-{
-    if (!canDrawOverviewPictures()) {
-        diag::warning("Overview pictures skipped: drawing text needs a QGuiApplication");
-        return std::nullopt;
-    }
-    const LogReader reader(logPath);
-    if (!reader.ok()) {
-        diag::error("Open Layout Log failed: ", utf8(logPath), " (", utf8(reader.errorText()), ")");
-        return std::nullopt;
-    }
-    Source source;
-    source.log = reader.info();
     if (source.log.tilesU <= 0 || source.log.tilesV <= 0 || source.log.cornersLBView.empty()) {
         diag::warning("Overview pictures skipped: the layout has no tiles");
         return std::nullopt;
     }
-    source.thumbnailPath = overviewThumbnailPath(logPath, source.log);
     if (source.thumbnailPath.isEmpty()) {
         diag::warning("Overview pictures skipped: the log names no thumbnail in its folder");
         return std::nullopt;
     }
     // A thumbnail that cannot be read leaves nothing worth drawing on: no picture is
     // written, and the file (if any) stays as it is.
-    const QImage loaded(source.thumbnailPath);
-    if (loaded.isNull()) {
-        diag::error("Open Layout Thumbnail failed");
-        return std::nullopt;
-    }
-    source.thumbnail = loaded.convertToFormat(QImage::Format_RGB32);
+    if (!source.thumbnail.isNull())
+        source.thumbnail = source.thumbnail.convertToFormat(QImage::Format_RGB32);
     if (source.thumbnail.isNull()) {
         diag::error("Open Layout Thumbnail failed");
         return std::nullopt;
@@ -149,6 +127,27 @@ std::optional<Source> loadSource(const QString& logPath)
         return std::nullopt;
     }
     return source;
+}
+
+// The source of a log read by reader, with the thumbnail thumbnailOf gives for it.
+std::optional<OverviewSource>
+sourceFromLog(const QString& logPath, const LogReader& reader,
+              const std::function<QImage(const OverviewSource&)>& thumbnailOf)
+{
+    if (!canDrawOverviewPictures()) {
+        diag::warning("Overview pictures skipped: drawing text needs a QGuiApplication");
+        return std::nullopt;
+    }
+    if (!reader.ok()) {
+        diag::error("Open Layout Log failed: ", utf8(logPath), " (", utf8(reader.errorText()), ")");
+        return std::nullopt;
+    }
+    OverviewSource source;
+    source.logPath = logPath;
+    source.log = reader.info();
+    source.thumbnailPath = overviewThumbnailPath(logPath, source.log);
+    source.thumbnail = thumbnailOf(source);
+    return usableSource(std::move(source));
 }
 
 bool save(const QString& path, const QImage& image, const QString& kind, QString* failure)
@@ -253,6 +252,22 @@ QString scanPositionSheetPath(const QString& thumbnailPath)
 {
     const QFileInfo thumbnail(thumbnailPath);
     return QDir(thumbnail.absolutePath()).filePath(scanPositionSheetName(thumbnail.fileName()));
+}
+
+std::optional<OverviewSource> loadOverviewSource(const QString& logPath)
+{
+    return sourceFromLog(logPath, LogReader(logPath), [](const OverviewSource& source) {
+        const bool tiles =
+            source.log.tilesU > 0 && source.log.tilesV > 0 && !source.log.cornersLBView.empty();
+        return tiles && !source.thumbnailPath.isEmpty() ? QImage(source.thumbnailPath) : QImage();
+    });
+}
+
+std::optional<OverviewSource> overviewSource(const QString& logPath, const QByteArray& logText,
+                                             const QImage& thumbnail)
+{
+    return sourceFromLog(logPath, LogReader(logPath, logText),
+                         [&thumbnail](const OverviewSource&) { return thumbnail; });
 }
 
 std::optional<OverviewScale> overviewScale(const LayoutLogInfo& log, int imageWidth)
@@ -725,14 +740,20 @@ void drawCoordinateSymbol(int baselineY, int size, bool reversed, const QString&
 bool drawScanPositionSheet(const QString& logPath, const QString& hLabel, const QString& vLabel,
                            const OverviewInputs& inputs, QString* writeFailure)
 {
-    const std::optional<Source> source = loadSource(logPath);
-    if (!source)
-        return false;
-    const LayoutLogInfo& log = source->log;
+    const std::optional<OverviewSource> source = loadOverviewSource(logPath);
+    return source && drawScanPositionSheet(*source, hLabel, vLabel, inputs, writeFailure);
+}
+
+bool drawScanPositionSheet(const OverviewSource& source, const QString& hLabel,
+                           const QString& vLabel, const OverviewInputs& inputs,
+                           QString* writeFailure)
+{
+    const QString& logPath = source.logPath;
+    const LayoutLogInfo& log = source.log;
     const bool inkWhite = inputs.invertColor;
 
     // The drawing: the faded thumbnail with the markers, list and symbol.
-    QImage sheet(source->thumbnail.size(), QImage::Format_RGB32);
+    QImage sheet(source.thumbnail.size(), QImage::Format_RGB32);
     if (sheet.isNull()) {
         diag::error("Could not create the scan position sheet");
         return false;
@@ -742,7 +763,7 @@ bool drawScanPositionSheet(const QString& logPath, const QString& hLabel, const 
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.setOpacity(0.5);
-    painter.drawImage(0, 0, source->thumbnail);
+    painter.drawImage(0, 0, source.thumbnail);
     painter.setOpacity(1.0);
 
     setFontPixelSize(painter, 25);
@@ -834,19 +855,23 @@ bool drawScanPositionSheet(const QString& logPath, const QString& hLabel, const 
     for (int i = 0; i < int(strip.lines.size()); ++i)
         painter.drawText(strip.lineBaseline[i], strip.lines[i]);
     painter.end();
-    return save(scanPositionSheetPath(source->thumbnailPath), page, QStringLiteral("sheet"),
+    return save(scanPositionSheetPath(source.thumbnailPath), page, QStringLiteral("sheet"),
                 writeFailure);
 }
 
 bool annotateThumbnail(const QString& logPath, const QString& hLabel, const QString& vLabel,
                        const OverviewInputs& inputs, QString* writeFailure)
 {
-    std::optional<Source> source = loadSource(logPath);
-    if (!source)
-        return false;
-    const LayoutLogInfo& log = source->log;
+    const std::optional<OverviewSource> source = loadOverviewSource(logPath);
+    return source && annotateThumbnail(*source, hLabel, vLabel, inputs, writeFailure);
+}
+
+bool annotateThumbnail(const OverviewSource& source, const QString& hLabel, const QString& vLabel,
+                       const OverviewInputs& inputs, QString* writeFailure)
+{
+    const LayoutLogInfo& log = source.log;
     const bool inkWhite = inputs.invertColor;
-    QImage& image = source->thumbnail;
+    QImage image = source.thumbnail; // drawn on a copy of its own
 
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
@@ -871,7 +896,7 @@ bool annotateThumbnail(const QString& logPath, const QString& hLabel, const QStr
         drawGridNorthArrow(*north, painter);
     QFont stripFont = painter.font(); // the strip writes in the sheet's font
     painter.end();
-    return save(source->thumbnailPath, image, QStringLiteral("annotated"), writeFailure);
+    return save(source.thumbnailPath, image, QStringLiteral("annotated"), writeFailure);
 }
 
 } // namespace orthaven

@@ -7,7 +7,9 @@
 #include "settings/ConfigSettings.h"
 
 #include <QBitArray>
+#include <QByteArray>
 #include <QDate>
+#include <QImage>
 #include <QLineF>
 #include <QPoint>
 #include <QRect>
@@ -20,7 +22,6 @@
 #include <vector>
 
 class QFontMetrics;
-class QImage;
 class QPainter;
 
 namespace orthaven {
@@ -104,6 +105,22 @@ struct SheetStrip
     std::vector<QPoint> lineBaseline; // the start of each line's baseline
 };
 
+// The log and the thumbnail both pictures are drawn from.
+struct OverviewSource
+{
+    QString logPath;
+    LayoutLogInfo log;
+    QString thumbnailPath; // the thumbnail the log names, in its folder
+    QImage thumbnail;      // RGB32
+};
+
+// The source as the files give it: the log at logPath and the thumbnail it names; or
+// the log's bytes (as written to logPath) and the thumbnail's pixels in memory. Nothing,
+// with one line on standard output, when the pictures cannot be drawn from it (see below).
+std::optional<OverviewSource> loadOverviewSource(const QString& logPath);
+std::optional<OverviewSource> overviewSource(const QString& logPath, const QByteArray& logText,
+                                             const QImage& thumbnail);
+
 // The two pictures. Both read the log at logPath and the thumbnail it names (in the log's
 // folder); they return whether their picture was written. Every reason for not drawing
 // (unreadable log, layout without tiles, missing thumbnail, no way to draw text) is one
@@ -112,6 +129,12 @@ struct SheetStrip
 bool drawScanPositionSheet(const QString& logPath, const QString& hLabel, const QString& vLabel,
                            const OverviewInputs& inputs, QString* writeFailure = nullptr);
 bool annotateThumbnail(const QString& logPath, const QString& hLabel, const QString& vLabel,
+                       const OverviewInputs& inputs, QString* writeFailure = nullptr);
+// The same from a source in memory; several may be drawn at once from one source.
+bool drawScanPositionSheet(const OverviewSource& source, const QString& hLabel,
+                           const QString& vLabel, const OverviewInputs& inputs,
+                           QString* writeFailure = nullptr);
+bool annotateThumbnail(const OverviewSource& source, const QString& hLabel, const QString& vLabel,
                        const OverviewInputs& inputs, QString* writeFailure = nullptr);
 
 // The thumbnail named by the log, in the log's folder; empty when the name is empty or

@@ -224,8 +224,13 @@ private:
                       const std::function<bool(int i, int a, int b, const cv::Mat& tile)>& use);
     // False (and the run failed) for an assembly that gave no tile.
     bool assembled(Assembly assembly);
+    // The output tiles, each encoded and scaled into its square of the thumbnail while it
+    // is in memory.
     bool writeImages();
+    // The thumbnail's file, unless the front end put an annotated one in its place.
     bool writeThumbnail();
+    // The thumbnail's pixels as its file gives them back.
+    QImage thumbnailAsWritten();
     // The drawing and the mosaic beside the log.
     bool writeHandOffFiles();
     // A file of the layout written whole into the staging folder, or the run failed.
@@ -253,7 +258,10 @@ private:
     RawSum largestSum = 0;     // the largest raw pixel sum
     float layerLow = 1.0f, layerHigh = 0.0f; // the layer's values drawn, low > high for none
     std::unique_ptr<GreyTileStore> greyTiles;
-    OutputGrid grid; // the output tiles, from stage 3 on
+    OutputGrid grid;  // the output tiles, from stage 3 on
+    QImage thumbnail; // RGB32, one square per output tile, made with the tiles
+    QByteArray logText;
+    QByteArray thumbnailBytes; // the encoded thumbnail, where it was encoded ahead
     const LayoutEngine::BeforeCommit& beforeCommit;
     // Of the scans looked at for the layer's values, how many had none.
     int layerSelected = 0;
@@ -330,8 +338,10 @@ void Run::runStages()
     }
     if (!normalizeTilesClassic() || !writeImages())
         return;
-    if (!writeThumbnail()) {
-        diag::debug("Layoutcreator::layout unsuccessful");
+    // A folder where the thumbnail belongs fails the run before anything else is written.
+    QString cause;
+    if (blockedOrFailed(s.thumbnailPath(), cause)) {
+        outputFailure(OutputFolderAccess, s.thumbnailPath(), cause);
         return;
     }
     if (!writeHandOffFiles() || !writeLogFile())
@@ -340,17 +350,32 @@ void Run::runStages()
     // place and the run is reported finished, not interrupted.
     if (leaveForStop())
         return;
+    bool thumbnailTaken = false;
     if (beforeCommit) {
+        TimerStack& timers = TimerStack::instance();
+        timers.startTimer();
         StagedOutput staged;
         staged.logPath = output.stage(s.logFilePath());
+        staged.logText = logText;
+        staged.thumbnail = thumbnailAsWritten();
         staged.scanList = result.scanList;
+        staged.threads = s.threads;
         staged.stage = [this](const QString& finalPath) { return output.stage(finalPath); };
-        if (!beforeCommit(staged)) {
+        const bool drawn = beforeCommit(staged);
+        timers.printElapsed("Overview Pictures ...");
+        if (!drawn) {
             outputFailure(OutputFolderAccess, staged.failedPath, staged.failure);
             return;
         }
+        thumbnailTaken = staged.thumbnailTaken;
     }
-    commitOutput();
+    if (!thumbnailTaken && !writeThumbnail())
+        return;
+    TimerStack::instance().startTimer();
+    if (commitOutput())
+        TimerStack::instance().printElapsed("Commit ...");
+    else
+        TimerStack::instance().discard();
 }
 
 bool Run::openOutput()
@@ -1045,8 +1070,25 @@ bool Run::writeImages()
         reporter.reportFailure(NotEnoughMemory);
         return false;
     }
+    // The thumbnail holds one square of t × t pixels per output tile.
+    const int t = OutputTiles::thumbnailEdge(nOU, nOV, s.resolution, RunSettings::rawTileSize,
+                                             RunSettings::thumbnailSize);
+    if (t > 0)
+        thumbnail = QImage(int(nOU) * t, int(nOV) * t, QImage::Format_RGB32);
+    if (thumbnail.isNull()) {
+        diag::error("Could not create Thumbnail");
+        reporter.reportFailure(NotEnoughMemory);
+        return false;
+    }
+    thumbnail.fill(qRgb(255, 255, 255));
+    // Each tile's work draws into its own square of the thumbnail.
+    uchar* const thumbnailPixels = thumbnail.bits();
+    const qsizetype thumbnailLine = thumbnail.bytesPerLine();
+
     // From here on the layout's files are written out of sight, into the staging folder.
     reporter.setStatusText("Write Images");
+    TimerStack& timers = TimerStack::instance();
+    timers.startTimer();
     const int count = int(nOU * nOV);
     reporter.progressTotal = float(count);
     result.tileUsed = cv::Mat::zeros(int(nOU), int(nOV), CV_32SC1);
@@ -1073,6 +1115,7 @@ bool Run::writeImages()
     const int m = s.outputTilePixels();
     std::vector<Assembly> assemblies;
     std::vector<std::uint8_t> written(std::size_t(count), 0);
+    std::vector<std::uint8_t> scaled(std::size_t(count), 0);
     // Per tile: the file that failed and why.
     std::vector<std::pair<QString, QString>> failures{std::size_t(count)};
     forEachOutputTile(count, int(nOV), assemblies, [&](int i, int a, int b, const cv::Mat& tile) {
@@ -1080,6 +1123,19 @@ bool Run::writeImages()
         if (leaveForStop())
             return false;
         auto& [failedPath, cause] = failures[std::size_t(i)];
+        // The tile's square of the thumbnail, scaled from the tile as the file shows it.
+        QImage small =
+            colourImage(tile).scaled(t, t, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        if (small.isNull())
+            return false;
+        if (small.format() != QImage::Format_RGB32)
+            small = small.convertToFormat(QImage::Format_RGB32);
+        const int x = s.mirrorHorizontal ? int(nOU) * t - (a + 1) * t : a * t;
+        const int y = (int(nOV) - 1 - b) * t;
+        for (int row = 0; row < t; ++row)
+            std::memcpy(thumbnailPixels + (y + row) * thumbnailLine + std::size_t(x) * 4,
+                        small.constScanLine(row), std::size_t(t) * 4);
+        scaled[std::size_t(i)] = 1;
         failedPath = s.outputTilePath(a, b);
         const std::array<double, 6> world = OutputTiles::worldFile(
             view, s.frame, OutputTiles::cornerMatrix(grid, a, b, s.tileSize), s.resolution, m);
@@ -1112,11 +1168,18 @@ bool Run::writeImages()
     for (int i = 0; i < count; ++i) {
         const int a = i / int(nOV);
         const int b = i % int(nOV);
-        if (!assembled(assemblies[std::size_t(i)]))
+        if (!assembled(assemblies[std::size_t(i)])) {
+            timers.discard();
             return false;
+        }
         if (!written[std::size_t(i)]) {
+            timers.discard();
             if (leaveForStop())
                 return false;
+            if (!scaled[std::size_t(i)]) {
+                reporter.reportFailure(NotEnoughMemory);
+                return false;
+            }
             // A tile that is not on disk must not end in a "successful" layout.
             const auto& [failedPath, cause] = failures[std::size_t(i)];
             outputFailure(OutputFolderAccess, failedPath, cause);
@@ -1126,6 +1189,7 @@ bool Run::writeImages()
         result.tileCorners.push_back(OutputTiles::cornerMatrix(grid, a, b, s.tileSize));
     }
     result.tileRange = TileRange{grid.minOU, grid.maxOU, grid.minOV, grid.maxOV};
+    timers.printElapsed("Write Images ...");
     return true;
 }
 
@@ -1167,75 +1231,35 @@ bool Run::assembled(Assembly assembly)
     return true;
 }
 
+QImage Run::thumbnailAsWritten()
+{
+    const ImageFormat& format = *imageFormatFor(s.imageType);
+    if (format.lossless)
+        return thumbnail;
+    // A lossy file shows other pixels than were encoded: the pictures drawn on the
+    // thumbnail start from those of its file.
+    if (!ImageWriter::encodeImage(thumbnail, format, thumbnailBytes))
+        return {};
+    return QImage::fromData(thumbnailBytes, format.writerFormat)
+        .convertToFormat(QImage::Format_RGB32);
+}
+
 bool Run::writeThumbnail()
 {
-    diag::debug("Thumbnail generation");
-    const TileRange& tileRange = result.tileRange;
-    const std::int64_t nOU = tileRange.countU();
-    const std::int64_t nOV = tileRange.countV();
-    const int t = OutputTiles::thumbnailEdge(nOU, nOV, s.resolution, RunSettings::rawTileSize,
-                                             RunSettings::thumbnailSize);
     reporter.setStatusText("Write Thumbnail");
-    const int count = int(nOU * nOV);
-    reporter.progressTotal = float(count);
-
-    QImage thumbnail;
-    if (t > 0)
-        thumbnail = QImage(int(nOU) * t, int(nOV) * t, QImage::Format_RGB32);
-    if (thumbnail.isNull()) {
-        diag::error("Could not create Thumbnail");
-        reporter.reportFailure(NotEnoughMemory);
-        return false;
-    }
-    thumbnail.fill(qRgb(255, 255, 255));
-    // Each tile's work draws into its own square of the thumbnail.
-    uchar* const pixels = thumbnail.bits();
-    const qsizetype bytesPerLine = thumbnail.bytesPerLine();
-
-    // Made from the tiles in memory, as the output tiles show them.
     TimerStack& timers = TimerStack::instance();
     timers.startTimer();
-    std::vector<Assembly> assemblies;
-    std::vector<std::uint8_t> scaled(std::size_t(count), 0);
-    forEachOutputTile(count, int(nOV), assemblies, [&](int i, int a, int b, const cv::Mat& tile) {
-        QImage small =
-            colourImage(tile).scaled(t, t, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-        if (small.isNull())
-            return false;
-        if (small.format() != QImage::Format_RGB32)
-            small = small.convertToFormat(QImage::Format_RGB32);
-        const int x = s.mirrorHorizontal ? int(nOU) * t - (a + 1) * t : a * t;
-        const int y = (int(nOV) - 1 - b) * t;
-        for (int row = 0; row < t; ++row)
-            std::memcpy(pixels + (y + row) * bytesPerLine + std::size_t(x) * 4,
-                        small.constScanLine(row), std::size_t(t) * 4);
-        scaled[std::size_t(i)] = 1;
-        return true;
-    });
-    for (int i = 0; i < count; ++i) {
-        if (!assembled(assemblies[std::size_t(i)])) {
-            timers.discard();
-            return false;
-        }
-        if (!scaled[std::size_t(i)]) {
-            timers.discard();
-            if (leaveForStop())
-                return false;
-            reporter.reportFailure(NotEnoughMemory);
-            return false;
-        }
-    }
-    timers.printElapsed("Build Thumbnail ...");
-    if (leaveForStop())
-        return false;
+    const ImageFormat& format = *imageFormatFor(s.imageType);
+    const QString path = output.stage(s.thumbnailPath());
+    const QString kind = QStringLiteral("thumbnail");
     QString cause;
-    if (blockedOrFailed(s.thumbnailPath(), cause) ||
-        !ImageWriter::writeImage(output.stage(s.thumbnailPath()), thumbnail,
-                                 *imageFormatFor(s.imageType), QStringLiteral("thumbnail"),
-                                 &cause)) {
+    if (thumbnailBytes.isEmpty() ? !ImageWriter::writeImage(path, thumbnail, format, kind, &cause)
+                                 : !writeFileDurably(path, thumbnailBytes, kind, false, &cause)) {
+        timers.discard();
         outputFailure(OutputFolderAccess, s.thumbnailPath(), cause);
         return false;
     }
+    timers.printElapsed("Write Thumbnail ...");
     return true;
 }
 
@@ -1348,7 +1372,9 @@ bool Run::writeLogFile()
         reporter.reportFailure(LogFileAccess, utf8(s.logFilePath()), utf8(cause));
         return false;
     }
-    if (!writeLayoutLog(output.stage(s.logFilePath()), content, &cause)) {
+    logText = layoutLogText(content);
+    if (!writeFileDurably(output.stage(s.logFilePath()), logText, QStringLiteral("log"), true,
+                          &cause)) {
         outputFailure(OutputFolderAccess, s.logFilePath(), cause);
         return false;
     }

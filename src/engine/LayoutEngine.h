@@ -7,7 +7,7 @@
 //
 // Rules every stage keeps: the reporter's checkpoint() is asked at least once per chunk
 // and per raw tile a chunk touches, per raw tile normalised, per output tile (before it
-// is assembled and before it is encoded) and per tile of the thumbnail; interrupted is
+// is assembled and before it is encoded, which also scales it into the thumbnail); interrupted is
 // set exactly when the run leaves early because of a stop request; the last checkpoint
 // comes after the log is written, and a later request changes nothing; nothing reaches
 // the output folder except through one OutputCommit after that checkpoint.
@@ -21,6 +21,8 @@
 #include "layout/LayoutLimits.h"
 
 #include <QBitArray>
+#include <QByteArray>
+#include <QImage>
 #include <QString>
 
 #include <opencv2/core.hpp>
@@ -119,7 +121,13 @@ struct LayoutResult
 struct StagedOutput
 {
     QString logPath;    // the log as written; the thumbnail lies beside it under its name
-    QBitArray scanList; // the selection, without the scans that could not be read
+    QByteArray logText; // the log's bytes
+    // The thumbnail's pixels as its file shows them (RGB32). Its file is written after
+    // the callback unless the callback put a picture of its own there.
+    QImage thumbnail;
+    bool thumbnailTaken = false; // set by the callback that staged the thumbnail's file
+    QBitArray scanList;          // the selection, without the scans that could not be read
+    int threads = 1;             // the run's threads: the callback keeps to them
     // Where a further file of the layout (given by its final path, beside the log) is to
     // be written; a file given here is put in place with the layout and must exist then.
     std::function<QString(const QString& finalPath)> stage;

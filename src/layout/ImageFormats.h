@@ -17,6 +17,7 @@ struct ImageFormat
     const char* writerFormat; // the image writer's name of the format
     int compression;          // the writer's compression setting; -1: its default
     int quality;              // the writer's quality setting; -1: its default
+    bool lossless;            // the file gives back the pixels that were written
 };
 
 // In the order the dock offers them; the first is the default.

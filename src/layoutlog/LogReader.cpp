@@ -3,6 +3,7 @@
 #include "Version.h"
 #include "layout/Views.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QStringList>
 
@@ -63,7 +64,18 @@ std::optional<std::vector<double>> numbers(const QStringList& parts, int first, 
 
 LogReader::LogReader(const QString& path)
 {
-    success = parse(path);
+    result.path = path;
+    QFile file(path);
+    success = file.open(QIODevice::ReadOnly) ? parse(path, file)
+                                             : fail(QStringLiteral("cannot be opened"));
+}
+
+LogReader::LogReader(const QString& path, const QByteArray& text)
+{
+    QBuffer buffer;
+    buffer.setData(text);
+    buffer.open(QIODevice::ReadOnly);
+    success = parse(path, buffer);
 }
 
 bool LogReader::read(const QString& path, LayoutLogInfo& info)
@@ -79,13 +91,10 @@ bool LogReader::fail(const QString& why)
     return false;
 }
 
-bool LogReader::parse(const QString& path)
+bool LogReader::parse(const QString& path, QIODevice& file)
 {
     result = LayoutLogInfo();
     result.path = path;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return fail(QStringLiteral("cannot be opened"));
 
     QStringList lines;
     while (!file.atEnd()) {

@@ -4,7 +4,10 @@
 
 #include "layoutlog/LayoutLogInfo.h"
 
+#include <QByteArray>
 #include <QString>
+
+class QIODevice;
 
 namespace orthaven {
 
@@ -13,6 +16,8 @@ class LogReader
 public:
     // Reads the file at once; ok() tells whether it is a complete layout log.
     explicit LogReader(const QString& path);
+    // Reads the bytes of the log at path, as written there.
+    LogReader(const QString& path, const QByteArray& text);
 
     bool ok() const { return success; }
     const LayoutLogInfo& info() const { return result; }
@@ -23,7 +28,7 @@ public:
     static bool read(const QString& path, LayoutLogInfo& info);
 
 private:
-    bool parse(const QString& path);
+    bool parse(const QString& path, QIODevice& file);
     bool fail(const QString& why);
 
     LayoutLogInfo result;

@@ -170,21 +170,30 @@ TEST(Layers, GeneratedSceneInItsColoursWhateverTheThreadsAndMemory)
     const QStringList scans = {options.outputFolder + QStringLiteral("/scan_000.ptx"),
                                options.outputFolder + QStringLiteral("/scan_001.ptx")};
 
-    for (const char* layer : {"intensity", "colour"}) {
+    // The density as JPEG, whose overview pictures start from the pixels of the thumbnail's
+    // file.
+    for (const char* layer : {"intensity", "colour", "density"}) {
         SCOPED_TRACE(layer);
-        // Spilled to files with 1 MB, read ahead and worked on by 4 threads: the same bytes.
+        const QStringList jpeg = {"--type", "jpg"};
+        // Spilled to files with 1 MB, read ahead and worked on by 4 threads: the same bytes,
+        // tiles, thumbnail and sheet.
         std::vector<LayerRun> runs;
         for (const QStringList& machine :
              {QStringList{"--threads", "1"}, QStringList{"--threads", "4", "--memory", "1"}}) {
             const QString out = dir.filePath(QStringLiteral("%1%2").arg(layer).arg(runs.size()));
-            runs.push_back(
-                runLayer(scans + machine +
-                             QStringList{"--resolution", "0.02", "--layer", QLatin1String(layer),
-                                         "--out", out + QStringLiteral("/site.log")},
-                         out));
+            runs.push_back(runLayer(
+                scans + machine + (QLatin1String(layer) == "density" ? jpeg : QStringList{}) +
+                    QStringList{"--resolution", "0.02", "--layer", QLatin1String(layer), "--out",
+                                out + QStringLiteral("/site.log")},
+                out));
             ASSERT_EQ(runs.back().exitCode, 0) << runs.back().err.toStdString();
         }
         EXPECT_EQ(runs[0].files, runs[1].files);
+        for (const char* picture : {"site_overview_scan_positions", "site_overview"})
+            EXPECT_EQ(runs[0].files.count(picture + QStringLiteral(".jpg")) +
+                          runs[0].files.count(picture + QStringLiteral(".png")),
+                      1u)
+                << picture;
         if (QLatin1String(layer) != QLatin1String("colour"))
             continue;
 

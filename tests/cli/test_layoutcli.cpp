@@ -753,7 +753,8 @@ TEST_F(LayoutCli, AFullDiskAtAnyFileOfTheLayoutLeavesTheFolderAsItWas)
         const char* file; // what the message names
     } cases[] = {
         {"log:last", "plan.log"},
-        {"thumbnail:last", "plan_overview.jpg"},
+        // The annotated thumbnail is the thumbnail's only file here (the plain one is
+        // written only where no picture replaces it: the engine's tests).
         {"annotated:last", "plan_overview.jpg"},
         {"sheet:last", "plan_overview_scan_positions.jpg"},
         {"tile:last", "plan_0_0.jpg"},
@@ -887,8 +888,8 @@ TEST_F(LayoutCli, AKillAtAnyStepOfTheCommitIsCompletedByTheNextRun)
 
 #ifndef _WIN32
 // A write the system itself cuts short, not the seam's: the new layout's files may grow to
-// 400 kB only, its 3000-pixel PNG thumbnail cannot. The run names the file and the
-// system's cause, and the older layout stays as it was.
+// 400 kB only, its 3000-pixel PNG sheet and thumbnail cannot. The run names the first of
+// them (the sheet) and the system's cause, and the older layout stays as it was.
 TEST_F(LayoutCli, AWriteTheSystemCutsShortFailsTheRunAndKeepsTheOlderLayout)
 {
     const QStringList arguments = {"--out", outPath("plan"), "--resolution", "0.05"};
@@ -905,7 +906,8 @@ TEST_F(LayoutCli, AWriteTheSystemCutsShortFailsTheRunAndKeepsTheOlderLayout)
     const QString err = QString::fromUtf8(process.readAllStandardError());
     EXPECT_EQ(process.exitCode(), 1) << err.toStdString();
     EXPECT_TRUE(err.contains(resultCodeMessage(OutputFolderAccess) + "\n\n" +
-                             outPath("plan_overview.png") + ": " + qt_error_string(EFBIG)))
+                             outPath("plan_overview_scan_positions.png") + ": " +
+                             qt_error_string(EFBIG)))
         << err.toStdString();
     EXPECT_TRUE(folderState(outPath({})) == before) << "the folder is not as it was";
 }

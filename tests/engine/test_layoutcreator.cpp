@@ -112,13 +112,13 @@ TEST(LayoutCreatorRun, PrintsTheStagesAndTheirTimes)
     LayoutRun run({scanAt("a", cv::Mat::eye(4, 4, CV_64F), patch(12, 3, 1, 0.05))});
     ASSERT_TRUE(run.run());
     ASSERT_TRUE(run.succeeded());
-    ASSERT_EQ(run.lines.size(), 12);
+    ASSERT_EQ(run.lines.size(), 13);
     EXPECT_TRUE(QRegularExpression("^TMP Path = .*/Brandmoor/Orthaven/tmp/[0-9]{9}/$")
-                    .match(run.lines[10])
+                    .match(run.lines[11])
                     .hasMatch())
-        << run.lines[10].toStdString();
+        << run.lines[11].toStdString();
     QStringList lines = withoutTimes(run.lines);
-    lines[10] = "TMP Path";
+    lines[11] = "TMP Path";
     const QString timed = "............... Time X sec";
     EXPECT_EQ(lines, QStringList({
                          "Load Scan = " + timed,
@@ -128,8 +128,9 @@ TEST(LayoutCreatorRun, PrintsTheStagesAndTheirTimes)
                          "Compute Raw Tiles ... done",
                          "Normalize Tiles Classic",
                          "Normalization of all Tiles ..." + timed,
-                         "Thumbnail generation",
-                         "Build Thumbnail ..." + timed,
+                         "Write Images ..." + timed,
+                         "Write Thumbnail ..." + timed,
+                         "Commit ..." + timed,
                          "Clean Files",
                          "TMP Path",
                          "Clean all temporary files ... done",

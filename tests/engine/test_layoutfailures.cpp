@@ -1,4 +1,5 @@
 #include "LayoutRun.h"
+#include "platform/DurableFile.h"
 
 #include <gtest/gtest.h>
 
@@ -167,6 +168,18 @@ TEST(LayoutFailures, LogThatCannotBeWrittenIsNoSuccess)
         run.lines.contains("ERROR: could not write the layout log " + run.outputPath("site.log")));
     EXPECT_TRUE(QFileInfo(run.outputPath("site.log")).isDir());
     EXPECT_EQ(run.outputFiles(), QStringList{"site.log"}) << "no tiles without their log";
+}
+
+TEST(LayoutFailures, AThumbnailTheDiskCannotTakeFailsTheRunAfterItsLastCheckpoint)
+{
+    LayoutRun run({flatScan(patch(2, 2, 1, 0.05))});
+    qputenv("ORTHAVEN_TEST_WRITE_FAULT", "thumbnail:last");
+    ASSERT_TRUE(run.run());
+    qunsetenv("ORTHAVEN_TEST_WRITE_FAULT");
+    expectFailedWith(run, OutputFolderAccess);
+    EXPECT_TRUE(run.lines.contains("ERROR: could not write " + run.outputPath("site_overview.png") +
+                                   ": " + diskFullText()));
+    EXPECT_TRUE(run.outputFiles().isEmpty());
 }
 
 TEST(LayoutFailures, NoTemporaryFolderIsReportedBeforeAnyPointIsRead)
