@@ -206,7 +206,7 @@ int LayoutRunner::runJob()
 {
     layoutdef job;
     const int prepared = prepare(job);
-    return prepared == Success && !previewed ? compute(job) : prepared;
+    return prepared == Success && !previewed && !options.list ? compute(job) : prepared;
 }
 
 int LayoutRunner::prepare(layoutdef& job)
@@ -409,7 +409,7 @@ std::vector<int> LayoutRunner::runShared(const std::vector<LayoutRunner*>& runne
         runner.begin();
         runner.listedElsewhere = lister ? lister->task.get() : nullptr;
         codes[k] = runner.prepare(jobs[k]);
-        if (codes[k] == Success && !runner.previewed) {
+        if (codes[k] == Success && !runner.previewed && !runner.options.list) {
             members.push_back(k);
             if (!lister)
                 lister = &runner;

@@ -169,12 +169,12 @@ bool LayoutTask::drawOverviewPictures(StagedOutput& staged)
     inputs.config.scanPosColor1 = job.scanPosColor1;
     inputs.config.scanPosColor2 = job.scanPosColor2;
     inputs.config.coordSystemSize = job.coordSystemSize;
-    const ScanSource& source = *scans();
-    source.scanNames(inputs.scanNames);         // none when it fails: markers are labelled by index
+    const ScanSource& listed = *scans();
+    listed.scanNames(inputs.scanNames);         // none when it fails: markers are labelled by index
     const ViewInfo& view = *viewInfo(job.view); // the engine ran: the view is one
-    inputs.noPosition = QBitArray(source.scanCount());
-    for (int i = 0; i < source.scanCount(); ++i)
-        inputs.noPosition.setBit(i, !source.hasPosition(i));
+    inputs.noPosition = QBitArray(listed.scanCount());
+    for (int i = 0; i < listed.scanCount(); ++i)
+        inputs.noPosition.setBit(i, !listed.hasPosition(i));
     const LayoutFrame frame = layoutFrame(job);
     const QString horizontal = frameAxisName(view.horizontalAxis, frame);
     const QString vertical = frameAxisName(view.verticalAxis, frame);
