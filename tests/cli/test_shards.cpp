@@ -266,7 +266,8 @@ TEST_F(SharedReading, JobFileLayoutsAreTheSeparateRunsByteForByte)
     EXPECT_EQ(run.exitCode, 1) << run.err.toStdString();
     EXPECT_TRUE(run.err.contains("Jobs on lines 1, 2, 3, 4, 5, 6, 7: one reading of their scans"))
         << run.err.toStdString();
-    EXPECT_TRUE(run.err.contains("Not enough data between the clipping planes!")) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains("Not enough data between the clipping planes!"))
+        << run.err.toStdString();
     EXPECT_TRUE(run.out.contains("Jobs written: 5 of 7")) << run.out.toStdString();
     for (const QString& view : views) {
         SCOPED_TRACE(view.toStdString());
