@@ -82,6 +82,8 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
 
 MainWindow::~MainWindow()
 {
+    // Closing hides the batch list, whose menu entry (held by ui) is gone by then.
+    disconnect(batchPanel, &QDockWidget::visibilityChanged, nullptr, nullptr);
     // The console's redirection is undone here, so nothing written after the window is
     // gone ends in a pipe nobody reads.
     delete consoleWindow;
