@@ -277,9 +277,6 @@ void Run::execute(const LayoutEngine::RawTileStoreFactory& storeFactory)
         diag::error("ERROR: reading the scans failed");
         reporter.reportFailure(ScanSourceError);
     }
-    // The budget lives with this run; a reader that outlives it (the dock's, which its site
-    // preview reads next) must not keep a pointer to it.
-    source.setThreadBudget(nullptr);
     rawTiles.reset();
     layerTiles.clear();
     greyTiles.reset();

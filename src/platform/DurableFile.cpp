@@ -35,8 +35,8 @@ QString diskFullText()
 
 DurableFile::DurableFile(QString path, QString kind) : target(std::move(path))
 {
-    const QByteArray spec = qgetenv("ORTHAVEN_TEST_WRITE_FAULT");
-    for (const QByteArray& item : spec.split(',')) {
+    const QByteArray faults = qgetenv("ORTHAVEN_TEST_WRITE_FAULT");
+    for (const QByteArray& item : faults.split(',')) {
         const int colon = item.indexOf(':');
         if (colon < 0 || QString::fromLatin1(item.left(colon)) != kind)
             continue;

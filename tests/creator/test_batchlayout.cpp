@@ -12,7 +12,6 @@
 #include "support/TempAppData.h"
 #include "uikit/UserDialogs.h"
 
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
@@ -228,10 +227,8 @@ struct BatchRun : ::testing::Test
     bool waitForTheEnd()
     {
         CaptureDiagnostics quiet;
-        QDeadlineTimer deadline(std::chrono::minutes(3)); // a guard against a hang only
-        while (batch.isProcessing() && !deadline.hasExpired())
-            QTest::qWait(10);
-        return !batch.isProcessing();
+        // The bound is a guard against a hang only.
+        return QTest::qWaitFor([this] { return !batch.isProcessing(); }, 5 * 60 * 1000);
     }
 };
 
