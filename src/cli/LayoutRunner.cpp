@@ -371,6 +371,7 @@ void LayoutRunner::applyConfig(layoutdef& job, const ConfigSettings& config) con
     job.textColor = config.textColor;
     job.scanPosColor1 = config.scanPosColor1;
     job.scanPosColor2 = config.scanPosColor2;
+    job.coordSystemSize = config.coordSystemSize;
     job.threads = options.threads.value_or(0);
     job.memoryBudgetBytes = options.memoryMegabytes.value_or(0) * 1024 * 1024;
 }
