@@ -112,6 +112,8 @@ QStringList jobFields(const LayoutJob& j)
                        QString::number(j.tileSize, 'g', 17),
                        QString::number(j.printScale),
                        QString(layerName(j.layer)),
+                       QString::number(j.dxf) + " " + j.crs + " " +
+                           (j.pdfPaper ? j.pdfPaper->name() : QString("no print")),
                        QString::number(j.invertColor) + QString::number(j.grid) +
                            QString::number(j.worldFiles),
                        colour(j.gridColor) + colour(j.textColor) + colour(j.scanPosColor1) +
@@ -150,7 +152,11 @@ TEST(JobFile, TheBatchListKeepsEveryJobWholeInAJobFile)
     plan.scanPosColor1 = QColor(9, 10, 11, 12);
     plan.scanPosColor2 = QColor(13, 14, 15, 16);
     plan.coordSystemSize = 90;
+    plan.dxf = false;
+    plan.crs = "EPSG:25832";
+    plan.pdfPaper = Paper{1, true};
     LayoutJob facade = plan;
+    facade.crs.clear(); // a coordinate system places plans only
     facade.outputFile = "/out/south.log";
     facade.scanList = QBitArray(2, true);
     setFacade(facade, FacadeLine{{12.5, 3.2}, {31.8, 13.0}}, -0.25, 0.75);
