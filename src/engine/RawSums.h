@@ -81,17 +81,19 @@ struct SumScale
     double inverse; // 2^-fractionBits
 
     // A share in units: round(share · 2^f), halves up, at least 1 for a share above 0.
-    RawSum units(double share) const
+    RawSum units(double share) const { return RawSum(unitsOf(share * factor)); }
+    // The same for product = share · 2^f, as a double holding a whole number of at most
+    // 2^27 units: only comparisons, selections and a conversion, so that a loop over many
+    // points can be vectorised, and the same value on every instruction set.
+    static double unitsOf(double product)
     {
         constexpr double cap = double(RawSum(1) << shareBits);
-        const double product = share * factor;
-        if (!(product > 0.0))
-            return 0;
-        // Without branches from here: the rasteriser calls this four times a point.
-        const double scaled = product < cap ? product : cap;
-        const auto whole = RawSum(scaled);
-        const RawSum rounded = whole + RawSum(scaled - double(whole) >= 0.5);
-        return rounded + RawSum(rounded == 0);
+        const double positive = product > 0.0 ? product : 0.0; // NaN too
+        const double scaled = positive < cap ? positive : cap;
+        const double whole = double(std::int32_t(scaled));
+        const double rounded = whole + (scaled - whole >= 0.5 ? 1.0 : 0.0);
+        const double least = scaled > 0.0 ? 1.0 : 0.0;
+        return rounded > least ? rounded : least;
     }
     // An intensity in its fixed point, held within ±valueLimit.
     static std::int64_t valueUnits(float value)

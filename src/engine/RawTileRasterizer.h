@@ -72,8 +72,10 @@ public:
     // Points farther than this from the view origin are not placed (their tile index
     // would not fit the 32-bit tile numbers).
     static constexpr double maxViewCoordinate = 1.0e9;
-    // Points worked on at once: the working arrays stay small whatever the chunk.
+    // Points a worker takes at once from a chunk.
     static constexpr int pointsPerPass = 1 << 16;
+    // Points placed and drawn at once: their working arrays stay in the nearest caches.
+    static constexpr int pointsPerPlacement = 4096;
 
     // stop, when given, is looked at before every tile a block visits, so a block that
     // spreads over many tiles does not hold up a stop request.
@@ -132,13 +134,15 @@ private:
     float lowest = 1.0f;
     float highest = 0.0f;
 
-    // Working arrays of one pass, kept between blocks to avoid allocations per block:
-    // per placed point its tile (an index into tiles), its lower-left pixel (image row R,
-    // column c), whether it has four pixels or one, its share units (lower left, upper
-    // left, upper right, lower right) and the block's point it came from.
-    std::vector<int> tileOf, rowOf, columnOf, pointOf;
-    std::vector<std::uint8_t> four;
-    std::vector<RawSum> units;
+    // Working arrays of one pass, kept between blocks to avoid allocations per block. Per
+    // point of the pass (index i, the block's point first + i): its tile (U, V), its
+    // lower-left pixel (image row R, column c), what became of it (Placement bits) and its
+    // share units (lower left, upper left, upper right, lower right); the points drawn, as
+    // indices i grouped by tile.
+    int passFirst = 0;
+    std::vector<std::int32_t> tileU, tileV, rowOf, columnOf, units0, units1, units2, units3;
+    std::vector<std::int32_t> placement;
+    std::vector<int> drawn, tileOf;
     std::vector<std::pair<std::int32_t, std::int32_t>> tiles;
     std::vector<int> tileStart, tileMembers, stripStart, stripMembers;
     std::vector<cv::Mat> layerStrips;
