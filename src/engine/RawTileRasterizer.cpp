@@ -188,11 +188,13 @@ __attribute__((target("avx2"))) void placeAvx2(const PlaceInput& in, const Place
 }
 #endif
 
+std::atomic<bool> baselineOnly{false};
+
 void place(const PlaceInput& in, const PlaceOutput& out, int count, Weighting weighting)
 {
 #ifdef ORTHAVEN_PLACE_AVX2
     static const bool avx2 = __builtin_cpu_supports("avx2");
-    if (avx2)
+    if (avx2 && !baselineOnly.load(std::memory_order_relaxed))
         return placeAvx2(in, out, count, weighting);
 #endif
     placeWeighted<FloorByConversion>(in, out, count, weighting);
@@ -213,6 +215,11 @@ struct RawTileRasterizer::Block
     bool wideValues;
     std::vector<const float*> values;
 };
+
+void RawTileRasterizer::useBaselineInstructions(bool baseline)
+{
+    baselineOnly = baseline;
+}
 
 SumScale RasterSettings::sumScale() const
 {

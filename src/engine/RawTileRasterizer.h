@@ -98,6 +98,10 @@ public:
                           RawSum& maxAccumulated, const cv::Mat& layerValues = cv::Mat(),
                           bool fromScanner = true);
 
+    // Which instructions place the points: the widest the processor has (false, the
+    // default) or the baseline ones of its family (true). Both give the same bits.
+    static void useBaselineInstructions(bool baseline);
+
     // The smallest and largest layer value of a point drawn into the layer (of the first
     // value row); low > high while there was none.
     float layerLow() const { return lowest; }

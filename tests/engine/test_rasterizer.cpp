@@ -7,6 +7,7 @@
 #include "support/FakeScanSource.h"
 #include "support/TempAppData.h"
 
+#include <QScopeGuard>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -231,7 +232,8 @@ TEST_F(Rasterize, BlocksAddUpInTheSameTileFile)
 TEST_F(Rasterize, AnyOrderOfTheSamePointsGivesTheSameBits)
 {
     // Points spread over four tiles with intensities and colours, drawn whole and then
-    // reversed, in blocks of 7: every sum of the density and of both layers bit for bit.
+    // reversed, in blocks of 7, and once more placed with the baseline instructions: every
+    // sum of the density and of both layers bit for bit.
     cv::RNG random(7);
     std::vector<cv::Vec3d> points;
     for (int j = 0; j < 400; ++j)
@@ -243,7 +245,10 @@ TEST_F(Rasterize, AnyOrderOfTheSamePointsGivesTheSameBits)
     const cv::Mat T = FakeScanSource::translation(0.3, -0.2, 0.0);
     MemoryBudget memory(std::int64_t(1) << 30);
     std::vector<std::vector<cv::Mat>> results;
-    for (const bool reversed : {false, true}) {
+    for (const int run : {0, 1, 2}) {
+        const bool reversed = run == 1;
+        RawTileRasterizer::useBaselineInstructions(run == 2);
+        const auto widest = qScopeGuard([] { RawTileRasterizer::useBaselineInstructions(false); });
         restart();
         std::vector<std::unique_ptr<FileRawTileStore>> layers;
         std::vector<RawTileStore*> stores;
@@ -281,7 +286,8 @@ TEST_F(Rasterize, AnyOrderOfTheSamePointsGivesTheSameBits)
     }
     ASSERT_EQ(results[0].size(), 28u); // four tiles in each of seven stores
     for (std::size_t k = 0; k < results[0].size(); ++k)
-        EXPECT_TRUE(sameBits(results[0][k], results[1][k])) << k;
+        for (const std::size_t run : {1, 2})
+            EXPECT_TRUE(sameBits(results[0][k], results[run][k])) << k << " of run " << run;
 }
 
 TEST_F(Rasterize, PointOutsideItsTileImageIsCountedAndNotDrawn)
