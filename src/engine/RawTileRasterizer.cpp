@@ -111,10 +111,13 @@ placePoints(const PlaceInput& in, int count, const double* __restrict x, const d
         // extent make no tile; a scan without a scanner has no domain. A coordinate within
         // its bounds is a number; NaN fails every comparison.
         const double r2 = x[i] * x[i] + y[i] * y[i] + z[i] * z[i];
-        const bool inDomain = weighting == Weighting::One || ((r2 <= domain2) & (r2 >= nearest2));
-        const bool placeable = (std::abs(u) <= viewLimit) & (std::abs(v) <= viewLimit) &
-                               (std::abs(d) <= largest) & (u >= extentLow) & (u <= extentHigh);
-        const bool tiled = inDomain & placeable;
+        // (Tests as 0 or 1, joined with & so that each is made.)
+        const int inDomain =
+            weighting == Weighting::One ? 1 : int(r2 <= domain2) & int(r2 >= nearest2);
+        const int placeable = int(std::abs(u) <= viewLimit) & int(std::abs(v) <= viewLimit) &
+                              int(std::abs(d) <= largest) & int(u >= extentLow) &
+                              int(u <= extentHigh);
+        const int tiled = inDomain & placeable;
         const double pu = tiled ? u : 0.0;
         const double pv = tiled ? v : 0.0;
         const double tu = Floor::floor(pu / tileMetres);
@@ -129,8 +132,9 @@ placePoints(const PlaceInput& in, int count, const double* __restrict x, const d
         const double fy = py - rf;
         // Only rounding at the tile's upper or right edge (or a resolution that does not
         // divide the tile) puts a pixel outside its image; such a point is not drawn.
-        const bool inside = (cf >= 0) & (cf <= lastPixel) & (rf >= 0) & (rf <= lastPixel);
-        const bool between = (d <= clipHigh) & (d >= clipLow);
+        const int inside =
+            int(cf >= 0) & int(cf <= lastPixel) & int(rf >= 0) & int(rf <= lastPixel);
+        const int between = int(d <= clipHigh) & int(d >= clipLow);
         const double c = inside ? cf : 0.0;
         const double r = inside ? rf : 0.0;
         const double du = pu - t03;
@@ -139,7 +143,7 @@ placePoints(const PlaceInput& in, int count, const double* __restrict x, const d
         const double weight = weighting == Weighting::One       ? 1.0
                               : weighting == Weighting::Squared ? q2
                                                                 : std::sqrt(std::sqrt(q2));
-        const bool four = (r < lastPixel) & (c < lastPixel);
+        const int four = int(r < lastPixel) & int(c < lastPixel);
         u0[i] = std::int32_t(
             SumScale::unitsOf((four ? (1 - fx) * (1 - fy) * weight : weight) * factor));
         u1[i] = std::int32_t(SumScale::unitsOf((four ? (1 - fx) * fy * weight : 0.0) * factor));
@@ -149,9 +153,8 @@ placePoints(const PlaceInput& in, int count, const double* __restrict x, const d
         tileV[i] = std::int32_t(tv);
         rowOf[i] = std::int32_t(lastPixel - r); // image row
         columnOf[i] = std::int32_t(c);
-        placement[i] =
-            std::int32_t(int(tiled) * Tiled + int(tiled & between & inside) * Drawn +
-                         int(tiled & between & !inside) * OutOfBound + int(four) * FourPixels);
+        placement[i] = tiled * Tiled + (tiled & between & inside) * Drawn +
+                       (tiled & between & (1 - inside)) * OutOfBound + four * FourPixels;
     }
 }
 
@@ -178,7 +181,8 @@ placeWeighted(const PlaceInput& in, const PlaceOutput& out, int count, Weighting
 }
 
 // The placement for the instruction set at hand: with AVX2 the loop runs four points at
-// once and rounds down in one instruction. Both give the same bits (no fused operations).
+// once and rounds down in one instruction, with AVX-512 eight. All give the same bits (no
+// operation is fused).
 #if (defined(__GNUC__) || defined(__clang__)) && (defined(__x86_64__) || defined(__i386__))
 #define ORTHAVEN_PLACE_AVX2 1
 __attribute__((target("avx2"))) void placeAvx2(const PlaceInput& in, const PlaceOutput& out,
@@ -186,15 +190,32 @@ __attribute__((target("avx2"))) void placeAvx2(const PlaceInput& in, const Place
 {
     placeWeighted<FloorByInstruction>(in, out, count, weighting);
 }
+#if defined(__clang__)
+#define ORTHAVEN_AVX512 "avx512f,avx512dq,avx512vl"
+#else
+#define ORTHAVEN_AVX512 "avx512f,avx512dq,avx512vl,prefer-vector-width=512"
+#endif
+__attribute__((target(ORTHAVEN_AVX512))) void
+placeAvx512(const PlaceInput& in, const PlaceOutput& out, int count, Weighting weighting)
+{
+    placeWeighted<FloorByInstruction>(in, out, count, weighting);
+}
 #endif
 
-std::atomic<bool> baselineOnly{false};
+std::atomic<RawTileRasterizer::Instructions> placementInstructions{
+    RawTileRasterizer::Instructions::Widest};
 
 void place(const PlaceInput& in, const PlaceOutput& out, int count, Weighting weighting)
 {
 #ifdef ORTHAVEN_PLACE_AVX2
     static const bool avx2 = __builtin_cpu_supports("avx2");
-    if (avx2 && !baselineOnly.load(std::memory_order_relaxed))
+    static const bool avx512 = __builtin_cpu_supports("avx512f") &&
+                               __builtin_cpu_supports("avx512dq") &&
+                               __builtin_cpu_supports("avx512vl");
+    const auto allowed = placementInstructions.load(std::memory_order_relaxed);
+    if (avx512 && allowed == RawTileRasterizer::Instructions::Widest)
+        return placeAvx512(in, out, count, weighting);
+    if (avx2 && allowed != RawTileRasterizer::Instructions::Baseline)
         return placeAvx2(in, out, count, weighting);
 #endif
     placeWeighted<FloorByConversion>(in, out, count, weighting);
@@ -216,9 +237,9 @@ struct RawTileRasterizer::Block
     std::vector<const float*> values;
 };
 
-void RawTileRasterizer::useBaselineInstructions(bool baseline)
+void RawTileRasterizer::useInstructions(Instructions widest)
 {
-    baselineOnly = baseline;
+    placementInstructions = widest;
 }
 
 SumScale RasterSettings::sumScale() const

@@ -98,9 +98,15 @@ public:
                           RawSum& maxAccumulated, const cv::Mat& layerValues = cv::Mat(),
                           bool fromScanner = true);
 
-    // Which instructions place the points: the widest the processor has (false, the
-    // default) or the baseline ones of its family (true). Both give the same bits.
-    static void useBaselineInstructions(bool baseline);
+    // The widest instructions that place the points, where the processor has them: all
+    // give the same bits. The default is the widest.
+    enum class Instructions
+    {
+        Widest,   // AVX-512
+        Avx2,     // at most AVX2
+        Baseline, // those every processor of the family has
+    };
+    static void useInstructions(Instructions widest);
 
     // The smallest and largest layer value of a point drawn into the layer (of the first
     // value row); low > high while there was none.

@@ -232,8 +232,8 @@ TEST_F(Rasterize, BlocksAddUpInTheSameTileFile)
 TEST_F(Rasterize, AnyOrderOfTheSamePointsGivesTheSameBits)
 {
     // Points spread over four tiles with intensities and colours, drawn whole and then
-    // reversed, in blocks of 7, and once more placed with the baseline instructions: every
-    // sum of the density and of both layers bit for bit.
+    // reversed, in blocks of 7, and placed with each set of instructions the processor
+    // has: every sum of the density and of both layers bit for bit.
     cv::RNG random(7);
     std::vector<cv::Vec3d> points;
     for (int j = 0; j < 400; ++j)
@@ -245,10 +245,14 @@ TEST_F(Rasterize, AnyOrderOfTheSamePointsGivesTheSameBits)
     const cv::Mat T = FakeScanSource::translation(0.3, -0.2, 0.0);
     MemoryBudget memory(std::int64_t(1) << 30);
     std::vector<std::vector<cv::Mat>> results;
-    for (const int run : {0, 1, 2}) {
+    using Instructions = RawTileRasterizer::Instructions;
+    const Instructions runs[] = {Instructions::Widest, Instructions::Widest, Instructions::Avx2,
+                                 Instructions::Baseline};
+    for (const int run : {0, 1, 2, 3}) {
         const bool reversed = run == 1;
-        RawTileRasterizer::useBaselineInstructions(run == 2);
-        const auto widest = qScopeGuard([] { RawTileRasterizer::useBaselineInstructions(false); });
+        RawTileRasterizer::useInstructions(runs[run]);
+        const auto widest =
+            qScopeGuard([] { RawTileRasterizer::useInstructions(Instructions::Widest); });
         restart();
         std::vector<std::unique_ptr<FileRawTileStore>> layers;
         std::vector<RawTileStore*> stores;
@@ -286,7 +290,7 @@ TEST_F(Rasterize, AnyOrderOfTheSamePointsGivesTheSameBits)
     }
     ASSERT_EQ(results[0].size(), 28u); // four tiles in each of seven stores
     for (std::size_t k = 0; k < results[0].size(); ++k)
-        for (const std::size_t run : {1, 2})
+        for (const std::size_t run : {1, 2, 3})
             EXPECT_TRUE(sameBits(results[0][k], results[run][k])) << k << " of run " << run;
 }
 
