@@ -315,7 +315,12 @@ void BatchLayout::jobFinished(int index)
     jobTexts[index] = BatchRunner::outcomeText(outcome);
     jobDetails[index] = outcome.message;
     showJob(index);
-    ui->pb_overall->setValue(index + 1);
+    // Jobs of the same scans end together, not in the list's order.
+    const QList<BatchOutcome>& outcomes = batchRunner.outcomes();
+    ui->pb_overall->setValue(
+        int(std::count_if(outcomes.begin(), outcomes.end(), [](const BatchOutcome& o) {
+            return o.kind != BatchOutcome::Waiting && o.kind != BatchOutcome::Running;
+        })));
 }
 
 void BatchLayout::batchFinished()

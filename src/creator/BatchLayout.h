@@ -1,9 +1,9 @@
 #pragma once
 // The batch list: a dock of layout jobs that the Layout Creator hands over, each a copy of
-// its job with every setting it runs and draws with, run one after another with overall
-// and per-job progress. Jobs can be removed and reordered; each one's outcome is shown in
-// its row. With a list file the jobs are kept there (a job file of orthaven-layout), so the
-// list outlives the window.
+// its job with every setting it runs and draws with, run with overall and per-job progress
+// (jobs of the same scan files together, from one reading of them). Jobs can be removed
+// and reordered; each one's outcome is shown in its row. With a list file the jobs are
+// kept there (a job file of orthaven-layout), so the list outlives the window.
 
 #include "creator/BatchRunner.h"
 #include "layout/LayoutJob.h"

@@ -10,19 +10,22 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
+
 namespace orthaven {
 
-BatchRunner::BatchRunner(QObject* parent) : QObject(parent)
-{
-    // The thread's end is taken on this object's thread, where the next job is started.
-    connect(&task, &QThread::finished, this, &BatchRunner::jobEnded, Qt::QueuedConnection);
-}
+BatchRunner::BatchRunner(QObject* parent) : QObject(parent) {}
 
 BatchRunner::~BatchRunner()
 {
+    // No signal goes out from here: the receivers may be half gone.
     stopWanted = true;
-    task.stopAndWait();
-    removeCreatedFolders(createdFolders);
+    sharing.reset(); // stops and waits for its tasks, then ends the reading
+    for (Member& member : group)
+        member.task->stopAndWait();
+    // A later member's folders may lie in an earlier one's.
+    for (auto member = group.rbegin(); member != group.rend(); ++member)
+        removeCreatedFolders(member->createdFolders);
 }
 
 bool BatchRunner::start(const QList<LayoutJob>& list)
@@ -32,7 +35,7 @@ bool BatchRunner::start(const QList<LayoutJob>& list)
     jobs = list;
     results = QList<BatchOutcome>(jobs.size());
     stopWanted = false;
-    current = 0;
+    running = true;
     startNext();
     return true;
 }
@@ -40,30 +43,91 @@ bool BatchRunner::start(const QList<LayoutJob>& list)
 void BatchRunner::requestStop()
 {
     stopWanted = true;
-    task.requestStop();
+    for (Member& member : group)
+        member.task->requestStop();
 }
 
 void BatchRunner::stopAndWait()
 {
     requestStop();
-    task.wait();
-    // The end of the thread is still queued: the running job ends here, not later.
-    if (isRunning())
-        jobEnded();
+    // The ends of the threads are still queued: the running jobs end here, not later.
+    while (phase != Idle) {
+        if (sharing) {
+            // A task that has ended leaves the reading, or the others could wait for it.
+            while (!sharing->wait(100)) {
+            }
+        }
+        for (Member& member : group)
+            member.task->wait();
+        taskEnded();
+    }
+}
+
+int BatchRunner::currentJob() const
+{
+    const Member* member = shownMember();
+    return member ? member->index : -1;
+}
+
+StatusSnapshot BatchRunner::status() const
+{
+    const Member* member = shownMember();
+    return member ? member->task->creator.snapshot() : StatusSnapshot{};
+}
+
+const BatchRunner::Member* BatchRunner::shownMember() const
+{
+    const Member* shown = nullptr;
+    for (const Member& member : group) {
+        if (results[member.index].kind != BatchOutcome::Running)
+            continue;
+        if (member.task->isRunning())
+            return &member;
+        if (!shown)
+            shown = &member;
+    }
+    return shown;
 }
 
 void BatchRunner::startNext()
 {
-    while (current >= 0 && current < jobs.size()) {
+    const auto waiting = [](const BatchOutcome& outcome) {
+        return outcome.kind == BatchOutcome::Waiting;
+    };
+    while (std::any_of(results.cbegin(), results.cend(), waiting)) {
         if (stopWanted) {
-            for (int k = current; k < jobs.size(); ++k)
-                results[k].kind = BatchOutcome::NotRun;
+            for (BatchOutcome& outcome : results) {
+                if (waiting(outcome))
+                    outcome.kind = BatchOutcome::NotRun;
+            }
             break;
         }
-        const LayoutJob& job = jobs[current];
+        group = nextGroup();
+        if (group.empty())
+            continue;
+        startGroup();
+        if (phase != Idle)
+            return;
+    }
+    running = false;
+    emit finished();
+}
+
+std::vector<BatchRunner::Member> BatchRunner::nextGroup()
+{
+    std::vector<Member> members;
+    qsizetype first = -1;
+    for (qsizetype k = 0; k < jobs.size(); ++k) {
+        if (results[k].kind != BatchOutcome::Waiting)
+            continue;
+        if (first < 0)
+            first = k;
+        else if (jobs[k].inputFiles != jobs[first].inputFiles)
+            continue;
+        const LayoutJob& job = jobs[k];
+        // What cannot work is said before any scan is read, as the Layout Creator does.
         BatchOutcome refused;
         refused.kind = BatchOutcome::Failed;
-        // What cannot work is said before any scan is read, as the Layout Creator does.
         const GeometryProblem problem =
             layoutGeometryProblem(job.resolution, job.scannerDomain, job.tileSize);
         const OutputFolder output = problem.field == GeometryProblem::None
@@ -74,46 +138,144 @@ void BatchRunner::startNext()
         } else if (output.outcome != OutputFolder::Ready) {
             refused.message = outputFolderMessage(output);
         } else {
-            createdFolders = output.created;
-            task.job = job;
-            if (task.createReader()) {
-                // The status of the job before is no part of this one.
-                task.creator.progressDone = 0.0f;
-                task.creator.progressTotal = 0.0f;
-                task.creator.setStatusText({});
-                results[current].kind = BatchOutcome::Running;
-                emit jobStarted(current);
-                task.mode = FetchAndCompute;
-                task.start();
-                return;
-            }
-            removeCreatedFolders(createdFolders);
-            createdFolders.clear();
-            refused.message =
-                QCoreApplication::translate("orthaven::BatchLayout", "No reader for %1")
-                    .arg(QDir::toNativeSeparators(job.inputFiles.value(0)));
+            Member member;
+            member.index = int(k);
+            member.task = std::make_unique<LayoutTask>();
+            member.task->job = job;
+            member.createdFolders = output.created;
+            // The thread's end is taken on this object's thread, where the next job starts.
+            connect(member.task.get(), &QThread::finished, this, &BatchRunner::taskEnded,
+                    Qt::QueuedConnection);
+            members.push_back(std::move(member));
+            continue;
         }
-        emit jobStarted(current);
-        finishJob(refused);
+        emit jobStarted(int(k));
+        finishJob(int(k), refused);
     }
-    current = -1;
-    emit finished();
+    return members;
 }
 
-void BatchRunner::jobEnded()
+void BatchRunner::startGroup()
 {
-    if (current < 0 || task.isRunning() || results[current].kind != BatchOutcome::Running)
+    LayoutTask& lister = *group.front().task;
+    if (!lister.createReader()) {
+        BatchOutcome refused;
+        refused.kind = BatchOutcome::Failed;
+        refused.message = QCoreApplication::translate("orthaven::BatchLayout", "No reader for %1")
+                              .arg(QDir::toNativeSeparators(lister.job.inputFiles.value(0)));
+        endGroup(std::vector<BatchOutcome>(group.size(), refused));
         return;
+    }
+    QStringList numbers;
+    for (const Member& member : group) {
+        results[member.index].kind = BatchOutcome::Running;
+        numbers << QString::number(member.index + 1);
+        emit jobStarted(member.index);
+    }
+    if (group.size() == 1) {
+        phase = Alone;
+        lister.mode = FetchAndCompute;
+    } else {
+        diag::debug("Batch jobs ", numbers.join(QStringLiteral(", ")).toStdString(),
+                    ": one reading of their scans");
+        phase = Listing;
+        lister.mode = FetchScans;
+    }
+    lister.start();
+}
+
+void BatchRunner::startSharing()
+{
+    LayoutTask& lister = *group.front().task;
+    const int count = lister.reader->scanCount();
+    std::vector<LayoutTask*> tasks;
+    for (Member& member : group) {
+        member.task->fitScanList(count);
+        tasks.push_back(member.task.get());
+    }
+    sharing = std::make_unique<SharedLayoutTasks>(*lister.reader, tasks);
+    phase = Sharing;
+    sharing->start();
+}
+
+void BatchRunner::taskEnded()
+{
+    if (phase == Idle)
+        return;
+    // A thread whose end was signalled only finishes: waiting for it is brief.
+    for (Member& member : group) {
+        if (!member.task->isRunning())
+            member.task->wait();
+    }
+    LayoutTask& first = *group.front().task;
+    std::vector<BatchOutcome> outcomes;
+    switch (phase) {
+    case Alone:
+        if (first.isRunning())
+            return;
+        outcomes.push_back(outcomeOf(first, first.listed()));
+        break;
+    case Listing:
+        if (first.isRunning())
+            return;
+        if (stopWanted) {
+            BatchOutcome stopped;
+            stopped.kind = BatchOutcome::Stopped;
+            outcomes.assign(group.size(), stopped);
+        } else if (!first.result || first.reader->scanCount() < 1) {
+            for (const Member& member : group)
+                outcomes.push_back(outcomeOf(*member.task, false));
+        } else {
+            startSharing();
+            return;
+        }
+        break;
+    case Sharing:
+        // A task that has ended leaves the reading here.
+        if (!sharing->wait(0))
+            return;
+        sharing.reset();
+        for (const Member& member : group)
+            outcomes.push_back(outcomeOf(*member.task, true));
+        break;
+    case Idle:
+        return;
+    }
+    endGroup(outcomes);
+    startNext();
+}
+
+void BatchRunner::endGroup(const std::vector<BatchOutcome>& outcomes)
+{
+    std::vector<Member> ended;
+    ended.swap(group);
+    phase = Idle;
+    // Nothing was written by a failed or stopped job: no trace. A later member's folders may
+    // lie in an earlier one's.
+    for (std::size_t k = ended.size(); k-- > 0;) {
+        const BatchOutcome::Kind kind = outcomes[k].kind;
+        if (kind == BatchOutcome::Failed || kind == BatchOutcome::Stopped)
+            removeCreatedFolders(ended[k].createdFolders);
+    }
+    for (std::size_t k = 0; k < ended.size(); ++k) {
+        if (results[ended[k].index].kind == BatchOutcome::Waiting)
+            emit jobStarted(ended[k].index);
+        finishJob(ended[k].index, outcomes[k]);
+    }
+}
+
+BatchOutcome BatchRunner::outcomeOf(const LayoutTask& task, bool listed)
+{
     const LayoutCreator& engine = task.creator;
     BatchOutcome outcome;
     if (engine.interrupted) {
         outcome.kind = BatchOutcome::Stopped;
-    } else if (!task.listed()) {
+    } else if (!listed) {
         outcome.kind = BatchOutcome::Failed;
         outcome.message =
             QCoreApplication::translate("orthaven::BatchLayout",
                                         "The scan files could not be read:\n%1")
-                .arg(QDir::toNativeSeparators(jobs[current].inputFiles.join(QLatin1Char('\n'))));
+                .arg(QDir::toNativeSeparators(task.job.inputFiles.join(QLatin1Char('\n'))));
     } else if (engine.failed) {
         outcome.kind = BatchOutcome::Failed;
         outcome.message =
@@ -135,18 +297,12 @@ void BatchRunner::jobEnded()
             outcome.message += (outcome.message.isEmpty() ? QString() : QStringLiteral("\n\n")) +
                                overviewPicturesWarning(task.missingOverviewPictures());
     }
-    if (outcome.kind == BatchOutcome::Failed || outcome.kind == BatchOutcome::Stopped)
-        removeCreatedFolders(createdFolders); // nothing was written: no trace
-    createdFolders.clear();
-    finishJob(outcome);
-    startNext();
+    return outcome;
 }
 
-void BatchRunner::finishJob(BatchOutcome outcome)
+void BatchRunner::finishJob(int index, BatchOutcome outcome)
 {
-    const int index = current;
     results[index] = std::move(outcome);
-    ++current;
     emit jobFinished(index);
 }
 

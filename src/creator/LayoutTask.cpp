@@ -87,12 +87,7 @@ void LayoutTask::run()
         diag::debug("Run Fetch/Layout Task ");
         result = fetch();
         fetched = result && reader->scanCount() > 0;
-        // A job read from a job file names the scans it uses, or none for all of them; its
-        // flags cover the scans the files hold now.
-        if (job.scanList.isEmpty())
-            job.scanList = QBitArray(reader->scanCount(), true);
-        else
-            job.scanList.resize(reader->scanCount());
+        fitScanList(reader->scanCount());
         config = defaultConfig();
         readConfig(configFilePath(), config);
         // A line of its own: the channel carries whole lines, and a line left open would
@@ -107,6 +102,14 @@ void LayoutTask::run()
     default:
         break;
     }
+}
+
+void LayoutTask::fitScanList(int scanCount)
+{
+    if (job.scanList.isEmpty())
+        job.scanList = QBitArray(scanCount, true);
+    else
+        job.scanList.resize(scanCount);
 }
 
 // A vendor library's error while the files are opened is a failed listing (the reader

@@ -72,6 +72,10 @@ public:
     bool noScanRead() const;
     // After a FetchAndCompute run: whether the input files could be listed and gave a scan.
     bool listed() const { return fetched; }
+    // Fits the job's scan flags to the scans its files hold: a job read from a job file
+    // names the scans it uses, or none for all of them. FetchAndCompute does it after its
+    // listing.
+    void fitScanList(int scanCount);
 
     // Written by the GUI thread only while the thread is not running (except the engine's
     // status record, see StatusReporter).

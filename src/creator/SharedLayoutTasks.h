@@ -3,9 +3,8 @@
 // job, thread, stop, status record, overview pictures, damaged scans and result, and
 // writes the bytes it would write alone, but reads its scans through a view of one shared
 // reading (engine/SharedScans.h), so each scan is read once for all of them. The tasks
-// share the threads and the memory budget of the first job in equal parts. This is what a
-// job file of orthaven-layout uses for jobs of the same scan files, and what the batch list
-// can use for its jobs of the same scans.
+// share the threads and the memory budget of the first job in equal parts. A job file of
+// orthaven-layout and the window's batch list compute their jobs of the same scan files so.
 
 #include "creator/LayoutTask.h"
 #include "engine/SharedScans.h"

@@ -1,8 +1,5 @@
 #include "LayoutProgram.h"
 
-#include "support/TempAppData.h"
-
-#include <QDir>
 #include <QProcess>
 
 namespace orthaven::test {
@@ -38,15 +35,6 @@ ProgramRun runProgram(const QString& program, const QStringList& arguments,
     run.out = QString::fromUtf8(process.readAllStandardOutput());
     run.err = QString::fromUtf8(process.readAllStandardError());
     return run;
-}
-
-std::map<QString, QByteArray> filesIn(const QString& folder)
-{
-    std::map<QString, QByteArray> files;
-    const QDir dir(folder);
-    for (const QString& name : dir.entryList(QDir::Files))
-        files[name] = readFile(dir.filePath(name));
-    return files;
 }
 
 } // namespace orthaven::test

@@ -26,7 +26,4 @@ ProgramRun runProgram(const QString& program, const QStringList& arguments,
                       const QString& workingFolder = {},
                       const std::map<QString, QString>& environment = {});
 
-// Every file of a folder (its sub-folders left aside) by name, with its bytes.
-std::map<QString, QByteArray> filesIn(const QString& folder);
-
 } // namespace orthaven::test

@@ -24,6 +24,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <map>
+#include <mutex>
 #include <thread>
 
 using namespace orthaven;
@@ -223,13 +225,37 @@ struct BatchRun : ::testing::Test
         def.imageType = "png";
         return def;
     }
-    void run() { QTest::mouseClick(batch.findChild<QPushButton*>("b_run"), Qt::LeftButton); }
-    bool waitForTheEnd()
+    void run(BatchLayout* list = nullptr)
+    {
+        QTest::mouseClick((list ? list : &batch)->findChild<QPushButton*>("b_run"), Qt::LeftButton);
+    }
+    bool waitForTheEnd(const BatchLayout* list = nullptr)
     {
         CaptureDiagnostics quiet;
         // The bound is a guard against a hang only.
-        return QTest::qWaitFor([this] { return !batch.isProcessing(); }, 5 * 60 * 1000);
+        return QTest::qWaitFor([&] { return !(list ? list : &batch)->isProcessing(); }, 300000);
     }
+
+    // A station above a 6 m × 6 m floor beside a wall, read 400 points at a time; each chunk
+    // handed out is counted by scan and chunk.
+    std::unique_ptr<FakeScanSource> site()
+    {
+        FakeScan scan;
+        for (int c = 0; c < 60; ++c) {
+            for (int r = 0; r < 60; ++r)
+                scan.points.push_back({-3.0 + 0.1 * c, -3.0 + 0.1 * r, -1.5});
+            for (int r = 0; r < 30; ++r)
+                scan.points.push_back({-3.0 + 0.1 * c, 3.0, -1.5 + 0.1 * r});
+        }
+        auto source = std::make_unique<FakeScanSource>(std::vector<FakeScan>{scan}, 400);
+        source->onChunk = [this](int i, int chunk) {
+            const std::lock_guard<std::mutex> guard(countLock);
+            ++delivered[{i, chunk}];
+        };
+        return source;
+    }
+    std::mutex countLock;
+    std::map<std::pair<int, int>, int> delivered;
 };
 
 } // namespace
@@ -273,43 +299,97 @@ TEST_F(BatchRun, RunsEveryJobWithTheSettingsItWasQueuedWithAndTellsHowEachEnded)
     EXPECT_EQ(batch.findChild<QPushButton*>("b_run")->text(), "Run &All");
 }
 
-// The first job's reader waits until the test lets it go on, so the batch is surely
-// stopped while that job runs.
-TEST_F(BatchRun, StopEndsTheRunningJobLeavesNothingAndStartsNoOther)
+TEST_F(BatchRun, JobsOfTheSameScansReadThemOnceAndWriteWhatEachWritesAlone)
+{
+    // Three jobs of the same scans, and between them one of other files.
+    layoutdef jobs[] = {job("plan", Top, -10, 10, 0.05), job("rooms", Top, 0.5, 2.0, 0.05),
+                        job("south", Front, -10, 10, 0.05), job("coarse", Top, -10, 10, 0.1)};
+    for (int k : {0, 2, 3}) {
+        jobs[k].inputFiles = {scans.first()};
+        jobs[k].outputFile = appData.path() + "/together/" + QString::number(k) + "/site.log";
+    }
+    setNextScanSource(site());
+    for (const layoutdef& def : jobs)
+        ASSERT_TRUE(batch.addBatchJob(def));
+    run();
+    ASSERT_TRUE(waitForTheEnd());
+    EXPECT_EQ(batch.findChild<QLabel*>("sl_status")->text(), "Layouts written: 4 of 4");
+    EXPECT_EQ(batch.findChild<QProgressBar*>("pb_overall")->value(), 4);
+    const auto together = delivered;
+    ASSERT_FALSE(together.empty());
+
+    // Each alone reads every chunk the three read together, and writes the same bytes.
+    for (int k : {0, 2, 3}) {
+        delivered.clear();
+        BatchLayout alone;
+        layoutdef def = jobs[k];
+        def.outputFile.replace("/together/", "/alone/");
+        ASSERT_TRUE(alone.addBatchJob(def));
+        setNextScanSource(site());
+        run(&alone);
+        ASSERT_TRUE(waitForTheEnd(&alone));
+        EXPECT_EQ(delivered, together) << k;
+        EXPECT_EQ(filesIn(QFileInfo(def.outputFile).path()),
+                  filesIn(QFileInfo(jobs[k].outputFile).path()))
+            << k;
+    }
+}
+
+// The reader waits until the test lets it go on, while it lists the files or at its first
+// chunk, so the batch is surely stopped while the first job (and one of the same scans) runs.
+TEST_F(BatchRun, StopEndsTheRunningJobsLeavesNothingAndStartsNoOther)
 {
     struct HeldSource : FakeScanSource
     {
         using FakeScanSource::FakeScanSource;
-        std::atomic<bool>* released = nullptr;
+        std::atomic<bool>* released = nullptr; // none: the listing is not held
         bool findScans(const QStringList& files) override
         {
-            while (!*released)
+            while (released && !*released)
                 std::this_thread::yield();
             return FakeScanSource::findScans(files);
         }
     };
-    std::atomic<bool> released{false};
-    FakeScan scan;
-    scan.points = {{1.0, 1.0, 1.0}, {1.1, 1.0, 1.0}};
-    auto held = std::make_unique<HeldSource>(std::vector<FakeScan>{scan});
-    held->released = &released;
-    setNextScanSource(std::move(held));
-    layoutdef first = job("plan", Top, 0.5, 2.0, 0.05);
-    first.inputFiles = {scans.first()};
-    first.scanList = QBitArray(1, true);
-    first.outputFile = appData.path() + "/made-for-it/plan.log";
-    ASSERT_TRUE(batch.addBatchJob(first));
-    ASSERT_TRUE(batch.addBatchJob(job("south", Front, -1, 9, 0.1)));
+    for (const auto& [shared, whileListing] :
+         {std::pair{false, true}, {true, true}, {true, false}}) {
+        SCOPED_TRACE(testing::Message()
+                     << "shared " << shared << ", while listing " << whileListing);
+        std::atomic<bool> released{false};
+        std::atomic<bool> held{false};
+        FakeScan scan;
+        scan.points = {{1.0, 1.0, 1.0}, {1.1, 1.0, 1.0}};
+        auto source = std::make_unique<HeldSource>(std::vector<FakeScan>{scan});
+        source->released = whileListing ? &released : nullptr;
+        source->onChunk = [&](int, int) {
+            held = true;
+            while (!released)
+                std::this_thread::yield();
+        };
+        setNextScanSource(std::move(source));
+        layoutdef first = job("plan", Top, 0.5, 2.0, 0.05);
+        first.inputFiles = {scans.first()};
+        first.scanList = QBitArray(1, true);
+        first.outputFile = appData.path() + "/made-for-it/plan.log";
+        layoutdef second = first;
+        second.view = Front;
+        second.outputFile = appData.path() + "/made-for-it/too/section.log";
+        BatchLayout list;
+        ASSERT_TRUE(list.addBatchJob(first));
+        ASSERT_TRUE(list.addBatchJob(job("south", Front, -1, 9, 0.1)));
+        ASSERT_TRUE(!shared || list.addBatchJob(second));
 
-    run();
-    EXPECT_TRUE(batch.isProcessing());
-    run(); // Stop
-    released = true;
-    ASSERT_TRUE(waitForTheEnd());
-    EXPECT_EQ(batch.batchJobTexts(), (QStringList{"Stopped", "Not run"}));
-    EXPECT_FALSE(QFileInfo::exists(appData.path() + "/made-for-it")) << "nothing left behind";
-    EXPECT_FALSE(QFileInfo::exists(appData.path() + "/out/south.log"));
-    EXPECT_TRUE(QDir(tempFolder()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot));
+        run(&list);
+        EXPECT_TRUE(list.isProcessing());
+        ASSERT_TRUE(whileListing || QTest::qWaitFor([&held] { return bool(held); }, 300000));
+        run(&list); // Stop
+        released = true;
+        ASSERT_TRUE(waitForTheEnd(&list));
+        const QStringList stopped = {"Stopped", "Not run", "Stopped"};
+        EXPECT_EQ(list.batchJobTexts(), stopped.mid(0, shared ? 3 : 2));
+        EXPECT_FALSE(QFileInfo::exists(appData.path() + "/made-for-it")) << "nothing left behind";
+        EXPECT_FALSE(QFileInfo::exists(appData.path() + "/out/south.log"));
+        EXPECT_TRUE(QDir(tempFolder()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot));
+    }
 }
 
 TEST_F(BatchRun, MovesAndRemovesJobsAndKeepsTheListInItsFile)

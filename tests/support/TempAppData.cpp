@@ -38,4 +38,13 @@ QByteArray readFile(const QString& path)
     return file.readAll();
 }
 
+std::map<QString, QByteArray> filesIn(const QString& folder)
+{
+    std::map<QString, QByteArray> files;
+    const QDir dir(folder);
+    for (const QString& name : dir.entryList(QDir::Files))
+        files[name] = readFile(dir.filePath(name));
+    return files;
+}
+
 } // namespace orthaven::test

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <map>
+
 namespace orthaven::test {
 
 class TempAppData
@@ -27,5 +29,7 @@ private:
 // Writes bytes to a file, creating its folder; returns the file's path.
 QString writeFile(const QString& path, const QByteArray& bytes);
 QByteArray readFile(const QString& path);
+// Every file of a folder (its sub-folders left aside) by name, with its bytes.
+std::map<QString, QByteArray> filesIn(const QString& folder);
 
 } // namespace orthaven::test
