@@ -603,6 +603,7 @@ int LayoutRunner::runPreview(const layoutdef& job, std::chrono::steady_clock::ti
 int LayoutRunner::listScans()
 {
     task = std::make_unique<LayoutTask>();
+    task->job.threads = options.threads.value_or(0);
     for (const QString& file : std::as_const(options.inputFiles))
         task->job.inputFiles.append(QDir::toNativeSeparators(QFileInfo(file).absoluteFilePath()));
     if (!task->createReader())

@@ -116,6 +116,8 @@ void LayoutTask::fitScanList(int scanCount)
 // prints it), not the end of the program.
 bool LayoutTask::fetch()
 {
+    // A reader may list several files at once, within the job's threads.
+    reader->setReadThreads(job.threads > 0 ? job.threads : QThread::idealThreadCount());
     return reader->fetchFiles(job.inputFiles);
 }
 

@@ -41,8 +41,26 @@ void printToStdout(Severity, std::string_view text)
     std::cout << text << std::endl;
 }
 
+namespace {
+thread_local HeldLines* heldHere = nullptr;
+} // namespace
+
+HeldLines::HeldLines() : outer(heldHere)
+{
+    heldHere = this;
+}
+
+HeldLines::~HeldLines()
+{
+    heldHere = outer;
+}
+
 void report(Severity severity, std::string_view text)
 {
+    if (heldHere) {
+        heldHere->lines.push_back({severity, std::string(text)});
+        return;
+    }
     const std::lock_guard<std::mutex> guard(sinkLock());
     std::deque<std::string>& lines = recent();
     lines.emplace_back(text);

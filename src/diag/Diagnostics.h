@@ -99,4 +99,30 @@ private:
     Sink previous;
 };
 
+// Holds the lines reported on the thread that made it, while it lives, instead of passing
+// them on: work shared out to several threads reports them afterwards in a fixed order.
+class HeldLines
+{
+public:
+    HeldLines();
+    // Stops holding; the lines still held are dropped.
+    ~HeldLines();
+    HeldLines(const HeldLines&) = delete;
+    HeldLines& operator=(const HeldLines&) = delete;
+
+    struct Line
+    {
+        Severity severity;
+        std::string text;
+    };
+    // The lines held so far, oldest first.
+    std::size_t count() const { return lines.size(); }
+    std::vector<Line> take() { return std::move(lines); }
+
+private:
+    friend void report(Severity severity, std::string_view text);
+    std::vector<Line> lines;
+    HeldLines* outer;
+};
+
 } // namespace orthaven::diag

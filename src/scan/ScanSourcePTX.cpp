@@ -6,10 +6,13 @@
 #include "scan/TextLineReader.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
+#include <exception>
 #include <limits>
 #include <string_view>
+#include <thread>
 
 namespace orthaven {
 
@@ -144,6 +147,30 @@ ScanSourcePTX::HeaderResult ScanSourcePTX::readHeader(TextLineReader& in, Header
     return HeaderResult::Read;
 }
 
+namespace {
+
+// What the listing of one file found: its scans, and the lines it reported, held so that
+// files listed at once report in file order.
+struct FileListing
+{
+    struct Scan
+    {
+        qint64 position = 0; // of its header
+        int rows = 0;
+        int columns = 0;
+        cv::Mat pose;
+        qint64 expected = 0; // point lines
+        qint64 present = 0;
+        std::size_t linesBefore = 0; // of the held lines: those reported before its end
+    };
+    bool opened = false;
+    std::vector<Scan> scans;
+    std::vector<diag::HeldLines::Line> lines;
+    std::exception_ptr failure;
+};
+
+} // namespace
+
 bool ScanSourcePTX::findScans(const QStringList& files)
 {
     if (currentScan != -1)
@@ -155,44 +182,88 @@ bool ScanSourcePTX::findScans(const QStringList& files)
     poses.clear();
     pointLinesPresent.clear();
 
-    TextLineReader in;
-    for (const QString& path : fileList) {
-        QList<qint64> positions;
-        if (!in.open(path)) {
-            diag::error("Cannot open PTX file ", printable(path), ": ", printable(in.openError()));
-            noteFileWithoutScans(path);
-            scanHeaderPositions.append(positions);
-            continue;
-        }
-        for (;;) {
-            Header header;
-            qint64 position = 0;
-            if (readHeader(in, header, position) != HeaderResult::Read)
-                break;
-            positions.append(position);
-            rowCounts.append(header.rowCount);
-            columnCounts.append(header.columnCount);
-            poses.push_back(header.pose);
-            // Only the product matters for finding the next header.
-            const qint64 expected = qint64(header.rowCount) * header.columnCount;
-            const qint64 present = in.skipLines(expected);
-            pointLinesPresent.append(present);
-            if (present < expected) {
-                const int scan = int(poses.size()) - 1;
-                noteDamage(scan,
-                           QT_TRANSLATE_NOOP("ScanNote",
-                                             "PTX scan %1 in %2 ends after %3 of %4 point lines"),
-                           {std::to_string(scan), printable(path), std::to_string(present),
-                            std::to_string(expected)});
+    // Each file is read to its end to find its scans; several files are listed at once.
+    std::vector<FileListing> listings(std::size_t(fileList.size()));
+    const auto list = [&](int f) {
+        FileListing& listing = listings[std::size_t(f)];
+        const QString& path = fileList.at(f); // not operator[]: it may copy the list
+        diag::HeldLines held;
+        try {
+            TextLineReader in;
+            listing.opened = in.open(path);
+            if (!listing.opened) {
+                diag::error("Cannot open PTX file ", printable(path), ": ",
+                            printable(in.openError()));
+            }
+            while (listing.opened) {
+                FileListing::Scan scan;
+                Header header;
+                if (readHeader(in, header, scan.position) != HeaderResult::Read)
+                    break;
+                scan.rows = header.rowCount;
+                scan.columns = header.columnCount;
+                scan.pose = header.pose;
+                // Only the product matters for finding the next header.
+                scan.expected = qint64(header.rowCount) * header.columnCount;
+                scan.present = in.skipLines(scan.expected);
+                scan.linesBefore = held.count();
+                listing.scans.push_back(std::move(scan));
+                if (in.readFailed())
+                    break;
             }
             if (in.readFailed())
-                break;
+                diag::error("Read error in PTX file ", printable(path));
+        } catch (...) {
+            listing.failure = std::current_exception();
         }
-        if (in.readFailed())
-            diag::error("Read error in PTX file ", printable(path));
-        in.close();
+        listing.lines = held.take();
+    };
+    const int threads = std::min(readThreads(), int(fileList.size()));
+    if (threads <= 1) {
+        for (int f = 0; f < fileList.size(); ++f)
+            list(f);
+    } else {
+        std::atomic<int> next{0};
+        std::vector<std::thread> workers;
+        for (int k = 0; k < threads; ++k)
+            workers.emplace_back([&] {
+                for (int f = next++; f < fileList.size(); f = next++)
+                    list(f);
+            });
+        for (std::thread& worker : workers)
+            worker.join();
+    }
+
+    // In file order: the lines each file reported, a scan's shortfall where it was found.
+    for (int f = 0; f < fileList.size(); ++f) {
+        FileListing& listing = listings[std::size_t(f)];
+        if (listing.failure)
+            std::rethrow_exception(listing.failure);
+        QList<qint64> positions;
+        std::size_t reported = 0;
+        const auto reportUpTo = [&](std::size_t end) {
+            for (; reported < end; ++reported)
+                diag::report(listing.lines[reported].severity, listing.lines[reported].text);
+        };
+        for (const FileListing::Scan& scan : listing.scans) {
+            reportUpTo(scan.linesBefore);
+            positions.append(scan.position);
+            rowCounts.append(scan.rows);
+            columnCounts.append(scan.columns);
+            poses.push_back(scan.pose);
+            pointLinesPresent.append(scan.present);
+            if (scan.present < scan.expected) {
+                const int index = int(poses.size()) - 1;
+                noteDamage(index,
+                           QT_TRANSLATE_NOOP("ScanNote",
+                                             "PTX scan %1 in %2 ends after %3 of %4 point lines"),
+                           {std::to_string(index), printable(fileList.at(f)),
+                            std::to_string(scan.present), std::to_string(scan.expected)});
+            }
+        }
+        reportUpTo(listing.lines.size());
         if (positions.isEmpty())
-            noteFileWithoutScans(path);
+            noteFileWithoutScans(fileList.at(f));
         scanHeaderPositions.append(positions);
     }
     numScans = int(poses.size());

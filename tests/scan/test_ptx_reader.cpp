@@ -116,6 +116,26 @@ TEST(PtxReader, NumbersScansAcrossFilesAndSkipsUnreadableOnes)
               QStringList({twoScans.path + " (000)", twoScans.path + " (001)", other + " (000)"}));
     EXPECT_TRUE(reader.openScan(2));
     EXPECT_TRUE(out.lines().contains(QStringLiteral("Load Scan 2 getFileInd = 2 Position = 0")));
+
+    // Files listed one after another or several at once: the same scans, and the same
+    // lines in file order, a short scan's note where it was found.
+    const QString cut = writeFile(dir.filePath(QStringLiteral("cut.ptx")),
+                                  ptxHeader(1, 4) + ptxPointLines(distinctPoints(2, 5.0)));
+    const QStringList files = {twoScans.path, missing, cut, other, twoScans.path};
+    std::vector<QStringList> listed, lines;
+    for (const int threads : {1, 3}) {
+        CaptureDiagnostics capture;
+        ScanSourcePTX several;
+        several.setReadThreads(threads);
+        ASSERT_TRUE(several.fetchFiles(files));
+        several.scanNames(listed.emplace_back());
+        lines.push_back(capture.lines());
+    }
+    EXPECT_EQ(listed[0].size(), 6);
+    EXPECT_EQ(listed[0], listed[1]);
+    EXPECT_EQ(lines[0], lines[1]);
+    EXPECT_TRUE(lines[1].contains("PTX scan 2 in " + cut + " ends after 2 of 4 point lines"))
+        << lines[1].join('\n').toStdString();
 }
 
 TEST(PtxReader, DeliversLargeScanInChunksOfAMillionPoints)
