@@ -12,6 +12,7 @@
 #include "ui_BatchLayoutForm.h"
 
 #include <QDir>
+#include <QEvent>
 #include <QHeaderView>
 #include <QTableWidget>
 
@@ -34,6 +35,11 @@ BatchLayout::BatchLayout(QWidget* parent) : QDockWidget(parent), ui(new Ui::Batc
     jobTable->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     jobTable->setWordWrap(false);
     jobTable->setTextElideMode(Qt::ElideMiddle);
+    // Tab goes on to the buttons; the arrow keys move within the list.
+    jobTable->setTabKeyNavigation(false);
+    // The list's own width decides: a window that restores its docks before it shows gives
+    // the dock its size before the list inside it is laid out.
+    jobTable->viewport()->installEventFilter(this);
     // Room for a few jobs; the dock grows with the window.
     jobTable->setMinimumHeight(jobTable->horizontalHeader()->sizeHint().height() +
                                4 * jobTable->verticalHeader()->defaultSectionSize());
@@ -128,10 +134,11 @@ void BatchLayout::showJobs()
     updateButtons();
 }
 
-void BatchLayout::resizeEvent(QResizeEvent* event)
+bool BatchLayout::eventFilter(QObject* watched, QEvent* event)
 {
-    QDockWidget::resizeEvent(event);
-    fitColumns();
+    if (watched == jobTable->viewport() && event->type() == QEvent::Resize)
+        fitColumns();
+    return QDockWidget::eventFilter(watched, event);
 }
 
 void BatchLayout::fitColumns()

@@ -55,7 +55,7 @@ public slots:
 
 protected:
     // The columns are fitted again to the width the list has now.
-    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 protected slots:
     void onButton();

@@ -157,8 +157,12 @@ void LayoutPrefInfo::showSettings(const ConfigSettings& values)
     selectValue(ui->cB_TileSize, tileSizeChoices, values.tileSize, 1.0, "m");
     ui->cb_invert->setChecked(values.invertColor);
     ui->cb_grid->setChecked(values.grid);
-    for (const ColorRow& row : colorRows)
+    for (const ColorRow& row : colorRows) {
         showColor(row.fields, values.*row.color);
+        // Values shown afresh are whole: a mark of the last refused save goes.
+        for (QLineEdit* field : row.fields)
+            markFaulty(field, false);
+    }
 }
 
 void LayoutPrefInfo::onButton()

@@ -417,6 +417,8 @@ TEST_F(PrefsPanel, OneBoxNamesEveryBadChannelAndMarksItsField)
     };
     EXPECT_EQ(marked(),
               (QStringList{"tb_Grid_G", "tb_Scan1_B", "tb_Scan2_R", "tb_Text_A", "tb_Text_R"}));
+    click("pb_preSet");
+    EXPECT_TRUE(marked().isEmpty()) << "Standard Values shows whole values";
 
     // Once every field is corrected, the save goes through and the marks go.
     UserDialogs::clearScript();
