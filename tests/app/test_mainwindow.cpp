@@ -30,6 +30,7 @@
 #include <QScreen>
 #include <QSignalSpy>
 #include <QStyleFactory>
+#include <QTableWidget>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
@@ -293,11 +294,16 @@ TEST(MainWindow, RemembersItsSizeAndTheBatchListInThePerUserFolder)
         w.close();
     }
     EXPECT_TRUE(QFileInfo::exists(appData.path() + "/Brandmoor/Orthaven/window.ini"));
+    writeFile(appData.path() + "/Brandmoor/Orthaven/batch-list.txt",
+              "--clip-low 0 --clip-high 3 --out /srv/house/north/Layout.log -- /srv/a.ptx\n");
     MainWindow again;
     again.show();
     EXPECT_EQ(again.width(), again.minimumSizeHint().width() + 3);
     EXPECT_EQ(again.height(), again.minimumSizeHint().height() + 5);
     EXPECT_TRUE(again.batchDock()->isVisible());
+    auto* jobs = again.batchDock()->findChild<QTableWidget*>("jobTable");
+    ASSERT_EQ(jobs->rowCount(), 1);
+    EXPECT_GE(jobs->columnWidth(0), static_cast<QAbstractItemView*>(jobs)->sizeHintForColumn(0));
     EXPECT_TRUE(action(again, "actionMenu_Batch_Processing")->isChecked());
     EXPECT_EQ(again.currentDock(), again.layoutDock());
 }

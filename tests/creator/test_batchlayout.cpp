@@ -12,12 +12,10 @@
 #include "support/TempAppData.h"
 #include "uikit/UserDialogs.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMainWindow>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTableWidget>
@@ -165,25 +163,6 @@ TEST_F(Batch, CellsCanBeSelectedButNotEdited)
     EXPECT_EQ(table->findChild<QLineEdit*>(), nullptr) << "no editor opens";
     table->selectRow(0);
     EXPECT_TRUE(table->item(0, 0)->isSelected());
-}
-
-TEST(BatchInWindow, ListedJobsAreWholeOnceTheWindowShowsAndTabLeavesTheList)
-{
-    // As the window starts: the list is read before the window shows.
-    QMainWindow window;
-    auto* list = new BatchLayout(&window);
-    window.addDockWidget(Qt::BottomDockWidgetArea, list);
-    ASSERT_TRUE(list->addBatchJob(job("/srv/projects/house/layouts/north-facade/Layout.log")));
-    window.resize(1100, 600);
-    window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
-    auto* table = list->findChild<QTableWidget*>("jobTable");
-    const QAbstractItemView* view = table; // where the size hint is public
-    EXPECT_GE(table->columnWidth(0), view->sizeHintForColumn(0));
-
-    table->setFocus();
-    QTest::keyClick(table, Qt::Key_Tab);
-    EXPECT_EQ(QApplication::focusWidget(), list->findChild<QPushButton*>("b_run"));
 }
 
 TEST_F(Batch, UnknownViewCodeIsShownAsItsNumber)
