@@ -6,9 +6,15 @@
 #include "scan/TextLineReader.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <string_view>
+
+#if defined(Q_OS_UNIX)
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
 
 namespace orthaven {
 
@@ -17,6 +23,8 @@ namespace {
 // The line reader hands out no line of its buffer's size or longer.
 constexpr std::size_t longestLine = TextLineReader::defaultBufferSize;
 
+std::atomic<bool> mapping{true};
+
 } // namespace
 
 PtxBlockParser::PtxBlockParser(const QString& path, qint64 start, int threads,
@@ -24,8 +32,20 @@ PtxBlockParser::PtxBlockParser(const QString& path, qint64 start, int threads,
     : file(path), offset(start), inFlight(std::max(2, 2 * threads)), budget(threadBudget)
 {
     pool.setMaxThreadCount(std::max(1, threads));
-    if (!openRegularFile(file, QIODevice::ReadOnly | QIODevice::Unbuffered) || !file.seek(start))
+    if (!openRegularFile(file, QIODevice::ReadOnly | QIODevice::Unbuffered) || !file.seek(start)) {
         file.close();
+        return;
+    }
+    // Mapped, the blocks are parsed where the file's pages are, without a copy; where it
+    // cannot be mapped (a large file in a small address space), it is read.
+    fileSize = file.size();
+    if (fileSize > 0 && mapping)
+        mapped = file.map(0, fileSize);
+}
+
+void PtxBlockParser::mapFiles(bool map)
+{
+    mapping = map;
 }
 
 PtxBlockParser::~PtxBlockParser()
@@ -33,10 +53,45 @@ PtxBlockParser::~PtxBlockParser()
     pool.waitForDone();
 }
 
+bool PtxBlockParser::cutMapped(Text& text)
+{
+    if (offset >= fileSize) {
+        cutAll = true;
+        return false;
+    }
+    const char* const begin = reinterpret_cast<const char*>(mapped);
+    const char* const from = begin + offset;
+    const char* const windowEnd = begin + std::min(offset + blockBytes, fileSize);
+    const char* const fileEnd = begin + fileSize;
+    // Up to the last line end in the window.
+    const auto last =
+        std::find(std::make_reverse_iterator(windowEnd), std::make_reverse_iterator(from), '\n');
+    const char* end = last.base(); // after the '\n', or from when there is none
+    if (end == from) {
+        if (windowEnd == fileEnd) {
+            end = fileEnd; // a last line without its line end
+        } else {
+            // A line too long to hold: it holds no point. Its end is looked for.
+            const void* newline = std::memchr(windowEnd, '\n', std::size_t(fileEnd - windowEnd));
+            end = newline ? static_cast<const char*>(newline) + 1 : fileEnd;
+            text.overlong = true;
+        }
+    }
+    text.lines = from;
+    text.size = text.overlong ? 0 : std::size_t(end - from);
+    offset = end - begin;
+    text.endOffset = offset;
+    text.lastInFile = offset == fileSize;
+    cutAll = text.lastInFile;
+    return true;
+}
+
 bool PtxBlockParser::cut(Text& text)
 {
     if (cutAll || !file.isOpen())
         return false;
+    if (mapped)
+        return cutMapped(text);
     std::vector<char> bytes = std::move(carry);
     carry.clear();
     std::size_t searched = 0; // bytes before this hold no line end
@@ -47,6 +102,8 @@ bool PtxBlockParser::cut(Text& text)
             carry.assign(bytes.begin() + qint64(end), bytes.end());
             bytes.resize(end);
             text.bytes = std::move(bytes);
+            text.lines = text.bytes.data();
+            text.size = text.bytes.size();
             text.endOffset = offset - qint64(carry.size());
             text.lastInFile = endOfFile && carry.empty();
             cutAll = text.lastInFile;
@@ -92,6 +149,8 @@ bool PtxBlockParser::cut(Text& text)
                 return false;
             }
             text.bytes = std::move(bytes);
+            text.lines = text.bytes.data();
+            text.size = text.bytes.size();
             text.endOffset = offset;
             text.lastInFile = true;
             cutAll = true;
@@ -111,8 +170,8 @@ PtxBlockParser::Block PtxBlockParser::parse(const Text& text)
         block.malformed.push_back(0);
         return block;
     }
-    const char* p = text.bytes.data();
-    const char* const end = p + text.bytes.size();
+    const char* p = text.lines;
+    const char* const end = p + text.size;
     qint64 lines = 0;
     for (const char* q = p; q < end;) {
         const void* nl = std::memchr(q, '\n', std::size_t(end - q));
@@ -182,7 +241,26 @@ bool PtxBlockParser::next(Block& block)
         first.wait();
     }
     block = first.get();
+    if (mapped)
+        releasePages(block.endOffset);
     return true;
+}
+
+void PtxBlockParser::releasePages(qint64 parsedUpTo)
+{
+#if defined(Q_OS_UNIX)
+    // The pages of the lines parsed are let go: they stay in the system's file cache, but
+    // no longer count towards this process's memory, which would otherwise grow by the
+    // size of the file.
+    static const qint64 page = sysconf(_SC_PAGESIZE);
+    const qint64 end = parsedUpTo / page * page;
+    if (page > 0 && end > released) {
+        madvise(const_cast<uchar*>(mapped) + released, std::size_t(end - released), MADV_DONTNEED);
+        released = end;
+    }
+#else
+    Q_UNUSED(parsedUpTo)
+#endif
 }
 
 } // namespace orthaven

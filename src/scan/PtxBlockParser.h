@@ -44,6 +44,10 @@ public:
     PtxBlockParser(const PtxBlockParser&) = delete;
     PtxBlockParser& operator=(const PtxBlockParser&) = delete;
 
+    // Whether parsers made from now on map their file into memory where they can (the
+    // default) or read it; both give the same blocks.
+    static void mapFiles(bool map);
+
     // False when the file could not be opened at the offset.
     bool isOpen() const { return file.isOpen(); }
     // The next block in file order (what a worker threw is thrown again here); false when
@@ -53,17 +57,26 @@ public:
 private:
     struct Text
     {
-        std::vector<char> bytes; // whole lines
+        std::vector<char> bytes;     // whole lines, read from the file
+        const char* lines = nullptr; // whole lines: bytes or a stretch of the mapped file
+        std::size_t size = 0;
         qint64 endOffset = 0;
         bool lastInFile = false;
         bool overlong = false; // one line too long to hold, skipped
     };
     // Cuts the next block of whole lines from the file; false at its end.
     bool cut(Text& text);
+    // The same from the file mapped into memory: no byte is copied.
+    bool cutMapped(Text& text);
+    // Lets go of the mapped pages before the offset: every block before it is parsed.
+    void releasePages(qint64 parsedUpTo);
     void fill();
     static Block parse(const Text& text);
 
     QFile file;
+    const uchar* mapped = nullptr; // the whole file, where it could be mapped
+    qint64 fileSize = 0;
+    qint64 released = 0;     // mapped bytes let go of
     qint64 offset = 0;       // of the first byte not yet cut
     std::vector<char> carry; // the start of a line whose end is not read yet
     bool endOfFile = false;

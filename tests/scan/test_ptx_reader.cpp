@@ -1,10 +1,12 @@
 #include "PtxTestFiles.h"
+#include "scan/PtxBlockParser.h"
 #include "scan/ScanSourceFactory.h"
 #include "scan/ScanSourcePTX.h"
 #include "support/CaptureDiagnostics.h"
 #include "support/ScanSourceContract.h"
 #include "support/TempAppData.h"
 
+#include <QScopeGuard>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -208,30 +210,38 @@ TEST(PtxReader, ParallelBlocksDeliverWhatTheLineReaderDelivers)
 
     CaptureDiagnostics quiet;
     ScanSourcePTX lines;
+    ASSERT_TRUE(lines.fetchFiles(files));
+    // The blocks cut from the file mapped into memory, and read from it.
+    for (const bool mapped : {false, true}) {
+        SCOPED_TRACE(mapped ? "mapped" : "read");
+        PtxBlockParser::mapFiles(mapped);
+        const auto restore = qScopeGuard([] { PtxBlockParser::mapFiles(true); });
+        ScanSourcePTX blocks;
+        blocks.setReadThreads(4);
+        ASSERT_TRUE(blocks.fetchFiles(files));
+        ASSERT_EQ(blocks.scanCount(), 3);
+        for (int i = 0; i < 3; ++i) {
+            SCOPED_TRACE("scan " + std::to_string(i));
+            const ScanReadout expected = readWholeScan(lines, i);
+            const ScanReadout scan = readWholeScan(blocks, i);
+            EXPECT_TRUE(scan.points == expected.points);
+            EXPECT_FALSE(scan.results.back());
+            EXPECT_GE(scan.chunkColumns.size(), i == 1 ? 1u : 2u) << "read in several blocks";
+            // A rewind starts again from the first point; a grid read after a block read goes
+            // on from where the blocks left off.
+            blocks.rewindPoints();
+            EXPECT_TRUE(readOpenScan(blocks, i).points == expected.points);
+            lines.closeScan(i);
+            blocks.closeScan(i);
+        }
+        EXPECT_TRUE(blocks.notes() == lines.notes());
+        ASSERT_EQ(blocks.notes().size(), 3u); // scan 2 cut short, and the lines skipped
+        EXPECT_EQ(blocks.notes()[1].text, "Scan 0: skipped 8 malformed point lines");
+        EXPECT_EQ(blocks.notes()[2].text, "Scan 1: skipped 1 malformed point lines");
+    }
     ScanSourcePTX blocks;
     blocks.setReadThreads(4);
-    ASSERT_TRUE(lines.fetchFiles(files));
     ASSERT_TRUE(blocks.fetchFiles(files));
-    ASSERT_EQ(blocks.scanCount(), 3);
-    for (int i = 0; i < 3; ++i) {
-        SCOPED_TRACE("scan " + std::to_string(i));
-        const ScanReadout expected = readWholeScan(lines, i);
-        const ScanReadout scan = readWholeScan(blocks, i);
-        EXPECT_TRUE(scan.points == expected.points);
-        EXPECT_FALSE(scan.results.back());
-        EXPECT_GE(scan.chunkColumns.size(), i == 1 ? 1u : 2u) << "read in several blocks";
-        // A rewind starts again from the first point; a grid read after a block read goes
-        // on from where the blocks left off.
-        blocks.rewindPoints();
-        EXPECT_TRUE(readOpenScan(blocks, i).points == expected.points);
-        lines.closeScan(i);
-        blocks.closeScan(i);
-    }
-    EXPECT_TRUE(blocks.notes() == lines.notes());
-    ASSERT_EQ(blocks.notes().size(), 3u); // scan 2 cut short, and the lines skipped
-    EXPECT_EQ(blocks.notes()[1].text, "Scan 0: skipped 8 malformed point lines");
-    EXPECT_EQ(blocks.notes()[2].text, "Scan 1: skipped 1 malformed point lines");
-
     ASSERT_TRUE(blocks.openScan(2));
     cv::Mat chunk;
     ASSERT_TRUE(blocks.readPoints(2, chunk, 1000));
