@@ -520,7 +520,7 @@ Jeder Teil (Shard) des Layouts muss genau einmal und vollständig vorliegen und 
     </message>
     <message>
         <source>Add to Batch List</source>
-        <translation>Zur Stapelliste hinzufügen</translation>
+        <translation>Zur Stapelliste</translation>
     </message>
     <message>
         <source>Front</source>
@@ -785,6 +785,30 @@ Jeder Teil (Shard) des Layouts muss genau einmal und vollständig vorliegen und 
         <source>Line %1 of %2: %3</source>
         <translation>Zeile %1 von %2: %3</translation>
     </message>
+    <message>
+        <source>Four whole numbers from 0 to 255 are needed: red, green, blue and alpha.</source>
+        <translation>Vier ganze Zahlen von 0 bis 255 sind nötig: Rot, Grün, Blau und Alpha.</translation>
+    </message>
+    <message>
+        <source>A whole number is needed.</source>
+        <translation>Eine ganze Zahl ist nötig.</translation>
+    </message>
+    <message>
+        <source>0 (off) or 1 (on) is needed.</source>
+        <translation>0 (aus) oder 1 (ein) ist nötig.</translation>
+    </message>
+    <message>
+        <source>A number with a decimal point is needed, such as 0.02.</source>
+        <translation>Eine Zahl mit Dezimalpunkt ist nötig, etwa 0.02.</translation>
+    </message>
+    <message>
+        <source>The line is left out.</source>
+        <translation>Die Zeile wird nicht verwendet.</translation>
+    </message>
+    <message>
+        <source>A number beyond them is taken as 0 or 255.</source>
+        <translation>Eine Zahl außerhalb davon wird als 0 oder 255 genommen.</translation>
+    </message>
 </context>
 <context>
     <name>MainWindowForm</name>
@@ -1028,6 +1052,10 @@ Jeder Teil (Shard) des Layouts muss genau einmal und vollständig vorliegen und 
         <source>Riegl stream delivered nothing %1 times in a row; the scan ends here</source>
         <translation>Der Riegl-Datenstrom lieferte %1-mal hintereinander nichts; der Scan endet hier</translation>
     </message>
+    <message>
+        <source>the scan file %1 has changed since it was listed</source>
+        <translation>die Scandatei %1 hat sich seit dem Einlesen geändert</translation>
+    </message>
 </context>
 <context>
     <name>SketchupPluginForm</name>
@@ -1268,6 +1296,18 @@ Berechnung stoppen und beenden? Vom unfertigen Layout bleibt nichts erhalten.</t
     <message>
         <source>Stop and Quit</source>
         <translation>Stoppen und beenden</translation>
+    </message>
+    <message>
+        <source>Preferences</source>
+        <translation>Einstellungen</translation>
+    </message>
+    <message>
+        <source>These lines of the preferences could not be used as they stand:</source>
+        <translation>Diese Zeilen der Einstellungen konnten so nicht verwendet werden:</translation>
+    </message>
+    <message>
+        <source>Please set them again under Modules &gt; Layout Preferences.</source>
+        <translation>Bitte stellen Sie sie unter Module &gt; Layout-Einstellungen neu ein.</translation>
     </message>
 </context>
 <context>

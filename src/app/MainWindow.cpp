@@ -6,6 +6,7 @@
 #include "creator/Layout.h"
 #include "diag/Diagnostics.h"
 #include "platform/AppPaths.h"
+#include "settings/ConfigSettings.h"
 #include "settings/LayoutPrefInfo.h"
 #include "sketchup/SketchUpPlugIn.h"
 #include "uikit/UserDialogs.h"
@@ -20,6 +21,7 @@
 #include <QScreen>
 #include <QSettings>
 #include <QStyleFactory>
+#include <QTimer>
 #include <QTranslator>
 
 namespace orthaven {
@@ -78,6 +80,21 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
     createActions();
     createToolBars();
     restoreWindowState();
+    QTimer::singleShot(0, this, &MainWindow::reportUnusablePreferences);
+}
+
+void MainWindow::reportUnusablePreferences()
+{
+    ConfigSettings config = defaultConfig();
+    QStringList unusable;
+    readConfig(configFilePath(), config, &unusable);
+    if (unusable.isEmpty())
+        return;
+    UserDialogs::show(this, UserDialogs::Icon::Warning, tr("Preferences"),
+                      tr("These lines of the preferences could not be used as they stand:") +
+                          QStringLiteral("\n\n") + unusable.join(QStringLiteral("\n\n")) +
+                          QStringLiteral("\n\n") +
+                          tr("Please set them again under Modules > Layout Preferences."));
 }
 
 MainWindow::~MainWindow()

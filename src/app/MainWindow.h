@@ -53,6 +53,9 @@ public slots:
     void onQuit();
     void installSkpScripts();
     void preferencesChanged();
+    // Tells the user of the lines of the configuration file that could not be used as
+    // they stand (the program's values are used instead), once, after the window shows.
+    void reportUnusablePreferences();
     void onSetStyle();
     void onSetLanguage();
 

@@ -107,7 +107,8 @@ bool BatchLayout::addBatchJob(orthaven::layoutdef def)
     }
     for (const layoutdef& job : std::as_const(jobs)) {
         if (job.outputFile.compare(def.outputFile, Qt::CaseInsensitive) == 0) {
-            UserDialogs::message(this, tr("Layout output file already in batch list!"));
+            UserDialogs::show(this, UserDialogs::Icon::Warning, windowTitle(),
+                              tr("Layout output file already in batch list!"));
             return false;
         }
     }

@@ -134,6 +134,13 @@ Layout::Layout(QWidget* parent)
     connect(ui->chk_facade, &QCheckBox::toggled, this, &Layout::onFacadeToggled);
     for (QLineEdit* field : {ui->e_facadeX1, ui->e_facadeY1, ui->e_facadeX2, ui->e_facadeY2})
         connect(field, &QLineEdit::textChanged, this, &Layout::showFacadeAzimuth);
+    // Until scans give them their range, the planes show the form's wide defaults, in the
+    // window's notation.
+    ui->e_upper->setText(locale().toString(100.0, 'f', 1));
+    ui->e_lower->setText(locale().toString(-100.0, 'f', 1));
+    // Names of one project often differ only at their end (station_000, station_001):
+    // a narrow list leaves out their middle, not their end.
+    ui->w_tab->setTextElideMode(Qt::ElideMiddle);
     connect(ui->w_tab, &QListWidget::itemChanged, this, &Layout::scanItemSelect);
     connect(ui->b_selectAll, &QAbstractButton::clicked, this,
             [this] { checkAllScans(Qt::Checked); });

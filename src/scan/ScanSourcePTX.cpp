@@ -5,6 +5,9 @@
 #include "scan/PtxLine.h"
 #include "scan/TextLineReader.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 #include <algorithm>
 #include <atomic>
 #include <cmath>
@@ -322,6 +325,15 @@ bool ScanSourcePTX::open(int i)
     if (!ready) {
         // The file changed or vanished since it was indexed. Nothing is open then, so
         // isScanOpen does not claim a scan that cannot be read.
+        const QString& path = fileList[fileIndex];
+        const std::string shown = QDir::toNativeSeparators(path).toStdString();
+        if (!QFileInfo::exists(path))
+            noteDamage(i, QT_TRANSLATE_NOOP("ScanNote", "the scan file %1 is missing"), {shown});
+        else
+            noteDamage(
+                i,
+                QT_TRANSLATE_NOOP("ScanNote", "the scan file %1 has changed since it was listed"),
+                {shown});
         stream.reset();
         currentScan = -1;
         return false;

@@ -110,9 +110,40 @@ QString textValue(const QString& value)
     return value == QLatin1String("none") ? QString() : value;
 }
 
-// False when the line is one of the file's keys but its value cannot be read; the
-// field then keeps what it held.
-bool applyLine(const QString& line, ConfigSettings& s)
+// What a line of the file could not give.
+enum class LineUse
+{
+    Taken,
+    Unreadable, // the field keeps what it held
+    Clamped,    // a colour component beyond 0 … 255, taken as the nearest of them
+};
+
+// What the value of a key must be, for the user.
+QString allowedValue(Key key)
+{
+    switch (key) {
+    case Key::GridColor:
+    case Key::TextColor:
+    case Key::ScanPosColor1:
+    case Key::ScanPosColor2:
+        return QCoreApplication::translate(
+            "LayoutPrefForm",
+            "Four whole numbers from 0 to 255 are needed: red, green, blue and alpha.");
+    case Key::IntensityMethod:
+    case Key::CoordSystemSize:
+        return QCoreApplication::translate("LayoutPrefForm", "A whole number is needed.");
+    case Key::InvertColor:
+    case Key::Grid:
+    case Key::Dxf:
+        return QCoreApplication::translate("LayoutPrefForm", "0 (off) or 1 (on) is needed.");
+    default:
+        return QCoreApplication::translate(
+            "LayoutPrefForm", "A number with a decimal point is needed, such as 0.02.");
+    }
+}
+
+// What the line gave; key tells which key it was (none: not one of the file's keys).
+LineUse applyLine(const QString& line, ConfigSettings& s, std::optional<Key>& key)
 {
     const Prefix* match = nullptr;
     for (const Prefix& p : prefixes) {
@@ -122,33 +153,34 @@ bool applyLine(const QString& line, ConfigSettings& s)
         }
     }
     if (!match)
-        return true;
+        return LineUse::Taken;
+    key = match->key;
 
     // Pieces 0 and 1 are normally the key and "="; the value starts at piece 2.
     const QStringList pieces = line.split(QLatin1Char(' '), Qt::KeepEmptyParts);
     const bool isColor = match->key == Key::GridColor || match->key == Key::TextColor ||
                          match->key == Key::ScanPosColor1 || match->key == Key::ScanPosColor2;
     if (pieces.size() < (isColor ? 6 : 3))
-        return false; // too short to hold its value
+        return LineUse::Unreadable; // too short to hold its value
 
     const QString& value = pieces[2];
     const auto real = [&value](double& field) {
         const std::optional<double> v = toReal(value);
         if (v)
             field = *v;
-        return v.has_value();
+        return v ? LineUse::Taken : LineUse::Unreadable;
     };
     const auto integer = [&value](int& field) {
         const std::optional<int> v = toInteger(value);
         if (v)
             field = *v;
-        return v.has_value();
+        return v ? LineUse::Taken : LineUse::Unreadable;
     };
     const auto flag = [&value](bool& field) {
         const std::optional<int> v = toInteger(value);
         if (v)
             field = *v != 0;
-        return v.has_value();
+        return v ? LineUse::Taken : LineUse::Unreadable;
     };
     switch (match->key) {
     case Key::Version:
@@ -171,20 +203,22 @@ bool applyLine(const QString& line, ConfigSettings& s)
         return flag(s.handOff.dxf);
     case Key::PdfPaper:
         s.handOff.pdfPaper = textValue(value);
-        return true;
+        return LineUse::Taken;
     case Key::Crs:
         s.handOff.crs = textValue(value);
-        return true;
+        return LineUse::Taken;
     case Key::GridColor:
     case Key::TextColor:
     case Key::ScanPosColor1:
     case Key::ScanPosColor2: {
         int c[4] = {};
+        bool clamped = false;
         for (int k = 0; k < 4; ++k) {
             const std::optional<int> v = toInteger(pieces[2 + k]);
             if (!v)
-                return false;
+                return LineUse::Unreadable;
             c[k] = toComponent(*v);
+            clamped = clamped || c[k] != *v;
         }
         const QColor color(c[0], c[1], c[2], c[3]);
         if (match->key == Key::GridColor)
@@ -195,15 +229,15 @@ bool applyLine(const QString& line, ConfigSettings& s)
             s.scanPosColor1 = color;
         else
             s.scanPosColor2 = color;
-        return true;
+        return clamped ? LineUse::Clamped : LineUse::Taken;
     }
     }
-    return true;
+    return LineUse::Taken;
 }
 
 } // namespace
 
-bool readConfig(const QString& path, ConfigSettings& settings)
+bool readConfig(const QString& path, ConfigSettings& settings, QStringList* unusable)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -220,10 +254,23 @@ bool readConfig(const QString& path, ConfigSettings& settings)
             continue;
         // A value that cannot be read is never taken as 0: a resolution of 0 would only
         // fail later, far from the line that caused it.
-        if (!applyLine(QString::fromLatin1(line), settings))
+        std::optional<Key> key;
+        const LineUse use = applyLine(QString::fromLatin1(line), settings, key);
+        if (use == LineUse::Unreadable)
             diag::warning("WARNING: " + QDir::toNativeSeparators(path).toStdString() + " line " +
                           std::to_string(lineNumber) + ": no value can be read from \"" +
                           line.toStdString() + "\"; the line is ignored");
+        if (use == LineUse::Taken || !unusable)
+            continue;
+        unusable->append(
+            QCoreApplication::translate("LayoutPrefForm", "Line %1 of %2: %3")
+                .arg(lineNumber)
+                .arg(QDir::toNativeSeparators(path), QString::fromLatin1(line)) +
+            QLatin1Char('\n') + allowedValue(*key) + QLatin1Char(' ') +
+            (use == LineUse::Unreadable
+                 ? QCoreApplication::translate("LayoutPrefForm", "The line is left out.")
+                 : QCoreApplication::translate("LayoutPrefForm",
+                                               "A number beyond them is taken as 0 or 255.")));
     }
     return true;
 }

@@ -6,6 +6,7 @@
 
 #include <QColor>
 #include <QString>
+#include <QStringList>
 
 namespace orthaven {
 
@@ -44,9 +45,11 @@ ConfigSettings defaultConfig();
 // defaults, so a missing key keeps its default). Numbers are in the C notation; a line of
 // a key whose value cannot be read ("Resolution = 0,01", "Resolution  = 0.02" with the
 // equals sign where the value belongs, a colour with a word among its components) is
-// ignored with a warning line, and the field keeps what it held. False when the file
-// cannot be opened.
-bool readConfig(const QString& path, ConfigSettings& settings);
+// ignored with a warning line, and the field keeps what it held; a colour component
+// beyond 0 … 255 is taken as the nearest of them. unusable, when given, receives for each
+// such line a text for the user: the line, its number and what the key takes. False when
+// the file cannot be opened.
+bool readConfig(const QString& path, ConfigSettings& settings, QStringList* unusable = nullptr);
 
 // Writes the twenty-one lines of the file. The file is replaced atomically: a failed
 // write leaves the previous file as it was. Returns true in every case.

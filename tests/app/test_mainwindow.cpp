@@ -19,6 +19,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QDockWidget>
+#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -219,6 +220,33 @@ TEST(MainWindow, SavingThePreferencesBringsTheLayoutDockBack)
         EXPECT_EQ(w.dockWidgetArea(w.layoutDock()), Qt::TopDockWidgetArea);
         EXPECT_TRUE(QFileInfo::exists(appData.path() + "/Brandmoor/Orthaven/orthaven.cfg"));
     }
+}
+
+TEST(MainWindow, SaysOnceWhichLinesOfThePreferencesCannotBeUsed)
+{
+    TempAppData appData;
+    ensureAppFolders();
+    QByteArray text = configText(defaultConfig());
+    text.replace("Resolution = 0.01", "Resolution = 0,02");
+    text.replace("TextColor = 0 0 0 255", "TextColor = 0 0 x 255");
+    text.replace("GridColor = 192 192 192 128", "GridColor = 300 -1 192 128");
+    QFile file(configFilePath());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(text) == text.size());
+    file.close();
+    UserDialogs::clearScript();
+    CaptureDiagnostics quiet;
+    MainWindow w;
+    w.show();
+    ASSERT_TRUE(QTest::qWaitFor([] { return !UserDialogs::shownMessages().isEmpty(); }));
+    const ShownMessage shown = UserDialogs::shownMessages().constFirst();
+    EXPECT_EQ(shown.icon, UserDialogs::Icon::Warning);
+    for (const char* part : {"Line 5 of", ": Resolution = 0,02\nA number with a decimal point",
+                             "GridColor = 300 -1 192 128\nFour whole numbers", "taken as 0 or 255",
+                             "TextColor = 0 0 x 255", "left out"})
+        EXPECT_TRUE(shown.text.contains(QLatin1String(part))) << part << "\n"
+                                                              << shown.text.toStdString();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(UserDialogs::shownMessages().size(), 1);
 }
 
 TEST(MainWindow, AltF1TogglesTheConsoleAndOtherKeysDoNot)

@@ -38,6 +38,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QLocale>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -289,8 +290,8 @@ TEST_F(Dock, StartsWithOnlyTheFirstStepsOpen)
         {"rb_front", "Front View x,z"}, {"rb_left", "Left View -y,z"},
         {"rb_back", "Back View -x, z"}, {"rb_right", "Right View y, z"},
         {"label_3", "Select Scan Positions"}, {"sl_crop", "Clipping Planes"},
-        {"sl_upper", "Top"}, {"e_upper", "100.0"}, {"label_9", "[m]"},
-        {"sl_lower", "Bottom"}, {"e_lower", "-100.0"}, {"label_11", "[m]"},
+        {"sl_upper", "Top"}, {"label_9", "[m]"},
+        {"sl_lower", "Bottom"}, {"label_11", "[m]"},
         {"label_2", "Layout/Section save as"}, {"l_out", ""}, {"b_out", "Browse"},
         {"label_6", "Image File Type"}, {"label_7", "Status"}, {"sl_compstatus", ""},
         {"b_batch", "Batch PlugIn not available"}, {"b_start", "Start"},
@@ -311,6 +312,9 @@ TEST_F(Dock, StartsWithOnlyTheFirstStepsOpen)
         EXPECT_EQ(shown, text) << name;
     }
 
+    // The planes' wide defaults in the window's notation ("100,0" in German).
+    EXPECT_EQ(w<QLineEdit>("e_upper")->text(), QLocale().toString(100.0, 'f', 1));
+    EXPECT_EQ(w<QLineEdit>("e_lower")->text(), QLocale().toString(-100.0, 'f', 1));
     EXPECT_TRUE(w<QLineEdit>("l_ws")->isReadOnly());
     EXPECT_TRUE(w<QLineEdit>("l_out")->isReadOnly());
     EXPECT_FALSE(w<QLineEdit>("l_out")->isEnabled());

@@ -6,6 +6,7 @@
 #include "support/ScanSourceContract.h"
 #include "support/TempAppData.h"
 
+#include <QDir>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 
@@ -515,6 +516,13 @@ TEST(PtxReader, FailedOpenLeavesNoScanOpen)
     QFile::remove(path);
     EXPECT_FALSE(reader.openScan(0));
     EXPECT_EQ(reader.scanCount(), 1) << "a failed open forgets no scan";
+    // Each cause is noted for the scan, to be told with it.
+    QStringList notes;
+    for (const auto& note : reader.notes())
+        notes << QString::fromStdString(note.text);
+    const QString shown = QDir::toNativeSeparators(path);
+    EXPECT_EQ(notes, QStringList({"the scan file " + shown + " has changed since it was listed",
+                                  "the scan file " + shown + " is missing"}));
 }
 
 TEST(ScanSourceFactory, CreatesThePtxReaderByLowerCasedExtension)
