@@ -102,7 +102,8 @@ void BatchLayout::setListFile(const QString& path)
 bool BatchLayout::addBatchJob(orthaven::layoutdef def)
 {
     if (isProcessing()) {
-        UserDialogs::message(this, tr("Permission denied while batch processing is running!"));
+        UserDialogs::show(this, UserDialogs::Icon::Warning, windowTitle(),
+                          tr("Permission denied while batch processing is running!"));
         return false;
     }
     for (const layoutdef& job : std::as_const(jobs)) {
@@ -113,6 +114,9 @@ bool BatchLayout::addBatchJob(orthaven::layoutdef def)
         }
     }
     jobs.append(def);
+    // The bar of the last run counted other jobs.
+    ui->pb_overall->setRange(0, int(jobs.size()));
+    ui->pb_overall->setValue(0);
     jobTexts.append(BatchRunner::outcomeText({}));
     jobDetails.append(QString());
     jobTable->insertRow(jobTable->rowCount());
@@ -327,7 +331,8 @@ void BatchLayout::jobFinished(int index)
     const QList<BatchOutcome>& outcomes = batchRunner.outcomes();
     ui->pb_overall->setValue(
         int(std::count_if(outcomes.begin(), outcomes.end(), [](const BatchOutcome& o) {
-            return o.kind != BatchOutcome::Waiting && o.kind != BatchOutcome::Running;
+            return o.kind != BatchOutcome::Waiting && o.kind != BatchOutcome::Running &&
+                   o.kind != BatchOutcome::NotRun;
         })));
 }
 
