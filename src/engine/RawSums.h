@@ -80,10 +80,9 @@ struct SumScale
     double factor;  // 2^fractionBits: multiplying by it is exact
     double inverse; // 2^-fractionBits
 
-    // A share in units: round(share · 2^f), halves up, at least 1 for a share above 0.
-    RawSum units(double share) const { return RawSum(unitsOf(share * factor)); }
-    // The same for product = share · 2^f, as a double holding a whole number of at most
-    // 2^27 units: only comparisons, selections and a conversion, so that a loop over many
+    // A share in units, given as product = share · 2^f: round(product), halves up, at
+    // least 1 for a share above 0, as a double holding a whole number of at most 2^27
+    // units. Only comparisons, selections and a conversion, so that a loop over many
     // points can be vectorised, and the same value on every instruction set.
     static double unitsOf(double product)
     {

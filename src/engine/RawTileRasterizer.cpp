@@ -15,7 +15,7 @@ namespace orthaven {
 namespace {
 
 // What became of a point of a pass (bits).
-enum Placement : std::uint8_t
+enum Placement : std::int32_t
 {
     Tiled = 1,      // in the domain and placeable: its tile is part of the layout
     Drawn = 2,      // tiled, between the clipping planes and inside its tile's image

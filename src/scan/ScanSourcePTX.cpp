@@ -166,7 +166,6 @@ struct FileListing
         qint64 present = 0;
         std::size_t linesBefore = 0; // of the held lines: those reported before its end
     };
-    bool opened = false;
     std::vector<Scan> scans;
     std::vector<diag::HeldLines::Line> lines;
     std::exception_ptr failure;
@@ -193,12 +192,12 @@ bool ScanSourcePTX::findScans(const QStringList& files)
         diag::HeldLines held;
         try {
             TextLineReader in;
-            listing.opened = in.open(path);
-            if (!listing.opened) {
+            const bool opened = in.open(path);
+            if (!opened) {
                 diag::error("Cannot open PTX file ", printable(path), ": ",
                             printable(in.openError()));
             }
-            while (listing.opened) {
+            while (opened) {
                 FileListing::Scan scan;
                 Header header;
                 if (readHeader(in, header, scan.position) != HeaderResult::Read)

@@ -118,17 +118,28 @@ enum class LineUse
     Clamped,    // a colour component beyond 0 … 255, taken as the nearest of them
 };
 
+bool isColorKey(Key key)
+{
+    return key == Key::GridColor || key == Key::TextColor || key == Key::ScanPosColor1 ||
+           key == Key::ScanPosColor2;
+}
+
+// Where a line of the file is, for the user: "Line 5 of …: Resolution = 0,02".
+QString lineReference(int number, const QString& path, const QString& line)
+{
+    return QCoreApplication::translate("LayoutPrefForm", "Line %1 of %2: %3")
+        .arg(number)
+        .arg(QDir::toNativeSeparators(path), line);
+}
+
 // What the value of a key must be, for the user.
 QString allowedValue(Key key)
 {
-    switch (key) {
-    case Key::GridColor:
-    case Key::TextColor:
-    case Key::ScanPosColor1:
-    case Key::ScanPosColor2:
+    if (isColorKey(key))
         return QCoreApplication::translate(
             "LayoutPrefForm",
             "Four whole numbers from 0 to 255 are needed: red, green, blue and alpha.");
+    switch (key) {
     case Key::IntensityMethod:
     case Key::CoordSystemSize:
         return QCoreApplication::translate("LayoutPrefForm", "A whole number is needed.");
@@ -158,9 +169,7 @@ LineUse applyLine(const QString& line, ConfigSettings& s, std::optional<Key>& ke
 
     // Pieces 0 and 1 are normally the key and "="; the value starts at piece 2.
     const QStringList pieces = line.split(QLatin1Char(' '), Qt::KeepEmptyParts);
-    const bool isColor = match->key == Key::GridColor || match->key == Key::TextColor ||
-                         match->key == Key::ScanPosColor1 || match->key == Key::ScanPosColor2;
-    if (pieces.size() < (isColor ? 6 : 3))
+    if (pieces.size() < (isColorKey(match->key) ? 6 : 3))
         return LineUse::Unreadable; // too short to hold its value
 
     const QString& value = pieces[2];
@@ -263,10 +272,8 @@ bool readConfig(const QString& path, ConfigSettings& settings, QStringList* unus
         if (use == LineUse::Taken || !unusable)
             continue;
         unusable->append(
-            QCoreApplication::translate("LayoutPrefForm", "Line %1 of %2: %3")
-                .arg(lineNumber)
-                .arg(QDir::toNativeSeparators(path), QString::fromLatin1(line)) +
-            QLatin1Char('\n') + allowedValue(*key) + QLatin1Char(' ') +
+            lineReference(lineNumber, path, QString::fromLatin1(line)) + QLatin1Char('\n') +
+            allowedValue(*key) + QLatin1Char(' ') +
             (use == LineUse::Unreadable
                  ? QCoreApplication::translate("LayoutPrefForm", "The line is left out.")
                  : QCoreApplication::translate("LayoutPrefForm",
@@ -331,10 +338,7 @@ QString configProblemMessage(const GeometryProblem& problem, const QString& path
     const int number = configKeyLine(path, problem.key(), &line);
     if (number == 0)
         return problem.message;
-    return problem.message + QStringLiteral("\n\n") +
-           QCoreApplication::translate("LayoutPrefForm", "Line %1 of %2: %3")
-               .arg(number)
-               .arg(QDir::toNativeSeparators(path), line);
+    return problem.message + QStringLiteral("\n\n") + lineReference(number, path, line);
 }
 
 bool saveConfig(const ConfigSettings& settings, const QString& path)
